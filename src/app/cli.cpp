@@ -1,0 +1,102 @@
+#include "cli.h"
+
+#include "configuration.h"
+#include "datadir.h"
+#include "json.h"
+#include "sharedstate.h"
+
+#include <variant>
+
+namespace lumo {
+namespace {
+
+const char* kUsage =
+    "usage: lumo-cli [--data-dir DIR] COMMAND\n"
+    "commands:\n"
+    "  init           prepare the data directory as the program does at start\n"
+    "  config dump    print the configuration as JSON\n";
+
+// The creation steps without a window; messages go to stderr.
+int prepare(CliContext& c, SharedState& state)
+{
+    state.DataDirectory = c.dataDirectory;
+    ScriptedMessages quiet;
+    state.messages = &quiet;
+    StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
+    state.messages = nullptr;
+    if (o.templateMissing) {
+        *c.err << templateMissingMessage() << Qt::endl;
+        return 2;
+    }
+    if (!o.databases) {
+        *c.err << o.databases.error << Qt::endl;
+        return 2;
+    }
+    if (!o.configuration) {
+        *c.err << o.configuration.error << Qt::endl;
+        return 2;
+    }
+    return 0;
+}
+
+int cmdInit(CliContext& c)
+{
+    SharedState state;
+    return prepare(c, state);
+}
+
+int cmdConfigDump(CliContext& c)
+{
+    if (c.args.value(1) != QLatin1String("dump")) {
+        *c.err << kUsage;
+        return 1;
+    }
+    SharedState state;
+    if (int rc = prepare(c, state)) return rc;
+    JsonWriter w;
+    w.beginObject();
+    for (int line = 1; line <= ConfigurationLineCount; ++line) {
+        w.key(QString::fromLatin1(settingName(line)));
+        SettingRef ref = settingRef(state.config, line);
+        if (auto* i = std::get_if<int*>(&ref)) w.value(**i);
+        else if (auto* d = std::get_if<double*>(&ref)) w.value(**d);
+        else if (auto* b = std::get_if<bool*>(&ref)) w.value(**b);
+        else if (auto* s = std::get_if<QString*>(&ref)) w.value(**s);
+    }
+    w.endObject();
+    *c.out << QString::fromUtf8(w.text()) << Qt::endl;
+    return 0;
+}
+
+} // namespace
+
+int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
+{
+    CliContext c;
+    c.out = &out;
+    c.err = &err;
+    c.dataDirectory = defaultDataDirectory();
+    c.deliveredDir = deliveredDirectory();
+    QStringList rest;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        if (a == QLatin1String("--data-dir")) {
+            if (i + 1 >= arguments.size()) {
+                err << "--data-dir needs a directory\n";
+                return 1;
+            }
+            c.dataDirectory = arguments.at(++i);
+            if (!c.dataDirectory.endsWith(QLatin1Char('/'))) c.dataDirectory += QLatin1Char('/');
+        } else {
+            rest << a;
+        }
+    }
+    c.args = rest;
+    const QString command = rest.value(0);
+    if (command == QLatin1String("init")) return cmdInit(c);
+    if (command == QLatin1String("config")) return cmdConfigDump(c);
+    err << kUsage;
+    return 1;
+}
+
+} // namespace lumo

@@ -1,0 +1,21 @@
+#pragma once
+// lumo-cli: headless commands over the program's libraries.
+
+#include <QStringList>
+#include <QTextStream>
+
+namespace lumo {
+
+struct CliContext
+{
+    QString dataDirectory;    // --data-dir, or the default
+    QString deliveredDir;
+    QStringList args;         // the command and its arguments
+    QTextStream* out = nullptr;
+    QTextStream* err = nullptr;
+};
+
+// Exit codes: 0 success, 2 a failure with its message on stderr, 1 usage.
+int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
+
+} // namespace lumo

@@ -1,0 +1,19 @@
+#include "cli.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Quenta"));
+    QCoreApplication::setApplicationName(QStringLiteral("lumo"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    out.setEncoding(QStringConverter::Utf8);
+    err.setEncoding(QStringConverter::Utf8);
+    const int rc = lumo::runCli(app.arguments().mid(1), out, err);
+    out.flush();
+    err.flush();
+    return rc;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Code page 950 (Big5) conversion. Every file the program shares with older
+// installations holds its text in this code page; in memory all text is QString.
+
+#include <QByteArray>
+#include <QString>
+
+namespace lumo {
+
+// Bytes that are not valid CP950 (including the user-defined area, which the
+// converter rejects) each become U+FFFD instead of failing the whole text.
+QString fromCp950(const QByteArray& bytes);
+
+// Characters without a CP950 form become '?'.
+QByteArray toCp950(const QString& text);
+
+// True when every byte sequence of the text is valid CP950.
+bool isValidCp950(const QByteArray& bytes);
+
+} // namespace lumo

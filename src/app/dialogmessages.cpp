@@ -1,0 +1,17 @@
+#include "dialogmessages.h"
+
+#include "tzumsag.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace lumo {
+
+bool DialogMessages::show(int kind, const QString& text) { return ShowMessageDialog(kind, text); }
+
+void DialogMessages::reportError(const QString& text)
+{
+    QMessageBox::critical(QApplication::activeWindow(), QApplication::applicationDisplayName(), text);
+}
+
+} // namespace lumo

@@ -1,0 +1,17 @@
+#pragma once
+// Production answer source: the message dialog and a modal error box.
+
+#include "messages.h"
+
+class QWidget;
+
+namespace lumo {
+
+class DialogMessages : public MessageSource
+{
+public:
+    bool show(int kind, const QString& text) override;
+    void reportError(const QString& text) override;
+};
+
+} // namespace lumo

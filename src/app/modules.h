@@ -1,0 +1,30 @@
+#pragma once
+// The functions the main window opens as modal screens. Each screen plugs in
+// with one line in modules.cpp.
+
+#include <QDialog>
+#include <functional>
+#include <map>
+
+namespace lumo {
+
+struct SharedState;
+
+enum class Module {
+    Measurement,       // 經絡測量
+    MultiComparison,   // 多重比對
+    Locating,          // 穴道定位
+    Explanation,       // 經絡解說
+    TreatmentPrograms, // 專家療程
+    Calibration,       // 數位校準
+    FileTransfer,      // 檔案處理
+    UserSettings       // 用戶資料設定
+};
+
+using ModuleFactory = std::function<QDialog*(SharedState&, QWidget* parent)>;
+using ModuleTable = std::map<Module, ModuleFactory>;
+
+// The screens built so far.
+ModuleTable standardModules();
+
+} // namespace lumo

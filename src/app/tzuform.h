@@ -1,0 +1,76 @@
+#pragma once
+// The main window: prepares the data directory and databases, loads the
+// configuration and opens every function as a modal screen.
+
+#include "modules.h"
+#include "sharedstate.h"
+
+#include <QMainWindow>
+#include <QVector>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace lumo {
+
+// What the main window needs of the instrument; the instrument link provides it.
+struct ShellInstrumentHooks
+{
+    std::function<void()> attach;                 // creation steps 1-2
+    std::function<bool(QWidget* parent)> startupCheck; // first activation: the status window, returns InstrumentReady
+    std::function<void()> sendIdle;               // "X000000" on closing
+    std::function<void(int)> playTone;            // alert tones before questions
+    std::function<QString()> hardwareVersion;     // string descriptor 3
+    std::function<qint64()> usageCounter;         // read without changing it
+};
+
+class TZuForm : public QMainWindow
+{
+    Q_OBJECT
+public:
+    TZuForm(SharedState& state, ModuleTable modules, ShellInstrumentHooks hooks, const QString& deliveredDir,
+            QWidget* parent = nullptr);
+
+    void SetModuleButtonsEnabled(bool flag);
+    // Opens a module modally with the buttons disabled.
+    void openModule(Module m);
+    void applyCustomButtons();
+    void showAbout();
+
+    // Actions by their button caption; for tests and the menus.
+    QAction* toolAction(const QString& caption) const;
+    QVector<QAction*> moduleButtons() const { return m_moduleButtons; }
+    QMenuBar* menus() const { return menuBar(); }
+    bool creationFailed() const { return m_closeRequested; }
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool event(QEvent* e) override;
+
+private:
+    void buildToolBar();
+    void buildMenus();
+    void buildFooter();
+    void create(const QString& deliveredDir);
+    void firstActivation();
+    void requestClose();
+    void runCustomButton(int n);
+
+    SharedState& m_state;
+    ModuleTable m_modules;
+    ShellInstrumentHooks m_hooks;
+    QToolBar* m_toolBar = nullptr;
+    QVector<QAction*> m_moduleButtons; // the fourteen that SetModuleButtonsEnabled switches
+    QAction* m_custom[6] = {};
+    QVector<QAction*> m_hiddenMenus;
+    QLabel* m_statusText = nullptr;
+    bool m_activated = false;
+    bool m_closeRequested = false;
+    bool m_closing = false;
+};
+
+} // namespace lumo

@@ -1,0 +1,160 @@
+#include "database.h"
+
+#include <QAtomicInteger>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+namespace lumo {
+namespace {
+
+QString newConnectionName()
+{
+    static QAtomicInteger<int> counter;
+    return QStringLiteral("lumo-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+bool pragma(QSqlDatabase& db, const QString& sql, QString* error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql)) return true;
+    if (error) *error = q.lastError().text();
+    return false;
+}
+
+} // namespace
+
+QString sqlError(const QSqlQuery& q) { return q.lastError().text(); }
+
+Database::Database(const QString& connection, const QString& path, FileKind kind, Access access)
+    : m_connection(connection), m_path(path), m_kind(kind), m_access(access)
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+    m_db.setDatabaseName(path);
+    QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs);
+    if (access == Access::ReadOnly) options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+    m_db.setConnectOptions(options);
+}
+
+Database::~Database()
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Access access, Status* status)
+{
+    auto fail = [&](const QString& message) {
+        if (status) *status = Status::failure(message);
+        return std::unique_ptr<Database>();
+    };
+    // SQLite would create a missing file; a missing database is an error here.
+    if (!QFileInfo(path).isFile()) return fail(QStringLiteral("%1: file not found").arg(path));
+
+    std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, access));
+    if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+
+    // Read before anything is written, so a damaged or foreign file is
+    // reported and left exactly as it was.
+    QSqlQuery q(d->m_db);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+        return fail(QStringLiteral("%1: %2").arg(path, q.lastError().text()));
+    QStringList tables;
+    while (q.next()) tables << q.value(0).toString().toUpper();
+    for (const QString& t : requiredTables(kind))
+        if (!tables.contains(t)) return fail(QStringLiteral("%1: table %2 is missing").arg(path, t));
+    q.finish();
+
+    if (access == Access::ReadWrite) {
+        QString error;
+        if (!pragma(d->m_db, QStringLiteral("PRAGMA journal_mode = WAL"), &error) ||
+            !pragma(d->m_db, QStringLiteral("PRAGMA synchronous = FULL"), &error))
+            return fail(QStringLiteral("%1: %2").arg(path, error));
+        // Files of an older layout get the indexes and optional tables this version expects.
+        QSqlQuery v(d->m_db);
+        if (v.exec(QStringLiteral("PRAGMA user_version")) && v.next() && v.value(0).toInt() < SchemaVersion) {
+            v.finish();
+            Transaction t(*d);
+            if (!createSchema(d->m_db, kind, &error)) return fail(QStringLiteral("%1: %2").arg(path, error));
+            Status s = t.commit();
+            if (!s) return fail(s.error);
+        }
+    }
+    if (status) *status = Status::success();
+    return d;
+}
+
+std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, Status* status)
+{
+    auto fail = [&](const QString& message) {
+        if (status) *status = Status::failure(message);
+        return std::unique_ptr<Database>();
+    };
+    if (QFileInfo::exists(path)) return fail(QStringLiteral("%1: file exists").arg(path));
+    std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, Access::ReadWrite));
+    if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    QString error;
+    {
+        Transaction t(*d);
+        if (!createSchema(d->m_db, kind, &error)) return fail(QStringLiteral("%1: %2").arg(path, error));
+        Status s = t.commit();
+        if (!s) return fail(s.error);
+    }
+    if (status) *status = Status::success();
+    return d;
+}
+
+void Database::settle(const QString& path)
+{
+    if (!QFileInfo::exists(path + QStringLiteral("-wal"))) return;
+    const QString name = newConnectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
+        if (db.open()) {
+            QSqlQuery q(db);
+            q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+            q.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+bool Database::hasColumn(const QString& table, const QString& column)
+{
+    const QSqlRecord r = m_db.record(table);
+    for (int i = 0; i < r.count(); ++i)
+        if (r.fieldName(i).compare(column, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
+Transaction::Transaction(Database& db) : m_db(db.sql())
+{
+    // BEGIN IMMEDIATE takes the write lock at once (waiting out another
+    // workstation), so the transaction cannot fail half-way on a busy lock.
+    QSqlQuery q(m_db);
+    m_active = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+}
+
+Transaction::~Transaction()
+{
+    if (m_active) {
+        QSqlQuery q(m_db);
+        q.exec(QStringLiteral("ROLLBACK"));
+    }
+}
+
+Status Transaction::commit()
+{
+    if (!m_active) return Status::failure(QStringLiteral("no transaction: %1").arg(m_db.lastError().text()));
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("COMMIT"))) return Status::failure(q.lastError().text());
+    m_active = false;
+    return Status::success();
+}
+
+} // namespace lumo

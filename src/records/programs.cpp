@@ -1,0 +1,168 @@
+#include "programs.h"
+
+#include "schema.h"
+
+#include <QHash>
+#include <QSqlQuery>
+
+namespace lumo {
+namespace {
+
+QString programColumns(bool master, bool withPictures)
+{
+    QString s = QStringLiteral("MKEY, ProNo, ProName, ProData, %1, ProScal, ProFN")
+                    .arg(withPictures ? QStringLiteral("ProPict") : QStringLiteral("NULL"));
+    for (const char* f : {"ProScrp", "ProPrg", "ProParm"})
+        for (int i = 1; i <= 4; ++i) s += QStringLiteral(", %1%2").arg(QLatin1String(f)).arg(i);
+    s += QStringLiteral(", PrtFG");
+    if (master) {
+        for (int i = 1; i <= 3; ++i) s += QStringLiteral(", ProMed%1").arg(i);
+        for (int i = 1; i <= 5; ++i) s += QStringLiteral(", ProHel%1").arg(i);
+    }
+    return s;
+}
+
+ProgramRow readProgram(const QSqlQuery& q, bool master)
+{
+    ProgramRow r;
+    r.MKEY = q.value(0).toLongLong();
+    r.ProNo = q.value(1).toString();
+    r.ProName = q.value(2).toString();
+    r.ProData = q.value(3).toString();
+    r.ProPict = q.value(4).toByteArray();
+    r.ProScal = q.value(5).toInt() != 0;
+    r.ProFN = q.value(6).toString();
+    int c = 7;
+    for (auto* arr : {&r.ProScrp, &r.ProPrg, &r.ProParm})
+        for (auto& s : *arr) s = q.value(c++).toString();
+    r.PrtFG = q.value(c++).toInt() != 0;
+    if (master) {
+        for (auto& s : r.ProMed) s = q.value(c++).toString();
+        for (auto& s : r.ProHel) s = q.value(c++).toString();
+    }
+    return r;
+}
+
+} // namespace
+
+QVector<ProgramWithConditions> ProgramStore::loadAll(bool withPictures)
+{
+    const bool master = m_db.kind() == FileKind::Master;
+    QVector<ProgramWithConditions> programs;
+    QHash<QString, QVector<int>> byNumber; // ProNo (folded) -> program indexes
+    QSqlQuery q(m_db.sql());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT %1 FROM ZUPRO ORDER BY ProNo, MKEY").arg(programColumns(master, withPictures))))
+        return programs;
+    while (q.next()) {
+        ProgramWithConditions p;
+        p.program = readProgram(q, master);
+        byNumber[p.program.ProNo.toCaseFolded()].append(int(programs.size()));
+        programs.append(std::move(p));
+    }
+    QSqlQuery c(m_db.sql());
+    c.setForwardOnly(true);
+    if (!c.exec(QStringLiteral("SELECT MKEY, ProNo, ProSubN, ProNote, ProAnd, ProCond, ProAGL, ProAGH, ProEng, ProFlg, "
+                               "PrtFG FROM ZUPRDT ORDER BY MKEY")))
+        return programs;
+    while (c.next()) {
+        ConditionRow r;
+        r.MKEY = c.value(0).toLongLong();
+        r.ProNo = c.value(1).toString();
+        r.ProSubN = c.value(2).toString();
+        r.ProNote = c.value(3).toString();
+        r.ProAnd = c.value(4).toString();
+        r.ProCond = c.value(5).toString();
+        r.ProAGL = c.value(6).toInt();
+        r.ProAGH = c.value(7).toInt();
+        r.ProEng = c.value(8).toDouble();
+        r.ProFlg = c.value(9).toInt() != 0;
+        r.PrtFG = c.value(10).toInt() != 0;
+        // Programs that share a number share its conditions, as the master/detail link does.
+        for (int i : byNumber.value(r.ProNo.toCaseFolded())) programs[i].conditions.append(r);
+    }
+    return programs;
+}
+
+std::optional<ProgramRow> ProgramStore::findByName(const QString& name)
+{
+    const bool master = m_db.kind() == FileKind::Master;
+    QSqlQuery q(m_db.sql());
+    q.prepare(QStringLiteral("SELECT %1 FROM ZUPRO WHERE ProName = ? ORDER BY MKEY LIMIT 1").arg(programColumns(master, true)));
+    q.addBindValue(name);
+    if (q.exec() && q.next()) return readProgram(q, master);
+    return std::nullopt;
+}
+
+Status ProgramStore::append(ProgramRow& r)
+{
+    const bool master = m_db.kind() == FileKind::Master;
+    QStringList columns = {QStringLiteral("ProNo"), QStringLiteral("ProName"), QStringLiteral("ProData"),
+                           QStringLiteral("ProPict"), QStringLiteral("ProScal"), QStringLiteral("ProFN")};
+    QVariantList values = {r.ProNo, r.ProName, r.ProData, r.ProPict, int(r.ProScal), r.ProFN};
+    const char* groups[] = {"ProScrp", "ProPrg", "ProParm"};
+    const std::array<QString, 4>* arrays[] = {&r.ProScrp, &r.ProPrg, &r.ProParm};
+    for (int g = 0; g < 3; ++g)
+        for (int i = 0; i < 4; ++i) {
+            columns << QStringLiteral("%1%2").arg(QLatin1String(groups[g])).arg(i + 1);
+            values << (*arrays[g])[size_t(i)];
+        }
+    columns << QStringLiteral("PrtFG");
+    values << int(r.PrtFG);
+    if (master) {
+        for (int i = 0; i < 3; ++i) {
+            columns << QStringLiteral("ProMed%1").arg(i + 1);
+            values << r.ProMed[size_t(i)];
+        }
+        for (int i = 0; i < 5; ++i) {
+            columns << QStringLiteral("ProHel%1").arg(i + 1);
+            values << r.ProHel[size_t(i)];
+        }
+    }
+    QSqlQuery q(m_db.sql());
+    q.prepare(QStringLiteral("INSERT INTO ZUPRO (%1) VALUES (%2)")
+                  .arg(columns.join(QStringLiteral(", ")), QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+    for (const QVariant& v : values) q.addBindValue(v);
+    if (!q.exec()) return Status::failure(sqlError(q));
+    r.MKEY = q.lastInsertId().toLongLong();
+    return Status::success();
+}
+
+Status ProgramStore::appendCondition(ConditionRow& r)
+{
+    QSqlQuery q(m_db.sql());
+    q.prepare(QStringLiteral("INSERT INTO ZUPRDT (ProNo, ProSubN, ProNote, ProAnd, ProCond, ProAGL, ProAGH, ProEng, ProFlg, "
+                             "PrtFG) VALUES (?,?,?,?,?,?,?,?,?,?)"));
+    for (const QVariant& v : {QVariant(r.ProNo), QVariant(r.ProSubN), QVariant(r.ProNote), QVariant(r.ProAnd),
+                              QVariant(r.ProCond), QVariant(r.ProAGL), QVariant(r.ProAGH), QVariant(r.ProEng),
+                              QVariant(int(r.ProFlg)), QVariant(int(r.PrtFG))})
+        q.addBindValue(v);
+    if (!q.exec()) return Status::failure(sqlError(q));
+    r.MKEY = q.lastInsertId().toLongLong();
+    return Status::success();
+}
+
+std::optional<KnowledgeRow> KnowledgeStore::get(int mkey)
+{
+    const QStringList& fields = knowledgeTextFields();
+    QSqlQuery q(m_db.sql());
+    q.prepare(QStringLiteral("SELECT MKEY, %1, DtGpM FROM ZUMTDB WHERE MKEY = ?").arg(fields.join(QStringLiteral(", "))));
+    q.addBindValue(mkey);
+    if (!q.exec() || !q.next()) return std::nullopt;
+    KnowledgeRow r;
+    r.MKEY = q.value(0).toInt();
+    for (int i = 0; i < fields.size(); ++i) r.texts[size_t(i)] = q.value(1 + i).toString();
+    r.DtGpM = q.value(1 + int(fields.size())).toByteArray();
+    return r;
+}
+
+QVector<int> KnowledgeStore::keys()
+{
+    QVector<int> k;
+    QSqlQuery q(m_db.sql());
+    if (q.exec(QStringLiteral("SELECT MKEY FROM ZUMTDB ORDER BY MKEY")))
+        while (q.next()) k.append(q.value(0).toInt());
+    return k;
+}
+
+} // namespace lumo

@@ -1,0 +1,47 @@
+#pragma once
+// Treatment programs (ZUPRO) and their conditions (ZUPRDT), in either the main
+// or the master program database.
+
+#include "database.h"
+#include "rows.h"
+
+#include <QVector>
+#include <optional>
+
+namespace lumo {
+
+struct ProgramWithConditions
+{
+    ProgramRow program;
+    QVector<ConditionRow> conditions; // in table order
+};
+
+class ProgramStore
+{
+public:
+    explicit ProgramStore(Database& db) : m_db(db) {}
+
+    // Every program in ZuProB order with its conditions: two queries, joined in memory.
+    QVector<ProgramWithConditions> loadAll(bool withPictures = false);
+    // The first program of that name in table order, without regard to case.
+    std::optional<ProgramRow> findByName(const QString& name);
+
+    Status append(ProgramRow& row);
+    Status appendCondition(ConditionRow& row);
+
+private:
+    Database& m_db;
+};
+
+class KnowledgeStore
+{
+public:
+    explicit KnowledgeStore(Database& db) : m_db(db) {}
+    std::optional<KnowledgeRow> get(int mkey);
+    QVector<int> keys();
+
+private:
+    Database& m_db;
+};
+
+} // namespace lumo

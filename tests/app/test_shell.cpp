@@ -1,0 +1,214 @@
+#include "app/configuration.h"
+#include "app/tzuform.h"
+#include "app/tzumsag.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+
+using namespace lumo;
+
+namespace {
+
+QStringList toolbarTexts(TZuForm& w)
+{
+    QStringList t;
+    for (QAction* a : w.findChild<QToolBar*>(QStringLiteral("ToolBar1"))->actions())
+        t << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    return t;
+}
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    SharedState state;
+    ScriptedMessages messages;
+    QStringList calls;
+    Fixture()
+    {
+        state.DataDirectory = dir.path() + QLatin1Char('/');
+        state.messages = &messages;
+    }
+    ShellInstrumentHooks hooks(bool ready)
+    {
+        ShellInstrumentHooks h;
+        h.startupCheck = [this, ready](QWidget*) {
+            calls << QStringLiteral("check");
+            return ready;
+        };
+        h.sendIdle = [this] { calls << QStringLiteral("X000000"); };
+        h.playTone = [this](int t) { calls << QStringLiteral("tone%1").arg(t); };
+        return h;
+    }
+};
+
+} // namespace
+
+class TestShell : public QObject
+{
+    Q_OBJECT
+private slots:
+    void toolbarAndMenus()
+    {
+        Fixture f;
+        TZuForm w(f.state, {}, f.hooks(true), QStringLiteral(LUMO_SHARE_DIR));
+        const QStringList expected = QString::fromUtf8(
+            "經絡測量,多重比對,穴道定位,經絡解說,專家療程,數位校準,檔案處理,|,功能1,功能 2,功能 3,|,功能 4,功能 5,功能 6,|,離開系統")
+                                         .split(QLatin1Char(','));
+        QCOMPARE(toolbarTexts(w), expected);
+        QStringList menus;
+        for (QAction* a : w.menuBar()->actions()) menus << a->text();
+        QCOMPARE(menus, QString::fromUtf8("經絡測量,多重比對,穴道定位,經絡解說,系統支援,關於版本").split(QLatin1Char(',')));
+        QMenu* support = w.findChild<QMenu*>(QStringLiteral("MenuSupport"));
+        QStringList items;
+        for (QAction* a : support->actions()) items << (a->isSeparator() ? QStringLiteral("|") : a->text());
+        QCOMPARE(items, QString::fromUtf8("專家療程設定,用戶資料設定,數位校準系統,|,檔案匯入/匯出,|,離開系統").split(QLatin1Char(',')));
+        QCOMPARE(w.toolAction(QString::fromUtf8("經絡解說"))->toolTip(), QString::fromUtf8("各經絡相關資料圖例解說"));
+        QCOMPARE(w.toolAction(QString::fromUtf8("離開系統"))->toolTip(), QString::fromUtf8("退出L.U.M.O.系統執行"));
+        // Before the first activation everything is disabled and the menus hidden.
+        for (QAction* a : w.moduleButtons()) QVERIFY(!a->isEnabled());
+        QCOMPARE(w.moduleButtons().size(), 14);
+        QVERIFY(!w.menuBar()->actions().first()->isVisible());
+    }
+
+    void firstActivationEnables()
+    {
+        Fixture f;
+        TZuForm w(f.state, {}, f.hooks(true), QStringLiteral(LUMO_SHARE_DIR));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTRY_VERIFY(f.state.InstrumentReady);
+        QCOMPARE(f.calls, QStringList{QStringLiteral("check")});
+        // Hidden actions always report disabled; the visible ones must be enabled.
+        for (QAction* a : w.moduleButtons()) QVERIFY(!a->isVisible() || a->isEnabled());
+        QVERIFY(w.menuBar()->actions().first()->isVisible());
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBarText"))->text(), QString::fromUtf8("LUMO經絡能量分析儀"));
+
+        // Answering 否 keeps the window open with its buttons enabled.
+        f.messages.push(false);
+        QVERIFY(!w.close());
+        QVERIFY(w.isVisible());
+        for (QAction* a : w.moduleButtons()) QVERIFY(!a->isVisible() || a->isEnabled());
+        QCOMPARE(f.calls, (QStringList{"check", "tone2"}));
+        QCOMPARE(f.messages.shown().back().kind, int(AskAttention));
+        QCOMPARE(f.messages.shown().back().text, QString::fromUtf8("您確定要結束本系統嗎?"));
+
+        // 是 sends the instrument to idle before the databases close.
+        f.messages.push(true);
+        QVERIFY(w.close());
+        QCOMPARE(f.calls, (QStringList{"check", "tone2", "tone2", "X000000"}));
+        QVERIFY(!f.state.MainDatabase);
+    }
+
+    void notReadyClosesWithoutQuestion()
+    {
+        Fixture f;
+        TZuForm w(f.state, {}, f.hooks(false), QStringLiteral(LUMO_SHARE_DIR));
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTRY_VERIFY(!w.isVisible());
+        QVERIFY(f.messages.shown().empty());
+        QVERIFY(!f.calls.contains(QStringLiteral("X000000")));
+    }
+
+    void customButtonsFollowToolFlags_data()
+    {
+        QTest::addColumn<QString>("flags");
+        QTest::addColumn<QString>("visible");
+        QTest::newRow("101") << "101" << "101111";
+        QTest::newRow("default") << "111000" << "111000";
+        QTest::newRow("blank fallback") << "000000" << "000000";
+        QTest::newRow("other characters show") << "x0" << "101111";
+    }
+    void customButtonsFollowToolFlags()
+    {
+        QFETCH(QString, flags);
+        QFETCH(QString, visible);
+        Fixture f;
+        Configuration c = Configuration::createdDefaults();
+        c.ToolFlags = flags;
+        c.ToolHint[2] = QStringLiteral("hint three");
+        QVERIFY(SaveConfiguration(f.dir.filePath(QStringLiteral("ZuDefTw.ini")), c).ok);
+        TZuForm w(f.state, {}, f.hooks(true), QStringLiteral(LUMO_SHARE_DIR));
+        w.show();
+        QString shown;
+        const char* captions[] = {"功能1", "功能 2", "功能 3", "功能 4", "功能 5", "功能 6"};
+        for (const char* cap : captions) shown += w.toolAction(QString::fromUtf8(cap))->isVisible() ? '1' : '0';
+        QCOMPARE(shown, visible);
+        QCOMPARE(w.toolAction(QString::fromUtf8("功能 3"))->toolTip(), QStringLiteral("hint three"));
+    }
+
+    void missingTemplateClosesAfterMessage()
+    {
+        Fixture f;
+        TZuForm w(f.state, {}, f.hooks(true), f.dir.filePath(QStringLiteral("no-delivered-files")));
+        QVERIFY(w.creationFailed());
+        QVERIFY(!f.messages.shown().empty());
+        QCOMPARE(f.messages.shown().front().text, QString::fromUtf8("您沒有完全安裝 L.U.M.O.，資料庫不存在！請重新安裝LUMO。"));
+        QCOMPARE(f.messages.shown().front().kind, int(NoteImportant));
+    }
+
+    void moduleOpensModallyWithButtonsDisabled()
+    {
+        Fixture f;
+        bool wasDisabled = false;
+        ModuleTable modules;
+        TZuForm* form = nullptr;
+        modules[Module::Explanation] = [&](SharedState&, QWidget* parent) {
+            wasDisabled = !form->moduleButtons().first()->isEnabled();
+            auto* d = new QDialog(parent);
+            QTimer::singleShot(0, d, &QDialog::accept);
+            return d;
+        };
+        TZuForm w(f.state, modules, f.hooks(true), QStringLiteral(LUMO_SHARE_DIR));
+        form = &w;
+        w.SetModuleButtonsEnabled(true);
+        w.openModule(Module::Explanation);
+        QVERIFY(wasDisabled);
+        QVERIFY(w.moduleButtons().first()->isEnabled());
+    }
+
+    void messageDialogKinds_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("result");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("1 yes") << 1 << "BitBtnYes" << true << "詢問資訊";
+        QTest::newRow("2 no") << 2 << "BitBtnNo" << false << "注意";
+        QTest::newRow("3 yes") << 3 << "BitBtnYes" << true << "重要資訊";
+        QTest::newRow("5 ok") << 5 << "BitBtnOk" << true << "注意";
+        QTest::newRow("1 close box") << 1 << "" << false << "詢問資訊";
+    }
+    void messageDialogKinds()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, button);
+        QFETCH(bool, result);
+        QFETCH(QString, caption);
+        TZuMsag d(kind, QStringLiteral("line one\r\nline two"));
+        QCOMPARE(d.windowTitle(), caption);
+        const bool question = kind <= 3;
+        d.show();
+        QCOMPARE(d.findChild<QPushButton*>(QStringLiteral("BitBtnYes"))->isVisible(), question);
+        QCOMPARE(d.findChild<QPushButton*>(QStringLiteral("BitBtnNo"))->isVisible(), question);
+        QCOMPARE(d.findChild<QPushButton*>(QStringLiteral("BitBtnOk"))->isVisible(), !question);
+        auto* text = d.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+        QCOMPARE(text->document()->blockCount(), 2);
+        if (button.isEmpty())
+            d.close();
+        else
+            d.findChild<QPushButton*>(button)->click();
+        QCOMPARE(d.result(), result);
+    }
+};
+
+QTEST_MAIN(TestShell)
+#include "test_shell.moc"
