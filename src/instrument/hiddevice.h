@@ -1,0 +1,130 @@
+#pragma once
+// HID device access: the device list with plugging and unplugging, attaching
+// devices, one read thread per attached device, and the marshalling of every
+// input report to the user-interface thread.
+
+#include "transport.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+#include <atomic>
+#include <functional>
+
+namespace lumo {
+
+class THidDeviceController;
+
+struct THidPnPInfo
+{
+    QString instanceId;
+    QString devicePath;
+};
+
+class THidDevice;
+
+// Reads input reports and hands each to the user-interface thread, waiting
+// until its handler has run.
+class THidDeviceReadThread : public QThread
+{
+    Q_OBJECT
+public:
+    THidDeviceReadThread(THidDevice* device, HidTransport* transport, int inputLength);
+    void requestStop();
+    bool handlerPending() const { return m_inHandoff.load(); }
+
+protected:
+    void run() override;
+
+private:
+    THidDevice* m_device;
+    HidTransport* m_transport;
+    int m_inputLength;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_inHandoff{false};
+};
+
+class THidDevice : public QObject
+{
+    Q_OBJECT
+public:
+    THidDevice(THidDeviceController* controller, THidPnPInfo info, const HidInterfaceInfo& identity,
+               std::unique_ptr<HidTransport> transport, int sleepMs);
+    ~THidDevice() override;
+
+    const THidPnPInfo& pnpInfo() const { return m_info; }
+    quint16 vendorId() const { return m_identity.vendor; }
+    quint16 productId() const { return m_identity.product; }
+    quint16 versionNumber() const { return m_identity.version; }
+    bool isPluggedIn() const { return m_pluggedIn; }
+    bool isAttached() const { return m_attached; }
+    bool isEnumerating() const { return m_enumerating; }
+
+    int threadSleepMs() const { return m_sleepMs; }
+    // 10..10000 ms; other values are ignored.
+    void setThreadSleepMs(int ms);
+
+    int inputReportLength();
+    int outputReportLength();
+    bool writeReport(const QByteArray& report);
+    void clearInputQueue();
+    QString deviceString(int index);
+    bool readerBusy() const;
+
+private:
+    friend class THidDeviceController;
+    friend class THidDeviceReadThread;
+    void startReading();
+    void stopReading();
+    void unplug();
+    void deliver(const QByteArray& report);
+
+    THidDeviceController* m_controller;
+    THidPnPInfo m_info;
+    HidInterfaceInfo m_identity;
+    std::unique_ptr<HidTransport> m_transport;
+    int m_sleepMs;
+    bool m_pluggedIn = true;
+    bool m_attached = false;
+    bool m_enumerating = false;
+    int m_inputLength = -1, m_outputLength = -1;
+    THidDeviceReadThread* m_thread = nullptr;
+};
+
+class THidDeviceController : public QObject
+{
+    Q_OBJECT
+public:
+    explicit THidDeviceController(HidBackend& backend, QObject* parent = nullptr);
+    ~THidDeviceController() override;
+
+    // One enumeration pass; emits deviceChange when the list changed (or when forced).
+    void enumerate(bool forceNotify = false);
+    const QVector<THidDevice*>& devices() const { return m_devices; }
+    int attachedCount() const;
+    int freeCount() const;
+
+    THidDevice* AttachByIds(int vendor, int product); // product -1 matches any
+    THidDevice* AttachByPredicate(const std::function<bool(THidDevice*)>& predicate);
+    // Stops the read thread and gives the device back (or destroys it when unplugged).
+    void ReleaseDevice(THidDevice*& device);
+    bool anyDeliveryPending() const;
+
+    void setDefaultSleepMs(int ms) { m_defaultSleep = ms; }
+
+signals:
+    void deviceChange();
+    // An input report of an attached device: report id and the bytes after it.
+    void deviceData(THidDevice* device, quint8 reportId, const QByteArray& data);
+    void deviceUnplug(THidDevice* device);
+
+private:
+    friend class THidDevice;
+    void attach(THidDevice* d);
+    HidBackend& m_backend;
+    QVector<THidDevice*> m_devices;
+    int m_defaultSleep = 100;
+    bool m_enumerating = false;
+};
+
+} // namespace lumo

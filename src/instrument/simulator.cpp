@@ -1,0 +1,252 @@
+#include "simulator.h"
+
+#include "protocol.h"
+
+#include <QMutexLocker>
+#include <cmath>
+
+namespace lumo {
+
+QByteArray simulatedReply(const QByteArray& command, int probeCounts, const QByteArray& modelCode,
+                          const QString& registerValue)
+{
+    QByteArray r;
+    const char letter = command.isEmpty() ? ' ' : command.at(0);
+    if (letter == 'D')
+        r = "D0000" + QByteArray::number(probeCounts, 16).toUpper().rightJustified(3, '0');
+    else if (letter == 'P')
+        r = "P0" + modelCode.leftJustified(6, ' ', true);
+    else if (letter == 'R')
+        r = command.left(4) + registerValue.toLatin1().rightJustified(2, '0', true) + "00";
+    else
+        r = command.left(7);
+    return r.leftJustified(8, ' ', true);
+}
+
+void SimulatedProbe::touch(double microamperes, qint64 now)
+{
+    m_auto = false;
+    m_touching = true;
+    m_value = microamperes;
+    m_touchedAt = now;
+}
+
+void SimulatedProbe::lift()
+{
+    m_auto = false;
+    m_touching = false;
+}
+
+void SimulatedProbe::startAutomatic(qint64 now, unsigned seed)
+{
+    m_auto = true;
+    m_autoStart = now;
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> body(42.0, 6.0);
+    std::normal_distribution<double> point(0.0, 7.0);
+    const double level = std::clamp(body(rng), 25.0, 60.0);
+    for (double& v : m_autoValues) v = std::clamp(level + point(rng), 8.0, 120.0);
+    m_rng.seed(seed + 1);
+}
+
+bool SimulatedProbe::touching(qint64 now) const
+{
+    if (!m_auto) return m_touching;
+    const qint64 t = now - m_autoStart - AutoFirstTouchMs;
+    if (t < 0 || t >= 24 * AutoCycleMs) return false;
+    return t % AutoCycleMs < AutoHoldMs;
+}
+
+int SimulatedProbe::counts(qint64 now)
+{
+    if (!touching(now)) return 0;
+    double ua = m_value;
+    qint64 since = now - m_touchedAt;
+    if (m_auto) {
+        const qint64 t = now - m_autoStart - AutoFirstTouchMs;
+        ua = m_autoValues[size_t(t / AutoCycleMs)];
+        since = t % AutoCycleMs;
+    }
+    ua += m_drift * double(since) / 1000.0;
+    std::normal_distribution<double> noise(0.0, m_noise);
+    const double c = std::round((ua + noise(m_rng)) * CountsPerMicroampere);
+    return int(std::clamp(c, 0.0, 4095.0));
+}
+
+class SimulatedInstrument::Transport : public HidTransport
+{
+public:
+    explicit Transport(SimulatedInstrument& sim) : m_sim(sim) {}
+    ~Transport() override
+    {
+        QMutexLocker lock(&m_sim.m_mutex);
+        if (m_sim.m_open == this) m_sim.m_open = nullptr;
+    }
+    bool write(const QByteArray& report) override { return m_sim.handleWrite(report); }
+    int read(QByteArray& report, int timeoutMs) override
+    {
+        m_cancelled = false;
+        return m_sim.takeReply(report, timeoutMs, m_cancelled);
+    }
+    void cancel() override
+    {
+        m_cancelled = true;
+        m_sim.m_ready.wakeAll();
+    }
+    int inputReportLength() override { return 9; }
+    int outputReportLength() override { return 9; }
+    QString indexedString(int index) override { return index == 3 ? m_sim.m_hardware : QString(); }
+    void flushInput() override
+    {
+        QMutexLocker lock(&m_sim.m_mutex);
+        m_sim.m_replies.clear();
+    }
+
+private:
+    SimulatedInstrument& m_sim;
+    std::atomic<bool> m_cancelled{false};
+};
+
+SimulatedInstrument::SimulatedInstrument(Clock& clock) : m_clock(clock)
+{
+    m_devices.push_back({QStringLiteral("sim-instrument-1"), protocol::VendorId, protocol::ProductId, true});
+    setModel(1);
+    const char* serial[] = {"12", "34", "56", "78", "9A", "BC", "00", "01", "A3"};
+    for (int i = 0; i < 9; ++i) m_registers[i] = QString::fromLatin1(serial[i]);
+}
+
+SimulatedInstrument::~SimulatedInstrument() = default;
+
+QVector<HidInterfaceInfo> SimulatedInstrument::enumerate()
+{
+    QVector<HidInterfaceInfo> list;
+    for (const Device& d : m_devices)
+        if (d.plugged) list.append({d.id, QStringLiteral("sim:") + d.id, d.vendor, d.product, 0x0100});
+    return list;
+}
+
+std::unique_ptr<HidTransport> SimulatedInstrument::open(const HidInterfaceInfo& info)
+{
+    auto t = std::make_unique<Transport>(*this);
+    // Only the instrument answers; other simulated devices accept and ignore reports.
+    if (info.vendor == protocol::VendorId && info.product == protocol::ProductId && info.instanceId == m_devices.front().id) {
+        QMutexLocker lock(&m_mutex);
+        m_open = t.get();
+    }
+    return t;
+}
+
+void SimulatedInstrument::plug()
+{
+    m_devices.front().plugged = true;
+    if (m_onChange) m_onChange();
+}
+
+void SimulatedInstrument::unplug()
+{
+    m_devices.front().plugged = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        m_replies.clear();
+    }
+    m_ready.wakeAll();
+    if (m_onChange) m_onChange();
+}
+
+bool SimulatedInstrument::plugged() const { return m_devices.front().plugged; }
+
+void SimulatedInstrument::addDevice(quint16 vendor, quint16 product)
+{
+    m_devices.push_back({QStringLiteral("sim-device-%1").arg(m_devices.size() + 1), vendor, product, true});
+    if (m_onChange) m_onChange();
+}
+
+void SimulatedInstrument::setModel(int number)
+{
+    m_modelCode = "XX9999";
+    for (const auto& m : protocol::models())
+        if (m.number == number) m_modelCode = m.code;
+}
+
+QString SimulatedInstrument::registerValue(int n) const
+{
+    QMutexLocker lock(&m_mutex);
+    return (n >= 0 && n < 9) ? m_registers[n] : QString();
+}
+
+void SimulatedInstrument::setRegister(int n, const QString& hh)
+{
+    QMutexLocker lock(&m_mutex);
+    if (n >= 0 && n < 9) m_registers[n] = hh;
+}
+
+QList<QByteArray> SimulatedInstrument::log() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_log;
+}
+
+void SimulatedInstrument::clearLog()
+{
+    QMutexLocker lock(&m_mutex);
+    m_log.clear();
+}
+
+bool SimulatedInstrument::handleWrite(const QByteArray& report)
+{
+    if (!m_devices.front().plugged) return false;
+    if (m_failWrites > 0) {
+        --m_failWrites;
+        return false;
+    }
+    const QByteArray command = report.mid(1, 7);
+    const qint64 now = m_clock.nowMs();
+    QMutexLocker lock(&m_mutex);
+    m_log.append(command);
+    if (command.startsWith('W') && command.size() >= 5) {
+        const int n = command.at(2) - '0';
+        if (n >= 0 && n < 9) m_registers[n] = QString::fromLatin1(command.mid(3, 2));
+    }
+    if (m_noReply) return true;
+    QString reg;
+    if (command.startsWith('R') && command.size() >= 3) {
+        const int n = command.at(2) - '0';
+        if (n >= 0 && n < 9) reg = m_registers[n];
+    }
+    const int counts = command.startsWith('D') ? m_probe.counts(now) : 0;
+    QByteArray reply = simulatedReply(command, counts, m_modelCode, reg);
+    if (m_shortReplies) reply = reply.left(3);
+    m_replies.push_back({QByteArray(1, '\0') + reply, now + m_delayMs});
+    m_ready.wakeAll();
+    return true;
+}
+
+bool SimulatedInstrument::replyReady() const
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_replies.empty() && m_replies.front().due <= m_clock.nowMs();
+}
+
+void SimulatedInstrument::timeAdvanced() { m_ready.wakeAll(); }
+
+int SimulatedInstrument::takeReply(QByteArray& out, int timeoutMs, const std::atomic<bool>& cancelled)
+{
+    QMutexLocker lock(&m_mutex);
+    QDeadlineTimer deadline(timeoutMs);
+    while (!cancelled) {
+        if (!m_devices.front().plugged) return -1;
+        if (!m_replies.empty() && m_replies.front().due <= m_clock.nowMs()) {
+            out = m_replies.front().report;
+            m_replies.pop_front();
+            return int(out.size());
+        }
+        // Late replies become due as virtual time moves on; wake up now and then to look.
+        const qint64 slice = m_replies.empty() ? deadline.remainingTime() : std::min<qint64>(deadline.remainingTime(), 1);
+        if (deadline.hasExpired() || !m_ready.wait(&m_mutex, QDeadlineTimer(std::max<qint64>(slice, 0)))) {
+            if (deadline.hasExpired()) return 0;
+        }
+    }
+    return 0;
+}
+
+} // namespace lumo

@@ -1,0 +1,144 @@
+#pragma once
+// The simulated instrument: an in-process device behind the transport seam
+// that answers the command protocol, keeps its registers, and carries a probe
+// that tests script in virtual time. `lumo --simulate` runs the program on it.
+
+#include "transport.h"
+#include "../app/clock.h"
+
+#include <QMutex>
+#include <QStringList>
+#include <QWaitCondition>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <random>
+
+namespace lumo {
+
+// The reply of the simulated instrument to one command, with every field at the
+// character position the program reads it from (characters counted from 1):
+//   D000000 -> "D0000" + reading as three hex digits      (6-8)
+//   P000000 -> "P0" + six-character model code            (3-8)
+//   R0n0000 -> "R0n0" + register n as two hex digits + "00" (5-6)
+//   anything else -> the command echoed
+QByteArray simulatedReply(const QByteArray& command, int probeCounts, const QByteArray& modelCode,
+                          const QString& registerValue);
+
+class SimulatedProbe
+{
+public:
+    // Counts per uA of the simulated electronics (the default calibration 4000 / 200).
+    static constexpr double CountsPerMicroampere = 20.0;
+
+    void touch(double microamperes, qint64 now);
+    void lift();
+    void setValue(double microamperes) { m_value = microamperes; }
+    void setNoise(double microamperes) { m_noise = microamperes; }
+    void setDrift(double microamperesPerSecond) { m_drift = microamperesPerSecond; }
+    bool touching(qint64 now) const;
+    double value() const { return m_value; }
+
+    // The automatic mode touches each of the 24 points in turn with seeded,
+    // plausible values, holds about 2.6 s and lifts.
+    void startAutomatic(qint64 now, unsigned seed = 7);
+    void stopAutomatic() { m_auto = false; }
+    bool automatic() const { return m_auto; }
+    double automaticValue(int point) const { return m_autoValues[size_t(point - 1)]; }
+    static constexpr qint64 AutoFirstTouchMs = 800;
+    static constexpr qint64 AutoHoldMs = 2600;
+    static constexpr qint64 AutoCycleMs = 3800;
+
+    int counts(qint64 now); // the raw reading 0..4095
+
+private:
+    bool m_touching = false;
+    double m_value = 0;
+    double m_noise = 0.15;
+    double m_drift = 0;
+    qint64 m_touchedAt = 0;
+    bool m_auto = false;
+    qint64 m_autoStart = 0;
+    std::array<double, 24> m_autoValues{};
+    std::mt19937 m_rng{1};
+};
+
+class SimulatedInstrument : public HidBackend
+{
+public:
+    struct Device
+    {
+        QString id;
+        quint16 vendor, product;
+        bool plugged = true;
+    };
+
+    explicit SimulatedInstrument(Clock& clock);
+    ~SimulatedInstrument() override;
+
+    bool available() const override { return true; }
+    QVector<HidInterfaceInfo> enumerate() override;
+    std::unique_ptr<HidTransport> open(const HidInterfaceInfo& info) override;
+
+    // Plugging: the instrument itself, and other devices for tests.
+    void plug();
+    void unplug();
+    bool plugged() const;
+    void addDevice(quint16 vendor, quint16 product);
+    // Called after every plug or unplug (the program runs an enumeration pass).
+    void setOnChange(std::function<void()> f) { m_onChange = std::move(f); }
+
+    // Identity.
+    void setModel(int number);      // 1..6 of the model table, 0: an unknown code
+    void setHardwareString(const QString& s) { m_hardware = s; }
+    QString registerValue(int n) const;
+    void setRegister(int n, const QString& hh);
+
+    // Faults.
+    void setNoReply(bool on) { m_noReply = on; }
+    void setReplyDelayMs(int ms) { m_delayMs = ms; }
+    void failNextWrites(int count) { m_failWrites = count; }
+    void setShortReplies(bool on) { m_shortReplies = on; }
+
+    SimulatedProbe& probe() { return m_probe; }
+    // Every command received, tones and lamps included, in order.
+    QList<QByteArray> log() const;
+    void clearLog();
+
+    // A reply is ready for the read thread (virtual time waits for its handover).
+    bool replyReady() const;
+    // Wakes waiting reads when virtual time moves on (late replies become due).
+    void timeAdvanced();
+
+    class Transport;
+
+private:
+    friend class Transport;
+    bool handleWrite(const QByteArray& report);
+    int takeReply(QByteArray& out, int timeoutMs, const std::atomic<bool>& cancelled);
+
+    Clock& m_clock;
+    std::vector<Device> m_devices;
+    std::function<void()> m_onChange;
+    QByteArray m_modelCode;
+    QString m_hardware = QStringLiteral("LUMO USB HW 2.1");
+    QString m_registers[9];
+    bool m_noReply = false;
+    int m_delayMs = 0;
+    int m_failWrites = 0;
+    bool m_shortReplies = false;
+    SimulatedProbe m_probe;
+
+    mutable QMutex m_mutex;
+    QWaitCondition m_ready;
+    struct Pending
+    {
+        QByteArray report;
+        qint64 due;
+    };
+    std::deque<Pending> m_replies;
+    QList<QByteArray> m_log;
+    Transport* m_open = nullptr;
+};
+
+} // namespace lumo

@@ -1,0 +1,50 @@
+#pragma once
+// The only seam between the program and a HID implementation. hidapi, the
+// simulated instrument and test fakes implement it; nothing above includes hidapi.
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+#include <memory>
+
+namespace lumo {
+
+struct HidInterfaceInfo
+{
+    QString instanceId; // tells devices apart between enumerations
+    QString path;       // the name under which the interface is opened
+    quint16 vendor = 0;
+    quint16 product = 0;
+    quint16 version = 0;
+};
+
+// One open HID interface. write() and the string/length queries run on the
+// user-interface thread, read() on the device's read thread.
+class HidTransport
+{
+public:
+    virtual ~HidTransport() = default;
+    // A report starting with its report-id byte. False on failure.
+    virtual bool write(const QByteArray& report) = 0;
+    // Waits up to timeoutMs for one input report (with its id byte). Returns
+    // its length, 0 when the time passed or cancel() was called, -1 on an error.
+    virtual int read(QByteArray& report, int timeoutMs) = 0;
+    // Wakes a read() that is waiting.
+    virtual void cancel() = 0;
+    // Report lengths including the report-id byte.
+    virtual int inputReportLength() = 0;
+    virtual int outputReportLength() = 0;
+    virtual QString indexedString(int index) = 0;
+    virtual void flushInput() = 0;
+};
+
+class HidBackend
+{
+public:
+    virtual ~HidBackend() = default;
+    virtual bool available() const = 0;
+    virtual QVector<HidInterfaceInfo> enumerate() = 0;
+    virtual std::unique_ptr<HidTransport> open(const HidInterfaceInfo& info) = 0;
+};
+
+} // namespace lumo

@@ -1,0 +1,26 @@
+#pragma once
+// The instrument stack on the simulated instrument in virtual time.
+
+#include "instrument/instrument.h"
+#include "instrument/simulator.h"
+
+namespace lumo::test {
+
+struct SimStack
+{
+    VirtualClock clock;
+    SimulatedInstrument sim{clock};
+    THidDeviceController controller{sim};
+    Instrument instrument{controller, clock};
+
+    SimStack()
+    {
+        clock.setSettle([this] { return sim.replyReady() || controller.anyDeliveryPending(); });
+        clock.setTick([this](qint64) { sim.timeAdvanced(); });
+        sim.setOnChange([this] { controller.enumerate(); });
+        controller.enumerate(true);
+    }
+    ~SimStack() { instrument.release(); }
+};
+
+} // namespace lumo::test
