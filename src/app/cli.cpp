@@ -4,6 +4,9 @@
 #include "datadir.h"
 #include "json.h"
 #include "sharedstate.h"
+#include "startupcheck.h"
+#include "../instrument/protocol.h"
+#include "../instrument/stack.h"
 
 #include <variant>
 
@@ -14,7 +17,8 @@ const char* kUsage =
     "usage: lumo-cli [--data-dir DIR] COMMAND\n"
     "commands:\n"
     "  init           prepare the data directory as the program does at start\n"
-    "  config dump    print the configuration as JSON\n";
+    "  config dump    print the configuration as JSON\n"
+    "  instrument     identify the instrument (--simulate: the simulated one)\n";
 
 // The creation steps without a window; messages go to stderr.
 int prepare(CliContext& c, SharedState& state)
@@ -68,6 +72,35 @@ int cmdConfigDump(CliContext& c)
     return 0;
 }
 
+// The start-up identification without a window, for support staff.
+int cmdInstrument(CliContext& c)
+{
+    InstrumentStack stack(c.simulate ? InstrumentStack::Kind::Simulated : InstrumentStack::Kind::Real, nullptr,
+                          c.tracePath);
+    if (!c.tracePath.isEmpty() && !stack.traceOpen()) {
+        *c.err << c.tracePath << ": cannot be written" << Qt::endl;
+        return 2;
+    }
+    stack.start();
+    StartupCheck check(&stack.instrument(), stack.clock());
+    const StartupStatus s = check.identify();
+    const bool attached = stack.instrument().attached();
+    const qint64 counter = s.ready ? stack.instrument().ReadUsageCounter() : 0;
+    if (s.ready) stack.instrument().EndMeasuring();
+    JsonWriter w;
+    w.beginObject();
+    w.key(QStringLiteral("attached")).value(attached);
+    w.key(QStringLiteral("model")).value(s.model);
+    w.key(QStringLiteral("modelName")).value(protocol::modelName(s.model));
+    w.key(QStringLiteral("serial")).value(s.serial.isEmpty() ? QStringLiteral("None!") : s.serial);
+    w.key(QStringLiteral("hardware")).value(s.hardware);
+    w.key(QStringLiteral("counter")).value(counter);
+    w.endObject();
+    *c.out << QString::fromUtf8(w.text()) << Qt::endl;
+    if (!s.ready) *c.err << s.message << Qt::endl;
+    return s.ready ? 0 : 2;
+}
+
 } // namespace
 
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
@@ -87,6 +120,14 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
             }
             c.dataDirectory = arguments.at(++i);
             if (!c.dataDirectory.endsWith(QLatin1Char('/'))) c.dataDirectory += QLatin1Char('/');
+        } else if (a == QLatin1String("--simulate")) {
+            c.simulate = true;
+        } else if (a == QLatin1String("--trace-instrument")) {
+            if (i + 1 >= arguments.size()) {
+                err << "--trace-instrument needs a file\n";
+                return 1;
+            }
+            c.tracePath = arguments.at(++i);
         } else {
             rest << a;
         }
@@ -95,6 +136,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     const QString command = rest.value(0);
     if (command == QLatin1String("init")) return cmdInit(c);
     if (command == QLatin1String("config")) return cmdConfigDump(c);
+    if (command == QLatin1String("instrument")) return cmdInstrument(c);
     err << kUsage;
     return 1;
 }

@@ -11,6 +11,8 @@ struct CliContext
     QString dataDirectory;    // --data-dir, or the default
     QString deliveredDir;
     QStringList args;         // the command and its arguments
+    bool simulate = false;    // --simulate
+    QString tracePath;        // --trace-instrument
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };

@@ -31,15 +31,15 @@ qint64 RealClock::nowMs() const { return monotonic().elapsed(); }
 
 void RealClock::waitEvents(int maxWaitMs)
 {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (maxWaitMs <= 0) return;
-    // Sleep in the event dispatcher until an event arrives (a reply report is one)
-    // or the timer fires: no busy waiting, and no delay added to a reply.
     QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(QThread::currentThread());
     if (!d) {
         QThread::msleep(quint64(std::min(maxWaitMs, 1)));
         return;
     }
+    // Something was handled (it may be the awaited reply): let the caller look first.
+    if (d->processEvents(QEventLoop::AllEvents) || maxWaitMs <= 0) return;
+    // Sleep in the event dispatcher until an event arrives (a reply report is one)
+    // or the timer fires: no busy waiting, and no delay added to a reply.
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);

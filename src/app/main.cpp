@@ -3,10 +3,14 @@
 #include "fonts.h"
 #include "modules.h"
 #include "sharedstate.h"
+#include "shellhooks.h"
 #include "tzuform.h"
+#include "../instrument/probepanel.h"
+#include "../instrument/stack.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QScreen>
 
 int main(int argc, char** argv)
 {
@@ -19,7 +23,10 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),
                                QStringLiteral("DIR"));
-    parser.addOption(dataDir);
+    QCommandLineOption simulate(QStringLiteral("simulate"), QStringLiteral("Run against the simulated instrument."));
+    QCommandLineOption trace(QStringLiteral("trace-instrument"), QStringLiteral("Write every exchange to FILE."),
+                             QStringLiteral("FILE"));
+    parser.addOptions({dataDir, simulate, trace});
     parser.addHelpOption();
     parser.process(app);
 
@@ -29,7 +36,24 @@ int main(int argc, char** argv)
     lumo::DialogMessages messages;
     state.messages = &messages;
 
-    lumo::TZuForm window(state, lumo::standardModules(), {}, lumo::deliveredDirectory());
+    lumo::InstrumentStack stack(parser.isSet(simulate) ? lumo::InstrumentStack::Kind::Simulated
+                                                       : lumo::InstrumentStack::Kind::Real,
+                                nullptr, parser.value(trace));
+    state.instrument = &stack.instrument();
+
+    std::unique_ptr<lumo::ProbePanel> panel;
+    if (stack.simulator()) {
+        panel = std::make_unique<lumo::ProbePanel>(*stack.simulator(), stack.clock());
+        panel->show();
+        panel->move(20, 600);
+    }
+
+    lumo::TZuForm window(state, lumo::standardModules(), lumo::instrumentHooks(stack, state),
+                         lumo::deliveredDirectory());
+    // Maximised; without a window manager the geometry has to say it too.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) window.setGeometry(screen->availableGeometry());
     window.showMaximized();
-    return app.exec();
+    const int rc = app.exec();
+    panel.reset();
+    return rc;
 }

@@ -195,6 +195,13 @@ void TZuForm::showEvent(QShowEvent* e)
     if (!dataFileExists(m_state.DataDirectory, QLatin1String(TemplateDatabaseFile)) && !m_closeRequested)
         requestClose();
     applyCustomButtons();
+    // Without a window manager no activation ever arrives; the check must still run.
+    QTimer::singleShot(700, this, [this] {
+        if (!m_activated && !m_closeRequested && isVisible()) {
+            m_activated = true;
+            firstActivation();
+        }
+    });
 }
 
 bool TZuForm::event(QEvent* e)
