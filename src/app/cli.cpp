@@ -18,7 +18,12 @@ const char* kUsage =
     "commands:\n"
     "  init           prepare the data directory as the program does at start\n"
     "  config dump    print the configuration as JSON\n"
-    "  instrument     identify the instrument (--simulate: the simulated one)\n";
+    "  instrument     identify the instrument (--simulate: the simulated one)\n"
+    "  analyse [--female] V1..V24\n"
+    "  chart N --out FILE.png [--width W --height H] [--female] V1..V24\n"
+    "  match --db FILE [--female] [--birth YYYY-MM-DD] [--today YYYY-MM-DD] V1..V24\n"
+    "  decipher [--bytes] HEXTEXT\n"
+    "  encipher [--first HH] TEXT\n";
 
 // The creation steps without a window; messages go to stderr.
 int prepare(CliContext& c, SharedState& state)
@@ -137,6 +142,11 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("init")) return cmdInit(c);
     if (command == QLatin1String("config")) return cmdConfigDump(c);
     if (command == QLatin1String("instrument")) return cmdInstrument(c);
+    if (command == QLatin1String("analyse")) return cmdAnalyse(c);
+    if (command == QLatin1String("chart")) return cmdChart(c);
+    if (command == QLatin1String("match")) return cmdMatch(c);
+    if (command == QLatin1String("decipher")) return cmdDecipher(c);
+    if (command == QLatin1String("encipher")) return cmdEncipher(c);
     err << kUsage;
     return 1;
 }

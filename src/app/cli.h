@@ -17,6 +17,12 @@ struct CliContext
     QTextStream* err = nullptr;
 };
 
+int cmdAnalyse(CliContext& c);
+int cmdChart(CliContext& c);
+int cmdMatch(CliContext& c);
+int cmdDecipher(CliContext& c);
+int cmdEncipher(CliContext& c);
+
 // Exit codes: 0 success, 2 a failure with its message on stderr, 1 usage.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
 

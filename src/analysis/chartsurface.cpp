@@ -1,0 +1,86 @@
+#include "chartsurface.h"
+
+#include <QFontMetrics>
+
+namespace lumo {
+
+ChartSurface::ChartSurface(QPainter& painter, QPoint origin) : m_p(painter), m_origin(origin)
+{
+    m_p.setRenderHint(QPainter::Antialiasing, false);
+    m_p.setRenderHint(QPainter::TextAntialiasing, true);
+}
+
+QPen ChartSurface::pen(const QColor& c, int width, Qt::PenStyle style) const
+{
+    QPen p(filtered(c));
+    p.setWidth(std::max(1, int(width * m_penScale + 0.5)));
+    p.setStyle(style);
+    p.setCapStyle(Qt::FlatCap);
+    return p;
+}
+
+void ChartSurface::line(int x1, int y1, int x2, int y2, const QColor& c, int width, Qt::PenStyle style)
+{
+    m_p.setPen(pen(c, width, style));
+    m_p.drawLine(QPoint(x1, y1) + m_origin, QPoint(x2, y2) + m_origin);
+}
+
+void ChartSurface::polyline(const QVector<QPoint>& points, const QColor& c, int width, Qt::PenStyle style)
+{
+    m_p.setPen(pen(c, width, style));
+    QVector<QPoint> moved;
+    moved.reserve(points.size());
+    for (const QPoint& p : points) moved << p + m_origin;
+    m_p.drawPolyline(moved.constData(), int(moved.size()));
+}
+
+void ChartSurface::fillRect(int x1, int y1, int x2, int y2, const QColor& c)
+{
+    const QRect r = QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2) - 1, std::max(y1, y2) - 1));
+    if (r.isEmpty()) return;
+    m_p.fillRect(r.translated(m_origin), filtered(c));
+}
+
+void ChartSurface::hatchedRect(int x1, int y1, int x2, int y2, const QColor& outline, const QColor& hatch,
+                               Qt::BrushStyle style)
+{
+    const int left = std::min(x1, x2), right = std::max(x1, x2) - 1;
+    const int top = std::min(y1, y2), bottom = std::max(y1, y2) - 1;
+    const QRect r(QPoint(left, top) + m_origin, QPoint(right, std::max(bottom, top)) + m_origin);
+    if (m_opaqueHatch) m_p.fillRect(r, Qt::white);
+    m_p.setBrushOrigin(m_origin);
+    m_p.fillRect(r, QBrush(filtered(hatch), style));
+    m_p.setPen(pen(outline, 1, Qt::SolidLine));
+    m_p.setBrush(Qt::NoBrush);
+    // The outline sits on the outer pixels; a rectangle of no height is a line.
+    m_p.drawRect(QRect(r.topLeft(), QSize(r.width() - 1, std::max(0, r.height() - 1))));
+}
+
+void ChartSurface::polygon(const QVector<QPoint>& points, const QColor& c)
+{
+    QVector<QPoint> moved;
+    for (const QPoint& p : points) moved << p + m_origin;
+    m_p.setPen(Qt::NoPen);
+    m_p.setBrush(filtered(c));
+    m_p.drawPolygon(moved.constData(), int(moved.size()));
+    m_p.setBrush(Qt::NoBrush);
+}
+
+void ChartSurface::ellipse(int x1, int y1, int x2, int y2, const QColor& c)
+{
+    m_p.setPen(Qt::NoPen);
+    m_p.setBrush(filtered(c));
+    m_p.drawEllipse(QRect(QPoint(x1, y1) + m_origin, QPoint(x2 - 1, y2 - 1) + m_origin));
+    m_p.setBrush(Qt::NoBrush);
+}
+
+void ChartSurface::text(int x, int y, const QString& s, const QColor& c)
+{
+    m_p.setPen(filtered(c));
+    const QFontMetrics fm(m_p.font());
+    m_p.drawText(QPoint(x, y + fm.ascent()) + m_origin, s);
+}
+
+int ChartSurface::textWidth(const QString& s) const { return QFontMetrics(m_p.font()).horizontalAdvance(s); }
+
+} // namespace lumo
