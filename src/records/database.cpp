@@ -4,7 +4,9 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlDriver>
 #include <QSqlRecord>
+#include <sqlite3.h>
 
 namespace lumo {
 namespace {
@@ -122,6 +124,13 @@ void Database::settle(const QString& path)
         db.close();
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+sqlite3* Database::handle()
+{
+    const QVariant v = m_db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) return nullptr;
+    return *static_cast<sqlite3* const*>(v.data());
 }
 
 bool Database::hasColumn(const QString& table, const QString& column)

@@ -10,6 +10,8 @@
 #include <QString>
 #include <memory>
 
+struct sqlite3;
+
 namespace lumo {
 
 class Database
@@ -36,6 +38,10 @@ public:
     // Folds a write-ahead log back into the file and closes it, so the file can
     // be copied or renamed on its own (used before the start-up file swaps).
     static void settle(const QString& path);
+
+    // The connection's own SQLite handle, for the few read paths where the
+    // per-value cost of the SQL module matters (the driver uses the same library).
+    ::sqlite3* handle();
 
     // Does the table of this file have the column? (Older files may lack optional ones.)
     bool hasColumn(const QString& table, const QString& column);

@@ -2,6 +2,7 @@
 
 #include "../app/formats.h"
 
+#include <sqlite3.h>
 #include <cmath>
 
 namespace lumo {
@@ -41,14 +42,33 @@ int conditionDigit(const QString& s, int position)
     return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ? c.unicode() - '0' : 0;
 }
 
+ConditionCodes ConditionCodes::of(const ConditionRow& c)
+{
+    ConditionCodes k;
+    const bool blankCond = c.ProCond.trimmed().isEmpty();
+    const bool blankReq = c.ProAnd.trimmed().isEmpty();
+    for (int p = 1; p <= 24; ++p) {
+        k.cond[size_t(p - 1)] = quint8(blankCond ? 0 : conditionDigit(c.ProCond, p));
+        k.required[size_t(p - 1)] = quint8(!blankReq && conditionDigit(c.ProAnd, p) == 1);
+    }
+    k.ProAGL = c.ProAGL;
+    k.ProAGH = c.ProAGH;
+    k.ProEng = c.ProEng;
+    k.ProFlg = c.ProFlg;
+    return k;
+}
+
 bool ConditionMatches(const ConditionRow& c, const EnergyAnalysis& a, int age, bool male)
 {
-    const QString cond = c.ProCond.trimmed().isEmpty() ? QString() : c.ProCond;
-    const QString req = c.ProAnd.trimmed().isEmpty() ? QString() : c.ProAnd;
+    return ConditionMatches(ConditionCodes::of(c), a, age, male);
+}
+
+bool ConditionMatches(const ConditionCodes& c, const EnergyAnalysis& a, int age, bool male)
+{
     bool matched = false;
     for (int p = 1; p <= 24; ++p) {
-        const int v = conditionDigit(cond, p);
-        bool required = conditionDigit(req, p) == 1;
+        const int v = c.cond[size_t(p - 1)];
+        bool required = c.required[size_t(p - 1)] != 0;
         bool holds = false;
         if (p == 1) {
             if (v >= 4 && v <= 6) {
@@ -107,9 +127,72 @@ QStringList MatchPrograms(const QVector<ProgramWithConditions>& programs, const 
     return names;
 }
 
+namespace {
+
+// Digits of a condition string as stored (UTF-8 bytes); blank strings are all zeros.
+void readDigits(const unsigned char* text, int length, std::array<quint8, 24>& out, bool requiredOnly)
+{
+    out.fill(0);
+    if (!text) return;
+    bool blank = true;
+    for (int i = 0; i < length; ++i)
+        if (text[i] > ' ') blank = false;
+    if (blank) return;
+    // Multi-byte characters count as one position each, as the text does.
+    int position = 0;
+    for (int i = 0; i < length && position < 24; ++position) {
+        const unsigned char ch = text[i];
+        const int bytes = ch < 0x80 ? 1 : ch < 0xE0 ? 2 : ch < 0xF0 ? 3 : 4;
+        const int digit = (ch >= '0' && ch <= '9') ? ch - '0' : 0;
+        out[size_t(position)] = quint8(requiredOnly ? (digit == 1) : digit);
+        i += bytes;
+    }
+}
+
+} // namespace
+
 QStringList MatchPrograms(Database& db, const EnergyAnalysis& a, int age, bool male)
 {
-    return MatchPrograms(ProgramStore(db).loadAll(), a, age, male);
+    // One pass over programs joined with their conditions, in ZuProB order and
+    // table order within a program, reading only what the matching needs
+    // straight from SQLite. A program without conditions never matches, so the
+    // inner join loses nothing.
+    QStringList names;
+    sqlite3* h = db.handle();
+    if (!h) return MatchPrograms(ProgramStore(db).loadAll(), a, age, male);
+    sqlite3_stmt* st = nullptr;
+    const char* sql = "SELECT p.MKEY, p.ProName, c.ProAnd, c.ProCond, c.ProAGL, c.ProAGH, c.ProEng, c.ProFlg "
+                      "FROM ZUPRO p JOIN ZUPRDT c ON c.ProNo = p.ProNo ORDER BY p.ProNo, p.MKEY, c.MKEY";
+    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK) return names;
+    qint64 current = -1;
+    QString name;
+    bool matched = false, failed = false;
+    auto finish = [&] {
+        if (current >= 0 && matched && !failed) names << name;
+    };
+    ConditionCodes c;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        const qint64 key = sqlite3_column_int64(st, 0);
+        if (key != current) {
+            finish();
+            current = key;
+            name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), sqlite3_column_bytes(st, 1));
+            matched = failed = false;
+        }
+        if (failed) continue;
+        readDigits(sqlite3_column_text(st, 2), sqlite3_column_bytes(st, 2), c.required, true);
+        readDigits(sqlite3_column_text(st, 3), sqlite3_column_bytes(st, 3), c.cond, false);
+        c.ProAGL = sqlite3_column_int(st, 4);
+        c.ProAGH = sqlite3_column_int(st, 5);
+        c.ProEng = sqlite3_column_double(st, 6);
+        c.ProFlg = sqlite3_column_int(st, 7) != 0;
+        const bool m = ConditionMatches(c, a, age, male);
+        if (c.ProFlg && !m) failed = true;
+        if (m) matched = true;
+    }
+    sqlite3_finalize(st);
+    finish();
+    return names;
 }
 
 } // namespace lumo

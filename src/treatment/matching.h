@@ -18,6 +18,18 @@ int conditionAge(double birthDay, const QDate& today);
 // a blank string counts as 24 zeros.
 int conditionDigit(const QString& s, int position);
 
+// A condition with its strings read into digits (a blank string is all zeros).
+struct ConditionCodes
+{
+    std::array<quint8, 24> cond{};
+    std::array<quint8, 24> required{}; // 1 where ProAnd holds "1"
+    int ProAGL = 0, ProAGH = 0;
+    double ProEng = 0;
+    bool ProFlg = false;
+    static ConditionCodes of(const ConditionRow& c);
+};
+
+bool ConditionMatches(const ConditionCodes& c, const EnergyAnalysis& a, int age, bool male);
 bool ConditionMatches(const ConditionRow& c, const EnergyAnalysis& a, int age, bool male);
 bool ProgramMatches(const ProgramWithConditions& p, const EnergyAnalysis& a, int age, bool male);
 QStringList MatchPrograms(const QVector<ProgramWithConditions>& programs, const EnergyAnalysis& a, int age, bool male);

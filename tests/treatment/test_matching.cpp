@@ -1,7 +1,9 @@
 #include "app/formats.h"
 #include "treatment/matching.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
+#include <random>
 
 using namespace lumo;
 
@@ -195,6 +197,41 @@ private slots:
         none.program.ProName = QStringLiteral("C");
         ProgramWithConditions again = onlyOptional;
         QCOMPARE(MatchPrograms({onlyOptional, requiredFails, none, again}, a, 0, true), (QStringList{"A", "A"}));
+    }
+
+    // The database path reads the strings itself; it must agree with the row path.
+    void databaseAgreesWithRows()
+    {
+        QTemporaryDir dir;
+        Status st;
+        auto db = Database::create(dir.filePath(QStringLiteral("m.mdb")), FileKind::Master, &st);
+        ProgramStore store(*db);
+        const QStringList conds = {at(1, '1'), QStringLiteral("   "), QString::fromUtf8("１1"), at(6, '3'),
+                                   at(24, '2'), QStringLiteral("0000000000000000000000003"), at(4, '2')};
+        std::mt19937 rng(5);
+        for (int p = 0; p < 60; ++p) {
+            ProgramRow row;
+            row.ProNo = QStringLiteral("N%1").arg(59 - p);
+            row.ProName = QStringLiteral("program %1").arg(p);
+            QVERIFY(store.append(row).ok);
+            const int n = p % 4; // some programs have no conditions
+            for (int i = 0; i < n; ++i) {
+                ConditionRow c = cond(conds[size_t(rng() % conds.size())], rng() % 3 == 0 ? at(2, '1') : QString(), rng() % 5 == 0);
+                c.ProNo = row.ProNo.toLower(); // the link ignores case
+                c.ProAGL = 20;
+                c.ProAGH = 60;
+                QVERIFY(store.appendCondition(c).ok);
+            }
+        }
+        EnergyAnalysis a = analysis();
+        a.BodyGrade = -1;
+        a.PointMark[0] = 1;
+        for (int age : {0, 30, 70})
+            for (bool male : {true, false}) {
+                const QStringList fromRows = MatchPrograms(store.loadAll(), a, age, male);
+                QVERIFY(!fromRows.isEmpty());
+                QCOMPARE(MatchPrograms(*db, a, age, male), fromRows);
+            }
     }
 };
 
