@@ -23,6 +23,7 @@ int main(int argc, char** argv)
     InstrumentStack stack(InstrumentStack::Kind::Simulated);
     stack.start();
     Instrument& inst = stack.instrument();
+    stack.simulator()->setReplyDelayMs(0); // answering at once: the program alone is measured
     stack.simulator()->probe().touch(45.0, stack.clock().nowMs());
     for (int i = 0; i < 200; ++i) inst.ReadProbe(); // warm up
 

@@ -1,12 +1,37 @@
 #include "modules.h"
 
+#include "sharedstate.h"
 #include "../knowledge/tzuadv.h"
+#include "../measurement/tzudec.h"
+#include "../measurement/tzumnu.h"
+#include "../records/tzuread.h"
+#include "../records/tzusave.h"
 
 namespace lumo {
+
+// The screens the measurement screen opens.
+MeasurementLinks measurementLinks(SharedState& s)
+{
+    MeasurementLinks links;
+    links.save = [&s](QWidget* parent) { TZusave(s, parent).exec(); };
+    links.browse = [&s](QWidget* parent) {
+        TZuread browser(s, TZuread::LoadMode::MeasurementScreen, parent);
+        browser.measurementEditor = [&s, &browser](MeasurementRow& row) {
+            TZumnu(TZumnu::Mode::Change, s, &row, &browser).exec();
+        };
+        browser.exec();
+    };
+    links.manualEntry = [&s](QWidget* parent) { TZumnu(TZumnu::Mode::Add, s, nullptr, parent).exec(); };
+    return links;
+}
 
 ModuleTable standardModules()
 {
     ModuleTable t;
+    t[Module::Measurement] = [](SharedState& s, QWidget* parent) -> QDialog* {
+        if (!s.instrument) return nullptr;
+        return new TZudec(s, *s.instrument, measurementLinks(s), parent);
+    };
     t[Module::Explanation] = [](SharedState& s, QWidget* parent) { return new TZuadv(s, parent); };
     return t;
 }

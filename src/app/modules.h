@@ -27,4 +27,7 @@ using ModuleTable = std::map<Module, ModuleFactory>;
 // The screens built so far.
 ModuleTable standardModules();
 
+struct MeasurementLinks;
+MeasurementLinks measurementLinks(SharedState& s);
+
 } // namespace lumo

@@ -1,6 +1,7 @@
 #include "sharedstate.h"
 
 #include "datadir.h"
+#include "../instrument/instrument.h"
 
 #include <QDir>
 
@@ -21,6 +22,11 @@ void SharedState::resetCurrentSubject()
 {
     CurrentSubject = SubjectRow();
     CurrentSubject.SEX = true;
+}
+
+void SharedState::playTone(int tone)
+{
+    if (instrument) instrument->PlayTone(tone);
 }
 
 QString databaseStartupMessage(const QString& engineError)

@@ -49,6 +49,8 @@ struct SharedState
     // Saves the whole configuration; a failure reaches the general error report.
     bool saveConfiguration();
     void resetCurrentSubject();
+    // An alert tone on the instrument, when one is there.
+    void playTone(int tone);
 };
 
 // The creation steps that touch files, shared by the window and the command line:

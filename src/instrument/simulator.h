@@ -124,7 +124,7 @@ private:
     QString m_hardware = QStringLiteral("LUMO USB HW 2.1");
     QString m_registers[9];
     bool m_noReply = false;
-    int m_delayMs = 0;
+    int m_delayMs = 1; // a full-speed HID device answers in the next 1 ms frame
     int m_failWrites = 0;
     bool m_shortReplies = false;
     SimulatedProbe m_probe;

@@ -1,0 +1,233 @@
+#include "measuringrun.h"
+
+#include "../app/formats.h"
+
+#include <cmath>
+
+namespace lumo {
+namespace {
+QString u(const char* s) { return QString::fromUtf8(s); }
+} // namespace
+
+QString clearBeforeMeasuringQuestion() { return u("您要先清除表格中的資料再開始檢測嗎？"); }
+QString highPotentialQuestion() { return u("現在系統使用的是【高電位測量】請再一次確認!"); }
+QString overlongQuestion() { return u("測量時間過長！！是否繼續檢測？"); }
+
+MeasuringRun::MeasuringRun(SharedState& state, Instrument& instrument, MeasuringView& view)
+    : m_state(state), m_instrument(instrument), m_view(view)
+{
+}
+
+double MeasuringRun::countsPerMicroampere() const
+{
+    const Configuration& c = m_state.config;
+    return (c.HighPotential ? c.CalibHigh : c.CalibStandard) / 200.0;
+}
+
+double MeasuringRun::contactThreshold() const
+{
+    const Configuration& c = m_state.config;
+    return (c.HighPotential ? c.CalibHigh : c.CalibStandard) * c.MinResponse / 200.0;
+}
+
+bool MeasuringRun::pick(int point)
+{
+    if (!m_pickAllowed || point < 1 || point > 24) return false;
+    m_point = point;
+    m_view.showPoint(point);
+    return true;
+}
+
+void MeasuringRun::start()
+{
+    SharedState& s = m_state;
+    if (s.CurrentMeasurementKey > 0) {
+        m_instrument.PlayTone(1);
+        if (s.ShowMessageDialog(AskQuestion, clearBeforeMeasuringQuestion())) {
+            s.CurrentMeasurementKey = 0;
+            s.PointsSinceAnalysis = 0;
+            s.energy.Memo.clear();
+            s.AnalysisPage = 0;
+            s.energy.clearReadings();
+            s.energy.TakenAt = 0;
+            s.energy.VoltageMode = s.config.HighPotential;
+        }
+        // 否 measures into the loaded measurement: points not measured again keep their values.
+    }
+    if (s.config.HighPotential) {
+        m_instrument.PlayTone(2);
+        if (!s.ShowMessageDialog(AskImportant, highPotentialQuestion())) return;
+    }
+    m_running = true;
+    m_point = 1;
+    s.AnalysisChart = 1;
+    m_view.runStarted();
+    m_view.clearGraph();
+    m_instrument.EndMeasuring();
+    m_instrument.StartMeasuring();
+    m_instrument.SetPotential(s.config.HighPotential);
+    m_stop = false;
+
+    while (!m_stop && m_point <= 24) {
+        m_view.showPoint(m_point);
+        if (!waitForContact()) break;
+        double sum = 0;
+        int n = 0;
+        if (takeReading(sum, n) == Reading::Lost) continue; // the same point again
+        store(m_point, sum, n);
+        waitForLiftOff(m_point);
+        if (!m_stop) ++m_point;
+    }
+
+    m_pickAllowed = false;
+    m_view.setPickAllowed(false);
+    m_view.setStatus(QString());
+    m_view.setLevelBar(0);
+    m_view.setCompletionBar(0);
+    m_view.showLive(0);
+    m_view.setLamps(MeasuringView::Phase::Idle);
+    m_instrument.EndMeasuring();
+    m_running = false;
+    m_view.runEnded();
+}
+
+bool MeasuringRun::waitForContact()
+{
+    m_pickAllowed = true;
+    m_view.setPickAllowed(true);
+    m_view.setStatus(u("請至指定的代表測定點開始測量,或以滑鼠點選測量位置"));
+    m_view.setLevelBar(0);
+    m_view.setCompletionBar(0);
+    m_view.showValues(0, 0);
+    m_view.setLamps(MeasuringView::Phase::Waiting);
+    Clock& clock = m_instrument.clock();
+    double r = 0;
+    const double cpu = countsPerMicroampere();
+    for (;;) {
+        clock.waitEvents(0);
+        m_view.showValues(r / cpu, 0);
+        m_view.showLive(r / cpu);
+        if (m_stop) return false;
+        const double threshold = contactThreshold(); // the minimum response may change meanwhile
+        r = m_instrument.ReadProbe();
+        if (r > threshold) {
+            r = (m_instrument.ReadProbe() + r) / 2; // a second reading confirms the contact
+            if (r > threshold) break;
+        }
+    }
+    m_pickAllowed = false;
+    m_view.setPickAllowed(false);
+    m_view.clearGraph();
+    return true;
+}
+
+MeasuringRun::Reading MeasuringRun::takeReading(double& sum, int& n)
+{
+    Clock& clock = m_instrument.clock();
+    m_view.setLamps(MeasuringView::Phase::Reading);
+    m_instrument.PlayTone(4);
+    m_view.setStatus(u("經絡能量測定中,請保持測棒穩定不動.."));
+    const double cpu = countsPerMicroampere();
+    const double threshold = contactThreshold();
+    const QSize g = m_view.graphSize();
+    const double xs = g.width() / 2500.0, ys = g.height() / 600.0;
+    const double coefficient = m_state.compensation[size_t(meridianOfPoint(m_point))];
+    sum = 0;
+    n = 0;
+    int tick = 1;
+    const qint64 t0 = clock.nowMs();
+    qint64 tLast = t0;
+    double base = m_instrument.ReadProbe();
+    QPoint last(0, int(rnd(400 * ys)));
+    int completion = 0;
+    for (;;) {
+        const double c = m_instrument.ReadProbe();
+        const qint64 e = clock.nowMs() - t0;
+        if (e < 200) {
+            // The first 200 ms draw a fan from the lower left corner while the base settles.
+            m_view.traceLine(QPoint(3, g.height()), QPoint(int(rnd(e * xs)), int(rnd((600 - e) * ys))), true);
+            base = e > 150 ? (m_instrument.ReadProbe() + base) / 2 : m_instrument.ReadProbe();
+            last = QPoint(int(rnd(e * xs)), int(rnd((600 - e) * ys)));
+        } else {
+            int y = int(rnd(400 * ys - (c - base) / cpu * 10 * ys));
+            y = std::clamp(y, 0, g.height());
+            const QPoint to(int(rnd(completion * xs + 50 * xs)), y);
+            m_view.traceLine(last, to, false);
+            last = to;
+        }
+        if (tick > 3) {
+            sum += c;
+            ++n;
+        }
+        if (c <= threshold) {
+            m_view.clearGraph();
+            return Reading::Lost;
+        }
+        const double ramp = c / 2500.0 * double(e) / cpu;
+        m_view.showValues(ramp, ramp * coefficient);
+        m_view.showLive(c / cpu);
+        completion = int(e);
+        m_view.setCompletionBar(completion);
+        m_view.setLevelBar(int(c / cpu / 200 * 4096));
+        if (clock.nowMs() - tLast >= TickMs) {
+            tLast = clock.nowMs();
+            ++tick;
+            m_instrument.PlayTone(4);
+        }
+        if (tick == ReadingTicks + 1) {
+            m_view.setCompletionBar(2500);
+            return Reading::Stored;
+        }
+        clock.waitEvents(0);
+    }
+}
+
+void MeasuringRun::store(int point, double sum, int n)
+{
+    SharedState& s = m_state;
+    const double value = (n > 0 ? sum / n : 0) / countsPerMicroampere();
+    m_instrument.PlayTone(point == 24 ? 6 : 5);
+    s.energy.setReading(point, value, s.compensation);
+    s.energy.VoltageMode = s.config.HighPotential;
+    m_view.showValues(value, s.energy.Compensated[size_t(point - 1)]);
+    m_view.setStatus(u("【經絡能量測定完畢,請移開探測棒】"));
+    ++s.PointsSinceAnalysis;
+    s.energy.TakenAt = dayNumber(QDateTime::currentDateTime());
+    m_pickAllowed = false;
+    m_view.setPickAllowed(false);
+    m_view.showLive(value);
+    m_view.setLevelBar(int(value / 200 * 4096));
+    m_view.setLamps(MeasuringView::Phase::Stored);
+    s.AnalysisChart = 1;
+    m_view.pointStored(point);
+}
+
+void MeasuringRun::waitForLiftOff(int point)
+{
+    Clock& clock = m_instrument.clock();
+    const qint64 t0 = clock.nowMs();
+    while (m_instrument.ReadProbe() >= contactThreshold()) {
+        clock.waitEvents(0);
+        if (clock.nowMs() - t0 > LiftOffQuestionMs) {
+            if (point == 24) return;
+            m_instrument.PlayTone(3);
+            if (!m_state.ShowMessageDialog(AskImportant, overlongQuestion())) {
+                m_view.setPickAllowed(false);
+                m_stop = true;
+            }
+            return;
+        }
+    }
+}
+
+} // namespace lumo
+
+namespace lumo {
+bool advanceUsageCounterIfDue(SharedState& state, Instrument& instrument)
+{
+    if (state.PointsSinceAnalysis < 12) return false;
+    instrument.IncrementUsageCounter();
+    state.PointsSinceAnalysis = 0;
+    return true;
+}
+} // namespace lumo
