@@ -59,6 +59,7 @@ bool SimulatedProbe::touching(qint64 now) const
 
 int SimulatedProbe::counts(qint64 now)
 {
+    if (!m_script.isEmpty()) return m_script.size() == 1 ? m_script.first() : m_script.takeFirst();
     if (!touching(now)) return 0;
     double ua = m_value;
     qint64 since = now - m_touchedAt;
@@ -227,7 +228,12 @@ bool SimulatedInstrument::replyReady() const
     return !m_replies.empty() && m_replies.front().due <= m_clock.nowMs();
 }
 
-void SimulatedInstrument::timeAdvanced() { m_ready.wakeAll(); }
+void SimulatedInstrument::timeAdvanced()
+{
+    // Under the lock, so a reader about to wait cannot miss the wake-up.
+    QMutexLocker lock(&m_mutex);
+    m_ready.wakeAll();
+}
 
 int SimulatedInstrument::takeReply(QByteArray& out, int timeoutMs, const std::atomic<bool>& cancelled)
 {

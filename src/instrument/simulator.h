@@ -51,6 +51,10 @@ public:
 
     int counts(qint64 now); // the raw reading 0..4095
 
+    // Raw readings returned one per probe read, before anything else; the last
+    // one repeats once the script is used up.
+    void setScript(QList<int> counts) { m_script = std::move(counts); }
+
 private:
     bool m_touching = false;
     double m_value = 0;
@@ -61,6 +65,7 @@ private:
     qint64 m_autoStart = 0;
     std::array<double, 24> m_autoValues{};
     std::mt19937 m_rng{1};
+    QList<int> m_script;
 };
 
 class SimulatedInstrument : public HidBackend
