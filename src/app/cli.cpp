@@ -23,7 +23,9 @@ const char* kUsage =
     "  chart N --out FILE.png [--width W --height H] [--female] V1..V24\n"
     "  match --db FILE [--female] [--birth YYYY-MM-DD] [--today YYYY-MM-DD] V1..V24\n"
     "  decipher [--bytes] HEXTEXT\n"
-    "  encipher [--first HH] TEXT\n";
+    "  encipher [--first HH] TEXT\n"
+    "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
+    "  demo --out DIR   measure a demonstration subject and print its report\n";
 
 // The creation steps without a window; messages go to stderr.
 int prepare(CliContext& c, SharedState& state)
@@ -124,6 +126,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
                 return 1;
             }
             c.dataDirectory = arguments.at(++i);
+            c.dataDirectorySet = true;
             if (!c.dataDirectory.endsWith(QLatin1Char('/'))) c.dataDirectory += QLatin1Char('/');
         } else if (a == QLatin1String("--simulate")) {
             c.simulate = true;
@@ -147,6 +150,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("match")) return cmdMatch(c);
     if (command == QLatin1String("decipher")) return cmdDecipher(c);
     if (command == QLatin1String("encipher")) return cmdEncipher(c);
+    if (command == QLatin1String("report")) return cmdReport(c);
+    if (command == QLatin1String("demo")) return cmdDemo(c);
     err << kUsage;
     return 1;
 }

@@ -9,6 +9,7 @@ namespace lumo {
 struct CliContext
 {
     QString dataDirectory;    // --data-dir, or the default
+    bool dataDirectorySet = false;
     QString deliveredDir;
     QStringList args;         // the command and its arguments
     bool simulate = false;    // --simulate
@@ -22,6 +23,8 @@ int cmdChart(CliContext& c);
 int cmdMatch(CliContext& c);
 int cmdDecipher(CliContext& c);
 int cmdEncipher(CliContext& c);
+int cmdReport(CliContext& c);
+int cmdDemo(CliContext& c);
 
 // Exit codes: 0 success, 2 a failure with its message on stderr, 1 usage.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);

@@ -1,0 +1,355 @@
+#include "report.h"
+
+#include "charts.h"
+#include "../app/formats.h"
+#include "../records/programs.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPdfWriter>
+
+namespace lumo {
+namespace {
+
+QString u(const char* s) { return QString::fromUtf8(s); }
+const QColor Blue(0, 0, 255), Red(255, 0, 0), Green(0, 128, 0), Olive(128, 128, 0), Maroon(128, 0, 0);
+
+bool opt(const ReportInput& in, int position)
+{
+    return position <= in.options.size() && in.options.at(position - 1) == QLatin1Char('1');
+}
+
+QColor gradeColour(int grade, bool autonomic)
+{
+    const int g = std::abs(grade);
+    if (autonomic) return grade <= 1 ? Green : grade == 2 ? Olive : Red;
+    return g <= 1 ? Green : g == 2 ? Olive : Red;
+}
+
+void header(ReportPage& p, const ReportInput& in)
+{
+    if (p.isAbandoned()) return;
+    p.PageNumberText();
+    const int size = p.reportSize();
+    const QString title = in.config->UserName2.trimmed().isEmpty() ? u("L.U.M.O.經絡能量分析儀分析報表") : in.config->UserName2;
+    p.textCentred(p.LineCursor, title, Qt::black, size + 4);
+    p.LineCursor += p.MmInDots(4) + p.LineHeight();
+    p.textCentred(p.LineCursor, in.config->UserData1, Blue, size + 2);
+    p.LineCursor += p.LineHeight();
+    p.textCentred(p.LineCursor, in.config->UserData2, Blue, size + 2);
+    const QString date = u("測量日期: ") + (in.energy.TakenAt == 0 ? QString() : shortDateOfDay(in.energy.TakenAt));
+    const int dateX = p.PrintWidth() - p.MmInDots(10) - p.textWidth(date);
+    p.text(dateX, p.LineCursor, date, Qt::black);
+    p.LineCursor += p.LineHeight();
+    p.text(dateX, p.LineCursor, u("測量時間: ") + (in.energy.TakenAt == 0 ? QString() : longTimeOfDay(in.energy.TakenAt)), Qt::black);
+    p.text(p.MmInDots(10), p.LineCursor, QStringLiteral("Quenta LUMO Version: 5"), Red);
+    p.LineCursor += p.LineHeight();
+    p.rule(p.MmInDots(3), p.PrintWidth() - p.MmInDots(2), p.LineCursor, 0.2);
+    p.LineCursor += p.LineHeight();
+}
+
+void subjectBlock(ReportPage& p, const ReportInput& in)
+{
+    if (p.isAbandoned()) return;
+    const SubjectRow& s = in.subject;
+    p.text(p.MmInDots(20), p.LineCursor, u("編號:  ") + s.CUSTNO, Qt::black);
+    p.text(p.MmInDots(70), p.LineCursor, u("姓名:  ") + s.NAME, Qt::black);
+    p.text(p.MmInDots(115), p.LineCursor, u("性別:"), Qt::black);
+    p.text(p.MmInDots(115) + p.textWidth(u("性別: ")), p.LineCursor, s.SEX ? u("男 性") : u("女 性"), s.SEX ? Green : Red);
+    p.text(p.MmInDots(160), p.LineCursor, u("生日:  ") + (s.DBIRTH > NoBirthDateLimit ? shortDateOfDay(s.DBIRTH) : QString()), Qt::black);
+    p.LineCursor += p.MmInDots(3) + p.LineHeight();
+    p.text(p.MmInDots(20), p.LineCursor, u("地址:  ") + s.ADDR, Qt::black);
+    p.text(p.MmInDots(115), p.LineCursor, u("電話:  ") + s.TEL, Qt::black);
+    p.text(p.MmInDots(160), p.LineCursor,
+           u("年齡:  ") + (s.DBIRTH >= NoBirthDateLimit ? fmt("%3d", ageInYears(s.DBIRTH, in.today)) : QString()), Qt::black);
+    p.LineCursor += p.LineHeight();
+}
+
+void valueTable(ReportPage& p, const ReportInput& in)
+{
+    p.LineCursor += p.LineHeight();
+    p.text(p.MmInDots(20), p.LineCursor, u("測量方式:"), Qt::black);
+    const bool high = in.energy.VoltageMode;
+    p.text(p.MmInDots(20) + p.textWidth(u("測量方式: ")), p.LineCursor,
+           high ? u("高電位量測值 (擴大測量法)") : u("標準電位測值 (一般測量法)"), high ? Red : Green);
+    p.text(p.MmInDots(178), p.LineCursor, u("單位:  uA"), Qt::black);
+    p.LineCursor += p.MmInDots(2) + p.LineHeight();
+    const int y = p.LineCursor, L = p.LineHeight();
+    QPainter& g = p.painter();
+    QPen frame(Qt::black);
+    frame.setWidth(std::max(1, p.MmInDots(0.2)));
+    g.setPen(frame);
+    g.setBrush(Qt::NoBrush);
+    g.drawRect(QRect(QPoint(p.MmInDots(13), y), QPoint(p.MmInDots(193), y + 2 * L)));
+    QPen thin(Qt::black);
+    thin.setWidth(std::max(1, p.MmInDots(1.0 / 8)));
+    const int c = p.MmInDots(180) / 12;
+    for (int i = 1; i <= 12; ++i) {
+        const int x = p.MmInDots(13) + (i - 1) * c;
+        g.setPen(thin);
+        if (i == 7) {
+            g.drawLine(x - 5, y, x - 5, y + 2 * L);
+            g.drawLine(x + 5, y, x + 5, y + 2 * L);
+        } else {
+            g.drawLine(x, y, x, y + 2 * L);
+        }
+        const QString heading = fullWidthName(Meridian(i - 1));
+        p.text(x + std::max(0, (c - p.textWidth(heading)) / 2), y + L / 2, heading, Blue);
+        const Meridian m = Meridian(i - 1);
+        auto centred = [&](int origin, int yy, const QString& s, const QColor& colour) {
+            p.text(origin + (i - 1) * c + std::max(0, (c - p.textWidth(s)) / 2), yy, s, colour);
+        };
+        const double left = in.energy.Readings[size_t(leftPointOf(m) - 1)];
+        const double right = in.energy.Readings[size_t(rightPointOf(m) - 1)];
+        const double leftC = in.analysis.Values[size_t(leftPointOf(m) - 1)];
+        const double rightC = in.analysis.Values[size_t(rightPointOf(m) - 1)];
+        const int origin = p.MmInDots(13);
+        const int bracketOrigin = i <= 6 ? p.MmInDots(12) : origin;
+        centred(origin, y + 3 * L, fmt("%5.1f", left).trimmed(), Qt::black);
+        centred(origin, y + 6 * L, fmt("%5.1f", right).trimmed(), Qt::black);
+        centred(bracketOrigin, y + 4 * L, QStringLiteral("[") + fmt("%5.1f", leftC).trimmed() + QStringLiteral("]"), Maroon);
+        centred(bracketOrigin, y + 7 * L, QStringLiteral("[") + fmt("%5.1f", rightC).trimmed() + QStringLiteral("]"), Maroon);
+    }
+    p.text(p.MmInDots(3), y + 3 * L + L / 2, u("左　側"), Green);
+    p.text(p.MmInDots(3), y + 6 * L + L / 2, u("右　側"), Green);
+    g.setPen(thin);
+    g.drawLine(p.MmInDots(13), y + 5 * L + L / 2, p.MmInDots(193), y + 5 * L + L / 2);
+    p.LineCursor = y + 8 * L;
+}
+
+void bodyState(ReportPage& p, const ReportInput& in)
+{
+    const EnergyAnalysis& a = in.analysis;
+    p.NextLine();
+    auto caption = [](const char* first, double x, const char* second, double y) {
+        return u(first) + fmt("%6.1f", x) + u(second) + fmt("%6.1f", y) + QStringLiteral(" =");
+    };
+    struct Row
+    {
+        QString label;
+        int labelMm;
+        QString caption, range, value, text;
+        QColor colour;
+    };
+    const Row rows[] = {
+        {u("身體能量:"), 37, QString(), bodyRangeText(a.male), fmt("%5.2f", a.BodyEnergy), bodyText(a.BodyGrade, TextStyle::Print),
+         gradeColour(a.BodyGrade, false)},
+        {u("精神狀態比值:"), 30, caption("上", a.UpperTotal, " / 下", a.LowerTotal), upperLowerRangeText(a.male),
+         fmt("%5.3f", a.UpperLowerRatio), upperLowerText(a.UpperLowerGrade, TextStyle::Print), gradeColour(a.UpperLowerGrade, false)},
+        {u("左右肌骨系統:"), 30, caption("左", a.LeftTotal, " / 右", a.RightTotal), leftRightRangeText(), fmt("%5.3f", a.LeftRightRatio),
+         leftRightText(a.LeftRightGrade, TextStyle::Print), gradeColour(a.LeftRightGrade, false)},
+        {u("新陳代謝功能:"), 30, caption("陰", a.YinTotal, " / 陽", a.YangTotal), yinYangRangeText(), fmt("%5.3f", a.YinYangRatio),
+         yinYangText(a.YinYangGrade, TextStyle::Print), gradeColour(a.YinYangGrade, false)},
+        {u("自律神經平衡度:"), 26, caption("高", a.GroupMax, " / 低", a.GroupMin), autonomicRangeText(), fmt("%5.3f", a.AutonomicRatio),
+         autonomicText(a.AutonomicGrade), gradeColour(a.AutonomicGrade, true)},
+    };
+    for (const Row& r : rows) {
+        if (p.isAbandoned()) return;
+        p.text(p.MmInDots(r.labelMm), p.LineCursor, r.label, Qt::black);
+        if (!r.caption.isEmpty()) p.text(p.MmInDots(60), p.LineCursor, r.caption, Blue);
+        p.text(p.MmInDots(105), p.LineCursor, r.range, Blue);
+        p.text(p.MmInDots(95), p.LineCursor, r.value, r.colour);
+        p.text(p.MmInDots(125), p.LineCursor, r.text, Qt::black);
+        p.NextLine();
+    }
+    p.NextLine();
+    p.text(p.MmInDots(15), p.LineCursor, u("表裡經絡平均能量對應:"), Qt::black);
+    p.NextLine();
+    const char* pairs[6] = {"【 金 】肺  經 - 大腸經", "【相火】心包經 - 三焦經", "【君火】心  經 - 小腸經",
+                            "【 土 】脾  經 - 胃  經", "【 木 】肝  經 - 膽  經", "【 水 】腎  經 - 膀胱經"};
+    for (int row = 0; row < 2; ++row) {
+        for (int i = 0; i < 3; ++i) {
+            const int pair = row * 3 + i;
+            const int status = a.PairStatus[size_t(pair)];
+            p.text(p.MmInDots(20 + 60 * i), p.LineCursor, u(pairs[pair]), Qt::black);
+            p.text(p.MmInDots(60 + 60 * i), p.LineCursor, pairStatusText(status, TextStyle::Print),
+                   status == 0 ? Green : status == 1 ? Olive : Red);
+        }
+        p.NextLine();
+    }
+}
+
+// Prints a box's lines: the first in red when asked, the rest in black.
+void printLines(ReportPage& p, const QStringList& lines, bool firstRed)
+{
+    for (int i = 0; i < lines.size(); ++i) p.PrintTextLine(lines[i], firstRed && i == 0 ? Red : QColor(Qt::black));
+}
+
+void knowledgeSection(ReportPage& p, const ReportInput& in, int kind)
+{
+    const bool detailed = opt(in, 1);
+    const QFont font = p.font();
+    const QVector<ListItem>& list = kind == 0 ? in.lists.analysis : kind == 1 ? in.lists.prescription : in.lists.diet;
+    const char* titles[3] = {"經絡能量辨證  **本資料僅供學術研究參考**", "醫方建議  **本資料僅供學術研究參考**", "養生食療建議"};
+    p.sectionStart();
+    p.PrintTextLine(u(titles[kind]), Blue);
+    p.NextLine();
+    KnowledgeTexts& k = *in.knowledge;
+    for (int n = 0; n < list.size(); ++n) {
+        if (p.isAbandoned()) return;
+        const ListItem& item = list[n];
+        p.PrintTextLine(QStringLiteral("[ %1 ]").arg(n + 1) + item.text, Blue);
+        p.NextLine();
+        QStringList main, judgement;
+        if (kind == 0 && item.key >= 13) {
+            if (detailed) main << k.field(item.key, "DtMA1");
+            if (item.key == 13 && bodyEnergyWarning(in.analysis)) main << QString() << bodyEnergyWarningText();
+            const Judgement j = IndexJudgement(in.analysis, item.key);
+            judgement << k.field(item.key, j == Judgement::Normal ? "DtMA2" : j == Judgement::High ? "DtMH1" : "DtML1");
+        } else if (kind == 0) {
+            if (detailed) main << k.field(item.key, "DtMA2") << QString() << k.field(item.key, "DtMA1") << QString();
+            const Judgement j = MeridianJudgement(in.analysis, Meridian(item.key - 1));
+            if (j == Judgement::High) {
+                judgement << k.field(item.key, "DtMH1");
+                if (opt(in, 15)) judgement << QString() << k.field(item.key, "DtMH5");
+            } else if (j == Judgement::Low) {
+                judgement << k.field(item.key, "DtML1");
+                if (opt(in, 15)) judgement << QString() << k.field(item.key, "DtML5");
+            }
+        } else if (kind == 1) {
+            const Judgement j = MeridianJudgement(in.analysis, Meridian(item.key - 1));
+            const bool high = j == Judgement::High;
+            main << k.field(item.key, high ? "DtMH3" : "DtML3");
+            if (opt(in, 16)) main << QString() << k.field(item.key, high ? "DtMH2" : "DtML2");
+        } else {
+            main << k.field(item.key, "DtMA3");
+            const Judgement j = MeridianJudgement(in.analysis, Meridian(item.key - 1));
+            if (detailed && j == Judgement::High) judgement << k.field(item.key, "DtMH4");
+            if (detailed && j == Judgement::Low) judgement << k.field(item.key, "DtML4");
+        }
+        if (p.isAbandoned()) return;
+        const QStringList mainLines = wrapText(main.join(QLatin1Char('\n')), font);
+        const QStringList judgementLines = judgement.isEmpty() ? QStringList() : wrapText(judgement.join(QLatin1Char('\n')), font);
+        if (!main.isEmpty()) {
+            printLines(p, mainLines, kind == 1);
+            p.NextLine();
+        }
+        if (!judgementLines.isEmpty()) {
+            // Compact print shows an index entry's verdict line only.
+            const bool onlyFirst = kind == 0 && item.key >= 13 && !detailed;
+            printLines(p, onlyFirst ? judgementLines.mid(0, 1) : judgementLines, true);
+            p.NextLine();
+        }
+    }
+}
+
+void treatmentRecord(ReportPage& p, const ReportInput& in)
+{
+    p.sectionStart();
+    p.PrintTextLine(u("症狀描述與處置"), Blue);
+    p.NextLine();
+    if (p.isAbandoned()) return;
+    QFont f = p.font(8);
+    printLines(p, wrapText(in.treatmentRecord, f), false);
+    p.NextLine();
+}
+
+void expertPrograms(ReportPage& p, const ReportInput& in)
+{
+    p.sectionStart();
+    p.PrintTextLine(u("專家療程建議"), Blue);
+    p.NextLine();
+    for (int n = 0; n < in.userPrograms.size(); ++n) {
+        if (p.isAbandoned()) return;
+        const QString name = in.userPrograms[n].trimmed();
+        p.PrintTextLine(QStringLiteral("[ %1 ]").arg(n + 1) + name, Red);
+        p.NextLine();
+        if (opt(in, 1) && in.programDatabase) {
+            if (auto program = ProgramStore(*in.programDatabase).findByName(name)) {
+                printLines(p, wrapText(program->ProData, p.font()), false);
+                p.NextLine();
+            }
+        }
+    }
+}
+
+} // namespace
+
+void printChart(ReportPage& p, int chart, const EnergyAnalysis& a)
+{
+    if (p.pageHeight() - p.MmInDots(5) < p.LineCursor + p.MmInDots(86) + 5 * p.LineHeight()) p.newPage();
+    if (p.isAbandoned()) return;
+    const int top = p.LineCursor + 3 * p.LineHeight();
+    p.NextLine();
+    p.textCentred(p.LineCursor, chartTitle(chart), QColor(0, 0, 255), p.reportSize());
+    p.NextLine();
+    const int left = p.MmInDots(30), width = p.MmInDots(150), height = p.MmInDots(90);
+    // The screen picture at a proportional size, scaled into the box: the same
+    // painter draws the screen, images and paper.
+    const int sw = 750, sh = 450;
+    QPainter& g = p.painter();
+    g.save();
+    g.translate(left, top);
+    g.scale(double(width) / sw, double(height) / sh);
+    QFont f = p.font();
+    f.setPixelSize(11);
+    g.setFont(f);
+    ChartSurface s(g);
+    s.setOpaqueHatch(true);
+    if (!p.colour()) {
+        // Monochrome keeps the Ryodoraku dashes and the autonomic texts in colour.
+        s.setColourFilter([](const QColor& c) {
+            return (c == QColor(0, 128, 0) || c == QColor(255, 255, 0) || c == QColor(255, 0, 0)) ? c : QColor(Qt::black);
+        });
+        if (chart != 8 && chart != 9) s.setColourFilter([](const QColor&) { return QColor(Qt::black); });
+    } else if (chart != 5 && chart != 6 && chart != 8) {
+        // Fair yellow prints as olive, which stays legible on white paper.
+        s.setColourFilter([](const QColor& c) { return c == QColor(255, 255, 0) ? QColor(128, 128, 0) : c; });
+    }
+    paintChart(chart, a, s, sw, sh);
+    g.restore();
+    p.LineCursor += p.MmInDots(90) + 2 * p.LineHeight();
+}
+
+ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device, const std::function<bool()>& abandoned)
+{
+    ReportOutcome out;
+    QPainter painter(&device);
+    ReportPage p(painter, device, opt(in, 17), opt(in, 18) ? 8 : 10);
+    p.abandoned = abandoned;
+    header(p, in);
+    subjectBlock(p, in);
+    const std::pair<int, int> charts[] = {{3, 1}, {8, 2}, {9, 3}, {10, 4}, {12, 5}, {13, 6}, {19, 8}, {20, 9}};
+    if (opt(in, 2) && !p.isAbandoned()) valueTable(p, in);
+    for (auto [option, chart] : charts)
+        if (opt(in, option) && !p.isAbandoned()) printChart(p, chart, in.analysis);
+    if (opt(in, 4) && !p.isAbandoned()) bodyState(p, in);
+    if (opt(in, 5) && !p.isAbandoned()) knowledgeSection(p, in, 0);
+    if (opt(in, 11) && !p.isAbandoned()) treatmentRecord(p, in);
+    if (opt(in, 14) && !p.isAbandoned()) knowledgeSection(p, in, 1);
+    if (opt(in, 6) && !p.isAbandoned()) knowledgeSection(p, in, 2);
+    if (opt(in, 7) && !p.isAbandoned()) expertPrograms(p, in);
+    out.abandoned = p.isAbandoned();
+    out.pages = p.pageNumber();
+    painter.end();
+    return out;
+}
+
+bool printReportToPdf(const ReportInput& in, const QString& path, QString* error)
+{
+    const QString temp = path + QStringLiteral(".part");
+    ReportOutcome o;
+    {
+        QPdfWriter writer(temp);
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setResolution(300);
+        writer.setTitle(QString::fromUtf8("L.U.M.O 分析資料."));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        o = PrintAnalysisReport(in, writer);
+    }
+    // Written beside and renamed, so a failed job leaves no half file behind.
+    if (!QFileInfo(temp).exists() || QFileInfo(temp).size() == 0) {
+        if (error) *error = QStringLiteral("%1: cannot be written").arg(path);
+        QFile::remove(temp);
+        return false;
+    }
+    QFile::remove(path);
+    if (!QFile::rename(temp, path)) {
+        if (error) *error = QStringLiteral("%1: cannot be written").arg(path);
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+} // namespace lumo

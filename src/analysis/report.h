@@ -1,0 +1,46 @@
+#pragma once
+// The printed analysis report: header, subject block and the sections the
+// print options choose, always in the same order, with its own page breaks.
+
+#include "analysislists.h"
+#include "reportpage.h"
+#include "../app/configuration.h"
+#include "../records/rows.h"
+
+#include <QPagedPaintDevice>
+
+namespace lumo {
+
+struct ReportInput
+{
+    EnergyAnalysis analysis;
+    EnergySet energy;
+    SubjectRow subject;
+    const Configuration* config = nullptr;
+    QString options;          // PrintOptions, 20 characters (a shorter text counts the rest as off)
+    AnalysisLists lists;
+    KnowledgeTexts* knowledge = nullptr;
+    QStringList userPrograms; // the matching programs of the main database, in order
+    Database* programDatabase = nullptr; // where their descriptions are
+    QString treatmentRecord;
+    QDate today = QDate::currentDate();
+};
+
+struct ReportOutcome
+{
+    bool abandoned = false;
+    int pages = 0;
+};
+
+// Prints onto the device (a PDF writer or a printer, already set up).
+// `abandoned` is asked before each section, entry and line.
+ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device,
+                                  const std::function<bool()>& abandoned = {});
+
+// Writes the report as a PDF file (A4); false with a message on failure.
+bool printReportToPdf(const ReportInput& in, const QString& path, QString* error);
+
+// The printed chart variant: the screen picture in a box of 150 x 90 mm below the cursor.
+void printChart(ReportPage& page, int chart, const EnergyAnalysis& a);
+
+} // namespace lumo

@@ -1,0 +1,67 @@
+#pragma once
+// The page arithmetic of the printed reports: millimetres to device units, the
+// line cursor with its page breaks, page numbers and the report colour. The
+// analysis report and the comparison prints share it.
+
+#include <QColor>
+#include <QFont>
+#include <QPainter>
+#include <QPagedPaintDevice>
+#include <functional>
+
+namespace lumo {
+
+class ReportPage
+{
+public:
+    // reportSize: 10 (normal) or 8 (small) points.
+    ReportPage(QPainter& painter, QPagedPaintDevice& device, bool colour, int reportSize);
+
+    int MmInDots(double mm) const;
+    int LineHeight() const { return m_lineHeight; }
+    int PrintWidth() const { return m_printWidth; }
+    int pageHeight() const { return m_pageHeight; }
+    int dpi() const { return m_dpi; }
+    int reportSize() const { return m_reportSize; }
+    bool colour() const { return m_colour; }
+    QColor ReportColour(const QColor& c) const { return m_colour ? c : QColor(Qt::black); }
+
+    int LineCursor = 0;
+    void NextLine();
+    void PrintTextLine(const QString& text, const QColor& colour = Qt::black);
+    void PageNumberText();
+    // A section begins on a new page when fewer than five lines are left.
+    void sectionStart();
+    void newPage(); // the cursor to 10 mm, a new page with its number
+
+    // Text at (x, y) top-left in the report font at `size` points, through ReportColour.
+    void text(int x, int y, const QString& s, const QColor& c, int size = 0);
+    void textCentred(int y, const QString& s, const QColor& c, int size);
+    int textWidth(const QString& s, int size = 0) const;
+    QFont font(int size = 0) const;
+    void rule(int x1, int x2, int y, double widthMm, const QColor& c = Qt::black);
+
+    // Abandonment: checked before each section, entry and line.
+    std::function<bool()> abandoned;
+    bool isAbandoned() const { return abandoned && abandoned(); }
+    int pageNumber() const { return m_page; }
+
+    QPainter& painter() { return m_p; }
+
+private:
+    QPainter& m_p;
+    QPagedPaintDevice& m_device;
+    bool m_colour;
+    int m_reportSize;
+    int m_dpi;
+    int m_printWidth;
+    int m_pageHeight;
+    int m_lineHeight;
+    int m_page = 1;
+};
+
+// Wraps a text as a 600-pixel box at 96 pixels per inch wraps it in the font:
+// at blanks and at the box edge, its own line breaks kept.
+QStringList wrapText(const QString& text, const QFont& font, int boxPixels = 600);
+
+} // namespace lumo

@@ -1,0 +1,187 @@
+// lumo-cli report and demo.
+#include "cli.h"
+
+#include "datadir.h"
+#include "formats.h"
+#include "sharedstate.h"
+#include "../analysis/charts.h"
+#include "../analysis/reportinput.h"
+#include "../instrument/hiddevice.h"
+#include "../instrument/simulator.h"
+#include "../measurement/measuringrun.h"
+#include "../records/measurements.h"
+#include "../records/subjects.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+namespace lumo {
+namespace {
+
+QString option(const QStringList& args, const QString& name)
+{
+    const int i = int(args.indexOf(name));
+    return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
+}
+
+bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
+{
+    state.DataDirectory = c.dataDirectory;
+    state.messages = &messages;
+    StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
+    if (o.templateMissing) {
+        *c.err << templateMissingMessage() << Qt::endl;
+        return false;
+    }
+    if (!o.databases) {
+        *c.err << o.databases.error << Qt::endl;
+        return false;
+    }
+    return true;
+}
+
+// Loads a stored measurement with its subject into the shared state, as the browser does.
+void loadMeasurement(SharedState& state, const MeasurementRow& m)
+{
+    if (auto s = SubjectStore(*state.MainDatabase).findByCustNo(m.CUSTNO))
+        state.CurrentSubject = *s;
+    else
+        state.CurrentSubject.CUSTNO = m.CUSTNO;
+    state.energy.Readings = m.ZU;
+    state.energy.recompensate(state.compensation);
+    state.energy.TakenAt = m.ZUDATE;
+    state.energy.VoltageMode = m.ZUVOTA;
+    state.energy.Memo = m.MEMO1.isEmpty() ? QStringList() : m.MEMO1.split(QStringLiteral("\r\n"));
+    state.CurrentMeasurementKey = m.MKEY;
+}
+
+int writeReport(CliContext& c, SharedState& state, const QString& options, const QString& out)
+{
+    QString error;
+    auto ctx = reportContext(state, options, state.energy.Memo.join(QStringLiteral("\r\n")), &error);
+    if (!ctx) {
+        *c.err << error << Qt::endl;
+        return 2;
+    }
+    if (!printReportToPdf(ctx->input, out, &error)) {
+        *c.err << error << Qt::endl;
+        return 2;
+    }
+    return 0;
+}
+
+} // namespace
+
+int cmdReport(CliContext& c)
+{
+    bool ok = false;
+    const qint64 mkey = option(c.args, QStringLiteral("--mkey")).toLongLong(&ok);
+    const QString out = option(c.args, QStringLiteral("--out"));
+    if (!ok || out.isEmpty()) {
+        *c.err << "usage: lumo-cli report --mkey N --out FILE.pdf [--options FLAGS]" << Qt::endl;
+        return 2;
+    }
+    SharedState state;
+    ScriptedMessages messages;
+    if (!prepareState(c, state, messages)) return 2;
+    auto row = MeasurementStore(*state.MainDatabase).get(mkey);
+    if (!row) {
+        *c.err << "no measurement has the key " << mkey << Qt::endl;
+        return 2;
+    }
+    loadMeasurement(state, *row);
+    const QString options = c.args.contains(QStringLiteral("--options")) ? option(c.args, QStringLiteral("--options"))
+                                                                           : state.config.PrintOptions;
+    for (QChar ch : options)
+        if (ch != QLatin1Char('0') && ch != QLatin1Char('1')) {
+            *c.err << "--options is a string of 0 and 1" << Qt::endl;
+            return 2;
+        }
+    const int rc = writeReport(c, state, options, out);
+    if (rc == 0) *c.out << QFileInfo(out).absoluteFilePath() << Qt::endl;
+    return rc;
+}
+
+int cmdDemo(CliContext& c)
+{
+    const QString outDir = option(c.args, QStringLiteral("--out"));
+    if (outDir.isEmpty()) {
+        *c.err << "usage: lumo-cli [--data-dir DIR] demo --out DIR" << Qt::endl;
+        return 2;
+    }
+    QTemporaryDir fresh;
+    if (!c.dataDirectorySet) c.dataDirectory = fresh.path() + QLatin1Char('/');
+    if (!QDir().mkpath(outDir)) {
+        *c.err << outDir << ": cannot be created" << Qt::endl;
+        return 2;
+    }
+    SharedState state;
+    ScriptedMessages messages;
+    messages.setDefaultAnswer(true);
+    if (!prepareState(c, state, messages)) return 2;
+
+    // The simulated instrument in virtual time: a whole run takes a few seconds.
+    VirtualClock clock;
+    SimulatedInstrument sim(clock);
+    THidDeviceController controller(sim);
+    Instrument instrument(controller, clock);
+    clock.setSettle([&] { return sim.replyReady() || controller.anyDeliveryPending(); });
+    clock.setTick([&](qint64) { sim.timeAdvanced(); });
+    controller.enumerate(true);
+    state.instrument = &instrument;
+
+    SubjectRow subject;
+    subject.CUSTNO = QStringLiteral("DEMO-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")));
+    subject.NAME = QString::fromUtf8("示範受測者");
+    subject.SEX = true;
+    subject.DBIRTH = dayNumber(QDate(1975, 6, 15));
+    subject.TEL = QStringLiteral("02-2345-6789");
+    subject.ADDR = QString::fromUtf8("台北市中山路100號");
+    Status st = SubjectStore(*state.MainDatabase).append(subject);
+    if (!st) {
+        *c.err << st.error << Qt::endl;
+        return 2;
+    }
+    state.CurrentSubject = subject;
+    *c.out << "measuring 24 points with the simulated probe (virtual time)..." << Qt::endl;
+    MeasuringView view;
+    MeasuringRun run(state, instrument, view);
+    sim.probe().startAutomatic(clock.nowMs(), 2026);
+    run.start();
+    instrument.release();
+    if (!state.energy.allMeasured()) {
+        *c.err << "the demonstration run did not measure every point" << Qt::endl;
+        return 2;
+    }
+    state.energy.Memo = {QString::fromUtf8("示範量測：自動探測棒，24 個測定點。")};
+    MeasurementRow row;
+    row.CUSTNO = subject.CUSTNO;
+    row.ZUDATE = state.energy.TakenAt;
+    row.ZUVOTA = state.energy.VoltageMode;
+    row.MEMO1 = state.energy.Memo.join(QStringLiteral("\r\n"));
+    row.ZU = state.energy.Readings;
+    st = MeasurementStore(*state.MainDatabase).append(row);
+    if (!st) {
+        *c.err << st.error << Qt::endl;
+        return 2;
+    }
+    state.CurrentMeasurementKey = row.MKEY;
+
+    const QString report = QDir(outDir).filePath(QStringLiteral("report.pdf"));
+    if (int rc = writeReport(c, state, QStringLiteral("11111111111111111111"), report)) return rc;
+    *c.out << QFileInfo(report).absoluteFilePath() << Qt::endl;
+    QString error;
+    auto analysis = ComputeEnergyAnalysis(state.energy, state.compensation, subject.SEX, &error);
+    for (int chart : {1, 2, 3, 4, 5, 6, 8, 9}) {
+        const QString path = QDir(outDir).filePath(QStringLiteral("chart%1.png").arg(chart));
+        if (!renderChart(chart, *analysis).save(path, "PNG")) {
+            *c.err << path << ": cannot be written" << Qt::endl;
+            return 2;
+        }
+        *c.out << QFileInfo(path).absoluteFilePath() << Qt::endl;
+    }
+    return 0;
+}
+
+} // namespace lumo
