@@ -1,6 +1,7 @@
 #include "modules.h"
 
 #include "sharedstate.h"
+#include "../analysis/tzuany.h"
 #include "../knowledge/tzuadv.h"
 #include "../measurement/tzudec.h"
 #include "../measurement/tzumnu.h"
@@ -20,6 +21,10 @@ MeasurementLinks measurementLinks(SharedState& s)
             TZumnu(TZumnu::Mode::Change, s, &row, &browser).exec();
         };
         browser.exec();
+    };
+    links.analysis = [&s](QWidget* parent) {
+        TZuany screen(s, parent);
+        if (screen.valid()) screen.exec();
     };
     links.manualEntry = [&s](QWidget* parent) { TZumnu(TZumnu::Mode::Add, s, nullptr, parent).exec(); };
     return links;

@@ -1,0 +1,213 @@
+#include "analysis/report.h"
+#include "analysis/reportinput.h"
+#include "analysis/tzuany.h"
+#include "knowledge/knowledgefixture.h"
+#include "records/measurements.h"
+
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPdfWriter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace lumo;
+
+namespace {
+
+struct Fixture
+{
+    QTemporaryDir dir;
+    SharedState state;
+    ScriptedMessages messages;
+    Fixture()
+    {
+        state.DataDirectory = dir.path() + QLatin1Char('/');
+        state.messages = &messages;
+        runStartupFileSteps(state, QStringLiteral(LUMO_SHARE_DIR));
+        state.KnowledgeDatabase = test::labelledKnowledgeFile(dir.filePath(QStringLiteral("labelled.mdb")));
+        setAll(40);
+    }
+    // Compensated values are what the marks use: set readings that compensate to v.
+    void setCompensated(int point, double v) { state.energy.setReading(point, v / compensate(point, 1.0)); }
+    void setAll(double v)
+    {
+        for (int p = 1; p <= 24; ++p) setCompensated(p, v);
+    }
+    QStringList items(QListWidget* l)
+    {
+        QStringList s;
+        for (int i = 0; i < l->count(); ++i) s << l->item(i)->text();
+        return s;
+    }
+};
+
+QString pdfText(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    p.waitForFinished(30000);
+    // Noto fonts may extract some characters as Kangxi or supplementary radicals; fold them.
+    QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
+    const QString radicals = QString::fromUtf8("⻑⻝⻘⻄⻔⻩⻣⻤⻰⻬⻌⻏");
+    const QString plain = QString::fromUtf8("長食青西門黃骨鬼龍齊辶阝");
+    for (int i = 0; i < radicals.size(); ++i) text.replace(radicals.at(i), plain.at(i));
+    return text;
+}
+
+} // namespace
+
+class TestAnalysisScreen : public QObject
+{
+    Q_OBJECT
+private slots:
+    void allMarksZero()
+    {
+        Fixture f;
+        TZuany s(f.state);
+        QVERIFY(s.valid());
+        QCOMPARE(s.analysisList()->count(), 5);
+        QCOMPARE(s.analysisList()->item(0)->text(), QString::fromUtf8("   身體能量狀況"));
+        QCOMPARE(s.dietList()->count(), 0);
+        QCOMPARE(s.prescriptionList()->count(), 0);
+        QVERIFY(s.textBox("DietText")->toPlainText().isEmpty());
+        // the first index item is shown: DtMA1, an empty line, DtMA2 (normal)
+        QCOMPARE(s.textBox("Detail")->toPlainText(), QStringLiteral("13:DtMA1\n\n13:DtMA2"));
+    }
+
+    void oppositeSigns()
+    {
+        Fixture f;
+        f.setCompensated(1, 80);  // left Lung high
+        f.setCompensated(7, 5);   // right Lung low
+        TZuany s(f.state);
+        QCOMPARE(f.items(s.analysisList()).last(), QString::fromUtf8("【肺經異常辨證】"));
+        QCOMPARE(f.items(s.dietList()), QStringList{QString::fromUtf8("【肺經異常食療】")});
+        QCOMPARE(s.prescriptionList()->count(), 0);
+        s.analysisClicked(5);
+        QCOMPARE(s.textBox("Detail")->toPlainText(),
+                 QString::fromUtf8("【肺經異常辨證】\n\n1:DtMA2\n\n1:DtMA1\n"));
+        QVERIFY(s.textBox("Ryodoraku")->toPlainText().isEmpty());
+    }
+
+    void bothHighAndSynchronisation()
+    {
+        Fixture f;
+        f.setCompensated(1, 80);
+        f.setCompensated(7, 75);  // Lung high on both sides
+        f.setCompensated(14, 2);  // Liver: left low, right normal
+        f.setCompensated(20, 40);
+        f.setCompensated(16, 2);  // Bladder low on both sides
+        f.setCompensated(22, 3);
+        TZuany s(f.state);
+        QCOMPARE(f.items(s.analysisList()).mid(5),
+                 (QStringList{QString::fromUtf8("【肺經異常辨證】"), QString::fromUtf8("【膀胱經異常辨證】")}));
+        QCOMPARE(f.items(s.prescriptionList()),
+                 (QStringList{QString::fromUtf8("【肺經異常】"), QString::fromUtf8("【膀胱經異常】")}));
+        s.analysisClicked(5);
+        QVERIFY(s.textBox("Detail")->toPlainText().endsWith(QStringLiteral("1:DtMH1")));
+        QCOMPARE(s.textBox("Ryodoraku")->toPlainText(), QStringLiteral("1:DtMH5"));
+        // Clicking the Bladder prescription selects the Bladder in the other lists.
+        s.prescriptionClicked(1);
+        QCOMPARE(s.analysisList()->currentRow(), 6);
+        QCOMPARE(s.dietList()->currentRow(), 1);
+        QCOMPARE(s.textBox("DietText")->toPlainText(), QStringLiteral("10:DtMA3\n\n10:DtML4"));
+        QCOMPARE(s.textBox("PrescriptionText")->toPlainText(), QStringLiteral("10:DtML3\n\n10:DtML2"));
+        // An index item moves neither list.
+        s.analysisClicked(3);
+        QCOMPARE(s.dietList()->currentRow(), 1);
+        QCOMPARE(s.prescriptionList()->currentRow(), 1);
+    }
+
+    void bodyEnergyWarning()
+    {
+        Fixture f;
+        f.setAll(15); // male grade -3
+        TZuany s(f.state);
+        QCOMPARE(s.textBox("Detail")->toPlainText(), QString::fromUtf8("13:DtMA1\n\n13:DtML1\n\n【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】"));
+    }
+
+    void closingWritesOptionsAndChangedRecordOnly()
+    {
+        Fixture f;
+        MeasurementRow row;
+        row.CUSTNO = QStringLiteral("A");
+        row.MEMO1 = QStringLiteral("old");
+        QVERIFY(MeasurementStore(*f.state.MainDatabase).append(row).ok);
+        f.state.CurrentMeasurementKey = row.MKEY;
+        QCOMPARE(f.state.config.PrintOptions.size(), 19);
+        {
+            TZuany s(f.state);
+            s.pages()->setCurrentIndex(4);
+            s.reject();
+        }
+        QCOMPARE(f.state.config.PrintOptions, QStringLiteral("01110000000000000000"));
+        QCOMPARE(f.state.AnalysisPage, 4);
+        QCOMPARE(MeasurementStore(*f.state.MainDatabase).get(row.MKEY)->MEMO1, QStringLiteral("old"));
+        {
+            TZuany s(f.state);
+            s.selectAllAndPaste(3);
+            s.reject();
+        }
+        const QString memo = MeasurementStore(*f.state.MainDatabase).get(row.MKEY)->MEMO1;
+        QVERIFY(memo.contains(QStringLiteral("13:DtMA1")));
+        QVERIFY(f.state.energy.Memo.join(QLatin1Char('\n')).contains(QStringLiteral("13:DtMA1")));
+    }
+
+    void reportSectionsInOrder_data()
+    {
+        QTest::addColumn<QString>("options");
+        QTest::addColumn<QStringList>("expected"); // texts in the order they must appear
+        QTest::newRow("default") << "0111000000000000000"
+                                 << QStringList{"LUMO 經絡能量分析儀分析報表", "經絡虛實分析圖-長條", "身體能量:", "表裡經絡平均能量對應:"};
+        QTest::newRow("everything") << "11111111111111111111"
+                                    << QStringList{"測量方式:", "經絡虛實分析圖-長條", "經絡虛實分析圖-曲線", "經絡陰陽分析圖", "經絡氣血分析圖",
+                                                   "經絡五行相生分析圖", "經絡五行相剋分析圖", "良導絡分析圖", "自律神經平衡圖", "身體能量:",
+                                                   "經絡能量辨證", "症狀描述與處置", "醫方建議", "養生食療建議", "專家療程建議"};
+    }
+    void reportSectionsInOrder()
+    {
+        QFETCH(QString, options);
+        QFETCH(QStringList, expected);
+        Fixture f;
+        f.setCompensated(16, 2);
+        f.setCompensated(22, 3);
+        QString error;
+        auto ctx = reportContext(f.state, options, QStringLiteral("record line"), &error);
+        QVERIFY(ctx);
+        const QString pdf = f.dir.filePath(QStringLiteral("r.pdf"));
+        QVERIFY(printReportToPdf(ctx->input, pdf, &error));
+        const QString text = pdfText(pdf);
+        int at = 0;
+        for (const QString& e : expected) {
+            const int next = int(text.indexOf(e.normalized(QString::NormalizationForm_KC), at));
+            QVERIFY2(next >= 0, qPrintable(QStringLiteral("missing or out of order: ") + e));
+            at = next;
+        }
+        QVERIFY(text.contains(QRegularExpression(QString::fromUtf8("第\\s*1\\s*頁"))));
+    }
+
+    void blankTitleAndAbandonment()
+    {
+        Fixture f;
+        f.state.config.UserName2 = QStringLiteral("   ");
+        QString error;
+        auto ctx = reportContext(f.state, QStringLiteral("0111"), QString(), &error);
+        const QString pdf = f.dir.filePath(QStringLiteral("t.pdf"));
+        QVERIFY(printReportToPdf(ctx->input, pdf, &error));
+        QVERIFY(pdfText(pdf).contains(QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表").normalized(QString::NormalizationForm_KC)));
+
+        QTemporaryFile tmp;
+        QVERIFY(tmp.open());
+        QPdfWriter writer(tmp.fileName());
+        int asked = 0;
+        const ReportOutcome o = PrintAnalysisReport(ctx->input, writer, [&] { return ++asked > 3; });
+        QVERIFY(o.abandoned);
+        QCOMPARE(o.pages, 1);
+    }
+};
+
+QTEST_MAIN(TestAnalysisScreen)
+#include "test_analysis_screen.moc"
