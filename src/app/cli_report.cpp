@@ -126,8 +126,13 @@ int cmdDemo(CliContext& c)
     SimulatedInstrument sim(clock);
     THidDeviceController controller(sim);
     Instrument instrument(controller, clock);
-    clock.setSettle([&] { return sim.replyReady() || controller.anyDeliveryPending(); });
+    // A reply that is due is waited for (the read thread hands it over), not spun for.
+    clock.setSettle([&] {
+        if (sim.replyReady() || controller.anyDeliveryPending()) return controller.waitForHandover(5) || true;
+        return controller.deliverPending();
+    });
     clock.setTick([&](qint64) { sim.timeAdvanced(); });
+    sim.setReplyDelayMs(4); // a 4 ms polling frame keeps the virtual run short in real time
     controller.enumerate(true);
     state.instrument = &instrument;
 

@@ -47,11 +47,20 @@ void RealClock::waitEvents(int maxWaitMs)
     d->processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents);
 }
 
+void VirtualClock::elapse(int ms)
+{
+    m_now += ms;
+    if (m_tick) m_tick(m_now);
+}
+
 void VirtualClock::waitEvents(int maxWaitMs)
 {
+    // Posted calls (a reply handed over by a read thread) are delivered
+    // explicitly: the read thread waits for them.
+    QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     if (m_settle && m_settle()) {
-        // A reply is being handed over in real time; give the other thread a moment.
+        // A reply is being handed over in real time: let the reader thread run.
         QThread::yieldCurrentThread();
         return;
     }

@@ -19,6 +19,10 @@ public:
     virtual void waitEvents(int maxWaitMs) = 0;
     // Waits ms while processing events (the loops that "wait while processing messages").
     void wait(int ms);
+    // A simulated device spends ms of its own time (an exchange's frame): a
+    // virtual clock moves on by it, a real one has already spent it.
+    virtual void elapse(int ms) { Q_UNUSED(ms); }
+    virtual bool isVirtual() const { return false; }
 };
 
 class RealClock : public Clock
@@ -35,6 +39,8 @@ public:
     qint64 nowMs() const override { return m_now; }
     void waitEvents(int maxWaitMs) override;
     void advance(qint64 ms) { m_now += ms; }
+    void elapse(int ms) override;
+    bool isVirtual() const override { return true; }
     // Asked in every pass: true while something (a reply report, a handler call)
     // is on its way in real time, so that virtual time waits for it.
     void setSettle(std::function<bool()> settle) { m_settle = std::move(settle); }

@@ -34,10 +34,7 @@ void THidDeviceReadThread::run()
         if (n == 0) continue;
         report.truncate(n);
         m_inHandoff = true;
-        // Hand the report to the user-interface thread and wait until its
-        // handler has run; stopping the thread keeps processing such calls.
-        QMetaObject::invokeMethod(m_device, [d = m_device, report] { d->deliver(report); },
-                                  Qt::BlockingQueuedConnection);
+        m_device->handOver(report, m_stop);
         m_inHandoff = false;
     }
 }
@@ -101,14 +98,60 @@ void THidDevice::stopReading()
 {
     if (!m_thread) return;
     m_thread->requestStop();
-    // The thread may be waiting for its handler call on this thread: keep
-    // processing such calls until it has ended, so the two never wait on each other.
+    // The thread may be waiting for its handler call on this thread: run such
+    // calls while it ends, so the two never wait on each other.
     while (!m_thread->wait(5)) {
         m_transport->cancel();
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        m_handled.wakeAll();
+        deliverPending();
     }
     delete m_thread;
     m_thread = nullptr;
+    QMutexLocker lock(&m_mailboxMutex);
+    m_mailbox.clear();
+}
+
+void THidDevice::handOver(const QByteArray& report, const std::atomic<bool>& stop)
+{
+    quint64 mine;
+    {
+        QMutexLocker lock(&m_mailboxMutex);
+        m_mailbox.enqueue(report);
+        mine = ++m_posted;
+        m_arrived.wakeAll();
+    }
+    // Wakes the user-interface thread's event loop; a waiting loop may also
+    // deliver directly (deliverPending), whichever comes first.
+    QMetaObject::invokeMethod(this, &THidDevice::deliverPending, Qt::QueuedConnection);
+    QMutexLocker lock(&m_mailboxMutex);
+    while (m_done < mine && !stop) m_handled.wait(&m_mailboxMutex, QDeadlineTimer(10));
+}
+
+bool THidDevice::waitForHandover(int ms)
+{
+    {
+        QMutexLocker lock(&m_mailboxMutex);
+        if (m_mailbox.isEmpty()) m_arrived.wait(&m_mailboxMutex, QDeadlineTimer(ms));
+    }
+    return deliverPending();
+}
+
+bool THidDevice::deliverPending()
+{
+    bool any = false;
+    for (;;) {
+        QByteArray report;
+        {
+            QMutexLocker lock(&m_mailboxMutex);
+            if (m_mailbox.isEmpty()) return any;
+            report = m_mailbox.dequeue();
+        }
+        deliver(report);
+        any = true;
+        QMutexLocker lock(&m_mailboxMutex);
+        ++m_done;
+        m_handled.wakeAll();
+    }
 }
 
 void THidDevice::unplug()
@@ -225,6 +268,20 @@ void THidDeviceController::ReleaseDevice(THidDevice*& device)
         m_devices.removeAll(d);
         delete d;
     }
+}
+
+bool THidDeviceController::waitForHandover(int ms)
+{
+    for (THidDevice* d : m_devices)
+        if (d->isAttached()) return d->waitForHandover(ms);
+    return false;
+}
+
+bool THidDeviceController::deliverPending()
+{
+    bool any = false;
+    for (THidDevice* d : m_devices) any |= d->deliverPending();
+    return any;
 }
 
 bool THidDeviceController::anyDeliveryPending() const

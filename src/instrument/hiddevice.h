@@ -5,9 +5,12 @@
 
 #include "transport.h"
 
+#include <QMutex>
 #include <QObject>
 #include <QPointer>
+#include <QQueue>
 #include <QThread>
+#include <QWaitCondition>
 #include <atomic>
 #include <functional>
 
@@ -70,6 +73,11 @@ public:
     void clearInputQueue();
     QString deviceString(int index);
     bool readerBusy() const;
+    // Runs the handler for every report a read thread has handed over; the
+    // read thread waits until this has happened. Returns whether any was run.
+    bool deliverPending();
+    // Sleeps until a read thread hands a report over (or ms pass), then runs its handler.
+    bool waitForHandover(int ms);
 
 private:
     friend class THidDeviceController;
@@ -78,6 +86,8 @@ private:
     void stopReading();
     void unplug();
     void deliver(const QByteArray& report);
+    // Read thread side: hands a report over and waits until its handler ran (or a stop).
+    void handOver(const QByteArray& report, const std::atomic<bool>& stop);
 
     THidDeviceController* m_controller;
     THidPnPInfo m_info;
@@ -89,6 +99,12 @@ private:
     bool m_enumerating = false;
     int m_inputLength = -1, m_outputLength = -1;
     THidDeviceReadThread* m_thread = nullptr;
+    // The mailbox between the read thread and the user-interface thread.
+    QMutex m_mailboxMutex;
+    QWaitCondition m_handled;
+    QWaitCondition m_arrived;
+    QQueue<QByteArray> m_mailbox;
+    quint64 m_posted = 0, m_done = 0;
 };
 
 class THidDeviceController : public QObject
@@ -109,6 +125,8 @@ public:
     // Stops the read thread and gives the device back (or destroys it when unplugged).
     void ReleaseDevice(THidDevice*& device);
     bool anyDeliveryPending() const;
+    bool deliverPending();
+    bool waitForHandover(int ms);
 
     void setDefaultSleepMs(int ms) { m_defaultSleep = ms; }
 

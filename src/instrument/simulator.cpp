@@ -201,6 +201,16 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
         return false;
     }
     const QByteArray command = report.mid(1, 7);
+    // In virtual time the exchange's frame passes here, so the reply is due at once
+    // and no thread has to notice time passing; in real time the reader waits it out.
+    qint64 due;
+    if (m_clock.isVirtual()) {
+        const int frame = std::min(m_delayMs, 1);
+        m_clock.elapse(frame);
+        due = m_clock.nowMs() + (m_delayMs - frame); // a late reply stays late
+    } else {
+        due = m_clock.nowMs() + m_delayMs;
+    }
     const qint64 now = m_clock.nowMs();
     QMutexLocker lock(&m_mutex);
     m_log.append(command);
@@ -217,7 +227,7 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
     const int counts = command.startsWith('D') ? m_probe.counts(now) : 0;
     QByteArray reply = simulatedReply(command, counts, m_modelCode, reg);
     if (m_shortReplies) reply = reply.left(3);
-    m_replies.push_back({QByteArray(1, '\0') + reply, now + m_delayMs});
+    m_replies.push_back({QByteArray(1, '\0') + reply, due});
     m_ready.wakeAll();
     return true;
 }

@@ -15,7 +15,11 @@ struct SimStack
 
     SimStack()
     {
-        clock.setSettle([this] { return sim.replyReady() || controller.anyDeliveryPending(); });
+        // A reply that is due is waited for (the read thread hands it over), not spun for.
+        clock.setSettle([this] {
+            if (sim.replyReady() || controller.anyDeliveryPending()) return controller.waitForHandover(5) || true;
+            return controller.deliverPending();
+        });
         clock.setTick([this](qint64) { sim.timeAdvanced(); });
         sim.setOnChange([this] { controller.enumerate(); });
         controller.enumerate(true);
