@@ -90,6 +90,30 @@ private slots:
         QCOMPARE(messages.errors().size(), 1);
         QCOMPARE(v.findChild<QLabel*>(QStringLiteral("Value1"))->text(), QStringLiteral("1:DtEA1"));
     }
+
+    // The delivered texts and course pictures, as a practitioner sees them.
+    void deliveredEntries()
+    {
+        SharedState state;
+        ScriptedMessages messages;
+        state.messages = &messages;
+        Status st;
+        state.KnowledgeDatabase = Database::open(QStringLiteral(LUMO_SHARE_DIR "/lumoTW.mdb"), FileKind::Knowledge,
+                                                 Database::Access::ReadOnly, &st);
+        QVERIFY2(state.KnowledgeDatabase, qPrintable(st.error));
+        TZuadv v(state);
+        for (int row : {0, 7}) {
+            v.findChild<QListWidget*>(QStringLiteral("ListBox1"))->setCurrentRow(row);
+            QVERIFY(!v.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->toPlainText().isEmpty());
+            QVERIFY(!v.findChild<QLabel*>(QStringLiteral("Image1"))->pixmap().isNull());
+            const QString dir = qEnvironmentVariable("LUMO_SCREENSHOTS");
+            if (!dir.isEmpty()) {
+                v.resize(1000, 700);
+                v.grab().save(QStringLiteral("%1/explanation%2.png").arg(dir).arg(row + 1));
+            }
+        }
+        QVERIFY(messages.errors().isEmpty());
+    }
 };
 
 QTEST_MAIN(TestTZuadv)
