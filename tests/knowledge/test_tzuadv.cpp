@@ -1,6 +1,7 @@
 #include "app/sharedstate.h"
 #include "app/tzuform.h"
 #include "knowledge/decipher.h"
+#include "knowledge/knowledgefixture.h"
 #include "knowledge/tzuadv.h"
 #include "records/schema.h"
 
@@ -17,23 +18,7 @@ using namespace lumo;
 
 namespace {
 
-// A knowledge file whose every field names its key and field: "3:DtMA1".
-std::unique_ptr<Database> knowledgeFile(const QString& path)
-{
-    Status st;
-    auto db = Database::create(path, FileKind::Knowledge, &st);
-    QSqlQuery q(db->sql());
-    const QStringList& fields = knowledgeTextFields();
-    q.prepare(QStringLiteral("INSERT INTO ZUMTDB (MKEY, %1) VALUES (?%2)")
-                  .arg(fields.join(QStringLiteral(", ")), QStringLiteral(",?").repeated(fields.size())));
-    for (int key = 1; key <= 17; ++key) {
-        q.addBindValue(key);
-        for (const QString& f : fields) q.addBindValue(*EncipherKnowledgeText(QStringLiteral("%1:%2").arg(key).arg(f), key));
-        if (!q.exec()) qWarning() << q.lastError().text();
-    }
-    db.reset();
-    return Database::open(path, FileKind::Knowledge, Database::Access::ReadOnly, &st);
-}
+std::unique_ptr<Database> knowledgeFile(const QString& path) { return test::labelledKnowledgeFile(path); }
 
 } // namespace
 
