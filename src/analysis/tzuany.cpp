@@ -28,6 +28,7 @@
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTextCursor>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -177,6 +178,23 @@ void TZuany::buildPages()
         return l;
     };
 
+    auto copyButtons = [this](int page, QWidget* parent) {
+        auto* row = new QHBoxLayout;
+        auto* all = new QPushButton(u("全選"), parent);
+        all->setObjectName(QStringLiteral("SelectAll%1").arg(page));
+        // The focus stays in the text box so that page 3 knows which box is meant.
+        all->setFocusPolicy(Qt::NoFocus);
+        m_paste[page - 3] = new QPushButton(u("貼上"), parent);
+        m_paste[page - 3]->setObjectName(QStringLiteral("Paste%1").arg(page));
+        m_paste[page - 3]->setEnabled(false);
+        connect(all, &QPushButton::clicked, this, [this, page] { selectAll(page); });
+        connect(m_paste[page - 3], &QPushButton::clicked, this, [this, page] { paste(page); });
+        row->addStretch();
+        row->addWidget(all);
+        row->addWidget(m_paste[page - 3]);
+        return row;
+    };
+
     // Page 3: single-meridian analysis.
     auto* p3 = new QWidget;
     m_lists[0] = listOf("AnalysisList", p3);
@@ -189,6 +207,7 @@ void TZuany::buildPages()
     p3l->addWidget(m_detail, 1, 1);
     p3l->addWidget(new QLabel(u("良導絡辨症"), p3), 2, 1);
     p3l->addWidget(m_ryodoraku, 3, 1);
+    p3l->addLayout(copyButtons(3, p3), 4, 1);
     m_pages->addTab(p3, u("經絡分析"));
     m_pages->setTabToolTip(3, u("經絡能量分析參考資料"));
 
@@ -210,6 +229,7 @@ void TZuany::buildPages()
     }
     m_medButtons[2]->hide();
     p4l->addLayout(medRow, 2, 1);
+    p4l->addLayout(copyButtons(4, p4), 3, 1);
     m_pages->addTab(p4, u("醫方資料"));
     m_pages->setTabToolTip(4, u("醫方及針灸建議及參考"));
 
@@ -230,6 +250,7 @@ void TZuany::buildPages()
         helRow->addWidget(b);
     }
     p5l->addLayout(helRow, 2, 1);
+    p5l->addLayout(copyButtons(5, p5), 3, 1);
     m_pages->addTab(p5, u("養生建議"));
     m_pages->setTabToolTip(5, u("養生食療參考項目"));
     for (int i = 0; i < 3; ++i)
@@ -272,6 +293,7 @@ void TZuany::buildPages()
         });
     }
     p6l->addLayout(progRow, 3, 1);
+    p6l->addLayout(copyButtons(6, p6), 4, 1);
     m_pages->addTab(p6, u("專家療程"));
     m_pages->setTabToolTip(6, u("專家療程分析"));
 
@@ -388,6 +410,10 @@ void TZuany::buildPages()
     layout->addWidget(leave, 0, Qt::AlignRight);
     layout->addWidget(m_status);
     resize(1000, 720);
+
+    for (int page = 3; page <= 6; ++page)
+        for (QPlainTextEdit* b : pageBoxes(page))
+            connect(b, &QPlainTextEdit::selectionChanged, this, [this, page] { updatePaste(page); });
 
     // Lists.
     for (int i = 0; i < 3; ++i) {
@@ -703,19 +729,55 @@ void TZuany::chooseChart(int chart)
     for (QToolButton* b : m_chartButtons) b->setChecked(b->objectName() == QStringLiteral("ChartButton%1").arg(chart));
 }
 
-void TZuany::selectAllAndPaste(int page)
+QList<QPlainTextEdit*> TZuany::pageBoxes(int page) const
 {
-    QList<QPlainTextEdit*> boxes;
-    if (page == 3) boxes = {m_detail, m_ryodoraku};
-    if (page == 4) boxes = {m_prescription};
-    if (page == 5) boxes = {m_diet};
-    if (page == 6) boxes = {m_programText};
-    for (QPlainTextEdit* b : boxes) {
-        if (b->toPlainText().isEmpty()) continue;
+    switch (page) {
+    case 3: return {m_detail, m_ryodoraku};
+    case 4: return {m_prescription};
+    case 5: return {m_diet};
+    case 6: return {m_programText};
+    }
+    return {};
+}
+
+void TZuany::updatePaste(int page)
+{
+    bool any = false;
+    for (QPlainTextEdit* b : pageBoxes(page)) any |= b->textCursor().hasSelection();
+    m_paste[page - 3]->setEnabled(any);
+}
+
+void TZuany::selectAll(int page)
+{
+    QList<QPlainTextEdit*> boxes = pageBoxes(page);
+    if (page == 3) {
+        if (m_detail->hasFocus()) boxes = {m_detail};
+        else if (m_ryodoraku->hasFocus()) boxes = {m_ryodoraku};
+    }
+    for (QPlainTextEdit* b : boxes) b->selectAll();
+    updatePaste(page);
+}
+
+void TZuany::paste(int page)
+{
+    for (QPlainTextEdit* b : pageBoxes(page)) {
+        QTextCursor c = b->textCursor();
+        if (!c.hasSelection()) continue;
+        QString text = c.selectedText();
+        text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
         m_record->appendPlainText(QString());
-        m_record->appendPlainText(b->toPlainText());
+        m_record->appendPlainText(text);
+        c.clearSelection();
+        b->setTextCursor(c);
     }
     m_recordChanged = true;
+    m_paste[page - 3]->setEnabled(false);
+}
+
+void TZuany::selectAllAndPaste(int page)
+{
+    selectAll(page);
+    paste(page);
 }
 
 QString TZuany::printOptionsText() const

@@ -45,8 +45,12 @@ public:
     void prescriptionClicked(int row);
     void dietClicked(int row);
     void chooseChart(int chart);
-    // Pasting a selection into the treatment record (page 3-6 boxes).
+    // 全選 and 貼上 of pages 3-6: select the text of the page's box (page 3: the
+    // box with the focus, or both), and append the selections to the treatment record.
+    void selectAll(int page);
+    void paste(int page);
     void selectAllAndPaste(int page);
+    QPushButton* pasteButton(int page) const { return m_paste[page - 3]; }
     QString printOptionsText() const;
     void printToPdf(const QString& path); // 列  印 onto a PDF file
     // Closing: the page, the print options and a changed treatment record are kept.
@@ -64,6 +68,8 @@ private:
     void pageChanged(int index);
     void print();
     void setBox(QPlainTextEdit* box, const QStringList& paragraphs);
+    QList<QPlainTextEdit*> pageBoxes(int page) const;
+    void updatePaste(int page);
 
     SharedState& m_state;
     bool m_valid = false;
@@ -93,6 +99,7 @@ private:
     QLabel* m_programPicture;
     QLabel* m_scaleCaption;
     QPushButton* m_programButtons[4];
+    QPushButton* m_paste[4] = {};
     QList<QPushButton*> m_medButtons, m_helButtons;
     QList<QAbstractButton*> m_options; // in PrintOptions order; pairs hold their first choice
     QRadioButton* m_compact;

@@ -6,6 +6,7 @@
 
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -119,6 +120,25 @@ private slots:
         s.analysisClicked(3);
         QCOMPARE(s.dietList()->currentRow(), 1);
         QCOMPARE(s.prescriptionList()->currentRow(), 1);
+    }
+
+    void selectAllAndPasteButtons()
+    {
+        Fixture f;
+        f.setCompensated(16, 2);
+        f.setCompensated(22, 3); // Bladder low: a prescription text to copy
+        TZuany s(f.state);
+        QVERIFY(!s.pasteButton(4)->isEnabled());
+        s.selectAll(4);
+        QVERIFY(s.pasteButton(4)->isEnabled());
+        s.paste(4);
+        QVERIFY(!s.pasteButton(4)->isEnabled());
+        // pasted into an empty record: the selection after the (first, empty) line
+        QCOMPARE(s.textBox("TreatmentRecord")->toPlainText(), QStringLiteral("10:DtML3\n\n10:DtML2"));
+        // page 3 without a focused box selects both boxes; the record gets the main box first
+        s.selectAll(3);
+        QVERIFY(s.textBox("Detail")->textCursor().hasSelection());
+        QVERIFY(s.textBox("Ryodoraku")->textCursor().hasSelection() || s.textBox("Ryodoraku")->toPlainText().isEmpty());
     }
 
     void bodyEnergyWarning()
