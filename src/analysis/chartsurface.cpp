@@ -13,7 +13,7 @@ ChartSurface::ChartSurface(QPainter& painter, QPoint origin) : m_p(painter), m_o
 QPen ChartSurface::pen(const QColor& c, int width, Qt::PenStyle style) const
 {
     QPen p(filtered(c));
-    p.setWidth(std::max(1, int(width * m_penScale + 0.5)));
+    p.setWidth(std::max(1, width));
     p.setStyle(style);
     p.setCapStyle(Qt::FlatCap);
     return p;
@@ -42,7 +42,7 @@ void ChartSurface::fillRect(int x1, int y1, int x2, int y2, const QColor& c)
 }
 
 void ChartSurface::hatchedRect(int x1, int y1, int x2, int y2, const QColor& outline, const QColor& hatch,
-                               Qt::BrushStyle style)
+                               Qt::BrushStyle style, int outlineWidth)
 {
     const int left = std::min(x1, x2), right = std::max(x1, x2) - 1;
     const int top = std::min(y1, y2), bottom = std::max(y1, y2) - 1;
@@ -50,7 +50,7 @@ void ChartSurface::hatchedRect(int x1, int y1, int x2, int y2, const QColor& out
     if (m_opaqueHatch) m_p.fillRect(r, Qt::white);
     m_p.setBrushOrigin(m_origin);
     m_p.fillRect(r, QBrush(filtered(hatch), style));
-    m_p.setPen(pen(outline, 1, Qt::SolidLine));
+    m_p.setPen(pen(outline, outlineWidth, Qt::SolidLine));
     m_p.setBrush(Qt::NoBrush);
     // The outline sits on the outer pixels; a rectangle of no height is a line.
     m_p.drawRect(QRect(r.topLeft(), QSize(r.width() - 1, std::max(0, r.height() - 1))));
@@ -77,10 +77,13 @@ void ChartSurface::ellipse(int x1, int y1, int x2, int y2, const QColor& c)
 void ChartSurface::text(int x, int y, const QString& s, const QColor& c)
 {
     m_p.setPen(filtered(c));
-    const QFontMetrics fm(m_p.font());
+    const QFontMetrics fm = m_p.fontMetrics();
     m_p.drawText(QPoint(x, y + fm.ascent()) + m_origin, s);
 }
 
-int ChartSurface::textWidth(const QString& s) const { return QFontMetrics(m_p.font()).horizontalAdvance(s); }
+// Metrics of the painter's device: a printer's font differs from the screen's.
+int ChartSurface::textWidth(const QString& s) const { return m_p.fontMetrics().horizontalAdvance(s); }
+
+int ChartSurface::textHeight() const { return m_p.fontMetrics().height(); }
 
 } // namespace lumo

@@ -30,8 +30,8 @@ public:
     ChartSurface(QPainter& painter, QPoint origin = {});
 
     void setColourFilter(std::function<QColor(const QColor&)> f) { m_filter = std::move(f); }
-    // Multiplies pen widths (a printout draws in device units of its own).
-    void setPenScale(double s) { m_penScale = s; }
+    // Suspends the colour filter for the few marks a monochrome printout keeps in colour.
+    void keepColours(bool on) { m_keepColours = on; }
     // Hatched shapes get an opaque white background (printing).
     void setOpaqueHatch(bool on) { m_opaqueHatch = on; }
 
@@ -39,23 +39,25 @@ public:
     void polyline(const QVector<QPoint>& points, const QColor& c, int width = 1, Qt::PenStyle style = Qt::SolidLine);
     // The rectangle covers x1..x2-1 and y1..y2-1 (as a window's rectangle does).
     void fillRect(int x1, int y1, int x2, int y2, const QColor& c);
-    // A 1-pixel outline in `outline` around the same pixels, filled with the hatch.
-    void hatchedRect(int x1, int y1, int x2, int y2, const QColor& outline, const QColor& hatch, Qt::BrushStyle style);
+    // An outline in `outline` around the same pixels, filled with the hatch.
+    void hatchedRect(int x1, int y1, int x2, int y2, const QColor& outline, const QColor& hatch, Qt::BrushStyle style,
+                     int outlineWidth = 1);
     void polygon(const QVector<QPoint>& points, const QColor& c);
     void ellipse(int x1, int y1, int x2, int y2, const QColor& c);
     // Text with its top-left corner at (x, y), transparent background.
     void text(int x, int y, const QString& s, const QColor& c);
     int textWidth(const QString& s) const;
+    int textHeight() const;
 
     QPainter& painter() { return m_p; }
 
 private:
-    QColor filtered(const QColor& c) const { return m_filter ? m_filter(c) : c; }
+    QColor filtered(const QColor& c) const { return m_filter && !m_keepColours ? m_filter(c) : c; }
     QPen pen(const QColor& c, int width, Qt::PenStyle style) const;
     QPainter& m_p;
     QPoint m_origin;
     std::function<QColor(const QColor&)> m_filter;
-    double m_penScale = 1.0;
+    bool m_keepColours = false;
     bool m_opaqueHatch = false;
 };
 

@@ -273,39 +273,31 @@ void printChart(ReportPage& p, int chart, const EnergyAnalysis& a)
     p.NextLine();
     p.textCentred(p.LineCursor, chartTitle(chart), QColor(0, 0, 255), p.reportSize());
     p.NextLine();
-    const int left = p.MmInDots(30), width = p.MmInDots(150), height = p.MmInDots(90);
-    // The screen picture at a proportional size, scaled into the box: the same
-    // painter draws the screen, images and paper.
-    const int sw = 750, sh = 450;
+    PrintedChartSetting paper;
+    paper.dpi = p.dpi();
+    paper.lineHeight = p.LineHeight();
+    paper.boxLeftMm = 30;
+    paper.monochrome = !p.colour();
     QPainter& g = p.painter();
     g.save();
-    g.translate(left, top);
-    g.scale(double(width) / sw, double(height) / sh);
-    QFont f = p.font();
-    f.setPixelSize(11);
-    g.setFont(f);
-    ChartSurface s(g);
-    s.setOpaqueHatch(true);
-    if (!p.colour()) {
-        // Monochrome keeps the Ryodoraku dashes and the autonomic texts in colour.
-        s.setColourFilter([](const QColor& c) {
-            return (c == QColor(0, 128, 0) || c == QColor(255, 255, 0) || c == QColor(255, 0, 0)) ? c : QColor(Qt::black);
-        });
-        if (chart != 8 && chart != 9) s.setColourFilter([](const QColor&) { return QColor(Qt::black); });
-    } else if (chart != 5 && chart != 6 && chart != 8) {
-        // Fair yellow prints as olive, which stays legible on white paper.
-        s.setColourFilter([](const QColor& c) { return c == QColor(255, 255, 0) ? QColor(128, 128, 0) : c; });
-    }
-    paintChart(chart, a, s, sw, sh);
+    g.setFont(p.font());
+    ChartSurface s(g, QPoint(p.MmInDots(paper.boxLeftMm), top));
+    paintPrintedChart(chart, a, s, paper);
     g.restore();
     p.LineCursor += p.MmInDots(90) + 2 * p.LineHeight();
 }
 
 ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device, const std::function<bool()>& abandoned)
 {
+    return PrintAnalysisReport(in, device, [&device] { device.newPage(); }, abandoned);
+}
+
+ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, const std::function<void()>& turnPage,
+                                  const std::function<bool()>& abandoned)
+{
     ReportOutcome out;
     QPainter painter(&device);
-    ReportPage p(painter, device, opt(in, 17), opt(in, 18) ? 8 : 10);
+    ReportPage p(painter, device, turnPage, opt(in, 17), opt(in, 18) ? 8 : 10);
     p.abandoned = abandoned;
     header(p, in);
     subjectBlock(p, in);

@@ -37,6 +37,10 @@ struct ReportOutcome
 ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device,
                                   const std::function<bool()>& abandoned = {});
 
+// The same onto any paint device that turns its pages through `turnPage`.
+ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, const std::function<void()>& turnPage,
+                                  const std::function<bool()>& abandoned = {});
+
 // Writes the report as a PDF file (A4); false with a message on failure.
 bool printReportToPdf(const ReportInput& in, const QString& path, QString* error);
 

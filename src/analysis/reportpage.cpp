@@ -9,7 +9,12 @@
 namespace lumo {
 
 ReportPage::ReportPage(QPainter& painter, QPagedPaintDevice& device, bool colour, int reportSize)
-    : m_p(painter), m_device(device), m_colour(colour), m_reportSize(reportSize)
+    : ReportPage(painter, device, [&device] { device.newPage(); }, colour, reportSize)
+{
+}
+
+ReportPage::ReportPage(QPainter& painter, QPaintDevice& device, std::function<void()> turnPage, bool colour, int reportSize)
+    : m_p(painter), m_device(device), m_turnPage(std::move(turnPage)), m_colour(colour), m_reportSize(reportSize)
 {
     m_dpi = device.logicalDpiX();
     m_printWidth = std::min(device.width(), 8 * m_dpi);
@@ -33,7 +38,7 @@ void ReportPage::newPage()
 {
     LineCursor = MmInDots(10);
     if (isAbandoned()) return;
-    m_device.newPage();
+    m_turnPage();
     ++m_page;
     PageNumberText();
 }

@@ -16,6 +16,8 @@ class ReportPage
 public:
     // reportSize: 10 (normal) or 8 (small) points.
     ReportPage(QPainter& painter, QPagedPaintDevice& device, bool colour, int reportSize);
+    // Any paint device with its own way of turning the page (a recording device in tests).
+    ReportPage(QPainter& painter, QPaintDevice& device, std::function<void()> turnPage, bool colour, int reportSize);
 
     int MmInDots(double mm) const;
     int LineHeight() const { return m_lineHeight; }
@@ -50,7 +52,8 @@ public:
 
 private:
     QPainter& m_p;
-    QPagedPaintDevice& m_device;
+    QPaintDevice& m_device;
+    std::function<void()> m_turnPage;
     bool m_colour;
     int m_reportSize;
     int m_dpi;

@@ -1,7 +1,7 @@
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
 #include "analysis/tzuany.h"
-#include "knowledge/knowledgefixture.h"
+#include "analysisfixture.h"
 #include "records/measurements.h"
 
 #include <QListWidget>
@@ -15,50 +15,9 @@
 #include <QtTest>
 
 using namespace lumo;
+using lumo::test::Fixture;
+using lumo::test::pdfText;
 
-namespace {
-
-struct Fixture
-{
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
-    Fixture()
-    {
-        state.DataDirectory = dir.path() + QLatin1Char('/');
-        state.messages = &messages;
-        runStartupFileSteps(state, QStringLiteral(LUMO_SHARE_DIR));
-        state.KnowledgeDatabase = test::labelledKnowledgeFile(dir.filePath(QStringLiteral("labelled.mdb")));
-        setAll(40);
-    }
-    // Compensated values are what the marks use: set readings that compensate to v.
-    void setCompensated(int point, double v) { state.energy.setReading(point, v / compensate(point, 1.0)); }
-    void setAll(double v)
-    {
-        for (int p = 1; p <= 24; ++p) setCompensated(p, v);
-    }
-    QStringList items(QListWidget* l)
-    {
-        QStringList s;
-        for (int i = 0; i < l->count(); ++i) s << l->item(i)->text();
-        return s;
-    }
-};
-
-QString pdfText(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
-    p.waitForFinished(30000);
-    // Noto fonts may extract some characters as Kangxi or supplementary radicals; fold them.
-    QString text = QString::fromUtf8(p.readAllStandardOutput()).normalized(QString::NormalizationForm_KC);
-    const QString radicals = QString::fromUtf8("⻑⻝⻘⻄⻔⻩⻣⻤⻰⻬⻌⻏");
-    const QString plain = QString::fromUtf8("長食青西門黃骨鬼龍齊辶阝");
-    for (int i = 0; i < radicals.size(); ++i) text.replace(radicals.at(i), plain.at(i));
-    return text;
-}
-
-} // namespace
 
 class TestAnalysisScreen : public QObject
 {

@@ -27,6 +27,38 @@ bool rowHasColour(const QImage& img, int y, int x1, int x2, const QColor& c)
     return false;
 }
 
+// A printed variant on white paper at 150 dots per inch, the box 30 mm from
+// the left edge and 10 mm from the top, a legend line of 5 mm above it.
+struct Paper
+{
+    PrintedChartSetting setting;
+    QImage image;
+    int left, top;
+
+    Paper(int chart, const EnergyAnalysis& a, bool monochrome)
+    {
+        setting.dpi = 150;
+        setting.lineHeight = setting.mm(5);
+        setting.monochrome = monochrome;
+        left = setting.mm(30);
+        top = setting.mm(10);
+        image = QImage(setting.mm(200), setting.mm(110), QImage::Format_RGB32);
+        image.setDotsPerMeterX(int(150 / 0.0254));
+        image.setDotsPerMeterY(int(150 / 0.0254));
+        image.fill(Qt::white);
+        QPainter p(&image);
+        QFont font;
+        font.setFamilies({QStringLiteral("Noto Sans CJK TC"), QStringLiteral("WenQuanYi Micro Hei")});
+        font.setPointSize(10);
+        p.setFont(font);
+        ChartSurface s(p, QPoint(left, top));
+        paintPrintedChart(chart, a, s, setting);
+    }
+    int mm(double v) const { return setting.mm(v); }
+    // A pixel relative to the box's top-left corner.
+    QColor at(int x, int y) const { return image.pixelColor(left + x, top + y); }
+};
+
 } // namespace
 
 class TestCharts : public QObject
@@ -133,6 +165,83 @@ private slots:
         const int x = int(rnd(W8 / 24.0 * 0 + 3)) + 50 + 5;
         QVERIFY(isColour(img, x, top, QColor(0, 128, 0)));
         QVERIFY(!isColour(img, x, top - 4, QColor(0, 128, 0)));
+    }
+
+    void printedLegendColours_data()
+    {
+        QTest::addColumn<int>("chart");
+        QTest::addColumn<bool>("monochrome");
+        QTest::addColumn<QColor>("fair"); // the middle legend symbol
+        QTest::newRow("curve, colour: yellow prints olive") << 2 << false << QColor(128, 128, 0);
+        QTest::newRow("curve, monochrome") << 2 << true << QColor(Qt::black);
+        QTest::newRow("Ryodoraku keeps yellow") << 8 << false << QColor(255, 255, 0);
+        QTest::newRow("Ryodoraku, monochrome keeps yellow") << 8 << true << QColor(255, 255, 0);
+    }
+    void printedLegendColours()
+    {
+        QFETCH(int, chart);
+        QFETCH(bool, monochrome);
+        QFETCH(QColor, fair);
+        const Paper paper(chart, equalAt(40), monochrome);
+        // The legend sits in the line above the box, at 18/24 of the width;
+        // the curve's box starts at the mark, the Ryodoraku's is centred on it.
+        const int mark = int(rnd(paper.mm(150) / 24.0 * 18));
+        const int x = chart == 2 ? mark + paper.mm(1.5) : mark;
+        const int y = -paper.setting.lineHeight / 2;
+        QCOMPARE(paper.at(x, y), fair);
+    }
+
+    void printedMonochromeCirclesForTheFirstSeries_data()
+    {
+        QTest::addColumn<int>("chart");
+        QTest::addColumn<bool>("monochrome");
+        QTest::addColumn<QColor>("centre");
+        QTest::addColumn<QColor>("corner");
+        QTest::newRow("yin-yang, colour: red square") << 3 << false << QColor(255, 0, 0) << QColor(255, 0, 0);
+        QTest::newRow("yin-yang, monochrome: black circle") << 3 << true << QColor(Qt::black) << QColor(Qt::white);
+        QTest::newRow("qi-blood, monochrome: black circle") << 4 << true << QColor(Qt::black) << QColor(Qt::white);
+    }
+    void printedMonochromeCirclesForTheFirstSeries()
+    {
+        QFETCH(int, chart);
+        QFETCH(bool, monochrome);
+        QFETCH(QColor, centre);
+        QFETCH(QColor, corner);
+        const Paper paper(chart, equalAt(40), monochrome);
+        // The legend symbol of the first series, halfway along its line 7 mm
+        // below the box top, 18 to 10 mm left of the page's 150 mm mark.
+        const int mark = paper.mm(120);
+        const int cx = (mark - paper.mm(18) + mark - paper.mm(10)) / 2, cy = paper.mm(7);
+        QCOMPARE(paper.at(cx, cy), centre);
+        QCOMPARE(paper.at(cx - paper.mm(1) + 1, cy - paper.mm(1) + 1), corner);
+        // The second series stays a square: its corner is filled.
+        QCOMPARE(paper.at(cx - paper.mm(1) + 1, paper.mm(14) - paper.mm(1) + 1),
+                 monochrome ? QColor(Qt::black) : QColor(0, 128, 0));
+    }
+
+    void printedControllingPointsAreGreen()
+    {
+        const Paper paper(6, equalAt(40), false);
+        const int PW = paper.mm(150), PH = paper.mm(90);
+        // beside the column line, which is drawn again over the points
+        const int px = int(rnd(PW / 6.0)) - int(rnd(PW / 12.0)) + 2;
+        QCOMPARE(paper.at(px, PH / 2), QColor(0, 128, 0));
+        const int sx = L + int(rnd(W / 6.0)) - int(rnd(W / 12.0)) + 2;
+        QCOMPARE(renderChart(6, equalAt(40), Width, Height).pixelColor(sx, M), QColor(255, 0, 0)); // red on screen
+    }
+
+    void printedAxisLabelsEndThreeMillimetresLeftOfTheBox()
+    {
+        const Paper paper(1, equalAt(40), false);
+        const int H = paper.mm(90);
+        // The midline value (44.5 written "   40.0") ends 3 mm left of the box;
+        // nothing is drawn between it and the axis.
+        bool ink = false;
+        for (int y = H / 2 - paper.mm(2); y < H / 2 + paper.mm(2); ++y) {
+            for (int x = -paper.mm(3) + 1; x < -1; ++x) QCOMPARE(paper.at(x, y), QColor(Qt::white));
+            for (int x = -paper.mm(12); x <= -paper.mm(3); ++x) ink = ink || paper.at(x, y) != QColor(Qt::white);
+        }
+        QVERIFY(ink);
     }
 
     void titlesAndNumbers()

@@ -1,0 +1,200 @@
+#include "analysis/charts.h"
+#include "analysis/report.h"
+#include "analysisfixture.h"
+#include "app/formats.h"
+#include "recordingdevice.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace lumo;
+using lumo::test::Fixture;
+using lumo::test::RecordingDevice;
+
+namespace {
+
+// Every section, in colour or monochrome, at normal size.
+QString everything(bool colour)
+{
+    QString s(20, QLatin1Char('1'));
+    s[16] = colour ? QLatin1Char('1') : QLatin1Char('0');
+    s[17] = QLatin1Char('0');
+    return s;
+}
+
+struct Printed
+{
+    RecordingDevice device;
+    ReportOutcome outcome;
+};
+
+std::unique_ptr<Printed> print(Fixture& f, const QString& opts)
+{
+    QString error;
+    auto ctx = reportContext(f.state, opts, QStringLiteral("record line"), &error);
+    auto out = std::make_unique<Printed>();
+    if (!ctx) return out;
+    RecordingDevice& d = out->device;
+    out->outcome = PrintAnalysisReport(ctx->input, d, [&d] { d.turnPage(); });
+    return out;
+}
+
+// Texts the autonomic chart keeps in colour on monochrome paper.
+bool autonomicException(const QString& t)
+{
+    static const QRegularExpression number(QStringLiteral("^-?\\d+\\.\\d$"));
+    static const QStringList words = {QString::fromUtf8("三  陰"), QString::fromUtf8("三  陽"), QString::fromUtf8("左  手"),
+                                      QString::fromUtf8("右  手"), QString::fromUtf8("左  腳"), QString::fromUtf8("右  腳")};
+    return number.match(t).hasMatch() || words.contains(t) || t.startsWith(QStringLiteral("Max ["));
+}
+
+} // namespace
+
+class TestReport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void textColours_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QColor>("colour"); // in colour printing; monochrome prints it black
+        QTest::newRow("version") << "Quenta LUMO Version: 5" << QColor(255, 0, 0);
+        QTest::newRow("title") << QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表") << QColor(Qt::black);
+        QTest::newRow("sex") << QString::fromUtf8("男 性") << QColor(0, 128, 0);
+        QTest::newRow("mode") << QString::fromUtf8("標準電位測值 (一般測量法)") << QColor(0, 128, 0);
+        QTest::newRow("heading") << QString::fromUtf8("肺　經") << QColor(0, 0, 255);
+        QTest::newRow("row label") << QString::fromUtf8("左　側") << QColor(0, 128, 0);
+        QTest::newRow("chart title") << QString::fromUtf8("經絡虛實分析圖-長條") << QColor(0, 0, 255);
+        QTest::newRow("bar legend") << QString::fromUtf8("正常") << QColor(Qt::black);
+        QTest::newRow("body energy label") << QString::fromUtf8("身體能量:") << QColor(Qt::black);
+        QTest::newRow("range") << QString::fromUtf8("(28 - 59)") << QColor(0, 0, 255);
+        QTest::newRow("pair status") << QString::fromUtf8("正  常") << QColor(0, 128, 0);
+        QTest::newRow("record title") << QString::fromUtf8("症狀描述與處置") << QColor(0, 0, 255);
+        QTest::newRow("program title") << QString::fromUtf8("專家療程建議") << QColor(0, 0, 255);
+    }
+    void textColours()
+    {
+        QFETCH(QString, text);
+        QFETCH(QColor, colour);
+        Fixture f;
+        f.state.config.UserName2 = QStringLiteral("   ");
+        f.state.CurrentSubject.SEX = 1;
+        for (bool colourPrint : {true, false}) {
+            auto p = print(f, everything(colourPrint));
+            const test::RecordedText* t = p->device.find(text);
+            QVERIFY2(t, qPrintable(text));
+            QCOMPARE(t->colour, colourPrint ? colour : QColor(Qt::black));
+        }
+    }
+
+    void monochromeKeepsOnlyTheChartExceptions()
+    {
+        Fixture f;
+        f.setCompensated(16, 80); // a poor point: red dashes on the Ryodoraku chart
+        f.setCompensated(3, 48);
+        auto p = print(f, everything(false));
+        QStringList coloured;
+        for (const test::RecordedText& t : p->device.engine.texts)
+            if (t.colour != QColor(Qt::black) && !autonomicException(t.text)) coloured << t.text;
+        QVERIFY2(coloured.isEmpty(), qPrintable(coloured.join(QLatin1Char('|'))));
+        // The autonomic texts and the Ryodoraku dashes keep their colours.
+        QVERIFY(p->device.find(QString::fromUtf8("三  陰"))->colour == QColor(0, 128, 0));
+        QVERIFY(p->device.engine.shapeColours.contains(QColor(255, 0, 0).rgb()));
+        QVERIFY(p->device.engine.shapeColours.contains(QColor(0, 128, 0).rgb()));
+
+        // Without those two charts nothing but black and the white under the hatches.
+        QString noExceptions = everything(false);
+        noExceptions[18] = noExceptions[19] = QLatin1Char('0');
+        auto plain = print(f, noExceptions);
+        for (QRgb c : plain->device.engine.shapeColours)
+            QVERIFY2(c == QColor(Qt::black).rgb() || c == QColor(Qt::white).rgb(), qPrintable(QColor(c).name()));
+        for (const test::RecordedText& t : plain->device.engine.texts) QCOMPARE(t.colour, QColor(Qt::black));
+    }
+
+    void pageNumbersOnEveryPage()
+    {
+        Fixture f;
+        auto p = print(f, everything(true));
+        QVERIFY(p->outcome.pages >= 4);
+        for (int page = 1; page <= p->outcome.pages; ++page) {
+            const QString number = QString::fromUtf8("第") + fmt("%4d", page) + QString::fromUtf8(" 頁");
+            const QStringList texts = p->device.texts(page);
+            QVERIFY2(texts.count(number) == 1, qPrintable(number));
+            QCOMPARE(texts.first(), number); // printed as the page begins
+        }
+        QVERIFY(p->device.texts(p->outcome.pages + 1).isEmpty());
+    }
+
+    void sectionStartNeedsFiveLines_data()
+    {
+        QTest::addColumn<int>("below"); // device units of the cursor below the last place a section may start
+        QTest::addColumn<bool>("newPage");
+        QTest::newRow("at the limit") << 0 << false;
+        QTest::newRow("one unit past") << 1 << true;
+        QTest::newRow("well above") << -500 << false;
+    }
+    void sectionStartNeedsFiveLines()
+    {
+        QFETCH(int, below);
+        QFETCH(bool, newPage);
+        RecordingDevice d;
+        QPainter painter(&d);
+        ReportPage p(painter, d, [&d] { d.turnPage(); }, true, 10);
+        const int limit = p.pageHeight() - p.MmInDots(5) - 5 * p.LineHeight();
+        p.LineCursor = limit + below;
+        p.sectionStart();
+        QCOMPARE(p.pageNumber(), newPage ? 2 : 1);
+        QCOMPARE(p.LineCursor, newPage ? p.MmInDots(10) : limit + below + p.LineHeight());
+        QCOMPARE(d.texts(2).size(), newPage ? 1 : 0); // the new page's number
+
+        // A plain line breaks only past the bottom margin.
+        p.LineCursor = p.pageHeight() - p.MmInDots(15) - p.LineHeight();
+        const int pages = p.pageNumber();
+        p.NextLine();
+        QCOMPARE(p.pageNumber(), pages);
+        p.NextLine();
+        QCOMPARE(p.pageNumber(), pages + 1);
+    }
+
+    void abandonedReportStopsMakingPages()
+    {
+        RecordingDevice d;
+        QPainter painter(&d);
+        ReportPage p(painter, d, [&d] { d.turnPage(); }, true, 10);
+        bool abandoned = false;
+        p.abandoned = [&] { return abandoned; };
+        abandoned = true;
+        p.LineCursor = p.pageHeight();
+        p.sectionStart();
+        p.PrintTextLine(QStringLiteral("after"));
+        QCOMPARE(d.engine.page, 1);
+        QVERIFY(d.texts().isEmpty());
+    }
+
+    void chartNeedsItsSpace_data()
+    {
+        QTest::addColumn<int>("below");
+        QTest::addColumn<bool>("newPage");
+        QTest::newRow("fits") << 0 << false;
+        QTest::newRow("one unit short") << 1 << true;
+    }
+    void chartNeedsItsSpace()
+    {
+        QFETCH(int, below);
+        QFETCH(bool, newPage);
+        Fixture f;
+        RecordingDevice d;
+        QPainter painter(&d);
+        ReportPage p(painter, d, [&d] { d.turnPage(); }, true, 10);
+        p.LineCursor = p.pageHeight() - p.MmInDots(5) - p.MmInDots(86) - 5 * p.LineHeight() + below;
+        const EnergyAnalysis a = *ComputeEnergyAnalysis(f.state.energy, f.state.compensation, true);
+        printChart(p, 1, a);
+        QCOMPARE(p.pageNumber(), newPage ? 2 : 1);
+        const test::RecordedText* title = d.find(chartTitle(1));
+        QVERIFY(title);
+        QCOMPARE(title->page, p.pageNumber());
+    }
+};
+
+QTEST_MAIN(TestReport)
+#include "test_report.moc"
