@@ -1,5 +1,6 @@
 // The analysis screen opened on a measurement with 10,000 user programs, and the
-// detailed report with every section printed to PDF.
+// detailed report with every section printed to PDF. With `--grab DIR` it also
+// saves a picture of each page of the screen there, to look at.
 
 #include "analysis/reportinput.h"
 #include "analysis/tzuany.h"
@@ -7,7 +8,9 @@
 #include "records/programs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <random>
@@ -59,6 +62,16 @@ int main(int argc, char** argv)
         const double ms = double(t.nsecsElapsed()) / 1e6;
         std::printf("open the analysis screen, painted (10,000 user programs) %8.1f ms   (target 150 ms)%s\n", ms,
                     ms <= 150 ? "" : "  OVER");
+        const int grab = QApplication::arguments().indexOf(QStringLiteral("--grab"));
+        if (grab > 0 && grab + 1 < QApplication::arguments().size()) {
+            const QDir out(QApplication::arguments().at(grab + 1));
+            screen.analysisClicked(0);
+            for (int page = 0; page < screen.pages()->count(); ++page) {
+                screen.pages()->setCurrentIndex(page);
+                QApplication::processEvents();
+                screen.grab().save(out.filePath(QStringLiteral("analysis-page%1.png").arg(page)));
+            }
+        }
         screen.hide();
     }
     QString error;
