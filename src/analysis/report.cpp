@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPdfWriter>
+#include <cstdio>
 
 namespace lumo {
 namespace {
@@ -263,6 +264,18 @@ void expertPrograms(ReportPage& p, const ReportInput& in)
     }
 }
 
+// Renames over an existing file in one step where the system can, so the old
+// report stays whole until the new one is complete.
+bool replaceWith(const QString& from, const QString& to)
+{
+#ifdef Q_OS_WIN
+    QFile::remove(to);
+    return QFile::rename(from, to);
+#else
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+#endif
+}
+
 } // namespace
 
 void printChart(ReportPage& p, int chart, const EnergyAnalysis& a)
@@ -287,13 +300,14 @@ void printChart(ReportPage& p, int chart, const EnergyAnalysis& a)
     p.LineCursor += p.MmInDots(90) + 2 * p.LineHeight();
 }
 
-ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device, const std::function<bool()>& abandoned)
+ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device, const std::function<bool()>& abandoned,
+                                  const std::function<void()>& discard)
 {
-    return PrintAnalysisReport(in, device, [&device] { device.newPage(); }, abandoned);
+    return PrintAnalysisReport(in, device, [&device] { device.newPage(); }, abandoned, discard);
 }
 
 ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, const std::function<void()>& turnPage,
-                                  const std::function<bool()>& abandoned)
+                                  const std::function<bool()>& abandoned, const std::function<void()>& discard)
 {
     ReportOutcome out;
     QPainter painter(&device);
@@ -313,11 +327,12 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, c
     if (opt(in, 7) && !p.isAbandoned()) expertPrograms(p, in);
     out.abandoned = p.isAbandoned();
     out.pages = p.pageNumber();
+    if (out.abandoned && discard) discard();
     painter.end();
     return out;
 }
 
-bool printReportToPdf(const ReportInput& in, const QString& path, QString* error)
+bool printReportToPdf(const ReportInput& in, const QString& path, QString* error, const std::function<bool()>& abandoned)
 {
     const QString temp = path + QStringLiteral(".part");
     ReportOutcome o;
@@ -327,7 +342,11 @@ bool printReportToPdf(const ReportInput& in, const QString& path, QString* error
         writer.setResolution(300);
         writer.setTitle(QString::fromUtf8("L.U.M.O 分析資料."));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        o = PrintAnalysisReport(in, writer);
+        o = PrintAnalysisReport(in, writer, abandoned);
+    }
+    if (o.abandoned) {
+        QFile::remove(temp);
+        return false;
     }
     // Written beside and renamed, so a failed job leaves no half file behind.
     if (!QFileInfo(temp).exists() || QFileInfo(temp).size() == 0) {
@@ -335,8 +354,7 @@ bool printReportToPdf(const ReportInput& in, const QString& path, QString* error
         QFile::remove(temp);
         return false;
     }
-    QFile::remove(path);
-    if (!QFile::rename(temp, path)) {
+    if (!replaceWith(temp, path)) {
         if (error) *error = QStringLiteral("%1: cannot be written").arg(path);
         QFile::remove(temp);
         return false;

@@ -33,16 +33,19 @@ struct ReportOutcome
 };
 
 // Prints onto the device (a PDF writer or a printer, already set up).
-// `abandoned` is asked before each section, entry and line.
+// `abandoned` is asked before each section, entry and line; an abandoned job
+// calls `discard` while it is still open (a printer aborts it there).
 ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device,
-                                  const std::function<bool()>& abandoned = {});
+                                  const std::function<bool()>& abandoned = {}, const std::function<void()>& discard = {});
 
 // The same onto any paint device that turns its pages through `turnPage`.
 ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, const std::function<void()>& turnPage,
-                                  const std::function<bool()>& abandoned = {});
+                                  const std::function<bool()>& abandoned = {}, const std::function<void()>& discard = {});
 
-// Writes the report as a PDF file (A4); false with a message on failure.
-bool printReportToPdf(const ReportInput& in, const QString& path, QString* error);
+// Writes the report as a PDF file (A4); false with a message on failure. An
+// abandoned report leaves no file (and no message: it is not a failure).
+bool printReportToPdf(const ReportInput& in, const QString& path, QString* error,
+                      const std::function<bool()>& abandoned = {});
 
 // The printed chart variant: the screen picture in a box of 150 x 90 mm below the cursor.
 void printChart(ReportPage& page, int chart, const EnergyAnalysis& a);

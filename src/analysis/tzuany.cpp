@@ -1,6 +1,7 @@
 #include "tzuany.h"
 
 #include "charts.h"
+#include "printsetup.h"
 #include "report.h"
 #include "reportinput.h"
 #include "../app/datadir.h"
@@ -21,7 +22,7 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPrintDialog>
+#include <QDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
@@ -37,6 +38,32 @@ namespace lumo {
 namespace {
 
 QString u(const char* s) { return QString::fromUtf8(s); }
+
+// Runs a print job behind the small abort box; the job asks the returned
+// question before each section, entry and line, which also lets the box's
+// button be clicked.
+void runWithAbortBox(QWidget* parent, const std::function<void(const std::function<bool()>&)>& job)
+{
+    QDialog box(parent);
+    box.setWindowTitle(u("列印"));
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(new QLabel(u("分析資料列印中...."), &box));
+    auto* stop = new QPushButton(u("中斷列印"), &box);
+    layout->addWidget(stop);
+    bool abandon = false;
+    QObject::connect(stop, &QPushButton::clicked, &box, [&] {
+        abandon = true;
+        box.hide();
+    });
+    box.show();
+    QCoreApplication::processEvents();
+    job([&] {
+        QCoreApplication::processEvents();
+        return abandon;
+    });
+    box.hide();
+}
+
 const QColor kGreen(0, 128, 0), kYellow(255, 255, 0), kRed(255, 0, 0);
 
 QColor gaugeColour(int grade, bool autonomic)
@@ -379,10 +406,7 @@ void TZuany::buildPages()
     printButton->setObjectName(QStringLiteral("PrintButton"));
     auto* setupButton = new QPushButton(u("列印設定"), p8);
     connect(printButton, &QPushButton::clicked, this, &TZuany::print);
-    connect(setupButton, &QPushButton::clicked, this, [this] {
-        QPrinter printer;
-        QPrintDialog(&printer, this).exec();
-    });
+    connect(setupButton, &QPushButton::clicked, this, [this] { openPrintSetup(this, m_state.printer); });
     p8l->addWidget(form, 0, 0);
     p8l->addWidget(mode, 1, 0);
     p8l->addWidget(size, 2, 0);
@@ -795,15 +819,23 @@ void TZuany::printToPdf(const QString& path)
         m_state.reportError(error);
         return;
     }
-    if (!printReportToPdf(ctx->input, path, &error)) m_state.reportError(error);
+    runWithAbortBox(this, [&](const std::function<bool()>& abandoned) {
+        if (!printReportToPdf(ctx->input, path, &error, abandoned) && !error.isEmpty()) m_state.reportError(error);
+    });
 }
 
+// 列  印: onto the printer chosen with 列印設定, or the PDF file chosen there.
+// Without any printer the operator is offered a PDF file instead of nothing.
 void TZuany::print()
 {
-    if (QPrinterInfo::availablePrinters().isEmpty()) {
-        // No printer: offer a PDF file rather than failing silently.
-        const QString path = QFileDialog::getSaveFileName(this, u("列印"), QString(), QStringLiteral("PDF (*.pdf)"));
-        if (!path.isEmpty()) printToPdf(path);
+    const PrinterChoice& choice = m_state.printer;
+    QString file = choice.outputFile;
+    if (file.isEmpty() && choice.printerName.isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
+        file = QFileDialog::getSaveFileName(this, u("列印"), QString(), QStringLiteral("PDF (*.pdf)"));
+        if (file.isEmpty()) return;
+    }
+    if (!file.isEmpty()) {
+        printToPdf(file);
         return;
     }
     QString error;
@@ -813,26 +845,11 @@ void TZuany::print()
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
+    applyPrinterChoice(choice, printer);
     printer.setDocName(u("L.U.M.O 分析資料."));
-    QDialog abortBox(this);
-    abortBox.setWindowTitle(u("列印"));
-    auto* al = new QVBoxLayout(&abortBox);
-    al->addWidget(new QLabel(u("分析資料列印中...."), &abortBox));
-    auto* stop = new QPushButton(u("中斷列印"), &abortBox);
-    bool abandon = false;
-    connect(stop, &QPushButton::clicked, &abortBox, [&] {
-        abandon = true;
-        abortBox.hide();
+    runWithAbortBox(this, [&](const std::function<bool()>& abandoned) {
+        PrintAnalysisReport(ctx->input, printer, abandoned, [&printer] { printer.abort(); });
     });
-    al->addWidget(stop);
-    abortBox.show();
-    QCoreApplication::processEvents();
-    const ReportOutcome o = PrintAnalysisReport(ctx->input, printer, [&] {
-        QCoreApplication::processEvents();
-        return abandon;
-    });
-    if (o.abandoned) printer.abort();
-    abortBox.hide();
 }
 
 void TZuany::reject()

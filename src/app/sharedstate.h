@@ -4,6 +4,7 @@
 
 #include "configuration.h"
 #include "messages.h"
+#include "printerchoice.h"
 #include "../measurement/catalogue.h"
 #include "../records/database.h"
 #include "../records/rows.h"
@@ -30,6 +31,7 @@ struct SharedState
     bool InstrumentReady = false;
     QString SerialText;
     int PointsSinceAnalysis = 0;
+    PrinterChoice printer;
 
     std::unique_ptr<Database> MainDatabase;
     std::unique_ptr<Database> KnowledgeDatabase;

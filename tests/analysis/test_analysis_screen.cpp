@@ -1,3 +1,4 @@
+#include "analysis/printsetup.h"
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
 #include "analysis/tzuany.h"
@@ -8,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryFile>
@@ -166,6 +168,44 @@ private slots:
             at = next;
         }
         QVERIFY(text.contains(QRegularExpression(QString::fromUtf8("第\\s*1\\s*頁"))));
+    }
+
+    void printGoesWhereThePrintSetupSaid()
+    {
+        Fixture f;
+        const QString pdf = f.dir.filePath(QStringLiteral("chosen.pdf"));
+        QPrinter chosen;
+        chosen.setOutputFormat(QPrinter::PdfFormat);
+        chosen.setOutputFileName(pdf);
+        chosen.setPageOrientation(QPageLayout::Landscape);
+        f.state.printer = printerChoiceOf(chosen);
+        QPrinter again;
+        applyPrinterChoice(f.state.printer, again);
+        QCOMPARE(again.outputFileName(), pdf);
+        QCOMPARE(again.pageLayout().orientation(), QPageLayout::Landscape);
+
+        TZuany s(f.state);
+        s.findChild<QPushButton*>(QStringLiteral("PrintButton"))->click();
+        QVERIFY(pdfText(pdf).contains(QStringLiteral("Quenta LUMO Version")));
+        QVERIFY(f.messages.errors().isEmpty());
+    }
+
+    void abandonedPdfKeepsTheOldFile()
+    {
+        Fixture f;
+        QString error;
+        auto ctx = reportContext(f.state, QStringLiteral("11111111111111111111"), QString(), &error);
+        const QString pdf = f.dir.filePath(QStringLiteral("old.pdf"));
+        QFile old(pdf);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("the earlier report");
+        old.close();
+        int asked = 0;
+        QVERIFY(!printReportToPdf(ctx->input, pdf, &error, [&] { return ++asked > 20; }));
+        QVERIFY(error.isEmpty());
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the earlier report"));
+        QVERIFY(!QFile::exists(pdf + QStringLiteral(".part")));
     }
 
     void blankTitleAndAbandonment()
