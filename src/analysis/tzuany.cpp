@@ -18,6 +18,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
 #include <QPainter>
@@ -564,12 +565,32 @@ void TZuany::fillBodyPage()
         const double v = m_state.energy.Readings[size_t(p - 1)];
         grid->setItem(c.row - 1, c.column - 1, new QTableWidgetItem(v == 0 ? QString() : fmt("%4.1f", v)));
     }
-    grid->setFixedHeight(90);
-    vl->addWidget(grid);
+    // All twelve columns in view, under the hand and foot group captions.
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setFixedHeight(grid->horizontalHeader()->sizeHint().height() + grid->rowHeight(0) + grid->rowHeight(1) +
+                         2 * grid->frameWidth());
+    auto* groups = new QHBoxLayout;
+    groups->setSpacing(0);
+    groups->addSpacing(grid->verticalHeader()->sizeHint().width() + grid->frameWidth());
+    for (const char* caption : {"手  部", "足  部"}) {
+        auto* l = new QLabel(u(caption), values);
+        l->setAlignment(Qt::AlignCenter);
+        l->setFrameShape(QFrame::StyledPanel);
+        l->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        groups->addWidget(l, 1);
+    }
+    auto* table = new QVBoxLayout;
+    table->setSpacing(0);
+    table->addLayout(groups);
+    table->addWidget(grid);
+    vl->addLayout(table);
     const double when = m_state.energy.TakenAt;
     vl->addWidget(new QLabel(u("測量日期: ") + (when == 0 ? QString() : shortDateOfDay(when)) + u("    測量時間: ") +
                                  (when == 0 ? QString() : longTimeOfDay(when)),
                              values));
+    vl->addStretch();
     layout->addWidget(values);
 }
 
