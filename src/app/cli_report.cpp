@@ -8,6 +8,7 @@
 #include "../analysis/reportinput.h"
 #include "../instrument/hiddevice.h"
 #include "../instrument/simulator.h"
+#include "../instrument/stack.h"
 #include "../measurement/measuringrun.h"
 #include "../records/measurements.h"
 #include "../records/subjects.h"
@@ -126,12 +127,7 @@ int cmdDemo(CliContext& c)
     SimulatedInstrument sim(clock);
     THidDeviceController controller(sim);
     Instrument instrument(controller, clock);
-    // A reply that is due is waited for (the read thread hands it over), not spun for.
-    clock.setSettle([&] {
-        if (sim.replyReady() || controller.anyDeliveryPending()) return controller.waitForHandover(5) || true;
-        return controller.deliverPending();
-    });
-    clock.setTick([&](qint64) { sim.timeAdvanced(); });
+    followVirtualTime(clock, sim, controller);
     sim.setReplyDelayMs(4); // a 4 ms polling frame keeps the virtual run short in real time
     controller.enumerate(true);
     state.instrument = &instrument;

@@ -33,9 +33,7 @@ void THidDeviceReadThread::run()
         }
         if (n == 0) continue;
         report.truncate(n);
-        m_inHandoff = true;
-        m_device->handOver(report, m_stop);
-        m_inHandoff = false;
+        m_device->handOver(report, m_stop, m_inHandoff);
     }
 }
 
@@ -85,7 +83,10 @@ QString THidDevice::deviceString(int index)
     return m_transport->indexedString(index).left(254);
 }
 
-bool THidDevice::readerBusy() const { return m_thread && m_thread->handlerPending(); }
+bool THidDevice::readerBusy() const
+{
+    return m_thread && (m_thread->handlerPending() || (m_transport && m_transport->inputInTransit()));
+}
 
 void THidDevice::startReading()
 {
@@ -111,9 +112,16 @@ void THidDevice::stopReading()
     m_mailbox.clear();
 }
 
-void THidDevice::handOver(const QByteArray& report, const std::atomic<bool>& stop)
+void THidDevice::handOver(const QByteArray& report, const std::atomic<bool>& stop, std::atomic<bool>& busy)
 {
     quint64 mine;
+    {
+        // Busy before the transport lets go of the report: a waiting loop
+        // sees one of the two all the way from the read to the handler's end.
+        QMutexLocker lock(&m_mailboxMutex);
+        busy = true;
+    }
+    m_transport->inputTakenOn();
     {
         QMutexLocker lock(&m_mailboxMutex);
         m_mailbox.enqueue(report);
@@ -125,13 +133,24 @@ void THidDevice::handOver(const QByteArray& report, const std::atomic<bool>& sto
     QMetaObject::invokeMethod(this, &THidDevice::deliverPending, Qt::QueuedConnection);
     QMutexLocker lock(&m_mailboxMutex);
     while (m_done < mine && !stop) m_handled.wait(&m_mailboxMutex, QDeadlineTimer(10));
+    busy = false;
+    m_arrived.wakeAll();
 }
 
 bool THidDevice::waitForHandover(int ms)
 {
     {
+        // Until a report arrives, or the read thread, seen busy, is done with
+        // what it had (its handler already ran), or the time is up.
         QMutexLocker lock(&m_mailboxMutex);
-        if (m_mailbox.isEmpty()) m_arrived.wait(&m_mailboxMutex, QDeadlineTimer(ms));
+        const QDeadlineTimer deadline(ms);
+        bool sawBusy = false;
+        while (m_mailbox.isEmpty() && !deadline.hasExpired()) {
+            const bool busy = readerBusy();
+            if (sawBusy && !busy) break;
+            sawBusy = sawBusy || busy;
+            m_arrived.wait(&m_mailboxMutex, deadline);
+        }
     }
     return deliverPending();
 }
@@ -282,6 +301,13 @@ bool THidDeviceController::deliverPending()
     bool any = false;
     for (THidDevice* d : m_devices) any |= d->deliverPending();
     return any;
+}
+
+bool THidDeviceController::anyReading() const
+{
+    for (THidDevice* d : m_devices)
+        if (d->isReading()) return true;
+    return false;
 }
 
 bool THidDeviceController::anyDeliveryPending() const

@@ -73,6 +73,7 @@ public:
     void clearInputQueue();
     QString deviceString(int index);
     bool readerBusy() const;
+    bool isReading() const { return m_thread != nullptr; }
     // Runs the handler for every report a read thread has handed over; the
     // read thread waits until this has happened. Returns whether any was run.
     bool deliverPending();
@@ -86,8 +87,9 @@ private:
     void stopReading();
     void unplug();
     void deliver(const QByteArray& report);
-    // Read thread side: hands a report over and waits until its handler ran (or a stop).
-    void handOver(const QByteArray& report, const std::atomic<bool>& stop);
+    // Read thread side: hands a report over and waits until its handler ran
+    // (or a stop); `busy` is the thread's flag, set for as long as that takes.
+    void handOver(const QByteArray& report, const std::atomic<bool>& stop, std::atomic<bool>& busy);
 
     THidDeviceController* m_controller;
     THidPnPInfo m_info;
@@ -125,6 +127,7 @@ public:
     // Stops the read thread and gives the device back (or destroys it when unplugged).
     void ReleaseDevice(THidDevice*& device);
     bool anyDeliveryPending() const;
+    bool anyReading() const;
     bool deliverPending();
     bool waitForHandover(int ms);
 

@@ -82,6 +82,7 @@ public:
     {
         QMutexLocker lock(&m_sim.m_mutex);
         if (m_sim.m_open == this) m_sim.m_open = nullptr;
+        m_sim.m_inTransit = false;
     }
     bool write(const QByteArray& report) override { return m_sim.handleWrite(report); }
     int read(QByteArray& report, int timeoutMs) override
@@ -92,7 +93,19 @@ public:
     void cancel() override
     {
         m_cancelled = true;
+        QMutexLocker lock(&m_sim.m_mutex);
+        m_sim.m_inTransit = false; // a stopping read thread takes nothing further on
         m_sim.m_ready.wakeAll();
+    }
+    bool inputInTransit() const override
+    {
+        QMutexLocker lock(&m_sim.m_mutex);
+        return m_sim.m_inTransit;
+    }
+    void inputTakenOn() override
+    {
+        QMutexLocker lock(&m_sim.m_mutex);
+        m_sim.m_inTransit = false;
     }
     int inputReportLength() override { return 9; }
     int outputReportLength() override { return 9; }
@@ -149,6 +162,7 @@ void SimulatedInstrument::unplug()
     {
         QMutexLocker lock(&m_mutex);
         m_replies.clear();
+        m_inTransit = false;
     }
     m_ready.wakeAll();
     if (m_onChange) m_onChange();
@@ -235,7 +249,7 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
 bool SimulatedInstrument::replyReady() const
 {
     QMutexLocker lock(&m_mutex);
-    return !m_replies.empty() && m_replies.front().due <= m_clock.nowMs();
+    return m_inTransit || (!m_replies.empty() && m_replies.front().due <= m_clock.nowMs());
 }
 
 void SimulatedInstrument::timeAdvanced()
@@ -254,6 +268,7 @@ int SimulatedInstrument::takeReply(QByteArray& out, int timeoutMs, const std::at
         if (!m_replies.empty() && m_replies.front().due <= m_clock.nowMs()) {
             out = m_replies.front().report;
             m_replies.pop_front();
+            m_inTransit = true; // until the read thread has taken it on
             return int(out.size());
         }
         // Late replies become due as virtual time moves on; wake up now and then to look.

@@ -110,7 +110,8 @@ public:
     QList<QByteArray> log() const;
     void clearLog();
 
-    // A reply is ready for the read thread (virtual time waits for its handover).
+    // A reply is due for the read thread, or was read and is on its way to the
+    // thread's handover (virtual time waits for it).
     bool replyReady() const;
     // Wakes waiting reads when virtual time moves on (late replies become due).
     void timeAdvanced();
@@ -142,6 +143,7 @@ private:
         qint64 due;
     };
     std::deque<Pending> m_replies;
+    bool m_inTransit = false;
     QList<QByteArray> m_log;
     Transport* m_open = nullptr;
 };

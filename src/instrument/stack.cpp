@@ -5,6 +5,19 @@
 
 namespace lumo {
 
+void followVirtualTime(VirtualClock& clock, SimulatedInstrument& sim, THidDeviceController& controller)
+{
+    clock.setSettle([&sim, &controller] {
+        // A due reply only counts while a read thread is there to take it.
+        if (controller.anyDeliveryPending() || (sim.replyReady() && controller.anyReading())) {
+            controller.waitForHandover(5);
+            return true;
+        }
+        return controller.deliverPending();
+    });
+    clock.setTick([&sim](qint64) { sim.timeAdvanced(); });
+}
+
 InstrumentStack::InstrumentStack(Kind kind, Clock* clock, const QString& tracePath)
 {
     if (!clock) {
@@ -27,6 +40,7 @@ InstrumentStack::InstrumentStack(Kind kind, Clock* clock, const QString& tracePa
     }
     if (m_simulator) {
         m_simulator->setOnChange([this] { m_controller->enumerate(); });
+        if (auto* virtualClock = dynamic_cast<VirtualClock*>(m_clock)) followVirtualTime(*virtualClock, *m_simulator, *m_controller);
     } else if (m_backend->available()) {
         m_hotplug = std::make_unique<HotplugMonitor>();
         QObject::connect(m_hotplug.get(), &HotplugMonitor::devicesChanged, m_controller.get(),

@@ -12,6 +12,12 @@
 namespace lumo {
 
 class HotplugMonitor;
+class VirtualClock;
+
+// Lets virtual time wait for what the simulated instrument has on its way in
+// real time (a due reply, a report in the read thread's hands, its handler),
+// and tells the simulator when time moves on.
+void followVirtualTime(VirtualClock& clock, SimulatedInstrument& sim, THidDeviceController& controller);
 
 class InstrumentStack
 {

@@ -36,6 +36,13 @@ public:
     virtual int outputReportLength() = 0;
     virtual QString indexedString(int index) = 0;
     virtual void flushInput() = 0;
+
+    // A transport that runs on virtual time says while a report it returned
+    // from read() has not yet been taken on by the read thread, so that virtual
+    // time does not move on while it is in the thread's hands. The read thread
+    // calls inputTakenOn() once it has the report in its own bookkeeping.
+    virtual bool inputInTransit() const { return false; }
+    virtual void inputTakenOn() {}
 };
 
 class HidBackend

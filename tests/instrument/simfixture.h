@@ -3,6 +3,7 @@
 
 #include "instrument/instrument.h"
 #include "instrument/simulator.h"
+#include "instrument/stack.h"
 
 namespace lumo::test {
 
@@ -15,12 +16,7 @@ struct SimStack
 
     SimStack()
     {
-        // A reply that is due is waited for (the read thread hands it over), not spun for.
-        clock.setSettle([this] {
-            if (sim.replyReady() || controller.anyDeliveryPending()) return controller.waitForHandover(5) || true;
-            return controller.deliverPending();
-        });
-        clock.setTick([this](qint64) { sim.timeAdvanced(); });
+        followVirtualTime(clock, sim, controller);
         sim.setOnChange([this] { controller.enumerate(); });
         controller.enumerate(true);
     }
