@@ -627,6 +627,7 @@ void paintPrintedChart(int chart, const EnergyAnalysis& a, ChartSurface& s, cons
     else
         s.setColourFilter(nullptr);
     s.setOpaqueHatch(true);
+    s.setHatchScale(paper.dpi / 96.0, std::max(1, paper.mm(1.0 / 8))); // the screen's spacing at 96 pixels per inch
     paint(chart, a, s, f);
 }
 

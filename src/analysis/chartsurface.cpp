@@ -1,6 +1,7 @@
 #include "chartsurface.h"
 
 #include <QFontMetrics>
+#include <cmath>
 
 namespace lumo {
 
@@ -48,12 +49,36 @@ void ChartSurface::hatchedRect(int x1, int y1, int x2, int y2, const QColor& out
     const int top = std::min(y1, y2), bottom = std::max(y1, y2) - 1;
     const QRect r(QPoint(left, top) + m_origin, QPoint(right, std::max(bottom, top)) + m_origin);
     if (m_opaqueHatch) m_p.fillRect(r, Qt::white);
-    m_p.setBrushOrigin(m_origin);
-    m_p.fillRect(r, QBrush(filtered(hatch), style));
+    if (m_hatchScale != 1.0) {
+        hatchLines(r, filtered(hatch), style);
+    } else {
+        m_p.setBrushOrigin(m_origin);
+        m_p.fillRect(r, QBrush(filtered(hatch), style));
+    }
     m_p.setPen(pen(outline, outlineWidth, Qt::SolidLine));
     m_p.setBrush(Qt::NoBrush);
     // The outline sits on the outer pixels; a rectangle of no height is a line.
     m_p.drawRect(QRect(r.topLeft(), QSize(r.width() - 1, std::max(0, r.height() - 1))));
+}
+
+void ChartSurface::hatchLines(const QRect& r, const QColor& c, Qt::BrushStyle style)
+{
+    const int step = std::max(2, int(8 * m_hatchScale + 0.5));
+    // On a diagonal grid fixed to the chart's origin, so neighbouring bars line up.
+    auto aligned = [step](int v, int origin) { return origin + int(std::floor(double(v - origin) / step)) * step; };
+    const int top = r.top(), bottom = r.bottom() + 1, left = r.left(), right = r.right() + 1;
+    m_p.save();
+    m_p.setClipRect(r, Qt::IntersectClip);
+    m_p.setPen(pen(c, m_hatchWidth, Qt::SolidLine));
+    if (style == Qt::BDiagPattern || style == Qt::DiagCrossPattern) { // rising: x + y constant
+        for (int k = aligned(left + top, m_origin.x() + m_origin.y()); k <= right + bottom; k += step)
+            m_p.drawLine(QPoint(k - bottom, bottom), QPoint(k - top, top));
+    }
+    if (style == Qt::FDiagPattern || style == Qt::DiagCrossPattern) { // falling: x - y constant
+        for (int k = aligned(left - bottom, m_origin.x() - m_origin.y()); k <= right - top; k += step)
+            m_p.drawLine(QPoint(k + top, top), QPoint(k + bottom, bottom));
+    }
+    m_p.restore();
 }
 
 void ChartSurface::polygon(const QVector<QPoint>& points, const QColor& c)

@@ -34,6 +34,14 @@ public:
     void keepColours(bool on) { m_keepColours = on; }
     // Hatched shapes get an opaque white background (printing).
     void setOpaqueHatch(bool on) { m_opaqueHatch = on; }
+    // The screen's hatch patterns are tiles of device pixels, far too fine on
+    // a printer; a scale other than 1 draws the hatch as lines instead, spaced
+    // as the screen's 8-pixel tiles times the scale, `width` wide.
+    void setHatchScale(double s, int width = 1)
+    {
+        m_hatchScale = s;
+        m_hatchWidth = width;
+    }
 
     void line(int x1, int y1, int x2, int y2, const QColor& c, int width = 1, Qt::PenStyle style = Qt::SolidLine);
     void polyline(const QVector<QPoint>& points, const QColor& c, int width = 1, Qt::PenStyle style = Qt::SolidLine);
@@ -59,6 +67,9 @@ private:
     std::function<QColor(const QColor&)> m_filter;
     bool m_keepColours = false;
     bool m_opaqueHatch = false;
+    double m_hatchScale = 1.0;
+    int m_hatchWidth = 1;
+    void hatchLines(const QRect& r, const QColor& c, Qt::BrushStyle style);
 };
 
 } // namespace lumo

@@ -244,6 +244,26 @@ private slots:
         QVERIFY(ink);
     }
 
+    void printedHatchKeepsTheScreenSpacing()
+    {
+        std::array<double, 24> e;
+        e.fill(40);
+        e[0] = 150; // slot 1: a tall red bar
+        const Paper paper(1, *analyseCompensated(e, true), false);
+        // Lines 8 screen pixels apart at 96 per inch: 12.5 pixels at 150 per inch.
+        const int slot = int(rnd(paper.mm(150) / 24.0));
+        const int y = paper.mm(90) / 4;
+        int lines = 0, longestGap = 0, gap = 0;
+        for (int x = 2; x < slot - 2; ++x) {
+            const bool red = paper.at(x, y).red() > 200 && paper.at(x, y).green() < 100;
+            if (red && gap > 0) ++lines;
+            gap = red ? 0 : gap + 1;
+            longestGap = std::max(longestGap, gap);
+        }
+        QVERIFY2(lines >= 2, qPrintable(QString::number(lines)));
+        QVERIFY2(longestGap >= 9 && longestGap <= 13, qPrintable(QString::number(longestGap)));
+    }
+
     void titlesAndNumbers()
     {
         QCOMPARE(chartTitle(8), QString::fromUtf8("良導絡分析圖"));
