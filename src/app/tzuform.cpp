@@ -48,6 +48,18 @@ TZuForm::TZuForm(SharedState& state, ModuleTable modules, ShellInstrumentHooks h
     create(deliveredDir);
 }
 
+// Some of the style's stock icons come only in small sizes; they are scaled up
+// so that every tool button shows an icon of the bar's size.
+QIcon TZuForm::toolIcon(QStyle::StandardPixmap which) const
+{
+    const QIcon icon = style()->standardIcon(which);
+    const QSize size = m_toolBar->iconSize();
+    QPixmap pixmap = icon.pixmap(size);
+    if (pixmap.width() < size.width() && !pixmap.isNull())
+        pixmap = pixmap.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return QIcon(pixmap);
+}
+
 void TZuForm::buildToolBar()
 {
     m_toolBar = addToolBar(QStringLiteral("ToolBar1"));
@@ -69,7 +81,7 @@ void TZuForm::buildToolBar()
                                Module::TreatmentPrograms, Module::Calibration, Module::FileTransfer};
     int n = 1;
     auto add = [&](const char* caption, const char* hint, QStyle::StandardPixmap icon) {
-        QAction* a = m_toolBar->addAction(style()->standardIcon(icon), u(caption));
+        QAction* a = m_toolBar->addAction(toolIcon(icon), u(caption));
         a->setObjectName(QStringLiteral("ToolButton%1").arg(n++));
         a->setToolTip(u(hint));
         a->setStatusTip(u(hint));

@@ -6,6 +6,7 @@
 #include "sharedstate.h"
 
 #include <QMainWindow>
+#include <QStyle>
 #include <QVector>
 #include <functional>
 
@@ -53,6 +54,7 @@ protected:
 
 private:
     void buildToolBar();
+    QIcon toolIcon(QStyle::StandardPixmap which) const;
     void buildMenus();
     void buildFooter();
     void create(const QString& deliveredDir);
