@@ -76,6 +76,7 @@ class RecordingDevice : public QPaintDevice
 public:
     static constexpr int Dpi = 300;
     mutable RecordingEngine engine;
+    int pageWidth = 2480; // A4 portrait; 3508 for landscape
 
     QPaintEngine* paintEngine() const override { return &engine; }
     void turnPage() { ++engine.page; }
@@ -99,9 +100,9 @@ protected:
     int metric(PaintDeviceMetric m) const override
     {
         switch (m) {
-        case PdmWidth: return 2480;
+        case PdmWidth: return pageWidth;
         case PdmHeight: return 3508;
-        case PdmWidthMM: return 210;
+        case PdmWidthMM: return int(pageWidth * 25.4 / Dpi);
         case PdmHeightMM: return 297;
         case PdmDpiX:
         case PdmDpiY:

@@ -28,13 +28,14 @@ struct Printed
     ReportOutcome outcome;
 };
 
-std::unique_ptr<Printed> print(Fixture& f, const QString& opts)
+std::unique_ptr<Printed> print(Fixture& f, const QString& opts, int pageWidth = 2480)
 {
     QString error;
     auto ctx = reportContext(f.state, opts, QStringLiteral("record line"), &error);
     auto out = std::make_unique<Printed>();
     if (!ctx) return out;
     RecordingDevice& d = out->device;
+    d.pageWidth = pageWidth;
     out->outcome = PrintAnalysisReport(ctx->input, d, [&d] { d.turnPage(); });
     return out;
 }
@@ -123,6 +124,64 @@ private slots:
             QCOMPARE(texts.first(), number); // printed as the page begins
         }
         QVERIFY(p->device.texts(p->outcome.pages + 1).isEmpty());
+    }
+
+    void birthDateAndAge_data()
+    {
+        QTest::addColumn<double>("birth"); // day number
+        QTest::addColumn<bool>("datePrinted");
+        QTest::addColumn<bool>("agePrinted");
+        QTest::newRow("3999") << 3999.0 << false << false;
+        QTest::newRow("4000: an age, no date") << 4000.0 << false << true;
+        QTest::newRow("4001") << 4001.0 << true << true;
+    }
+    void birthDateAndAge()
+    {
+        QFETCH(double, birth);
+        QFETCH(bool, datePrinted);
+        QFETCH(bool, agePrinted);
+        Fixture f;
+        f.state.CurrentSubject.DBIRTH = birth;
+        auto p = print(f, QStringLiteral("0111"));
+        const QString date = QString::fromUtf8("生日:  "), age = QString::fromUtf8("年齡:  ");
+        QString dateLine, ageLine;
+        for (const QString& t : p->device.texts()) {
+            if (t.startsWith(date)) dateLine = t;
+            if (t.startsWith(age)) ageLine = t;
+        }
+        QCOMPARE(dateLine, datePrinted ? date + shortDateOfDay(birth) : date);
+        QCOMPARE(ageLine, agePrinted ? age + fmt("%3d", ageInYears(birth, QDate::currentDate())) : age);
+    }
+
+    void compactWarningAtTheLowestBodyGrade()
+    {
+        Fixture f;
+        f.state.CurrentSubject.SEX = 1;
+        f.setAll(15); // body energy 15: grade -3
+        QString opts(20, QLatin1Char('0'));
+        opts[4] = opts[16] = QLatin1Char('1'); // single meridians, colour, compact
+        auto p = print(f, opts);
+        const QStringList texts = p->device.texts();
+        const int warning = int(texts.indexOf(QString::fromUtf8("【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】")));
+        const int verdict = int(texts.indexOf(QStringLiteral("13:DtML1")));
+        QVERIFY(warning >= 0 && verdict > warning);
+        QCOMPARE(p->device.engine.texts[warning].colour, QColor(Qt::black));
+        QCOMPARE(p->device.engine.texts[verdict].colour, QColor(255, 0, 0));
+        QVERIFY(!texts.contains(QStringLiteral("13:DtMA1"))); // the main text is for the detailed form
+    }
+
+    void widePaperUsesEightInches()
+    {
+        Fixture f;
+        f.state.config.UserName2 = QStringLiteral("   ");
+        auto p = print(f, QStringLiteral("0111"), 3508); // A4 landscape, 11.7 inches wide
+        const int printWidth = 8 * RecordingDevice::Dpi;
+        const test::RecordedText* number = p->device.find(QString::fromUtf8("第") + fmt("%4d", 1) + QString::fromUtf8(" 頁"));
+        QVERIFY(number);
+        QVERIFY(qAbs(number->end - (printWidth - 20)) <= 1);
+        const test::RecordedText* title = p->device.find(QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表"));
+        QVERIFY(title);
+        QVERIFY(qAbs((title->at.x() + title->end) / 2 - printWidth / 2) <= 2);
     }
 
     void sectionStartNeedsFiveLines_data()
