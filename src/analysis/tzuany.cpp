@@ -647,73 +647,40 @@ void TZuany::showDiet(int row)
     setBox(m_diet, dietItemTexts(m_analysis, m_data.diet[row], *m_knowledge).main);
 }
 
-// The three lists follow each other by meridian: a list where the meridian is
-// not listed loses its selection and its text.
-void TZuany::analysisClicked(int row)
+void TZuany::analysisClicked(int row) { itemClicked(0, row); }
+void TZuany::prescriptionClicked(int row) { itemClicked(1, row); }
+void TZuany::dietClicked(int row) { itemClicked(2, row); }
+
+void TZuany::showItem(int list, int row)
 {
-    m_lists[0]->setCurrentRow(row);
-    showAnalysis(row);
+    if (list == 0) showAnalysis(row);
+    if (list == 1) showPrescription(row);
+    if (list == 2) showDiet(row);
+}
+
+// The three lists (0 analysis, 1 prescription, 2 diet) follow each other by
+// meridian: a list where the meridian is not listed loses its selection and
+// its text. An index item moves neither of the others.
+void TZuany::itemClicked(int list, int row)
+{
+    const QVector<ListItem>* items[3] = {&m_data.analysis, &m_data.prescription, &m_data.diet};
+    m_lists[list]->setCurrentRow(row);
+    showItem(list, row);
     m_shownMaster.reset();
     m_master->clearSelection();
     for (QPushButton* b : m_medButtons + m_helButtons) b->setEnabled(false);
-    const int key = m_data.analysis.value(row).key;
-    if (key <= 0 || key >= 13) return; // an index item moves neither
-    auto follow = [&](int list, const QVector<ListItem>& items, QPlainTextEdit* box, auto show) {
-        const int pos = positionOfKey(items, key);
-        if (pos < 0) {
-            m_lists[list]->setCurrentRow(-1);
-            m_lists[list]->clearSelection();
-            box->clear();
-        } else {
-            m_lists[list]->setCurrentRow(pos);
-            (this->*show)(pos);
+    const int key = items[list]->value(row).key;
+    if (key <= 0 || key >= 13) return;
+    for (int other = 0; other < 3; ++other) {
+        if (other == list) continue;
+        const int pos = positionOfKey(*items[other], key);
+        m_lists[other]->setCurrentRow(pos);
+        if (pos >= 0) {
+            showItem(other, pos);
+            continue;
         }
-    };
-    follow(2, m_data.diet, m_diet, &TZuany::showDiet);
-    follow(1, m_data.prescription, m_prescription, &TZuany::showPrescription);
-}
-
-void TZuany::dietClicked(int row)
-{
-    m_lists[2]->setCurrentRow(row);
-    showDiet(row);
-    m_shownMaster.reset();
-    m_master->clearSelection();
-    for (QPushButton* b : m_medButtons + m_helButtons) b->setEnabled(false);
-    const int key = m_data.diet.value(row).key;
-    const int a = positionOfKey(m_data.analysis, key);
-    if (a >= 0) {
-        m_lists[0]->setCurrentRow(a);
-        showAnalysis(a);
-    }
-    const int p = positionOfKey(m_data.prescription, key);
-    if (p >= 0) {
-        m_lists[1]->setCurrentRow(p);
-        showPrescription(p);
-    } else {
-        m_lists[1]->setCurrentRow(-1);
-        m_lists[1]->clearSelection();
-        m_prescription->clear();
-    }
-}
-
-void TZuany::prescriptionClicked(int row)
-{
-    m_lists[1]->setCurrentRow(row);
-    showPrescription(row);
-    m_shownMaster.reset();
-    m_master->clearSelection();
-    for (QPushButton* b : m_medButtons + m_helButtons) b->setEnabled(false);
-    const int key = m_data.prescription.value(row).key;
-    const int a = positionOfKey(m_data.analysis, key);
-    if (a >= 0) {
-        m_lists[0]->setCurrentRow(a);
-        showAnalysis(a);
-    }
-    const int d = positionOfKey(m_data.diet, key);
-    if (d >= 0) {
-        m_lists[2]->setCurrentRow(d);
-        showDiet(d);
+        m_lists[other]->clearSelection();
+        for (QPlainTextEdit* box : pageBoxes(3 + other)) box->clear();
     }
 }
 

@@ -63,6 +63,8 @@ private:
     void showAnalysis(int row);
     void showPrescription(int row);
     void showDiet(int row);
+    void showItem(int list, int row);
+    void itemClicked(int list, int row);
     void showMaster(int row);
     void showUserProgram(int row);
     void pageChanged(int index);
