@@ -10,6 +10,7 @@
 #include "../records/measurements.h"
 #include "../treatment/matching.h"
 #include "../widgets/gradientbar.h"
+#include "../widgets/valuegrid.h"
 
 #include <QButtonGroup>
 #include <QCoreApplication>
@@ -553,39 +554,19 @@ void TZuany::fillBodyPage()
     layout->addWidget(group);
     auto* values = new QGroupBox(u("經絡能量測定值 (Meridians Energy Value)"), page);
     auto* vl = new QVBoxLayout(values);
-    auto* grid = new QTableWidget(2, 12, values);
+    ValueGridLabels labels;
+    for (int m = 0; m < 12; ++m) labels.columns << fullWidthName(Meridian(m));
+    labels.rows = {u("左　側"), u("右　側")};
+    labels.hands = u("手  部");
+    labels.feet = u("足  部");
+    auto* grid = addValueGrid(vl, values, labels, Qt::AlignLeft | Qt::AlignVCenter);
     grid->setObjectName(QStringLiteral("ValueGrid"));
-    QStringList headers;
-    for (int m = 0; m < 12; ++m) headers << fullWidthName(Meridian(m));
-    grid->setHorizontalHeaderLabels(headers);
-    grid->setVerticalHeaderLabels({u("左　側"), u("右　側")});
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int p = 1; p <= 24; ++p) {
         const GridCell c = gridCellOfPoint(p);
         const double v = m_state.energy.Readings[size_t(p - 1)];
-        grid->setItem(c.row - 1, c.column - 1, new QTableWidgetItem(v == 0 ? QString() : fmt("%4.1f", v)));
+        grid->item(c.row - 1, c.column - 1)->setText(v == 0 ? QString() : fmt("%4.1f", v));
     }
-    // All twelve columns in view, under the hand and foot group captions.
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->setFixedHeight(grid->horizontalHeader()->sizeHint().height() + grid->rowHeight(0) + grid->rowHeight(1) +
-                         2 * grid->frameWidth());
-    auto* groups = new QHBoxLayout;
-    groups->setSpacing(0);
-    groups->addSpacing(grid->verticalHeader()->sizeHint().width() + grid->frameWidth());
-    for (const char* caption : {"手  部", "足  部"}) {
-        auto* l = new QLabel(u(caption), values);
-        l->setAlignment(Qt::AlignCenter);
-        l->setFrameShape(QFrame::StyledPanel);
-        l->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-        groups->addWidget(l, 1);
-    }
-    auto* table = new QVBoxLayout;
-    table->setSpacing(0);
-    table->addLayout(groups);
-    table->addWidget(grid);
-    vl->addLayout(table);
     const double when = m_state.energy.TakenAt;
     vl->addWidget(new QLabel(u("測量日期: ") + (when == 0 ? QString() : shortDateOfDay(when)) + u("    測量時間: ") +
                                  (when == 0 ? QString() : longTimeOfDay(when)),

@@ -5,6 +5,7 @@
 #include "../widgets/balancegraph.h"
 #include "../widgets/gradientbar.h"
 #include "../widgets/ledlamp.h"
+#include "../widgets/valuegrid.h"
 
 #include <QAction>
 #include <QButtonGroup>
@@ -80,29 +81,11 @@ void TZudec::buildUi()
     // Value grid.
     auto* gridGroup = new QGroupBox(u("經絡能量測定值 / Meridian Energy Values"), this);
     auto* gridLayout = new QVBoxLayout(gridGroup);
-    auto* limbs = new QHBoxLayout;
-    limbs->addStretch(1);
-    limbs->addWidget(new QLabel(u("手部"), gridGroup), 6, Qt::AlignCenter);
-    limbs->addWidget(new QLabel(u("足部"), gridGroup), 6, Qt::AlignCenter);
-    gridLayout->addLayout(limbs);
-    m_grid = new QTableWidget(2, 12, gridGroup);
+    m_grid = addValueGrid(gridLayout, gridGroup, measuringGridLabels(), Qt::AlignCenter);
     m_grid->setObjectName(QStringLiteral("StringGrid1"));
-    QStringList headers;
-    for (int m = 0; m < 12; ++m) headers << shortName(Meridian(m));
-    m_grid->setHorizontalHeaderLabels(headers);
-    m_grid->setVerticalHeaderLabels({rowLabel(1), rowLabel(2)});
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    m_grid->setFixedHeight(90);
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 12; ++c) {
-            auto* item = new QTableWidgetItem;
-            item->setTextAlignment(Qt::AlignCenter);
-            m_grid->setItem(r, c, item);
-        }
     connect(m_grid, &QTableWidget::cellClicked, this, &TZudec::gridClicked);
-    gridLayout->addWidget(m_grid);
 
     auto* valuesRow = new QHBoxLayout;
     m_mode = new QLabel(this);

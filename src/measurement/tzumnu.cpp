@@ -3,6 +3,7 @@
 #include "../app/formats.h"
 #include "../app/sharedstate.h"
 #include "../records/measurements.h"
+#include "../widgets/valuegrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -80,28 +81,10 @@ TZumnu::TZumnu(Mode mode, SharedState& state, MeasurementRow* row, QWidget* pare
 
     auto* group = new QGroupBox(add ? u("經絡能量新增輸入值") : u("經絡能量修改值"), this);
     auto* gl = new QVBoxLayout(group);
-    auto* limbs = new QHBoxLayout;
-    limbs->addStretch(1);
-    limbs->addWidget(new QLabel(u("手部"), group), 6, Qt::AlignCenter);
-    limbs->addWidget(new QLabel(u("足部"), group), 6, Qt::AlignCenter);
-    gl->addLayout(limbs);
-    m_grid = new QTableWidget(2, 12, group);
+    m_grid = addValueGrid(gl, group, measuringGridLabels(), Qt::AlignRight | Qt::AlignVCenter);
     m_grid->setObjectName(QStringLiteral("StringGrid1"));
-    QStringList headers;
-    for (int m = 0; m < 12; ++m) headers << shortName(Meridian(m));
-    m_grid->setHorizontalHeaderLabels(headers);
-    m_grid->setVerticalHeaderLabels({rowLabel(1), rowLabel(2)});
-    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_grid->setItemDelegate(new ValueDelegate(m_grid));
-    m_grid->setFixedHeight(90);
     m_grid->installEventFilter(this);
-    for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 12; ++c) {
-            auto* item = new QTableWidgetItem;
-            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            m_grid->setItem(r, c, item);
-        }
-    gl->addWidget(m_grid);
     connect(m_grid, &QTableWidget::currentCellChanged, this, [this](int, int, int previousRow, int previousColumn) {
         if (previousRow >= 0) validateCell(previousRow, previousColumn);
     });
