@@ -3,8 +3,8 @@
 // saves a picture of each page of the screen there, to look at.
 
 #include "analysis/reportinput.h"
-#include "analysis/tzuany.h"
-#include "app/datadir.h"
+#include "analysis/ui/tzuany.h"
+#include "shell/datadir.h"
 #include "records/programs.h"
 
 #include <QApplication>

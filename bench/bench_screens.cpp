@@ -2,11 +2,11 @@
 // through their own models and actions.
 //   bench_screens [--db FILE]
 
-#include "app/sharedstate.h"
+#include "shell/sharedstate.h"
 #include "practice.h"
-#include "records/subjectpicker.h"
-#include "records/tzuread.h"
-#include "records/tzusave.h"
+#include "records/ui/subjectpicker.h"
+#include "records/ui/tzuread.h"
+#include "records/ui/tzusave.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "practice.h"
 
-#include "app/formats.h"
+#include "base/formats.h"
 
 #include <QSqlQuery>
 #include <random>

@@ -1,6 +1,6 @@
-#include "analysislists.h"
+#include "analysis/analysislists.h"
 
-#include "../knowledge/decipher.h"
+#include "knowledge/decipher.h"
 
 namespace lumo {
 namespace {

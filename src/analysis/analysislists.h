@@ -2,8 +2,8 @@
 // The lists of the analysis screen and the printed report: the indices and the
 // meridians out of balance, each with its knowledge texts, deciphered.
 
-#include "energy.h"
-#include "../records/programs.h"
+#include "analysis/energy.h"
+#include "records/programs.h"
 
 #include <QStringList>
 #include <QVector>

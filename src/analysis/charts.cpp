@@ -1,6 +1,6 @@
-#include "charts.h"
+#include "analysis/charts.h"
 
-#include "../app/formats.h"
+#include "base/formats.h"
 
 #include <QFont>
 #include <QGuiApplication>

@@ -2,8 +2,8 @@
 // The eight analysis charts. Each painter is a pure function of the analysis
 // and a surface of a given size; the screen, images and printouts share them.
 
-#include "chartsurface.h"
-#include "energy.h"
+#include "analysis/chartsurface.h"
+#include "analysis/energy.h"
 
 #include <QImage>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "chartsurface.h"
+#include "analysis/chartsurface.h"
 
 #include <QFontMetrics>
 #include <cmath>

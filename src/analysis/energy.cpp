@@ -1,4 +1,4 @@
-#include "energy.h"
+#include "analysis/energy.h"
 
 #include <cmath>
 

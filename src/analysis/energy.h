@@ -3,8 +3,8 @@
 // physiological band with the marks of points, elements and pairs, and the
 // graded verdicts with their texts. Plain computation, no widgets.
 
-#include "../app/status.h"
-#include "../measurement/catalogue.h"
+#include "base/status.h"
+#include "measurement/catalogue.h"
 
 #include <QString>
 #include <array>

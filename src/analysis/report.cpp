@@ -1,8 +1,8 @@
-#include "report.h"
+#include "analysis/report.h"
 
-#include "charts.h"
-#include "../app/formats.h"
-#include "../records/programs.h"
+#include "analysis/charts.h"
+#include "base/formats.h"
+#include "records/programs.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -2,10 +2,10 @@
 // The printed analysis report: header, subject block and the sections the
 // print options choose, always in the same order, with its own page breaks.
 
-#include "analysislists.h"
-#include "reportpage.h"
-#include "../app/configuration.h"
-#include "../records/rows.h"
+#include "analysis/analysislists.h"
+#include "analysis/reportpage.h"
+#include "shell/configuration.h"
+#include "records/rows.h"
 
 #include <QPagedPaintDevice>
 

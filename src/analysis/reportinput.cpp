@@ -1,6 +1,6 @@
-#include "reportinput.h"
+#include "analysis/reportinput.h"
 
-#include "../treatment/matching.h"
+#include "treatment/matching.h"
 
 namespace lumo {
 

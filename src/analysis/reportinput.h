@@ -2,8 +2,8 @@
 // Everything a printed report of the current measurement reads, gathered from
 // the shared state and the databases.
 
-#include "report.h"
-#include "../app/sharedstate.h"
+#include "analysis/report.h"
+#include "shell/sharedstate.h"
 
 #include <memory>
 #include <optional>

@@ -1,6 +1,6 @@
-#include "reportpage.h"
+#include "analysis/reportpage.h"
 
-#include "../app/formats.h"
+#include "base/formats.h"
 
 #include <QFontMetricsF>
 #include <QImage>

@@ -1,12 +1,12 @@
-#include "cli.h"
+#include "app/cli.h"
 
-#include "configuration.h"
-#include "datadir.h"
-#include "json.h"
-#include "sharedstate.h"
-#include "startupcheck.h"
-#include "../instrument/protocol.h"
-#include "../instrument/stack.h"
+#include "shell/configuration.h"
+#include "shell/datadir.h"
+#include "base/json.h"
+#include "shell/sharedstate.h"
+#include "shell/startupcheck.h"
+#include "instrument/protocol.h"
+#include "instrument/stack.h"
 
 #include <variant>
 

@@ -1,11 +1,11 @@
 // lumo-cli commands of the analysis engine: analyse, chart, match, decipher, encipher.
-#include "cli.h"
+#include "app/cli.h"
 
-#include "formats.h"
-#include "json.h"
-#include "../analysis/charts.h"
-#include "../knowledge/decipher.h"
-#include "../treatment/matching.h"
+#include "base/formats.h"
+#include "base/json.h"
+#include "analysis/charts.h"
+#include "knowledge/decipher.h"
+#include "treatment/matching.h"
 
 #include <QFileInfo>
 #include <random>

@@ -1,17 +1,17 @@
 // lumo-cli report and demo.
-#include "cli.h"
+#include "app/cli.h"
 
-#include "datadir.h"
-#include "formats.h"
-#include "sharedstate.h"
-#include "../analysis/charts.h"
-#include "../analysis/reportinput.h"
-#include "../instrument/hiddevice.h"
-#include "../instrument/simulator.h"
-#include "../instrument/stack.h"
-#include "../measurement/measuringrun.h"
-#include "../records/measurements.h"
-#include "../records/subjects.h"
+#include "shell/datadir.h"
+#include "base/formats.h"
+#include "shell/sharedstate.h"
+#include "analysis/charts.h"
+#include "analysis/reportinput.h"
+#include "instrument/hiddevice.h"
+#include "instrument/simulator.h"
+#include "instrument/stack.h"
+#include "measurement/measuringrun.h"
+#include "records/measurements.h"
+#include "records/subjects.h"
 
 #include <QDir>
 #include <QFileInfo>

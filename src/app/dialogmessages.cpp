@@ -1,6 +1,6 @@
-#include "dialogmessages.h"
+#include "app/dialogmessages.h"
 
-#include "tzumsag.h"
+#include "app/tzumsag.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
 #pragma once
 // Production answer source: the message dialog and a modal error box.
 
-#include "messages.h"
+#include "base/messages.h"
 
 class QWidget;
 

@@ -1,12 +1,12 @@
-#include "datadir.h"
-#include "dialogmessages.h"
-#include "fonts.h"
-#include "modules.h"
-#include "sharedstate.h"
-#include "shellhooks.h"
-#include "tzuform.h"
-#include "../instrument/probepanel.h"
-#include "../instrument/stack.h"
+#include "shell/datadir.h"
+#include "app/dialogmessages.h"
+#include "app/fonts.h"
+#include "app/modules.h"
+#include "shell/sharedstate.h"
+#include "app/shellhooks.h"
+#include "app/tzuform.h"
+#include "instrument/ui/probepanel.h"
+#include "instrument/stack.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

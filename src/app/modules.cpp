@@ -1,12 +1,12 @@
-#include "modules.h"
+#include "app/modules.h"
 
-#include "sharedstate.h"
-#include "../analysis/tzuany.h"
-#include "../knowledge/tzuadv.h"
-#include "../measurement/tzudec.h"
-#include "../measurement/tzumnu.h"
-#include "../records/tzuread.h"
-#include "../records/tzusave.h"
+#include "shell/sharedstate.h"
+#include "analysis/ui/tzuany.h"
+#include "knowledge/ui/tzuadv.h"
+#include "measurement/ui/tzudec.h"
+#include "measurement/ui/tzumnu.h"
+#include "records/ui/tzuread.h"
+#include "records/ui/tzusave.h"
 
 namespace lumo {
 

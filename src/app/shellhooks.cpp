@@ -1,7 +1,7 @@
-#include "shellhooks.h"
+#include "app/shellhooks.h"
 
-#include "tzustatu.h"
-#include "../instrument/stack.h"
+#include "app/tzustatu.h"
+#include "instrument/stack.h"
 
 namespace lumo {
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window's instrument steps, on an instrument stack.
 
-#include "tzuform.h"
+#include "app/tzuform.h"
 
 namespace lumo {
 class InstrumentStack;

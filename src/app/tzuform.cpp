@@ -1,8 +1,8 @@
-#include "tzuform.h"
+#include "app/tzuform.h"
 
-#include "datadir.h"
-#include "formats.h"
-#include "launcher.h"
+#include "shell/datadir.h"
+#include "base/formats.h"
+#include "shell/ui/launcher.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,8 +2,8 @@
 // The main window: prepares the data directory and databases, loads the
 // configuration and opens every function as a modal screen.
 
-#include "modules.h"
-#include "sharedstate.h"
+#include "app/modules.h"
+#include "shell/sharedstate.h"
 
 #include <QMainWindow>
 #include <QStyle>

@@ -1,4 +1,4 @@
-#include "tzumsag.h"
+#include "app/tzumsag.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

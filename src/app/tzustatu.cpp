@@ -1,10 +1,10 @@
-#include "tzustatu.h"
+#include "app/tzustatu.h"
 
-#include "datadir.h"
-#include "../instrument/protocol.h"
-#include "../records/conversion.h"
-#include "../widgets/gradientbar.h"
-#include "../widgets/ledlamp.h"
+#include "shell/datadir.h"
+#include "instrument/protocol.h"
+#include "records/conversion.h"
+#include "widgets/gradientbar.h"
+#include "widgets/ledlamp.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

@@ -2,8 +2,8 @@
 // The start-up status window: checks and identifies the instrument, runs the
 // timed lamp sequence and converts a waiting database of an earlier version.
 
-#include "sharedstate.h"
-#include "startupcheck.h"
+#include "shell/sharedstate.h"
+#include "shell/startupcheck.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "hidapibackend.h"
+#include "instrument/hidapibackend.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 // The real instrument through hidapi (hidraw backend).
 
-#include "transport.h"
+#include "instrument/transport.h"
 
 namespace lumo {
 

@@ -1,4 +1,4 @@
-#include "hiddevice.h"
+#include "instrument/hiddevice.h"
 
 #include <QCoreApplication>
 #include <QSet>

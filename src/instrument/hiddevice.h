@@ -3,7 +3,7 @@
 // devices, one read thread per attached device, and the marshalling of every
 // input report to the user-interface thread.
 
-#include "transport.h"
+#include "instrument/transport.h"
 
 #include <QMutex>
 #include <QObject>

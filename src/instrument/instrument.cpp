@@ -1,6 +1,6 @@
-#include "instrument.h"
+#include "instrument/instrument.h"
 
-#include "protocol.h"
+#include "instrument/protocol.h"
 
 namespace lumo {
 

@@ -2,8 +2,8 @@
 // The instrument as the program speaks to it: one exchange at a time through
 // SendCommand, and the operations built on it.
 
-#include "hiddevice.h"
-#include "../app/clock.h"
+#include "instrument/hiddevice.h"
+#include "base/clock.h"
 
 #include <QFile>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "protocol.h"
+#include "instrument/protocol.h"
 
 namespace lumo::protocol {
 namespace {

@@ -1,6 +1,6 @@
-#include "simulator.h"
+#include "instrument/simulator.h"
 
-#include "protocol.h"
+#include "instrument/protocol.h"
 
 #include <QMutexLocker>
 #include <cmath>

@@ -3,8 +3,8 @@
 // that answers the command protocol, keeps its registers, and carries a probe
 // that tests script in virtual time. `lumo --simulate` runs the program on it.
 
-#include "transport.h"
-#include "../app/clock.h"
+#include "instrument/transport.h"
+#include "base/clock.h"
 
 #include <QMutex>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "stack.h"
+#include "instrument/stack.h"
 
-#include "hidapibackend.h"
-#include "udevmonitor.h"
+#include "instrument/hidapibackend.h"
+#include "instrument/udevmonitor.h"
 
 namespace lumo {
 

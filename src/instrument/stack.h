@@ -3,9 +3,9 @@
 // the clock, the HID backend, the device controller with plugging followed,
 // the instrument and an optional exchange trace.
 
-#include "hiddevice.h"
-#include "instrument.h"
-#include "simulator.h"
+#include "instrument/hiddevice.h"
+#include "instrument/instrument.h"
+#include "instrument/simulator.h"
 
 #include <memory>
 

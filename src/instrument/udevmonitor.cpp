@@ -1,4 +1,4 @@
-#include "udevmonitor.h"
+#include "instrument/udevmonitor.h"
 
 #include <QSocketNotifier>
 #include <QTimer>

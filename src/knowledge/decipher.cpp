@@ -1,6 +1,6 @@
-#include "decipher.h"
+#include "knowledge/decipher.h"
 
-#include "../app/codec.h"
+#include "base/codec.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
-#include "sources.h"
+#include "knowledge/sources.h"
 
-#include "../records/schema.h"
+#include "records/schema.h"
 
 #include <QStringList>
 

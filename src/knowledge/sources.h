@@ -3,8 +3,8 @@
 // master program, fields introduced by "@Name" lines. Parsed by the build and
 // by the tests that check the delivered files against them.
 
-#include "../app/status.h"
-#include "../records/programs.h"
+#include "base/status.h"
+#include "records/programs.h"
 
 #include <QMap>
 #include <QString>

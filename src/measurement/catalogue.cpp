@@ -1,4 +1,4 @@
-#include "catalogue.h"
+#include "measurement/catalogue.h"
 
 #include <cassert>
 

@@ -1,6 +1,6 @@
-#include "measuringrun.h"
+#include "measurement/measuringrun.h"
 
-#include "../app/formats.h"
+#include "base/formats.h"
 
 #include <cmath>
 

@@ -3,8 +3,8 @@
 // fixed window of four 600 ms ticks, store, wait for lift-off. Plain logic on
 // the instrument and the clock; the measurement screen shows what it reports.
 
-#include "../app/sharedstate.h"
-#include "../instrument/instrument.h"
+#include "shell/sharedstate.h"
+#include "instrument/instrument.h"
 
 #include <QPoint>
 #include <QSize>

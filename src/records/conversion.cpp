@@ -1,6 +1,6 @@
-#include "conversion.h"
+#include "records/conversion.h"
 
-#include "../app/datadir.h"
+#include "shell/datadir.h"
 
 #include <QFile>
 #include <QSqlQuery>

@@ -2,7 +2,7 @@
 // Conversion of a database of an earlier version (lumo.mdb) into the main
 // database: every row of the four tables is appended with a new key.
 
-#include "database.h"
+#include "records/database.h"
 
 #include <functional>
 

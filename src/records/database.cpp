@@ -1,4 +1,4 @@
-#include "database.h"
+#include "records/database.h"
 
 #include <QAtomicInteger>
 #include <QFileInfo>

@@ -3,8 +3,8 @@
 // run in WAL mode with synchronous commits and wait for each other's locks;
 // the delivered knowledge and master files are only ever read.
 
-#include "schema.h"
-#include "../app/status.h"
+#include "records/schema.h"
+#include "base/status.h"
 
 #include <QSqlDatabase>
 #include <QString>

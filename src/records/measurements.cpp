@@ -1,4 +1,4 @@
-#include "measurements.h"
+#include "records/measurements.h"
 
 #include <QSqlQuery>
 

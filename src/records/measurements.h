@@ -1,8 +1,8 @@
 #pragma once
 // Measurements (ZUDATA).
 
-#include "database.h"
-#include "rows.h"
+#include "records/database.h"
+#include "records/rows.h"
 
 #include <QVector>
 #include <optional>

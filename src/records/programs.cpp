@@ -1,6 +1,6 @@
-#include "programs.h"
+#include "records/programs.h"
 
-#include "schema.h"
+#include "records/schema.h"
 
 #include <QHash>
 #include <QSqlQuery>

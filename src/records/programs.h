@@ -2,8 +2,8 @@
 // Treatment programs (ZUPRO) and their conditions (ZUPRDT), in either the main
 // or the master program database.
 
-#include "database.h"
-#include "rows.h"
+#include "records/database.h"
+#include "records/rows.h"
 
 #include <QVector>
 #include <optional>

@@ -1,7 +1,7 @@
-#include "rows.h"
+#include "records/rows.h"
 
-#include "../app/formats.h"
-#include "schema.h"
+#include "base/formats.h"
+#include "records/schema.h"
 
 namespace lumo {
 

@@ -1,4 +1,4 @@
-#include "subjectmodel.h"
+#include "records/subjectmodel.h"
 
 namespace lumo {
 

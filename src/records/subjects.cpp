@@ -1,4 +1,4 @@
-#include "subjects.h"
+#include "records/subjects.h"
 
 #include <QSqlQuery>
 

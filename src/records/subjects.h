@@ -1,8 +1,8 @@
 #pragma once
 // Subjects (ZUCUST): single-row operations and the ordered list the grids show.
 
-#include "database.h"
-#include "rows.h"
+#include "records/database.h"
+#include "records/rows.h"
 
 #include <QHash>
 #include <QVector>

@@ -1,6 +1,6 @@
-#include "matching.h"
+#include "treatment/matching.h"
 
-#include "../app/formats.h"
+#include "base/formats.h"
 
 #include <sqlite3.h>
 #include <cmath>

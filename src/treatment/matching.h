@@ -1,8 +1,8 @@
 #pragma once
 // Treatment programs whose conditions a measurement meets.
 
-#include "../analysis/energy.h"
-#include "../records/programs.h"
+#include "analysis/energy.h"
+#include "records/programs.h"
 
 #include <QDate>
 #include <QStringList>

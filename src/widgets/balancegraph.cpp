@@ -1,4 +1,4 @@
-#include "balancegraph.h"
+#include "widgets/balancegraph.h"
 
 #include <QPainter>
 

@@ -1,4 +1,4 @@
-#include "gradientbar.h"
+#include "widgets/gradientbar.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "ledlamp.h"
+#include "widgets/ledlamp.h"
 
 #include <QPainter>
 #include <QRadialGradient>

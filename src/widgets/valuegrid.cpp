@@ -1,6 +1,6 @@
-#include "valuegrid.h"
+#include "widgets/valuegrid.h"
 
-#include "../measurement/catalogue.h"
+#include "measurement/catalogue.h"
 
 #include <QBoxLayout>
 #include <QHeaderView>

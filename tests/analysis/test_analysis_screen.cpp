@@ -1,7 +1,7 @@
-#include "analysis/printsetup.h"
+#include "analysis/ui/printsetup.h"
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
-#include "analysis/tzuany.h"
+#include "analysis/ui/tzuany.h"
 #include "analysisfixture.h"
 #include "records/measurements.h"
 

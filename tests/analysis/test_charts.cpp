@@ -1,5 +1,5 @@
 #include "analysis/charts.h"
-#include "app/formats.h"
+#include "base/formats.h"
 
 #include <QGuiApplication>
 #include <QtTest>

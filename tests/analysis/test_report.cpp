@@ -1,7 +1,7 @@
 #include "analysis/charts.h"
 #include "analysis/report.h"
 #include "analysisfixture.h"
-#include "app/formats.h"
+#include "base/formats.h"
 #include "recordingdevice.h"
 
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "app/configuration.h"
+#include "shell/configuration.h"
 #include "app/tzuform.h"
 #include "app/tzumsag.h"
 

@@ -1,4 +1,4 @@
-#include "app/startupcheck.h"
+#include "shell/startupcheck.h"
 #include "app/tzustatu.h"
 #include "instrument/protocol.h"
 #include "instrument/simfixture.h"

@@ -1,6 +1,6 @@
 #include "analysis/energy.h"
-#include "app/codec.h"
-#include "app/datadir.h"
+#include "base/codec.h"
+#include "shell/datadir.h"
 #include "knowledge/decipher.h"
 #include "knowledge/sources.h"
 #include "records/programs.h"

@@ -1,8 +1,8 @@
-#include "app/sharedstate.h"
+#include "shell/sharedstate.h"
 #include "app/tzuform.h"
 #include "knowledge/decipher.h"
 #include "knowledge/knowledgefixture.h"
-#include "knowledge/tzuadv.h"
+#include "knowledge/ui/tzuadv.h"
 #include "records/schema.h"
 
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "app/formats.h"
+#include "base/formats.h"
 #include "records/measurements.h"
 #include "records/programs.h"
 #include "records/subjectmodel.h"

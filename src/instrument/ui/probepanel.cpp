@@ -1,0 +1,74 @@
+#include "instrument/ui/probepanel.h"
+
+#include "instrument/simulator.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace lumo {
+
+ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), m_sim(sim), m_clock(clock)
+{
+    setObjectName(QStringLiteral("ProbePanel"));
+    setWindowTitle(QStringLiteral("virtual probe"));
+    m_touch = new QPushButton(this);
+    m_touch->setObjectName(QStringLiteral("TouchButton"));
+    m_auto = new QPushButton(this);
+    m_auto->setObjectName(QStringLiteral("AutoButton"));
+    m_plug = new QPushButton(this);
+    m_plug->setObjectName(QStringLiteral("PlugButton"));
+    m_value = new QSlider(Qt::Horizontal, this);
+    m_value->setRange(0, 1500); // tenths of uA
+    m_value->setValue(450);
+    m_valueText = new QLabel(this);
+
+    connect(m_touch, &QPushButton::clicked, this, [this] {
+        if (m_sim.probe().touching(m_clock.nowMs()) && !m_sim.probe().automatic())
+            m_sim.probe().lift();
+        else
+            m_sim.probe().touch(m_value->value() / 10.0, m_clock.nowMs());
+        refresh();
+    });
+    connect(m_auto, &QPushButton::clicked, this, [this] {
+        if (m_sim.probe().automatic())
+            m_sim.probe().stopAutomatic();
+        else
+            m_sim.probe().startAutomatic(m_clock.nowMs(), unsigned(m_clock.nowMs()));
+        refresh();
+    });
+    connect(m_plug, &QPushButton::clicked, this, [this] {
+        m_sim.plugged() ? m_sim.unplug() : m_sim.plug();
+        refresh();
+    });
+    connect(m_value, &QSlider::valueChanged, this, [this](int v) {
+        m_sim.probe().setValue(v / 10.0);
+        refresh();
+    });
+
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_value, 1);
+    row->addWidget(m_valueText);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_touch);
+    buttons->addWidget(m_auto);
+    buttons->addWidget(m_plug);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(row);
+    layout->addLayout(buttons);
+    refresh();
+}
+
+void ProbePanel::refresh()
+{
+    const bool manualTouch = m_sim.probe().touching(m_clock.nowMs()) && !m_sim.probe().automatic();
+    m_touch->setText(manualTouch ? QStringLiteral("lift") : QStringLiteral("touch"));
+    m_auto->setText(m_sim.probe().automatic() ? QStringLiteral("stop automatic") : QStringLiteral("automatic"));
+    m_plug->setText(m_sim.plugged() ? QStringLiteral("unplug") : QStringLiteral("plug"));
+    m_valueText->setText(QStringLiteral("%1 uA").arg(m_value->value() / 10.0, 5, 'f', 1));
+}
+
+} // namespace lumo

@@ -1,0 +1,124 @@
+#pragma once
+// The measurement screen: measures the 24 points with the probe and is the hub
+// from which a measurement is analysed, saved, loaded, typed in and compared.
+
+#include "measurement/measuringrun.h"
+
+#include <QDialog>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QRadioButton;
+class QSlider;
+class QSpinBox;
+class QLineEdit;
+class QGroupBox;
+class QTableWidget;
+class QStatusBar;
+
+namespace lumo {
+
+class BalanceGraph;
+class GradientBar;
+class LedLamp;
+
+// The screens the measurement screen opens; each returns when its screen closed.
+struct MeasurementLinks
+{
+    std::function<void(QWidget*)> analysis;
+    std::function<void(QWidget*)> save;
+    std::function<void(QWidget*)> browse;
+    std::function<void(QWidget*)> manualEntry;
+    std::function<void(QWidget*)> compare;
+};
+
+class TZudec : public QDialog, private MeasuringView
+{
+    Q_OBJECT
+public:
+    TZudec(SharedState& state, Instrument& instrument, MeasurementLinks links, QWidget* parent = nullptr);
+
+    QAction* action(const QString& caption) const;
+    MeasuringRun& run() { return m_run; }
+    // The grid's reverse mapping: a click on a cell while waiting picks its point.
+    void gridClicked(int row, int column);
+    void refreshFromState(); // what showing the screen does
+
+    // Toolbar actions.
+    void ToolButtonMeasureClick();
+    void ToolButtonStopClick();
+    void ToolButtonClearClick();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void reject() override;
+
+private:
+    // MeasuringView
+    void runStarted() override;
+    void runEnded() override;
+    void showPoint(int point) override;
+    void setStatus(const QString& text) override;
+    void setPickAllowed(bool allowed) override;
+    void showValues(double measured, double compensated) override;
+    void showLive(double microamperes) override;
+    void setLevelBar(int value) override;
+    void setCompletionBar(int value) override;
+    void setLamps(Phase phase) override;
+    QSize graphSize() const override;
+    void clearGraph() override;
+    void traceLine(QPoint from, QPoint to, bool fan) override;
+    void pointStored(int point) override;
+
+    void buildUi();
+    void fillGrid();
+    void showModeLabel();
+    void showSubject();
+    void setIdleButtons();
+    void openLinked(const std::function<void(QWidget*)>& open, bool afterAnalysis = false);
+    void setMinResponse(int tenths);
+    void loadPicture(int point);
+
+    SharedState& m_state;
+    Instrument& m_instrument;
+    MeasurementLinks m_links;
+    MeasuringRun m_run;
+    int m_shownPoint = 0;
+
+    QTableWidget* m_grid;
+    QLabel* m_mode;
+    QLabel* m_measured;
+    QLabel* m_compensated;
+    QLabel* m_date;
+    QLabel* m_time;
+    QLabel* m_position;
+    QLabel* m_channel;
+    QLabel* m_source;
+    QLabel* m_english;
+    QLabel* m_picture;
+    QLabel* m_pictureSource;
+    QRadioButton* m_style[3];
+    GradientBar* m_level;
+    QLabel* m_live;
+    LedLamp* m_levelLamp;
+    GradientBar* m_completion;
+    LedLamp* m_statusLamp;
+    QGroupBox* m_graphGroup;
+    BalanceGraph* m_graph;
+    LedLamp* m_graphLamp;
+    QGroupBox* m_subjectGroup;
+    QLabel* m_subject[5];
+    QRadioButton* m_male;
+    QRadioButton* m_female;
+    QRadioButton* m_high;
+    QRadioButton* m_standard;
+    QLineEdit* m_minField;
+    QSpinBox* m_minUpDown;
+    QSlider* m_minTrack;
+    QStatusBar* m_status;
+    QList<QAction*> m_actions;
+};
+
+} // namespace lumo

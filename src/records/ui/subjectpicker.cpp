@@ -1,0 +1,134 @@
+#include "records/ui/subjectpicker.h"
+
+#include "shell/sharedstate.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace lumo {
+namespace {
+QString u(const char* s) { return QString::fromUtf8(s); }
+} // namespace
+
+QStringList sortFieldNames()
+{
+    return {u("編號"), u("姓名"), u("性別"), u("生日"), u("電話"), u("地址"), u("e-Mail"), u("行動電話"), u("傳真")};
+}
+
+SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList& headers,
+                             std::function<SubjectField(int)> searchField, QWidget* parent)
+    : QWidget(parent), m_state(state), m_list(db), m_searchField(std::move(searchField))
+{
+    m_model = new SubjectTableModel(m_list, headers, this);
+    m_field = new QComboBox(this);
+    m_field->setObjectName(QStringLiteral("SortFieldCombo"));
+    m_field->addItems(sortFieldNames());
+    m_direction = new QComboBox(this);
+    m_direction->setObjectName(QStringLiteral("SortDirectionCombo"));
+    m_direction->addItems({u("遞增"), u("遞減")});
+    m_search = new QLineEdit(this);
+    m_search->setObjectName(QStringLiteral("SearchBox"));
+    m_view = new QTableView(this);
+    m_view->setObjectName(QStringLiteral("SubjectGrid"));
+    m_view->setModel(m_model);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setDefaultSectionSize(22);
+    m_count = new QLabel(this);
+    m_count->setObjectName(QStringLiteral("CountLine"));
+
+    auto* controls = new QHBoxLayout;
+    controls->addWidget(new QLabel(u("資料查詢方式"), this));
+    controls->addWidget(m_field);
+    controls->addWidget(new QLabel(u("排列方式"), this));
+    controls->addWidget(m_direction);
+    controls->addWidget(new QLabel(u("資料搜尋"), this));
+    controls->addWidget(m_search, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(controls);
+    layout->addWidget(m_view, 1);
+    auto* countRow = new QHBoxLayout;
+    countRow->addWidget(new QLabel(u("資料總筆數"), this));
+    countRow->addWidget(m_count, 1);
+    layout->addLayout(countRow);
+
+    auto sortChosen = [this] { chooseSort(m_field->currentIndex() + 1, m_direction->currentIndex() == 1); };
+    connect(m_field, &QComboBox::activated, this, sortChosen);
+    connect(m_direction, &QComboBox::activated, this, sortChosen);
+    connect(m_search, &QLineEdit::textChanged, this, &SubjectPicker::search);
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { emit rowEntered(); });
+    connect(m_view, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
+}
+
+void SubjectPicker::applyRememberedSort()
+{
+    const int f = m_state.SubjectSortField;
+    const SubjectField field = subjectFieldOfSort(f);
+    m_field->setCurrentIndex(int(field) - 1);
+    m_direction->setCurrentIndex(f < 0 ? 1 : 0);
+    m_list.sort(field, f < 0);
+    m_model->refresh();
+    m_search->clear();
+}
+
+void SubjectPicker::chooseSort(int field, bool descending)
+{
+    const qint64 remembered = hasCurrentRow() ? m_list.keyAt(currentPosition()) : -1;
+    m_state.SubjectSortField = descending ? -field : field;
+    m_field->setCurrentIndex(field - 1);
+    m_direction->setCurrentIndex(descending ? 1 : 0);
+    m_list.sort(SubjectField(field), descending);
+    m_model->refresh();
+    if (remembered >= 0) selectKey(remembered);
+    m_search->setEnabled(true);
+    m_view->setFocus();
+    emit sortChanged();
+}
+
+void SubjectPicker::search(const QString& text)
+{
+    const int f = std::abs(m_state.SubjectSortField);
+    const int pos = m_list.findPrefix(m_searchField(f), text.trimmed());
+    if (pos >= 0) selectPosition(pos); // nothing found: the current row stays
+}
+
+int SubjectPicker::currentPosition() const { return m_view->currentIndex().isValid() ? m_view->currentIndex().row() : -1; }
+bool SubjectPicker::hasCurrentRow() const { return currentPosition() >= 0 && currentPosition() < m_list.size(); }
+SubjectRow SubjectPicker::currentRow() { return hasCurrentRow() ? m_list.rowAt(currentPosition()) : SubjectRow(); }
+
+void SubjectPicker::selectPosition(int position)
+{
+    if (position < 0 || position >= m_list.size()) return;
+    const QModelIndex i = m_model->index(position, 1);
+    m_view->setCurrentIndex(i);
+    m_view->scrollTo(i);
+}
+
+bool SubjectPicker::selectKey(qint64 mkey)
+{
+    const int pos = m_list.positionOf(mkey);
+    if (pos < 0) return false;
+    selectPosition(pos);
+    return true;
+}
+
+void SubjectPicker::reload()
+{
+    const int position = currentPosition();
+    const qint64 key = hasCurrentRow() ? m_list.keyAt(position) : -1;
+    m_list.reload();
+    m_model->refresh();
+    if (key >= 0 && !selectKey(key)) selectPosition(std::min(position, m_list.size() - 1));
+}
+
+void SubjectPicker::setCountText(const QString& text) { m_count->setText(text); }
+
+} // namespace lumo

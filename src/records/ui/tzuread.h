@@ -1,0 +1,67 @@
+#pragma once
+// The record browser: subjects and their measurements; search, sort, change,
+// delete and load a measurement.
+
+#include "records/rows.h"
+
+#include <QDialog>
+#include <QVector>
+#include <functional>
+
+class QAction;
+class QPlainTextEdit;
+class QTableWidget;
+
+namespace lumo {
+
+struct SharedState;
+class SubjectPicker;
+
+class TZuread : public QDialog
+{
+    Q_OBJECT
+public:
+    enum class LoadMode { MeasurementScreen, Comparison };
+    TZuread(SharedState& state, LoadMode mode, QWidget* parent = nullptr);
+
+    SubjectPicker* picker() const { return m_picker; }
+    QTableWidget* measurements() const { return m_measurements; }
+    QAction* action(const QString& caption) const;
+    bool loaded() const { return m_loaded; }
+    const MeasurementRow& loadedRow() const { return m_loadedRow; }
+    const SubjectRow& loadedSubject() const { return m_loadedSubject; }
+
+    // The lists as the operator enters them.
+    void enterSubjectList();
+    void enterMeasurementList(int row);
+    void deleteSubject();     // 客戶刪除
+    void deleteMeasurement(); // 刪除資料
+    void changeSubject();     // 客戶修改
+    void changeMeasurement(); // 修改資料
+    void load();              // 載入資料
+
+    // Screens opened from here; tests replace them.
+    std::function<void(SubjectRow&)> subjectEditor;
+    std::function<void(MeasurementRow&)> measurementEditor;
+
+private:
+    void fillMeasurements();
+    void refreshCount();
+    void subjectChanged();
+    void showMemo();
+
+    SharedState& m_state;
+    LoadMode m_mode;
+    SubjectPicker* m_picker;
+    QTableWidget* m_measurements;
+    QVector<MeasurementRow> m_rows;
+    QPlainTextEdit* m_subjectMemo;
+    QPlainTextEdit* m_measurementMemo;
+    QList<QAction*> m_actions;
+    bool m_measurementListActive = false;
+    bool m_loaded = false;
+    MeasurementRow m_loadedRow;
+    SubjectRow m_loadedSubject;
+};
+
+} // namespace lumo

@@ -1,0 +1,88 @@
+#include "shell/sharedstate.h"
+
+#include "shell/datadir.h"
+#include "instrument/instrument.h"
+
+#include <QDir>
+
+namespace lumo {
+
+SharedState::SharedState() { resetCurrentSubject(); }
+
+QString SharedState::dataPath(const QString& name) const { return dataFilePath(DataDirectory, name); }
+
+bool SharedState::saveConfiguration()
+{
+    Status s = SaveConfiguration(dataPath(QLatin1String(ConfigurationFileName)), config);
+    if (!s) reportError(s.error);
+    return s.ok;
+}
+
+void SharedState::resetCurrentSubject()
+{
+    CurrentSubject = SubjectRow();
+    CurrentSubject.SEX = true;
+}
+
+void SharedState::playTone(int tone)
+{
+    if (instrument) instrument->PlayTone(tone);
+}
+
+QString databaseStartupMessage(const QString& engineError)
+{
+    return QString::fromUtf8("LUMO 資料庫啟動錯誤！") + QStringLiteral("\r\n") + engineError;
+}
+
+QString templateMissingMessage()
+{
+    return QString::fromUtf8("您沒有完全安裝 L.U.M.O.，資料庫不存在！請重新安裝LUMO。");
+}
+
+StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
+{
+    StartupOutcome out;
+    if (!QDir().mkpath(s.DataDirectory)) {
+        out.databases = Status::failure(QStringLiteral("%1: cannot create the data directory").arg(s.DataDirectory));
+        return out;
+    }
+    out.copiedFiles = copyDeliveredFiles(deliveredDir, s.DataDirectory);
+    out.templateMissing = prepareDataDirectory(s.DataDirectory).templateMissing;
+
+    Status st;
+    s.MainDatabase = Database::open(s.dataPath(QLatin1String(MainDatabaseFile)), FileKind::Main,
+                                    Database::Access::ReadWrite, &st);
+    if (st)
+        s.KnowledgeDatabase = Database::open(s.dataPath(QLatin1String(KnowledgeDatabaseFile)), FileKind::Knowledge,
+                                             Database::Access::ReadOnly, &st);
+    if (!st) {
+        s.MainDatabase.reset();
+        s.KnowledgeDatabase.reset();
+        out.databases = Status::failure(databaseStartupMessage(st.error));
+    }
+
+    s.SubjectSortField = 1;
+    s.PickedRecords.clear();
+    s.AnalysisChart = 1;
+    s.CurrentMeasurementKey = 0;
+
+    const QString cfg = s.dataPath(QLatin1String(ConfigurationFileName));
+    // Until a file is read every setting holds its fallback, so a failed read
+    // still leaves a working configuration.
+    s.config = parseConfiguration(QByteArray());
+    if (dataFileExists(s.DataDirectory, QLatin1String(ConfigurationFileName))) {
+        out.configuration = LoadConfiguration(cfg, s.config);
+    } else {
+        s.config = Configuration::createdDefaults();
+        out.configuration = SaveConfiguration(cfg, s.config);
+    }
+
+    s.AnalysisPage = 0;
+    s.resetCurrentSubject();
+    s.energy.TakenAt = 0;
+    s.compensation = defaultCompensationTable();
+    s.PointsSinceAnalysis = 0;
+    return out;
+}
+
+} // namespace lumo

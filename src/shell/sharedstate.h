@@ -1,0 +1,73 @@
+#pragma once
+// The process-wide state that the screens share, owned by the main window
+// (or by a headless command) and living for the whole run.
+
+#include "shell/configuration.h"
+#include "base/messages.h"
+#include "base/printerchoice.h"
+#include "measurement/catalogue.h"
+#include "records/database.h"
+#include "records/rows.h"
+
+#include <QVector>
+#include <memory>
+
+namespace lumo {
+
+class Instrument;
+
+struct SharedState
+{
+    QString DataDirectory;
+    Configuration config;
+    EnergySet energy;
+    CompensationTable compensation = defaultCompensationTable();
+    SubjectRow CurrentSubject;
+    qint64 CurrentMeasurementKey = 0;
+    int SubjectSortField = 1;
+    int AnalysisPage = 0;
+    int AnalysisChart = 1;
+    QVector<qint64> PickedRecords;
+    bool InstrumentReady = false;
+    QString SerialText;
+    int PointsSinceAnalysis = 0;
+    PrinterChoice printer;
+
+    std::unique_ptr<Database> MainDatabase;
+    std::unique_ptr<Database> KnowledgeDatabase;
+
+    MessageSource* messages = nullptr;
+    Instrument* instrument = nullptr;
+
+    SharedState();
+
+    // The path of a data file, matched without regard to case.
+    QString dataPath(const QString& name) const;
+    bool ShowMessageDialog(int kind, const QString& text) { return messages ? messages->show(kind, text) : false; }
+    void reportError(const QString& text)
+    {
+        if (messages) messages->reportError(text);
+    }
+    // Saves the whole configuration; a failure reaches the general error report.
+    bool saveConfiguration();
+    void resetCurrentSubject();
+    // An alert tone on the instrument, when one is there.
+    void playTone(int tone);
+};
+
+// The creation steps that touch files, shared by the window and the command line:
+// delivered files, template check, swap, template copy, databases, configuration.
+struct StartupOutcome
+{
+    bool templateMissing = false;
+    Status databases;      // failure: the message to show, the program then closes
+    Status configuration;  // failure: reaches the general error report
+    QStringList copiedFiles;
+};
+StartupOutcome runStartupFileSteps(SharedState& state, const QString& deliveredDir);
+
+// "LUMO 資料庫啟動錯誤！" followed by the engine's text.
+QString databaseStartupMessage(const QString& engineError);
+QString templateMissingMessage();
+
+} // namespace lumo
