@@ -1,12 +1,13 @@
 #include "app/modules.h"
 
-#include "shell/sharedstate.h"
 #include "analysis/ui/tzuany.h"
 #include "knowledge/ui/tzuadv.h"
 #include "measurement/ui/tzudec.h"
 #include "measurement/ui/tzumnu.h"
 #include "records/ui/tzuread.h"
 #include "records/ui/tzusave.h"
+#include "shell/sharedstate.h"
+#include "widgets/modal.h"
 
 namespace lumo {
 
@@ -14,19 +15,26 @@ namespace lumo {
 MeasurementLinks measurementLinks(SharedState& s)
 {
     MeasurementLinks links;
-    links.save = [&s](QWidget* parent) { TZusave(s, parent).exec(); };
+    links.save = [&s](QWidget* parent) {
+        TZusave screen(s, parent);
+        execModal(screen);
+    };
     links.browse = [&s](QWidget* parent) {
         TZuread browser(s, TZuread::LoadMode::MeasurementScreen, parent);
         browser.measurementEditor = [&s, &browser](MeasurementRow& row) {
-            TZumnu(TZumnu::Mode::Change, s, &row, &browser).exec();
+            TZumnu editor(TZumnu::Mode::Change, s, &row, &browser);
+            execModal(editor);
         };
-        browser.exec();
+        execModal(browser);
     };
     links.analysis = [&s](QWidget* parent) {
         TZuany screen(s, parent);
-        if (screen.valid()) screen.exec();
+        if (screen.valid()) execModal(screen);
     };
-    links.manualEntry = [&s](QWidget* parent) { TZumnu(TZumnu::Mode::Add, s, nullptr, parent).exec(); };
+    links.manualEntry = [&s](QWidget* parent) {
+        TZumnu screen(TZumnu::Mode::Add, s, nullptr, parent);
+        execModal(screen);
+    };
     return links;
 }
 

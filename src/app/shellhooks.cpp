@@ -1,4 +1,5 @@
 #include "app/shellhooks.h"
+#include "widgets/modal.h"
 
 #include "app/tzustatu.h"
 #include "instrument/stack.h"
@@ -14,7 +15,7 @@ ShellInstrumentHooks instrumentHooks(InstrumentStack& stack, SharedState& state)
     };
     h.startupCheck = [&stack, &state](QWidget* parent) {
         TZuStatu status(state, &stack.instrument(), stack.clock(), parent);
-        status.exec();
+        execModal(status);
         return state.InstrumentReady;
     };
     h.sendIdle = [&stack] { stack.instrument().EndMeasuring(); };

@@ -1,7 +1,8 @@
 #include "app/tzuform.h"
+#include "widgets/modal.h"
 
-#include "shell/datadir.h"
 #include "base/formats.h"
+#include "shell/datadir.h"
 #include "shell/ui/launcher.h"
 
 #include <QAction>
@@ -22,7 +23,10 @@
 namespace lumo {
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 
 const char* const kProductTitle = "L.U.M.O. 經絡能量分析系統";
 const char* const kVersionLabel = "Quenta LUMO Version: 5";
@@ -36,8 +40,8 @@ struct ButtonSpec
 
 } // namespace
 
-TZuForm::TZuForm(SharedState& state, ModuleTable modules, ShellInstrumentHooks hooks, const QString& deliveredDir,
-                 QWidget* parent)
+TZuForm::TZuForm(SharedState& state, ModuleTable modules, ShellInstrumentHooks hooks,
+                 const QString& deliveredDir, QWidget* parent)
     : QMainWindow(parent), m_state(state), m_modules(std::move(modules)), m_hooks(std::move(hooks))
 {
     setObjectName(QStringLiteral("TZuForm"));
@@ -77,8 +81,9 @@ void TZuForm::buildToolBar()
         {"數位校準", "儀器自動數位校準系統", QStyle::SP_BrowserReload},
         {"檔案處理", "資料匯入及匯出", QStyle::SP_DriveHDIcon},
     };
-    const Module moduleOf[] = {Module::Measurement, Module::MultiComparison, Module::Locating, Module::Explanation,
-                               Module::TreatmentPrograms, Module::Calibration, Module::FileTransfer};
+    const Module moduleOf[] = {Module::Measurement, Module::MultiComparison,   Module::Locating,
+                               Module::Explanation, Module::TreatmentPrograms, Module::Calibration,
+                               Module::FileTransfer};
     int n = 1;
     auto add = [&](const char* caption, const char* hint, QStyle::StandardPixmap icon) {
         QAction* a = m_toolBar->addAction(toolIcon(icon), u(caption));
@@ -119,9 +124,11 @@ void TZuForm::buildMenus()
         return a;
     };
     QAction* measure = item(nullptr, "經絡測量", "經絡能量測量", [this] { openModule(Module::Measurement); });
-    QAction* multi = item(nullptr, "多重比對", "多重經絡能量比對", [this] { openModule(Module::MultiComparison); });
+    QAction* multi =
+        item(nullptr, "多重比對", "多重經絡能量比對", [this] { openModule(Module::MultiComparison); });
     QAction* locate = item(nullptr, "穴道定位", "全身穴道精密定位", [this] { openModule(Module::Locating); });
-    QAction* explain = item(nullptr, "經絡解說", "各經絡相關資料圖例解說", [this] { openModule(Module::Explanation); });
+    QAction* explain =
+        item(nullptr, "經絡解說", "各經絡相關資料圖例解說", [this] { openModule(Module::Explanation); });
 
     QMenu* support = bar->addMenu(u("系統支援"));
     support->setObjectName(QStringLiteral("MenuSupport"));
@@ -158,10 +165,12 @@ void TZuForm::buildFooter()
     layout->addStretch();
 
     auto* footer = new QHBoxLayout;
-    auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QLatin1String(MakerWebAddress)), central);
+    auto* link =
+        new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QLatin1String(MakerWebAddress)), central);
     link->setObjectName(QStringLiteral("LinkLabel"));
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
-    connect(link, &QLabel::linkActivated, this, [](const QString& address) { LaunchProgram(address, QString()); });
+    connect(link, &QLabel::linkActivated, this,
+            [](const QString& address) { LaunchProgram(address, QString()); });
     auto* version = new QLabel(u(kVersionLabel), central);
     version->setObjectName(QStringLiteral("VersionLabel"));
     footer->addWidget(link);
@@ -179,7 +188,8 @@ void TZuForm::create(const QString& deliveredDir)
 {
     if (m_hooks.attach) m_hooks.attach();
     SetModuleButtonsEnabled(false);
-    for (QAction* a : m_hiddenMenus) a->setVisible(false);
+    for (QAction* a : m_hiddenMenus)
+        a->setVisible(false);
     m_state.energy.Memo.clear();
 
     StartupOutcome o = runStartupFileSteps(m_state, deliveredDir);
@@ -232,7 +242,8 @@ void TZuForm::firstActivation()
     m_state.InstrumentReady = m_hooks.startupCheck ? m_hooks.startupCheck(this) : true;
     if (m_state.InstrumentReady) {
         SetModuleButtonsEnabled(true);
-        for (QAction* a : m_hiddenMenus) a->setVisible(true);
+        for (QAction* a : m_hiddenMenus)
+            a->setVisible(true);
     } else {
         close();
     }
@@ -251,7 +262,8 @@ void TZuForm::applyCustomButtons()
 
 void TZuForm::SetModuleButtonsEnabled(bool flag)
 {
-    for (QAction* a : m_moduleButtons) a->setEnabled(flag);
+    for (QAction* a : m_moduleButtons)
+        a->setEnabled(flag);
 }
 
 QAction* TZuForm::toolAction(const QString& caption) const
@@ -269,7 +281,7 @@ void TZuForm::openModule(Module m)
         m_state.ShowMessageDialog(NoteAttention, u("本功能尚未安裝。"));
     } else {
         std::unique_ptr<QDialog> screen(it->second(m_state, this));
-        if (screen) screen->exec();
+        if (screen) execModal(*screen);
     }
     SetModuleButtonsEnabled(true);
 }
@@ -300,7 +312,8 @@ void TZuForm::showAbout()
     const QString rows[][2] = {
         {QStringLiteral("Device SerialNo:"), m_state.SerialText},
         {QStringLiteral("Hardware Version:"), hardware},
-        {QStringLiteral("Measurement Counter:"), QStringLiteral("[ ") + thousands(counter, 8) + QStringLiteral(" ]")},
+        {QStringLiteral("Measurement Counter:"),
+         QStringLiteral("[ ") + thousands(counter, 8) + QStringLiteral(" ]")},
     };
     for (int i = 0; i < 3; ++i) {
         grid->addWidget(new QLabel(rows[i][0], &box), 2 + i, 0);
@@ -308,13 +321,15 @@ void TZuForm::showAbout()
         value->setObjectName(QStringLiteral("AboutValue%1").arg(i + 1));
         grid->addWidget(value, 2 + i, 1);
     }
-    auto* link = new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QLatin1String(MakerWebAddress)), &box);
-    connect(link, &QLabel::linkActivated, &box, [](const QString& address) { LaunchProgram(address, QString()); });
+    auto* link =
+        new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QLatin1String(MakerWebAddress)), &box);
+    connect(link, &QLabel::linkActivated, &box,
+            [](const QString& address) { LaunchProgram(address, QString()); });
     grid->addWidget(link, 5, 0, 1, 2);
     auto* ok = new QPushButton(u("確  定"), &box);
     connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
     grid->addWidget(ok, 6, 0, 1, 2, Qt::AlignCenter);
-    box.exec();
+    execModal(box);
     SetModuleButtonsEnabled(true);
 }
 

@@ -1,4 +1,5 @@
 #include "app/tzumsag.h"
+#include "widgets/modal.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -14,10 +15,13 @@ QString TZuMsag::captionOf(int kind)
 {
     switch (kind) {
     case 1:
-    case 4: return QString::fromUtf8("詢問資訊");
+    case 4:
+        return QString::fromUtf8("詢問資訊");
     case 2:
-    case 5: return QString::fromUtf8("注意");
-    default: return QString::fromUtf8("重要資訊");
+    case 5:
+        return QString::fromUtf8("注意");
+    default:
+        return QString::fromUtf8("重要資訊");
     }
 }
 
@@ -25,13 +29,14 @@ TZuMsag::TZuMsag(int kind, const QString& text, QWidget* parent) : QDialog(paren
 {
     setObjectName(QStringLiteral("TZuMsag"));
     setWindowTitle(captionOf(kind));
-    setModal(true);
 
     m_picture = new QLabel(this);
     m_picture->setObjectName(QStringLiteral("Image1"));
     QStyle::StandardPixmap icon = QStyle::SP_MessageBoxInformation;
-    if (kind == 1 || kind == 4) icon = QStyle::SP_MessageBoxQuestion;
-    else if (kind == 2 || kind == 5) icon = QStyle::SP_MessageBoxWarning;
+    if (kind == 1 || kind == 4)
+        icon = QStyle::SP_MessageBoxQuestion;
+    else if (kind == 2 || kind == 5)
+        icon = QStyle::SP_MessageBoxWarning;
     m_picture->setPixmap(style()->standardIcon(icon).pixmap(48, 48));
     m_picture->setAlignment(Qt::AlignTop | Qt::AlignHCenter);
 
@@ -83,7 +88,7 @@ bool ShowMessageDialog(int kind, const QString& text, QWidget* parent)
 {
     if (!parent) parent = QApplication::activeWindow();
     TZuMsag dialog(kind, text, parent);
-    dialog.exec(); // the close box leaves the result false
+    execModal(dialog); // the close box leaves the result false
     return dialog.result();
 }
 

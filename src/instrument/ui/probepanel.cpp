@@ -11,17 +11,27 @@
 namespace lumo {
 
 ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint), m_sim(sim), m_clock(clock)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus), m_sim(sim),
+      m_clock(clock)
 {
+    // The panel stands for a hand on the instrument, not for a screen of the
+    // program: it never takes the focus from the screen the operator works in,
+    // and (parentless) it is not blocked by the screens, which are modal only to
+    // the windows that opened them.
     setObjectName(QStringLiteral("ProbePanel"));
-    setWindowTitle(QStringLiteral("virtual probe"));
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setWindowTitle(QString::fromUtf8("虛擬探測棒"));
     m_touch = new QPushButton(this);
+    m_touch->setFocusPolicy(Qt::NoFocus);
     m_touch->setObjectName(QStringLiteral("TouchButton"));
     m_auto = new QPushButton(this);
+    m_auto->setFocusPolicy(Qt::NoFocus);
     m_auto->setObjectName(QStringLiteral("AutoButton"));
     m_plug = new QPushButton(this);
+    m_plug->setFocusPolicy(Qt::NoFocus);
     m_plug->setObjectName(QStringLiteral("PlugButton"));
     m_value = new QSlider(Qt::Horizontal, this);
+    m_value->setFocusPolicy(Qt::NoFocus);
     m_value->setRange(0, 1500); // tenths of uA
     m_value->setValue(450);
     m_valueText = new QLabel(this);
@@ -65,9 +75,9 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
 void ProbePanel::refresh()
 {
     const bool manualTouch = m_sim.probe().touching(m_clock.nowMs()) && !m_sim.probe().automatic();
-    m_touch->setText(manualTouch ? QStringLiteral("lift") : QStringLiteral("touch"));
-    m_auto->setText(m_sim.probe().automatic() ? QStringLiteral("stop automatic") : QStringLiteral("automatic"));
-    m_plug->setText(m_sim.plugged() ? QStringLiteral("unplug") : QStringLiteral("plug"));
+    m_touch->setText(QString::fromUtf8(manualTouch ? "抬起" : "接觸"));
+    m_auto->setText(QString::fromUtf8(m_sim.probe().automatic() ? "停止自動測量" : "自動測量"));
+    m_plug->setText(QString::fromUtf8(m_sim.plugged() ? "拔除" : "插上"));
     m_valueText->setText(QStringLiteral("%1 uA").arg(m_value->value() / 10.0, 5, 'f', 1));
 }
 
