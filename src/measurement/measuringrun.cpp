@@ -6,12 +6,24 @@
 
 namespace lumo {
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 } // namespace
 
-QString clearBeforeMeasuringQuestion() { return u("您要先清除表格中的資料再開始檢測嗎？"); }
-QString highPotentialQuestion() { return u("現在系統使用的是【高電位測量】請再一次確認!"); }
-QString overlongQuestion() { return u("測量時間過長！！是否繼續檢測？"); }
+QString clearBeforeMeasuringQuestion()
+{
+    return u("您要先清除表格中的資料再開始檢測嗎？");
+}
+QString highPotentialQuestion()
+{
+    return u("現在系統使用的是【高電位測量】請再一次確認!");
+}
+QString overlongQuestion()
+{
+    return u("測量時間過長！！是否繼續檢測？");
+}
 
 MeasuringRun::MeasuringRun(SharedState& state, Instrument& instrument, MeasuringView& view)
     : m_state(state), m_instrument(instrument), m_view(view)
@@ -51,6 +63,7 @@ void MeasuringRun::start()
             s.energy.clearReadings();
             s.energy.TakenAt = 0;
             s.energy.VoltageMode = s.config.HighPotential;
+            m_view.measurementCleared();
         }
         // 否 measures into the loaded measurement: points not measured again keep their values.
     }

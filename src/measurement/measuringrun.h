@@ -3,8 +3,8 @@
 // fixed window of four 600 ms ticks, store, wait for lift-off. Plain logic on
 // the instrument and the clock; the measurement screen shows what it reports.
 
-#include "shell/sharedstate.h"
 #include "instrument/instrument.h"
+#include "shell/sharedstate.h"
 
 #include <QPoint>
 #include <QSize>
@@ -22,17 +22,35 @@ public:
     virtual void setStatus(const QString& text) { Q_UNUSED(text); }
     virtual void setPickAllowed(bool allowed) { Q_UNUSED(allowed); }
     // Readings in uA (measured and compensated), the live value and both bars.
-    virtual void showValues(double measured, double compensated) { Q_UNUSED(measured); Q_UNUSED(compensated); }
+    virtual void showValues(double measured, double compensated)
+    {
+        Q_UNUSED(measured);
+        Q_UNUSED(compensated);
+    }
     virtual void showLive(double microamperes) { Q_UNUSED(microamperes); }
     virtual void setLevelBar(int value) { Q_UNUSED(value); }
     virtual void setCompletionBar(int value) { Q_UNUSED(value); }
-    enum class Phase { Waiting, Reading, Stored, Idle };
+    enum class Phase
+    {
+        Waiting,
+        Reading,
+        Stored,
+        Idle
+    };
     virtual void setLamps(Phase phase) { Q_UNUSED(phase); }
     // The stability trace: size of the graph, background, and line segments.
     virtual QSize graphSize() const { return {500, 150}; }
     virtual void clearGraph() {}
-    virtual void traceLine(QPoint from, QPoint to, bool fan) { Q_UNUSED(from); Q_UNUSED(to); Q_UNUSED(fan); }
+    virtual void traceLine(QPoint from, QPoint to, bool fan)
+    {
+        Q_UNUSED(from);
+        Q_UNUSED(to);
+        Q_UNUSED(fan);
+    }
     virtual void pointStored(int point) { Q_UNUSED(point); }
+    // The measurement in the grid was cleared before a run: shown at once, so
+    // that declining the potential question afterwards leaves no stale values.
+    virtual void measurementCleared() {}
 };
 
 class MeasuringRun
@@ -56,7 +74,11 @@ public:
     static constexpr int LiftOffQuestionMs = 3000;
 
 private:
-    enum class Reading { Stored, Lost };
+    enum class Reading
+    {
+        Stored,
+        Lost
+    };
     bool waitForContact();
     Reading takeReading(double& sum, int& n);
     void store(int point, double sum, int n);

@@ -12,7 +12,8 @@ namespace lumo {
 ValueGridLabels measuringGridLabels()
 {
     ValueGridLabels l;
-    for (int m = 0; m < 12; ++m) l.columns << shortName(Meridian(m));
+    for (int m = 0; m < 12; ++m)
+        l.columns << shortName(Meridian(m));
     l.rows = {rowLabel(1), rowLabel(2)};
     l.hands = QString::fromUtf8("手部");
     l.feet = QString::fromUtf8("足部");
@@ -27,8 +28,8 @@ QTableWidget* addValueGrid(QBoxLayout* layout, QWidget* parent, const ValueGridL
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->setFixedHeight(grid->horizontalHeader()->sizeHint().height() + grid->rowHeight(0) + grid->rowHeight(1) +
-                         2 * grid->frameWidth());
+    grid->setFixedHeight(grid->horizontalHeader()->sizeHint().height() + grid->rowHeight(0) +
+                         grid->rowHeight(1) + 2 * grid->frameWidth());
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 12; ++c) {
             auto* item = new QTableWidgetItem;
@@ -53,6 +54,17 @@ QTableWidget* addValueGrid(QBoxLayout* layout, QWidget* parent, const ValueGridL
     table->addWidget(grid);
     layout->addLayout(table);
     return grid;
+}
+
+void keepReadableWhenDisabled(QTableWidget* grid)
+{
+    QPalette p = grid->palette();
+    for (auto role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Base,
+                      QPalette::Window, QPalette::Button, QPalette::Highlight, QPalette::HighlightedText})
+        p.setColor(QPalette::Disabled, role, p.color(QPalette::Active, role));
+    grid->setPalette(p);
+    grid->horizontalHeader()->setPalette(p);
+    grid->verticalHeader()->setPalette(p);
 }
 
 } // namespace lumo

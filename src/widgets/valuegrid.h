@@ -25,4 +25,8 @@ ValueGridLabels measuringGridLabels();
 // as given) to `layout`; the caller sets what differs (editing, selection).
 QTableWidget* addValueGrid(QBoxLayout* layout, QWidget* parent, const ValueGridLabels& labels, int alignment);
 
+// A grid that is disabled to take no clicks still shows its values, headers and
+// current cell in full contrast: the disabled palette takes the active colours.
+void keepReadableWhenDisabled(QTableWidget* grid);
+
 } // namespace lumo

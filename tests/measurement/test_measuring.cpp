@@ -1,21 +1,21 @@
-#include "shell/datadir.h"
+#include "app/modules.h"
 #include "instrument/protocol.h"
-#include "instrument/simfixture.h"
+#include "measurement/practicefixture.h"
 #include "measurement/ui/tzudec.h"
 #include "measurement/ui/tzumnu.h"
 #include "records/measurements.h"
+#include "records/subjects.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuread.h"
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
-#include "app/modules.h"
-#include "records/subjects.h"
+#include "shell/datadir.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
-#include <QPushButton>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -26,32 +26,6 @@ using namespace lumo;
 using namespace lumo::test;
 
 namespace {
-
-// A data directory, the shared state and the simulated instrument in virtual time.
-struct Practice
-{
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
-    SimStack sim;
-    Practice()
-    {
-        state.DataDirectory = dir.path() + QLatin1Char('/');
-        state.messages = &messages;
-        runStartupFileSteps(state, QStringLiteral(LUMO_SHARE_DIR));
-        state.instrument = &sim.instrument;
-        state.InstrumentReady = true;
-        // A 4 ms polling frame: a quarter of the exchanges of a 1 ms device, still
-        // about 150 readings averaged per tick, and quick on a busy machine.
-        sim.sim.setReplyDelayMs(4);
-    }
-    int commandCount(const QByteArray& c) const
-    {
-        int n = 0;
-        for (const QByteArray& x : sim.sim.log()) n += x == c;
-        return n;
-    }
-};
 
 void grab(QWidget& w, const char* name)
 {
@@ -93,14 +67,18 @@ private slots:
         const auto log = f.sim.sim.log();
         QCOMPARE(log.mid(0, 3), (QList<QByteArray>{"X000000", "N000000", "L000000"}));
         QCOMPARE(log.last(), QByteArray("X000000"));
-        QCOMPARE(f.commandCount("S192C00"), 23); // tone 5 for points 1-23
-        QCOMPARE(f.commandCount("S193400"), 1);  // tone 6 after point 24
+        QCOMPARE(f.commandCount("S192C00"), 23);     // tone 5 for points 1-23
+        QCOMPARE(f.commandCount("S193400"), 1);      // tone 6 after point 24
         QCOMPARE(f.commandCount("S330D00"), 24 * 5); // tone 4: contact and four ticks per point
         for (int p = 1; p <= 24; ++p) {
             const double expected = f.sim.sim.probe().automaticValue(p);
             QVERIFY2(std::fabs(f.state.energy.Readings[size_t(p - 1)] - expected) < 0.2,
-                     qPrintable(QStringLiteral("point %1: %2 vs %3").arg(p).arg(f.state.energy.Readings[size_t(p - 1)]).arg(expected)));
-            QCOMPARE(f.state.energy.Compensated[size_t(p - 1)], compensate(p, f.state.energy.Readings[size_t(p - 1)]));
+                     qPrintable(QStringLiteral("point %1: %2 vs %3")
+                                    .arg(p)
+                                    .arg(f.state.energy.Readings[size_t(p - 1)])
+                                    .arg(expected)));
+            QCOMPARE(f.state.energy.Compensated[size_t(p - 1)],
+                     compensate(p, f.state.energy.Readings[size_t(p - 1)]));
         }
         QCOMPARE(f.state.PointsSinceAnalysis, 24);
         QVERIFY(screen.action(QString::fromUtf8("能量分析"))->isEnabled());
@@ -144,7 +122,8 @@ private slots:
             browser.load();
         }
         QCOMPARE(f.state.energy.Readings, measured);
-        for (int p = 1; p <= 24; ++p) QCOMPARE(f.state.energy.Compensated[size_t(p - 1)], compensate(p, measured[size_t(p - 1)]));
+        for (int p = 1; p <= 24; ++p)
+            QCOMPARE(f.state.energy.Compensated[size_t(p - 1)], compensate(p, measured[size_t(p - 1)]));
         QCOMPARE(f.state.CurrentMeasurementKey, stored->MKEY);
         QCOMPARE(f.state.PointsSinceAnalysis, 0);
     }
@@ -248,10 +227,13 @@ private slots:
         // Leave the probe on: points 20-23 need the 3 s question (answered 是), point 24 does not.
         f.messages.setDefaultAnswer(true);
         screen.ToolButtonMeasureClick();
-        for (const auto& m : f.messages.shown()) questions << m.kind;
+        for (const auto& m : f.messages.shown())
+            questions << m.kind;
         QCOMPARE(screen.run().running(), false);
-        for (int p = 1; p <= 19; ++p) QCOMPARE(f.state.energy.Readings[size_t(p - 1)], 0.0);
-        for (int p = 20; p <= 24; ++p) QCOMPARE(f.state.energy.Readings[size_t(p - 1)], 30.0);
+        for (int p = 1; p <= 19; ++p)
+            QCOMPARE(f.state.energy.Readings[size_t(p - 1)], 0.0);
+        for (int p = 20; p <= 24; ++p)
+            QCOMPARE(f.state.energy.Readings[size_t(p - 1)], 30.0);
         QCOMPARE(questions, (QList<int>{3, 3, 3, 3})); // 20, 21, 22, 23
         QVERIFY(!screen.action(QString::fromUtf8("能量分析"))->isEnabled());
     }
@@ -274,7 +256,8 @@ private slots:
         f.state.PointsSinceAnalysis = 24;
         const qint64 before = f.sim.instrument.ReadUsageCounter();
         int advanced = 0;
-        for (int i = 0; i < 3; ++i) advanced += advanceUsageCounterIfDue(f.state, f.sim.instrument);
+        for (int i = 0; i < 3; ++i)
+            advanced += advanceUsageCounterIfDue(f.state, f.sim.instrument);
         QCOMPARE(advanced, 1);
         QCOMPARE(f.sim.instrument.ReadUsageCounter(), before + 1);
     }
@@ -308,8 +291,9 @@ private slots:
         add.save();
         QVERIFY(!add.added());
         QCOMPARE(f.messages.shown().back().kind, 5);
-        QCOMPARE(f.messages.shown().back().text,
-                 QString::fromUtf8("您所輸入的受測者編號已經與姓名為 [ 林小姐 ] 重覆!!請重新指定另一個編號。"));
+        QCOMPARE(
+            f.messages.shown().back().text,
+            QString::fromUtf8("您所輸入的受測者編號已經與姓名為 [ 林小姐 ] 重覆!!請重新指定另一個編號。"));
         QCOMPARE(SubjectStore(*f.state.MainDatabase).count(), 1);
         add.field("CUSTNO")->setText(QStringLiteral("A02"));
         add.save();
@@ -333,13 +317,20 @@ private slots:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<bool>("moves");
-        QTest::newRow("250") << "250" << "200.0" << true;
-        QTest::newRow("0.05") << "0.05" << "" << false;
-        QTest::newRow("0.095") << "0.095" << "  0.1" << true;
-        QTest::newRow("0.09") << "0.09" << "" << false;
-        QTest::newRow("12.34") << "12.34" << " 12.3" << true;
-        QTest::newRow("minus") << "-5" << "" << false;
-        QTest::newRow("lone point") << "." << "" << false;
+        QTest::newRow("250") << "250"
+                             << "200.0" << true;
+        QTest::newRow("0.05") << "0.05"
+                              << "" << false;
+        QTest::newRow("0.095") << "0.095"
+                               << "  0.1" << true;
+        QTest::newRow("0.09") << "0.09"
+                              << "" << false;
+        QTest::newRow("12.34") << "12.34"
+                               << " 12.3" << true;
+        QTest::newRow("minus") << "-5"
+                               << "" << false;
+        QTest::newRow("lone point") << "."
+                                    << "" << false;
     }
     void manualEntryValidation()
     {
@@ -387,7 +378,8 @@ private slots:
         change.save();
         auto back = MeasurementStore(*f.state.MainDatabase).get(row.MKEY);
         QCOMPARE(back->ZUDATE, 0.0);
-        for (double v : back->ZU) QCOMPARE(v, 0.0);
+        for (double v : back->ZU)
+            QCOMPARE(v, 0.0);
     }
 
     void browserDeletionsAndCounts()
@@ -424,7 +416,10 @@ private slots:
         browser.deleteSubject();
         QCOMPARE(subjects.count(), 1);
         QCOMPARE(measurements.countAll(), 3);
-        QVERIFY(browser.picker()->findChild<QLabel*>(QStringLiteral("CountLine"))->text().startsWith(QStringLiteral("     1")));
+        QVERIFY(browser.picker()
+                    ->findChild<QLabel*>(QStringLiteral("CountLine"))
+                    ->text()
+                    .startsWith(QStringLiteral("     1")));
     }
 };
 

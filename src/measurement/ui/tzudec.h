@@ -9,6 +9,8 @@
 
 class QAction;
 class QLabel;
+class QStackedWidget;
+class QToolBar;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
@@ -71,10 +73,20 @@ private:
     void clearGraph() override;
     void traceLine(QPoint from, QPoint to, bool fan) override;
     void pointStored(int point) override;
+    void measurementCleared() override;
 
+    // The layout, built once; the run display above only changes what it shows.
     void buildUi();
+    QToolBar* buildToolbar();
+    QWidget* buildGridGroup();
+    QWidget* buildStatusGroup();
+    QWidget* buildPictureGroup();
+    QLayout* buildBars();
+    QWidget* buildSubjectGroup();
+    QWidget* buildPotentialGroup();
+    QWidget* buildMinimumGroup();
     void fillGrid();
-    void showModeLabel();
+    void showModeLabel(bool high);
     void showSubject();
     void setIdleButtons();
     void openLinked(const std::function<void(QWidget*)>& open, bool afterAnalysis = false);
@@ -105,6 +117,7 @@ private:
     LedLamp* m_levelLamp;
     GradientBar* m_completion;
     LedLamp* m_statusLamp;
+    QStackedWidget* m_graphOrSubject; // the balance graph during a run, the subject otherwise
     QGroupBox* m_graphGroup;
     BalanceGraph* m_graph;
     LedLamp* m_graphLamp;

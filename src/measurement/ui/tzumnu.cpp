@@ -1,14 +1,14 @@
 #include "measurement/ui/tzumnu.h"
 
 #include "base/formats.h"
-#include "shell/sharedstate.h"
 #include "records/measurements.h"
+#include "shell/sharedstate.h"
+#include "widgets/datefield.h"
 #include "widgets/valuegrid.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
-#include <QDateEdit>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -21,27 +21,61 @@
 #include <QStatusBar>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
-#include <QTimeEdit>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 namespace lumo {
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 
-// Only digits, the decimal point and the minus sign can be typed into a cell.
+// A cell takes only a number: digits, one decimal point and a leading minus
+// sign (a negative value empties the cell when it is checked). Typing into a
+// cell replaces what it held, and Enter in the open editor checks the value and
+// moves on at once, as Enter on the grid does.
 class ValueDelegate : public QStyledItemDelegate
 {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    ValueDelegate(QObject* parent, std::function<void()> onEnter)
+        : QStyledItemDelegate(parent), m_onEnter(std::move(onEnter))
+    {
+    }
+
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex&) const override
     {
         auto* e = new QLineEdit(parent);
-        e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9.\\-]*")), e));
+        e->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("-?[0-9]{0,6}(\\.[0-9]{0,6})?")), e));
         e->setAlignment(Qt::AlignRight);
         return e;
     }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::setEditorData(editor, index);
+        if (auto* e = qobject_cast<QLineEdit*>(editor)) e->selectAll();
+    }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QLineEdit*>(object);
+        if (editor && event->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                emit const_cast<ValueDelegate*>(this)->commitData(editor);
+                emit const_cast<ValueDelegate*>(this)->closeEditor(editor, QAbstractItemDelegate::NoHint);
+                if (m_onEnter) m_onEnter();
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    std::function<void()> m_onEnter;
 };
 
 } // namespace
@@ -68,8 +102,35 @@ TZumnu::TZumnu(Mode mode, SharedState& state, MeasurementRow* row, QWidget* pare
     setObjectName(QStringLiteral("TZumnu"));
     setWindowTitle(u("經絡能量數據輸入"));
     const bool add = mode == Mode::Add;
+    QToolBar* toolbar = buildToolbar();
+    QWidget* group = buildGrid();
+    QLayout* dates = buildDateRow();
+    auto* memoGroup = new QGroupBox(u("症狀描述與處置"), this);
+    auto* ml = new QVBoxLayout(memoGroup);
+    m_memo = new QPlainTextEdit(memoGroup);
+    m_memo->setObjectName(QStringLiteral("MemoBox"));
+    ml->addWidget(m_memo);
+    auto* status = new QStatusBar(this);
+    status->setSizeGripEnabled(false);
+    status->showMessage(
+        add ? u("新增一筆經絡能量資料。請輸入 0.1 - 200.0 的數值，不在這個範圍內將視為無效的輸入值。")
+            : u("修改原有資料。請輸入 0.1 - 200.0 的數值，不在這個範圍內將視為無效的輸入值。"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(toolbar);
+    layout->addWidget(group);
+    layout->addLayout(dates);
+    layout->addWidget(memoGroup, 1);
+    layout->addWidget(status);
+    resize(980, 460);
+    setWindowTitle(add ? u("經絡能量數據新增輸入") : u("經絡能量數據修改"));
+    openMeasurement();
+}
+
+QToolBar* TZumnu::buildToolbar()
+{
     auto* toolbar = new QToolBar(this);
-    const char* buttons[][2] = {{"儲存數據", "儲存能量數據"}, {"清  除", "清除表中數據資料"}, {"離  開", "離開本系統"}};
+    const char* buttons[][2] = {
+        {"儲存數據", "儲存能量數據"}, {"清  除", "清除表中數據資料"}, {"離  開", "離開本系統"}};
     for (auto& b : buttons) {
         QAction* a = toolbar->addAction(u(b[0]));
         a->setToolTip(u(b[1]));
@@ -78,18 +139,27 @@ TZumnu::TZumnu(Mode mode, SharedState& state, MeasurementRow* row, QWidget* pare
     connect(m_actions[0], &QAction::triggered, this, &TZumnu::save);
     connect(m_actions[1], &QAction::triggered, this, &TZumnu::clear);
     connect(m_actions[2], &QAction::triggered, this, &QDialog::reject);
+    return toolbar;
+}
 
-    auto* group = new QGroupBox(add ? u("經絡能量新增輸入值") : u("經絡能量修改值"), this);
+QWidget* TZumnu::buildGrid()
+{
+    auto* group = new QGroupBox(m_mode == Mode::Add ? u("經絡能量新增輸入值") : u("經絡能量修改值"), this);
     auto* gl = new QVBoxLayout(group);
     m_grid = addValueGrid(gl, group, measuringGridLabels(), Qt::AlignRight | Qt::AlignVCenter);
     m_grid->setObjectName(QStringLiteral("StringGrid1"));
-    m_grid->setItemDelegate(new ValueDelegate(m_grid));
+    m_grid->setItemDelegate(new ValueDelegate(m_grid, [this] { enterInCurrentCell(); }));
     m_grid->installEventFilter(this);
-    connect(m_grid, &QTableWidget::currentCellChanged, this, [this](int, int, int previousRow, int previousColumn) {
-        if (previousRow >= 0) validateCell(previousRow, previousColumn);
-    });
+    connect(m_grid, &QTableWidget::currentCellChanged, this,
+            [this](int, int, int previousRow, int previousColumn) {
+                if (previousRow >= 0) validateCell(previousRow, previousColumn);
+            });
     connect(m_grid, &QTableWidget::itemChanged, this, [this] { updateClearEnabled(); });
+    return group;
+}
 
+QLayout* TZumnu::buildDateRow()
+{
     auto* potential = new QGroupBox(u("測量電位設定"), this);
     auto* pl = new QHBoxLayout(potential);
     m_high = new QRadioButton(u("高電位測量"), potential);
@@ -98,13 +168,10 @@ TZumnu::TZumnu(Mode mode, SharedState& state, MeasurementRow* row, QWidget* pare
     pl->addWidget(m_standard);
     m_dateBox = new QCheckBox(this);
     m_dateBox->setObjectName(QStringLiteral("DateBox"));
-    m_date = new QDateEdit(this);
+    m_date = new DateField(this);
     m_date->setObjectName(QStringLiteral("DateEdit"));
-    m_date->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-    m_date->setCalendarPopup(true);
-    m_time = new QTimeEdit(this);
+    m_time = new TimeField(this);
     m_time->setObjectName(QStringLiteral("TimeEdit"));
-    m_time->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     connect(m_dateBox, &QCheckBox::toggled, this, &TZumnu::setDateEnabled);
     auto* dates = new QHBoxLayout;
     dates->addWidget(potential);
@@ -114,24 +181,13 @@ TZumnu::TZumnu(Mode mode, SharedState& state, MeasurementRow* row, QWidget* pare
     dates->addWidget(new QLabel(u("測量時間"), this));
     dates->addWidget(m_time);
     dates->addStretch();
-    auto* memoGroup = new QGroupBox(u("症狀描述與處置"), this);
-    auto* ml = new QVBoxLayout(memoGroup);
-    m_memo = new QPlainTextEdit(memoGroup);
-    m_memo->setObjectName(QStringLiteral("MemoBox"));
-    ml->addWidget(m_memo);
-    auto* status = new QStatusBar(this);
-    status->showMessage(add ? u("新增一筆經絡能量資料。請輸入 0.1 - 200.0 的數值，不在這個範圍內將視為無效的輸入值。")
-                            : u("修改原有資料。請輸入 0.1 - 200.0 的數值，不在這個範圍內將視為無效的輸入值。"));
-    auto* layout = new QVBoxLayout(this);
-    layout->setMenuBar(toolbar);
-    layout->addWidget(group);
-    layout->addLayout(dates);
-    layout->addWidget(memoGroup, 1);
-    layout->addWidget(status);
-    resize(980, 460);
-    setWindowTitle(add ? u("經絡能量數據新增輸入") : u("經絡能量數據修改"));
+    return dates;
+}
 
-    // Opening: copy the measurement in.
+// Opening: the measurement is copied in; nothing goes back until 儲存數據.
+void TZumnu::openMeasurement()
+{
+    const bool add = m_mode == Mode::Add;
     std::array<double, 24> values{};
     double when = 0;
     bool high = false;
@@ -200,7 +256,8 @@ void TZumnu::updateClearEnabled()
 {
     bool any = false;
     for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 12; ++c) any |= !m_grid->item(r, c)->text().trimmed().isEmpty();
+        for (int c = 0; c < 12; ++c)
+            any |= !m_grid->item(r, c)->text().trimmed().isEmpty();
     m_actions[1]->setEnabled(any);
 }
 
@@ -216,7 +273,13 @@ void TZumnu::validateCell(int row, int column)
 void TZumnu::validateAll()
 {
     for (int r = 0; r < 2; ++r)
-        for (int c = 0; c < 12; ++c) validateCell(r, c);
+        for (int c = 0; c < 12; ++c)
+            validateCell(r, c);
+}
+
+void TZumnu::enterInCurrentCell()
+{
+    if (QTableWidgetItem* item = m_grid->currentItem()) typeAndEnter(item->text());
 }
 
 void TZumnu::typeAndEnter(const QString& text)
@@ -237,7 +300,7 @@ bool TZumnu::eventFilter(QObject* o, QEvent* e)
     if (o == m_grid && e->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(e);
         if (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) {
-            typeAndEnter(m_grid->currentItem() ? m_grid->currentItem()->text() : QString());
+            enterInCurrentCell();
             return true;
         }
     }
@@ -252,9 +315,13 @@ void TZumnu::save()
         editor && m_grid->isAncestorOf(editor) && m_grid->currentItem())
         m_grid->currentItem()->setText(editor->text());
     std::array<double, 24> values{};
-    for (int p = 1; p <= 24; ++p) values[size_t(p - 1)] = cellValueForSave(cellText(p));
+    for (int p = 1; p <= 24; ++p)
+        values[size_t(p - 1)] = cellValueForSave(cellText(p));
     const bool high = m_high->isChecked();
-    const double when = m_dateBox->isChecked() ? dayNumber(QDateTime(m_date->date(), QTime::fromMSecsSinceStartOfDay(m_time->time().msecsSinceStartOfDay() / 1000 * 1000))) : 0;
+    m_date->commit();
+    m_time->commit();
+    const QTime whole = QTime::fromMSecsSinceStartOfDay(m_time->time().msecsSinceStartOfDay() / 1000 * 1000);
+    const double when = m_dateBox->isChecked() ? dayNumber(QDateTime(m_date->date(), whole)) : 0;
     const QString memo = m_memo->toPlainText();
     if (m_mode == Mode::Add) {
         EnergySet& e = m_state.energy;

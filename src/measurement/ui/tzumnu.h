@@ -8,16 +8,18 @@
 #include <QDialog>
 
 class QCheckBox;
-class QDateEdit;
 class QPlainTextEdit;
 class QRadioButton;
 class QTableWidget;
-class QTimeEdit;
 class QAction;
+class QLayout;
+class QToolBar;
 
 namespace lumo {
 
 struct SharedState;
+class DateField;
+class TimeField;
 
 // Cell validation: empty for 0.09 or less (and for text that is no number),
 // 200.0 above 200, otherwise the value with one decimal in five places.
@@ -29,7 +31,11 @@ class TZumnu : public QDialog
 {
     Q_OBJECT
 public:
-    enum class Mode { Add, Change };
+    enum class Mode
+    {
+        Add,
+        Change
+    };
     // Change mode edits `row` (written to the main database on saving).
     TZumnu(Mode mode, SharedState& state, MeasurementRow* row = nullptr, QWidget* parent = nullptr);
 
@@ -50,6 +56,11 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    QToolBar* buildToolbar();
+    QWidget* buildGrid();
+    QLayout* buildDateRow();
+    void openMeasurement();
+    void enterInCurrentCell();
     void fill(const std::array<double, 24>& values);
     void updateClearEnabled();
 
@@ -60,8 +71,8 @@ private:
     QRadioButton* m_high;
     QRadioButton* m_standard;
     QCheckBox* m_dateBox;
-    QDateEdit* m_date;
-    QTimeEdit* m_time;
+    DateField* m_date;
+    TimeField* m_time;
     QPlainTextEdit* m_memo;
     QList<QAction*> m_actions;
 };

@@ -1,0 +1,189 @@
+#include "measurement/ui/tzudec.h"
+
+#include "base/formats.h"
+#include "measurement/ui/tzudecstyle.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTableWidget>
+
+namespace lumo {
+
+TZudec::TZudec(SharedState& state, Instrument& instrument, MeasurementLinks links, QWidget* parent)
+    : QDialog(parent), m_state(state), m_instrument(instrument), m_links(std::move(links)),
+      m_run(state, instrument, *this)
+{
+    setObjectName(QStringLiteral("TZudec"));
+    setWindowTitle(tzudec::u("經絡量測"));
+    buildUi();
+    // Creating the screen: headings, minimum response, potential and picture style from the settings.
+    setMinResponse(int(rnd(m_state.config.MinResponse * 10)));
+    (m_state.config.HighPotential ? m_high : m_standard)->setChecked(true);
+    const int style = std::clamp(m_state.config.PointPictureStyle, 1, 3);
+    m_style[style - 1]->setChecked(true);
+}
+
+QAction* TZudec::action(const QString& caption) const
+{
+    for (QAction* a : m_actions)
+        if (a->text() == caption) return a;
+    return nullptr;
+}
+
+void TZudec::setMinResponse(int tenths)
+{
+    QSignalBlocker a(m_minUpDown), b(m_minTrack);
+    m_minUpDown->setValue(tenths);
+    m_minTrack->setValue(tenths);
+    m_state.config.MinResponse = tenths / 10.0;
+    m_minField->setText(fmt("%7.1f", m_state.config.MinResponse));
+}
+
+void TZudec::fillGrid()
+{
+    for (int p = 1; p <= 24; ++p) {
+        const GridCell c = gridCellOfPoint(p);
+        const double v = m_state.energy.Readings[size_t(p - 1)];
+        m_grid->item(c.row - 1, c.column - 1)->setText(v == 0 ? QString() : fmt("%3.0f", v));
+    }
+}
+
+void TZudec::showModeLabel(bool high)
+{
+    m_mode->setText(high ? QStringLiteral("[ Hi ]") : QStringLiteral("[Standard]"));
+    m_mode->setStyleSheet(high ? QStringLiteral("color: rgb(255,0,0);")
+                               : QStringLiteral("color: rgb(0,128,0);"));
+}
+
+void TZudec::showSubject()
+{
+    const SubjectRow& s = m_state.CurrentSubject;
+    m_subject[0]->setText(s.CUSTNO);
+    m_subject[1]->setText(s.NAME);
+    const bool birth = s.DBIRTH >= NoBirthDateLimit;
+    m_subject[2]->setText(birth ? shortDateOfDay(s.DBIRTH) : QString());
+    m_subject[3]->setText(birth ? fmt("%3d", ageInYears(s.DBIRTH, QDate::currentDate())) : QString());
+    m_subject[4]->setText(s.TEL);
+    (s.SEX ? m_male : m_female)->setChecked(true);
+}
+
+void TZudec::setIdleButtons()
+{
+    const bool data = m_state.energy.hasData();
+    const bool complete = data && m_state.energy.allMeasured();
+    m_actions[0]->setEnabled(true);  // 經絡測量
+    m_actions[1]->setEnabled(false); // 停止測量
+    m_actions[2]->setEnabled(complete);
+    m_actions[3]->setEnabled(data);
+    m_actions[4]->setEnabled(true);
+    m_actions[5]->setEnabled(data);
+    m_actions[6]->setEnabled(true);
+    m_actions[7]->setEnabled(complete);
+    m_actions[8]->setEnabled(true);
+    m_high->setEnabled(true);
+    m_standard->setEnabled(true);
+}
+
+void TZudec::refreshFromState()
+{
+    m_grid->setEnabled(false);
+    EnergySet& e = m_state.energy;
+    if (e.hasData()) {
+        m_date->setText(e.TakenAt == 0 ? QString() : shortDateOfDay(e.TakenAt));
+        m_time->setText(e.TakenAt == 0 ? QString() : longTimeOfDay(e.TakenAt));
+    } else {
+        e.TakenAt = 0;
+        m_date->clear();
+        m_time->clear();
+        e.VoltageMode = m_state.config.HighPotential;
+    }
+    fillGrid();
+    showModeLabel(e.VoltageMode);
+    // After a load or typed values the potential buttons follow the measurement.
+    (e.VoltageMode ? m_high : m_standard)->setChecked(true);
+    m_state.config.HighPotential = e.VoltageMode;
+    setIdleButtons();
+    showSubject();
+    m_status->clearMessage();
+}
+
+void TZudec::showEvent(QShowEvent* ev)
+{
+    QDialog::showEvent(ev);
+    refreshFromState();
+}
+
+// The opened screen covers this one rather than hiding it: hiding a dialog ends
+// its modal loop, and the screen would be left neither modal nor finished.
+void TZudec::openLinked(const std::function<void(QWidget*)>& open, bool afterAnalysis)
+{
+    if (!open) {
+        m_state.ShowMessageDialog(NoteAttention, tzudec::u("本功能尚未安裝。"));
+        return;
+    }
+    open(this);
+    if (afterAnalysis) advanceUsageCounterIfDue(m_state, m_instrument);
+    refreshFromState();
+    activateWindow();
+}
+
+void TZudec::ToolButtonMeasureClick()
+{
+    if (m_run.running()) return;
+    m_run.start();
+}
+
+void TZudec::ToolButtonStopClick()
+{
+    m_grid->setEnabled(false);
+    m_run.requestStop();
+}
+
+void TZudec::ToolButtonClearClick()
+{
+    if (!m_state.ShowMessageDialog(
+            AskQuestion, tzudec::u("確定要清除視窗中的經絡能量數據嗎?") + QStringLiteral("\r\n") +
+                             tzudec::u(" (本功能只會清除視窗表格中的資料，不會影響已經儲存的病歷資料)")))
+        return;
+    SharedState& s = m_state;
+    s.CurrentMeasurementKey = 0;
+    s.PointsSinceAnalysis = 0;
+    s.energy.Memo.clear();
+    s.AnalysisPage = 0;
+    s.energy.clearReadings();
+    s.resetCurrentSubject();
+    s.energy.TakenAt = 0;
+    s.energy.VoltageMode = s.config.HighPotential;
+    refreshFromState();
+}
+
+void TZudec::gridClicked(int row, int column)
+{
+    m_run.pick(pointOfGridCell(column + 1, row + 1));
+}
+
+void TZudec::reject()
+{
+    if (m_run.running()) return; // a run ends through 停止測量
+    // Closing keeps the measuring settings.
+    m_state.config.HighPotential = m_high->isChecked();
+    m_state.saveConfiguration();
+    QDialog::reject();
+}
+
+void TZudec::closeEvent(QCloseEvent* e)
+{
+    if (m_run.running()) {
+        e->ignore();
+        return;
+    }
+    QDialog::closeEvent(e); // goes through reject()
+}
+
+} // namespace lumo
