@@ -11,7 +11,10 @@ namespace lumo {
 
 constexpr double NoBirthDateLimit = 4000; // 1910-12-13: at or below counts as no birth date
 
-inline bool isNoBirthDate(double day) { return day <= NoBirthDateLimit; }
+inline bool isNoBirthDate(double day)
+{
+    return day <= NoBirthDateLimit;
+}
 
 double dayNumber(const QDateTime& dt);
 double dayNumber(const QDate& d);
@@ -23,7 +26,9 @@ QString shortDate(const QDate& d);
 QString longTime(const QTime& t);
 QString shortDateOfDay(double day);
 QString longTimeOfDay(double day);
+// What the operator typed in those forms; an invalid date or time when it is none.
 QDate parseShortDate(const QString& text);
+QTime parseLongTime(const QString& text);
 
 // Age in whole calendar years: this year minus the birth year, month and day ignored.
 int ageInYears(double birthDay, const QDate& today);

@@ -3,21 +3,27 @@
 #include "shell/sharedstate.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTableView>
 #include <QVBoxLayout>
 
 namespace lumo {
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 } // namespace
 
 QStringList sortFieldNames()
 {
-    return {u("編號"), u("姓名"), u("性別"), u("生日"), u("電話"), u("地址"), u("e-Mail"), u("行動電話"), u("傳真")};
+    return {u("編號"), u("姓名"),   u("性別"),     u("生日"), u("電話"),
+            u("地址"), u("e-Mail"), u("行動電話"), u("傳真")};
 }
 
 SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList& headers,
@@ -64,8 +70,55 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     connect(m_field, &QComboBox::activated, this, sortChosen);
     connect(m_direction, &QComboBox::activated, this, sortChosen);
     connect(m_search, &QLineEdit::textChanged, this, &SubjectPicker::search);
-    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { emit rowEntered(); });
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        emit currentChanged();
+        if (!m_moving) emit rowEntered();
+    });
+    // A click enters its row even when the row is already the current one.
+    connect(m_view, &QTableView::clicked, this, [this] { emit rowEntered(); });
     connect(m_view, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
+    m_view->installEventFilter(this);
+    fitColumns();
+}
+
+// A re-read of the list moves the current row without the operator entering one.
+void SubjectPicker::refreshModel()
+{
+    m_moving = true;
+    m_model->refresh();
+    m_moving = false;
+}
+
+bool SubjectPicker::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_view && event->type() == QEvent::FocusIn) emit focusEntered();
+    return QWidget::eventFilter(watched, event);
+}
+
+// Every column wide enough for its heading and for the values it usually holds.
+void SubjectPicker::fitColumns()
+{
+    // Index, number, name, sex, birth date, age, telephone, address, e-mail, mobile, fax.
+    const char* typical[11] = {"000000",
+                               "A0000000000",
+                               "王大同王大同",
+                               "男性",
+                               "2000/00/00",
+                               "000",
+                               "(00) 0000-0000",
+                               "台北市中正區重慶南路一段",
+                               "someone@example.com",
+                               "0900 000 000",
+                               "(00) 0000-0000"};
+    const QFontMetrics data(m_view->font());
+    const QFontMetrics heading(m_view->horizontalHeader()->font());
+    for (int c = 0; c < m_model->columnCount() && c < 11; ++c) {
+        const QString title = m_model->headerData(c, Qt::Horizontal).toString();
+        const int width = std::max(data.horizontalAdvance(QString::fromUtf8(typical[c])),
+                                   heading.horizontalAdvance(title)) +
+                          24;
+        m_view->setColumnWidth(c, width);
+    }
 }
 
 void SubjectPicker::applyRememberedSort()
@@ -75,7 +128,7 @@ void SubjectPicker::applyRememberedSort()
     m_field->setCurrentIndex(int(field) - 1);
     m_direction->setCurrentIndex(f < 0 ? 1 : 0);
     m_list.sort(field, f < 0);
-    m_model->refresh();
+    refreshModel();
     m_search->clear();
 }
 
@@ -86,7 +139,7 @@ void SubjectPicker::chooseSort(int field, bool descending)
     m_field->setCurrentIndex(field - 1);
     m_direction->setCurrentIndex(descending ? 1 : 0);
     m_list.sort(SubjectField(field), descending);
-    m_model->refresh();
+    refreshModel();
     if (remembered >= 0) selectKey(remembered);
     m_search->setEnabled(true);
     m_view->setFocus();
@@ -100,16 +153,30 @@ void SubjectPicker::search(const QString& text)
     if (pos >= 0) selectPosition(pos); // nothing found: the current row stays
 }
 
-int SubjectPicker::currentPosition() const { return m_view->currentIndex().isValid() ? m_view->currentIndex().row() : -1; }
-bool SubjectPicker::hasCurrentRow() const { return currentPosition() >= 0 && currentPosition() < m_list.size(); }
-SubjectRow SubjectPicker::currentRow() { return hasCurrentRow() ? m_list.rowAt(currentPosition()) : SubjectRow(); }
+int SubjectPicker::currentPosition() const
+{
+    return m_view->currentIndex().isValid() ? m_view->currentIndex().row() : -1;
+}
+bool SubjectPicker::hasCurrentRow() const
+{
+    return currentPosition() >= 0 && currentPosition() < m_list.size();
+}
+SubjectRow SubjectPicker::currentRow()
+{
+    return hasCurrentRow() ? m_list.rowAt(currentPosition()) : SubjectRow();
+}
 
 void SubjectPicker::selectPosition(int position)
 {
     if (position < 0 || position >= m_list.size()) return;
     const QModelIndex i = m_model->index(position, 1);
+    // Scrolling to the row must not scroll sideways: the Index column stays in view.
+    const int sideways = m_view->horizontalScrollBar()->value();
+    m_moving = true;
     m_view->setCurrentIndex(i);
+    m_moving = false;
     m_view->scrollTo(i);
+    m_view->horizontalScrollBar()->setValue(sideways);
 }
 
 bool SubjectPicker::selectKey(qint64 mkey)
@@ -125,10 +192,13 @@ void SubjectPicker::reload()
     const int position = currentPosition();
     const qint64 key = hasCurrentRow() ? m_list.keyAt(position) : -1;
     m_list.reload();
-    m_model->refresh();
+    refreshModel();
     if (key >= 0 && !selectKey(key)) selectPosition(std::min(position, m_list.size() - 1));
 }
 
-void SubjectPicker::setCountText(const QString& text) { m_count->setText(text); }
+void SubjectPicker::setCountText(const QString& text)
+{
+    m_count->setText(text);
+}
 
 } // namespace lumo

@@ -42,11 +42,22 @@ public:
     void setCountText(const QString& text);
 
 signals:
+    // The current row moved, by the operator or by a search, a sort or a reload.
+    void currentChanged();
+    // The operator entered a row: clicked one (also the current one) or moved
+    // to one with the keyboard. Searching and the screens' own moves do not enter.
     void rowEntered();
     void rowDoubleClicked();
     void sortChanged();
+    void focusEntered();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void fitColumns();
+    void refreshModel();
+
     SharedState& m_state;
     SubjectList m_list;
     SubjectTableModel* m_model;
@@ -56,6 +67,7 @@ private:
     QLineEdit* m_search;
     QTableView* m_view;
     QLabel* m_count;
+    bool m_moving = false; // a move made by the screen, not by the operator
 };
 
 // The sort fields in the order of the combo box.

@@ -1,13 +1,15 @@
 #include "records/ui/tzuread.h"
 
+#include "base/formats.h"
 #include "records/measurements.h"
 #include "records/ui/subjectpicker.h"
-#include "records/ui/tzusave.h"
 #include "records/ui/tzuredit.h"
-#include "base/formats.h"
+#include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "widgets/modal.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -21,19 +23,29 @@
 namespace lumo {
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 
 // The browser searches number, name, telephone, address, e-mail and mobile, and the fax otherwise.
 SubjectField browserSearchField(int sortField)
 {
     switch (sortField) {
-    case 1: return SubjectField::CUSTNO;
-    case 2: return SubjectField::NAME;
-    case 5: return SubjectField::TEL;
-    case 6: return SubjectField::ADDR;
-    case 7: return SubjectField::EMAIL;
-    case 8: return SubjectField::TEL2;
-    default: return SubjectField::TEL3;
+    case 1:
+        return SubjectField::CUSTNO;
+    case 2:
+        return SubjectField::NAME;
+    case 5:
+        return SubjectField::TEL;
+    case 6:
+        return SubjectField::ADDR;
+    case 7:
+        return SubjectField::EMAIL;
+    case 8:
+        return SubjectField::TEL2;
+    default:
+        return SubjectField::TEL3;
     }
 }
 
@@ -44,24 +56,76 @@ QStringList measurementHeaders()
     const QStringList feet = {u("脾經"), u("肝  經"), u("腎  經"), u("膀胱經"), u("膽  經"), u("胃  經")};
     for (const QString& side : {u("左-"), u("右-")}) {
         h << side + names[0];
-        for (int i = 1; i < 6; ++i) h << names[i];
+        for (int i = 1; i < 6; ++i)
+            h << names[i];
     }
     for (const QString& side : {u("左-"), u("右-")}) {
         h << side + feet[0];
-        for (int i = 1; i < 6; ++i) h << feet[i];
+        for (int i = 1; i < 6; ++i)
+            h << feet[i];
     }
     return h;
 }
 
 } // namespace
 
-TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent) : QDialog(parent), m_state(state), m_mode(mode)
+TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
+    : QDialog(parent), m_state(state), m_mode(mode)
 {
     setObjectName(QStringLiteral("TZuread"));
     setWindowTitle(u("經絡能量資料讀取"));
+    QToolBar* toolbar = buildToolbar();
+    m_picker =
+        new SubjectPicker(state, *state.MainDatabase,
+                          {QStringLiteral("Index"), u("編號"), u("姓名"), u("性別"), u("生日"), u("年齡"),
+                           u("電話"), u("地址"), QStringLiteral("E-MAIL"), u("行動電話"), u("傳真")},
+                          browserSearchField, this);
+    m_subjectMemo = new QPlainTextEdit(this);
+    m_subjectMemo->setObjectName(QStringLiteral("SubjectMemo"));
+    m_subjectMemo->setReadOnly(true);
+    m_subjectMemo->setMaximumHeight(60);
+    buildMeasurementList();
+    m_measurementMemo = new QPlainTextEdit(this);
+    m_measurementMemo->setObjectName(QStringLiteral("MeasurementMemo"));
+    m_measurementMemo->setReadOnly(true);
+    m_measurementMemo->setMaximumHeight(60);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(toolbar);
+    layout->addWidget(m_picker, 3);
+    layout->addWidget(m_subjectMemo);
+    layout->addWidget(m_measurements, 2);
+    layout->addWidget(m_measurementMemo);
+    resize(1100, 700);
+
+    // The measurements follow the current subject wherever it moved; the buttons
+    // follow only what the operator entered.
+    connect(m_picker, &SubjectPicker::currentChanged, this, &TZuread::subjectChanged);
+    connect(m_picker, &SubjectPicker::rowEntered, this, &TZuread::enterSubjectList);
+    connect(m_picker, &SubjectPicker::focusEntered, this, [this] { m_actions[2]->setEnabled(false); });
+    connect(m_picker, &SubjectPicker::sortChanged, this, [this] {
+        for (int i = 1; i <= 4; ++i)
+            m_actions[i]->setEnabled(false);
+    });
+    connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZuread::editSubjectInPlace);
+
+    // Opening.
+    for (int i = 0; i <= 4; ++i)
+        m_actions[i]->setEnabled(false);
+    m_picker->applyRememberedSort();
+    m_picker->selectPosition(openingPosition());
+    subjectChanged();
+    for (int i = 0; i <= 4; ++i)
+        m_actions[i]->setEnabled(false);
+    m_picker->view()->setFocus();
+}
+
+QToolBar* TZuread::buildToolbar()
+{
     auto* toolbar = new QToolBar(this);
-    const char* buttons[][2] = {{"載入資料", "載入能量數據資料"}, {"客戶修改", "修改受測者資料"}, {"客戶刪除", "刪除受測者資料"},
-                                {"修改資料", "修改能量資料"}, {"刪除資料", "刪除能量數據資料"}, {"離  開", "離開經絡能量讀取"}};
+    const char* buttons[][2] = {{"載入資料", "載入能量數據資料"}, {"客戶修改", "修改受測者資料"},
+                                {"客戶刪除", "刪除受測者資料"},   {"修改資料", "修改能量資料"},
+                                {"刪除資料", "刪除能量數據資料"}, {"離  開", "離開經絡能量讀取"}};
     for (auto& b : buttons) {
         QAction* a = toolbar->addAction(u(b[0]));
         a->setToolTip(u(b[1]));
@@ -73,15 +137,11 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent) : QDialog(p
     connect(m_actions[3], &QAction::triggered, this, &TZuread::changeMeasurement);
     connect(m_actions[4], &QAction::triggered, this, &TZuread::deleteMeasurement);
     connect(m_actions[5], &QAction::triggered, this, &QDialog::reject);
+    return toolbar;
+}
 
-    m_picker = new SubjectPicker(state, *state.MainDatabase,
-                                 {QStringLiteral("Index"), u("編號"), u("姓名"), u("性別"), u("生日"), u("年齡"), u("電話"), u("地址"),
-                                  QStringLiteral("E-MAIL"), u("行動電話"), u("傳真")},
-                                 browserSearchField, this);
-    m_subjectMemo = new QPlainTextEdit(this);
-    m_subjectMemo->setObjectName(QStringLiteral("SubjectMemo"));
-    m_subjectMemo->setReadOnly(true);
-    m_subjectMemo->setMaximumHeight(60);
+void TZuread::buildMeasurementList()
+{
     m_measurements = new QTableWidget(0, 28, this);
     m_measurements->setObjectName(QStringLiteral("MeasurementGrid"));
     m_measurements->setHorizontalHeaderLabels(measurementHeaders());
@@ -94,38 +154,9 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent) : QDialog(p
     m_measurements->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_measurements->setSelectionMode(QAbstractItemView::SingleSelection);
     m_measurements->verticalHeader()->hide();
-    m_measurementMemo = new QPlainTextEdit(this);
-    m_measurementMemo->setObjectName(QStringLiteral("MeasurementMemo"));
-    m_measurementMemo->setReadOnly(true);
-    m_measurementMemo->setMaximumHeight(60);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setMenuBar(toolbar);
-    layout->addWidget(m_picker, 3);
-    layout->addWidget(m_subjectMemo);
-    layout->addWidget(m_measurements, 2);
-    layout->addWidget(m_measurementMemo);
-    resize(1100, 720);
-
-    connect(m_picker, &SubjectPicker::rowEntered, this, [this] {
-        subjectChanged();
-        enterSubjectList();
-    });
-    connect(m_picker, &SubjectPicker::sortChanged, this, [this] {
-        for (int i = 1; i <= 4; ++i) m_actions[i]->setEnabled(false);
-    });
-    connect(m_picker, &SubjectPicker::rowDoubleClicked, this, [this] {
-        if (!m_picker->hasCurrentRow()) return;
-        SubjectRow row = m_picker->currentRow();
-        if (subjectEditor) subjectEditor(row);
-        else {
-            TZuREdit editor(TZuREdit::Mode::Change, m_state, *m_state.MainDatabase, row, this);
-            editor.exec();
-        }
-        m_picker->reload();
-        m_picker->view()->setFocus();
-    });
-    connect(m_measurements, &QTableWidget::cellClicked, this, [this](int row, int) { enterMeasurementList(row); });
+    m_measurements->installEventFilter(this);
+    connect(m_measurements, &QTableWidget::cellClicked, this,
+            [this](int row, int) { enterMeasurementList(row); });
     connect(m_measurements, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         enterMeasurementList(row);
         load();
@@ -133,25 +164,49 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent) : QDialog(p
     connect(m_measurements, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
         if (row >= 0) enterMeasurementList(row);
     });
+}
 
-    // Opening.
-    for (int i = 0; i <= 4; ++i) m_actions[i]->setEnabled(false);
-    m_picker->applyRememberedSort();
-    {
-        QSignalBlocker block(m_picker);
-        const SubjectRow& cur = m_state.CurrentSubject;
-        int pos = m_picker->list().findPrefix(SubjectField::CUSTNO, cur.CUSTNO);
-        if (m_mode == LoadMode::MeasurementScreen) {
-            const int f = std::abs(m_state.SubjectSortField);
-            const QString value = f == 1 ? cur.CUSTNO : f == 2 ? cur.NAME : f == 5 ? cur.TEL : f == 6 ? cur.ADDR
-                                : f == 7 ? cur.EMAIL : f == 8 ? cur.TEL2 : cur.TEL3;
-            const int again = m_picker->list().findPrefix(browserSearchField(f), value);
-            if (again >= 0) pos = again;
-        }
-        if (pos >= 0) m_picker->selectPosition(pos);
+// Entering the measurement list, also an empty one, makes it the active list.
+bool TZuread::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_measurements && event->type() == QEvent::FocusIn)
+        enterMeasurementList(m_measurements->currentRow());
+    return QDialog::eventFilter(watched, event);
+}
+
+// The first subject whose number begins with the current subject's; from the
+// measurement screen, then the first whose sort field begins with its value.
+int TZuread::openingPosition()
+{
+    const SubjectRow& cur = m_state.CurrentSubject;
+    int pos = m_picker->list().findPrefix(SubjectField::CUSTNO, cur.CUSTNO);
+    if (m_mode == LoadMode::MeasurementScreen) {
+        const int f = std::abs(m_state.SubjectSortField);
+        const QString value = f == 1   ? cur.CUSTNO
+                              : f == 2 ? cur.NAME
+                              : f == 5 ? cur.TEL
+                              : f == 6 ? cur.ADDR
+                              : f == 7 ? cur.EMAIL
+                              : f == 8 ? cur.TEL2
+                                       : cur.TEL3;
+        const int again = m_picker->list().findPrefix(browserSearchField(f), value);
+        if (again >= 0) pos = again;
     }
-    subjectChanged();
-    for (int i = 0; i <= 4; ++i) m_actions[i]->setEnabled(false);
+    return pos;
+}
+
+// A double click changes the subject in the editor without leaving the list.
+void TZuread::editSubjectInPlace()
+{
+    if (!m_picker->hasCurrentRow()) return;
+    SubjectRow row = m_picker->currentRow();
+    if (subjectEditor)
+        subjectEditor(row);
+    else {
+        TZuREdit editor(TZuREdit::Mode::Change, m_state, *m_state.MainDatabase, row, this);
+        execModal(editor);
+    }
+    m_picker->reload();
     m_picker->view()->setFocus();
 }
 
@@ -180,8 +235,10 @@ void TZuread::fillMeasurements()
     for (int r = 0; r < m_rows.size(); ++r) {
         const MeasurementRow& m = m_rows[r];
         QStringList cells = {QString::number(r + 1), ZUDATE_C(m), ZUDATE_T(m), ZUVOTA_C(m)};
-        for (double v : m.ZU) cells << measurementValueText(v);
-        for (int c = 0; c < cells.size(); ++c) m_measurements->setItem(r, c, new QTableWidgetItem(cells[c]));
+        for (double v : m.ZU)
+            cells << measurementValueText(v);
+        for (int c = 0; c < cells.size(); ++c)
+            m_measurements->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
     m_measurementMemo->clear();
 }
@@ -212,7 +269,8 @@ void TZuread::enterMeasurementList(int row)
     m_actions[2]->setEnabled(false);
     if (any) {
         QSignalBlocker block(m_measurements);
-        m_measurements->setCurrentCell(row, m_measurements->currentColumn() < 0 ? 0 : m_measurements->currentColumn());
+        m_measurements->setCurrentCell(
+            row, m_measurements->currentColumn() < 0 ? 0 : m_measurements->currentColumn());
         m_measurementMemo->setPlainText(m_rows[row].MEMO1);
     }
 }
@@ -222,7 +280,8 @@ void TZuread::deleteSubject()
     m_state.playTone(1);
     if (m_measurementListActive || !m_picker->hasCurrentRow()) return;
     m_picker->view()->setFocus();
-    if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除本受測者的所有資料嗎? (包括所有檢測資料)"))) return;
+    if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除本受測者的所有資料嗎? (包括所有檢測資料)")))
+        return;
     const SubjectRow s = m_picker->currentRow();
     // The subject and its measurements go in one change: an error deletes nothing.
     const Status st = SubjectStore(*m_state.MainDatabase).removeWithMeasurements(s.MKEY);
@@ -251,13 +310,13 @@ void TZuread::changeSubject()
     if (!m_picker->hasCurrentRow()) return;
     const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
     SubjectRow row = m_picker->currentRow();
-    hide();
-    if (subjectEditor) subjectEditor(row);
+    // The editor covers the browser instead of hiding it: hiding a dialog ends its modal loop.
+    if (subjectEditor)
+        subjectEditor(row);
     else {
-        TZuREdit editor(TZuREdit::Mode::Change, m_state, *m_state.MainDatabase, row, parentWidget());
-        editor.exec();
+        TZuREdit editor(TZuREdit::Mode::Change, m_state, *m_state.MainDatabase, row, this);
+        execModal(editor);
     }
-    show();
     m_picker->reload();
     m_picker->selectKey(key);
     m_picker->view()->setFocus();
@@ -269,9 +328,7 @@ void TZuread::changeMeasurement()
     if (row < 0 || row >= m_rows.size()) return;
     const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
     MeasurementRow m = m_rows[row];
-    hide();
     if (measurementEditor) measurementEditor(m);
-    show();
     m_picker->selectKey(key);
     fillMeasurements();
     m_measurements->setFocus();

@@ -11,6 +11,7 @@
 class QAction;
 class QPlainTextEdit;
 class QTableWidget;
+class QToolBar;
 
 namespace lumo {
 
@@ -21,7 +22,11 @@ class TZuread : public QDialog
 {
     Q_OBJECT
 public:
-    enum class LoadMode { MeasurementScreen, Comparison };
+    enum class LoadMode
+    {
+        MeasurementScreen,
+        Comparison
+    };
     TZuread(SharedState& state, LoadMode mode, QWidget* parent = nullptr);
 
     SubjectPicker* picker() const { return m_picker; }
@@ -44,7 +49,14 @@ public:
     std::function<void(SubjectRow&)> subjectEditor;
     std::function<void(MeasurementRow&)> measurementEditor;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    QToolBar* buildToolbar();
+    void buildMeasurementList();
+    int openingPosition();
+    void editSubjectInPlace();
     void fillMeasurements();
     void refreshCount();
     void subjectChanged();

@@ -1,11 +1,11 @@
 #include "records/ui/tzuredit.h"
 
-#include "records/subjects.h"
 #include "base/formats.h"
+#include "records/subjects.h"
 #include "shell/sharedstate.h"
+#include "widgets/datefield.h"
 
 #include <QCheckBox>
-#include <QDateEdit>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -14,17 +14,20 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace lumo {
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 } // namespace
 
 QString duplicateSubjectMessage(const QString& existingName)
 {
-    return u("您所輸入的受測者編號已經與姓名為 [ ") + existingName.trimmed() + u(" ] 重覆!!請重新指定另一個編號。");
+    return u("您所輸入的受測者編號已經與姓名為 [ ") + existingName.trimmed() +
+           u(" ] 重覆!!請重新指定另一個編號。");
 }
 
 TZuREdit::TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow& row, QWidget* parent)
@@ -33,6 +36,21 @@ TZuREdit::TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow
     setObjectName(QStringLiteral("TZuREdit"));
     const bool add = mode == Mode::Add;
     setWindowTitle(add ? u("受測者資料新增") : u("受測者資料修改"));
+    buildFields();
+    buildLayout();
+    connect(m_hasBirth, &QCheckBox::toggled, m_birth, &QWidget::setEnabled);
+    connect(m_no, &QLineEdit::textChanged, this, &TZuREdit::updateSaveEnabled);
+    if (add) {
+        (m_state.CurrentSubject.SEX ? m_male : m_female)->setChecked(true);
+        proposeBirthDate();
+    } else {
+        fillFrom(row);
+    }
+    updateSaveEnabled();
+}
+
+void TZuREdit::buildFields()
+{
     auto line = [&](const char* name, int limit) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QLatin1String(name));
@@ -42,18 +60,17 @@ TZuREdit::TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow
     };
     m_no = line("CUSTNO", 15);
     m_name = line("NAME", 20);
+    m_hasBirth = new QCheckBox(this);
+    m_hasBirth->setObjectName(QStringLiteral("BirthCheck"));
+    m_hasBirth->installEventFilter(this);
+    m_birth = new DateField(this);
+    m_birth->setObjectName(QStringLiteral("DBIRTH"));
+    m_birth->installEventFilter(this);
     m_addr = line("ADDR", 50);
     m_email = line("EMAIL", 50);
     m_tel = line("TEL", 30);
     m_tel2 = line("TEL2", 30);
     m_tel3 = line("TEL3", 30);
-    m_hasBirth = new QCheckBox(this);
-    m_hasBirth->setObjectName(QStringLiteral("BirthCheck"));
-    m_birth = new QDateEdit(this);
-    m_birth->setObjectName(QStringLiteral("DBIRTH"));
-    m_birth->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
-    m_birth->setCalendarPopup(true);
-    m_birth->installEventFilter(this);
     m_male = new QRadioButton(u("男  性"), this);
     m_female = new QRadioButton(u("女  性"), this);
     m_male->installEventFilter(this);
@@ -63,9 +80,20 @@ TZuREdit::TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow
     m_save = new QPushButton(u("儲存資料"), this);
     m_save->setObjectName(QStringLiteral("SaveButton"));
     m_save->setToolTip(u("儲存受測者資料"));
-    auto* leave = new QPushButton(u("離  開"), this);
-    leave->setObjectName(QStringLiteral("LeaveButton"));
+    m_leave = new QPushButton(u("離  開"), this);
+    m_leave->setObjectName(QStringLiteral("LeaveButton"));
+    connect(m_save, &QPushButton::clicked, this, &TZuREdit::save);
+    connect(m_leave, &QPushButton::clicked, this, &QDialog::reject);
+    // Tab and Enter go through the fields in the order of the form, whatever the order of creation.
+    QWidget* order[] = {m_no,   m_name, m_hasBirth, m_birth,  m_addr, m_email, m_tel,
+                        m_tel2, m_tel3, m_male,     m_female, m_memo, m_save,  m_leave};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
 
+void TZuREdit::buildLayout()
+{
+    const bool add = m_mode == Mode::Add;
     auto* form = new QFormLayout;
     auto* noRow = new QHBoxLayout;
     noRow->addWidget(m_no);
@@ -84,65 +112,73 @@ TZuREdit::TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow
     auto* sexRow = new QHBoxLayout;
     sexRow->addWidget(m_male);
     sexRow->addWidget(m_female);
+    sexRow->addStretch();
     form->addRow(u("性別"), sexRow);
     form->addRow(u("備註欄"), m_memo);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(m_save);
-    buttons->addWidget(leave);
-    auto* status = new QStatusBar(this);
-    status->showMessage(add ? u("新增受測者資料，編號及性別部分務必輸入，其他部分則不限定。確認後請將資料儲存。")
-                            : u("修改受測者基本資料，確認後請將資料儲存。"));
+    buttons->addWidget(m_leave);
+    // The status text wraps instead of being cut off at the window's edge.
+    auto* status =
+        new QLabel(add ? u("新增受測者資料，編號及性別部分務必輸入，其他部分則不限定。確認後請將資料儲存。")
+                       : u("修改受測者基本資料，確認後請將資料儲存。"),
+                   this);
+    status->setObjectName(QStringLiteral("StatusText"));
+    status->setWordWrap(true);
+    status->setFrameShape(QFrame::StyledPanel);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addLayout(buttons);
     layout->addWidget(status);
-
-    connect(m_hasBirth, &QCheckBox::toggled, m_birth, &QWidget::setEnabled);
-    connect(m_no, &QLineEdit::textChanged, this, &TZuREdit::updateSaveEnabled);
-    connect(m_save, &QPushButton::clicked, this, &TZuREdit::save);
-    connect(leave, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto propose = [this] {
-        m_proposed = QDate::currentDate();
-        m_birth->setDate(m_proposed);
-        m_hasBirth->setChecked(false);
-        m_birth->setEnabled(false);
-    };
-    if (add) {
-        (m_state.CurrentSubject.SEX ? m_male : m_female)->setChecked(true);
-        propose();
-    } else {
-        m_no->setText(row.CUSTNO);
-        m_no->setEnabled(false);
-        m_no->setFocusPolicy(Qt::NoFocus);
-        m_name->setText(row.NAME);
-        m_addr->setText(row.ADDR);
-        m_email->setText(row.EMAIL);
-        m_tel->setText(row.TEL);
-        m_tel2->setText(row.TEL2);
-        m_tel3->setText(row.TEL3);
-        (row.SEX ? m_male : m_female)->setChecked(true);
-        m_memo->setPlainText(QString(row.MEMO).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        if (!isNoBirthDate(row.DBIRTH)) {
-            m_birth->setDate(dateFromDayNumber(row.DBIRTH));
-            m_hasBirth->setChecked(true);
-            m_birth->setEnabled(true);
-        } else {
-            propose();
-        }
-    }
-    updateSaveEnabled();
+    resize(560, 520);
 }
 
-QLineEdit* TZuREdit::field(const char* name) const { return findChild<QLineEdit*>(QLatin1String(name)); }
+void TZuREdit::proposeBirthDate()
+{
+    m_proposed = QDate::currentDate();
+    m_birth->setDate(m_proposed);
+    m_hasBirth->setChecked(false);
+    m_birth->setEnabled(false);
+}
+
+void TZuREdit::fillFrom(const SubjectRow& row)
+{
+    m_no->setText(row.CUSTNO);
+    m_no->setEnabled(false);
+    m_no->setFocusPolicy(Qt::NoFocus);
+    m_name->setText(row.NAME);
+    m_addr->setText(row.ADDR);
+    m_email->setText(row.EMAIL);
+    m_tel->setText(row.TEL);
+    m_tel2->setText(row.TEL2);
+    m_tel3->setText(row.TEL3);
+    (row.SEX ? m_male : m_female)->setChecked(true);
+    m_memo->setPlainText(QString(row.MEMO).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    if (!isNoBirthDate(row.DBIRTH)) {
+        m_birth->setDate(dateFromDayNumber(row.DBIRTH));
+        m_hasBirth->setChecked(true);
+        m_birth->setEnabled(true);
+    } else {
+        proposeBirthDate();
+    }
+    m_name->setFocus();
+}
+
+QLineEdit* TZuREdit::field(const char* name) const
+{
+    return findChild<QLineEdit*>(QLatin1String(name));
+}
 
 void TZuREdit::updateSaveEnabled()
 {
     m_save->setEnabled(m_mode == Mode::Change || !m_no->text().trimmed().isEmpty());
 }
 
-double TZuREdit::birthDay() const { return m_hasBirth->isChecked() ? dayNumber(m_birth->date()) : 0; }
+double TZuREdit::birthDay() const
+{
+    return m_hasBirth->isChecked() ? dayNumber(m_birth->date()) : 0;
+}
 
 bool TZuREdit::eventFilter(QObject* o, QEvent* e)
 {
@@ -155,6 +191,7 @@ bool TZuREdit::eventFilter(QObject* o, QEvent* e)
                 m_birth->setFocus();
                 return true;
             }
+            if (o == m_birth) m_birth->commit();
             if (o == m_birth && m_proposed.isValid() && m_birth->date() == m_proposed) {
                 // A proposed date merely passed over is not a birth date.
                 m_hasBirth->setChecked(false);
@@ -169,6 +206,7 @@ bool TZuREdit::eventFilter(QObject* o, QEvent* e)
 
 void TZuREdit::save()
 {
+    m_birth->commit(); // a date typed but not yet left counts as typed
     SubjectStore store(m_db);
     const QString memo = m_memo->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     if (m_mode == Mode::Add) {

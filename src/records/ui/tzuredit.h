@@ -7,7 +7,6 @@
 #include <QDialog>
 
 class QCheckBox;
-class QDateEdit;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -17,14 +16,20 @@ namespace lumo {
 
 struct SharedState;
 class Database;
+class DateField;
 
 class TZuREdit : public QDialog
 {
     Q_OBJECT
 public:
-    enum class Mode { Add, Change };
+    enum class Mode
+    {
+        Add,
+        Change
+    };
     // Change mode edits `row`; add mode starts empty with the sex of CurrentSubject.
-    TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow& row = {}, QWidget* parent = nullptr);
+    TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow& row = {},
+             QWidget* parent = nullptr);
 
     bool added() const { return m_added; }
     qint64 addedKey() const { return m_addedKey; }
@@ -37,6 +42,10 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    void buildFields();
+    void buildLayout();
+    void proposeBirthDate();
+    void fillFrom(const SubjectRow& row);
     void updateSaveEnabled();
     double birthDay() const;
 
@@ -50,7 +59,7 @@ private:
     QLineEdit* m_no;
     QLineEdit* m_name;
     QCheckBox* m_hasBirth;
-    QDateEdit* m_birth;
+    DateField* m_birth;
     QLineEdit* m_addr;
     QLineEdit* m_email;
     QLineEdit* m_tel;
@@ -60,6 +69,7 @@ private:
     QRadioButton* m_female;
     QPlainTextEdit* m_memo;
     QPushButton* m_save;
+    QPushButton* m_leave;
 };
 
 // The duplicate notice for a number already given to `existingName`.

@@ -1,9 +1,10 @@
 #include "records/ui/tzusave.h"
+#include "widgets/modal.h"
 
+#include "base/formats.h"
 #include "records/measurements.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuredit.h"
-#include "base/formats.h"
 #include "shell/sharedstate.h"
 
 #include <QGridLayout>
@@ -19,16 +20,23 @@
 namespace lumo {
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 
 // The save screen searches number, name and telephone, and the address for every other field.
 SubjectField saveSearchField(int sortField)
 {
     switch (sortField) {
-    case 1: return SubjectField::CUSTNO;
-    case 2: return SubjectField::NAME;
-    case 5: return SubjectField::TEL;
-    default: return SubjectField::ADDR;
+    case 1:
+        return SubjectField::CUSTNO;
+    case 2:
+        return SubjectField::NAME;
+    case 5:
+        return SubjectField::TEL;
+    default:
+        return SubjectField::ADDR;
     }
 }
 
@@ -36,8 +44,8 @@ SubjectField saveSearchField(int sortField)
 
 QString countLine(qint64 subjects, qint64 measurements)
 {
-    return QString::asprintf("%6.0d", int(subjects)) + QStringLiteral("  -  [ ") + QString::number(measurements) +
-           QStringLiteral(" ]");
+    return QString::asprintf("%6.0d", int(subjects)) + QStringLiteral("  -  [ ") +
+           QString::number(measurements) + QStringLiteral(" ]");
 }
 
 TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state(state)
@@ -45,8 +53,9 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     setObjectName(QStringLiteral("TZusave"));
     setWindowTitle(u("經絡能量資料儲存"));
     m_picker = new SubjectPicker(state, *state.MainDatabase,
-                                 {QStringLiteral("Index"), u("編  號"), u("姓  名"), u("性別"), u("生  日"), u("年齡"), u("電  話"),
-                                  u("地  址"), QStringLiteral("E-MAIL"), u("行動電話"), u("傳 真")},
+                                 {QStringLiteral("Index"), u("編  號"), u("姓  名"), u("性別"), u("生  日"),
+                                  u("年齡"), u("電  話"), u("地  址"), QStringLiteral("E-MAIL"),
+                                  u("行動電話"), u("傳 真")},
                                  saveSearchField, this);
     auto* add = new QPushButton(u("新增受測者"), this);
     add->setObjectName(QStringLiteral("AddSubjectButton"));
@@ -109,23 +118,32 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
 
 void TZusave::refreshCount()
 {
-    m_picker->setCountText(countLine(m_picker->list().size(), MeasurementStore(*m_state.MainDatabase).countAll()));
+    m_picker->setCountText(
+        countLine(m_picker->list().size(), MeasurementStore(*m_state.MainDatabase).countAll()));
 }
 
 void TZusave::showTarget()
 {
     m_saveButton->setEnabled(m_target.has_value());
     if (!m_target) {
-        for (QLabel* l : m_panel) l->clear();
+        for (QLabel* l : m_panel)
+            l->clear();
         m_panel[6]->setText(m_state.CurrentSubject.SEX ? u("男性") : u("女性"));
         return;
     }
     const SubjectRow& t = *m_target;
     const bool birth = !isNoBirthDate(t.DBIRTH);
-    const QString values[9] = {t.CUSTNO, t.NAME, birth ? shortDateOfDay(t.DBIRTH) : QString(), t.TEL,
-                               birth ? fmt("%3d", ageInYears(t.DBIRTH, QDate::currentDate())) : QString(), t.ADDR,
-                               t.SEX ? u("男性") : u("女性"), t.EMAIL, t.TEL2};
-    for (int i = 0; i < 9; ++i) m_panel[i]->setText(values[i]);
+    const QString values[9] = {t.CUSTNO,
+                               t.NAME,
+                               birth ? shortDateOfDay(t.DBIRTH) : QString(),
+                               t.TEL,
+                               birth ? fmt("%3d", ageInYears(t.DBIRTH, QDate::currentDate())) : QString(),
+                               t.ADDR,
+                               t.SEX ? u("男性") : u("女性"),
+                               t.EMAIL,
+                               t.TEL2};
+    for (int i = 0; i < 9; ++i)
+        m_panel[i]->setText(values[i]);
 }
 
 void TZusave::rowEntered()
@@ -170,7 +188,7 @@ void TZusave::addSubject()
     if (editorHook)
         editorHook(editor);
     else
-        editor.exec();
+        execModal(editor);
     if (!editor.added()) {
         if (m_target && before >= 0) {
             m_picker->selectKey(before);

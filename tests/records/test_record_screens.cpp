@@ -1,0 +1,210 @@
+// The subject editor, the save screen and the record browser driven with real
+// key and mouse events: focus order, what a search may change, button enabling.
+#include "base/formats.h"
+#include "measurement/practicefixture.h"
+#include "records/measurements.h"
+#include "records/subjects.h"
+#include "records/ui/subjectpicker.h"
+#include "records/ui/tzuread.h"
+#include "records/ui/tzuredit.h"
+#include "records/ui/tzusave.h"
+#include "support/keys.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTableWidget>
+#include <QtTest>
+
+using namespace lumo;
+using namespace lumo::test;
+
+namespace {
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+void addSubjects(SharedState& s, const QStringList& numbers)
+{
+    for (const QString& n : numbers) {
+        SubjectRow r;
+        r.CUSTNO = n;
+        r.NAME = QStringLiteral("Name ") + n;
+        r.ADDR = QStringLiteral("Street ") + n;
+        QVERIFY(SubjectStore(*s.MainDatabase).append(r));
+    }
+}
+
+int rowOf(SubjectPicker* picker, const QString& number)
+{
+    for (int i = 0; i < picker->list().size(); ++i)
+        if (picker->list().rowAt(i).CUSTNO == number) return i;
+    return -1;
+}
+
+} // namespace
+
+class TestRecordScreens : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Tab and Enter follow the form: number, name, birth date, address, e-mail,
+    // telephones, sex. A date is read as it was typed.
+    void editorFocusOrderAndTypedDate()
+    {
+        Practice f;
+        TZuREdit editor(TZuREdit::Mode::Add, f.state, *f.state.MainDatabase);
+        QVERIFY(showActive(editor));
+        QCOMPARE(QApplication::focusWidget(), editor.field("CUSTNO"));
+        typeKeys(QStringLiteral("A01"));
+        pressKey(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), editor.field("NAME"));
+        typeKeys(QStringLiteral("Li"));
+        pressKey(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), editor.field("DBIRTH"));
+        QVERIFY(editor.findChild<QCheckBox*>(QStringLiteral("BirthCheck"))->isChecked());
+        pressKey(Qt::Key_A, Qt::ControlModifier);
+        typeKeys(QStringLiteral("1975/03/15"));
+        pressKey(Qt::Key_Return);
+        for (const char* next : {"ADDR", "EMAIL", "TEL", "TEL2", "TEL3"}) {
+            QCOMPARE(QApplication::focusWidget(), editor.field(next));
+            typeKeys(QStringLiteral("x"));
+            pressKey(Qt::Key_Return);
+        }
+        QVERIFY(qobject_cast<QRadioButton*>(QApplication::focusWidget()));
+        QCOMPARE(editor.field("DBIRTH")->text(), QStringLiteral("1975/03/15"));
+        QCOMPARE(editor.field("ADDR")->text(), QStringLiteral("x"));
+        editor.save();
+        auto stored = SubjectStore(*f.state.MainDatabase).findByCustNo(QStringLiteral("A01"));
+        QVERIFY(stored);
+        QCOMPARE(dateFromDayNumber(stored->DBIRTH), QDate(1975, 3, 15));
+        QCOMPARE(stored->TEL3, QStringLiteral("x"));
+        QVERIFY(stored->MEMO.isEmpty());
+    }
+
+    void editorDateForms_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QDate>("date"); // invalid: the proposed date stays
+        QTest::newRow("as shown") << "1975/03/15" << QDate(1975, 3, 15);
+        QTest::newRow("short month and day") << "1975/3/5" << QDate(1975, 3, 5);
+        QTest::newRow("dashes") << "1975-03-15" << QDate(1975, 3, 15);
+        QTest::newRow("digits only") << "19750315" << QDate(1975, 3, 15);
+        QTest::newRow("no such day") << "1975/02/30" << QDate();
+        QTest::newRow("incomplete") << "1975/03" << QDate();
+    }
+    void editorDateForms()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QDate, date);
+        Practice f;
+        TZuREdit editor(TZuREdit::Mode::Add, f.state, *f.state.MainDatabase);
+        QVERIFY(showActive(editor));
+        editor.field("NAME")->setFocus();
+        pressKey(Qt::Key_Return);
+        pressKey(Qt::Key_A, Qt::ControlModifier);
+        typeKeys(typed);
+        pressKey(Qt::Key_Return);
+        const QDate expected = date.isValid() ? date : QDate::currentDate();
+        QCOMPARE(editor.field("DBIRTH")->text(), shortDate(expected));
+        // A proposal passed over with Enter is no birth date.
+        QCOMPARE(editor.findChild<QCheckBox*>(QStringLiteral("BirthCheck"))->isChecked(), date.isValid());
+    }
+
+    void editorStatusTextIsWhole()
+    {
+        Practice f;
+        TZuREdit editor(TZuREdit::Mode::Add, f.state, *f.state.MainDatabase);
+        QVERIFY(showActive(editor));
+        auto* status = editor.findChild<QLabel*>(QStringLiteral("StatusText"));
+        QVERIFY(status);
+        QVERIFY(status->text().endsWith(u("確認後請將資料儲存。")));
+        const int needed = status->heightForWidth(status->width());
+        QVERIFY2(needed <= status->height(),
+                 qPrintable(QStringLiteral("%1 > %2").arg(needed).arg(status->height())));
+    }
+
+    // Searching moves through the list but does not choose where the measurement goes.
+    void saveTargetOnlyByEnteringARow()
+    {
+        Practice f;
+        addSubjects(f.state, {QStringLiteral("A01"), QStringLiteral("B02"), QStringLiteral("C03")});
+        for (double& r : f.state.energy.Readings)
+            r = 30;
+        TZusave save(f.state);
+        QVERIFY(showActive(save));
+        auto* saveButton = save.findChild<QPushButton*>(QStringLiteral("SaveButton"));
+        QCOMPARE(QApplication::focusWidget(), save.picker()->searchBox());
+        typeKeys(QStringLiteral("B"));
+        QCOMPARE(save.picker()->currentRow().CUSTNO, QStringLiteral("B02"));
+        QVERIFY(!save.target());
+        QVERIFY(!saveButton->isEnabled());
+        clickCell(save.picker()->view(), rowOf(save.picker(), QStringLiteral("B02")), 2);
+        QVERIFY(save.target());
+        QCOMPARE(save.target()->CUSTNO, QStringLiteral("B02"));
+        QVERIFY(saveButton->isEnabled());
+        save.picker()->searchBox()->setFocus();
+        typeKeys(QStringLiteral("\bC"));
+        QCOMPARE(save.picker()->currentRow().CUSTNO, QStringLiteral("C03"));
+        QCOMPARE(save.target()->CUSTNO, QStringLiteral("B02"));
+    }
+
+    void subjectColumnsShowTheirHeadings()
+    {
+        Practice f;
+        TZusave save(f.state);
+        QVERIFY(showActive(save));
+        QTableView* view = save.picker()->view();
+        const QFontMetrics fm(view->horizontalHeader()->font());
+        for (int c = 0; c < view->model()->columnCount(); ++c) {
+            const QString title = view->model()->headerData(c, Qt::Horizontal).toString();
+            QVERIFY2(view->columnWidth(c) >= fm.horizontalAdvance(title) + 12, qPrintable(title));
+        }
+    }
+
+    // Entering the current subject enables its buttons; entering an empty
+    // measurement list leaves nothing to delete or load.
+    void browserEnabling()
+    {
+        Practice f;
+        addSubjects(f.state, {QStringLiteral("A01"), QStringLiteral("B02")});
+        MeasurementRow m;
+        m.CUSTNO = QStringLiteral("A01");
+        m.ZU.fill(20);
+        QVERIFY(MeasurementStore(*f.state.MainDatabase).append(m));
+        f.state.CurrentSubject.CUSTNO = QStringLiteral("B02");
+        TZuread browser(f.state, TZuread::LoadMode::MeasurementScreen);
+        QVERIFY(showActive(browser));
+        QTableView* subjects = browser.picker()->view();
+        QCOMPARE(subjects->horizontalScrollBar()->value(), 0); // the Index column in view
+        const int b = rowOf(browser.picker(), QStringLiteral("B02"));
+        QCOMPARE(browser.picker()->currentPosition(), b);
+        for (const char* a : {"載入資料", "客戶修改", "客戶刪除", "修改資料", "刪除資料"})
+            QVERIFY2(!browser.action(u(a))->isEnabled(), a);
+        clickCell(subjects, b, 2); // already the current subject
+        QVERIFY(browser.action(u("客戶修改"))->isEnabled());
+        QVERIFY(browser.action(u("客戶刪除"))->isEnabled());
+        browser.measurements()->setFocus(); // B02 has no measurement
+        QVERIFY(!browser.action(u("客戶刪除"))->isEnabled());
+        QVERIFY(!browser.action(u("客戶修改"))->isEnabled());
+        for (const char* a : {"載入資料", "修改資料", "刪除資料"})
+            QVERIFY2(!browser.action(u(a))->isEnabled(), a);
+        clickCell(subjects, rowOf(browser.picker(), QStringLiteral("A01")), 2);
+        QCOMPARE(browser.measurements()->rowCount(), 1);
+        clickCell(browser.measurements(), 0, 1);
+        for (const char* a : {"載入資料", "修改資料", "刪除資料"})
+            QVERIFY2(browser.action(u(a))->isEnabled(), a);
+        QVERIFY(!browser.action(u("客戶刪除"))->isEnabled());
+    }
+};
+
+QTEST_MAIN(TestRecordScreens)
+#include "test_record_screens.moc"
