@@ -1,12 +1,12 @@
-#include "shell/datadir.h"
 #include "app/dialogmessages.h"
 #include "app/fonts.h"
 #include "app/modules.h"
-#include "shell/sharedstate.h"
 #include "app/shellhooks.h"
 #include "app/tzuform.h"
-#include "instrument/ui/probepanel.h"
 #include "instrument/stack.h"
+#include "instrument/ui/probepanel.h"
+#include "shell/datadir.h"
+#include "shell/sharedstate.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,9 +23,10 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),
                                QStringLiteral("DIR"));
-    QCommandLineOption simulate(QStringLiteral("simulate"), QStringLiteral("Run against the simulated instrument."));
-    QCommandLineOption trace(QStringLiteral("trace-instrument"), QStringLiteral("Write every exchange to FILE."),
-                             QStringLiteral("FILE"));
+    QCommandLineOption simulate(QStringLiteral("simulate"),
+                                QStringLiteral("Run against the simulated instrument."));
+    QCommandLineOption trace(QStringLiteral("trace-instrument"),
+                             QStringLiteral("Write every exchange to FILE."), QStringLiteral("FILE"));
     parser.addOptions({dataDir, simulate, trace});
     parser.addHelpOption();
     parser.process(app);
@@ -44,8 +45,13 @@ int main(int argc, char** argv)
     std::unique_ptr<lumo::ProbePanel> panel;
     if (stack.simulator()) {
         panel = std::make_unique<lumo::ProbePanel>(*stack.simulator(), stack.clock());
+        // At the left edge, beside the screens, which open centred on the main window.
+        panel->adjustSize();
+        const QRect area = QGuiApplication::primaryScreen()
+                               ? QGuiApplication::primaryScreen()->availableGeometry()
+                               : QRect(0, 0, 1366, 768);
+        panel->move(area.left(), area.top() + (area.height() - panel->height()) / 2);
         panel->show();
-        panel->move(20, 600);
     }
 
     lumo::TZuForm window(state, lumo::standardModules(), lumo::instrumentHooks(stack, state),

@@ -14,7 +14,7 @@ public:
     explicit BalanceGraph(QWidget* parent = nullptr);
     void clearTrace();
     void traceLine(QPoint from, QPoint to);
-    QSize sizeHint() const override { return {500, 160}; }
+    QSize sizeHint() const override { return {500, 110}; }
     const QImage& trace() const { return m_trace; }
 
     // Draws the background into a painter of the given size.

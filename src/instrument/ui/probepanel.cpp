@@ -21,6 +21,7 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     setObjectName(QStringLiteral("ProbePanel"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setWindowTitle(QString::fromUtf8("虛擬探測棒"));
+    setFixedWidth(176);
     m_touch = new QPushButton(this);
     m_touch->setFocusPolicy(Qt::NoFocus);
     m_touch->setObjectName(QStringLiteral("TouchButton"));
@@ -62,7 +63,8 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     auto* row = new QHBoxLayout;
     row->addWidget(m_value, 1);
     row->addWidget(m_valueText);
-    auto* buttons = new QHBoxLayout;
+    // Narrow, so that it fits beside a screen centred on a 1366 pixel wide display.
+    auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_touch);
     buttons->addWidget(m_auto);
     buttons->addWidget(m_plug);

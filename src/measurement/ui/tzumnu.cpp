@@ -172,6 +172,8 @@ QLayout* TZumnu::buildDateRow()
     m_date->setObjectName(QStringLiteral("DateEdit"));
     m_time = new TimeField(this);
     m_time->setObjectName(QStringLiteral("TimeEdit"));
+    m_date->setMaximumWidth(120);
+    m_time->setMaximumWidth(100);
     connect(m_dateBox, &QCheckBox::toggled, this, &TZumnu::setDateEnabled);
     auto* dates = new QHBoxLayout;
     dates->addWidget(potential);
