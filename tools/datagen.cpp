@@ -4,14 +4,14 @@
 
 #include "pictures.h"
 
-#include "app/codec.h"
-#include "app/datadir.h"
+#include "base/codec.h"
 #include "knowledge/decipher.h"
 #include "knowledge/sources.h"
 #include "measurement/catalogue.h"
 #include "records/database.h"
 #include "records/programs.h"
 #include "records/schema.h"
+#include "shell/datadir.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -32,7 +32,8 @@ int fail(const QString& message)
 
 // Builds into a temporary name and renames at the end, so an interrupted
 // build never leaves a half-filled file that looks finished.
-bool build(const QString& path, FileKind kind, const std::function<bool(Database&, QString*)>& fill, QString* error)
+bool build(const QString& path, FileKind kind, const std::function<bool(Database&, QString*)>& fill,
+           QString* error)
 {
     const QString temp = path + QStringLiteral(".tmp");
     QFile::remove(temp);
@@ -89,7 +90,8 @@ bool fillKnowledge(Database& db, const QString& sources, QString* error)
     q.prepare(QStringLiteral("INSERT INTO ZUMTDB (MKEY, %1, DtGpM) VALUES (?%2, ?)")
                   .arg(fields.join(QStringLiteral(", ")), QStringLiteral(",?").repeated(fields.size())));
     for (int key = 1; key <= 17; ++key) {
-        const QString path = QStringLiteral("%1/knowledge/%2.txt").arg(sources).arg(key, 2, 10, QLatin1Char('0'));
+        const QString path =
+            QStringLiteral("%1/knowledge/%2.txt").arg(sources).arg(key, 2, 10, QLatin1Char('0'));
         const QString text = readText(path, error);
         if (text.isNull()) return false;
         auto entry = parseKnowledgeSource(key, text, error);
@@ -99,10 +101,12 @@ bool fillKnowledge(Database& db, const QString& sources, QString* error)
             // The stored texts are code page 950: a character it cannot hold is a source error.
             const QString& plain = entry->fields.value(fields[i]);
             if (fromCp950(toCp950(plain)) != plain) {
-                *error = QStringLiteral("%1: %2 holds a character outside code page 950").arg(path, fields[i]);
+                *error =
+                    QStringLiteral("%1: %2 holds a character outside code page 950").arg(path, fields[i]);
                 return false;
             }
-            auto stored = EncipherKnowledgeText(entry->fields.value(fields[i]), (key * 37 + i * 11) % 256, error);
+            auto stored =
+                EncipherKnowledgeText(entry->fields.value(fields[i]), (key * 37 + i * 11) % 256, error);
             if (!stored) return false;
             q.addBindValue(*stored);
         }
@@ -160,20 +164,25 @@ int main(int argc, char** argv)
     QString sources, out;
     const QStringList args = app.arguments();
     for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--sources")) sources = args[++i];
-        else if (args[i] == QLatin1String("--out")) out = args[++i];
+        if (args[i] == QLatin1String("--sources"))
+            sources = args[++i];
+        else if (args[i] == QLatin1String("--out"))
+            out = args[++i];
     }
     if (out.isEmpty()) return fail(QStringLiteral("usage: lumo-datagen --sources DIR --out DIR"));
-    if (!QDir().mkpath(out + QStringLiteral("/Data"))) return fail(QStringLiteral("cannot create %1").arg(out));
+    if (!QDir().mkpath(out + QStringLiteral("/Data")))
+        return fail(QStringLiteral("cannot create %1").arg(out));
 
     QString error;
     if (!build(out + QLatin1Char('/') + QLatin1String(TemplateDatabaseFile), FileKind::Main, nullptr, &error))
         return fail(error);
-    if (!build(out + QLatin1Char('/') + QLatin1String(KnowledgeDatabaseFile), FileKind::Knowledge,
-               [&](Database& db, QString* e) { return fillKnowledge(db, sources, e); }, &error))
+    if (!build(
+            out + QLatin1Char('/') + QLatin1String(KnowledgeDatabaseFile), FileKind::Knowledge,
+            [&](Database& db, QString* e) { return fillKnowledge(db, sources, e); }, &error))
         return fail(error);
-    if (!build(out + QLatin1Char('/') + QLatin1String(MasterProgramDatabaseFile), FileKind::Master,
-               [&](Database& db, QString* e) { return fillPrograms(db, sources, e); }, &error))
+    if (!build(
+            out + QLatin1Char('/') + QLatin1String(MasterProgramDatabaseFile), FileKind::Master,
+            [&](Database& db, QString* e) { return fillPrograms(db, sources, e); }, &error))
         return fail(error);
     if (!writePictures(out, &error)) return fail(error);
     return 0;
