@@ -8,7 +8,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
-#include <QtMath>
 
 namespace lumo::pictures {
 namespace {
@@ -352,8 +351,7 @@ PointLayout pointLayout(int point)
     // Each limb is drawn once: a hand with the thumb on the viewer's right (right palm, left back), a
     // right foot from above (big toe on the left), a foot from the side with the toes on the right
     // (left foot's medial side, right foot's lateral side); the other side is its mirror image.
-    const bool drawnAsRight =
-        l.view == PointView::Palm || l.view == PointView::Dorsal || l.view == PointView::Lateral;
+    const bool drawnAsRight = l.view != PointView::Back && l.view != PointView::Medial;
     l.mirrored = (sideOfPoint(point) == Side::Right) != drawnAsRight;
     QPointF first, last, joint;
     if (place.view == PointView::Palm || place.view == PointView::Back) {
@@ -379,35 +377,37 @@ QImage pointPicture(int point, int style)
     const Place& place = Places[m];
     const PointLayout layout = pointLayout(point);
 
+    // The limb and its points are drawn in the drawing's own frame and the finished image is
+    // flipped, so that a left and a right picture are exact mirror images; texts come after.
     QImage img(PointWidth, PointHeight, QImage::Format_RGB32);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient back(0, 0, 0, PointHeight);
-    back.setColorAt(0, background(style, 0));
-    back.setColorAt(1, background(style, PointHeight));
-    p.fillRect(img.rect(), back);
-    if (layout.mirrored) p.setTransform(QTransform(-1, 0, 0, 1, PointWidth, 0));
-    const Drawing drawing = drawingFor(place.view);
-    if (style == 1)
-        paintShaded(p, drawing);
-    else
-        paintLines(p, drawing, style == 3);
-    p.resetTransform();
-    if (place.view == PointView::Medial || place.view == PointView::Lateral) fadeLeg(p, style);
-
-    if (style == 3) {
+    {
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient back(0, 0, 0, PointHeight);
+        back.setColorAt(0, background(style, 0));
+        back.setColorAt(1, background(style, PointHeight));
+        p.fillRect(img.rect(), back);
+        const Drawing drawing = drawingFor(place.view);
+        if (style == 1)
+            paintShaded(p, drawing);
+        else
+            paintLines(p, drawing, style == 3);
+        if (place.view == PointView::Medial || place.view == PointView::Lateral) fadeLeg(p, style);
         p.setPen(QPen(Label, 1.4));
         p.setBrush(Qt::white);
-        for (const PictureLandmark& l : layout.landmarks)
-            p.drawEllipse(l.at, 3.5, 3.5);
+        for (const Spot& s : place.near)
+            if (style == 3) p.drawEllipse(QPointF(s.x, s.y), 3.5, 3.5);
+        const QPointF at(place.point.x, place.point.y);
+        p.setPen(QPen(QColor(120, 0, 0), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(at, 8.5, 8.5);
+        p.setPen(QPen(Qt::white, 2.5));
+        p.setBrush(Mark);
+        p.drawEllipse(at, 6.5, 6.5);
     }
-    p.setPen(QPen(QColor(120, 0, 0), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(layout.marker, 8.5, 8.5);
-    p.setPen(QPen(Qt::white, 2.5));
-    p.setBrush(Mark);
-    p.drawEllipse(layout.marker, 6.5, 6.5);
-
+    if (layout.mirrored) img = img.mirrored(true, false);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
     const QString name = sourcePoint(Meridian(m));
     if (style == 3) {
         p.setFont(font(11));
