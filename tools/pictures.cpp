@@ -3,14 +3,15 @@
 #include "measurement/catalogue.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
 
 namespace lumo::pictures {
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
 const QColor Skin(246, 214, 186), SkinDark(214, 170, 140), Ink(70, 50, 40), Mark(220, 0, 0), Label(0, 0, 128);
 
 QFont font(int px, bool bold = false)
@@ -22,126 +23,406 @@ QFont font(int px, bool bold = false)
     return f;
 }
 
-// A left hand seen from the palm (thumb to the right) or the back (thumb to the left).
-QPainterPath handPath(bool palm)
+// A finger or toe: its base in the drawing, length, width and lean in degrees (clockwise).
+struct Digit
 {
-    QPainterPath p;
-    p.addRoundedRect(QRectF(78, 62, 96, 92), 22, 22); // palm
-    const double fingers[4][3] = {{84, 14, 20}, {106, 6, 21}, {129, 10, 20}, {151, 26, 18}};
-    for (auto& f : fingers) p.addRoundedRect(QRectF(f[0], f[1], f[2], 70 - f[1] + 16), 9, 9);
-    QPainterPath thumb;
-    thumb.addRoundedRect(QRectF(0, 0, 20, 62), 10, 10);
-    QTransform t;
-    t.translate(176, 72);
-    t.rotate(-32);
-    p.addPath(t.map(thumb));
-    p.addRect(QRectF(92, 148, 70, 32)); // wrist
-    QPainterPath simplified = p.simplified();
-    if (!palm) simplified = QTransform(-1, 0, 0, 1, PointWidth, 0).map(simplified);
-    return simplified;
+    double x, y, length, width, lean;
+};
+constexpr Digit Fingers[4] = {
+    {92, 92, 42, 14, -9}, {108, 87, 54, 15, -3}, {125, 85, 60, 16, 0}, {142, 87, 52, 15, 5}};
+constexpr Digit Thumb = {149, 124, 56, 19, 42};
+constexpr Digit Toes[5] = {{101, 72, 36, 26, -4},
+                           {124, 69, 31, 16, 1},
+                           {140, 71, 27, 15, 5},
+                           {154, 75, 23, 14, 9},
+                           {167, 80, 19, 12, 14}};
+
+QTransform frameOf(const Digit& d)
+{
+    return QTransform().translate(d.x, d.y).rotate(d.lean);
+}
+// The centre of the rounded end, well inside the digit.
+QPointF endOf(const Digit& d)
+{
+    return frameOf(d).map(QPointF(0, -d.length + d.width / 2));
 }
 
-// A right foot from above: the big toe to the left (medial).
-QPainterPath footPath()
+QPainterPath digitPath(const Digit& d)
 {
     QPainterPath p;
-    QPainterPath sole;
-    sole.moveTo(70, 170);
-    sole.cubicTo(50, 120, 48, 80, 62, 52);
-    sole.cubicTo(90, 40, 150, 44, 186, 70);
-    sole.cubicTo(196, 110, 186, 150, 168, 178);
-    sole.closeSubpath();
-    p.addPath(sole);
-    const double toes[5][4] = {{58, 14, 30, 46}, {92, 18, 22, 36}, {116, 24, 20, 32}, {138, 32, 19, 30}, {158, 44, 18, 28}};
-    for (auto& t : toes) p.addEllipse(QRectF(t[0], t[1], t[2], t[3]));
-    return p.simplified();
+    p.addRoundedRect(QRectF(-d.width / 2, -d.length, d.width, d.length + 12), d.width / 2, d.width / 2);
+    return frameOf(d).map(p);
 }
 
-struct Landmark
+// A line across the digit at a fraction of its length from the base, bowed by `bow` pixels.
+void across(QPainterPath& lines, const Digit& d, double at, double bow)
 {
-    QPointF at;
-    const char* name;
+    const QTransform t = frameOf(d);
+    const double y = -d.length * at, half = d.width / 2 - 2.5;
+    lines.moveTo(t.map(QPointF(-half, y)));
+    lines.quadTo(t.map(QPointF(0, y - bow)), t.map(QPointF(half, y)));
+}
+
+void nail(QPainterPath& nails, const Digit& d)
+{
+    QPainterPath n;
+    n.addRoundedRect(QRectF(-d.width / 2 + 3, -d.length + 3, d.width - 6, qMin(12.0, d.length * 0.34)), 4, 4);
+    nails.addPath(frameOf(d).map(n));
+}
+
+// A stroke: a start and one quadratic (two more points) or cubic (three more points) piece.
+void curve(QPainterPath& p, std::initializer_list<double> xy)
+{
+    const double* v = xy.begin();
+    p.moveTo(v[0], v[1]);
+    if (xy.size() == 6)
+        p.quadTo(v[2], v[3], v[4], v[5]);
+    else
+        p.cubicTo(v[2], v[3], v[4], v[5], v[6], v[7]);
+}
+
+struct Drawing
+{
+    QPainterPath outline, lines, faint, nails;
+    QVector<QRectF> knobs; // bony prominences: a malleolus, the head of the ulna
 };
 
-// The point's place on the right limb and the neighbouring landmarks of style 3.
-QPointF pointPlace(int meridian, QVector<Landmark>& near, bool& palm)
+QPainterPath handOutline()
 {
-    palm = meridian <= 2;
-    switch (meridian) {
-    case 0: near = {{{120, 150}, "大陵"}, {{150, 120}, "魚際"}}; return {152, 152};
-    case 1: near = {{{152, 152}, "太淵"}, {{92, 150}, "神門"}}; return {122, 152};
-    case 2: near = {{{122, 152}, "大陵"}, {{88, 128}, "少府"}}; return {92, 152};
-    case 3: near = {{{120, 152}, "陽池"}, {{84, 96}, "後谿"}}; return {82, 134};
-    case 4: near = {{{152, 152}, "陽谿"}, {{82, 134}, "腕骨"}}; return {120, 152};
-    case 5: near = {{{120, 152}, "陽池"}, {{150, 100}, "合谷"}}; return {154, 150};
-    case 6: near = {{{66, 52}, "大都"}, {{68, 150}, "公孫"}}; return {60, 98};
-    case 7: near = {{{90, 60}, "行間"}, {{112, 132}, "衝陽"}}; return {92, 100};
-    case 8: near = {{{74, 172}, "太谿"}, {{60, 98}, "太白"}}; return {68, 160};
-    case 9: near = {{{176, 60}, "足通谷"}, {{172, 150}, "京骨"}}; return {184, 100};
-    case 10: near = {{{176, 100}, "束骨"}, {{140, 160}, "解谿"}}; return {168, 158};
-    default: near = {{{130, 160}, "解谿"}, {{92, 100}, "太衝"}}; return {112, 132};
+    QPainterPath palm;
+    palm.moveTo(86, 182);
+    palm.cubicTo(88, 160, 94, 148, 93, 138);    // ulnar side of the forearm
+    palm.cubicTo(86, 124, 83, 108, 84, 90);     // ulnar border of the hand
+    palm.cubicTo(100, 84, 140, 80, 150, 84);    // under the fingers
+    palm.cubicTo(158, 98, 164, 118, 148, 138);  // ball of the thumb
+    palm.cubicTo(148, 150, 152, 162, 156, 182); // radial side of the forearm
+    palm.closeSubpath();
+    for (const Digit& f : Fingers)
+        palm = palm.united(digitPath(f));
+    return palm.united(digitPath(Thumb));
+}
+
+Drawing handDrawing(bool palm)
+{
+    Drawing d;
+    d.outline = handOutline();
+    if (palm) {
+        for (const Digit& f : Fingers) {
+            across(d.lines, f, 0.36, -1.5);
+            across(d.lines, f, 0.66, -1.5);
+        }
+        across(d.lines, Thumb, 0.5, -1.5);
+        curve(d.lines, {85, 100, 104, 94, 124, 97, 138, 89});    // heart line
+        curve(d.lines, {153, 98, 132, 100, 110, 106, 94, 118});  // head line
+        curve(d.lines, {153, 98, 136, 106, 128, 118, 129, 132}); // around the ball of the thumb
+        curve(d.lines, {95, 136, 121, 141, 146, 135});           // the wrist creases
+        curve(d.faint, {97, 143, 121, 147, 146, 142});
+        for (const QLineF& tendon :
+             {QLineF(98, 146, 95, 180), QLineF(117, 147, 118, 180), QLineF(129, 147, 132, 180)}) {
+            d.faint.moveTo(tendon.p1());
+            d.faint.lineTo(tendon.p2());
+        }
+    } else {
+        for (const Digit& f : Fingers) {
+            nail(d.nails, f);
+            across(d.lines, f, 0.62, 2.5);
+            across(d.lines, f, 0.30, 2);
+            curve(d.lines, {f.x - 5, f.y + 5, f.x, f.y + 1, f.x + 5, f.y + 5}); // the knuckle
+            curve(d.faint, {f.x, f.y + 9, f.x + (121 - f.x) * 0.3, 120, 114 + (f.x - 92) * 0.2,
+                            137}); // its extensor tendon
+        }
+        nail(d.nails, Thumb);
+        across(d.lines, Thumb, 0.52, 2.5);
+        curve(d.faint, {95, 136, 121, 133, 147, 135}); // the dorsal wrist crease
+        d.knobs = {QRectF(96, 143, 10, 10)};           // head of the ulna
     }
+    return d;
+}
+
+Drawing dorsalFootDrawing()
+{
+    Drawing d;
+    QPainterPath foot;
+    foot.moveTo(98, 182);
+    foot.cubicTo(96, 170, 84, 164, 89, 148);    // medial malleolus
+    foot.cubicTo(94, 128, 86, 104, 87, 74);     // medial border, widest at the big toe's joint
+    foot.cubicTo(110, 62, 152, 66, 175, 86);    // under the toes
+    foot.cubicTo(174, 112, 162, 132, 158, 150); // lateral border, narrowing to the heel
+    foot.cubicTo(168, 160, 158, 174, 150, 182); // lateral malleolus, lower than the medial one
+    foot.closeSubpath();
+    for (const Digit& t : Toes) {
+        foot = foot.united(digitPath(t));
+        nail(d.nails, t);
+        if (&t != &Toes[0]) { // the long extensor's tendons converge on the front of the ankle
+            curve(d.faint, {t.x, t.y + 6, (t.x + 128) / 2, 120, 128, 150});
+        }
+    }
+    d.outline = foot;
+    curve(d.faint, {101, 78, 104, 110, 108, 136, 112, 150}); // the big toe's extensor
+    curve(d.lines, {92, 151, 124, 157, 160, 151});           // the front of the ankle
+    return d;
+}
+
+Drawing sideFootDrawing(bool medial)
+{
+    Drawing d;
+    QPainterPath& f = d.outline;
+    f.moveTo(52, 0);
+    f.cubicTo(58, 40, 64, 84, 56, 112);   // back of the leg, narrowing to the Achilles tendon
+    f.cubicTo(42, 126, 34, 160, 58, 170); // heel
+    if (medial) {
+        f.cubicTo(80, 176, 96, 170, 118, 164); // the arch
+        f.cubicTo(138, 160, 156, 172, 178, 172);
+    } else {
+        f.cubicTo(90, 176, 150, 174, 182, 174); // the outer border rests on the ground
+    }
+    f.cubicTo(196, 173, 214, 172, 214, 161); // toes
+    f.cubicTo(214, 151, 202, 149, 188, 147);
+    f.cubicTo(160, 136, 126, 116, 112, 100); // the instep up to the ankle
+    f.cubicTo(104, 80, 100, 40, 104, 0);     // front of the leg
+    f.closeSubpath();
+    curve(d.faint, {66, 20, 70, 60, 68, 96, 60, 116}); // the Achilles tendon
+    curve(d.faint, {58, 163, 90, medial ? 164.0 : 168.0, 120, medial ? 154.0 : 167.0, 200,
+                    166}); // where the skin of the sole meets the skin of the side
+    d.knobs = {QRectF(medial ? QPointF(76, 97) : QPointF(70, 105), QSizeF(20, 18))}; // the malleolus
+    if (medial) {
+        curve(d.nails, {196, 149, 206, 148, 210, 153}); // nail and joint crease of the big toe
+        curve(d.lines, {185, 150, 182, 160, 185, 170});
+    } else {
+        curve(d.faint, {119, 170, 128, 162, 138, 169});           // tuberosity of the fifth metatarsal
+        curve(d.lines, {184, 173, 198, 173, 203, 166, 199, 160}); // the little toe in front of the others
+        curve(d.lines, {186, 150, 182, 162, 185, 172});           // its joint crease
+    }
+    return d;
+}
+
+Drawing drawingFor(PointView v)
+{
+    if (v == PointView::Palm || v == PointView::Back) return handDrawing(v == PointView::Palm);
+    return v == PointView::Dorsal ? dorsalFootDrawing() : sideFootDrawing(v == PointView::Medial);
+}
+
+// A point on a drawing, and on which side of it (R, L, A above, B below) its name is written.
+struct Spot
+{
+    const char* name;
+    double x, y;
+    char label;
+};
+struct Place
+{
+    PointView view;
+    Spot point, near[2];
+};
+
+// Each source point and two neighbours on the drawing of its limb.
+const Place Places[MeridianCount] = {
+    {PointView::Palm, {nullptr, 142, 136, 'R'}, {{"大陵", 122, 137, 'B'}, {"魚際", 155, 112, 'R'}}},
+    {PointView::Palm, {nullptr, 122, 137, 'B'}, {{"太淵", 142, 136, 'R'}, {"神門", 101, 136, 'L'}}},
+    {PointView::Palm, {nullptr, 101, 136, 'L'}, {{"大陵", 122, 137, 'B'}, {"少府", 100, 102, 'R'}}},
+    {PointView::Back, {nullptr, 91, 124, 'L'}, {{"後谿", 89, 99, 'L'}, {"陽谷", 97, 136, 'B'}}},
+    {PointView::Back, {nullptr, 112, 136, 'B'}, {{"陽谿", 146, 132, 'R'}, {"陽谷", 97, 136, 'L'}}},
+    {PointView::Back, {nullptr, 146, 132, 'R'}, {{"陽池", 112, 136, 'B'}, {"合谷", 153, 104, 'R'}}},
+    {PointView::Medial, {nullptr, 164, 163, 'A'}, {{"大都", 190, 164, 'A'}, {"公孫", 126, 156, 'A'}}},
+    {PointView::Dorsal, {nullptr, 110, 94, 'L'}, {{"行間", 113, 74, 'R'}, {"衝陽", 124, 122, 'R'}}},
+    {PointView::Medial, {nullptr, 64, 120, 'B'}, {{"太谿", 69, 107, 'A'}, {"照海", 86, 121, 'R'}}},
+    {PointView::Lateral, {nullptr, 166, 166, 'A'}, {{"足通谷", 190, 166, 'R'}, {"京骨", 138, 167, 'A'}}},
+    {PointView::Lateral, {nullptr, 100, 128, 'R'}, {{"申脈", 80, 130, 'B'}, {"足臨泣", 146, 146, 'R'}}},
+    {PointView::Dorsal, {nullptr, 124, 122, 'R'}, {{"解谿", 120, 151, 'R'}, {"陷谷", 132, 86, 'R'}}},
+};
+
+QPointF shown(QPointF at, bool mirrored)
+{
+    return mirrored ? QPointF(PointWidth - at.x(), at.y()) : at;
+}
+
+char shown(char label, bool mirrored)
+{
+    if (!mirrored || label == 'A' || label == 'B') return label;
+    return label == 'R' ? 'L' : 'R';
+}
+
+// Texts on the drawing are written in the picture's own frame, never mirrored,
+// with a white halo so that they stay legible over lines.
+void drawLabel(QPainter& p, QPointF at, const QString& text, char where, const QColor& colour)
+{
+    const QFontMetricsF fm(p.font());
+    const double w = fm.horizontalAdvance(text), h = fm.capHeight();
+    const double dx = where == 'R' ? 7 : (where == 'L' ? -7 - w : -w / 2);
+    const double dy = where == 'A' ? -7 : (where == 'B' ? 8 + h : h / 2);
+    const QPointF o(qBound(2.0, at.x() + dx, PointWidth - 2 - w), at.y() + dy);
+    QPainterPath path;
+    path.addText(o, p.font(), text);
+    p.strokePath(path, QPen(QColor(255, 255, 255, 230), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.fillPath(path, colour);
+}
+
+// The rim of a prominence lit from the upper left, open where the light falls.
+QPainterPath shadowArc(const QRectF& knob)
+{
+    QPainterPath arc;
+    arc.arcMoveTo(knob, 170);
+    arc.arcTo(knob, 170, 285);
+    return arc;
+}
+
+void paintShaded(QPainter& p, const Drawing& d)
+{
+    for (int i = 1; i <= 4; ++i)
+        p.fillPath(d.outline.translated(i * 0.8, i * 1.1), QColor(40, 50, 70, 16));
+    const QRectF box = d.outline.boundingRect();
+    QLinearGradient body(box.topLeft(), box.bottomRight());
+    body.setColorAt(0, Skin.lighter(104));
+    body.setColorAt(1, SkinDark);
+    p.fillPath(d.outline, body);
+    QRadialGradient light(box.center() - QPointF(box.width() * 0.12, box.height() * 0.12),
+                          box.height() * 0.55);
+    light.setColorAt(0, QColor(255, 242, 228, 130));
+    light.setColorAt(1, QColor(255, 242, 228, 0));
+    p.fillPath(d.outline, light);
+    // Darker towards the outline, as a rounded limb is.
+    p.save();
+    p.setClipPath(d.outline);
+    p.strokePath(d.outline, QPen(QColor(170, 115, 85, 55), 12));
+    p.strokePath(d.outline, QPen(QColor(170, 115, 85, 55), 5));
+    p.restore();
+    for (const QRectF& k : d.knobs) {
+        QRadialGradient g(k.center() - QPointF(k.width() * 0.15, k.height() * 0.2), k.width() * 0.6);
+        g.setColorAt(0, QColor(255, 245, 235, 170));
+        g.setColorAt(0.6, QColor(255, 245, 235, 40));
+        g.setColorAt(1, QColor(160, 105, 75, 70));
+        p.setPen(Qt::NoPen);
+        p.setBrush(g);
+        p.drawEllipse(k);
+        p.strokePath(shadowArc(k), QPen(QColor(165, 110, 85, 150), 1.1, Qt::SolidLine, Qt::RoundCap));
+    }
+    p.fillPath(d.nails, QColor(252, 228, 220));
+    p.strokePath(d.nails, QPen(QColor(190, 140, 120), 0.9));
+    p.strokePath(d.faint, QPen(QColor(205, 150, 120, 130), 1.3, Qt::SolidLine, Qt::RoundCap));
+    p.strokePath(d.lines, QPen(QColor(165, 110, 85, 210), 1.1, Qt::SolidLine, Qt::RoundCap));
+    p.strokePath(d.outline, QPen(QColor(160, 110, 85), 1.2));
+}
+
+void paintLines(QPainter& p, const Drawing& d, bool filled)
+{
+    if (filled) p.fillPath(d.outline, QColor(253, 236, 220));
+    p.strokePath(d.faint, QPen(QColor(150, 130, 120), 0.9, Qt::DashLine));
+    p.strokePath(d.lines, QPen(Ink, 1.1, Qt::SolidLine, Qt::RoundCap));
+    p.strokePath(d.nails, QPen(Ink, 1));
+    for (const QRectF& k : d.knobs)
+        p.strokePath(shadowArc(k), QPen(Ink, 1.1, Qt::SolidLine, Qt::RoundCap));
+    p.strokePath(d.outline, QPen(Ink, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+}
+
+QColor background(int style, double y)
+{
+    if (style != 1) return Qt::white;
+    const double t = y / PointHeight;
+    return QColor::fromRgbF(float((234 - 26 * t) / 255), float((238 - 23 * t) / 255),
+                            float((243 - 18 * t) / 255));
+}
+
+// The leg of a side view leaves the picture through the title line: it fades
+// out above the ankle instead of ending in a cut.
+void fadeLeg(QPainter& p, int style)
+{
+    QLinearGradient fade(0, 0, 0, 50);
+    QColor clear = background(style, 50);
+    clear.setAlpha(0);
+    fade.setColorAt(0, background(style, 0));
+    fade.setColorAt(0.36, background(style, 18));
+    fade.setColorAt(1, clear);
+    p.fillRect(QRectF(0, 0, PointWidth, 50), fade);
+}
+
+QString viewText(PointView v)
+{
+    static const char* texts[] = {" 掌面", " 手背", " 內側", " 外側", " 足背"};
+    return QString::fromUtf8(texts[int(v)]);
 }
 
 } // namespace
 
+PointLayout pointLayout(int point)
+{
+    const Place& place = Places[int(meridianOfPoint(point))];
+    PointLayout l;
+    l.view = place.view;
+    // Each limb is drawn once: a hand with the thumb on the viewer's right (right palm, left back), a
+    // right foot from above (big toe on the left), a foot from the side with the toes on the right
+    // (left foot's medial side, right foot's lateral side); the other side is its mirror image.
+    const bool drawnAsRight = l.view != PointView::Back && l.view != PointView::Medial;
+    l.mirrored = (sideOfPoint(point) == Side::Right) != drawnAsRight;
+    QPointF first, last, joint;
+    if (place.view == PointView::Palm || place.view == PointView::Back) {
+        first = endOf(Thumb), last = endOf(Fingers[0]), joint = {121, 137};
+    } else if (place.view == PointView::Dorsal) {
+        first = endOf(Toes[0]), last = endOf(Toes[4]), joint = {121, 153};
+    } else {
+        first = {204, 161}, last = {50, 150},
+        joint = place.view == PointView::Medial ? QPointF(86, 106) : QPointF(80, 114);
+    }
+    l.marker = shown(QPointF(place.point.x, place.point.y), l.mirrored);
+    l.firstDigit = shown(first, l.mirrored);
+    l.lastDigit = shown(last, l.mirrored);
+    l.joint = shown(joint, l.mirrored);
+    for (const Spot& s : place.near)
+        l.landmarks.append({QString::fromUtf8(s.name), shown(QPointF(s.x, s.y), l.mirrored)});
+    return l;
+}
+
 QImage pointPicture(int point, int style)
 {
     const int m = int(meridianOfPoint(point));
-    const bool hand = m < 6;
-    // The hand is drawn as a mirrored hand and the foot as a right foot; the other side is mirrored.
-    const bool mirrored = hand ? sideOfPoint(point) == Side::Right : sideOfPoint(point) == Side::Left;
-    QVector<Landmark> near;
-    bool palm = false;
-    QPointF at = pointPlace(m, near, palm);
+    const Place& place = Places[m];
+    const PointLayout layout = pointLayout(point);
 
+    // The limb and its points are drawn in the drawing's own frame and the finished image is
+    // flipped, so that a left and a right picture are exact mirror images; texts come after.
     QImage img(PointWidth, PointHeight, QImage::Format_RGB32);
-    img.fill(style == 1 ? QColor(226, 232, 238) : Qt::white);
+    {
+        QPainter p(&img);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient back(0, 0, 0, PointHeight);
+        back.setColorAt(0, background(style, 0));
+        back.setColorAt(1, background(style, PointHeight));
+        p.fillRect(img.rect(), back);
+        const Drawing drawing = drawingFor(place.view);
+        if (style == 1)
+            paintShaded(p, drawing);
+        else
+            paintLines(p, drawing, style == 3);
+        if (place.view == PointView::Medial || place.view == PointView::Lateral) fadeLeg(p, style);
+        p.setPen(QPen(Label, 1.4));
+        p.setBrush(Qt::white);
+        for (const Spot& s : place.near)
+            if (style == 3) p.drawEllipse(QPointF(s.x, s.y), 3.5, 3.5);
+        const QPointF at(place.point.x, place.point.y);
+        p.setPen(QPen(QColor(120, 0, 0), 1));
+        p.setBrush(Qt::NoBrush);
+        p.drawEllipse(at, 8.5, 8.5);
+        p.setPen(QPen(Qt::white, 2.5));
+        p.setBrush(Mark);
+        p.drawEllipse(at, 6.5, 6.5);
+    }
+    if (layout.mirrored) img = img.mirrored(true, false);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
-    if (mirrored) p.setTransform(QTransform(-1, 0, 0, 1, PointWidth, 0));
-    const QPainterPath limb = hand ? handPath(palm) : footPath();
-    if (style == 1) {
-        QLinearGradient g(0, 0, PointWidth, PointHeight);
-        g.setColorAt(0, Skin.lighter(106));
-        g.setColorAt(1, SkinDark);
-        p.fillPath(limb, g);
-        p.setPen(QPen(SkinDark.darker(130), 1.5));
-    } else {
-        p.setPen(QPen(Ink, 2));
-    }
-    p.drawPath(limb);
-    if (hand) {
-        p.setPen(QPen(style == 1 ? SkinDark.darker(140) : Ink, 1, Qt::DashLine));
-        p.drawLine(QPointF(80, 150), QPointF(172, 150)); // the wrist crease
-    }
+    const QString name = sourcePoint(Meridian(m));
     if (style == 3) {
-        p.setPen(QPen(Label, 1));
-        for (const Landmark& l : near) p.drawEllipse(l.at, 3, 3);
+        p.setFont(font(11));
+        for (int i = 0; i < 2; ++i)
+            drawLabel(p, layout.landmarks[i].at, layout.landmarks[i].name,
+                      shown(place.near[i].label, layout.mirrored), Label);
+        p.setFont(font(12, true));
+        drawLabel(p, layout.marker, name.section(QLatin1Char(' '), 0, 0),
+                  shown(place.point.label, layout.mirrored), QColor(150, 0, 0));
     }
-    p.setPen(QPen(Qt::white, 2));
-    p.setBrush(Mark);
-    p.drawEllipse(at, 7, 7);
-    p.resetTransform();
-    const QPointF shown = mirrored ? QPointF(PointWidth - at.x(), at.y()) : at;
-
-    // Texts are written unmirrored.
     p.setPen(Label);
     p.setFont(font(13, true));
-    const QString name = sourcePoint(Meridian(m));
     p.drawText(QRectF(4, 2, PointWidth - 8, 18), Qt::AlignLeft, name);
     p.setFont(font(11));
-    p.drawText(QRectF(4, 2, PointWidth - 8, 18), Qt::AlignRight,
-               positionText(point) + (hand ? (palm ? u(" 掌面") : u(" 手背")) : u(" 足部")));
-    if (style == 3) {
-        p.setFont(font(10));
-        for (const Landmark& l : near) {
-            const QPointF pos = mirrored ? QPointF(PointWidth - l.at.x(), l.at.y()) : l.at;
-            p.drawText(pos + QPointF(5, -4), u(l.name));
-        }
-        p.setPen(Mark);
-        p.drawLine(shown, shown + QPointF(shown.x() < PointWidth / 2 ? 26 : -26, 16));
-    }
+    p.drawText(QRectF(4, 2, PointWidth - 8, 18), Qt::AlignRight, positionText(point) + viewText(place.view));
     return img;
 }
 
@@ -192,20 +473,24 @@ QImage coursePicture(int meridian)
         {{192, 70}, {198, 96}, {206, 140}, {200, 240}, {206, 300}, {212, 400}, {216, 470}, {214, 512}},
     };
     const QVector<QPointF>& path = paths[meridian];
-    p.setPen(QPen(meridian < 6 ? QColor(200, 0, 0) : QColor(0, 90, 200), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(meridian < 6 ? QColor(200, 0, 0) : QColor(0, 90, 200), 3, Qt::SolidLine, Qt::RoundCap,
+                  Qt::RoundJoin));
     p.drawPolyline(path.constData(), int(path.size()));
     p.setBrush(QColor(0, 150, 0));
     p.setPen(QPen(Qt::white, 2));
-    for (const QPointF& pt : {path.first(), path.last()}) p.drawEllipse(pt, 4, 4);
+    for (const QPointF& pt : {path.first(), path.last()})
+        p.drawEllipse(pt, 4, 4);
     // The source point: at the wrist for the hand meridians, at the foot for the others.
     const QPointF source = meridian < 6 ? QPointF(288, 300) : QPointF(216, 490);
     p.setBrush(QColor(230, 0, 0));
     p.drawEllipse(source, 7, 7);
     p.setPen(Label);
     p.setFont(font(20, true));
-    p.drawText(QRectF(0, 8, 150, 30), Qt::AlignLeft, channelName(Meridian(meridian)).remove(QLatin1Char(' ')));
+    p.drawText(QRectF(0, 8, 150, 30), Qt::AlignLeft,
+               channelName(Meridian(meridian)).remove(QLatin1Char(' ')));
     p.setFont(font(14));
-    p.drawText(QRectF(0, 40, 150, 24), Qt::AlignLeft, u("測定點：") + sourcePoint(Meridian(meridian)));
+    p.drawText(QRectF(0, 40, 150, 24), Qt::AlignLeft,
+               QStringLiteral("測定點：") + sourcePoint(Meridian(meridian)));
     p.drawText(QRectF(0, 64, 150, 24), Qt::AlignLeft, englishLabel(Meridian(meridian)));
     p.setPen(QColor(230, 0, 0));
     p.drawText(source + QPointF(12, 6), sourcePoint(Meridian(meridian)).section(QLatin1Char(' '), 0, 0));
