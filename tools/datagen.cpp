@@ -4,14 +4,14 @@
 
 #include "pictures.h"
 
-#include "app/codec.h"
-#include "app/datadir.h"
+#include "base/codec.h"
 #include "knowledge/decipher.h"
 #include "knowledge/sources.h"
 #include "measurement/catalogue.h"
 #include "records/database.h"
 #include "records/programs.h"
 #include "records/schema.h"
+#include "shell/datadir.h"
 
 #include <QBuffer>
 #include <QDir>
