@@ -1,25 +1,24 @@
-#include "analysis/ui/printsetup.h"
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
+#include "analysis/ui/printsetup.h"
 #include "analysis/ui/tzuany.h"
 #include "analysisfixture.h"
 #include "records/measurements.h"
 
 #include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QPdfWriter>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QtTest>
 
 using namespace lumo;
 using lumo::test::Fixture;
 using lumo::test::pdfText;
-
 
 class TestAnalysisScreen : public QObject
 {
@@ -42,8 +41,8 @@ private slots:
     void oppositeSigns()
     {
         Fixture f;
-        f.setCompensated(1, 80);  // left Lung high
-        f.setCompensated(7, 5);   // right Lung low
+        f.setCompensated(1, 80); // left Lung high
+        f.setCompensated(7, 5);  // right Lung low
         TZuany s(f.state);
         QCOMPARE(f.items(s.analysisList()).last(), QString::fromUtf8("【肺經異常辨證】"));
         QCOMPARE(f.items(s.dietList()), QStringList{QString::fromUtf8("【肺經異常食療】")});
@@ -58,14 +57,14 @@ private slots:
     {
         Fixture f;
         f.setCompensated(1, 80);
-        f.setCompensated(7, 75);  // Lung high on both sides
-        f.setCompensated(14, 2);  // Liver: left low, right normal
+        f.setCompensated(7, 75); // Lung high on both sides
+        f.setCompensated(14, 2); // Liver: left low, right normal
         f.setCompensated(20, 40);
-        f.setCompensated(16, 2);  // Bladder low on both sides
+        f.setCompensated(16, 2); // Bladder low on both sides
         f.setCompensated(22, 3);
         TZuany s(f.state);
-        QCOMPARE(f.items(s.analysisList()).mid(5),
-                 (QStringList{QString::fromUtf8("【肺經異常辨證】"), QString::fromUtf8("【膀胱經異常辨證】")}));
+        QCOMPARE(f.items(s.analysisList()).mid(5), (QStringList{QString::fromUtf8("【肺經異常辨證】"),
+                                                                QString::fromUtf8("【膀胱經異常辨證】")}));
         QCOMPARE(f.items(s.prescriptionList()),
                  (QStringList{QString::fromUtf8("【肺經異常】"), QString::fromUtf8("【膀胱經異常】")}));
         s.analysisClicked(5);
@@ -99,7 +98,8 @@ private slots:
         // page 3 without a focused box selects both boxes; the record gets the main box first
         s.selectAll(3);
         QVERIFY(s.textBox("Detail")->textCursor().hasSelection());
-        QVERIFY(s.textBox("Ryodoraku")->textCursor().hasSelection() || s.textBox("Ryodoraku")->toPlainText().isEmpty());
+        QVERIFY(s.textBox("Ryodoraku")->textCursor().hasSelection() ||
+                s.textBox("Ryodoraku")->toPlainText().isEmpty());
     }
 
     void bodyEnergyWarning()
@@ -107,7 +107,9 @@ private slots:
         Fixture f;
         f.setAll(15); // male grade -3
         TZuany s(f.state);
-        QCOMPARE(s.textBox("Detail")->toPlainText(), QString::fromUtf8("13:DtMA1\n\n13:DtML1\n\n【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】"));
+        QCOMPARE(s.textBox("Detail")->toPlainText(),
+                 QString::fromUtf8(
+                     "13:DtMA1\n\n13:DtML1\n\n【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】"));
     }
 
     void closingWritesOptionsAndChangedRecordOnly()
@@ -142,11 +144,15 @@ private slots:
         QTest::addColumn<QString>("options");
         QTest::addColumn<QStringList>("expected"); // texts in the order they must appear
         QTest::newRow("default") << "0111000000000000000"
-                                 << QStringList{"LUMO 經絡能量分析儀分析報表", "經絡虛實分析圖-長條", "身體能量:", "表裡經絡平均能量對應:"};
+                                 << QStringList{"LUMO 經絡能量分析儀分析報表", "經絡虛實分析圖-長條",
+                                                "身體能量:", "表裡經絡平均能量對應:"};
         QTest::newRow("everything") << "11111111111111111111"
-                                    << QStringList{"測量方式:", "經絡虛實分析圖-長條", "經絡虛實分析圖-曲線", "經絡陰陽分析圖", "經絡氣血分析圖",
-                                                   "經絡五行相生分析圖", "經絡五行相剋分析圖", "良導絡分析圖", "自律神經平衡圖", "身體能量:",
-                                                   "經絡能量辨證", "症狀描述與處置", "醫方建議", "養生食療建議", "專家療程建議"};
+                                    << QStringList{
+                                           "測量方式:",          "經絡虛實分析圖-長條", "經絡虛實分析圖-曲線",
+                                           "經絡陰陽分析圖",     "經絡氣血分析圖",      "經絡五行相生分析圖",
+                                           "經絡五行相剋分析圖", "良導絡分析圖",        "自律神經平衡圖",
+                                           "身體能量:",          "經絡能量辨證",        "症狀描述與處置",
+                                           "醫方建議",           "養生食療建議",        "專家療程建議"};
     }
     void reportSectionsInOrder()
     {
@@ -216,7 +222,8 @@ private slots:
         auto ctx = reportContext(f.state, QStringLiteral("0111"), QString(), &error);
         const QString pdf = f.dir.filePath(QStringLiteral("t.pdf"));
         QVERIFY(printReportToPdf(ctx->input, pdf, &error));
-        QVERIFY(pdfText(pdf).contains(QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表").normalized(QString::NormalizationForm_KC)));
+        QVERIFY(pdfText(pdf).contains(
+            QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表").normalized(QString::NormalizationForm_KC)));
 
         QTemporaryFile tmp;
         QVERIFY(tmp.open());
