@@ -1,3 +1,4 @@
+#include "analysis/charts.h"
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
 #include "analysis/ui/printsetup.h"
@@ -5,6 +6,7 @@
 #include "analysisfixture.h"
 #include "records/measurements.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QPdfWriter>
 #include <QPlainTextEdit>
@@ -12,13 +14,28 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace lumo;
 using lumo::test::Fixture;
 using lumo::test::pdfText;
+
+namespace {
+
+// The texts a page shows in labels, wherever they sit on it.
+QStringList visibleLabels(QWidget* page)
+{
+    QStringList texts;
+    for (QLabel* l : page->findChildren<QLabel*>())
+        if (l->isVisibleTo(page)) texts << l->text();
+    return texts;
+}
+
+} // namespace
 
 class TestAnalysisScreen : public QObject
 {
@@ -137,6 +154,43 @@ private slots:
         const QString memo = MeasurementStore(*f.state.MainDatabase).get(row.MKEY)->MEMO1;
         QVERIFY(memo.contains(QStringLiteral("13:DtMA1")));
         QVERIFY(f.state.energy.Memo.join(QLatin1Char('\n')).contains(QStringLiteral("13:DtMA1")));
+    }
+
+    // The chart page names the chart it draws: at opening, after a chart
+    // button, and after a repaint of a chart changed elsewhere.
+    void chartCaptionFollowsTheChart_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("bars, then autonomic") << 1 << 9;
+        QTest::newRow("curve, then yin-yang") << 2 << 3;
+        QTest::newRow("Ryodoraku, then controlling") << 8 << 6;
+        QTest::newRow("qi-blood, then generating") << 4 << 5;
+        QTest::newRow("autonomic, then bars") << 9 << 1;
+    }
+    void chartCaptionFollowsTheChart()
+    {
+        QFETCH(int, first);
+        QFETCH(int, chosen);
+        Fixture f;
+        f.state.AnalysisChart = first;
+        f.state.AnalysisPage = 1;
+        TZuany s(f.state);
+        s.show();
+        QWidget* page = s.pages()->widget(1);
+        auto captionIs = [&](int chart) {
+            const QStringList texts = visibleLabels(page);
+            for (int other : {1, 2, 3, 4, 5, 6, 8, 9})
+                if (texts.contains(chartTitle(other)) != (other == chart)) return false;
+            return true;
+        };
+        QVERIFY2(captionIs(first), qPrintable(visibleLabels(page).join(QLatin1Char('|'))));
+        page->findChild<QToolButton*>(QStringLiteral("ChartButton%1").arg(chosen))->click();
+        QCOMPARE(f.state.AnalysisChart, chosen);
+        QVERIFY2(captionIs(chosen), qPrintable(visibleLabels(page).join(QLatin1Char('|'))));
+        f.state.AnalysisChart = first;
+        s.grab();
+        QVERIFY2(captionIs(first), qPrintable(visibleLabels(page).join(QLatin1Char('|'))));
     }
 
     void reportSectionsInOrder_data()

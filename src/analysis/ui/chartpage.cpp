@@ -28,7 +28,8 @@ public:
     {
         setFixedSize(757, 393);
     }
-    std::function<void(const QString&)> onPaint;
+    // Told the title of the chart drawn and its status text after each painting.
+    std::function<void(const QString& title, const QString& status)> onPaint;
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -39,8 +40,8 @@ protected:
         f.setPixelSize(11);
         p.setFont(f);
         ChartSurface s(p);
-        paintChart(m_state.AnalysisChart, m_a, s, width(), height());
-        if (onPaint) onPaint(chartStatusText(m_state.AnalysisChart));
+        const QString title = paintChart(m_state.AnalysisChart, m_a, s, width(), height());
+        if (onPaint) onPaint(title, chartStatusText(m_state.AnalysisChart));
     }
 
 private:
@@ -79,9 +80,14 @@ ChartPage::ChartPage(SharedState& state, const EnergyAnalysis& a, QWidget* paren
     }
     buttons->addStretch();
     cl->addLayout(buttons);
-    cl->addWidget(new QLabel(u("經絡虛實分析圖"), this));
+    // The caption names the chart drawn; it follows each chart change and
+    // each painting, so a chart changed elsewhere is named too.
+    m_caption = new QLabel(chartTitle(m_state.AnalysisChart), this);
+    m_caption->setObjectName(QStringLiteral("ChartCaption"));
+    cl->addWidget(m_caption);
     m_chart = new ChartArea(m_state, a, this);
-    m_chart->onPaint = [this](const QString& status) {
+    m_chart->onPaint = [this](const QString& title, const QString& status) {
+        if (m_caption->text() != title) m_caption->setText(title);
         if (m_onStatus) m_onStatus(status);
     };
     cl->addWidget(m_chart);
@@ -98,6 +104,7 @@ bool ChartPage::chooseChart(int chart)
     const bool changed = chart != m_state.AnalysisChart;
     if (changed) {
         m_state.AnalysisChart = chart;
+        m_caption->setText(chartTitle(chart));
         m_chart->update();
     }
     for (QToolButton* b : m_buttons)

@@ -1,6 +1,6 @@
 #pragma once
-// Page 1 of the analysis screen: a button for each of the eight charts and the
-// drawing area of the chart kept in the shared state.
+// Page 1 of the analysis screen: a button for each of the eight charts, and
+// the chart kept in the shared state under a caption with its title.
 
 #include "analysis/energy.h"
 
@@ -29,6 +29,7 @@ public:
 
 private:
     SharedState& m_state;
+    QLabel* m_caption;
     ChartArea* m_chart;
     QList<QToolButton*> m_buttons;
     std::function<void(const QString&)> m_onStatus;
