@@ -5,6 +5,7 @@
 #include "analysis/ui/tzuany.h"
 #include "analysisfixture.h"
 #include "records/measurements.h"
+#include "records/programs.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -191,6 +192,48 @@ private slots:
         f.state.AnalysisChart = first;
         s.grab();
         QVERIFY2(captionIs(first), qPrintable(visibleLabels(page).join(QLatin1Char('|'))));
+    }
+
+    // Page 6 says so when none of the operator's programs matches; the note
+    // is no text of the page, so 全選 and 貼上 cannot copy it into the record.
+    void programPageWithoutMatches_data()
+    {
+        QTest::addColumn<bool>("matching");
+        QTest::newRow("no program matches") << false;
+        QTest::newRow("a program matches") << true;
+    }
+    void programPageWithoutMatches()
+    {
+        QFETCH(bool, matching);
+        Fixture f;
+        f.state.CurrentSubject.SEX = true;
+        ProgramStore store(*f.state.MainDatabase);
+        ProgramRow program;
+        program.ProNo = QStringLiteral("P1");
+        program.ProName = QStringLiteral("For men");
+        program.ProData = QStringLiteral("program text");
+        program.ProFN = QStringLiteral("1000");
+        QVERIFY(store.append(program).ok);
+        ConditionRow condition;
+        condition.ProNo = program.ProNo;
+        // position 24: 1 for men, 2 for women
+        condition.ProCond = QString(23, QLatin1Char('0')) + (matching ? QLatin1Char('1') : QLatin1Char('2'));
+        QVERIFY(store.appendCondition(condition).ok);
+
+        TZuany s(f.state);
+        QWidget* page = s.pages()->widget(6);
+        const QString note = QString::fromUtf8("沒有符合條件的專家療程。");
+        QCOMPARE(s.userList()->count(), matching ? 1 : 0);
+        QCOMPARE(visibleLabels(page).contains(note), !matching);
+        QCOMPARE(page->findChild<QLabel*>(QStringLiteral("ProgramPicture"))->isVisibleTo(page), matching);
+        int enabled = 0;
+        for (QPushButton* b : page->findChildren<QPushButton*>())
+            if (QStringList{"1", "2", "3", "4"}.contains(b->text()) && b->isEnabled()) ++enabled;
+        QCOMPARE(enabled, matching ? 1 : 0);
+        s.selectAllAndPaste(6);
+        const QString record = s.textBox("TreatmentRecord")->toPlainText();
+        QVERIFY(!record.contains(note));
+        QCOMPARE(record.contains(QStringLiteral("program text")), matching);
     }
 
     void reportSectionsInOrder_data()

@@ -52,6 +52,15 @@ ProgramPage::ProgramPage(SharedState& state, const QStringList& names, RecordApp
     m_copy = new CopyButtons(6, {m_text}, std::move(toRecord), this);
     grid->addLayout(m_copy->row(), 4, 1);
 
+    // Without a matching program the page would be blank: a note over the
+    // empty list says why. It is no text of the page's box, so 全選 and 貼上
+    // leave it out of the treatment record.
+    m_none = new QLabel(u("沒有符合條件的專家療程。"), this);
+    m_none->setObjectName(QStringLiteral("NoProgramNote"));
+    m_none->setContentsMargins(12, 12, 12, 12);
+    grid->addWidget(m_none, 1, 0, 3, 1, Qt::AlignTop | Qt::AlignHCenter);
+    m_none->setVisible(m_names.isEmpty());
+
     m_list->addItems(m_names);
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* it) { showProgram(m_list->row(it)); });

@@ -1,7 +1,7 @@
 #pragma once
 // Page 6 of the analysis screen (專家療程): the operator's treatment programs
 // that the measurement meets, with the chosen one's description, picture and
-// the buttons that start its helper programs.
+// the buttons that start its helper programs; a note when none matches.
 
 #include "analysis/ui/knowledgepages.h"
 
@@ -34,6 +34,7 @@ private:
     QPlainTextEdit* m_text;
     QLabel* m_picture;
     QLabel* m_scaleCaption;
+    QLabel* m_none; // over the empty list
     QPushButton* m_buttons[4];
     CopyButtons* m_copy;
 };
