@@ -1,25 +1,42 @@
-#include "analysis/ui/printsetup.h"
+#include "analysis/charts.h"
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
+#include "analysis/ui/printsetup.h"
 #include "analysis/ui/tzuany.h"
 #include "analysisfixture.h"
 #include "records/measurements.h"
+#include "records/programs.h"
 
+#include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QPdfWriter>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryFile>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
+#include <QToolButton>
 #include <QtTest>
 
 using namespace lumo;
 using lumo::test::Fixture;
 using lumo::test::pdfText;
 
+namespace {
+
+// The texts a page shows in labels, wherever they sit on it.
+QStringList visibleLabels(QWidget* page)
+{
+    QStringList texts;
+    for (QLabel* l : page->findChildren<QLabel*>())
+        if (l->isVisibleTo(page)) texts << l->text();
+    return texts;
+}
+
+} // namespace
 
 class TestAnalysisScreen : public QObject
 {
@@ -42,8 +59,8 @@ private slots:
     void oppositeSigns()
     {
         Fixture f;
-        f.setCompensated(1, 80);  // left Lung high
-        f.setCompensated(7, 5);   // right Lung low
+        f.setCompensated(1, 80); // left Lung high
+        f.setCompensated(7, 5);  // right Lung low
         TZuany s(f.state);
         QCOMPARE(f.items(s.analysisList()).last(), QString::fromUtf8("【肺經異常辨證】"));
         QCOMPARE(f.items(s.dietList()), QStringList{QString::fromUtf8("【肺經異常食療】")});
@@ -58,14 +75,14 @@ private slots:
     {
         Fixture f;
         f.setCompensated(1, 80);
-        f.setCompensated(7, 75);  // Lung high on both sides
-        f.setCompensated(14, 2);  // Liver: left low, right normal
+        f.setCompensated(7, 75); // Lung high on both sides
+        f.setCompensated(14, 2); // Liver: left low, right normal
         f.setCompensated(20, 40);
-        f.setCompensated(16, 2);  // Bladder low on both sides
+        f.setCompensated(16, 2); // Bladder low on both sides
         f.setCompensated(22, 3);
         TZuany s(f.state);
-        QCOMPARE(f.items(s.analysisList()).mid(5),
-                 (QStringList{QString::fromUtf8("【肺經異常辨證】"), QString::fromUtf8("【膀胱經異常辨證】")}));
+        QCOMPARE(f.items(s.analysisList()).mid(5), (QStringList{QString::fromUtf8("【肺經異常辨證】"),
+                                                                QString::fromUtf8("【膀胱經異常辨證】")}));
         QCOMPARE(f.items(s.prescriptionList()),
                  (QStringList{QString::fromUtf8("【肺經異常】"), QString::fromUtf8("【膀胱經異常】")}));
         s.analysisClicked(5);
@@ -99,7 +116,8 @@ private slots:
         // page 3 without a focused box selects both boxes; the record gets the main box first
         s.selectAll(3);
         QVERIFY(s.textBox("Detail")->textCursor().hasSelection());
-        QVERIFY(s.textBox("Ryodoraku")->textCursor().hasSelection() || s.textBox("Ryodoraku")->toPlainText().isEmpty());
+        QVERIFY(s.textBox("Ryodoraku")->textCursor().hasSelection() ||
+                s.textBox("Ryodoraku")->toPlainText().isEmpty());
     }
 
     void bodyEnergyWarning()
@@ -107,7 +125,9 @@ private slots:
         Fixture f;
         f.setAll(15); // male grade -3
         TZuany s(f.state);
-        QCOMPARE(s.textBox("Detail")->toPlainText(), QString::fromUtf8("13:DtMA1\n\n13:DtML1\n\n【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】"));
+        QCOMPARE(s.textBox("Detail")->toPlainText(),
+                 QString::fromUtf8(
+                     "13:DtMA1\n\n13:DtML1\n\n【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】"));
     }
 
     void closingWritesOptionsAndChangedRecordOnly()
@@ -137,16 +157,99 @@ private slots:
         QVERIFY(f.state.energy.Memo.join(QLatin1Char('\n')).contains(QStringLiteral("13:DtMA1")));
     }
 
+    // The chart page names the chart it draws: at opening, after a chart
+    // button, and after a repaint of a chart changed elsewhere.
+    void chartCaptionFollowsTheChart_data()
+    {
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("chosen");
+        QTest::newRow("bars, then autonomic") << 1 << 9;
+        QTest::newRow("curve, then yin-yang") << 2 << 3;
+        QTest::newRow("Ryodoraku, then controlling") << 8 << 6;
+        QTest::newRow("qi-blood, then generating") << 4 << 5;
+        QTest::newRow("autonomic, then bars") << 9 << 1;
+    }
+    void chartCaptionFollowsTheChart()
+    {
+        QFETCH(int, first);
+        QFETCH(int, chosen);
+        Fixture f;
+        f.state.AnalysisChart = first;
+        f.state.AnalysisPage = 1;
+        TZuany s(f.state);
+        s.show();
+        QWidget* page = s.pages()->widget(1);
+        auto captionIs = [&](int chart) {
+            const QStringList texts = visibleLabels(page);
+            for (int other : {1, 2, 3, 4, 5, 6, 8, 9})
+                if (texts.contains(chartTitle(other)) != (other == chart)) return false;
+            return true;
+        };
+        QVERIFY2(captionIs(first), qPrintable(visibleLabels(page).join(QLatin1Char('|'))));
+        page->findChild<QToolButton*>(QStringLiteral("ChartButton%1").arg(chosen))->click();
+        QCOMPARE(f.state.AnalysisChart, chosen);
+        QVERIFY2(captionIs(chosen), qPrintable(visibleLabels(page).join(QLatin1Char('|'))));
+        f.state.AnalysisChart = first;
+        s.grab();
+        QVERIFY2(captionIs(first), qPrintable(visibleLabels(page).join(QLatin1Char('|'))));
+    }
+
+    // Page 6 says so when none of the operator's programs matches; the note
+    // is no text of the page, so 全選 and 貼上 cannot copy it into the record.
+    void programPageWithoutMatches_data()
+    {
+        QTest::addColumn<bool>("matching");
+        QTest::newRow("no program matches") << false;
+        QTest::newRow("a program matches") << true;
+    }
+    void programPageWithoutMatches()
+    {
+        QFETCH(bool, matching);
+        Fixture f;
+        f.state.CurrentSubject.SEX = true;
+        ProgramStore store(*f.state.MainDatabase);
+        ProgramRow program;
+        program.ProNo = QStringLiteral("P1");
+        program.ProName = QStringLiteral("For men");
+        program.ProData = QStringLiteral("program text");
+        program.ProFN = QStringLiteral("1000");
+        QVERIFY(store.append(program).ok);
+        ConditionRow condition;
+        condition.ProNo = program.ProNo;
+        // position 24: 1 for men, 2 for women
+        condition.ProCond = QString(23, QLatin1Char('0')) + (matching ? QLatin1Char('1') : QLatin1Char('2'));
+        QVERIFY(store.appendCondition(condition).ok);
+
+        TZuany s(f.state);
+        QWidget* page = s.pages()->widget(6);
+        const QString note = QString::fromUtf8("沒有符合條件的專家療程。");
+        QCOMPARE(s.userList()->count(), matching ? 1 : 0);
+        QCOMPARE(visibleLabels(page).contains(note), !matching);
+        QCOMPARE(page->findChild<QLabel*>(QStringLiteral("ProgramPicture"))->isVisibleTo(page), matching);
+        int enabled = 0;
+        for (QPushButton* b : page->findChildren<QPushButton*>())
+            if (QStringList{"1", "2", "3", "4"}.contains(b->text()) && b->isEnabled()) ++enabled;
+        QCOMPARE(enabled, matching ? 1 : 0);
+        s.selectAllAndPaste(6);
+        const QString record = s.textBox("TreatmentRecord")->toPlainText();
+        QVERIFY(!record.contains(note));
+        QCOMPARE(record.contains(QStringLiteral("program text")), matching);
+    }
+
     void reportSectionsInOrder_data()
     {
         QTest::addColumn<QString>("options");
         QTest::addColumn<QStringList>("expected"); // texts in the order they must appear
         QTest::newRow("default") << "0111000000000000000"
-                                 << QStringList{"LUMO 經絡能量分析儀分析報表", "經絡虛實分析圖-長條", "身體能量:", "表裡經絡平均能量對應:"};
+                                 << QStringList{"LUMO 經絡能量分析儀分析報表", "經絡虛實分析圖-長條",
+                                                "身體能量:", "表裡經絡平均能量對應:"};
         QTest::newRow("everything") << "11111111111111111111"
-                                    << QStringList{"測量方式:", "經絡虛實分析圖-長條", "經絡虛實分析圖-曲線", "經絡陰陽分析圖", "經絡氣血分析圖",
-                                                   "經絡五行相生分析圖", "經絡五行相剋分析圖", "良導絡分析圖", "自律神經平衡圖", "身體能量:",
-                                                   "經絡能量辨證", "症狀描述與處置", "醫方建議", "養生食療建議", "專家療程建議"};
+                                    << QStringList{
+                                           "測量方式:",          "經絡虛實分析圖-長條", "經絡虛實分析圖-曲線",
+                                           "經絡陰陽分析圖",     "經絡氣血分析圖",      "經絡五行相生分析圖",
+                                           "經絡五行相剋分析圖", "良導絡分析圖",        "自律神經平衡圖",
+                                           "身體能量:",          "經絡能量辨證",        "症狀描述與處置",
+                                           "醫方建議",           "養生食療建議",        "專家療程建議"};
     }
     void reportSectionsInOrder()
     {
@@ -216,7 +319,8 @@ private slots:
         auto ctx = reportContext(f.state, QStringLiteral("0111"), QString(), &error);
         const QString pdf = f.dir.filePath(QStringLiteral("t.pdf"));
         QVERIFY(printReportToPdf(ctx->input, pdf, &error));
-        QVERIFY(pdfText(pdf).contains(QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表").normalized(QString::NormalizationForm_KC)));
+        QVERIFY(pdfText(pdf).contains(
+            QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表").normalized(QString::NormalizationForm_KC)));
 
         QTemporaryFile tmp;
         QVERIFY(tmp.open());

@@ -1,7 +1,10 @@
 #pragma once
 // The analysis screen: indices and grades, the eight charts, the knowledge
 // texts of the meridians and indices out of balance, the matching treatment
-// programs, the treatment record and the print options.
+// programs, the treatment record and the print options. The pages are built
+// in their own files; the screen keeps what they share: the page control and
+// its status bar, the three lists that follow each other, the master programs
+// that fill pages 3-5, the treatment record and what closing keeps.
 
 #include "analysis/analysislists.h"
 #include "shell/sharedstate.h"
@@ -9,20 +12,20 @@
 #include <QDialog>
 #include <memory>
 
-class QAbstractButton;
-class QCheckBox;
 class QLabel;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
-class QRadioButton;
 class QStatusBar;
 class QTabWidget;
-class QToolButton;
 
 namespace lumo {
 
-class ChartArea;
+class ChartPage;
+class CopyButtons;
+class KnowledgePage;
+class PrintPage;
+class ProgramPage;
 
 class TZuany : public QDialog
 {
@@ -33,11 +36,11 @@ public:
 
     bool valid() const { return m_valid; }
     QTabWidget* pages() const { return m_pages; }
-    QListWidget* analysisList() const { return m_lists[0]; }
-    QListWidget* prescriptionList() const { return m_lists[1]; }
-    QListWidget* dietList() const { return m_lists[2]; }
+    QListWidget* analysisList() const;
+    QListWidget* prescriptionList() const;
+    QListWidget* dietList() const;
     QListWidget* masterList() const { return m_master; }
-    QListWidget* userList() const { return m_user; }
+    QListWidget* userList() const;
     QPlainTextEdit* textBox(const char* name) const;
 
     // Clicks in the three lists (row in that list).
@@ -50,7 +53,7 @@ public:
     void selectAll(int page);
     void paste(int page);
     void selectAllAndPaste(int page);
-    QPushButton* pasteButton(int page) const { return m_paste[page - 3]; }
+    QPushButton* pasteButton(int page) const;
     QString printOptionsText() const;
     void printToPdf(const QString& path); // 列  印 onto a PDF file
     // Closing: the page, the print options and a changed treatment record are kept.
@@ -58,20 +61,15 @@ public:
 
 private:
     void buildPages();
-    void fillBodyPage();
-    void fillPairPage();
-    void showAnalysis(int row);
-    void showPrescription(int row);
-    void showDiet(int row);
+    QWidget* buildRecordPage();
+    QWidget* buildMasterPanel();
+    void fillLists();
+    void appendToRecord(const QStringList& texts);
+    CopyButtons* copyButtons(int page) const;
     void showItem(int list, int row);
     void itemClicked(int list, int row);
     void showMaster(int row);
-    void showUserProgram(int row);
     void pageChanged(int index);
-    void print();
-    void setBox(QPlainTextEdit* box, const QStringList& paragraphs);
-    QList<QPlainTextEdit*> pageBoxes(int page) const;
-    void updatePaste(int page);
 
     SharedState& m_state;
     bool m_valid = false;
@@ -80,36 +78,19 @@ private:
     std::unique_ptr<KnowledgeTexts> m_knowledge;
     std::unique_ptr<Database> m_masterDb;
     QStringList m_userNames, m_masterNames;
-    bool m_masterShown = false;
+    bool m_masterShown = false; // pages 3-5 show a master program, its advice buttons page through it
     bool m_recordChanged = false;
 
-    QTabWidget* m_pages;
-    QStatusBar* m_status;
-    QLabel* m_help;
-    ChartArea* m_chart;
-    QList<QToolButton*> m_chartButtons;
-    QListWidget* m_lists[3];
-    QListWidget* m_master;
-    QListWidget* m_user;
-    QWidget* m_masterPanel;
-    QPlainTextEdit* m_detail;       // page 3 詳細說明
-    QPlainTextEdit* m_ryodoraku;    // page 3 良導絡辨症
-    QPlainTextEdit* m_prescription; // page 4 詳細說明
-    QPlainTextEdit* m_diet;         // page 5 食物療法表列
-    QPlainTextEdit* m_programText;  // page 6 療程說明
-    QPlainTextEdit* m_record;       // page 7
-    QLabel* m_programPicture;
-    QLabel* m_scaleCaption;
-    QPushButton* m_programButtons[4];
-    QPushButton* m_paste[4] = {};
-    QList<QPushButton*> m_medButtons, m_helButtons;
-    QList<QAbstractButton*> m_options; // in PrintOptions order; pairs hold their first choice
-    QRadioButton* m_compact;
-    QRadioButton* m_mono;
-    QRadioButton* m_normal;
-    QCheckBox* m_ryodorakuOption;
-    QCheckBox* m_formulaOption;
-    std::optional<ProgramRow> m_shownMaster;
+    QTabWidget* m_pages = nullptr;
+    QStatusBar* m_status = nullptr;
+    QLabel* m_help = nullptr;
+    ChartPage* m_chartPage = nullptr;
+    KnowledgePage* m_knowledgePages[3] = {}; // pages 3-5, in the order of the three lists
+    ProgramPage* m_programPage = nullptr;
+    PrintPage* m_printPage = nullptr;
+    QPlainTextEdit* m_record = nullptr; // page 7
+    QWidget* m_masterPanel = nullptr;
+    QListWidget* m_master = nullptr;
 };
 
 } // namespace lumo
