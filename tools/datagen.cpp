@@ -5,13 +5,13 @@
 #include "pictures.h"
 
 #include "base/codec.h"
-#include "shell/datadir.h"
 #include "knowledge/decipher.h"
 #include "knowledge/sources.h"
 #include "measurement/catalogue.h"
 #include "records/database.h"
 #include "records/programs.h"
 #include "records/schema.h"
+#include "shell/datadir.h"
 
 #include <QBuffer>
 #include <QDir>
