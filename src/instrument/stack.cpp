@@ -5,17 +5,17 @@
 
 namespace lumo {
 
-void followVirtualTime(VirtualClock& clock, SimulatedInstrument& sim, THidDeviceController& controller)
+void followVirtualTime(VirtualClock& clock, VirtualTimeDevice& device, THidDeviceController& controller)
 {
-    clock.setSettle([&sim, &controller] {
+    clock.setSettle([&device, &controller] {
         // A due reply only counts while a read thread is there to take it.
-        if (controller.anyDeliveryPending() || (sim.replyReady() && controller.anyReading())) {
+        if (controller.anyDeliveryPending() || (device.replyReady() && controller.anyReading())) {
             controller.waitForHandover(5);
             return true;
         }
         return controller.deliverPending();
     });
-    clock.setTick([&sim](qint64) { sim.timeAdvanced(); });
+    clock.setTick([&device](qint64) { device.timeAdvanced(); });
 }
 
 InstrumentStack::InstrumentStack(Kind kind, Clock* clock, const QString& tracePath)
@@ -40,7 +40,8 @@ InstrumentStack::InstrumentStack(Kind kind, Clock* clock, const QString& tracePa
     }
     if (m_simulator) {
         m_simulator->setOnChange([this] { m_controller->enumerate(); });
-        if (auto* virtualClock = dynamic_cast<VirtualClock*>(m_clock)) followVirtualTime(*virtualClock, *m_simulator, *m_controller);
+        if (auto* virtualClock = dynamic_cast<VirtualClock*>(m_clock))
+            followVirtualTime(*virtualClock, *m_simulator, *m_controller);
     } else if (m_backend->available()) {
         m_hotplug = std::make_unique<HotplugMonitor>();
         QObject::connect(m_hotplug.get(), &HotplugMonitor::devicesChanged, m_controller.get(),
@@ -54,6 +55,9 @@ InstrumentStack::~InstrumentStack()
     m_controller.reset();
 }
 
-void InstrumentStack::start() { m_controller->enumerate(true); }
+void InstrumentStack::start()
+{
+    m_controller->enumerate(true);
+}
 
 } // namespace lumo

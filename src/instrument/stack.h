@@ -14,15 +14,19 @@ namespace lumo {
 class HotplugMonitor;
 class VirtualClock;
 
-// Lets virtual time wait for what the simulated instrument has on its way in
-// real time (a due reply, a report in the read thread's hands, its handler),
-// and tells the simulator when time moves on.
-void followVirtualTime(VirtualClock& clock, SimulatedInstrument& sim, THidDeviceController& controller);
+// Lets virtual time wait for what a device model (the simulated instrument, a
+// replayed trace) has on its way in real time (a due reply, a report in the
+// read thread's hands, its handler), and tells the model when time moves on.
+void followVirtualTime(VirtualClock& clock, VirtualTimeDevice& device, THidDeviceController& controller);
 
 class InstrumentStack
 {
 public:
-    enum class Kind { Real, Simulated };
+    enum class Kind
+    {
+        Real,
+        Simulated
+    };
     // clock: injected (tests) or a real clock owned by the stack when null.
     explicit InstrumentStack(Kind kind, Clock* clock = nullptr, const QString& tracePath = QString());
     ~InstrumentStack();
