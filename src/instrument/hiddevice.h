@@ -119,6 +119,8 @@ public:
     // One enumeration pass; emits deviceChange when the list changed (or when forced).
     void enumerate(bool forceNotify = false);
     const QVector<THidDevice*>& devices() const { return m_devices; }
+    // Present at the last pass but not listed because the user may not open them.
+    const QVector<HidInterfaceInfo>& refusedDevices() const { return m_refused; }
     int attachedCount() const;
     int freeCount() const;
 
@@ -144,6 +146,7 @@ private:
     void attach(THidDevice* d);
     HidBackend& m_backend;
     QVector<THidDevice*> m_devices;
+    QVector<HidInterfaceInfo> m_refused;
     int m_defaultSleep = 100;
     bool m_enumerating = false;
 };
