@@ -167,6 +167,7 @@ bool THidDevice::deliverPending()
             report = m_mailbox.dequeue();
         }
         deliver(report);
+        ++m_controller->m_delivered;
         any = true;
         QMutexLocker lock(&m_mailboxMutex);
         ++m_done;

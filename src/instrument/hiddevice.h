@@ -132,6 +132,8 @@ public:
     bool anyReading() const;
     bool deliverPending();
     bool waitForHandover(int ms);
+    // Input reports handed to their handler so far (user-interface thread).
+    quint64 deliveredCount() const { return m_delivered; }
 
     void setDefaultSleepMs(int ms) { m_defaultSleep = ms; }
 
@@ -147,6 +149,7 @@ private:
     HidBackend& m_backend;
     QVector<THidDevice*> m_devices;
     QVector<HidInterfaceInfo> m_refused;
+    quint64 m_delivered = 0;
     int m_defaultSleep = 100;
     bool m_enumerating = false;
 };

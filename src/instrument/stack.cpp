@@ -9,13 +9,23 @@ namespace lumo {
 
 void followVirtualTime(VirtualClock& clock, VirtualTimeDevice& device, THidDeviceController& controller)
 {
-    clock.setSettle([&device, &controller] {
+    clock.setSettle([&device, &controller, seen = controller.deliveredCount()]() mutable {
+        // A report handled while the pass processed events (the reply a loop
+        // waits for, typically): time stands still until the loop has looked,
+        // or each exchange would sometimes last a millisecond longer.
+        if (controller.deliveredCount() != seen) {
+            seen = controller.deliveredCount();
+            return true;
+        }
         // A due reply only counts while a read thread is there to take it.
         if (controller.anyDeliveryPending() || (device.replyReady() && controller.anyReading())) {
             controller.waitForHandover(5);
+            seen = controller.deliveredCount();
             return true;
         }
-        return controller.deliverPending();
+        if (!controller.deliverPending()) return false;
+        seen = controller.deliveredCount();
+        return true;
     });
     clock.setTick([&device](qint64) { device.timeAdvanced(); });
 }
