@@ -6,7 +6,9 @@
 #include "shell/sharedstate.h"
 #include "shell/startupcheck.h"
 #include "instrument/protocol.h"
+#include "instrument/replay.h"
 #include "instrument/stack.h"
+#include "shell/identificationreport.h"
 
 #include <variant>
 
@@ -18,7 +20,8 @@ const char* kUsage =
     "commands:\n"
     "  init           prepare the data directory as the program does at start\n"
     "  config dump    print the configuration as JSON\n"
-    "  instrument     identify the instrument (--simulate: the simulated one)\n"
+    "  instrument     identify the instrument (--simulate: the simulated one;\n"
+    "                 --trace-instrument FILE records the traffic, --replay-instrument FILE replays it)\n"
     "  analyse [--female] V1..V24\n"
     "  chart N --out FILE.png [--width W --height H] [--female] V1..V24\n"
     "  match --db FILE [--female] [--birth YYYY-MM-DD] [--today YYYY-MM-DD] V1..V24\n"
@@ -82,10 +85,16 @@ int cmdConfigDump(CliContext& c)
 // The start-up identification without a window, for support staff.
 int cmdInstrument(CliContext& c)
 {
-    InstrumentStack stack(c.simulate ? InstrumentStack::Kind::Simulated : InstrumentStack::Kind::Real, nullptr,
-                          c.tracePath);
+    const auto kind = !c.replayPath.isEmpty() ? InstrumentStack::Kind::Replay
+                      : c.simulate            ? InstrumentStack::Kind::Simulated
+                                              : InstrumentStack::Kind::Real;
+    InstrumentStack stack(kind, nullptr, c.tracePath, c.replayPath);
     if (!c.tracePath.isEmpty() && !stack.traceOpen()) {
         *c.err << c.tracePath << ": cannot be written" << Qt::endl;
+        return 2;
+    }
+    if (!stack.replayError().isEmpty()) {
+        *c.err << stack.replayError() << Qt::endl;
         return 2;
     }
     stack.start();
@@ -94,17 +103,14 @@ int cmdInstrument(CliContext& c)
     const bool attached = stack.instrument().attached();
     const qint64 counter = s.ready ? stack.instrument().ReadUsageCounter() : 0;
     if (s.ready) stack.instrument().EndMeasuring();
-    JsonWriter w;
-    w.beginObject();
-    w.key(QStringLiteral("attached")).value(attached);
-    w.key(QStringLiteral("model")).value(s.model);
-    w.key(QStringLiteral("modelName")).value(protocol::modelName(s.model));
-    w.key(QStringLiteral("serial")).value(s.serial.isEmpty() ? QStringLiteral("None!") : s.serial);
-    w.key(QStringLiteral("hardware")).value(s.hardware);
-    w.key(QStringLiteral("counter")).value(counter);
-    w.endObject();
-    *c.out << QString::fromUtf8(w.text()) << Qt::endl;
-    if (!s.ready) *c.err << s.message << Qt::endl;
+    const IdentificationReport report = identificationReport(s, attached, counter);
+    *c.out << QString::fromUtf8(report.json) << Qt::endl;
+    for (const QString& m : report.messages)
+        *c.err << m << Qt::endl;
+    if (ReplayBackend* replay = stack.replay(); replay && !replay->mismatch().isEmpty()) {
+        *c.err << c.replayPath << ": " << replay->mismatch() << Qt::endl;
+        return 2;
+    }
     return s.ready ? 0 : 2;
 }
 
@@ -136,6 +142,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
                 return 1;
             }
             c.tracePath = arguments.at(++i);
+        } else if (a == QLatin1String("--replay-instrument")) {
+            if (i + 1 >= arguments.size()) {
+                err << "--replay-instrument needs a file\n";
+                return 1;
+            }
+            c.replayPath = arguments.at(++i);
         } else {
             rest << a;
         }

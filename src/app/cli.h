@@ -14,6 +14,7 @@ struct CliContext
     QStringList args;         // the command and its arguments
     bool simulate = false;    // --simulate
     QString tracePath;        // --trace-instrument
+    QString replayPath;       // --replay-instrument
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };

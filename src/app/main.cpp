@@ -3,6 +3,7 @@
 #include "app/modules.h"
 #include "app/shellhooks.h"
 #include "app/tzuform.h"
+#include "instrument/replay.h"
 #include "instrument/stack.h"
 #include "instrument/ui/probepanel.h"
 #include "shell/datadir.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -23,11 +25,13 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),
                                QStringLiteral("DIR"));
-    QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Run against the simulated instrument."));
-    QCommandLineOption trace(QStringLiteral("trace-instrument"),
-                             QStringLiteral("Write every exchange to FILE."), QStringLiteral("FILE"));
-    parser.addOptions({dataDir, simulate, trace});
+    QCommandLineOption simulate(QStringLiteral("simulate"), QStringLiteral("Run against the simulated instrument."));
+    QCommandLineOption trace(QStringLiteral("trace-instrument"), QStringLiteral("Write every exchange to FILE."),
+                             QStringLiteral("FILE"));
+    QCommandLineOption replay(QStringLiteral("replay-instrument"),
+                              QStringLiteral("Run against the instrument recorded in trace FILE."),
+                              QStringLiteral("FILE"));
+    parser.addOptions({dataDir, simulate, trace, replay});
     parser.addHelpOption();
     parser.process(app);
 
@@ -37,9 +41,23 @@ int main(int argc, char** argv)
     lumo::DialogMessages messages;
     state.messages = &messages;
 
-    lumo::InstrumentStack stack(parser.isSet(simulate) ? lumo::InstrumentStack::Kind::Simulated
-                                                       : lumo::InstrumentStack::Kind::Real,
-                                nullptr, parser.value(trace));
+    using Kind = lumo::InstrumentStack::Kind;
+    const Kind kind = parser.isSet(replay)     ? Kind::Replay
+                      : parser.isSet(simulate) ? Kind::Simulated
+                                               : Kind::Real;
+    lumo::InstrumentStack stack(kind, nullptr, parser.value(trace), parser.value(replay));
+    if (!stack.replayError().isEmpty()) {
+        messages.reportError(stack.replayError());
+        return 2;
+    }
+    if (parser.isSet(trace) && !stack.traceOpen()) {
+        messages.reportError(parser.value(trace) + QStringLiteral(": cannot be written"));
+        return 2;
+    }
+    if (lumo::ReplayBackend* r = stack.replay())
+        r->setOnMismatch([path = parser.value(replay)](const QString& m) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(m));
+        });
     state.instrument = &stack.instrument();
 
     std::unique_ptr<lumo::ProbePanel> panel;

@@ -3,13 +3,12 @@
 // that answers the command protocol, keeps its registers, and carries a probe
 // that tests script in virtual time. `lumo --simulate` runs the program on it.
 
-#include "instrument/transport.h"
 #include "base/clock.h"
+#include "instrument/replyqueue.h"
+#include "instrument/transport.h"
 
 #include <QMutex>
 #include <QStringList>
-#include <QWaitCondition>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <random>
@@ -68,7 +67,7 @@ private:
     QList<int> m_script;
 };
 
-class SimulatedInstrument : public HidBackend
+class SimulatedInstrument : public HidBackend, public VirtualTimeDevice
 {
 public:
     struct Device
@@ -94,8 +93,10 @@ public:
     void setOnChange(std::function<void()> f) { m_onChange = std::move(f); }
 
     // Identity.
-    void setModel(int number);      // 1..6 of the model table, 0: an unknown code
+    void setModel(int number); // 1..6 of the model table, 0: an unknown code
     void setHardwareString(const QString& s) { m_hardware = s; }
+    QString hardwareString() const { return m_hardware; }
+    QByteArray modelCode() const { return m_modelCode; }
     QString registerValue(int n) const;
     void setRegister(int n, const QString& hh);
 
@@ -112,16 +113,15 @@ public:
 
     // A reply is due for the read thread, or was read and is on its way to the
     // thread's handover (virtual time waits for it).
-    bool replyReady() const;
+    bool replyReady() const override { return m_replies.ready(); }
     // Wakes waiting reads when virtual time moves on (late replies become due).
-    void timeAdvanced();
+    void timeAdvanced() override { m_replies.wake(); }
 
     class Transport;
 
 private:
     friend class Transport;
     bool handleWrite(const QByteArray& report);
-    int takeReply(QByteArray& out, int timeoutMs, const std::atomic<bool>& cancelled);
 
     Clock& m_clock;
     std::vector<Device> m_devices;
@@ -135,15 +135,8 @@ private:
     bool m_shortReplies = false;
     SimulatedProbe m_probe;
 
-    mutable QMutex m_mutex;
-    QWaitCondition m_ready;
-    struct Pending
-    {
-        QByteArray report;
-        qint64 due;
-    };
-    std::deque<Pending> m_replies;
-    bool m_inTransit = false;
+    ReplyQueue m_replies{m_clock};
+    mutable QMutex m_mutex; // the log, the registers and the open transport
     QList<QByteArray> m_log;
     Transport* m_open = nullptr;
 };
