@@ -40,7 +40,8 @@ void SimulatedProbe::lift()
 void SimulatedProbe::startAutomatic(qint64 now, unsigned seed)
 {
     m_auto = true;
-    m_autoStart = now;
+    m_autoIndex = 0;
+    m_autoTouchAt = now + AutoFirstTouchMs;
     std::mt19937 rng(seed);
     std::normal_distribution<double> body(42.0, 6.0);
     std::normal_distribution<double> point(0.0, 7.0);
@@ -50,12 +51,19 @@ void SimulatedProbe::startAutomatic(qint64 now, unsigned seed)
     m_rng.seed(seed + 1);
 }
 
+void SimulatedProbe::pointStored(qint64 now)
+{
+    if (!m_auto || !touching(now)) return;
+    ++m_autoIndex;
+    m_autoTouchAt = now + AutoLiftMs;
+    if (m_autoIndex >= 24) m_auto = false;
+}
+
 bool SimulatedProbe::touching(qint64 now) const
 {
     if (!m_auto) return m_touching;
-    const qint64 t = now - m_autoStart - AutoFirstTouchMs;
-    if (t < 0 || t >= 24 * AutoCycleMs) return false;
-    return t % AutoCycleMs < AutoHoldMs;
+    const qint64 t = now - m_autoTouchAt;
+    return t >= 0 && t % (AutoLongestHoldMs + AutoLiftMs) < AutoLongestHoldMs;
 }
 
 int SimulatedProbe::counts(qint64 now)
@@ -65,9 +73,8 @@ int SimulatedProbe::counts(qint64 now)
     double ua = m_value;
     qint64 since = now - m_touchedAt;
     if (m_auto) {
-        const qint64 t = now - m_autoStart - AutoFirstTouchMs;
-        ua = m_autoValues[size_t(t / AutoCycleMs)];
-        since = t % AutoCycleMs;
+        ua = m_autoValues[size_t(m_autoIndex)];
+        since = (now - m_autoTouchAt) % (AutoLongestHoldMs + AutoLiftMs);
     }
     ua += m_drift * double(since) / 1000.0;
     std::normal_distribution<double> noise(0.0, m_noise);
@@ -218,6 +225,9 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
     const qint64 now = m_clock.nowMs();
     QMutexLocker lock(&m_mutex);
     m_log.append(command);
+    // The tones of a stored point (5, and 6 after the last) tell the hand to move on.
+    if (command == protocol::toneCommands(5).first() || command == protocol::toneCommands(6).first())
+        m_probe.pointStored(now);
     if (command.startsWith('W') && command.size() >= 5) {
         const int n = command.at(2) - '0';
         if (n >= 0 && n < 9) m_registers[n] = QString::fromLatin1(command.mid(3, 2));

@@ -38,15 +38,21 @@ public:
     bool touching(qint64 now) const;
     double value() const { return m_value; }
 
-    // The automatic mode touches each of the 24 points in turn with seeded,
-    // plausible values, holds about 2.6 s and lifts.
+    // The automatic mode is a steady hand: it touches each of the 24 points in
+    // turn with seeded, plausible values and holds the probe there until the
+    // instrument sounds that the point was stored, then lifts and moves on. It
+    // follows the program however fast the program reads, so a slow machine
+    // never makes it lift in the middle of a reading. A point that is not
+    // stored within the longest hold is let go and touched again.
     void startAutomatic(qint64 now, unsigned seed = 7);
     void stopAutomatic() { m_auto = false; }
     bool automatic() const { return m_auto; }
     double automaticValue(int point) const { return m_autoValues[size_t(point - 1)]; }
+    // The instrument sounded the tone of a stored point.
+    void pointStored(qint64 now);
     static constexpr qint64 AutoFirstTouchMs = 800;
-    static constexpr qint64 AutoHoldMs = 2600;
-    static constexpr qint64 AutoCycleMs = 3800;
+    static constexpr qint64 AutoLongestHoldMs = 6000;
+    static constexpr qint64 AutoLiftMs = 1200; // from one point to the next
 
     int counts(qint64 now); // the raw reading 0..4095
 
@@ -61,7 +67,8 @@ private:
     double m_drift = 0;
     qint64 m_touchedAt = 0;
     bool m_auto = false;
-    qint64 m_autoStart = 0;
+    int m_autoIndex = 0;      // the point being touched, 0-based
+    qint64 m_autoTouchAt = 0; // when the hand arrives on it
     std::array<double, 24> m_autoValues{};
     std::mt19937 m_rng{1};
     QList<int> m_script;

@@ -235,9 +235,15 @@ class Session(unittest.TestCase):
         lumo.screenshot("manual-entry-empty")
         grid = lumo.grid(e)
         lumo.click(lumo.cell(grid, 0, 0), "the first cell of the manual-entry grid")
-        for k, v in enumerate(values, 1):
-            r, c = lumo.grid_position(k)
-            if not enter_moves_on and k > 1:
+        # Typed in the order the cursor moves: 左 側 from column 1 to 12, then 右 側.
+        # Value k (point k) sits where grid_position(k) says, so the left row
+        # takes values 1-6 and then 13-18.
+        at = {lumo.grid_position(k): k for k in range(1, 25)}
+        for n in range(24):
+            r, c = divmod(n, 12)
+            k = at[(r, c)]
+            v = values[k - 1]
+            if not enter_moves_on and n > 0:
                 lumo.click(lumo.cell(grid, r, c), f"cell {k} of the manual-entry grid")
             text = f"{v:g}"
             lumo.type_text(text)
