@@ -4,8 +4,8 @@
 
 #include "pictures.h"
 
-#include "app/codec.h"
-#include "app/datadir.h"
+#include "base/codec.h"
+#include "shell/datadir.h"
 #include "knowledge/decipher.h"
 #include "knowledge/sources.h"
 #include "measurement/catalogue.h"
