@@ -53,11 +53,32 @@ struct EnergyAnalysis
     int gradeEntry(int k) const { return GradeTable[size_t(k - 1)]; }
 };
 
-// Refuses a measurement without a denominator (no body energy, or no yang,
-// lower or right values): there is no analysis of it.
-std::optional<EnergyAnalysis> ComputeEnergyAnalysis(const EnergySet& energy, const CompensationTable& table, bool male,
-                                                    QString* error = nullptr);
-// From values already compensated.
+// The largest reading an analysis accepts, in uA. Far above anything the
+// instrument delivers (its largest count at the lowest accepted calibration,
+// 2000 counts per 200 uA, is about 410 uA), so every real reading passes,
+// and readings above 200 uA stay legitimate; a larger or a negative value, an
+// infinity or a NaN is a damaged or mistyped value, not a measurement.
+constexpr double MaxReading = 1000;
+
+inline bool isValidReading(double v)
+{
+    return v >= 0 && v <= MaxReading;
+} // false for NaN too
+// Every reading a finite number from 0 to MaxReading; otherwise the message
+// (in the interface's language) names the first point that is not.
+Status checkReadings(const std::array<double, 24>& readings);
+
+// "無法分析": what the screen and the report show instead of verdicts for a
+// measurement the analysis refuses.
+QString unanalysableText();
+
+// Refuses readings outside 0..MaxReading (checkReadings) and a measurement
+// without a denominator (no body energy, or no yang, lower or right values):
+// there is no analysis of it. The message is in the interface's language.
+std::optional<EnergyAnalysis> ComputeEnergyAnalysis(const EnergySet& energy, const CompensationTable& table,
+                                                    bool male, QString* error = nullptr);
+// From values already compensated; refuses values that are not finite or are
+// negative, and a measurement without a denominator.
 std::optional<EnergyAnalysis> analyseCompensated(const std::array<double, 24>& values, bool male,
                                                  QString* error = nullptr);
 
