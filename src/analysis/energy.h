@@ -53,18 +53,7 @@ struct EnergyAnalysis
     int gradeEntry(int k) const { return GradeTable[size_t(k - 1)]; }
 };
 
-// The largest reading an analysis accepts, in uA. Far above anything the
-// instrument delivers (its largest count at the lowest accepted calibration,
-// 2000 counts per 200 uA, is about 410 uA), so every real reading passes,
-// and readings above 200 uA stay legitimate; a larger or a negative value, an
-// infinity or a NaN is a damaged or mistyped value, not a measurement.
-constexpr double MaxReading = 1000;
-
-inline bool isValidReading(double v)
-{
-    return v >= 0 && v <= MaxReading;
-} // false for NaN too
-// Every reading a finite number from 0 to MaxReading; otherwise the message
+// Every reading valid (isValidReading, from the catalogue); otherwise the message
 // (in the interface's language) names the first point that is not.
 Status checkReadings(const std::array<double, 24>& readings);
 
