@@ -30,27 +30,41 @@ const char* kUsage =
     "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
     "  demo --out DIR   measure a demonstration subject and print its report\n";
 
-// The creation steps without a window; messages go to stderr.
-int prepare(CliContext& c, SharedState& state)
+} // namespace
+
+// The creation steps without a window; every failure goes to stderr. A file
+// step that did not do its work (a delivered file not copied, a swap refused)
+// fails the command too: the data directory is not what the program expects.
+bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
 {
     state.DataDirectory = c.dataDirectory;
-    ScriptedMessages quiet;
-    state.messages = &quiet;
+    state.messages = &messages;
     StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
-    state.messages = nullptr;
+    bool ok = true;
+    auto report = [&](const Status& s) {
+        if (s) return;
+        *c.err << s.error << Qt::endl;
+        ok = false;
+    };
     if (o.templateMissing) {
         *c.err << templateMissingMessage() << Qt::endl;
-        return 2;
+        ok = false;
     }
-    if (!o.databases) {
-        *c.err << o.databases.error << Qt::endl;
-        return 2;
-    }
-    if (!o.configuration) {
-        *c.err << o.configuration.error << Qt::endl;
-        return 2;
-    }
-    return 0;
+    report(o.copies);
+    report(o.swap);
+    report(o.databases);
+    report(o.configuration);
+    return ok;
+}
+
+namespace {
+
+int prepare(CliContext& c, SharedState& state)
+{
+    ScriptedMessages quiet;
+    const bool ok = prepareState(c, state, quiet);
+    state.messages = nullptr;
+    return ok ? 0 : 2;
 }
 
 int cmdInit(CliContext& c)
@@ -63,7 +77,7 @@ int cmdConfigDump(CliContext& c)
 {
     if (c.args.value(1) != QLatin1String("dump")) {
         *c.err << kUsage;
-        return 1;
+        return 2;
     }
     SharedState state;
     if (int rc = prepare(c, state)) return rc;
@@ -129,17 +143,21 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
         if (a == QLatin1String("--data-dir")) {
             if (i + 1 >= arguments.size()) {
                 err << "--data-dir needs a directory\n";
-                return 1;
+                return 2;
             }
-            c.dataDirectory = arguments.at(++i);
+            // Relative to the current directory, as the window takes it; never empty, never the root.
+            const Status s = resolveDataDirectory(arguments.at(++i), &c.dataDirectory);
+            if (!s) {
+                err << s.error << Qt::endl;
+                return 2;
+            }
             c.dataDirectorySet = true;
-            if (!c.dataDirectory.endsWith(QLatin1Char('/'))) c.dataDirectory += QLatin1Char('/');
         } else if (a == QLatin1String("--simulate")) {
             c.simulate = true;
         } else if (a == QLatin1String("--trace-instrument")) {
             if (i + 1 >= arguments.size()) {
                 err << "--trace-instrument needs a file\n";
-                return 1;
+                return 2;
             }
             c.tracePath = arguments.at(++i);
         } else if (a == QLatin1String("--replay-instrument")) {
@@ -165,7 +183,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("report")) return cmdReport(c);
     if (command == QLatin1String("demo")) return cmdDemo(c);
     err << kUsage;
-    return 1;
+    return 2;
 }
 
 } // namespace lumo

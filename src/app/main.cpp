@@ -2,6 +2,7 @@
 #include "app/fonts.h"
 #include "app/modules.h"
 #include "app/shellhooks.h"
+#include "app/translations.h"
 #include "app/tzuform.h"
 #include "instrument/replay.h"
 #include "instrument/stack.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("lumo"));
     QApplication::setApplicationDisplayName(QString::fromUtf8("L.U.M.O. 經絡能量分析系統"));
     lumo::applyChineseFont(app);
+    lumo::installQtTranslations(app);
 
     QCommandLineParser parser;
     QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),
@@ -36,10 +38,17 @@ int main(int argc, char** argv)
     parser.process(app);
 
     lumo::SharedState state;
-    state.DataDirectory = parser.isSet(dataDir) ? parser.value(dataDir) : lumo::defaultDataDirectory();
-    if (!state.DataDirectory.endsWith(QLatin1Char('/'))) state.DataDirectory += QLatin1Char('/');
     lumo::DialogMessages messages;
     state.messages = &messages;
+    state.DataDirectory = lumo::defaultDataDirectory();
+    // Taken as the command line takes it: relative to the current directory, never empty, never the root.
+    if (parser.isSet(dataDir)) {
+        const lumo::Status given = lumo::resolveDataDirectory(parser.value(dataDir), &state.DataDirectory);
+        if (!given) {
+            messages.show(lumo::NoteImportant, given.error);
+            return 2;
+        }
+    }
 
     using Kind = lumo::InstrumentStack::Kind;
     const Kind kind = parser.isSet(replay)     ? Kind::Replay
