@@ -173,12 +173,18 @@ class Session(unittest.TestCase):
         lumo.screenshot("main-window-after-measuring")
         return main
 
-    def measure(self, m):
+    def measure(self, m, stored=False):
         """A whole automatic run, done as a person does it: start the run on
         the screen, then put the virtual probe in automatic mode (the run waits
         for the probe's first touch, so the order leaves nothing to timing)."""
         lumo = self.lumo
         lumo.press("經絡測量", m)
+        if stored:
+            # The grid holds a stored measurement: the program asks to clear it first.
+            q = lumo.message("您要先清除表格中的資料再開始檢測嗎？", 30,
+                             "the question whether to clear the stored measurement before measuring")
+            lumo.screenshot("clear-before-measuring")
+            lumo.press("是", q)
         lumo.button("停止測量", m, enabled=True, what="停止測量 to be enabled once the run started")
         lumo.screenshot("run-started")
         self.assertFalse(lumo.probe_automatic_on(), "the virtual probe is still in automatic mode from before")

@@ -49,7 +49,7 @@ class Measuring(Session):
         m = self.analyse(m)
 
         lumo.step("second run, same subject")
-        second = self.measure(m)
+        second = self.measure(m, stored=True)
         m = self.save_existing_subject(m, SUBJECT_NUMBER)
         subjects, rows = self.stored()
         self.assertEqual(len(rows), 2, "measurements stored after the second store")
@@ -150,6 +150,12 @@ class Measuring(Session):
             data = pdf.read_bytes()
             return data.startswith(b"%PDF") and b"%%EOF" in data[-1024:]
         lumo.wait_until(written, 60, f"a complete PDF at {pdf}")
+        # The program says where the report went, naming the file, and waits for 確  定.
+        notice = lumo.message(str(pdf), 30, f"a notice naming {pdf} after the PDF was written")
+        lumo.screenshot("pdf-written-notice")
+        lumo.press("確  定", notice)
+        lumo.wait_until(lambda: not any(str(pdf) in t for w in lumo.windows() for t in lumo.texts(w)), 30,
+                        "the notice naming the PDF to close after 確  定")
         kept = lumo.art / "report.pdf"
         shutil.copyfile(pdf, kept)
         if shutil.which("pdftoppm"):
