@@ -14,6 +14,7 @@ struct CliContext
     QStringList args;         // the command and its arguments
     bool simulate = false;    // --simulate
     QString tracePath;        // --trace-instrument
+    QString shortCounts;      // --short-counts N[,M]: the simulated tip on the handle
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -25,6 +26,7 @@ int cmdDecipher(CliContext& c);
 int cmdEncipher(CliContext& c);
 int cmdReport(CliContext& c);
 int cmdDemo(CliContext& c);
+int cmdCalibrate(CliContext& c);
 
 // Exit codes: 0 success, 2 a failure with its message on stderr, 1 usage.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);

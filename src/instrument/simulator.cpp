@@ -60,6 +60,7 @@ bool SimulatedProbe::touching(qint64 now) const
 int SimulatedProbe::counts(qint64 now)
 {
     if (!m_script.isEmpty()) return m_script.size() == 1 ? m_script.first() : m_script.takeFirst();
+    if (int c = 0; contactCounts(now, c)) return c;
     if (!touching(now)) return 0;
     double ua = m_value;
     qint64 since = now - m_touchedAt;
@@ -228,6 +229,7 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
     const qint64 now = m_clock.nowMs();
     QMutexLocker lock(&m_mutex);
     m_log.append(command);
+    if (command.startsWith('H') || command.startsWith('L')) m_probe.setHighPotential(command.startsWith('H'));
     if (command.startsWith('W') && command.size() >= 5) {
         const int n = command.at(2) - '0';
         if (n >= 0 && n < 9) m_registers[n] = QString::fromLatin1(command.mid(3, 2));
