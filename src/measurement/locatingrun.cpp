@@ -84,6 +84,7 @@ void LocatingRun::showScreen()
         setModeControls(true);
     }
     d.stateLamp.on = true;
+    d.readingLamp.color = LightGreen;
     applyModeDisplay();
     d.stateText = locatingStateNone();
     d.stateColor = Black;
@@ -267,6 +268,9 @@ void LocatingRun::finish()
     m_instrument.EndMeasuring();
     d.running = false;
     d.readingBar = 0;
+    // Without a reading the meters have nothing to show either.
+    d.segment = 0;
+    d.balance = 0;
     setModeControls(c.LocateHighest != 0 && c.LocateHighest > c.LocateSensitivity);
     d.readingLamp.on = d.highestLamp.on = false;
     d.stateLamp = {Black, true, false};

@@ -57,30 +57,37 @@ void AnalogueMeter::paint(QPainter& p, const QRect& r, double value, double mini
     p.fillRect(r, QColor(255, 255, 240));
     p.setPen(QPen(Qt::gray, 1));
     p.drawRect(r.adjusted(0, 0, -1, -1));
-    const QFontMetrics fm = p.fontMetrics();
-    const double radius = std::min(r.width() / 2.0 - 8, r.height() - fm.height() - 12.0);
-    const QPointF centre(r.center().x() + 0.5, r.bottom() - fm.height() / 2.0 - 4);
-    // The scale: the arc, eleven ticks, the end and middle values.
-    const QRectF arc(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
-    p.setPen(QPen(Qt::black, 1.2));
-    p.drawArc(arc, int(EndAngle * 16), int((180 - 2 * EndAngle) * 16));
     QFont small = p.font();
     small.setPointSizeF(std::max(6.0, small.pointSizeF() * 0.8));
     p.setFont(small);
+    const QFontMetrics fm = p.fontMetrics();
+    // The caption has a strip of its own under the pivot; the scale's values
+    // stand outside the arc, so nothing is written over anything else.
+    const double captionTop = r.bottom() - fm.height() - 2;
+    const QPointF centre(r.center().x() + 0.5, captionTop - 5);
+    const double labelRoom = fm.height() + 4;
+    const double radius =
+        std::max(10.0, std::min(r.width() / 2.0 - fm.horizontalAdvance(QStringLiteral("-10")) - 8,
+                                centre.y() - r.top() - labelRoom));
+    const QRectF arc(centre.x() - radius, centre.y() - radius, 2 * radius, 2 * radius);
+    p.setPen(QPen(Qt::black, 1.2));
+    p.drawArc(arc, int(EndAngle * 16), int((180 - 2 * EndAngle) * 16));
     for (int i = 0; i <= 10; ++i) {
         const double deg = 180 - EndAngle - i * (180 - 2 * EndAngle) / 10;
         const double inner = radius - (i % 5 == 0 ? 8 : 4);
         p.drawLine(onArc(centre, radius, deg), onArc(centre, inner, deg));
         if (i % 5 == 0) {
-            const double v = minimum + (maximum - minimum) * i / 10;
-            const QPointF at = onArc(centre, radius - 18, deg);
-            p.drawText(QRectF(at.x() - 30, at.y() - 8, 60, 16), Qt::AlignCenter, scaleText(v));
+            const QString text = scaleText(minimum + (maximum - minimum) * i / 10);
+            const QPointF at = onArc(centre, radius + fm.height() * 0.7, deg);
+            const double w = fm.horizontalAdvance(text) + 4;
+            p.drawText(QRectF(at.x() - w / 2, at.y() - fm.height() / 2.0, w, fm.height()), Qt::AlignCenter,
+                       text);
         }
     }
-    p.drawText(QRectF(r.left(), centre.y() - radius * 0.45 - 8, r.width(), 16), Qt::AlignCenter, caption);
+    p.drawText(QRectF(r.left(), captionTop, r.width(), fm.height()), Qt::AlignCenter, caption);
     // The needle.
     p.setPen(QPen(QColor(200, 0, 0), 2));
-    p.drawLine(centre, onArc(centre, radius - 2, needleAngle(value, minimum, maximum)));
+    p.drawLine(centre, onArc(centre, radius - 3, needleAngle(value, minimum, maximum)));
     p.setBrush(Qt::black);
     p.setPen(Qt::NoPen);
     p.drawEllipse(centre, 3, 3);

@@ -5,10 +5,10 @@
 #include "instrument/ui/probepanel.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLayout>
 #include <QPushButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QtTest>
 
 using namespace lumo;
@@ -106,16 +106,19 @@ private slots:
         QVERIFY(panel.layout()->minimumSize().width() <= 176); // nothing cut off
         SimulatedProbe& p = s.sim.probe();
         auto* handle = panel.findChild<QPushButton*>(QStringLiteral("HandleButton"));
-        auto* high = panel.findChild<QSpinBox*>(QStringLiteral("ShortHighCounts"));
+        auto* high = panel.findChild<QComboBox*>(QStringLiteral("ShortHighCounts"));
         auto* noise = panel.findChild<QCheckBox*>(QStringLiteral("HandleNoiseBox"));
         auto* skin = panel.findChild<QPushButton*>(QStringLiteral("SkinButton"));
         auto* position = panel.findChild<QSlider*>(QStringLiteral("SkinPosition"));
         QCOMPARE(handle->text(), QString::fromUtf8("棉花端接觸握把"));
         handle->click();
         QVERIFY(p.handle().on);
-        high->setValue(3333);
+        QCOMPARE(high->currentText(), QStringLiteral("4000")); // the simulator's default
+        high->setCurrentIndex(high->findText(QStringLiteral("2990")));
         s.instrument.SetPotential(true);
-        QCOMPARE(s.instrument.ReadProbe(), 3333);
+        QCOMPARE(s.instrument.ReadProbe(), 2990);
+        s.instrument.SetPotential(false);
+        QCOMPARE(s.instrument.ReadProbe(), 4000);
         noise->click();
         QVERIFY(p.handle().noiseCounts > 0);
         handle->click();

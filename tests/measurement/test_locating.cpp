@@ -245,6 +245,8 @@ private slots:
         QCOMPARE(d.stateText, u("無"));
         QCOMPARE(d.stateLamp.color, locating ? QColor(0, 255, 0) : QColor(0, 255, 255));
         QCOMPARE(d.zones.green, locating ? 320 : 0);
+        QCOMPARE(d.readingLamp.color, QColor(0, 255, 0));
+        QVERIFY(!d.readingLamp.on && !d.highestLamp.on);
         QVERIFY(!d.running);
         QVERIFY(f.sim.sim.log().isEmpty()); // showing sends nothing
     }
@@ -335,6 +337,8 @@ private slots:
         for (int tone : {10, 11, 12})
             QVERIFY2(perTone.value(tone) >= 3 && perTone.value(tone) <= 5, qPrintable(QString::number(tone)));
         QCOMPARE(l.f.commandCount("S3E0800"), 0); // no search tone in locating mode
+        QCOMPARE(l.view.last.segment, 0); // the run ended: no reading, nothing on the meters
+        QCOMPARE(l.view.last.balance, 0.0);
     }
 
     void soundOffPlaysNothing()

@@ -8,7 +8,7 @@ class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSlider;
-class QSpinBox;
+class QComboBox;
 
 namespace lumo {
 
@@ -36,8 +36,8 @@ private:
     QSlider* m_value;
     QLabel* m_valueText;
     QPushButton* m_handle;
-    QSpinBox* m_shortStandard;
-    QSpinBox* m_shortHigh;
+    QComboBox* m_shortStandard;
+    QComboBox* m_shortHigh;
     QCheckBox* m_handleNoise;
     QPushButton* m_skin;
     QSlider* m_position;

@@ -7,12 +7,12 @@
 #include "base/clock.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QVBoxLayout>
 
 namespace lumo {
@@ -23,6 +23,21 @@ QString u(const char* s)
 }
 // The noise a wet cotton tip on the handle shows when asked for, in counts.
 constexpr double HandleNoiseCounts = 6;
+// The counts a short circuit can be set to: the panel never takes the keyboard
+// focus (it stands for a hand, not for a screen), so a count is picked, not typed.
+// 2990 and 3003 sit just below and at the 3000 a calibration needs.
+constexpr int ShortCounts[] = {4095, 4045, 4000, 3900, 3800, 3600, 3400,
+                               3200, 3003, 3000, 2990, 2800, 2500, 2000};
+QComboBox* countChoice(QWidget* parent, const char* name, int current)
+{
+    auto* c = new QComboBox(parent);
+    c->setObjectName(QLatin1String(name));
+    c->setFocusPolicy(Qt::NoFocus);
+    for (int v : ShortCounts)
+        c->addItem(QString::number(v), v);
+    c->setCurrentIndex(std::max(0, c->findData(current)));
+    return c;
+}
 } // namespace
 
 QWidget* ProbePanel::buildCalibrationGroup()
@@ -35,16 +50,8 @@ QWidget* ProbePanel::buildCalibrationGroup()
     m_handle->setFocusPolicy(Qt::NoFocus);
     auto* counts = new QFormLayout;
     HandleContact& h = m_sim.probe().handle();
-    m_shortStandard = new QSpinBox(box);
-    m_shortStandard->setObjectName(QStringLiteral("ShortStandardCounts"));
-    m_shortHigh = new QSpinBox(box);
-    m_shortHigh->setObjectName(QStringLiteral("ShortHighCounts"));
-    for (QSpinBox* s : {m_shortStandard, m_shortHigh}) {
-        s->setRange(0, 4095);
-        s->setFocusPolicy(Qt::ClickFocus); // typing a count needs the focus, the buttons do not
-    }
-    m_shortStandard->setValue(h.standardCounts);
-    m_shortHigh->setValue(h.highCounts);
+    m_shortStandard = countChoice(box, "ShortStandardCounts", h.standardCounts);
+    m_shortHigh = countChoice(box, "ShortHighCounts", h.highCounts);
     counts->addRow(u("標準電位"), m_shortStandard);
     counts->addRow(u("高電位"), m_shortHigh);
     m_handleNoise = new QCheckBox(u("加入雜訊"), box);
@@ -58,10 +65,10 @@ QWidget* ProbePanel::buildCalibrationGroup()
         m_sim.probe().handle().on = on;
         refresh();
     });
-    connect(m_shortStandard, &QSpinBox::valueChanged, this,
-            [this](int v) { m_sim.probe().handle().standardCounts = v; });
-    connect(m_shortHigh, &QSpinBox::valueChanged, this,
-            [this](int v) { m_sim.probe().handle().highCounts = v; });
+    connect(m_shortStandard, &QComboBox::currentIndexChanged, this,
+            [this] { m_sim.probe().handle().standardCounts = m_shortStandard->currentData().toInt(); });
+    connect(m_shortHigh, &QComboBox::currentIndexChanged, this,
+            [this] { m_sim.probe().handle().highCounts = m_shortHigh->currentData().toInt(); });
     connect(m_handleNoise, &QCheckBox::toggled, this,
             [this](bool on) { m_sim.probe().handle().noiseCounts = on ? HandleNoiseCounts : 0; });
     return box;

@@ -85,7 +85,8 @@ void TSyspt::buildUi()
     auto* layout = qobject_cast<QVBoxLayout*>(this->layout());
     layout->addLayout(groups);
     layout->addWidget(buildResult());
-    layout->addWidget(buildLog(), 1);
+    layout->addWidget(buildLog());
+    layout->addStretch(1);
     layout->addWidget(statusBar);
     // Fits beside the virtual probe panel on a 1366 x 768 screen, frame included.
     setFixedSize(940, 560);
@@ -193,6 +194,13 @@ QWidget* TSyspt::buildLog()
     m_log->setFocusPolicy(Qt::NoFocus);
     m_log->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     m_log->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    // Five rows without a scroll bar.
+    const int rowHeight = m_log->fontMetrics().height() + 8;
+    m_log->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_log->verticalHeader()->setDefaultSectionSize(rowHeight);
+    m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_log->setFixedHeight(m_log->horizontalHeader()->sizeHint().height() + 5 * rowHeight +
+                          2 * m_log->frameWidth());
     l->addWidget(m_log);
     return box;
 }

@@ -123,7 +123,7 @@ QWidget* TZuLoc::buildModes()
     m_searchLamp = lamp(box, "SearchModeLamp");
     m_locatingLamp = lamp(box, "LocatingModeLamp");
     for (LedLamp* m : {m_searchLamp, m_locatingLamp})
-        m->setColor(QColor(255, 0, 0));
+        m->setColor(QColor(0, 255, 0));
     auto* group = new QButtonGroup(box);
     group->addButton(m_searchMode);
     group->addButton(m_locatingMode);
