@@ -137,6 +137,7 @@ void CalibrationRun::prepareAttempt()
     d.newStandard = d.newHigh = zero();
     d.standardChange = d.highChange = d.balance = 0;
     d.standardIndicator = d.highIndicator = zero();
+    d.standardBar = d.highBar = 0; // a restart begins its phases anew
     d.result = u("【校準系統啟動中】");
     d.resultColor = Maroon;
     d.status = u("請將探測棒的棉花端接觸金屬握把後，系統即開始自動校準");

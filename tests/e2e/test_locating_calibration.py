@@ -19,6 +19,7 @@ CONTACT_PROMPT = "請將探測棒的棉花端接觸金屬握把後，系統即�
 PHASE_STATUS = "系統正在執行校準中，請勿將探測棒分開！"
 REMOVE_STATUS = "請將探測棒移開"
 IDLE_STATUS = "環境校準值為本次與前一次的校準比值。"
+WRONG_CALIBRATION = "自動校準系統發現錯誤的校準方式！請重新校準一次"
 LOW_CONDUCTIVITY = "檢測棒的導電度過低，您需要重新校準！"
 
 
@@ -113,6 +114,13 @@ class LocatingCalibration(unittest.TestCase):
 
     # ---- the virtual probe
 
+    def click_again(self, acc, what):
+        """A second click on the same place: xdotool's synchronous move waits for
+        a motion that never comes when the pointer is already there, so the
+        pointer first leaves (to the main window's status line, which takes no clicks)."""
+        _run(["xdotool", "mousemove", "--sync", str(SCREEN_W - 20), str(SCREEN_H - 10)])
+        self.lumo.click(acc, what)
+
     def probe(self, caption):
         return self.lumo.get(None, caption, self.lumo.probe_window(), what=f"the virtual probe's {caption!r}")
 
@@ -180,17 +188,33 @@ class LocatingCalibration(unittest.TestCase):
         lumo.button("開始校準", w, enabled=True, what="開始校準 to be enabled after 停止校準")
         self.assertEqual(self.calibration_log(), [], "a stopped calibration stored something")
 
+        lumo.step("the tip lifted during the standard phase: the notice, and a new start")
+        handle = self.probe("棉花端接觸握把")
+        lumo.press("開始校準", w)
+        self.wait_text(w, CONTACT_PROMPT)
+        lumo.click(handle, "the virtual probe's 棉花端接觸握把")
+        self.wait_text(w, PHASE_STATUS, 10)
+        self.wait_text(w, "1,500", 10, "the standard indicator to climb to 1,500 (the third tick)")
+        self.click_again(handle, "the virtual probe's 棉花端接觸握把 (off the handle, too early)")
+        notice = lumo.message(WRONG_CALIBRATION, what="the wrong-calibration notice after lifting the tip")
+        lumo.screenshot("calibration-wrong-notice")
+        lumo.press("確  定", notice)
+        self.wait_text(w, CONTACT_PROMPT, 10, "the contact prompt again after the notice")
+        lumo.screenshot("calibration-restarted")
+        lumo.press("停止校準", w)
+        lumo.button("開始校準", w, enabled=True, what="開始校準 to be enabled after 停止校準")
+        self.assertEqual(self.calibration_log(), [], "a restarted and stopped calibration stored something")
+
         lumo.step("a successful calibration")
         lumo.press("開始校準", w)
         self.wait_text(w, CONTACT_PROMPT)
-        handle = self.probe("棉花端接觸握把")
-        lumo.click(handle, "the virtual probe's 棉花端接觸握把")
+        self.click_again(handle, "the virtual probe's 棉花端接觸握把")
         self.wait_text(w, PHASE_STATUS, 10)
         lumo.screenshot("calibration-standard-phase")
         self.wait_text(w, "【校準成功】", 30)
         lumo.screenshot("calibration-success")
         self.wait_text(w, REMOVE_STATUS, 10)
-        lumo.click(handle, "the virtual probe's 棉花端接觸握把 (off the handle)")
+        self.click_again(handle, "the virtual probe's 棉花端接觸握把 (off the handle)")
         lumo.button("開始校準", w, enabled=True, what="開始校準 to be enabled after the tip came off")
         self.wait_text(w, IDLE_STATUS)
         lumo.screenshot("calibration-done")
@@ -202,11 +226,11 @@ class LocatingCalibration(unittest.TestCase):
         self.set_count(1, 2990)
         lumo.press("開始校準", w)
         self.wait_text(w, CONTACT_PROMPT)
-        lumo.click(handle, "the virtual probe's 棉花端接觸握把")
+        self.click_again(handle, "the virtual probe's 棉花端接觸握把")
         self.wait_text(w, "【校準失敗】", 30)
         self.wait_text(w, REMOVE_STATUS, 10)
         lumo.screenshot("calibration-failure")
-        lumo.click(handle, "the virtual probe's 棉花端接觸握把 (off the handle)")
+        self.click_again(handle, "the virtual probe's 棉花端接觸握把 (off the handle)")
         lumo.button("開始校準", w, enabled=True, what="開始校準 to be enabled after the failed calibration")
         self.wait_text(w, LOW_CONDUCTIVITY)
         self.assertTrue(self.shows(w, "【校準失敗】"), "the failure's result line after the tip came off")
@@ -251,7 +275,7 @@ class LocatingCalibration(unittest.TestCase):
         lumo.press("停止定位", w)
         lumo.button("開始定位", w, enabled=True, what="開始定位 to be enabled after 停止定位")
         self.wait_text(w, "無")
-        lumo.click(self.probe("沿皮膚移動"), "the virtual probe's 沿皮膚移動 (off the skin)")
+        self.click_again(self.probe("沿皮膚移動"), "the virtual probe's 沿皮膚移動 (off the skin)")
         lumo.press("清除數據", w)
         lumo.wait_until(lambda: self.value_beside(w, "最高數據:") == "0.0", 10, "the highest value to be cleared")
         lumo.screenshot("locating-cleared")

@@ -214,7 +214,7 @@ private slots:
         Calibrating c;
         bool lifted = false, noticed = false, retouched = false;
         QColor lampsAtSeparation;
-        int rowsAtRestart = -1;
+        int rowsAtRestart = -1, barAtRestart = -1;
         QByteArray configAtRestart;
         c.watch([&](const CalibrationDisplay& d) {
             const qint64 t = c.phaseStart < 0 ? -1 : c.now() - c.phaseStart;
@@ -226,6 +226,7 @@ private slots:
                 lampsAtSeparation = d.standardLamp.color;
             if (lifted && !noticed && d.status == contactPrompt()) {
                 noticed = true;
+                barAtRestart = d.standardBar;
                 rowsAtRestart = c.logRows();
                 configAtRestart = c.configFile();
                 c.phaseStart = -1;
@@ -241,6 +242,7 @@ private slots:
         QCOMPARE(c.shownCount(wrongCalibrationNotice()), 1);
         QCOMPARE(c.f.commandCount("S172C00"), 1); // tone 3 before the notice
         QCOMPARE(rowsAtRestart, 0);
+        QCOMPARE(barAtRestart, 0); // the phases begin anew
         QCOMPARE(configAtRestart, c.configBefore);
         QCOMPARE(outcome, CalibrationRun::Outcome::Succeeded);
         QCOMPARE(c.logRows(), 1);
