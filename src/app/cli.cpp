@@ -28,7 +28,8 @@ const char* kUsage =
     "  decipher [--bytes] HEXTEXT\n"
     "  encipher [--first HH] TEXT\n"
     "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
-    "  demo --out DIR   measure a demonstration subject and print its report\n";
+    "  demo --out DIR   measure a demonstration subject and print its report\n"
+    "  calibrate      calibrate the probe (--simulate [--short-counts N[,M]]: the simulated one)\n";
 
 } // namespace
 
@@ -154,6 +155,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
             c.dataDirectorySet = true;
         } else if (a == QLatin1String("--simulate")) {
             c.simulate = true;
+        } else if (a == QLatin1String("--short-counts")) {
+            if (i + 1 >= arguments.size()) {
+                err << "--short-counts needs N or N,M\n";
+                return 1;
+            }
+            c.shortCounts = arguments.at(++i);
         } else if (a == QLatin1String("--trace-instrument")) {
             if (i + 1 >= arguments.size()) {
                 err << "--trace-instrument needs a file\n";
@@ -182,6 +189,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("encipher")) return cmdEncipher(c);
     if (command == QLatin1String("report")) return cmdReport(c);
     if (command == QLatin1String("demo")) return cmdDemo(c);
+    if (command == QLatin1String("calibrate")) return cmdCalibrate(c);
     err << kUsage;
     return 2;
 }

@@ -18,6 +18,7 @@ struct CliContext
     bool simulate = false;    // --simulate
     QString tracePath;        // --trace-instrument
     QString replayPath;       // --replay-instrument
+    QString shortCounts;      // --short-counts N[,M]: the simulated tip on the handle
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -29,6 +30,7 @@ int cmdDecipher(CliContext& c);
 int cmdEncipher(CliContext& c);
 int cmdReport(CliContext& c);
 int cmdDemo(CliContext& c);
+int cmdCalibrate(CliContext& c);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

@@ -2,7 +2,9 @@
 
 #include "analysis/ui/tzuany.h"
 #include "knowledge/ui/tzuadv.h"
+#include "measurement/ui/tsyspt.h"
 #include "measurement/ui/tzudec.h"
+#include "measurement/ui/tzuloc.h"
 #include "measurement/ui/tzumnu.h"
 #include "records/ui/tzuread.h"
 #include "records/ui/tzusave.h"
@@ -46,6 +48,12 @@ ModuleTable standardModules()
         return new TZudec(s, *s.instrument, measurementLinks(s), parent);
     };
     t[Module::Explanation] = [](SharedState& s, QWidget* parent) { return new TZuadv(s, parent); };
+    t[Module::Locating] = [](SharedState& s, QWidget* p) -> QDialog* {
+        return s.instrument ? new TZuLoc(s, *s.instrument, p) : nullptr;
+    };
+    t[Module::Calibration] = [](SharedState& s, QWidget* p) -> QDialog* {
+        return s.instrument ? new TSyspt(s, *s.instrument, p) : nullptr;
+    };
     return t;
 }
 

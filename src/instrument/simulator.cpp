@@ -69,6 +69,7 @@ bool SimulatedProbe::touching(qint64 now) const
 int SimulatedProbe::counts(qint64 now)
 {
     if (!m_script.isEmpty()) return m_script.size() == 1 ? m_script.first() : m_script.takeFirst();
+    if (int c = 0; contactCounts(now, c)) return c;
     if (!touching(now)) return 0;
     double ua = m_value;
     qint64 since = now - m_touchedAt;
@@ -228,6 +229,7 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
     // The tones of a stored point (5, and 6 after the last) tell the hand to move on.
     if (command == protocol::toneCommands(5).first() || command == protocol::toneCommands(6).first())
         m_probe.pointStored(now);
+    if (command.startsWith('H') || command.startsWith('L')) m_probe.setHighPotential(command.startsWith('H'));
     if (command.startsWith('W') && command.size() >= 5) {
         const int n = command.at(2) - '0';
         if (n >= 0 && n < 9) m_registers[n] = QString::fromLatin1(command.mid(3, 2));

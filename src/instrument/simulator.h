@@ -5,6 +5,7 @@
 
 #include "base/clock.h"
 #include "instrument/replyqueue.h"
+#include "instrument/simcontacts.h"
 #include "instrument/transport.h"
 
 #include <QMutex>
@@ -60,7 +61,21 @@ public:
     // one repeats once the script is used up.
     void setScript(QList<int> counts) { m_script = std::move(counts); }
 
+    // Locating and calibration (simcontacts.cpp): the tip on the handle, the
+    // probe on a stretch of skin, and the potential the instrument was set to.
+    HandleContact& handle() { return m_handle; }
+    SkinProfile& skin() { return m_skin; }
+    void setOnSkin(bool on) { m_onSkin = on; }
+    bool onSkin() const { return m_onSkin; }
+    void setHighPotential(bool high) { m_highPotential = high; }
+    bool highPotential() const { return m_highPotential; }
+
 private:
+    bool contactCounts(qint64 now, int& counts);
+    HandleContact m_handle;
+    SkinProfile m_skin;
+    bool m_onSkin = false;
+    bool m_highPotential = false;
     bool m_touching = false;
     double m_value = 0;
     double m_noise = 0.15;

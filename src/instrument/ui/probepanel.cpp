@@ -72,6 +72,8 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addLayout(buttons);
+    layout->addWidget(buildCalibrationGroup());
+    layout->addWidget(buildLocatingGroup());
     refresh();
     // The probe also changes by itself (the automatic hand finishes its round,
     // lifts between points): the captions follow it.
@@ -87,6 +89,7 @@ void ProbePanel::refresh()
     m_auto->setText(QString::fromUtf8(m_sim.probe().automatic() ? "停止自動測量" : "自動測量"));
     m_plug->setText(QString::fromUtf8(m_sim.plugged() ? "拔除" : "插上"));
     m_valueText->setText(QStringLiteral("%1 uA").arg(m_value->value() / 10.0, 5, 'f', 1));
+    refreshContacts();
 }
 
 } // namespace lumo

@@ -4,9 +4,11 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QComboBox;
 
 namespace lumo {
 
@@ -21,6 +23,11 @@ public:
 
 private:
     void refresh();
+    // probepanelcontacts.cpp: the tip on the handle (calibration) and the
+    // probe moved along the skin (locating).
+    QWidget* buildCalibrationGroup();
+    QWidget* buildLocatingGroup();
+    void refreshContacts();
     SimulatedInstrument& m_sim;
     Clock& m_clock;
     QPushButton* m_touch;
@@ -28,6 +35,13 @@ private:
     QPushButton* m_plug;
     QSlider* m_value;
     QLabel* m_valueText;
+    QPushButton* m_handle;
+    QComboBox* m_shortStandard;
+    QComboBox* m_shortHigh;
+    QCheckBox* m_handleNoise;
+    QPushButton* m_skin;
+    QSlider* m_position;
+    QLabel* m_positionText;
 };
 
 } // namespace lumo
