@@ -199,10 +199,17 @@ QList<QByteArray> SimulatedInstrument::log() const
     return m_log;
 }
 
+QList<qint64> SimulatedInstrument::logTimes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_logTimes;
+}
+
 void SimulatedInstrument::clearLog()
 {
     QMutexLocker lock(&m_mutex);
     m_log.clear();
+    m_logTimes.clear();
 }
 
 bool SimulatedInstrument::handleWrite(const QByteArray& report)
@@ -226,6 +233,7 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
     const qint64 now = m_clock.nowMs();
     QMutexLocker lock(&m_mutex);
     m_log.append(command);
+    m_logTimes.append(now);
     // The tones of a stored point (5, and 6 after the last) tell the hand to move on.
     if (command == protocol::toneCommands(5).first() || command == protocol::toneCommands(6).first())
         m_probe.pointStored(now);

@@ -131,6 +131,8 @@ public:
     SimulatedProbe& probe() { return m_probe; }
     // Every command received, tones and lamps included, in order.
     QList<QByteArray> log() const;
+    // When each logged command arrived, on the instrument's clock.
+    QList<qint64> logTimes() const;
     void clearLog();
 
     // A reply is due for the read thread, or was read and is on its way to the
@@ -160,6 +162,7 @@ private:
     ReplyQueue m_replies{m_clock};
     mutable QMutex m_mutex; // the log, the registers and the open transport
     QList<QByteArray> m_log;
+    QList<qint64> m_logTimes;
     Transport* m_open = nullptr;
 };
 

@@ -36,24 +36,6 @@ struct RecordingView : LocatingView
     }
 };
 
-// The exchanges of a run with their instrument times, from the trace.
-struct Exchange
-{
-    qint64 ms;
-    QByteArray command;
-};
-QList<Exchange> readTrace(const QString& path)
-{
-    QFile f(path);
-    QList<Exchange> out;
-    if (!f.open(QIODevice::ReadOnly)) return out;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() >= 2) out.append({parts.at(0).toLongLong(), parts.at(1)});
-    }
-    return out;
-}
-
 // Locating with a stored highest value, quiet probe, 4 ms exchanges.
 struct Locating
 {
@@ -219,11 +201,7 @@ private slots:
     void gradingEvery250ms()
     {
         Locating l(40.0);
-        QTemporaryFile traceFile;
-        QVERIFY(traceFile.open());
-        InstrumentTrace trace;
-        QVERIFY(trace.open(traceFile.fileName()));
-        l.f.sim.instrument.setTrace(&trace);
+        l.f.sim.sim.clearLog();
         SimulatedProbe& probe = l.f.sim.sim.probe();
         probe.touch(37.0, l.f.sim.clock.nowMs());
         QMap<int, LocatingDisplay> seen; // the display at the end of each second
@@ -233,7 +211,6 @@ private slots:
             probe.setValue(second == 0 ? 37.0 : second == 1 ? 38.5 : 30.0);
         });
         l.start();
-        l.f.sim.instrument.setTrace(nullptr);
         QCOMPARE(seen[0].stateText, u("接近穴道位置"));
         QCOMPARE(seen[0].stateColor, QColor(128, 128, 0));
         QCOMPARE(seen[1].stateText, u("正確穴道位置"));
@@ -245,10 +222,12 @@ private slots:
         const QMap<QByteArray, int> tones{{"S2E0A00", 10}, {"S221100", 11}, {"S191100", 12}};
         QList<qint64> times;
         QMap<int, int> perTone;
-        for (const Exchange& e : readTrace(traceFile.fileName()))
-            if (tones.contains(e.command)) {
-                times << e.ms;
-                ++perTone[tones.value(e.command)];
+        const QList<QByteArray> sent = l.f.sim.sim.log();
+        const QList<qint64> at = l.f.sim.sim.logTimes();
+        for (int i = 0; i < sent.size(); ++i)
+            if (tones.contains(sent.at(i))) {
+                times << at.at(i);
+                ++perTone[tones.value(sent.at(i))];
             }
         QVERIFY2(times.size() >= 11 && times.size() <= 12, qPrintable(QString::number(times.size())));
         for (int i = 1; i < times.size(); ++i) {

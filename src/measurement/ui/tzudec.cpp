@@ -2,6 +2,7 @@
 
 #include "base/formats.h"
 #include "measurement/ui/tzudecstyle.h"
+#include "records/caliblog.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -111,6 +112,9 @@ void TZudec::refreshFromState()
     setIdleButtons();
     showSubject();
     m_status->clearMessage();
+    // A probe not calibrated for a long time reads wrong: the idle screen says so.
+    if (m_state.MainDatabase)
+        m_status->showMessage(calibrationReminder(*m_state.MainDatabase, QDate::currentDate()));
 }
 
 void TZudec::showEvent(QShowEvent* ev)
