@@ -1,6 +1,8 @@
 #include "app/modules.h"
 
 #include "analysis/ui/tzuany.h"
+#include "comparison/ui/tzucmp.h"
+#include "comparison/ui/tzumut.h"
 #include "knowledge/ui/tzuadv.h"
 #include "measurement/ui/tzudec.h"
 #include "measurement/ui/tzumnu.h"
@@ -35,6 +37,10 @@ MeasurementLinks measurementLinks(SharedState& s)
         TZumnu screen(TZumnu::Mode::Add, s, nullptr, parent);
         execModal(screen);
     };
+    links.compare = [&s](QWidget* parent) {
+        TZuCmp screen(s, parent);
+        execModal(screen);
+    };
     return links;
 }
 
@@ -45,6 +51,7 @@ ModuleTable standardModules()
         if (!s.instrument) return nullptr;
         return new TZudec(s, *s.instrument, measurementLinks(s), parent);
     };
+    t[Module::MultiComparison] = [](SharedState& s, QWidget* parent) { return new TZumut(s, parent); };
     t[Module::Explanation] = [](SharedState& s, QWidget* parent) { return new TZuadv(s, parent); };
     return t;
 }
