@@ -25,7 +25,9 @@ const char* kUsage =
     "  decipher [--bytes] HEXTEXT\n"
     "  encipher [--first HH] TEXT\n"
     "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
-    "  demo --out DIR   measure a demonstration subject and print its report\n";
+    "  demo --out DIR   measure a demonstration subject and print its report\n"
+    "  compare [--multi] --mkey K1 [--mkey K2 ...] [--band B | --select N] --out FILE.png|.pdf\n"
+    "  trend --custno NUMBER --out FILE.csv|.png|.pdf\n";
 
 // The creation steps without a window; messages go to stderr.
 int prepare(CliContext& c, SharedState& state)
@@ -152,6 +154,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("encipher")) return cmdEncipher(c);
     if (command == QLatin1String("report")) return cmdReport(c);
     if (command == QLatin1String("demo")) return cmdDemo(c);
+    if (command == QLatin1String("compare")) return cmdCompare(c);
+    if (command == QLatin1String("trend")) return cmdTrend(c);
     err << kUsage;
     return 1;
 }

@@ -25,6 +25,8 @@ int cmdDecipher(CliContext& c);
 int cmdEncipher(CliContext& c);
 int cmdReport(CliContext& c);
 int cmdDemo(CliContext& c);
+int cmdCompare(CliContext& c); // cli_compare.cpp
+int cmdTrend(CliContext& c);
 
 // Exit codes: 0 success, 2 a failure with its message on stderr, 1 usage.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
