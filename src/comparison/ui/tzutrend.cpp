@@ -108,6 +108,9 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     layout->addWidget(m_status);
     fillTable();
     resize(1240, 700);
+    // Nothing is chosen on opening: the table, given the focus, would make its first row current.
+    m_chart->setFocusPolicy(Qt::StrongFocus);
+    m_chart->setFocus();
 }
 
 QAction* TZuTrend::action(const QString& caption) const
