@@ -49,13 +49,15 @@ TrendLayout::TrendLayout(const QVector<TrendRow>& rows, bool male, QSize size, c
     const int right = size.width() - fh;
     const int top = fh * 3 / 2;
     const int bottom = size.height() - fh * 3 / 2;
-    const int bodyHeight = (bottom - top) * 46 / 100;
+    const int bodyHeight = (bottom - top) * 40 / 100;
     body = QRect(QPoint(left, top), QPoint(right, top + bodyHeight));
+    // Each ratio's strip has its name on a line of its own above it, so no
+    // label covers a point.
     const int gap = fh / 3;
     const int stripsTop = body.bottom() + fh / 2;
-    const int stripHeight = (bottom - stripsTop - 3 * gap) / TrendRatioCount;
+    const int stripHeight = (bottom - stripsTop - TrendRatioCount * fh - 3 * gap) / TrendRatioCount;
     for (int i = 0; i < TrendRatioCount; ++i) {
-        const int y = stripsTop + i * (stripHeight + gap);
+        const int y = stripsTop + i * (fh + stripHeight + gap) + fh;
         ratios[size_t(i)] = QRect(QPoint(left, y), QPoint(right, y + stripHeight));
     }
     dateLabelY = bottom + fh / 4;
@@ -199,7 +201,9 @@ void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, 
     for (int i : shown)
         energy << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].BodyEnergy));
     if (energy.size() > 1) s.polyline(energy, Blue, 2 * unit);
-    const int half = 3 * unit;
+    // Markers shrink where the points crowd (hundreds of measurements over a few years).
+    const int room = L.body.width() / std::max<int>(1, int(energy.size()));
+    const int half = std::clamp(room / 3, 1, 3) * unit;
     for (const QPoint& p : energy)
         s.fillRect(p.x() - half, p.y() - half, p.x() + half + 1, p.y() + half + 1, Blue);
 
@@ -210,10 +214,13 @@ void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, 
             const int top = std::max(box.top(), L.yRatio(k, n.high)),
                       bottom = std::min(box.bottom(), L.yRatio(k, n.low));
             if (bottom > top) s.fillRect(box.left(), top, box.right() + 1, bottom, Corridor);
-            rightAligned(s, box.left() - fh / 3, L.yRatio(k, n.high), fmt("%4.2f", n.high), Navy);
-            rightAligned(s, box.left() - fh / 3, L.yRatio(k, n.low), fmt("%4.2f", n.low), Navy);
+            // The two limits' values, moved apart when the band is narrower than a line.
+            const int yHigh = L.yRatio(k, n.high), yLow = L.yRatio(k, n.low);
+            const int spread = std::max(0, fh - (yLow - yHigh)) / 2;
+            rightAligned(s, box.left() - fh / 3, yHigh - spread, fmt("%4.2f", n.high), Navy);
+            rightAligned(s, box.left() - fh / 3, yLow + spread, fmt("%4.2f", n.low), Navy);
         }
-        s.text(box.left() + fh / 3, box.top() + unit, trendRatioLabel(k), Black);
+        s.text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
         QVector<QPoint> line;
         for (int i : shown)
             line << QPoint(L.xOf(rows[i].takenAt), L.yRatio(k, trendRatio(rows[i], k)));

@@ -83,7 +83,7 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
         [this](ChartSurface& s, QSize size) { paintTrendChart(s, m_rows, m_subject.SEX, size, m_selected); },
         this);
     m_chart->setObjectName(QStringLiteral("TrendChart"));
-    m_chart->setMinimumSize(900, 360);
+    m_chart->setMinimumSize(900, 400);
     m_chart->clicked = [this](QPoint p) { clickChart(p); };
     m_table = new QTableWidget(0, 10, this);
     m_table->setObjectName(QStringLiteral("TrendTable"));
@@ -103,7 +103,7 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addWidget(heading);
-    layout->addWidget(m_chart, 3);
+    layout->addWidget(m_chart, 4);
     layout->addWidget(m_table, 2);
     layout->addWidget(m_status);
     fillTable();
