@@ -150,8 +150,9 @@ int main(int argc, char** argv)
     line("multi-record comparison page as PDF", multiPdf, 1000);
     const TrendPage trendPage{&state.config, subject, buildTrend(rows, state.compensation, subject.SEX)};
     const double trendPdf = timeMs([&] {
-        st = printToPdfFile(dir.filePath(QStringLiteral("trend.pdf")), trendJobTitle(),
-                            [&](ReportPage& p) { return printTrendPage(p, trendPage); });
+        st = printToPdfFile(
+            dir.filePath(QStringLiteral("trend.pdf")), trendJobTitle(),
+            [&](ReportPage& p) { return printTrendPage(p, trendPage); }, nullptr, TrendReportSize);
     });
     line("trend pages of 500 measurements as PDF", trendPdf, 2000);
     return st.ok ? 0 : 2;

@@ -261,9 +261,11 @@ int cmdTrend(CliContext& c)
     if (output == Output::Png)
         return finish(c, writeImage(renderTrendChart(rows, subject->SEX, QSize(1000, 600)), a.out), a.out);
     TrendPage page{&state.config, *subject, rows};
-    return finish(
-        c, printToPdfFile(a.out, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); }),
-        a.out);
+    return finish(c,
+                  printToPdfFile(
+                      a.out, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); }, nullptr,
+                      TrendReportSize),
+                  a.out);
 }
 
 } // namespace lumo

@@ -114,10 +114,10 @@ bool printMultiRecordPage(ReportPage& p, const MultiRecordPage& in)
 }
 
 bool printOnDevice(QPagedPaintDevice& device, const std::function<bool(ReportPage&)>& draw,
-                   const std::function<void()>& discard)
+                   const std::function<void()>& discard, int reportSize)
 {
     QPainter painter(&device);
-    ReportPage page(painter, device, true, 10);
+    ReportPage page(painter, device, true, reportSize);
     const bool finished = draw(page);
     if (!finished && discard) discard();
     painter.end();
@@ -125,7 +125,7 @@ bool printOnDevice(QPagedPaintDevice& device, const std::function<bool(ReportPag
 }
 
 Status printToPdfFile(const QString& path, const QString& title, const std::function<bool(ReportPage&)>& draw,
-                      bool* abandoned)
+                      bool* abandoned, int reportSize)
 {
     if (abandoned) *abandoned = false;
     // Drawn in memory first: the file on disk is replaced only by a whole document.
@@ -138,7 +138,7 @@ Status printToPdfFile(const QString& path, const QString& title, const std::func
         writer.setResolution(300);
         writer.setTitle(title);
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        finished = printOnDevice(writer, draw);
+        finished = printOnDevice(writer, draw, {}, reportSize);
     }
     if (!finished) {
         if (abandoned) *abandoned = true;

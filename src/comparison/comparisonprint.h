@@ -59,12 +59,13 @@ bool printMultiRecordPage(ReportPage& page, const MultiRecordPage& in);
 // A report as a PDF file (A4, 300 dots per inch): `draw` prints onto the page
 // and returns false when the job was abandoned. The file is replaced whole or
 // not at all; an abandoned job writes nothing and is no failure (`abandoned` set).
+// `reportSize` sets the line height: 10 points, or 8 for the dense trend table.
 Status printToPdfFile(const QString& path, const QString& title, const std::function<bool(ReportPage&)>& draw,
-                      bool* abandoned = nullptr);
+                      bool* abandoned = nullptr, int reportSize = 10);
 
 // The same job onto a printer or any paged device already set up. An
 // abandoned job calls `discard` while it is still open (a printer aborts it there).
 bool printOnDevice(QPagedPaintDevice& device, const std::function<bool(ReportPage&)>& draw,
-                   const std::function<void()>& discard = {});
+                   const std::function<void()>& discard = {}, int reportSize = 10);
 
 } // namespace lumo

@@ -12,7 +12,7 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 const QColor Blue(0, 0, 255), Red(255, 0, 0), Green(0, 128, 0), Olive(128, 128, 0);
-constexpr int TableSize = 8; // points: the table is denser than the text of the page
+constexpr int TableSize = TrendReportSize;
 
 // Column starts in millimetres: date, time, potential, body energy, the four
 // ratios, meridians high, meridians low.
@@ -41,14 +41,16 @@ void nextTableLine(ReportPage& p)
     if (p.pageNumber() != page && !p.isAbandoned()) tableHeading(p);
 }
 
-// The verdicts printed under a row's figures, wrapped to the table's width.
+// The verdicts printed under a row's figures, from a little right of the date
+// to the page's right margin.
+constexpr double VerdictMm = 12;
 QStringList verdictLines(const ReportPage& p, const TrendRow& r)
 {
     if (!r.analysed) return {};
     QStringList verdicts;
     for (int k = 0; k < TrendRatioCount; ++k)
         verdicts << trendGradeText(r, k, TextStyle::Print);
-    const double widthMm = p.PrintWidth() * 25.4 / p.dpi() - Columns[2] - 10;
+    const double widthMm = p.PrintWidth() * 25.4 / p.dpi() - VerdictMm - 5;
     return wrapText(verdicts.join(u("；")), p.font(TableSize), int(widthMm / 25.4 * 96));
 }
 
@@ -80,7 +82,7 @@ void tableRow(ReportPage& p, const TrendRow& r)
     nextTableLine(p);
     for (const QString& line : verdicts) {
         if (p.isAbandoned()) return;
-        p.text(p.MmInDots(Columns[2]), p.LineCursor, line, Qt::black, TableSize);
+        p.text(p.MmInDots(VerdictMm), p.LineCursor, line, Qt::black, TableSize);
         nextTableLine(p);
     }
 }
@@ -101,12 +103,13 @@ bool printTrendPage(ReportPage& p, const TrendPage& in)
     if (p.isAbandoned()) return false;
     p.PageNumberText(); // the table can run over several pages
     comparisonPageHeader(p, trendPageTitle(), *in.config, in.printedAt);
+    p.LineCursor += p.LineHeight();
     p.text(p.MmInDots(10), p.LineCursor, u("編號:  ") + in.subject.CUSTNO, Qt::black, 10);
     p.text(p.MmInDots(60), p.LineCursor, u("姓名:  ") + in.subject.NAME, Qt::black, 10);
     p.text(p.MmInDots(115), p.LineCursor, u("測量筆數:  ") + QString::number(in.rows.size()), Qt::black, 10);
     p.LineCursor += 2 * p.LineHeight();
 
-    const QSize box(p.PrintWidth() - p.MmInDots(20), p.MmInDots(105));
+    const QSize box(p.PrintWidth() - p.MmInDots(20), p.MmInDots(95));
     QPainter& g = p.painter();
     g.save();
     g.setFont(p.font(TableSize));

@@ -22,6 +22,8 @@ struct TrendPage
 
 QString trendJobTitle();  // "L.U.M.O 歷次能量趨勢資料."
 QString trendPageTitle(); // "L.U.M.O. 歷次能量趨勢報表"
+// The page's report size: its lines are those of the 8-point table.
+constexpr int TrendReportSize = 8;
 
 // False when the job was abandoned on the way.
 bool printTrendPage(ReportPage& page, const TrendPage& in);

@@ -63,11 +63,11 @@ ComparisonRecord storedForty()
     return comparisonRecordOf(subject(QStringLiteral("C9"), u("李四")), m, defaultCompensationTable());
 }
 
-template <typename Draw> void record(RecordingDevice& device, Draw draw)
+template <typename Draw> void record(RecordingDevice& device, Draw draw, int reportSize = 10)
 {
     QPainter painter(&device);
     ReportPage page(
-        painter, device, [&device] { device.turnPage(); }, true, 10);
+        painter, device, [&device] { device.turnPage(); }, true, reportSize);
     QVERIFY(draw(page));
 }
 
@@ -221,7 +221,8 @@ private slots:
         TrendPage page{&config, subject(QStringLiteral("T1"), u("張三")),
                        buildTrend(ms, defaultCompensationTable(), true), PrintedAt};
         RecordingDevice d;
-        record(d, [&](ReportPage& p) { return printTrendPage(p, page); });
+        record(
+            d, [&](ReportPage& p) { return printTrendPage(p, page); }, TrendReportSize);
         QVERIFY(at(d, u("L.U.M.O. 歷次能量趨勢報表")));
         QVERIFY(at(d, u("編號:  T1")));
         QVERIFY(at(d, u("姓名:  張三")));

@@ -9,7 +9,7 @@
 namespace lumo {
 
 void printComparisonJob(QWidget* parent, SharedState& state, const QString& title,
-                        const std::function<bool(ReportPage&)>& draw)
+                        const std::function<bool(ReportPage&)>& draw, int reportSize)
 {
     const PrintTarget target = choosePrintTarget(parent, state.printer);
     if (target.cancelled) return;
@@ -19,7 +19,7 @@ void printComparisonJob(QWidget* parent, SharedState& state, const QString& titl
             return draw(page);
         };
         if (!target.pdfFile.isEmpty()) {
-            const Status st = printToPdfFile(target.pdfFile, title, job);
+            const Status st = printToPdfFile(target.pdfFile, title, job, nullptr, reportSize);
             if (!st) state.reportError(st.error);
             return;
         }
@@ -27,7 +27,8 @@ void printComparisonJob(QWidget* parent, SharedState& state, const QString& titl
         applyPrinterChoice(state.printer, printer);
         printer.setDocName(title);
         // An abandoned job is discarded, not ended.
-        printOnDevice(printer, job, [&printer] { printer.abort(); });
+        printOnDevice(
+            printer, job, [&printer] { printer.abort(); }, reportSize);
     });
 }
 

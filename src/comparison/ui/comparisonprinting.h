@@ -14,6 +14,6 @@ struct SharedState;
 // `draw` prints the page and returns false once the job was abandoned; the
 // page's abandonment question is the abort box's.
 void printComparisonJob(QWidget* parent, SharedState& state, const QString& title,
-                        const std::function<bool(ReportPage&)>& draw);
+                        const std::function<bool(ReportPage&)>& draw, int reportSize = 10);
 
 } // namespace lumo

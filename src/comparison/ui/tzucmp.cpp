@@ -65,6 +65,7 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
         },
         this);
     m_chart->setObjectName(QStringLiteral("ChartBox"));
+    m_chart->setAccessibleName(u("經絡能量比對圖"));
     m_chart->setFixedSize(TwoRecordBox);
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);

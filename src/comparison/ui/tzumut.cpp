@@ -50,6 +50,7 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
         },
         this);
     m_chart->setObjectName(QStringLiteral("ChartBox"));
+    m_chart->setAccessibleName(u("多重能量比對圖"));
     m_chart->setFixedSize(MultiBox);
     auto* listGroup = new QGroupBox(u("受測者資料"), this);
     m_list = new QListWidget(listGroup);

@@ -83,6 +83,7 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
         [this](ChartSurface& s, QSize size) { paintTrendChart(s, m_rows, m_subject.SEX, size, m_selected); },
         this);
     m_chart->setObjectName(QStringLiteral("TrendChart"));
+    m_chart->setAccessibleName(u("歷次能量趨勢圖"));
     m_chart->setMinimumSize(900, 400);
     m_chart->clicked = [this](QPoint p) { clickChart(p); };
     m_table = new QTableWidget(0, 10, this);
@@ -188,8 +189,9 @@ void TZuTrend::ToolButtonPickClick()
 void TZuTrend::ToolButtonPrintClick()
 {
     const TrendPage page{&m_state.config, m_subject, m_rows};
-    printComparisonJob(this, m_state, trendJobTitle(),
-                       [&](ReportPage& p) { return printTrendPage(p, page); });
+    printComparisonJob(
+        this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
+        TrendReportSize);
 }
 
 } // namespace lumo
