@@ -148,29 +148,59 @@ QVector<double> TrendLayout::dateTicks(int labelWidth) const
     return ticks;
 }
 
-void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, QSize size, int selected,
-                     int unit)
-{
-    const TrendLayout L(rows, male, size, s.painter().fontMetrics(), unit);
-    const int fh = s.textHeight();
-    s.fillRect(L.body.left(), L.body.top(), L.body.right() + 1, L.body.bottom() + 1, Panel);
-    for (const QRect& r : L.ratios)
-        s.fillRect(r.left(), r.top(), r.right() + 1, r.bottom() + 1, Panel);
-    s.text(L.body.left(), fh / 4, u("身體能量 (uA)"), Black);
-    const int key = L.body.left() + s.textWidth(u("身體能量 (uA)")) + fh;
-    s.fillRect(key, fh / 4 + fh / 4, key + fh, fh / 4 + fh * 3 / 4, Corridor);
-    s.text(key + fh + fh / 3, fh / 4, u("生理界線"), Black);
+namespace {
 
-    // Time grid and date labels.
-    const int labelWidth = s.textWidth(shortDate(QDate(2000, 12, 31)));
-    for (double d : L.dateTicks(labelWidth)) {
-        const int x = L.xOf(d);
-        s.line(x, L.body.top(), x, L.ratios.back().bottom(), GridGrey, unit, Qt::DotLine);
-        const QString t = shortDate(dateFromDayNumber(d));
-        const int w = s.textWidth(t);
-        s.text(std::clamp(x - w / 2, 0, size.width() - w), L.dateLabelY, t, Black);
+// One painting of the chart: the layout, the rows shown and the marker size.
+struct TrendPainter
+{
+    ChartSurface& s;
+    const QVector<TrendRow>& rows;
+    bool male;
+    QSize size;
+    int unit;
+    TrendLayout L;
+    int fh;
+    QVector<int> shown; // the analysed rows
+    int half = 3;       // of a marker
+
+    TrendPainter(ChartSurface& surface, const QVector<TrendRow>& r, bool isMale, QSize sz, int u)
+        : s(surface), rows(r), male(isMale), size(sz), unit(u),
+          L(r, isMale, sz, surface.painter().fontMetrics(), u), fh(surface.textHeight())
+    {
+        for (int i = 0; i < rows.size(); ++i)
+            if (rows[i].analysed) shown << i;
+        // Markers shrink where the points crowd (hundreds of measurements over a few years).
+        const int room = L.body.width() / std::max<int>(1, int(shown.size()));
+        half = std::clamp(room / 3, 1, 3) * unit;
     }
-    if (L.hasPoints()) {
+
+    void marker(QPoint p, const QColor& c)
+    {
+        s.fillRect(p.x() - half, p.y() - half, p.x() + half + 1, p.y() + half + 1, c);
+    }
+
+    void panels()
+    {
+        s.fillRect(L.body.left(), L.body.top(), L.body.right() + 1, L.body.bottom() + 1, Panel);
+        for (const QRect& r : L.ratios)
+            s.fillRect(r.left(), r.top(), r.right() + 1, r.bottom() + 1, Panel);
+        s.text(L.body.left(), fh / 4, u("身體能量 (uA)"), Black);
+        const int key = L.body.left() + s.textWidth(u("身體能量 (uA)")) + fh;
+        s.fillRect(key, fh / 4 + fh / 4, key + fh, fh / 4 + fh * 3 / 4, Corridor);
+        s.text(key + fh + fh / 3, fh / 4, u("生理界線"), Black);
+    }
+
+    void timeGrid()
+    {
+        const int labelWidth = s.textWidth(shortDate(QDate(2000, 12, 31)));
+        for (double d : L.dateTicks(labelWidth)) {
+            const int x = L.xOf(d);
+            s.line(x, L.body.top(), x, L.ratios.back().bottom(), GridGrey, unit, Qt::DotLine);
+            const QString t = shortDate(dateFromDayNumber(d));
+            const int w = s.textWidth(t);
+            s.text(std::clamp(x - w / 2, 0, size.width() - w), L.dateLabelY, t, Black);
+        }
+        if (!L.hasPoints()) return;
         for (double v = L.bodyLow(); v <= L.bodyHigh() + 1e-9; v += L.bodyStep()) {
             const int y = L.yBody(v);
             s.line(L.body.left(), y, L.body.right(), y, GridGrey, unit, Qt::DotLine);
@@ -178,44 +208,44 @@ void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, 
         }
     }
 
-    QVector<int> shown;
-    for (int i = 0; i < rows.size(); ++i)
-        if (rows[i].analysed) shown << i;
     // The band as a corridor: its upper limits forward, its lower limits back.
-    if (shown.size() == 1) {
-        const TrendRow& r = rows[shown[0]];
-        const int x = L.xOf(r.takenAt);
-        s.fillRect(x - fh / 2, L.yBody(r.bandTop), x + fh / 2, L.yBody(r.bandBottom), Corridor);
-    } else if (shown.size() > 1) {
-        QVector<QPoint> corridor;
+    void bodyEnergy()
+    {
+        if (shown.size() == 1) {
+            const TrendRow& r = rows[shown[0]];
+            const int x = L.xOf(r.takenAt);
+            s.fillRect(x - fh / 2, L.yBody(r.bandTop), x + fh / 2, L.yBody(r.bandBottom), Corridor);
+        } else if (shown.size() > 1) {
+            QVector<QPoint> upper, lower;
+            for (int i : shown) {
+                upper << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].bandTop));
+                lower << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].bandBottom));
+            }
+            QVector<QPoint> corridor = upper;
+            for (auto it = lower.crbegin(); it != lower.crend(); ++it)
+                corridor << *it;
+            s.polygon(corridor, Corridor);
+            s.polyline(upper, Green, unit);
+            s.polyline(lower, Green, unit);
+        }
+        QVector<QPoint> energy;
         for (int i : shown)
-            corridor << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].bandTop));
-        for (auto it = shown.crbegin(); it != shown.crend(); ++it)
-            corridor << QPoint(L.xOf(rows[*it].takenAt), L.yBody(rows[*it].bandBottom));
-        s.polygon(corridor, Corridor);
-        QVector<QPoint> upper = corridor.mid(0, shown.size()), lower = corridor.mid(shown.size());
-        s.polyline(upper, Green, unit);
-        s.polyline(lower, Green, unit);
+            energy << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].BodyEnergy));
+        if (energy.size() > 1) s.polyline(energy, Blue, 2 * unit);
+        for (const QPoint& p : energy)
+            marker(p, Blue);
+        outline(s, L.body, Grey, unit);
     }
-    QVector<QPoint> energy;
-    for (int i : shown)
-        energy << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].BodyEnergy));
-    if (energy.size() > 1) s.polyline(energy, Blue, 2 * unit);
-    // Markers shrink where the points crowd (hundreds of measurements over a few years).
-    const int room = L.body.width() / std::max<int>(1, int(energy.size()));
-    const int half = std::clamp(room / 3, 1, 3) * unit;
-    for (const QPoint& p : energy)
-        s.fillRect(p.x() - half, p.y() - half, p.x() + half + 1, p.y() + half + 1, Blue);
 
-    for (int k = 0; k < TrendRatioCount; ++k) {
+    void ratio(int k)
+    {
         const QRect& box = L.ratios[size_t(k)];
         const NormalRange n = trendNormalRange(k, male);
         if (L.hasPoints()) {
-            const int top = std::max(box.top(), L.yRatio(k, n.high)),
-                      bottom = std::min(box.bottom(), L.yRatio(k, n.low));
+            const int yHigh = L.yRatio(k, n.high), yLow = L.yRatio(k, n.low);
+            const int top = std::max(box.top(), yHigh), bottom = std::min(box.bottom(), yLow);
             if (bottom > top) s.fillRect(box.left(), top, box.right() + 1, bottom, Corridor);
             // The two limits' values, moved apart when the band is narrower than a line.
-            const int yHigh = L.yRatio(k, n.high), yLow = L.yRatio(k, n.low);
             const int spread = std::max(0, fh - (yLow - yHigh)) / 2;
             rightAligned(s, box.left() - fh / 3, yHigh - spread, fmt("%4.2f", n.high), Navy);
             rightAligned(s, box.left() - fh / 3, yLow + spread, fmt("%4.2f", n.low), Navy);
@@ -225,22 +255,34 @@ void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, 
         for (int i : shown)
             line << QPoint(L.xOf(rows[i].takenAt), L.yRatio(k, trendRatio(rows[i], k)));
         if (line.size() > 1) s.polyline(line, Navy, unit);
-        for (int j = 0; j < line.size(); ++j) {
-            const QPoint p = line[j];
-            s.fillRect(p.x() - half, p.y() - half, p.x() + half + 1, p.y() + half + 1,
-                       gradeColour(trendGrade(rows[shown[j]], k)));
-        }
+        for (int j = 0; j < line.size(); ++j)
+            marker(line[j], gradeColour(trendGrade(rows[shown[j]], k)));
         outline(s, box, Grey, unit);
     }
-    outline(s, L.body, Grey, unit);
 
-    if (selected >= 0 && selected < rows.size() && rows[selected].analysed) {
+    void selection(int selected)
+    {
+        if (selected < 0 || selected >= rows.size() || !rows[selected].analysed) return;
         const TrendRow& r = rows[selected];
         const int x = L.xOf(r.takenAt);
         s.line(x, L.body.top(), x, L.ratios.back().bottom(), Red, unit, Qt::DashLine);
         const int y = L.yBody(r.BodyEnergy), h = 2 * half;
         outline(s, QRect(QPoint(x - h, y - h), QPoint(x + h, y + h)), Red, 2 * unit);
     }
+};
+
+} // namespace
+
+void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, QSize size, int selected,
+                     int unit)
+{
+    TrendPainter p(s, rows, male, size, unit);
+    p.panels();
+    p.timeGrid();
+    p.bodyEnergy();
+    for (int k = 0; k < TrendRatioCount; ++k)
+        p.ratio(k);
+    p.selection(selected);
 }
 
 int trendRowAt(const TrendLayout& L, const QVector<TrendRow>& rows, QPoint p, int tolerance)
