@@ -249,10 +249,18 @@ private slots:
             first.ListBox1Click(0);
         }
         TZumut again(f.state);
+        QVERIFY(showActive(again));
+        again.subjectList()
+            ->setFocus(); // a list given the focus makes an item current, which chooses nothing
         QCOMPARE(again.subjectList()->count(), 3);
-        QCOMPARE(again.subjectList()->currentRow(), -1);
+        QVERIFY(again.subjectList()->selectedItems().isEmpty());
         QCOMPARE(again.comparison().selectedEntry(), -1);
         QCOMPARE(again.header()->texts(), QStringList(6, QString()));
+        QCOMPARE(again.comparison().chart().bandSeries, 0);
+        // Keys choose as clicks do.
+        QTest::keyClick(again.subjectList(), Qt::Key_Down);
+        QCOMPARE(again.comparison().selectedEntry(), again.subjectList()->currentRow());
+        QVERIFY(again.comparison().selectedEntry() >= 0);
         TZuMuti1 picker(f.state);
         QCOMPARE(cellText(picker.picked(), 1, 1), QStringLiteral("P2"));
     }

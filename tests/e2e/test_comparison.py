@@ -10,10 +10,9 @@ the program starts, as a practice that has been working for a while has them."""
 import sqlite3
 import subprocess
 import unittest
-from pathlib import Path
 
-from lumodriver import binary, extents, is_checked, is_enabled, is_focused, name, role, text_of
-from session import BROWSER, MEASURING, Session
+from lumodriver import binary, is_checked, is_enabled, is_focused, name
+from session import BROWSER, Session
 
 COMPARE = "能量比對"
 MULTI = "多重能量比對"
@@ -269,6 +268,7 @@ class Comparison(Session):
         items = lumo.wait_until(lambda: [name(i) for i in lumo.find_all("list item", within=w)] or None, 10,
                                 "the subject list to show the picked measurement")
         self.assertEqual(items, ["1.  王趨勢", "[隱藏生理界線]"])
+        self.assertNotIn("E2E3003", lumo.texts(w), "the header is empty until an entry is chosen")
         lumo.screenshot("multi-after-trend")
         lumo.press("離  開", w)
         lumo.window_gone(MULTI, what="the multi-record comparison to close")

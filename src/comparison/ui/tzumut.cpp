@@ -58,8 +58,11 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
     (new QVBoxLayout(listGroup))->addWidget(m_list);
     connect(m_list, &QListWidget::itemClicked, this,
             [this](QListWidgetItem* item) { ListBox1Click(m_list->row(item)); });
-    connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row != m_cmp.selectedEntry()) ListBox1Click(row);
+    // The selection, not the current row: a list given the focus makes its
+    // first item current without anyone choosing it.
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> chosen = m_list->selectedItems();
+        if (!chosen.isEmpty()) ListBox1Click(m_list->row(chosen.first()));
     });
     m_header = new RecordBlockView(QString(), "%7.1f", u("標準"), QStringLiteral("Entry"), this);
     m_status = new QStatusBar(this);
@@ -97,7 +100,7 @@ void TZumut::refreshFromState()
         QSignalBlocker block(m_list);
         m_list->clear();
         m_list->addItems(m_cmp.subjectListItems());
-        m_list->setCurrentRow(-1);
+        m_list->clearSelection();
     }
     m_header->showRecord(std::nullopt);
     m_status->showMessage(m_cmp.statusText());
