@@ -54,17 +54,53 @@ int bodyGrade(double x, bool male)
     return male ? sevenStep(x, {19, 26, 28, 60, 62, 68}) : sevenStep(x, {18, 24, 26, 59, 61, 67});
 }
 
+// The ratio tables, named once: the grades and the normal ranges read the same bounds.
+namespace {
+const std::array<double, 6> UpperLowerMale{0.63, 0.83, 0.88, 1.16, 1.31, 1.41};
+const std::array<double, 6> UpperLowerFemale{0.53, 0.73, 0.78, 1.06, 1.2, 1.29};
+const std::array<double, 6> LeftRightYinYang{0.4, 0.7, 0.8, 1.2, 1.3, 1.6};
+constexpr double AutonomicNormal = 1.5;
+NormalRange gradeZero(const std::array<double, 6>& bounds)
+{
+    return {bounds[2], bounds[3]};
+}
+} // namespace
+
 int upperLowerGrade(double r, bool male)
 {
-    return male ? sevenStep(r, {0.63, 0.83, 0.88, 1.16, 1.31, 1.41}) : sevenStep(r, {0.53, 0.73, 0.78, 1.06, 1.2, 1.29});
+    return sevenStep(r, male ? UpperLowerMale : UpperLowerFemale);
 }
 
-int leftRightGrade(double r) { return sevenStep(r, {0.4, 0.7, 0.8, 1.2, 1.3, 1.6}); }
-int yinYangGrade(double r) { return sevenStep(r, {0.4, 0.7, 0.8, 1.2, 1.3, 1.6}); }
+int leftRightGrade(double r)
+{
+    return sevenStep(r, LeftRightYinYang);
+}
+int yinYangGrade(double r)
+{
+    return sevenStep(r, LeftRightYinYang);
+}
+
+NormalRange upperLowerNormalRange(bool male)
+{
+    return gradeZero(male ? UpperLowerMale : UpperLowerFemale);
+}
+NormalRange leftRightNormalRange()
+{
+    return gradeZero(LeftRightYinYang);
+}
+NormalRange yinYangNormalRange()
+{
+    return gradeZero(LeftRightYinYang);
+}
+// The largest group over the smallest is never below 1.
+NormalRange autonomicNormalRange()
+{
+    return {1.0, AutonomicNormal};
+}
 
 int autonomicGrade(double r)
 {
-    if (r <= 1.5) return 0;
+    if (r <= AutonomicNormal) return 0;
     if (r <= 1.8) return 1;
     return r <= 2.1 ? 2 : 3;
 }

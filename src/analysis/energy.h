@@ -80,6 +80,18 @@ int yinYangGrade(double ratio);
 int autonomicGrade(double ratio);
 int pairStatus(double difference, const PhysiologicalBand& band);
 
+// The span of grade 0 of a ratio: low <= r < high for the seven-step tables,
+// low <= r <= high for the autonomic balance.
+struct NormalRange
+{
+    double low;
+    double high;
+};
+NormalRange upperLowerNormalRange(bool male);
+NormalRange leftRightNormalRange();
+NormalRange yinYangNormalRange();
+NormalRange autonomicNormalRange();
+
 enum class TextStyle { Screen, Print };
 QString bodyText(int grade, TextStyle style = TextStyle::Screen);
 QString upperLowerText(int grade, TextStyle style = TextStyle::Screen);

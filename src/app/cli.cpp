@@ -29,7 +29,9 @@ const char* kUsage =
     "  encipher [--first HH] TEXT\n"
     "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
     "  demo --out DIR   measure a demonstration subject and print its report\n"
-    "  calibrate      calibrate the probe (--simulate [--short-counts N[,M]]: the simulated one)\n";
+    "  calibrate      calibrate the probe (--simulate [--short-counts N[,M]]: the simulated one)\n"
+    "  compare [--multi] --mkey K1 [--mkey K2 ...] [--band B | --select N] --out FILE.png|.pdf\n"
+    "  trend --custno NUMBER --out FILE.csv|.png|.pdf\n";
 
 } // namespace
 
@@ -190,6 +192,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("report")) return cmdReport(c);
     if (command == QLatin1String("demo")) return cmdDemo(c);
     if (command == QLatin1String("calibrate")) return cmdCalibrate(c);
+    if (command == QLatin1String("compare")) return cmdCompare(c);
+    if (command == QLatin1String("trend")) return cmdTrend(c);
     err << kUsage;
     return 2;
 }

@@ -31,6 +31,8 @@ int cmdEncipher(CliContext& c);
 int cmdReport(CliContext& c);
 int cmdDemo(CliContext& c);
 int cmdCalibrate(CliContext& c);
+int cmdCompare(CliContext& c); // cli_compare.cpp
+int cmdTrend(CliContext& c);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

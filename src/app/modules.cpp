@@ -1,6 +1,8 @@
 #include "app/modules.h"
 
 #include "analysis/ui/tzuany.h"
+#include "comparison/ui/tzucmp.h"
+#include "comparison/ui/tzumut.h"
 #include "knowledge/ui/tzuadv.h"
 #include "measurement/ui/tsyspt.h"
 #include "measurement/ui/tzudec.h"
@@ -37,6 +39,10 @@ MeasurementLinks measurementLinks(SharedState& s)
         TZumnu screen(TZumnu::Mode::Add, s, nullptr, parent);
         execModal(screen);
     };
+    links.compare = [&s](QWidget* parent) {
+        TZuCmp screen(s, parent);
+        execModal(screen);
+    };
     return links;
 }
 
@@ -47,6 +53,7 @@ ModuleTable standardModules()
         if (!s.instrument) return nullptr;
         return new TZudec(s, *s.instrument, measurementLinks(s), parent);
     };
+    t[Module::MultiComparison] = [](SharedState& s, QWidget* parent) { return new TZumut(s, parent); };
     t[Module::Explanation] = [](SharedState& s, QWidget* parent) { return new TZuadv(s, parent); };
     t[Module::Locating] = [](SharedState& s, QWidget* p) -> QDialog* {
         return s.instrument ? new TZuLoc(s, *s.instrument, p) : nullptr;

@@ -5,6 +5,7 @@
 #include "shell/configuration.h"
 #include "base/messages.h"
 #include "base/printerchoice.h"
+#include "comparison/comparisonrecords.h"
 #include "measurement/catalogue.h"
 #include "records/database.h"
 #include "records/rows.h"
@@ -27,7 +28,8 @@ struct SharedState
     int SubjectSortField = 1;
     int AnalysisPage = 0;
     int AnalysisChart = 1;
-    QVector<qint64> PickedRecords;
+    lumo::ComparisonRecord ComparisonRecord;
+    QVector<PickedRecord> PickedRecords;
     bool InstrumentReady = false;
     QString SerialText;
     int PointsSinceAnalysis = 0;

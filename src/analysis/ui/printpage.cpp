@@ -2,19 +2,15 @@
 
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
+#include "analysis/ui/abortbox.h"
 #include "analysis/ui/printsetup.h"
 #include "shell/sharedstate.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QDialog>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -44,31 +40,6 @@ QGroupBox* twoChoices(const char* title, const char* firstText, const char* seco
 bool isChartOption(int pos)
 {
     return pos == 3 || pos == 8 || pos == 9 || pos == 10 || pos == 12 || pos == 13 || pos == 19 || pos == 20;
-}
-
-// Runs a print job behind the small abort box; the job asks the returned
-// question before each section, entry and line, which also lets the box's
-// button be clicked.
-void runWithAbortBox(QWidget* parent, const std::function<void(const std::function<bool()>&)>& job)
-{
-    QDialog box(parent);
-    box.setWindowTitle(u("列印"));
-    auto* layout = new QVBoxLayout(&box);
-    layout->addWidget(new QLabel(u("分析資料列印中...."), &box));
-    auto* stop = new QPushButton(u("中斷列印"), &box);
-    layout->addWidget(stop);
-    bool abandon = false;
-    QObject::connect(stop, &QPushButton::clicked, &box, [&] {
-        abandon = true;
-        box.hide();
-    });
-    box.show();
-    QCoreApplication::processEvents();
-    job([&] {
-        QCoreApplication::processEvents();
-        return abandon;
-    });
-    box.hide();
 }
 
 } // namespace
@@ -205,13 +176,10 @@ void PrintPage::printToPdf(const QString& path)
 void PrintPage::print()
 {
     const PrinterChoice& choice = m_state.printer;
-    QString file = choice.outputFile;
-    if (file.isEmpty() && choice.printerName.isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
-        file = QFileDialog::getSaveFileName(window(), u("列印"), QString(), QStringLiteral("PDF (*.pdf)"));
-        if (file.isEmpty()) return;
-    }
-    if (!file.isEmpty()) {
-        printToPdf(file);
+    const PrintTarget target = choosePrintTarget(window(), choice);
+    if (target.cancelled) return;
+    if (!target.pdfFile.isEmpty()) {
+        printToPdf(target.pdfFile);
         return;
     }
     QString error;

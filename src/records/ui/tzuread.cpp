@@ -1,6 +1,7 @@
 #include "records/ui/tzuread.h"
 
 #include "base/formats.h"
+#include "comparison/ui/tzutrend.h"
 #include "records/measurements.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuredit.h"
@@ -49,7 +50,9 @@ SubjectField browserSearchField(int sortField)
     }
 }
 
-QStringList measurementHeaders()
+} // namespace
+
+QStringList measurementGridHeaders()
 {
     QStringList h = {QStringLiteral("Index"), u("測量日期"), u("測量時間"), u("測量方式")};
     const QStringList names = {u("肺經"), u("心包經"), u("心  經"), u("小腸經"), u("三焦經"), u("大腸經")};
@@ -66,8 +69,6 @@ QStringList measurementHeaders()
     }
     return h;
 }
-
-} // namespace
 
 TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
     : QDialog(parent), m_state(state), m_mode(mode)
@@ -137,6 +138,13 @@ QToolBar* TZuread::buildToolbar()
     connect(m_actions[3], &QAction::triggered, this, &TZuread::changeMeasurement);
     connect(m_actions[4], &QAction::triggered, this, &TZuread::deleteMeasurement);
     connect(m_actions[5], &QAction::triggered, this, &QDialog::reject);
+    // A subject's trend needs two measurements; it stands before 離  開.
+    m_trend = new QAction(u("歷次趨勢"), toolbar);
+    m_trend->setToolTip(u("受測者的歷次能量趨勢"));
+    m_trend->setEnabled(false);
+    toolbar->insertAction(m_actions[5], m_trend);
+    m_actions << m_trend;
+    connect(m_trend, &QAction::triggered, this, &TZuread::showTrend);
     return toolbar;
 }
 
@@ -144,7 +152,7 @@ void TZuread::buildMeasurementList()
 {
     m_measurements = new QTableWidget(0, 28, this);
     m_measurements->setObjectName(QStringLiteral("MeasurementGrid"));
-    m_measurements->setHorizontalHeaderLabels(measurementHeaders());
+    m_measurements->setHorizontalHeaderLabels(measurementGridHeaders());
     for (int c = 4; c < 28; ++c) {
         const int point = c - 3;
         if (point <= 6 || (point >= 13 && point <= 18))
@@ -247,6 +255,16 @@ void TZuread::fillMeasurements()
             m_measurements->setItem(r, c, new QTableWidgetItem(cells[c]));
     }
     m_measurementMemo->clear();
+    m_trend->setEnabled(m_rows.size() >= 2);
+}
+
+void TZuread::showTrend()
+{
+    if (!m_picker->hasCurrentRow() || m_rows.size() < 2) return;
+    const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
+    TZuTrend screen(m_state, m_picker->currentRow(), this);
+    execModal(screen);
+    m_picker->selectKey(key);
 }
 
 void TZuread::refreshCount()
@@ -354,6 +372,8 @@ void TZuread::load()
             m_state.AnalysisChart = 1;
             m_state.AnalysisPage = 0;
             m_state.PointsSinceAnalysis = 0;
+        } else {
+            m_state.ComparisonRecord = comparisonRecordOf(s, m, m_state.compensation);
         }
     }
     accept();

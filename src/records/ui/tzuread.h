@@ -44,6 +44,7 @@ public:
     void changeSubject();     // 客戶修改
     void changeMeasurement(); // 修改資料
     void load();              // 載入資料
+    void showTrend();         // 歷次趨勢
 
     // Screens opened from here; tests replace them.
     std::function<void(SubjectRow&)> subjectEditor;
@@ -71,10 +72,14 @@ private:
     QPlainTextEdit* m_subjectMemo;
     QPlainTextEdit* m_measurementMemo;
     QList<QAction*> m_actions;
+    QAction* m_trend = nullptr;
     bool m_measurementListActive = false;
     bool m_loaded = false;
     MeasurementRow m_loadedRow;
     SubjectRow m_loadedSubject;
 };
+
+// The measurement grid's headings: Index, date, time, mode and the 24 points.
+QStringList measurementGridHeaders();
 
 } // namespace lumo

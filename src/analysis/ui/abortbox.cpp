@@ -1,0 +1,48 @@
+#include "analysis/ui/abortbox.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace lumo {
+
+void runWithAbortBox(QWidget* parent, const std::function<void(const std::function<bool()>&)>& job)
+{
+    QDialog box(parent);
+    box.setObjectName(QStringLiteral("TAbortBox"));
+    box.setWindowTitle(QString::fromUtf8("列印"));
+    auto* layout = new QVBoxLayout(&box);
+    layout->addWidget(new QLabel(QString::fromUtf8("分析資料列印中...."), &box));
+    auto* stop = new QPushButton(QString::fromUtf8("中斷列印"), &box);
+    layout->addWidget(stop);
+    bool abandon = false;
+    QObject::connect(stop, &QPushButton::clicked, &box, [&] {
+        abandon = true;
+        box.hide();
+    });
+    box.show();
+    QCoreApplication::processEvents();
+    job([&] {
+        QCoreApplication::processEvents();
+        return abandon;
+    });
+    box.hide();
+}
+
+PrintTarget choosePrintTarget(QWidget* parent, const PrinterChoice& choice)
+{
+    PrintTarget t;
+    t.pdfFile = choice.outputFile;
+    if (t.pdfFile.isEmpty() && choice.printerName.isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
+        t.pdfFile = QFileDialog::getSaveFileName(parent, QString::fromUtf8("列印"), QString(),
+                                                 QStringLiteral("PDF (*.pdf)"));
+        t.cancelled = t.pdfFile.isEmpty();
+    }
+    return t;
+}
+
+} // namespace lumo

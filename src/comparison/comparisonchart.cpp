@@ -1,0 +1,215 @@
+#include "comparison/comparisonchart.h"
+
+#include "analysis/charts.h"
+#include "analysis/energy.h"
+#include "analysis/reportpage.h"
+#include "base/formats.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <functional>
+
+namespace lumo {
+namespace {
+
+using namespace chartcolour;
+const QColor Teal(0, 128, 128), Aqua(0, 255, 255), Purple(128, 0, 128), Fuchsia(255, 0, 255), Lime(0, 255, 0);
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+int r(double x)
+{
+    return int(rnd(x));
+}
+
+// Where the chart lies. On screen the axis is 30 pixels in and fixed offsets
+// are pixels; on paper the frame is X0, T, CW, CH and offsets are millimetres.
+struct Frame
+{
+    int X0, T, W, H;
+    int right; // where the band lines end
+    const ReportPage* page = nullptr;
+
+    bool paper() const { return page != nullptr; }
+    int mm(double v) const { return page->MmInDots(v); }
+    // A thin pen: one pixel on screen, a fifth of a millimetre on paper.
+    int thin() const { return paper() ? std::max(1, mm(1) / 5) : 1; }
+};
+
+void axisAndGrid(ChartSurface& s, const Frame& f)
+{
+    s.line(f.X0, f.T, f.X0, f.T + f.H, Black, f.paper() ? std::max(1, f.mm(1) / 3) : 3);
+    for (int i = 1; i <= 12; ++i) {
+        const int x = r(f.W / 12.0 * i) + f.X0;
+        // The doubled line between columns 6 and 7 parts the hands from the feet.
+        const int width = f.paper() ? std::max(1, i == 6 ? f.mm(1) / 2 : f.mm(1) / 5) : (i == 6 ? 2 : 1);
+        s.line(x, f.T + f.H / 18, x, f.T + f.H, Grey, width, Qt::DashLine);
+    }
+    for (int i = 0; i <= 17; ++i) {
+        const int y = f.T + f.H - r(f.H / 18.0 * i);
+        s.line(f.X0, y, f.W / 80 + f.X0, y, Black, f.thin());
+        const QString label = fmt("%3d", 10 * i);
+        if (f.paper())
+            s.text(f.X0 - f.mm(8), y - f.mm(2), label, Navy);
+        else
+            s.text(2, y - 6, label, Navy);
+    }
+}
+
+void columnLabels(ChartSurface& s, const Frame& f)
+{
+    for (int i = 1; i <= 12; ++i) {
+        const double c = f.W / 12.0 * (i - 1);
+        const Meridian m = Meridian(i - 1);
+        if (f.paper()) {
+            s.text(r(f.mm(1) + c) + f.X0, f.T + f.H + f.mm(4), chartName(m), Green);
+            s.text(r(f.mm(3) + c) + f.X0, f.T + f.H + f.mm(8), elementLabel(m), Blue);
+        } else {
+            s.text(r(c + 5) + 30, f.H - 16, chartName(m), Green);
+            s.text(r(c + 12) + 30, f.H, elementLabel(m), Blue);
+        }
+    }
+    if (f.paper()) {
+        const int y = f.T + f.H + f.mm(13);
+        s.text(r(f.mm(1)) + f.X0, y, u("左   右"), Red);
+        s.text(r(f.mm(8) + f.W / 12.0 * 2) + f.X0, y, u("Hands  手"), Red);
+        s.text(r(f.mm(8) + f.W / 12.0 * 8) + f.X0, y, u("Feet 足"), Red);
+    } else {
+        s.text(r(7) + 30, f.H + 15, u("左   右"), Red);
+        s.text(r(f.W / 12.0 * 2 + 24) + 30, f.H + 15, u("Hands  手"), Red);
+        s.text(r(f.W / 12.0 * 8 + 32) + 30, f.H + 15, u("Feet 足"), Red);
+    }
+}
+
+// The legend slot of series s: the two-record chart uses the third and fourth
+// seventh on screen and the third and sixth on paper; the multi chart the s-th.
+int legendX(const ComparisonChart& c, const Frame& f, int s)
+{
+    if (c.kind == ComparisonKind::Multi) return r(f.W / 7.0 * s);
+    if (f.paper()) return r(f.W / 7.0 * (s == 1 ? 3 : 6));
+    return r(f.W / 7.0 * (s + 2));
+}
+
+void legend(ChartSurface& s, const ComparisonChart& c, const Frame& f)
+{
+    for (int n = 1; n <= c.series.size(); ++n) {
+        const SeriesStyle st = seriesStyle(c.kind, n);
+        const int x = legendX(c, f, n);
+        if (!f.paper()) {
+            s.line(x + 20, 10, x + 64, 10, st.line, 1, st.style);
+            s.fillRect(x + 38, 6, x + 46, 15, st.screenMarker);
+            s.text(x, 2, fmt("%2d", n) + QLatin1Char(':'), Black);
+            continue;
+        }
+        const int top = f.T;
+        const bool marked = c.kind == ComparisonKind::Multi && c.bandSeries == n;
+        if (marked)
+            s.text(x, top - f.mm(6), QLatin1Char('[') + fmt("%2d", n) + QStringLiteral("]:"), Red);
+        else
+            s.text(x, top - f.mm(6), fmt("%2d", n) + QLatin1Char(':'), Black);
+        s.line(x + f.mm(10), top - f.mm(3), x + f.mm(20), top - f.mm(3), st.line, f.thin(), st.style);
+        s.fillRect(x + f.mm(14), top - f.mm(4), x + f.mm(16), top - f.mm(2), st.printMarker);
+    }
+    // The two-record page marks whose band it shows with a red "XX" before its label.
+    if (f.paper() && c.kind == ComparisonKind::TwoRecord && c.bandSeries > 0 &&
+        c.bandSeries <= c.series.size())
+        s.text(legendX(c, f, c.bandSeries) - f.mm(5), f.T - f.mm(6), QStringLiteral("XX"), Red);
+}
+
+// Values of 180 uA and more plot at or above the top: nothing is clamped.
+void curves(ChartSurface& s, const ComparisonChart& c, const Frame& f)
+{
+    const int offset = f.paper() ? f.mm(4) : 12;
+    const int half = f.paper() ? f.mm(1) : 3;
+    for (int n = 1; n <= c.series.size(); ++n) {
+        const SeriesStyle st = seriesStyle(c.kind, n);
+        const QColor marker = f.paper() ? st.printMarker : st.screenMarker;
+        const auto& values = c.series[n - 1];
+        QPoint previous;
+        for (int k = 0; k < 24; ++k) {
+            const double v = values[size_t(slotPoint(k + 1) - 1)];
+            const QPoint p(f.X0 + offset + r(f.W / 24.0 * k), f.T + f.H - r(f.H / 180.0 * v));
+            if (k > 0) s.line(previous.x(), previous.y(), p.x(), p.y(), st.line, f.thin(), st.style);
+            s.fillRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, marker);
+            previous = p;
+        }
+    }
+}
+
+void band(ChartSurface& s, const ComparisonChart& c, const Frame& f)
+{
+    if (c.bandSeries <= 0) return;
+    const auto levels = bandLevels(c.bandCentre);
+    const QColor colours[4] = {Red, Olive, Olive, Red};
+    for (int i = 0; i < 4; ++i) {
+        const int y = f.T + r(f.H - f.H / 180.0 * levels[size_t(i)]);
+        s.line(f.X0, y, f.right, y, colours[i], f.thin(), Qt::DotLine);
+    }
+}
+
+void paint(ChartSurface& s, const ComparisonChart& c, const Frame& f)
+{
+    axisAndGrid(s, f);
+    columnLabels(s, f);
+    legend(s, c, f);
+    curves(s, c, f);
+    band(s, c, f);
+}
+
+} // namespace
+
+SeriesStyle seriesStyle(ComparisonKind kind, int series)
+{
+    if (kind == ComparisonKind::TwoRecord)
+        return series == 1 ? SeriesStyle{Blue, Qt::DashLine, Red, Red}
+                           : SeriesStyle{Teal, Qt::DotLine, Aqua, Aqua};
+    static const SeriesStyle multi[6] = {
+        {Black, Qt::DotLine, Red, Red},
+        {Blue, Qt::DashLine, Yellow, Yellow},
+        {Maroon, Qt::DashDotDotLine, QColor(255, 255, 255), Blue}, // white vanishes on paper
+        {Teal, Qt::DotLine, Aqua, Aqua},
+        {Purple, Qt::DashLine, Fuchsia, Fuchsia},
+        {Navy, Qt::DashDotDotLine, Lime, Lime},
+    };
+    return multi[std::clamp(series, 1, 6) - 1];
+}
+
+std::array<double, 4> bandLevels(double m)
+{
+    const PhysiologicalBand b = bandOf(m);
+    return {m + b.UpperOuterLimit, m + b.UpperInnerLimit, m - b.LowerInnerLimit, m - b.LowerOuterLimit};
+}
+
+void paintComparisonChart(ChartSurface& s, const ComparisonChart& c, int width, int height)
+{
+    paint(s, c, Frame{30, 0, width - 30, height - 30, width});
+}
+
+void paintPrintedComparisonChart(ChartSurface& s, const ComparisonChart& c, const ReportPage& page, int top)
+{
+    const int x0 = page.MmInDots(30), cw = page.MmInDots(150), ch = page.MmInDots(100);
+    paint(s, c, Frame{x0, top, cw, ch, x0 + cw, &page});
+}
+
+QFont comparisonChartFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Noto Sans CJK TC"), QStringLiteral("WenQuanYi Micro Hei")});
+    font.setPixelSize(11); // 8 points at 96 pixels per inch
+    return font;
+}
+
+QImage renderComparisonChart(const ComparisonChart& c, QSize box)
+{
+    QImage image(box, QImage::Format_RGB32);
+    image.fill(QGuiApplication::palette().color(QPalette::Button));
+    QPainter p(&image);
+    p.setFont(comparisonChartFont());
+    ChartSurface s(p);
+    paintComparisonChart(s, c, box.width(), box.height());
+    return image;
+}
+
+} // namespace lumo

@@ -1,0 +1,62 @@
+#include "comparison/multirecord.h"
+
+#include "base/formats.h"
+
+namespace lumo {
+
+RecordBlock recordBlockOf(const PickedRecord& r)
+{
+    return RecordBlock{r.CUSTNO, r.NAME, r.BodyEnergy, r.ZUVOTA, r.ZUDATE};
+}
+
+QStringList MultiRecordComparison::subjectListItems() const
+{
+    QStringList items;
+    for (int n = 1; n <= m_set.size(); ++n)
+        items << fmt("%1d", n) + QStringLiteral(".  ") + m_set[n - 1].NAME;
+    if (!m_set.isEmpty()) items << QString::fromUtf8("[隱藏生理界線]");
+    return items;
+}
+
+void MultiRecordComparison::selectItem(int item)
+{
+    m_selected = item >= 0 && item < m_set.size() ? item : -1;
+}
+
+std::optional<RecordBlock> MultiRecordComparison::header() const
+{
+    if (m_selected < 0 || m_selected >= m_set.size()) return std::nullopt;
+    return recordBlockOf(m_set[m_selected]);
+}
+
+QString MultiRecordComparison::statusText() const
+{
+    return m_set.isEmpty() ? QString::fromUtf8("請點選 [載入資料] 選擇欲比對資料.")
+                           : QString::fromUtf8("請至 [受測者資料] 中點選以繪出生理界線及查閱相關資料.");
+}
+
+ComparisonChart MultiRecordComparison::chart() const
+{
+    ComparisonChart c;
+    c.kind = ComparisonKind::Multi;
+    for (const PickedRecord& r : m_set)
+        c.series << r.Values;
+    if (m_selected >= 0 && m_selected < m_set.size()) {
+        c.bandSeries = m_selected + 1;
+        c.bandCentre = m_set[m_selected].BodyEnergy;
+    }
+    return c;
+}
+
+MultiRecordPage MultiRecordComparison::page(const Configuration& config, const QDateTime& at) const
+{
+    MultiRecordPage p;
+    p.config = &config;
+    for (const PickedRecord& r : m_set)
+        p.entries << recordBlockOf(r);
+    p.chart = chart();
+    p.printedAt = at;
+    return p;
+}
+
+} // namespace lumo

@@ -1,0 +1,130 @@
+#include "comparison/trendprint.h"
+
+#include "base/formats.h"
+#include "comparison/comparisonprint.h"
+#include "comparison/trendchart.h"
+
+namespace lumo {
+namespace {
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+const QColor Blue(0, 0, 255), Red(255, 0, 0), Green(0, 128, 0), Olive(128, 128, 0);
+constexpr int TableSize = TrendReportSize;
+
+// Column starts in millimetres: date, time, potential, body energy, the four
+// ratios, meridians high, meridians low.
+const double Columns[10] = {10, 30, 47, 62, 78, 100, 122, 144, 168, 184};
+
+QColor gradeColour(int grade)
+{
+    const int g = std::abs(grade);
+    return g <= 1 ? Green : g == 2 ? Olive : Red;
+}
+
+void tableHeading(ReportPage& p)
+{
+    const char* titles[10] = {"測量日期",     "測量時間",     "測量電位",       "身體能量", "精神狀態比值",
+                              "左右肌骨系統", "新陳代謝功能", "自律神經平衡度", "偏高經絡", "偏低經絡"};
+    for (int c = 0; c < 10; ++c)
+        p.text(p.MmInDots(Columns[c]), p.LineCursor, u(titles[c]), Blue, TableSize);
+    p.NextLine();
+}
+
+// One line, or the heading again first when the line before broke the page.
+void nextTableLine(ReportPage& p)
+{
+    const int page = p.pageNumber();
+    p.NextLine();
+    if (p.pageNumber() != page && !p.isAbandoned()) tableHeading(p);
+}
+
+// The verdicts printed under a row's figures, from a little right of the date
+// to the page's right margin.
+constexpr double VerdictMm = 12;
+QStringList verdictLines(const ReportPage& p, const TrendRow& r)
+{
+    if (!r.analysed) return {};
+    QStringList verdicts;
+    for (int k = 0; k < TrendRatioCount; ++k)
+        verdicts << trendGradeText(r, k, TextStyle::Print);
+    const double widthMm = p.PrintWidth() * 25.4 / p.dpi() - VerdictMm - 5;
+    return wrapText(verdicts.join(u("；")), p.font(TableSize), int(widthMm / 25.4 * 96));
+}
+
+void tableRow(ReportPage& p, const TrendRow& r)
+{
+    const QStringList verdicts = verdictLines(p, r);
+    // A measurement stays on one page with its verdicts.
+    if (p.pageHeight() - p.MmInDots(15) < p.LineCursor + (1 + int(verdicts.size())) * p.LineHeight()) {
+        p.newPage();
+        if (p.isAbandoned()) return;
+        tableHeading(p);
+    }
+    auto at = [&](int c, const QString& t, const QColor& colour) {
+        p.text(p.MmInDots(Columns[c]), p.LineCursor, t, colour, TableSize);
+    };
+    at(0, shortDateOfDay(r.takenAt), Qt::black);
+    at(1, longTimeOfDay(r.takenAt), Qt::black);
+    at(2, r.high ? u("高電位") : u("標準電位"), r.high ? Red : Green);
+    if (!r.analysed) {
+        at(3, u("無法分析"), Red);
+        nextTableLine(p);
+        return;
+    }
+    at(3, fmt("%5.2f", r.BodyEnergy), Qt::black);
+    for (int k = 0; k < TrendRatioCount; ++k)
+        at(4 + k, fmt("%5.3f", trendRatio(r, k)), gradeColour(trendGrade(r, k)));
+    at(8, QString::number(r.highMeridians), Qt::black);
+    at(9, QString::number(r.lowMeridians), Qt::black);
+    nextTableLine(p);
+    for (const QString& line : verdicts) {
+        if (p.isAbandoned()) return;
+        p.text(p.MmInDots(VerdictMm), p.LineCursor, line, Qt::black, TableSize);
+        nextTableLine(p);
+    }
+}
+
+} // namespace
+
+QString trendJobTitle()
+{
+    return u("L.U.M.O 歷次能量趨勢資料.");
+}
+QString trendPageTitle()
+{
+    return u("L.U.M.O. 歷次能量趨勢報表");
+}
+
+bool printTrendPage(ReportPage& p, const TrendPage& in)
+{
+    if (p.isAbandoned()) return false;
+    p.PageNumberText(); // the table can run over several pages
+    comparisonPageHeader(p, trendPageTitle(), *in.config, in.printedAt);
+    p.LineCursor += p.LineHeight();
+    p.text(p.MmInDots(10), p.LineCursor, u("編號:  ") + in.subject.CUSTNO, Qt::black, 10);
+    p.text(p.MmInDots(60), p.LineCursor, u("姓名:  ") + in.subject.NAME, Qt::black, 10);
+    p.text(p.MmInDots(115), p.LineCursor, u("測量筆數:  ") + QString::number(in.rows.size()), Qt::black, 10);
+    p.LineCursor += 2 * p.LineHeight();
+
+    const QSize box(p.PrintWidth() - p.MmInDots(20), p.MmInDots(95));
+    QPainter& g = p.painter();
+    g.save();
+    g.setFont(p.font(TableSize));
+    ChartSurface s(g, QPoint(p.MmInDots(10), p.LineCursor));
+    paintTrendChart(s, in.rows, in.subject.SEX, box, -1, std::max(1, p.MmInDots(0.25)));
+    g.restore();
+    p.LineCursor += box.height() + p.LineHeight();
+
+    if (p.isAbandoned()) return false;
+    tableHeading(p);
+    for (const TrendRow& r : in.rows) {
+        if (p.isAbandoned()) return false;
+        tableRow(p, r);
+    }
+    return !p.isAbandoned();
+}
+
+} // namespace lumo

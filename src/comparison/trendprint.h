@@ -1,0 +1,31 @@
+#pragma once
+// The printed trend page "L.U.M.O. 歷次能量趨勢報表": the header of the
+// comparison pages, the subject, the trend chart and the table of every
+// measurement, with page breaks when the table runs long.
+
+#include "analysis/reportpage.h"
+#include "comparison/trend.h"
+
+#include <QDateTime>
+
+namespace lumo {
+
+struct Configuration;
+
+struct TrendPage
+{
+    const Configuration* config = nullptr;
+    SubjectRow subject;
+    QVector<TrendRow> rows;
+    QDateTime printedAt = QDateTime::currentDateTime();
+};
+
+QString trendJobTitle();  // "L.U.M.O 歷次能量趨勢資料."
+QString trendPageTitle(); // "L.U.M.O. 歷次能量趨勢報表"
+// The page's report size: its lines are those of the 8-point table.
+constexpr int TrendReportSize = 8;
+
+// False when the job was abandoned on the way.
+bool printTrendPage(ReportPage& page, const TrendPage& in);
+
+} // namespace lumo

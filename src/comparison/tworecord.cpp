@@ -1,0 +1,62 @@
+#include "comparison/tworecord.h"
+
+namespace lumo {
+
+TwoRecordComparison::TwoRecordComparison(const SubjectRow& subject, const EnergySet& energy)
+{
+    m_base.number = subject.CUSTNO;
+    m_base.name = subject.NAME;
+    m_base.bodyEnergy = meanOf(energy.Readings);
+    m_base.high = energy.VoltageMode;
+    m_base.takenAt = energy.TakenAt;
+    m_baseValues = energy.Compensated;
+}
+
+void TwoRecordComparison::load(const ComparisonRecord& record)
+{
+    m_comparison = record;
+    m_band = BandChoice::Hidden;
+}
+
+bool TwoRecordComparison::choose(BandChoice choice)
+{
+    if (!choiceEnabled(choice)) return false;
+    m_band = choice;
+    return true;
+}
+
+std::optional<RecordBlock> TwoRecordComparison::comparisonBlock() const
+{
+    if (!m_comparison) return std::nullopt;
+    const ComparisonRecord& c = *m_comparison;
+    return RecordBlock{c.CUSTNO, c.NAME, c.StoredMean, c.ZUVOTA, c.ZUDATE};
+}
+
+ComparisonChart TwoRecordComparison::chart() const
+{
+    ComparisonChart c;
+    c.kind = ComparisonKind::TwoRecord;
+    c.series << m_baseValues;
+    if (m_comparison) c.series << m_comparison->Values;
+    if (m_band == BandChoice::Base) {
+        c.bandSeries = 1;
+        c.bandCentre = m_base.bodyEnergy;
+    } else if (m_band == BandChoice::Comparison && m_comparison) {
+        c.bandSeries = 2;
+        c.bandCentre = m_comparison->StoredMean;
+    }
+    return c;
+}
+
+TwoRecordPage TwoRecordComparison::page(const Configuration& config, const QDateTime& at) const
+{
+    TwoRecordPage p;
+    p.config = &config;
+    p.base = m_base;
+    p.comparison = comparisonBlock();
+    p.chart = chart();
+    p.printedAt = at;
+    return p;
+}
+
+} // namespace lumo

@@ -1,0 +1,19 @@
+#pragma once
+// 列  印 of the comparison and trend screens: onto the printer chosen with
+// 列印設定, or a PDF file when that is the choice or the machine has no
+// printer, behind the abort box.
+
+#include "comparison/comparisonprint.h"
+
+class QWidget;
+
+namespace lumo {
+
+struct SharedState;
+
+// `draw` prints the page and returns false once the job was abandoned; the
+// page's abandonment question is the abort box's.
+void printComparisonJob(QWidget* parent, SharedState& state, const QString& title,
+                        const std::function<bool(ReportPage&)>& draw, int reportSize = 10);
+
+} // namespace lumo

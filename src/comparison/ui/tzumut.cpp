@@ -1,0 +1,140 @@
+#include "comparison/ui/tzumut.h"
+
+#include "analysis/ui/printsetup.h"
+#include "comparison/ui/chartbox.h"
+#include "comparison/ui/comparisonprinting.h"
+#include "comparison/ui/recordblockview.h"
+#include "comparison/ui/tzumuti1.h"
+#include "shell/sharedstate.h"
+#include "widgets/modal.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace lumo {
+namespace {
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+} // namespace
+
+TZumut::TZumut(SharedState& state, QWidget* parent)
+    : QDialog(parent), m_state(state), m_cmp(state.PickedRecords)
+{
+    setObjectName(QStringLiteral("TZumut"));
+    setWindowTitle(u("多重能量比對"));
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto add = [&](const char* caption, const char* hint) {
+        QAction* a = toolbar->addAction(u(caption));
+        a->setToolTip(u(hint));
+        m_actions << a;
+        return a;
+    };
+    connect(add("載入資料", "載入比對資料"), &QAction::triggered, this, &TZumut::ToolButtonLoadClick);
+    connect(add("列  印", "圖形與比對資料列印"), &QAction::triggered, this, &TZumut::ToolButtonPrintClick);
+    connect(add("列印設定", "印表機選項設定"), &QAction::triggered, this,
+            [this] { openPrintSetup(this, m_state.printer); });
+    connect(add("離  開", "離開能量比對系統"), &QAction::triggered, this, &QDialog::reject);
+
+    m_chart = new ChartBox(
+        comparisonChartFont(),
+        [this](ChartSurface& s, QSize size) {
+            paintComparisonChart(s, m_cmp.chart(), size.width(), size.height());
+        },
+        this);
+    m_chart->setObjectName(QStringLiteral("ChartBox"));
+    m_chart->setAccessibleName(u("多重能量比對圖"));
+    m_chart->setFixedSize(MultiBox);
+    auto* listGroup = new QGroupBox(u("受測者資料"), this);
+    m_list = new QListWidget(listGroup);
+    m_list->setObjectName(QStringLiteral("ListBox1"));
+    (new QVBoxLayout(listGroup))->addWidget(m_list);
+    connect(m_list, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { ListBox1Click(m_list->row(item)); });
+    // The selection, not the current row: a list given the focus makes its
+    // first item current without anyone choosing it.
+    connect(m_list, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> chosen = m_list->selectedItems();
+        if (!chosen.isEmpty()) ListBox1Click(m_list->row(chosen.first()));
+    });
+    m_header = new RecordBlockView(QString(), "%7.1f", u("標準"), QStringLiteral("Entry"), this);
+    m_status = new QStatusBar(this);
+    m_status->setSizeGripEnabled(false);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(listGroup, 1);
+    side->addWidget(m_header);
+    auto* body = new QHBoxLayout;
+    body->addLayout(side);
+    body->addWidget(m_chart);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(toolbar);
+    layout->addLayout(body);
+    layout->addWidget(m_status);
+    refreshFromState();
+}
+
+QAction* TZumut::action(const QString& caption) const
+{
+    for (QAction* a : m_actions)
+        if (a->text() == caption) return a;
+    return nullptr;
+}
+
+QString TZumut::statusText() const
+{
+    return m_status->currentMessage();
+}
+
+void TZumut::refreshFromState()
+{
+    m_cmp.selectItem(-1);
+    {
+        QSignalBlocker block(m_list);
+        m_list->clear();
+        m_list->addItems(m_cmp.subjectListItems());
+        m_list->clearSelection();
+    }
+    m_header->showRecord(std::nullopt);
+    m_status->showMessage(m_cmp.statusText());
+    m_chart->update();
+}
+
+// An entry shows its data and band; "[隱藏生理界線]" empties the header and
+// takes the band away.
+void TZumut::ListBox1Click(int item)
+{
+    m_cmp.selectItem(item);
+    m_header->showRecord(m_cmp.header());
+    m_chart->update();
+}
+
+// The picker covers this screen while it is open; closing it shows this one
+// as it opens.
+void TZumut::ToolButtonLoadClick()
+{
+    if (picker) {
+        picker(this);
+    } else {
+        TZuMuti1 screen(m_state, this);
+        execModal(screen);
+    }
+    activateWindow();
+    refreshFromState();
+}
+
+void TZumut::ToolButtonPrintClick()
+{
+    const MultiRecordPage page = m_cmp.page(m_state.config);
+    printComparisonJob(this, m_state, multiRecordJobTitle(),
+                       [&](ReportPage& p) { return printMultiRecordPage(p, page); });
+}
+
+} // namespace lumo

@@ -1,0 +1,235 @@
+#include "comparison/ui/tzumuti1.h"
+
+#include "base/formats.h"
+#include "comparison/comparisonrecords.h"
+#include "records/measurements.h"
+#include "records/ui/subjectpicker.h"
+#include "records/ui/tzuread.h"
+#include "records/ui/tzusave.h"
+#include "shell/sharedstate.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QTableView>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace lumo {
+namespace {
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+// The picker searches the number, the name, the telephone, and the address otherwise.
+SubjectField pickerSearchField(int sortField)
+{
+    switch (sortField) {
+    case 1:
+        return SubjectField::CUSTNO;
+    case 2:
+        return SubjectField::NAME;
+    case 5:
+        return SubjectField::TEL;
+    default:
+        return SubjectField::ADDR;
+    }
+}
+
+QTableWidget* grid(int rows, int columns, const QStringList& headers, const QString& name, QWidget* parent)
+{
+    auto* t = new QTableWidget(rows, columns, parent);
+    t->setObjectName(name);
+    t->setHorizontalHeaderLabels(headers);
+    t->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    t->setSelectionBehavior(QAbstractItemView::SelectRows);
+    t->setSelectionMode(QAbstractItemView::SingleSelection);
+    t->verticalHeader()->hide();
+    t->verticalHeader()->setDefaultSectionSize(22);
+    return t;
+}
+
+} // namespace
+
+TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("TZuMuti1"));
+    setWindowTitle(u("比對分析資料異動"));
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const char* buttons[3][2] = {
+        {"載入資料", "載入比對資料"}, {"移  除", "清除已載入的比對資料"}, {"離  開", ""}};
+    for (auto& b : buttons) {
+        QAction* a = toolbar->addAction(u(b[0]));
+        if (*b[1]) a->setToolTip(u(b[1]));
+        m_actions << a;
+    }
+    connect(m_actions[0], &QAction::triggered, this, &TZuMuti1::ToolButtonLoadClick);
+    connect(m_actions[1], &QAction::triggered, this, &TZuMuti1::ToolButtonRemoveClick);
+    connect(m_actions[2], &QAction::triggered, this, &QDialog::accept);
+
+    m_picker = new SubjectPicker(state, *state.MainDatabase,
+                                 {QStringLiteral("Index"), u("編  號"), u("姓  名"), u("性別"), u("生 日"),
+                                  u("年齡"), u("電  話"), u("地  址"), QStringLiteral("E-MAIL"),
+                                  u("行動電話"), u("傳真")},
+                                 pickerSearchField, this);
+    buildGrids();
+    auto* pickedGroup = new QGroupBox(u("比對資料異動欄"), this);
+    (new QVBoxLayout(pickedGroup))->addWidget(m_picked);
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(toolbar);
+    layout->addWidget(m_picker, 3);
+    layout->addWidget(m_measurements, 2);
+    layout->addWidget(pickedGroup);
+    resize(1100, 700);
+
+    connect(m_picker, &SubjectPicker::currentChanged, this, &TZuMuti1::fillMeasurements);
+    connect(m_picker, &SubjectPicker::rowEntered, this, [this] {
+        m_rules.enterSubjects();
+        applyRules();
+    });
+    connect(m_picker, &SubjectPicker::focusEntered, this, [this] {
+        m_rules.enterSubjects();
+        applyRules();
+    });
+    connect(m_picker, &SubjectPicker::sortChanged, this, [this] {
+        m_rules.sortChanged();
+        applyRules();
+    });
+
+    // Opening.
+    m_rules.opened();
+    m_picker->applyRememberedSort();
+    m_picker->selectPosition(m_picker->list().findPrefix(SubjectField::CUSTNO, state.CurrentSubject.CUSTNO));
+    fillMeasurements();
+    fillPicked();
+    applyRules();
+    m_picker->view()->setFocus();
+}
+
+void TZuMuti1::buildGrids()
+{
+    m_measurements = grid(0, 28, measurementGridHeaders(), QStringLiteral("MeasurementGrid"), this);
+    m_measurements->installEventFilter(this);
+    connect(m_measurements, &QTableWidget::cellClicked, this,
+            [this](int row, int) { enterMeasurementList(row); });
+    connect(m_measurements, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
+        enterMeasurementList(row);
+        ToolButtonLoadClick();
+    });
+    connect(m_measurements, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
+        if (row >= 0) enterMeasurementList(row);
+    });
+    m_picked = grid(MaxPickedRecords, 4, {QStringLiteral("No."), u("編 號"), u("姓 名"), u("   測量時間")},
+                    QStringLiteral("PickedGrid"), this);
+    m_picked->setMaximumHeight(6 * 22 + m_picked->horizontalHeader()->sizeHint().height() + 4);
+    m_picked->setColumnWidth(0, 50);
+    m_picked->setColumnWidth(1, 160);
+    m_picked->setColumnWidth(2, 200);
+    m_picked->setColumnWidth(3, 140);
+    m_picked->installEventFilter(this);
+    connect(m_picked, &QTableWidget::cellClicked, this, [this](int row, int) { clickPicked(row); });
+}
+
+bool TZuMuti1::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::FocusIn) {
+        if (watched == m_measurements) {
+            m_rules.enterMeasurements(int(m_rows.size()));
+            applyRules();
+        } else if (watched == m_picked) {
+            m_rules.enterPickedList();
+            applyRules();
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QAction* TZuMuti1::action(const QString& caption) const
+{
+    for (QAction* a : m_actions)
+        if (a->text() == caption) return a;
+    return nullptr;
+}
+
+void TZuMuti1::applyRules()
+{
+    m_actions[0]->setEnabled(m_rules.loadEnabled());
+    m_actions[1]->setEnabled(m_rules.removeEnabled());
+    QSignalBlocker block(m_picked);
+    m_picked->setCurrentCell(m_rules.selectedRow(), 0);
+}
+
+void TZuMuti1::fillMeasurements()
+{
+    const SubjectRow s = m_picker->currentRow();
+    m_rows = m_picker->hasCurrentRow() ? MeasurementStore(*m_state.MainDatabase).listForSubject(s.CUSTNO)
+                                       : QVector<MeasurementRow>();
+    QSignalBlocker block(m_measurements);
+    m_measurements->setRowCount(int(m_rows.size()));
+    for (int r = 0; r < m_rows.size(); ++r) {
+        const MeasurementRow& m = m_rows[r];
+        QStringList cells = {QString::number(r + 1), ZUDATE_C(m), ZUDATE_T(m), ZUVOTA_C(m)};
+        for (double v : m.ZU)
+            cells << measurementValueText(v);
+        for (int c = 0; c < cells.size(); ++c)
+            m_measurements->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+    m_picker->setCountText(countLine(m_picker->list().size(), m_rows.size()));
+}
+
+void TZuMuti1::fillPicked()
+{
+    const auto& set = m_state.PickedRecords;
+    for (int r = 0; r < MaxPickedRecords; ++r) {
+        const bool held = r < set.size();
+        const QStringList cells = held ? QStringList{QString::number(r + 1), set[r].CUSTNO, set[r].NAME,
+                                                     longTimeOfDay(set[r].ZUDATE)}
+                                       : QStringList{QString(), QString(), QString(), QString()};
+        for (int c = 0; c < 4; ++c)
+            m_picked->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+}
+
+void TZuMuti1::enterMeasurementList(int row)
+{
+    m_rules.enterMeasurements(int(m_rows.size()));
+    applyRules();
+    if (row >= 0 && row < m_rows.size()) {
+        QSignalBlocker block(m_measurements);
+        m_measurements->setCurrentCell(row, std::max(0, m_measurements->currentColumn()));
+    }
+}
+
+void TZuMuti1::clickPicked(int row)
+{
+    m_rules.clickPicked(row, int(m_state.PickedRecords.size()));
+    applyRules();
+}
+
+void TZuMuti1::ToolButtonLoadClick()
+{
+    const int row = m_measurements->currentRow();
+    if (row < 0 || row >= m_rows.size()) return;
+    const SubjectRow s = m_picker->currentRow();
+    if (pickInto(m_state, pickedRecordOf(s, m_rows[row], m_state.compensation)) != PickOutcome::Added) return;
+    m_rules.added(int(m_state.PickedRecords.size()));
+    fillPicked();
+    applyRules();
+}
+
+void TZuMuti1::ToolButtonRemoveClick()
+{
+    if (m_state.PickedRecords.isEmpty()) return;
+    const int row = m_rules.selectedRow();
+    if (!removePicked(m_state.PickedRecords, row)) return;
+    m_rules.removed(row, int(m_state.PickedRecords.size()));
+    fillPicked();
+    applyRules();
+}
+
+} // namespace lumo

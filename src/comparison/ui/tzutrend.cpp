@@ -1,0 +1,197 @@
+#include "comparison/ui/tzutrend.h"
+
+#include "analysis/ui/printsetup.h"
+#include "base/formats.h"
+#include "comparison/comparisonrecords.h"
+#include "comparison/trendchart.h"
+#include "comparison/trendprint.h"
+#include "comparison/ui/chartbox.h"
+#include "comparison/ui/comparisonprinting.h"
+#include "records/measurements.h"
+#include "shell/sharedstate.h"
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace lumo {
+namespace {
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+QTableWidgetItem* cell(const QString& text, const QColor& colour = QColor())
+{
+    auto* item = new QTableWidgetItem(text);
+    if (colour.isValid()) item->setForeground(colour);
+    return item;
+}
+
+// Normal and mild grades in green, marked ones in olive, the extremes in red.
+QColor gradeColour(int grade)
+{
+    const int g = std::abs(grade);
+    return g <= 1 ? QColor(0, 128, 0) : g == 2 ? QColor(128, 128, 0) : QColor(255, 0, 0);
+}
+
+} // namespace
+
+QStringList trendTableHeaders()
+{
+    return {u("測量日期"),     u("測量時間"),     u("測量電位"),       u("身體能量"), u("精神狀態比值"),
+            u("左右肌骨系統"), u("新陳代謝功能"), u("自律神經平衡度"), u("偏高經絡"), u("偏低經絡")};
+}
+
+TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* parent)
+    : QDialog(parent), m_state(state), m_subject(subject)
+{
+    setObjectName(QStringLiteral("TZuTrend"));
+    setWindowTitle(u("歷次能量趨勢"));
+    m_measurements = MeasurementStore(*state.MainDatabase).listForSubject(subject.CUSTNO);
+    m_rows = buildTrend(m_measurements, state.compensation, subject.SEX);
+
+    auto* toolbar = new QToolBar(this);
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    auto add = [&](const char* caption, const char* hint) {
+        QAction* a = toolbar->addAction(u(caption));
+        a->setToolTip(u(hint));
+        m_actions << a;
+        return a;
+    };
+    connect(add("載入比對", "將選取的測量資料加入多重比對"), &QAction::triggered, this,
+            &TZuTrend::ToolButtonPickClick);
+    connect(add("列  印", "歷次趨勢列印"), &QAction::triggered, this, &TZuTrend::ToolButtonPrintClick);
+    connect(add("列印設定", "印表機與格式設定"), &QAction::triggered, this,
+            [this] { openPrintSetup(this, m_state.printer); });
+    connect(add("離  開", "離開歷次能量趨勢"), &QAction::triggered, this, &QDialog::reject);
+    m_actions[0]->setEnabled(false);
+
+    auto* heading =
+        new QLabel(u("編號:  ") + subject.CUSTNO + u("      姓名:  ") + subject.NAME +
+                       u("      測量筆數:  ") + QString::number(m_rows.size()) + u("      無法分析:  ") +
+                       QString::number(m_rows.size() - analysedCount(m_rows)),
+                   this);
+    heading->setObjectName(QStringLiteral("TrendHeading"));
+    m_chart = new ChartBox(
+        trendChartFont(),
+        [this](ChartSurface& s, QSize size) { paintTrendChart(s, m_rows, m_subject.SEX, size, m_selected); },
+        this);
+    m_chart->setObjectName(QStringLiteral("TrendChart"));
+    m_chart->setAccessibleName(u("歷次能量趨勢圖"));
+    m_chart->setMinimumSize(900, 400);
+    m_chart->clicked = [this](QPoint p) { clickChart(p); };
+    m_table = new QTableWidget(0, 10, this);
+    m_table->setObjectName(QStringLiteral("TrendTable"));
+    m_table->setHorizontalHeaderLabels(trendTableHeaders());
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(22);
+    connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
+        if (row >= 0 && row != m_selected) select(row);
+    });
+    m_status = new QStatusBar(this);
+    m_status->setSizeGripEnabled(false);
+    m_status->showMessage(u("請點選表格或圖形中的測量資料."));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(toolbar);
+    layout->addWidget(heading);
+    layout->addWidget(m_chart, 4);
+    layout->addWidget(m_table, 2);
+    layout->addWidget(m_status);
+    fillTable();
+    resize(1240, 700);
+    // Nothing is chosen on opening: the table, given the focus, would make its first row current.
+    m_chart->setFocusPolicy(Qt::StrongFocus);
+    m_chart->setFocus();
+}
+
+QAction* TZuTrend::action(const QString& caption) const
+{
+    for (QAction* a : m_actions)
+        if (a->text() == caption) return a;
+    return nullptr;
+}
+
+QString TZuTrend::statusText() const
+{
+    return m_status->currentMessage();
+}
+
+void TZuTrend::fillTable()
+{
+    m_table->setRowCount(int(m_rows.size()));
+    for (int i = 0; i < m_rows.size(); ++i) {
+        const TrendRow& r = m_rows[i];
+        m_table->setItem(i, 0, cell(shortDateOfDay(r.takenAt)));
+        m_table->setItem(i, 1, cell(longTimeOfDay(r.takenAt)));
+        m_table->setItem(
+            i, 2, r.high ? cell(u("高電位"), QColor(255, 0, 0)) : cell(u("標準電位"), QColor(0, 128, 0)));
+        if (!r.analysed) {
+            m_table->setItem(i, 3, cell(u("無法分析"), QColor(255, 0, 0)));
+            continue;
+        }
+        m_table->setItem(i, 3, cell(fmt("%5.2f", r.BodyEnergy)));
+        for (int k = 0; k < TrendRatioCount; ++k) {
+            const QString text = fmt("%5.3f", trendRatio(r, k)) + QStringLiteral("  ") + trendGradeText(r, k);
+            m_table->setItem(i, 4 + k, cell(text, gradeColour(trendGrade(r, k))));
+        }
+        m_table->setItem(i, 8, cell(QString::number(r.highMeridians)));
+        m_table->setItem(i, 9, cell(QString::number(r.lowMeridians)));
+    }
+    const int widths[10] = {90, 80, 75, 75, 250, 270, 250, 230, 70, 70};
+    for (int c = 0; c < 10; ++c)
+        m_table->setColumnWidth(c, widths[c]);
+}
+
+void TZuTrend::select(int row)
+{
+    if (row < 0 || row >= m_rows.size()) return;
+    m_selected = row;
+    m_actions[0]->setEnabled(true);
+    if (m_table->currentRow() != row) {
+        QSignalBlocker block(m_table);
+        m_table->setCurrentCell(row, 0);
+        m_table->scrollToItem(m_table->item(row, 0));
+    }
+    m_chart->update();
+}
+
+void TZuTrend::clickChart(QPoint at)
+{
+    const TrendLayout layout(m_rows, m_subject.SEX, m_chart->size(), QFontMetrics(m_chart->font()));
+    const int row = trendRowAt(layout, m_rows, at, 8);
+    if (row >= 0) select(row);
+}
+
+// The same limit and duplicate rules as the record picker.
+void TZuTrend::ToolButtonPickClick()
+{
+    if (m_selected < 0) return;
+    const qint64 key = m_rows[m_selected].MKEY;
+    for (const MeasurementRow& m : m_measurements) {
+        if (m.MKEY != key) continue;
+        if (pickInto(m_state, pickedRecordOf(m_subject, m, m_state.compensation)) == PickOutcome::Added)
+            m_status->showMessage(u("已載入多重比對資料 (") + QString::number(m_state.PickedRecords.size()) +
+                                  u(" / 6)"));
+        return;
+    }
+}
+
+void TZuTrend::ToolButtonPrintClick()
+{
+    const TrendPage page{&m_state.config, m_subject, m_rows};
+    printComparisonJob(
+        this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
+        TrendReportSize);
+}
+
+} // namespace lumo
