@@ -10,7 +10,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLibraryInfo>
 #include <QScreen>
+#include <QTranslator>
 
 int main(int argc, char** argv)
 {
@@ -19,6 +21,12 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("lumo"));
     QApplication::setApplicationDisplayName(QString::fromUtf8("L.U.M.O. 經絡能量分析系統"));
     lumo::applyChineseFont(app);
+    // Qt's own dialogs (the open dialogs of the settings and treatment screens)
+    // speak the program's language too.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Taiwan), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtTexts);
 
     QCommandLineParser parser;
     QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),

@@ -7,6 +7,8 @@
 #include "records/ui/tzuread.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "shell/ui/tzucust.h"
+#include "treatment/ui/tzuprof.h"
 #include "widgets/modal.h"
 
 namespace lumo {
@@ -46,6 +48,10 @@ ModuleTable standardModules()
         return new TZudec(s, *s.instrument, measurementLinks(s), parent);
     };
     t[Module::Explanation] = [](SharedState& s, QWidget* parent) { return new TZuadv(s, parent); };
+    t[Module::TreatmentPrograms] = [](SharedState& s, QWidget* p) -> QDialog* {
+        return s.MainDatabase ? new TZuProf(s, p) : nullptr;
+    };
+    t[Module::UserSettings] = [](SharedState& s, QWidget* parent) { return new TZuCust(s, parent); };
     return t;
 }
 
