@@ -50,6 +50,7 @@ ProgramRows::ProgramRows(int rows, int maxLength, QWidget* parent) : QWidget(par
     grid->setColumnStretch(1, 2);
     grid->setColumnStretch(2, 3);
     grid->setColumnStretch(4, 3);
+    grid->setRowStretch(rows + 1, 1); // spare height below the rows, not between them
 }
 
 void ProgramRows::addRow(QGridLayout* grid, int n, int maxLength)
@@ -103,8 +104,11 @@ void ProgramRows::setRow(int n, const Row& row)
     w.hint->setText(row.hint);
     w.program->setText(row.program);
     w.param->setText(row.param);
-    for (QLineEdit* e : {w.hint, w.program, w.param})
+    // The start of a long text shows, as a person reads it; the hint holds all of it.
+    for (QLineEdit* e : {w.hint, w.program, w.param}) {
         e->setToolTip(e->text());
+        e->setCursorPosition(0);
+    }
 }
 
 ProgramRows::Row ProgramRows::row(int n) const

@@ -91,6 +91,7 @@ QGroupBox* ConditionPanelsView::buildBodyPanel()
     auto* box = new QGroupBox(u("體能精神狀態條件"), this);
     box->setObjectName(QStringLiteral("BodyPanel"));
     auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(0);
     for (int p = 1; p <= 5; ++p)
         addPosition(grid, p, p - 1, 0);
     m_range = new QCheckBox(u("範圍"), box);
@@ -121,6 +122,7 @@ QGroupBox* ConditionPanelsView::buildPositionsPanel(const char* title, const cha
     auto* box = new QGroupBox(u(title), this);
     box->setObjectName(QLatin1String(name));
     auto* grid = new QGridLayout(box);
+    grid->setVerticalSpacing(0);
     const int count = last - first + 1;
     const int perColumn = (count + columns - 1) / columns;
     for (int p = first; p <= last; ++p) {

@@ -81,7 +81,7 @@ TZuProf::TZuProf(SharedState& state, QWidget* parent)
     m_moving = false;
     enterGrid(ProgramGrid::Programs);
     m_programGrid->setFocus();
-    resize(sizeHint().expandedTo(QSize(1280, 690)));
+    resize(1260, 710);
 }
 
 TZuProf::~TZuProf() = default;
@@ -118,7 +118,7 @@ void TZuProf::buildToolbar()
 QWidget* TZuProf::buildLeftColumn()
 {
     auto* column = new QWidget(this);
-    column->setFixedWidth(450);
+    column->setFixedWidth(420);
     m_programModel = new ProgramTableModel(this);
     m_programGrid = new QTableView(column);
     m_programGrid->setObjectName(QStringLiteral("ProgramGrid"));
@@ -162,20 +162,17 @@ QWidget* TZuProf::buildLeftColumn()
     layout->addWidget(m_programGrid, 3);
     layout->addWidget(m_count);
     layout->addWidget(m_conditionGrid, 2);
-    layout->addWidget(new QLabel(u("療程說明"), column));
-    buildProgramData(column, layout);
     return column;
 }
 
 // The current program's description, illustration and program buttons.
-void TZuProf::buildProgramData(QWidget* column, QVBoxLayout* layout)
+QGridLayout* TZuProf::buildProgramData(QWidget* column)
 {
     m_description = new QPlainTextEdit(column);
     m_description->setObjectName(QStringLiteral("ProData"));
     m_description->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_description->setFixedHeight(84);
 
-    m_picture = new ProgramPicture(QSize(200, 150), column);
+    m_picture = new ProgramPicture(QSize(180, 135), column);
     m_picture->setObjectName(QStringLiteral("ProPict"));
     m_pictureChange = plainButton(u("異動"), "PictureChange", column);
     m_pictureChange->setToolTip(QStringLiteral("Modify Picture Database"));
@@ -207,13 +204,16 @@ void TZuProf::buildProgramData(QWidget* column, QVBoxLayout* layout)
                               launcher);
         });
     }
-    auto* pictureRow = new QHBoxLayout;
-    pictureRow->addWidget(m_picture);
-    pictureRow->addLayout(pictureButtons);
+    functions->addStretch();
 
-    layout->addWidget(m_description);
-    layout->addLayout(pictureRow);
-    layout->addLayout(functions);
+    auto* grid = new QGridLayout;
+    grid->addWidget(new QLabel(u("療程說明"), column), 0, 0);
+    grid->addWidget(m_description, 1, 0);
+    grid->addWidget(m_picture, 0, 1, 2, 1);
+    grid->addLayout(pictureButtons, 0, 2, 2, 1);
+    grid->addLayout(functions, 2, 0, 1, 3);
+    grid->setColumnStretch(0, 1);
+    return grid;
 }
 
 QWidget* TZuProf::buildRightColumn()
@@ -258,7 +258,7 @@ QWidget* TZuProf::buildRightColumn()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(data);
     layout->addWidget(m_panels);
-    layout->addStretch();
+    layout->addLayout(buildProgramData(column));
     return column;
 }
 

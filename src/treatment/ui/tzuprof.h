@@ -22,7 +22,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTableView;
 class QTableWidget;
-class QVBoxLayout;
+class QGridLayout;
 
 namespace lumo {
 
@@ -92,7 +92,7 @@ protected:
 private:
     void buildToolbar();
     QWidget* buildLeftColumn();
-    void buildProgramData(QWidget* column, QVBoxLayout* layout);
+    QGridLayout* buildProgramData(QWidget* column);
     QWidget* buildRightColumn();
     void openGroupEditor(bool add);
     void reloadPrograms();
