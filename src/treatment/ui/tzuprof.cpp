@@ -137,6 +137,7 @@ QWidget* TZuProf::buildLeftColumn()
     connect(m_programGrid, &QTableView::pressed, this, [this] { enterGrid(ProgramGrid::Programs); });
 
     m_count = new QLabel(column);
+    m_count->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_count->setObjectName(QStringLiteral("CountLine"));
 
     m_conditionGrid = new QTableWidget(0, 4, column);
@@ -225,6 +226,10 @@ QWidget* TZuProf::buildRightColumn()
     m_programNumber->setObjectName(QStringLiteral("ProgramNumber"));
     m_programName = new QLabel(data);
     m_programName->setObjectName(QStringLiteral("ProgramName"));
+    // Texts that change with every program must not move the layout: a new
+    // width would repaint the whole screen at each step through the grid.
+    for (QLabel* l : {m_programNumber, m_programName})
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     // The stored sizes of ProSubN and ProNote.
     m_conditionName = new QLineEdit(data);
     m_conditionName->setObjectName(QStringLiteral("ProSubN"));
