@@ -122,6 +122,7 @@ QWidget* TZuProf::buildLeftColumn()
     m_programModel = new ProgramTableModel(this);
     m_programGrid = new QTableView(column);
     m_programGrid->setObjectName(QStringLiteral("ProgramGrid"));
+    m_programGrid->setAccessibleName(u("療程"));
     m_programGrid->setModel(m_programModel);
     gridLook(m_programGrid);
     m_programGrid->verticalHeader()->hide();
@@ -142,6 +143,8 @@ QWidget* TZuProf::buildLeftColumn()
 
     m_conditionGrid = new QTableWidget(0, 4, column);
     m_conditionGrid->setObjectName(QStringLiteral("ConditionGrid"));
+    // Named, so that the two grids can be told apart also while one is empty.
+    m_conditionGrid->setAccessibleName(u("療程條件"));
     m_conditionGrid->setHorizontalHeaderLabels(
         {QStringLiteral("Index"), u("必須"), u("條件名稱"), u("說明")});
     gridLook(m_conditionGrid);
