@@ -208,7 +208,6 @@ class Treatment(unittest.TestCase):
         w = self.open_programs()
         self.assertFalse(is_enabled(lumo.button("修改療程", w)), "修改療程 is enabled without programs")
         lumo.screenshot("programs-empty")
-
         self.add_program(w, "LIV01", "Liver care", picture)
         programs, _ = self.stored()
         self.assertEqual(len(programs), 1, f"programs stored: {programs}")
@@ -217,15 +216,23 @@ class Treatment(unittest.TestCase):
         self.assertEqual(picture_bytes, picture.stat().st_size, "the stored picture is not the chosen file")
         lumo.button("自訂功能鍵 1", w, enabled=True, what="program button 1 to be enabled for the new program")
         lumo.screenshot("program-added")
+        self.conditions_built_and_changed(w)
+        self.program_changed(w)
+        self.deletions(w)
+        lumo.press("離  開", w)
+        lumo.window_gone(PROGRAMS, what="the treatment program screen to close after 離  開")
+        self.user_settings(self.main_ready("leaving the treatment program screen"))
+        self.quit()
 
-        # A condition: 肺經 required and 虛證, a required condition.
+    def conditions_built_and_changed(self, w):
+        """A condition (肺經 required and 虛證, itself required), a change given
+        up with 放  棄, and a change confirmed."""
+        lumo = self.lumo
         self.add_condition(w, "lung weak", ["肺經", "肺經虛證", "必須條件"])
         _, conditions = self.stored()
         self.assertEqual(conditions, [("LIV01", "lung weak", position(ZEROS, 6), position(ZEROS, 6), 1)])
         self.cell_showing(w, "必須", "X")
         lumo.screenshot("condition-added")
-
-        # 修改條件 given up with 放  棄, then done with 確認異動.
         lumo.click(self.cell_showing(w, "條件名稱", "lung weak"), "the condition's row")
         lumo.press("修改條件", w)
         self.wait_status(w, MODIFYING, "修改條件")
@@ -242,7 +249,9 @@ class Treatment(unittest.TestCase):
         cond = self.stored()[1][0][2]
         self.assertEqual(cond, position(ZEROS, 6)[:23] + "2", "the changed condition string")
 
-        # 修改療程: the number stays, the name changes.
+    def program_changed(self, w):
+        """修改療程: the number stays, the name changes, the condition stays."""
+        lumo = self.lumo
         lumo.click(self.cell_showing(w, "療程編號", "LIV01"), "the program's row")
         lumo.press("修改療程", w)
         e = lumo.window(EDITOR, what="the group editor after 修改療程")
@@ -254,7 +263,9 @@ class Treatment(unittest.TestCase):
         self.cell_showing(w, "療程名稱", "Liver and gall")
         self.assertEqual(len(self.stored()[1]), 1, "the changed program lost its condition")
 
-        # 刪除條件, first answered 否, then 是.
+    def deletions(self, w):
+        """刪除條件 answered 否, then 是; 刪除療程 of a program with three conditions."""
+        lumo = self.lumo
         self.enter_condition_grid(w)
         lumo.click(self.cell_showing(w, "條件名稱", "lung weak"), "the condition's row")
         lumo.press("刪除條件", w)
@@ -266,8 +277,6 @@ class Treatment(unittest.TestCase):
         lumo.press("刪除條件", w)
         lumo.press("是", lumo.message("這筆條件嗎"))
         lumo.wait_until(lambda: not self.stored()[1], 10, "the condition to be deleted")
-
-        # 刪除療程 of a program with three conditions.
         for n in (1, 2, 3):
             self.add_condition(w, f"c{n}", [f"{'心經' if n == 1 else '胃經'}虛證"])
         self.assertEqual(len(self.stored()[1]), 3)
@@ -278,11 +287,10 @@ class Treatment(unittest.TestCase):
         lumo.press("是", q)
         lumo.wait_until(lambda: self.stored() == ([], []), 10, "the program and its three conditions to be deleted")
         self.wait_status(w, QUERY, "deleting the program")
-        lumo.press("離  開", w)
-        lumo.window_gone(PROGRAMS, what="the treatment program screen to close after 離  開")
-        main = self.main_ready("leaving the treatment program screen")
 
-        # 用戶資料設定: a new name in the status bar, custom button 2 hidden.
+    def user_settings(self, main):
+        """用戶資料設定: a new name in the status bar, custom button 2 hidden."""
+        lumo = self.lumo
         lumo.click(lumo.get("menu item", "系統支援", main), "the menu 系統支援")
         lumo.click(lumo.get("menu item", "用戶資料設定"), "the menu item 用戶資料設定")
         s = lumo.window(SETTINGS, what=f"the user settings {SETTINGS!r}")
@@ -301,7 +309,6 @@ class Treatment(unittest.TestCase):
         lumo.screenshot("main-after-settings")
         lines = (lumo.data_dir / "ZuDefTw.ini").read_bytes().decode("cp950").split("\r\n")
         self.assertEqual((lines[6], lines[17]), ("Renxin Clinic", "101000"))
-        self.quit()
 
     def test_built_program_is_proposed(self):
         """A program whose one condition is 肺經 虛證: a measurement with both
