@@ -39,6 +39,7 @@ int main(int argc, char** argv)
     {
         auto db = Database::create(dir.filePath(QStringLiteral("programs.mdb")), FileKind::Master, &st);
         Transaction tr(*db);
+        if (!tr.active()) return 1;
         ProgramStore store(*db);
         std::uniform_int_distribution<int> pos(1, 22), code(1, 3);
         for (int p = 0; p < 10000; ++p) {

@@ -29,6 +29,7 @@ int main(int argc, char** argv)
     runStartupFileSteps(state, deliveredDirectory());
     {
         Transaction t(*state.MainDatabase);
+        if (!t.active()) return 1;
         ProgramStore store(*state.MainDatabase);
         std::mt19937 rng(9);
         for (int p = 0; p < 10000; ++p) {

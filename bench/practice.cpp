@@ -26,6 +26,7 @@ Status generatePractice(const QString& path, PracticeSize size, unsigned seed)
     std::uniform_real_distribution<double> energy(15.0, 90.0);
 
     Transaction t(*db);
+    if (!t.active()) return t.begun();
     QSqlQuery subject(db->sql());
     subject.prepare(QStringLiteral("INSERT INTO ZUCUST (CUSTNO, NAME, SEX, DBIRTH, ADDR, TEL, TEL2, TEL3, EMAIL, MEMO) "
                                    "VALUES (?,?,?,?,?,?,?,?,?,?)"));

@@ -45,6 +45,10 @@ bool build(const QString& path, FileKind kind, const std::function<bool(Database
             return false;
         }
         Transaction t(*db);
+        if (!t.active()) {
+            *error = t.begun().error;
+            return false;
+        }
         if (fill && !fill(*db, error)) return false;
         Status c = t.commit();
         if (!c) {
@@ -90,8 +94,8 @@ bool fillKnowledge(Database& db, const QString& sources, QString* error)
     q.prepare(QStringLiteral("INSERT INTO ZUMTDB (MKEY, %1, DtGpM) VALUES (?%2, ?)")
                   .arg(fields.join(QStringLiteral(", ")), QStringLiteral(",?").repeated(fields.size())));
     for (int key = 1; key <= 17; ++key) {
-        const QString path =
-            QStringLiteral("%1/knowledge/%2.txt").arg(sources).arg(key, 2, 10, QLatin1Char('0'));
+        const QString path = QStringLiteral("%1/knowledge/%2.txt")
+                                 .arg(sources, QStringLiteral("%1").arg(key, 2, 10, QLatin1Char('0')));
         const QString text = readText(path, error);
         if (text.isNull()) return false;
         auto entry = parseKnowledgeSource(key, text, error);

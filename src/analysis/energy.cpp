@@ -75,9 +75,46 @@ int pairStatus(double d, const PhysiologicalBand& b)
     return d < 41 * b.BandFactor ? 1 : 2;
 }
 
-std::optional<EnergyAnalysis> ComputeEnergyAnalysis(const EnergySet& energy, const CompensationTable& table, bool male,
-                                                    QString* error)
+namespace {
+
+// "第 5 點（左  手 三焦經）的數值 …": the point as the operator knows it.
+QString pointText(int point)
 {
+    return u("第 %1 點（%2 %3）")
+        .arg(QString::number(point), positionText(point), shortName(meridianOfPoint(point)));
+}
+
+QString valueText(double v)
+{
+    return std::isnan(v) ? u("（非數值）") : QString::number(v, 'g', 6);
+}
+
+} // namespace
+
+Status checkReadings(const std::array<double, 24>& readings)
+{
+    for (int p = 1; p <= 24; ++p) {
+        const double v = readings[size_t(p - 1)];
+        if (!std::isfinite(v) || v < 0 || v > MaxReading)
+            return Status::failure(u("%1的數值 %2 不在 0 到 %3 uA 之間，此筆測量資料無法分析。")
+                                       .arg(pointText(p), valueText(v), QString::number(MaxReading)));
+    }
+    return Status::success();
+}
+
+QString unanalysableText()
+{
+    return u("無法分析");
+}
+
+std::optional<EnergyAnalysis> ComputeEnergyAnalysis(const EnergySet& energy, const CompensationTable& table,
+                                                    bool male, QString* error)
+{
+    const Status readings = checkReadings(energy.Readings);
+    if (!readings) {
+        if (error) *error = readings.error;
+        return std::nullopt;
+    }
     std::array<double, 24> values{};
     for (int p = 1; p <= 24; ++p) values[size_t(p - 1)] = compensate(p, energy.Readings[size_t(p - 1)], table);
     return analyseCompensated(values, male, error);
@@ -85,6 +122,15 @@ std::optional<EnergyAnalysis> ComputeEnergyAnalysis(const EnergySet& energy, con
 
 std::optional<EnergyAnalysis> analyseCompensated(const std::array<double, 24>& E, bool male, QString* error)
 {
+    for (int p = 1; p <= 24; ++p) {
+        const double v = E[size_t(p - 1)];
+        if (!std::isfinite(v) || v < 0) {
+            if (error)
+                *error = u("%1的補償值 %2 不是 0 以上的數值，此筆測量資料無法分析。")
+                             .arg(pointText(p), valueText(v));
+            return std::nullopt;
+        }
+    }
     EnergyAnalysis a;
     a.Values = E;
     a.male = male;
@@ -104,12 +150,10 @@ std::optional<EnergyAnalysis> analyseCompensated(const std::array<double, 24>& E
     // No body energy, or a total that would divide by zero: no analysis.
     if (!(a.BodyEnergy > 0) || a.YangTotal == 0 || a.LowerTotal == 0 || a.RightTotal == 0) {
         if (error)
-            *error = QStringLiteral("the measurement cannot be analysed: its body energy is %1 and its yang, lower and "
-                                    "right totals are %2, %3 and %4")
-                         .arg(a.BodyEnergy)
-                         .arg(a.YangTotal)
-                         .arg(a.LowerTotal)
-                         .arg(a.RightTotal);
+            *error = u("此筆測量資料沒有可分析的能量：身體能量為 %1，陽經、下肢與右側的總和為 %2、%3 與 "
+                       "%4，無法分析。")
+                         .arg(QString::number(a.BodyEnergy), QString::number(a.YangTotal),
+                              QString::number(a.LowerTotal), QString::number(a.RightTotal));
         return std::nullopt;
     }
 

@@ -53,11 +53,21 @@ struct EnergyAnalysis
     int gradeEntry(int k) const { return GradeTable[size_t(k - 1)]; }
 };
 
-// Refuses a measurement without a denominator (no body energy, or no yang,
-// lower or right values): there is no analysis of it.
-std::optional<EnergyAnalysis> ComputeEnergyAnalysis(const EnergySet& energy, const CompensationTable& table, bool male,
-                                                    QString* error = nullptr);
-// From values already compensated.
+// Every reading valid (isValidReading, from the catalogue); otherwise the message
+// (in the interface's language) names the first point that is not.
+Status checkReadings(const std::array<double, 24>& readings);
+
+// "無法分析": what the screen and the report show instead of verdicts for a
+// measurement the analysis refuses.
+QString unanalysableText();
+
+// Refuses readings outside 0..MaxReading (checkReadings) and a measurement
+// without a denominator (no body energy, or no yang, lower or right values):
+// there is no analysis of it. The message is in the interface's language.
+std::optional<EnergyAnalysis> ComputeEnergyAnalysis(const EnergySet& energy, const CompensationTable& table,
+                                                    bool male, QString* error = nullptr);
+// From values already compensated; refuses values that are not finite or are
+// negative, and a measurement without a denominator.
 std::optional<EnergyAnalysis> analyseCompensated(const std::array<double, 24>& values, bool male,
                                                  QString* error = nullptr);
 

@@ -4,10 +4,12 @@
 #include "base/formats.h"
 #include "records/programs.h"
 
-#include <QFile>
+#include "base/atomicfile.h"
+
+#include <QBuffer>
+#include <QDir>
 #include <QFileInfo>
 #include <QPdfWriter>
-#include <cstdio>
 
 namespace lumo {
 namespace {
@@ -100,16 +102,23 @@ void valueTable(ReportPage& p, const ReportInput& in)
         auto centred = [&](int origin, int yy, const QString& s, const QColor& colour) {
             p.text(origin + (i - 1) * c + std::max(0, (c - p.textWidth(s)) / 2), yy, s, colour);
         };
-        const double left = in.energy.Readings[size_t(leftPointOf(m) - 1)];
-        const double right = in.energy.Readings[size_t(rightPointOf(m) - 1)];
-        const double leftC = in.analysis.Values[size_t(leftPointOf(m) - 1)];
-        const double rightC = in.analysis.Values[size_t(rightPointOf(m) - 1)];
         const int origin = p.MmInDots(13);
         const int bracketOrigin = i <= 6 ? p.MmInDots(12) : origin;
-        centred(origin, y + 3 * L, fmt("%5.1f", left).trimmed(), Qt::black);
-        centred(origin, y + 6 * L, fmt("%5.1f", right).trimmed(), Qt::black);
-        centred(bracketOrigin, y + 4 * L, QStringLiteral("[") + fmt("%5.1f", leftC).trimmed() + QStringLiteral("]"), Maroon);
-        centred(bracketOrigin, y + 7 * L, QStringLiteral("[") + fmt("%5.1f", rightC).trimmed() + QStringLiteral("]"), Maroon);
+        for (const int point : {leftPointOf(m), rightPointOf(m)}) {
+            const int row = point == leftPointOf(m) ? 3 : 6;
+            const double reading = in.energy.Readings[size_t(point - 1)];
+            // A value no analysis accepts is not printed as a number (1e308 would run across the page).
+            const bool shown = isValidReading(reading);
+            const double compensated =
+                in.refusal.isEmpty() ? in.analysis.Values[size_t(point - 1)] : compensate(point, reading);
+            centred(origin, y + row * L, shown ? fmt("%5.1f", reading).trimmed() : QStringLiteral("---"),
+                    Qt::black);
+            centred(bracketOrigin, y + (row + 1) * L,
+                    QStringLiteral("[") +
+                        (shown ? fmt("%5.1f", compensated).trimmed() : QStringLiteral("---")) +
+                        QStringLiteral("]"),
+                    Maroon);
+        }
     }
     p.text(p.MmInDots(3), y + 3 * L + L / 2, u("左　側"), Green);
     p.text(p.MmInDots(3), y + 6 * L + L / 2, u("右　側"), Green);
@@ -234,6 +243,15 @@ void knowledgeSection(ReportPage& p, const ReportInput& in, int kind)
     }
 }
 
+// In place of every verdict of a measurement the analysis refuses.
+void unanalysable(ReportPage& p, const ReportInput& in)
+{
+    p.sectionStart();
+    p.PrintTextLine(unanalysableText(), Red);
+    printLines(p, wrapText(in.refusal, p.font()), false);
+    p.NextLine();
+}
+
 void treatmentRecord(ReportPage& p, const ReportInput& in)
 {
     p.sectionStart();
@@ -264,16 +282,35 @@ void expertPrograms(ReportPage& p, const ReportInput& in)
     }
 }
 
-// Renames over an existing file in one step where the system can, so the old
-// report stays whole until the new one is complete.
-bool replaceWith(const QString& from, const QString& to)
+bool isCompletePdf(const QByteArray& pdf)
 {
-#ifdef Q_OS_WIN
-    QFile::remove(to);
-    return QFile::rename(from, to);
-#else
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-#endif
+    const QByteArray tail = pdf.right(32).trimmed();
+    return pdf.startsWith("%PDF-") && tail.endsWith("%%EOF");
+}
+
+// The sections in their fixed order, each when ticked and not abandoned.
+void analysedSections(ReportPage& p, const ReportInput& in)
+{
+    const std::pair<int, int> charts[] = {{3, 1},  {8, 2},  {9, 3},  {10, 4},
+                                          {12, 5}, {13, 6}, {19, 8}, {20, 9}};
+    if (opt(in, 2) && !p.isAbandoned()) valueTable(p, in);
+    for (auto [option, chart] : charts)
+        if (opt(in, option) && !p.isAbandoned()) printChart(p, chart, in.analysis);
+    if (opt(in, 4) && !p.isAbandoned()) bodyState(p, in);
+    if (opt(in, 5) && !p.isAbandoned()) knowledgeSection(p, in, 0);
+    if (opt(in, 11) && !p.isAbandoned()) treatmentRecord(p, in);
+    if (opt(in, 14) && !p.isAbandoned()) knowledgeSection(p, in, 1);
+    if (opt(in, 6) && !p.isAbandoned()) knowledgeSection(p, in, 2);
+    if (opt(in, 7) && !p.isAbandoned()) expertPrograms(p, in);
+}
+
+// A measurement the analysis refuses: its values, the refusal in place of
+// every verdict, and the treatment record, which needs no analysis.
+void refusedSections(ReportPage& p, const ReportInput& in)
+{
+    if (opt(in, 2) && !p.isAbandoned()) valueTable(p, in);
+    if (!p.isAbandoned()) unanalysable(p, in);
+    if (opt(in, 11) && !p.isAbandoned()) treatmentRecord(p, in);
 }
 
 } // namespace
@@ -315,16 +352,10 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, c
     p.abandoned = abandoned;
     header(p, in);
     subjectBlock(p, in);
-    const std::pair<int, int> charts[] = {{3, 1}, {8, 2}, {9, 3}, {10, 4}, {12, 5}, {13, 6}, {19, 8}, {20, 9}};
-    if (opt(in, 2) && !p.isAbandoned()) valueTable(p, in);
-    for (auto [option, chart] : charts)
-        if (opt(in, option) && !p.isAbandoned()) printChart(p, chart, in.analysis);
-    if (opt(in, 4) && !p.isAbandoned()) bodyState(p, in);
-    if (opt(in, 5) && !p.isAbandoned()) knowledgeSection(p, in, 0);
-    if (opt(in, 11) && !p.isAbandoned()) treatmentRecord(p, in);
-    if (opt(in, 14) && !p.isAbandoned()) knowledgeSection(p, in, 1);
-    if (opt(in, 6) && !p.isAbandoned()) knowledgeSection(p, in, 2);
-    if (opt(in, 7) && !p.isAbandoned()) expertPrograms(p, in);
+    if (in.refusal.isEmpty())
+        analysedSections(p, in);
+    else
+        refusedSections(p, in);
     out.abandoned = p.isAbandoned();
     out.pages = p.pageNumber();
     if (out.abandoned && discard) discard();
@@ -334,32 +365,36 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, c
 
 bool printReportToPdf(const ReportInput& in, const QString& path, QString* error, const std::function<bool()>& abandoned)
 {
-    const QString temp = path + QStringLiteral(".part");
+    auto fail = [&](const QString& reason) {
+        if (error) *error = reason + QString::fromUtf8("；報表沒有寫入，原有的檔案維持原狀。");
+        return false;
+    };
+    // Refused before the work: a device or a FIFO under the name would be replaced by the rename.
+    if (!isRegularOrAbsent(path)) return fail(QStringLiteral("%1: not a regular file").arg(path));
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     ReportOutcome o;
     {
-        QPdfWriter writer(temp);
+        QPdfWriter writer(&buffer);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setResolution(300);
         writer.setTitle(QString::fromUtf8("L.U.M.O 分析資料."));
         writer.setPageMargins(QMarginsF(0, 0, 0, 0));
         o = PrintAnalysisReport(in, writer, abandoned);
     }
-    if (o.abandoned) {
-        QFile::remove(temp);
-        return false;
-    }
-    // Written beside and renamed, so a failed job leaves no half file behind.
-    if (!QFileInfo(temp).exists() || QFileInfo(temp).size() == 0) {
-        if (error) *error = QStringLiteral("%1: cannot be written").arg(path);
-        QFile::remove(temp);
-        return false;
-    }
-    if (!replaceWith(temp, path)) {
-        if (error) *error = QStringLiteral("%1: cannot be written").arg(path);
-        QFile::remove(temp);
-        return false;
-    }
+    if (o.abandoned) return false;
+    // The writer reports no errors of its own; a whole PDF ends with its end-of-file marker.
+    if (!isCompletePdf(buffer.data()))
+        return fail(QStringLiteral("%1: the PDF writer produced no complete file").arg(path));
+    const Status s = writeFileAtomically(path, buffer.data());
+    if (!s) return fail(s.error);
     return true;
+}
+
+QString pdfWrittenNotice(const QString& path)
+{
+    return QString::fromUtf8("分析報表已存成 PDF 檔案：") + QStringLiteral("\r\n") +
+           QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace lumo

@@ -24,6 +24,9 @@ struct ReportInput
     Database* programDatabase = nullptr; // where their descriptions are
     QString treatmentRecord;
     QDate today = QDate::currentDate();
+    // Why the measurement cannot be analysed (empty when it can): the report
+    // then prints its values and "無法分析" with this reason instead of verdicts.
+    QString refusal;
 };
 
 struct ReportOutcome
@@ -42,10 +45,16 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& devi
 ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, const std::function<void()>& turnPage,
                                   const std::function<bool()>& abandoned = {}, const std::function<void()>& discard = {});
 
-// Writes the report as a PDF file (A4); false with a message on failure. An
+// Writes the report as a PDF file (A4); false with a message on failure. The
+// file is produced whole in memory, checked for its end, and only then put in
+// place beside and renamed, so a full disk or a failed writer keeps the old
+// file and says so; a path that is not a regular file is refused. An
 // abandoned report leaves no file (and no message: it is not a failure).
 bool printReportToPdf(const ReportInput& in, const QString& path, QString* error,
                       const std::function<bool()>& abandoned = {});
+
+// The notice after a PDF was written, naming the file.
+QString pdfWrittenNotice(const QString& path);
 
 // The printed chart variant: the screen picture in a box of 150 x 90 mm below the cursor.
 void printChart(ReportPage& page, int chart, const EnergyAnalysis& a);

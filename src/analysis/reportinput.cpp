@@ -7,9 +7,22 @@ namespace lumo {
 std::optional<ReportContext> reportContext(SharedState& state, const QString& options, const QString& treatmentRecord,
                                            QString* error)
 {
-    auto analysis = ComputeEnergyAnalysis(state.energy, state.compensation, state.CurrentSubject.SEX, error);
-    if (!analysis) return std::nullopt;
+    QString refusal;
+    auto analysis =
+        ComputeEnergyAnalysis(state.energy, state.compensation, state.CurrentSubject.SEX, &refusal);
     ReportContext c;
+    if (!analysis) {
+        // Printed all the same: its values and "無法分析" where the verdicts would be.
+        ReportInput& in = c.input;
+        in.energy = state.energy;
+        in.subject = state.CurrentSubject;
+        in.config = &state.config;
+        in.options = options;
+        in.treatmentRecord = treatmentRecord;
+        in.refusal = refusal;
+        if (error) *error = refusal;
+        return c;
+    }
     c.knowledge = std::make_unique<KnowledgeTexts>(state.KnowledgeDatabase.get(),
                                                    [&state](const QString& e) { state.reportError(e); });
     ReportInput& in = c.input;

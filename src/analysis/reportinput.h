@@ -17,8 +17,10 @@ struct ReportContext
 };
 
 // The analysis of the current measurement and everything the report prints
-// with it; nothing when the measurement cannot be analysed (error set).
-std::optional<ReportContext> reportContext(SharedState& state, const QString& options, const QString& treatmentRecord,
-                                           QString* error);
+// with it. A measurement the analysis refuses gives a context whose input
+// carries the refusal (the report prints "無法分析" instead of verdicts);
+// `error` is kept for callers that want to know why nothing could be built.
+std::optional<ReportContext> reportContext(SharedState& state, const QString& options,
+                                           const QString& treatmentRecord, QString* error);
 
 } // namespace lumo

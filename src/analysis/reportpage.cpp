@@ -29,7 +29,11 @@ int ReportPage::MmInDots(double mm) const { return int(rnd(m_dpi * mm / 25.4)); 
 QFont ReportPage::font(int size) const
 {
     QFont f;
-    f.setFamilies({QStringLiteral("Noto Sans CJK TC"), QStringLiteral("WenQuanYi Micro Hei")});
+    // WenQuanYi Micro Hei first: the PDF writer maps each glyph back to a
+    // character for the text layer (copying, searching, screen readers), and
+    // Noto Sans CJK shares many glyphs with the Kangxi radicals, so 火, 心, 長
+    // came back as the radicals U+2F55, U+2F3C, U+2ED1.
+    f.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK TC")});
     f.setPointSize(size > 0 ? size : m_reportSize);
     return f;
 }

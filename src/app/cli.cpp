@@ -6,7 +6,9 @@
 #include "shell/sharedstate.h"
 #include "shell/startupcheck.h"
 #include "instrument/protocol.h"
+#include "instrument/replay.h"
 #include "instrument/stack.h"
+#include "shell/identificationreport.h"
 
 #include <variant>
 
@@ -18,7 +20,8 @@ const char* kUsage =
     "commands:\n"
     "  init           prepare the data directory as the program does at start\n"
     "  config dump    print the configuration as JSON\n"
-    "  instrument     identify the instrument (--simulate: the simulated one)\n"
+    "  instrument     identify the instrument (--simulate: the simulated one;\n"
+    "                 --trace-instrument FILE records the traffic, --replay-instrument FILE replays it)\n"
     "  analyse [--female] V1..V24\n"
     "  chart N --out FILE.png [--width W --height H] [--female] V1..V24\n"
     "  match --db FILE [--female] [--birth YYYY-MM-DD] [--today YYYY-MM-DD] V1..V24\n"
@@ -27,27 +30,41 @@ const char* kUsage =
     "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
     "  demo --out DIR   measure a demonstration subject and print its report\n";
 
-// The creation steps without a window; messages go to stderr.
-int prepare(CliContext& c, SharedState& state)
+} // namespace
+
+// The creation steps without a window; every failure goes to stderr. A file
+// step that did not do its work (a delivered file not copied, a swap refused)
+// fails the command too: the data directory is not what the program expects.
+bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
 {
     state.DataDirectory = c.dataDirectory;
-    ScriptedMessages quiet;
-    state.messages = &quiet;
+    state.messages = &messages;
     StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
-    state.messages = nullptr;
+    bool ok = true;
+    auto report = [&](const Status& s) {
+        if (s) return;
+        *c.err << s.error << Qt::endl;
+        ok = false;
+    };
     if (o.templateMissing) {
         *c.err << templateMissingMessage() << Qt::endl;
-        return 2;
+        ok = false;
     }
-    if (!o.databases) {
-        *c.err << o.databases.error << Qt::endl;
-        return 2;
-    }
-    if (!o.configuration) {
-        *c.err << o.configuration.error << Qt::endl;
-        return 2;
-    }
-    return 0;
+    report(o.copies);
+    report(o.swap);
+    report(o.databases);
+    report(o.configuration);
+    return ok;
+}
+
+namespace {
+
+int prepare(CliContext& c, SharedState& state)
+{
+    ScriptedMessages quiet;
+    const bool ok = prepareState(c, state, quiet);
+    state.messages = nullptr;
+    return ok ? 0 : 2;
 }
 
 int cmdInit(CliContext& c)
@@ -60,7 +77,7 @@ int cmdConfigDump(CliContext& c)
 {
     if (c.args.value(1) != QLatin1String("dump")) {
         *c.err << kUsage;
-        return 1;
+        return 2;
     }
     SharedState state;
     if (int rc = prepare(c, state)) return rc;
@@ -82,10 +99,16 @@ int cmdConfigDump(CliContext& c)
 // The start-up identification without a window, for support staff.
 int cmdInstrument(CliContext& c)
 {
-    InstrumentStack stack(c.simulate ? InstrumentStack::Kind::Simulated : InstrumentStack::Kind::Real, nullptr,
-                          c.tracePath);
+    const auto kind = !c.replayPath.isEmpty() ? InstrumentStack::Kind::Replay
+                      : c.simulate            ? InstrumentStack::Kind::Simulated
+                                              : InstrumentStack::Kind::Real;
+    InstrumentStack stack(kind, nullptr, c.tracePath, c.replayPath);
     if (!c.tracePath.isEmpty() && !stack.traceOpen()) {
         *c.err << c.tracePath << ": cannot be written" << Qt::endl;
+        return 2;
+    }
+    if (!stack.replayError().isEmpty()) {
+        *c.err << stack.replayError() << Qt::endl;
         return 2;
     }
     stack.start();
@@ -94,17 +117,14 @@ int cmdInstrument(CliContext& c)
     const bool attached = stack.instrument().attached();
     const qint64 counter = s.ready ? stack.instrument().ReadUsageCounter() : 0;
     if (s.ready) stack.instrument().EndMeasuring();
-    JsonWriter w;
-    w.beginObject();
-    w.key(QStringLiteral("attached")).value(attached);
-    w.key(QStringLiteral("model")).value(s.model);
-    w.key(QStringLiteral("modelName")).value(protocol::modelName(s.model));
-    w.key(QStringLiteral("serial")).value(s.serial.isEmpty() ? QStringLiteral("None!") : s.serial);
-    w.key(QStringLiteral("hardware")).value(s.hardware);
-    w.key(QStringLiteral("counter")).value(counter);
-    w.endObject();
-    *c.out << QString::fromUtf8(w.text()) << Qt::endl;
-    if (!s.ready) *c.err << s.message << Qt::endl;
+    const IdentificationReport report = identificationReport(s, attached, counter);
+    *c.out << QString::fromUtf8(report.json) << Qt::endl;
+    for (const QString& m : report.messages)
+        *c.err << m << Qt::endl;
+    if (ReplayBackend* replay = stack.replay(); replay && !replay->mismatch().isEmpty()) {
+        *c.err << c.replayPath << ": " << replay->mismatch() << Qt::endl;
+        return 2;
+    }
     return s.ready ? 0 : 2;
 }
 
@@ -123,19 +143,29 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
         if (a == QLatin1String("--data-dir")) {
             if (i + 1 >= arguments.size()) {
                 err << "--data-dir needs a directory\n";
-                return 1;
+                return 2;
             }
-            c.dataDirectory = arguments.at(++i);
+            // Relative to the current directory, as the window takes it; never empty, never the root.
+            const Status s = resolveDataDirectory(arguments.at(++i), &c.dataDirectory);
+            if (!s) {
+                err << s.error << Qt::endl;
+                return 2;
+            }
             c.dataDirectorySet = true;
-            if (!c.dataDirectory.endsWith(QLatin1Char('/'))) c.dataDirectory += QLatin1Char('/');
         } else if (a == QLatin1String("--simulate")) {
             c.simulate = true;
         } else if (a == QLatin1String("--trace-instrument")) {
             if (i + 1 >= arguments.size()) {
                 err << "--trace-instrument needs a file\n";
-                return 1;
+                return 2;
             }
             c.tracePath = arguments.at(++i);
+        } else if (a == QLatin1String("--replay-instrument")) {
+            if (i + 1 >= arguments.size()) {
+                err << "--replay-instrument needs a file\n";
+                return 1;
+            }
+            c.replayPath = arguments.at(++i);
         } else {
             rest << a;
         }
@@ -153,7 +183,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("report")) return cmdReport(c);
     if (command == QLatin1String("demo")) return cmdDemo(c);
     err << kUsage;
-    return 1;
+    return 2;
 }
 
 } // namespace lumo

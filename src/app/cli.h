@@ -6,6 +6,9 @@
 
 namespace lumo {
 
+struct SharedState;
+class ScriptedMessages;
+
 struct CliContext
 {
     QString dataDirectory;    // --data-dir, or the default
@@ -14,6 +17,7 @@ struct CliContext
     QStringList args;         // the command and its arguments
     bool simulate = false;    // --simulate
     QString tracePath;        // --trace-instrument
+    QString replayPath;       // --replay-instrument
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -26,7 +30,11 @@ int cmdEncipher(CliContext& c);
 int cmdReport(CliContext& c);
 int cmdDemo(CliContext& c);
 
-// Exit codes: 0 success, 2 a failure with its message on stderr, 1 usage.
+// The start-up file steps of the window, for a command: false (messages on
+// stderr) when any of them failed.
+bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages);
+
+// Exit codes: 0 success, 2 a failure or a usage error, with its message on stderr.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
 
 } // namespace lumo

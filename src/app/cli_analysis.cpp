@@ -1,9 +1,10 @@
 // lumo-cli commands of the analysis engine: analyse, chart, match, decipher, encipher.
 #include "app/cli.h"
 
+#include "analysis/charts.h"
+#include "analysis/imagefile.h"
 #include "base/formats.h"
 #include "base/json.h"
-#include "analysis/charts.h"
 #include "knowledge/decipher.h"
 #include "treatment/matching.h"
 
@@ -35,9 +36,11 @@ bool readValues(CliContext& c, const QStringList& args, Measurement& m, const QS
             }
             m.rest << a << args.at(++i);
         } else {
+            // Infinities and NaN are numbers here; the analysis refuses them with
+            // the same message as any other value out of range.
             bool ok = false;
             const double v = a.toDouble(&ok);
-            if (!ok || !std::isfinite(v)) {
+            if (!ok) {
                 *c.err << "not a number: " << a << Qt::endl;
                 return false;
             }
@@ -168,9 +171,8 @@ int cmdChart(CliContext& c)
     }
     auto a = analyse(c, m);
     if (!a) return 2;
-    const QImage image = renderChart(chart, *a, width, height);
-    if (!image.save(out, "PNG")) {
-        *c.err << out << ": cannot be written" << Qt::endl;
+    if (const Status saved = saveImageAtomically(renderChart(chart, *a, width, height), out); !saved) {
+        *c.err << saved.error << Qt::endl;
         return 2;
     }
     *c.out << QFileInfo(out).absoluteFilePath() << Qt::endl;

@@ -1,17 +1,18 @@
 // lumo-cli report and demo.
 #include "app/cli.h"
 
-#include "shell/datadir.h"
-#include "base/formats.h"
-#include "shell/sharedstate.h"
 #include "analysis/charts.h"
+#include "analysis/imagefile.h"
 #include "analysis/reportinput.h"
+#include "base/formats.h"
 #include "instrument/hiddevice.h"
 #include "instrument/simulator.h"
 #include "instrument/stack.h"
 #include "measurement/measuringrun.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
+#include "shell/datadir.h"
+#include "shell/sharedstate.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -24,22 +25,6 @@ QString option(const QStringList& args, const QString& name)
 {
     const int i = int(args.indexOf(name));
     return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
-}
-
-bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
-{
-    state.DataDirectory = c.dataDirectory;
-    state.messages = &messages;
-    StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
-    if (o.templateMissing) {
-        *c.err << templateMissingMessage() << Qt::endl;
-        return false;
-    }
-    if (!o.databases) {
-        *c.err << o.databases.error << Qt::endl;
-        return false;
-    }
-    return true;
 }
 
 // Loads a stored measurement with its subject into the shared state, as the browser does.
@@ -65,11 +50,34 @@ int writeReport(CliContext& c, SharedState& state, const QString& options, const
         *c.err << error << Qt::endl;
         return 2;
     }
+    // A measurement the analysis refuses is printed as such; the reason goes to stderr as a note.
+    if (!ctx->input.refusal.isEmpty()) *c.err << ctx->input.refusal << Qt::endl;
     if (!printReportToPdf(ctx->input, out, &error)) {
         *c.err << error << Qt::endl;
         return 2;
     }
     return 0;
+}
+
+// The subject number: "D" and the time to the second, with a two-digit
+// suffix when a number of that second is taken; at most 15 characters, as the
+// subject editor allows. The test and the append are one transaction, so two
+// demonstrations in one data directory cannot take the same number.
+Status appendDemoSubject(Database& db, SubjectRow& subject)
+{
+    Transaction t(db);
+    if (!t.active()) return t.begun();
+    SubjectStore store(db);
+    const QString base =
+        QStringLiteral("D") + QDateTime::currentDateTime().toString(QStringLiteral("yyMMddHHmmss"));
+    subject.CUSTNO = base;
+    for (int n = 1; store.findByCustNo(subject.CUSTNO); ++n) {
+        if (n > 99)
+            return Status::failure(QStringLiteral("no free demonstration subject number for %1").arg(base));
+        subject.CUSTNO = base + QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+    }
+    if (Status s = store.append(subject); !s) return s;
+    return t.commit();
 }
 
 } // namespace
@@ -133,13 +141,12 @@ int cmdDemo(CliContext& c)
     state.instrument = &instrument;
 
     SubjectRow subject;
-    subject.CUSTNO = QStringLiteral("DEMO-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMddHHmmss")));
     subject.NAME = QString::fromUtf8("示範受測者");
     subject.SEX = true;
     subject.DBIRTH = dayNumber(QDate(1975, 6, 15));
     subject.TEL = QStringLiteral("02-2345-6789");
     subject.ADDR = QString::fromUtf8("台北市中山路100號");
-    Status st = SubjectStore(*state.MainDatabase).append(subject);
+    Status st = appendDemoSubject(*state.MainDatabase, subject);
     if (!st) {
         *c.err << st.error << Qt::endl;
         return 2;
@@ -174,10 +181,14 @@ int cmdDemo(CliContext& c)
     *c.out << QFileInfo(report).absoluteFilePath() << Qt::endl;
     QString error;
     auto analysis = ComputeEnergyAnalysis(state.energy, state.compensation, subject.SEX, &error);
+    if (!analysis) {
+        *c.err << error << Qt::endl;
+        return 2;
+    }
     for (int chart : {1, 2, 3, 4, 5, 6, 8, 9}) {
         const QString path = QDir(outDir).filePath(QStringLiteral("chart%1.png").arg(chart));
-        if (!renderChart(chart, *analysis).save(path, "PNG")) {
-            *c.err << path << ": cannot be written" << Qt::endl;
+        if (const Status saved = saveImageAtomically(renderChart(chart, *analysis), path); !saved) {
+            *c.err << saved.error << Qt::endl;
             return 2;
         }
         *c.out << QFileInfo(path).absoluteFilePath() << Qt::endl;

@@ -2,7 +2,9 @@
 #include "app/fonts.h"
 #include "app/modules.h"
 #include "app/shellhooks.h"
+#include "app/translations.h"
 #include "app/tzuform.h"
+#include "instrument/replay.h"
 #include "instrument/stack.h"
 #include "instrument/ui/probepanel.h"
 #include "shell/datadir.h"
@@ -10,9 +12,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLibraryInfo>
 #include <QScreen>
-#include <QTranslator>
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -21,33 +22,51 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("lumo"));
     QApplication::setApplicationDisplayName(QString::fromUtf8("L.U.M.O. 經絡能量分析系統"));
     lumo::applyChineseFont(app);
-    // Qt's own dialogs (the open dialogs of the settings and treatment screens)
-    // speak the program's language too.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Chinese, QLocale::TraditionalHanScript, QLocale::Taiwan), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        app.installTranslator(&qtTexts);
+    lumo::installQtTranslations(app);
 
     QCommandLineParser parser;
     QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),
                                QStringLiteral("DIR"));
-    QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Run against the simulated instrument."));
-    QCommandLineOption trace(QStringLiteral("trace-instrument"),
-                             QStringLiteral("Write every exchange to FILE."), QStringLiteral("FILE"));
-    parser.addOptions({dataDir, simulate, trace});
+    QCommandLineOption simulate(QStringLiteral("simulate"), QStringLiteral("Run against the simulated instrument."));
+    QCommandLineOption trace(QStringLiteral("trace-instrument"), QStringLiteral("Write every exchange to FILE."),
+                             QStringLiteral("FILE"));
+    QCommandLineOption replay(QStringLiteral("replay-instrument"),
+                              QStringLiteral("Run against the instrument recorded in trace FILE."),
+                              QStringLiteral("FILE"));
+    parser.addOptions({dataDir, simulate, trace, replay});
     parser.addHelpOption();
     parser.process(app);
 
     lumo::SharedState state;
-    state.DataDirectory = parser.isSet(dataDir) ? parser.value(dataDir) : lumo::defaultDataDirectory();
-    if (!state.DataDirectory.endsWith(QLatin1Char('/'))) state.DataDirectory += QLatin1Char('/');
     lumo::DialogMessages messages;
     state.messages = &messages;
+    state.DataDirectory = lumo::defaultDataDirectory();
+    // Taken as the command line takes it: relative to the current directory, never empty, never the root.
+    if (parser.isSet(dataDir)) {
+        const lumo::Status given = lumo::resolveDataDirectory(parser.value(dataDir), &state.DataDirectory);
+        if (!given) {
+            messages.show(lumo::NoteImportant, given.error);
+            return 2;
+        }
+    }
 
-    lumo::InstrumentStack stack(parser.isSet(simulate) ? lumo::InstrumentStack::Kind::Simulated
-                                                       : lumo::InstrumentStack::Kind::Real,
-                                nullptr, parser.value(trace));
+    using Kind = lumo::InstrumentStack::Kind;
+    const Kind kind = parser.isSet(replay)     ? Kind::Replay
+                      : parser.isSet(simulate) ? Kind::Simulated
+                                               : Kind::Real;
+    lumo::InstrumentStack stack(kind, nullptr, parser.value(trace), parser.value(replay));
+    if (!stack.replayError().isEmpty()) {
+        messages.reportError(stack.replayError());
+        return 2;
+    }
+    if (parser.isSet(trace) && !stack.traceOpen()) {
+        messages.reportError(parser.value(trace) + QStringLiteral(": cannot be written"));
+        return 2;
+    }
+    if (lumo::ReplayBackend* r = stack.replay())
+        r->setOnMismatch([path = parser.value(replay)](const QString& m) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(path), qPrintable(m));
+        });
     state.instrument = &stack.instrument();
 
     std::unique_ptr<lumo::ProbePanel> panel;

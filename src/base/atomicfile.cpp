@@ -1,24 +1,43 @@
 #include "base/atomicfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_WIN
 #include <QSaveFile>
 #else
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <libgen.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace lumo {
 
+bool isRegularOrAbsent(const QString& path)
+{
+    const QFileInfo info(path);
+    // A dangling link is no file to replace: writing through it would create one elsewhere.
+    if (info.isSymLink()) return info.exists() && info.isFile();
+    return !info.exists() || info.isFile();
+}
+
+namespace {
+
+Status notRegular(const QString& path)
+{
+    return Status::failure(QStringLiteral("%1: not a regular file; it is left as it is").arg(path));
+}
+
+} // namespace
+
 #ifdef Q_OS_WIN
 
 Status writeFileAtomically(const QString& path, const QByteArray& content)
 {
+    if (!isRegularOrAbsent(path)) return notRegular(path);
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly)) return Status::failure(QStringLiteral("%1: %2").arg(path, f.errorString()));
     if (f.write(content) != content.size() || !f.commit())
@@ -26,45 +45,174 @@ Status writeFileAtomically(const QString& path, const QByteArray& content)
     return Status::success();
 }
 
+Status copyFileAtomically(const QString& from, const QString& to, bool overwrite)
+{
+    if (!isRegularOrAbsent(to)) return notRegular(to);
+    if (!overwrite && QFileInfo::exists(to))
+        return Status::failure(QStringLiteral("%1: file exists").arg(to));
+    QFile in(from);
+    if (!in.open(QIODevice::ReadOnly))
+        return Status::failure(QStringLiteral("%1: %2").arg(from, in.errorString()));
+    const QByteArray content = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return Status::failure(QStringLiteral("%1: %2").arg(from, in.errorString()));
+    return writeFileAtomically(to, content);
+}
+
 #else
 
-Status writeFileAtomically(const QString& path, const QByteArray& content)
+namespace {
+
+Status failure(const QString& path, int err)
 {
-    const QByteArray target = QFile::encodeName(path);
-    QByteArray temp = target + ".XXXXXX";
-    auto fail = [&](int err) {
-        return Status::failure(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
-    };
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return fail(errno);
-    auto abandon = [&](int err) {
-        ::close(fd);
-        ::unlink(temp.constData());
-        return fail(err);
-    };
-    const char* p = content.constData();
-    qint64 left = content.size();
+    return Status::failure(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
+}
+
+// Writes every byte; a write that makes no progress is a full disk.
+int writeAll(int fd, const char* p, qint64 left)
+{
     while (left > 0) {
         const ssize_t n = ::write(fd, p, size_t(left));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return abandon(n < 0 ? errno : ENOSPC);
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
         p += n;
         left -= n;
     }
+    return 0;
+}
+
+// Makes a finished rename survive a power cut.
+void syncDirectoryOf(const QByteArray& path)
+{
+    QByteArray copy = path;
+    const int fd = ::open(::dirname(copy.data()), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+// A temporary file beside the target; removed unless it was moved into place.
+class TempBeside
+{
+public:
+    explicit TempBeside(const QByteArray& target) : m_target(target), m_path(target + ".XXXXXX")
+    {
+        m_fd = ::mkstemp(m_path.data());
+        if (m_fd < 0) m_error = errno;
+    }
+    ~TempBeside()
+    {
+        if (m_fd >= 0) ::close(m_fd);
+        if (!m_placed) ::unlink(m_path.constData());
+    }
+    TempBeside(const TempBeside&) = delete;
+    TempBeside& operator=(const TempBeside&) = delete;
+
+    int fd() const { return m_fd; }
+    int error() const { return m_error; }
+
+    // Forces the content to disk and closes; errno or 0.
+    int finish()
+    {
+        if (::fsync(m_fd) != 0) return errno;
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+    // Replaces the target (overwrite) or refuses an existing one (link fails
+    // then, atomically, where a rename would silently replace it).
+    int place(bool overwrite)
+    {
+        int rc = 0;
+        if (overwrite) {
+            rc = ::rename(m_path.constData(), m_target.constData()) == 0 ? 0 : errno;
+        } else if (::link(m_path.constData(), m_target.constData()) == 0) {
+            ::unlink(m_path.constData());
+        } else {
+            rc = errno;
+            // File systems without hard links: the existence test and the rename are separate steps.
+            struct stat st
+            {
+            };
+            if ((rc == EPERM || rc == EOPNOTSUPP) && ::lstat(m_target.constData(), &st) != 0)
+                rc = ::rename(m_path.constData(), m_target.constData()) == 0 ? 0 : errno;
+        }
+        if (rc == 0) {
+            m_placed = true;
+            syncDirectoryOf(m_target);
+        }
+        return rc;
+    }
+
+private:
+    QByteArray m_target;
+    QByteArray m_path;
+    int m_fd = -1;
+    int m_error = 0;
+    bool m_placed = false;
+};
+
+} // namespace
+
+Status writeFileAtomically(const QString& path, const QByteArray& content)
+{
+    if (!isRegularOrAbsent(path)) return notRegular(path);
+    const QByteArray target = QFile::encodeName(path);
+    TempBeside temp(target);
+    if (temp.fd() < 0) return failure(path, temp.error());
+    if (int err = writeAll(temp.fd(), content.constData(), content.size())) return failure(path, err);
     // Keep the permissions of the file being replaced (mkstemp creates 0600).
-    struct stat old{};
-    ::fchmod(fd, ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    if (::fsync(fd) != 0) return abandon(errno);
-    if (::close(fd) != 0) {
-        const int err = errno;
-        ::unlink(temp.constData());
-        return fail(err);
+    struct stat old
+    {
+    };
+    ::fchmod(temp.fd(), ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    if (int err = temp.finish()) return failure(path, err);
+    if (int err = temp.place(true)) return failure(path, err);
+    return Status::success();
+}
+
+Status copyFileAtomically(const QString& from, const QString& to, bool overwrite)
+{
+    if (!isRegularOrAbsent(to)) return notRegular(to);
+    const QByteArray target = QFile::encodeName(to);
+    struct stat existing
+    {
+    };
+    if (!overwrite && ::lstat(target.constData(), &existing) == 0) return failure(to, EEXIST);
+    const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (in < 0) return failure(from, errno);
+    struct Closer
+    {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{in};
+    struct stat source
+    {
+    };
+    if (::fstat(in, &source) != 0) return failure(from, errno);
+    if (!S_ISREG(source.st_mode)) return notRegular(from);
+
+    TempBeside temp(target);
+    if (temp.fd() < 0) return failure(to, temp.error());
+    char buffer[65536];
+    qint64 copied = 0;
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return failure(from, errno);
+        if (n == 0) break;
+        if (int err = writeAll(temp.fd(), buffer, n)) return failure(to, err);
+        copied += n;
     }
-    if (::rename(temp.constData(), target.constData()) != 0) {
-        const int err = errno;
-        ::unlink(temp.constData());
-        return fail(err);
-    }
+    if (copied != qint64(source.st_size))
+        return Status::failure(
+            QStringLiteral("%1: copied %2 of %3 bytes")
+                .arg(to, QString::number(copied), QString::number(qint64(source.st_size))));
+    // Delivered files are installed read-only; the copies are data files and must be writable.
+    ::fchmod(temp.fd(), (source.st_mode & 0777) | S_IRUSR | S_IWUSR);
+    if (int err = temp.finish()) return failure(to, err);
+    if (int err = temp.place(overwrite)) return failure(to, err);
     return Status::success();
 }
 

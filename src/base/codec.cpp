@@ -21,7 +21,7 @@ public:
     bool valid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
 
     // Converts as much as possible; on an invalid or unconvertible sequence
-    // calls onBad(out) and skips `skip` input bytes.
+    // calls onBad(out, offset of the sequence in the input) and skips `skip` input bytes.
     template <typename OnBad>
     QByteArray run(const QByteArray& in, int skipOnBad, OnBad onBad, bool* clean = nullptr)
     {
@@ -40,7 +40,7 @@ public:
             if (errno == E2BIG) continue;
             // EILSEQ or EINVAL (a truncated double-byte character at the end)
             if (clean) *clean = false;
-            onBad(out);
+            onBad(out, qsizetype(src - in.constData()));
             size_t skip = std::min<size_t>(size_t(skipOnBad), srcLeft);
             src += skip;
             srcLeft -= skip;
@@ -63,7 +63,7 @@ QString fromCp950(const QByteArray& bytes)
 {
     Converter c("UTF-8", "CP950");
     // A rejected lead byte is replaced alone: the byte after it may start a valid character.
-    QByteArray utf8 = c.run(bytes, 1, [](QByteArray& out) { out.append("\xEF\xBF\xBD"); });
+    QByteArray utf8 = c.run(bytes, 1, [](QByteArray& out, qsizetype) { out.append("\xEF\xBF\xBD"); });
     return QString::fromUtf8(utf8);
 }
 
@@ -72,14 +72,31 @@ QByteArray toCp950(const QString& text)
     Converter c("CP950", "UTF-16LE");
     QByteArray in(reinterpret_cast<const char*>(text.utf16()), int(text.size() * 2));
     // Skip one UTF-16 unit (two bytes); a surrogate pair yields two '?'.
-    return c.run(in, 2, [](QByteArray& out) { out.append('?'); });
+    return c.run(in, 2, [](QByteArray& out, qsizetype) { out.append('?'); });
+}
+
+std::optional<QByteArray> toCp950Strict(const QString& text, qsizetype* badIndex)
+{
+    Converter c("CP950", "UTF-16LE");
+    QByteArray in(reinterpret_cast<const char*>(text.utf16()), int(text.size() * 2));
+    qsizetype first = -1;
+    QByteArray out = c.run(in, 2, [&](QByteArray&, qsizetype offset) {
+        if (first < 0) first = offset / 2;
+    });
+    if (!c.valid()) first = 0;
+    if (first >= 0) {
+        if (badIndex) *badIndex = first;
+        return std::nullopt;
+    }
+    return out;
 }
 
 bool isValidCp950(const QByteArray& bytes)
 {
     Converter c("UTF-8", "CP950");
     bool clean = true;
-    c.run(bytes, 1, [](QByteArray&) {}, &clean);
+    c.run(
+        bytes, 1, [](QByteArray&, qsizetype) {}, &clean);
     return clean;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace lumo {
 
@@ -13,6 +14,8 @@ QString fromCp950(const QByteArray& bytes);
 
 // Characters without a CP950 form become '?'.
 QByteArray toCp950(const QString& text);
+// Nothing when a character has no CP950 form; badIndex then holds its index in the text.
+std::optional<QByteArray> toCp950Strict(const QString& text, qsizetype* badIndex = nullptr);
 
 // True when every byte sequence of the text is valid CP950.
 bool isValidCp950(const QByteArray& bytes);

@@ -1,9 +1,14 @@
 #include "instrument/hidapibackend.h"
 
+#include "instrument/libusbreader.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <cerrno>
+#include <fcntl.h>
 #include <hidapi/hidapi.h>
+#include <unistd.h>
 
 namespace lumo {
 namespace {
@@ -11,13 +16,16 @@ namespace {
 class HidapiTransport : public HidTransport
 {
 public:
-    HidapiTransport(hid_device* h, const QString& path) : m_dev(h), m_path(path) {}
+    HidapiTransport(hid_device* h, const QString& path, const QString& sysfsRoot, UsbControlReader& usb)
+        : m_dev(h), m_path(path), m_node(QFileInfo(path).fileName()), m_sysfsRoot(sysfsRoot), m_usb(usb)
+    {
+    }
     ~HidapiTransport() override { hid_close(m_dev); }
 
     bool write(const QByteArray& report) override
     {
-        return hid_write(m_dev, reinterpret_cast<const unsigned char*>(report.constData()), size_t(report.size())) ==
-               report.size();
+        return hid_write(m_dev, reinterpret_cast<const unsigned char*>(report.constData()),
+                         size_t(report.size())) == report.size();
     }
     int read(QByteArray& report, int timeoutMs) override
     {
@@ -39,11 +47,10 @@ public:
     void cancel() override { m_cancel = true; }
     int inputReportLength() override { return lengths().input; }
     int outputReportLength() override { return lengths().output; }
+    // hidapi's hidraw library cannot read a string by index: sysfs and libusb can.
     QString indexedString(int index) override
     {
-        wchar_t buf[255] = {};
-        if (hid_get_indexed_string(m_dev, index, buf, 254) != 0) return QString();
-        return QString::fromWCharArray(buf);
+        return hidrawIndexedString(m_sysfsRoot, m_node, index, m_usb);
     }
     void flushInput() override
     {
@@ -57,8 +64,7 @@ private:
     {
         if (!m_lengths) {
             // hidraw publishes the report descriptor in sysfs beside the node.
-            const QString node = QFileInfo(m_path).fileName();
-            QFile f(QStringLiteral("/sys/class/hidraw/%1/device/report_descriptor").arg(node));
+            QFile f(QStringLiteral("%1/class/hidraw/%2/device/report_descriptor").arg(m_sysfsRoot, m_node));
             ReportLengths r;
             if (f.open(QIODevice::ReadOnly)) r = reportLengthsFromDescriptor(f.readAll());
             if (r.input == 0) r.input = 65;
@@ -69,6 +75,9 @@ private:
     }
     hid_device* m_dev;
     QString m_path;
+    QString m_node;
+    QString m_sysfsRoot;
+    UsbControlReader& m_usb;
     std::atomic<bool> m_cancel{false};
     std::optional<ReportLengths> m_lengths;
 };
@@ -93,29 +102,43 @@ ReportLengths reportLengthsFromDescriptor(const QByteArray& d)
         int len = prefix & 0x03;
         if (len == 3) len = 4;
         quint32 value = 0;
-        for (int b = 0; b < len && i + 1 + b < d.size(); ++b) value |= quint32(quint8(d.at(i + 1 + b))) << (8 * b);
+        for (int b = 0; b < len && i + 1 + b < d.size(); ++b)
+            value |= quint32(quint8(d.at(i + 1 + b))) << (8 * b);
         switch (prefix & 0xFC) {
-        case 0x74: size = value; break;
-        case 0x94: count = value; break;
+        case 0x74:
+            size = value;
+            break;
+        case 0x94:
+            count = value;
+            break;
         case 0x84:
             id = int(value);
             numbered = true;
             break;
-        case 0x80: inputBits[id] += int(size * count); break;
-        case 0x90: outputBits[id] += int(size * count); break;
+        case 0x80:
+            inputBits[id] += int(size * count);
+            break;
+        case 0x90:
+            outputBits[id] += int(size * count);
+            break;
         }
         i += 1 + len;
     }
     Q_UNUSED(numbered);
     auto largest = [](const QMap<int, int>& m) {
         int bits = 0;
-        for (int b : m) bits = std::max(bits, b);
+        for (int b : m)
+            bits = std::max(bits, b);
         return bits == 0 ? 0 : (bits + 7) / 8 + 1;
     };
     return {largest(inputBits), largest(outputBits)};
 }
 
-HidapiBackend::HidapiBackend() { m_ok = hid_init() == 0; }
+HidapiBackend::HidapiBackend(const QString& sysfsRoot)
+    : m_sysfsRoot(sysfsRoot), m_usb(std::make_unique<LibusbControlReader>())
+{
+    m_ok = hid_init() == 0;
+}
 
 HidapiBackend::~HidapiBackend()
 {
@@ -137,10 +160,26 @@ QVector<HidInterfaceInfo> HidapiBackend::enumerate()
 
 std::unique_ptr<HidTransport> HidapiBackend::open(const HidInterfaceInfo& info)
 {
+    m_lastFailure = OpenFailure::Other;
     if (!m_ok) return nullptr;
     hid_device* h = hid_open_path(info.path.toLocal8Bit().constData());
-    if (!h) return nullptr; // cannot be opened: not listed
-    return std::make_unique<HidapiTransport>(h, info.path);
+    if (!h) {
+        m_lastFailure = openFailureOfNode(info.path); // cannot be opened: not listed
+        return nullptr;
+    }
+    m_lastFailure = OpenFailure::None;
+    return std::make_unique<HidapiTransport>(h, info.path, m_sysfsRoot, *m_usb);
+}
+
+OpenFailure openFailureOfNode(const QString& path)
+{
+    // hidapi keeps only a text of the error: the node is tried again for its errno.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return OpenFailure::Other;
+    }
+    return (errno == EACCES || errno == EPERM) ? OpenFailure::Permission : OpenFailure::Other;
 }
 
 } // namespace lumo

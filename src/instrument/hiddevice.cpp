@@ -132,7 +132,8 @@ void THidDevice::handOver(const QByteArray& report, const std::atomic<bool>& sto
     // deliver directly (deliverPending), whichever comes first.
     QMetaObject::invokeMethod(this, &THidDevice::deliverPending, Qt::QueuedConnection);
     QMutexLocker lock(&m_mailboxMutex);
-    while (m_done < mine && !stop) m_handled.wait(&m_mailboxMutex, QDeadlineTimer(10));
+    while (m_done < mine && !stop)
+        m_handled.wait(&m_mailboxMutex, QDeadlineTimer(10));
     busy = false;
     m_arrived.wakeAll();
 }
@@ -166,6 +167,7 @@ bool THidDevice::deliverPending()
             report = m_mailbox.dequeue();
         }
         deliver(report);
+        ++m_controller->m_delivered;
         any = true;
         QMutexLocker lock(&m_mailboxMutex);
         ++m_done;
@@ -192,7 +194,8 @@ THidDeviceController::THidDeviceController(HidBackend& backend, QObject* parent)
 
 THidDeviceController::~THidDeviceController()
 {
-    for (THidDevice* d : m_devices) delete d;
+    for (THidDevice* d : m_devices)
+        delete d;
     m_devices.clear();
 }
 
@@ -201,9 +204,11 @@ void THidDeviceController::enumerate(bool forceNotify)
     if (m_enumerating) return; // a pass never runs while another is running
     m_enumerating = true;
     bool changed = false;
-    const QVector<HidInterfaceInfo> present = m_backend.available() ? m_backend.enumerate() : QVector<HidInterfaceInfo>();
+    const QVector<HidInterfaceInfo> present =
+        m_backend.available() ? m_backend.enumerate() : QVector<HidInterfaceInfo>();
     QSet<QString> presentIds;
-    for (const auto& i : present) presentIds.insert(i.instanceId);
+    for (const auto& i : present)
+        presentIds.insert(i.instanceId);
 
     // Gone: unplug; free devices leave the list, attached ones wait for their holder.
     for (int i = int(m_devices.size()) - 1; i >= 0; --i) {
@@ -220,16 +225,24 @@ void THidDeviceController::enumerate(bool forceNotify)
         }
     }
     // New: open and list.
+    QVector<HidInterfaceInfo> refused;
     for (const auto& info : present) {
         bool known = false;
         for (THidDevice* d : m_devices)
             if (d->isPluggedIn() && d->pnpInfo().instanceId == info.instanceId) known = true;
         if (known) continue;
         std::unique_ptr<HidTransport> t = m_backend.open(info);
-        if (!t) continue; // cannot be opened: not listed
-        m_devices.append(new THidDevice(this, {info.instanceId, info.path}, info, std::move(t), m_defaultSleep));
+        if (!t) {
+            // Cannot be opened: not listed. Refused ones are remembered so that
+            // a missing udev rule is not taken for a missing instrument.
+            if (m_backend.lastOpenFailure() == OpenFailure::Permission) refused.append(info);
+            continue;
+        }
+        m_devices.append(
+            new THidDevice(this, {info.instanceId, info.path}, info, std::move(t), m_defaultSleep));
         changed = true;
     }
+    m_refused = refused;
     m_enumerating = false;
     if (changed || forceNotify) emit deviceChange();
 }
@@ -237,11 +250,15 @@ void THidDeviceController::enumerate(bool forceNotify)
 int THidDeviceController::attachedCount() const
 {
     int n = 0;
-    for (THidDevice* d : m_devices) n += d->isAttached();
+    for (THidDevice* d : m_devices)
+        n += d->isAttached();
     return n;
 }
 
-int THidDeviceController::freeCount() const { return int(m_devices.size()) - attachedCount(); }
+int THidDeviceController::freeCount() const
+{
+    return int(m_devices.size()) - attachedCount();
+}
 
 void THidDeviceController::attach(THidDevice* d)
 {
@@ -299,7 +316,8 @@ bool THidDeviceController::waitForHandover(int ms)
 bool THidDeviceController::deliverPending()
 {
     bool any = false;
-    for (THidDevice* d : m_devices) any |= d->deliverPending();
+    for (THidDevice* d : m_devices)
+        any |= d->deliverPending();
     return any;
 }
 

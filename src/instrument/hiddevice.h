@@ -119,6 +119,8 @@ public:
     // One enumeration pass; emits deviceChange when the list changed (or when forced).
     void enumerate(bool forceNotify = false);
     const QVector<THidDevice*>& devices() const { return m_devices; }
+    // Present at the last pass but not listed because the user may not open them.
+    const QVector<HidInterfaceInfo>& refusedDevices() const { return m_refused; }
     int attachedCount() const;
     int freeCount() const;
 
@@ -130,6 +132,8 @@ public:
     bool anyReading() const;
     bool deliverPending();
     bool waitForHandover(int ms);
+    // Input reports handed to their handler so far (user-interface thread).
+    quint64 deliveredCount() const { return m_delivered; }
 
     void setDefaultSleepMs(int ms) { m_defaultSleep = ms; }
 
@@ -144,6 +148,8 @@ private:
     void attach(THidDevice* d);
     HidBackend& m_backend;
     QVector<THidDevice*> m_devices;
+    QVector<HidInterfaceInfo> m_refused;
+    quint64 m_delivered = 0;
     int m_defaultSleep = 100;
     bool m_enumerating = false;
 };

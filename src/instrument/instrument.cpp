@@ -4,21 +4,6 @@
 
 namespace lumo {
 
-bool InstrumentTrace::open(const QString& path)
-{
-    m_file.setFileName(path);
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text);
-}
-
-void InstrumentTrace::exchange(qint64 ms, const QByteArray& command, bool replied, const QByteArray& reply)
-{
-    if (!m_file.isOpen()) return;
-    QByteArray line = QByteArray::number(ms) + ' ' + command + ' ' + reply.toHex(' ').toUpper() + ' ' +
-                      (replied ? QByteArray("reply ") + '"' + reply + '"' : QByteArray("timeout")) + '\n';
-    m_file.write(line);
-    m_file.flush();
-}
-
 Instrument::Instrument(THidDeviceController& controller, Clock& clock, QObject* parent)
     : QObject(parent), m_controller(controller), m_clock(clock)
 {
@@ -26,7 +11,10 @@ Instrument::Instrument(THidDeviceController& controller, Clock& clock, QObject* 
     connect(&m_controller, &THidDeviceController::deviceChange, this, &Instrument::HidCtlDeviceChange);
 }
 
-Instrument::~Instrument() { release(); }
+Instrument::~Instrument()
+{
+    release();
+}
 
 void Instrument::release()
 {
@@ -49,6 +37,14 @@ void Instrument::HidCtlDeviceChange()
         m_controller.ReleaseDevice(m_device); // destroys the unplugged device
         emit attachedChanged(false);
     }
+}
+
+bool Instrument::accessRefused() const
+{
+    if (m_device) return false;
+    for (const HidInterfaceInfo& info : m_controller.refusedDevices())
+        if (info.vendor == protocol::VendorId && info.product == protocol::ProductId) return true;
+    return false;
 }
 
 void Instrument::HidCtlDeviceData(THidDevice* device, quint8, const QByteArray& data)
@@ -75,7 +71,6 @@ bool Instrument::SendCommand(const QByteArray& command)
     const qint64 start = m_clock.nowMs();
     for (qint64 now = start; !m_replyFlag && now - start < m_budget; now = m_clock.nowMs())
         m_clock.waitEvents(int(m_budget - (now - start)));
-    if (m_trace) m_trace->exchange(m_clock.nowMs(), command, m_replyFlag, m_reply);
     return m_replyFlag;
 }
 
@@ -85,9 +80,18 @@ int Instrument::ReadProbe()
     return protocol::probeReading(m_reply);
 }
 
-void Instrument::StartMeasuring() { SendCommand("N000000"); }
-void Instrument::SetPotential(bool high) { SendCommand(high ? "H000000" : "L000000"); }
-void Instrument::EndMeasuring() { SendCommand("X000000"); }
+void Instrument::StartMeasuring()
+{
+    SendCommand("N000000");
+}
+void Instrument::SetPotential(bool high)
+{
+    SendCommand(high ? "H000000" : "L000000");
+}
+void Instrument::EndMeasuring()
+{
+    SendCommand("X000000");
+}
 
 QByteArray Instrument::QueryModel()
 {
@@ -101,17 +105,22 @@ QString Instrument::ReadRegister(int n)
     return protocol::registerValue(m_reply);
 }
 
-void Instrument::WriteRegister(int n, const QString& hh) { SendCommand(protocol::writeRegisterCommand(n, hh)); }
+void Instrument::WriteRegister(int n, const QString& hh)
+{
+    SendCommand(protocol::writeRegisterCommand(n, hh));
+}
 
 void Instrument::PlayTone(int tone)
 {
-    for (const QByteArray& c : protocol::toneCommands(tone)) SendCommand(c);
+    for (const QByteArray& c : protocol::toneCommands(tone))
+        SendCommand(c);
 }
 
 QString Instrument::ReadSerialText()
 {
     QString s;
-    for (int n = 0; n <= 5; ++n) s += ReadRegister(n);
+    for (int n = 0; n <= 5; ++n)
+        s += ReadRegister(n);
     return s;
 }
 
@@ -131,6 +140,9 @@ void Instrument::IncrementUsageCounter()
     WriteRegister(8, regs[2]);
 }
 
-QString Instrument::hardwareVersion() { return m_device ? m_device->deviceString(3) : QString(); }
+QString Instrument::hardwareVersion()
+{
+    return m_device ? m_device->deviceString(3) : QString();
+}
 
 } // namespace lumo

@@ -2,24 +2,12 @@
 // The instrument as the program speaks to it: one exchange at a time through
 // SendCommand, and the operations built on it.
 
-#include "instrument/hiddevice.h"
 #include "base/clock.h"
+#include "instrument/hiddevice.h"
 
-#include <QFile>
 #include <QObject>
 
 namespace lumo {
-
-// One line per exchange (support staff use it with a real instrument).
-class InstrumentTrace
-{
-public:
-    bool open(const QString& path);
-    void exchange(qint64 ms, const QByteArray& command, bool replied, const QByteArray& reply);
-
-private:
-    QFile m_file;
-};
 
 class Instrument : public QObject
 {
@@ -28,7 +16,6 @@ public:
     Instrument(THidDeviceController& controller, Clock& clock, QObject* parent = nullptr);
     ~Instrument() override;
 
-    void setTrace(InstrumentTrace* trace) { m_trace = trace; }
     Clock& clock() { return m_clock; }
     THidDeviceController& controller() { return m_controller; }
 
@@ -37,6 +24,8 @@ public:
     void HidCtlDeviceChange();
     void release();
     bool attached() const { return m_device != nullptr; }
+    // No instrument is held, but one is present that this user may not open.
+    bool accessRefused() const;
     THidDevice* device() const { return m_device; }
 
     bool SendCommand(const QByteArray& command);
@@ -69,7 +58,6 @@ private:
     QByteArray m_reply;
     bool m_replyFlag = false;
     int m_budget = 350;
-    InstrumentTrace* m_trace = nullptr;
 };
 
 } // namespace lumo

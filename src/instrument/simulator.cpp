@@ -40,21 +40,30 @@ void SimulatedProbe::lift()
 void SimulatedProbe::startAutomatic(qint64 now, unsigned seed)
 {
     m_auto = true;
-    m_autoStart = now;
+    m_autoIndex = 0;
+    m_autoTouchAt = now + AutoFirstTouchMs;
     std::mt19937 rng(seed);
     std::normal_distribution<double> body(42.0, 6.0);
     std::normal_distribution<double> point(0.0, 7.0);
     const double level = std::clamp(body(rng), 25.0, 60.0);
-    for (double& v : m_autoValues) v = std::clamp(level + point(rng), 8.0, 120.0);
+    for (double& v : m_autoValues)
+        v = std::clamp(level + point(rng), 8.0, 120.0);
     m_rng.seed(seed + 1);
+}
+
+void SimulatedProbe::pointStored(qint64 now)
+{
+    if (!m_auto || !touching(now)) return;
+    ++m_autoIndex;
+    m_autoTouchAt = now + AutoLiftMs;
+    if (m_autoIndex >= 24) m_auto = false;
 }
 
 bool SimulatedProbe::touching(qint64 now) const
 {
     if (!m_auto) return m_touching;
-    const qint64 t = now - m_autoStart - AutoFirstTouchMs;
-    if (t < 0 || t >= 24 * AutoCycleMs) return false;
-    return t % AutoCycleMs < AutoHoldMs;
+    const qint64 t = now - m_autoTouchAt;
+    return t >= 0 && t % (AutoLongestHoldMs + AutoLiftMs) < AutoLongestHoldMs;
 }
 
 int SimulatedProbe::counts(qint64 now)
@@ -64,9 +73,8 @@ int SimulatedProbe::counts(qint64 now)
     double ua = m_value;
     qint64 since = now - m_touchedAt;
     if (m_auto) {
-        const qint64 t = now - m_autoStart - AutoFirstTouchMs;
-        ua = m_autoValues[size_t(t / AutoCycleMs)];
-        since = t % AutoCycleMs;
+        ua = m_autoValues[size_t(m_autoIndex)];
+        since = (now - m_autoTouchAt) % (AutoLongestHoldMs + AutoLiftMs);
     }
     ua += m_drift * double(since) / 1000.0;
     std::normal_distribution<double> noise(0.0, m_noise);
@@ -80,41 +88,29 @@ public:
     explicit Transport(SimulatedInstrument& sim) : m_sim(sim) {}
     ~Transport() override
     {
-        QMutexLocker lock(&m_sim.m_mutex);
-        if (m_sim.m_open == this) m_sim.m_open = nullptr;
-        m_sim.m_inTransit = false;
+        {
+            QMutexLocker lock(&m_sim.m_mutex);
+            if (m_sim.m_open == this) m_sim.m_open = nullptr;
+        }
+        m_sim.m_replies.takenOn();
     }
     bool write(const QByteArray& report) override { return m_sim.handleWrite(report); }
     int read(QByteArray& report, int timeoutMs) override
     {
         m_cancelled = false;
-        return m_sim.takeReply(report, timeoutMs, m_cancelled);
+        return m_sim.m_replies.take(report, timeoutMs, m_cancelled);
     }
     void cancel() override
     {
         m_cancelled = true;
-        QMutexLocker lock(&m_sim.m_mutex);
-        m_sim.m_inTransit = false; // a stopping read thread takes nothing further on
-        m_sim.m_ready.wakeAll();
+        m_sim.m_replies.cancel();
     }
-    bool inputInTransit() const override
-    {
-        QMutexLocker lock(&m_sim.m_mutex);
-        return m_sim.m_inTransit;
-    }
-    void inputTakenOn() override
-    {
-        QMutexLocker lock(&m_sim.m_mutex);
-        m_sim.m_inTransit = false;
-    }
+    bool inputInTransit() const override { return m_sim.m_replies.inTransit(); }
+    void inputTakenOn() override { m_sim.m_replies.takenOn(); }
     int inputReportLength() override { return 9; }
     int outputReportLength() override { return 9; }
     QString indexedString(int index) override { return index == 3 ? m_sim.m_hardware : QString(); }
-    void flushInput() override
-    {
-        QMutexLocker lock(&m_sim.m_mutex);
-        m_sim.m_replies.clear();
-    }
+    void flushInput() override { m_sim.m_replies.clear(); }
 
 private:
     SimulatedInstrument& m_sim;
@@ -126,7 +122,8 @@ SimulatedInstrument::SimulatedInstrument(Clock& clock) : m_clock(clock)
     m_devices.push_back({QStringLiteral("sim-instrument-1"), protocol::VendorId, protocol::ProductId, true});
     setModel(1);
     const char* serial[] = {"12", "34", "56", "78", "9A", "BC", "00", "01", "A3"};
-    for (int i = 0; i < 9; ++i) m_registers[i] = QString::fromLatin1(serial[i]);
+    for (int i = 0; i < 9; ++i)
+        m_registers[i] = QString::fromLatin1(serial[i]);
 }
 
 SimulatedInstrument::~SimulatedInstrument() = default;
@@ -143,7 +140,8 @@ std::unique_ptr<HidTransport> SimulatedInstrument::open(const HidInterfaceInfo& 
 {
     auto t = std::make_unique<Transport>(*this);
     // Only the instrument answers; other simulated devices accept and ignore reports.
-    if (info.vendor == protocol::VendorId && info.product == protocol::ProductId && info.instanceId == m_devices.front().id) {
+    if (info.vendor == protocol::VendorId && info.product == protocol::ProductId &&
+        info.instanceId == m_devices.front().id) {
         QMutexLocker lock(&m_mutex);
         m_open = t.get();
     }
@@ -153,22 +151,21 @@ std::unique_ptr<HidTransport> SimulatedInstrument::open(const HidInterfaceInfo& 
 void SimulatedInstrument::plug()
 {
     m_devices.front().plugged = true;
+    m_replies.setGone(false);
     if (m_onChange) m_onChange();
 }
 
 void SimulatedInstrument::unplug()
 {
     m_devices.front().plugged = false;
-    {
-        QMutexLocker lock(&m_mutex);
-        m_replies.clear();
-        m_inTransit = false;
-    }
-    m_ready.wakeAll();
+    m_replies.setGone(true);
     if (m_onChange) m_onChange();
 }
 
-bool SimulatedInstrument::plugged() const { return m_devices.front().plugged; }
+bool SimulatedInstrument::plugged() const
+{
+    return m_devices.front().plugged;
+}
 
 void SimulatedInstrument::addDevice(quint16 vendor, quint16 product)
 {
@@ -228,6 +225,9 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
     const qint64 now = m_clock.nowMs();
     QMutexLocker lock(&m_mutex);
     m_log.append(command);
+    // The tones of a stored point (5, and 6 after the last) tell the hand to move on.
+    if (command == protocol::toneCommands(5).first() || command == protocol::toneCommands(6).first())
+        m_probe.pointStored(now);
     if (command.startsWith('W') && command.size() >= 5) {
         const int n = command.at(2) - '0';
         if (n >= 0 && n < 9) m_registers[n] = QString::fromLatin1(command.mid(3, 2));
@@ -241,43 +241,8 @@ bool SimulatedInstrument::handleWrite(const QByteArray& report)
     const int counts = command.startsWith('D') ? m_probe.counts(now) : 0;
     QByteArray reply = simulatedReply(command, counts, m_modelCode, reg);
     if (m_shortReplies) reply = reply.left(3);
-    m_replies.push_back({QByteArray(1, '\0') + reply, due});
-    m_ready.wakeAll();
+    m_replies.push(QByteArray(1, '\0') + reply, due);
     return true;
-}
-
-bool SimulatedInstrument::replyReady() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_inTransit || (!m_replies.empty() && m_replies.front().due <= m_clock.nowMs());
-}
-
-void SimulatedInstrument::timeAdvanced()
-{
-    // Under the lock, so a reader about to wait cannot miss the wake-up.
-    QMutexLocker lock(&m_mutex);
-    m_ready.wakeAll();
-}
-
-int SimulatedInstrument::takeReply(QByteArray& out, int timeoutMs, const std::atomic<bool>& cancelled)
-{
-    QMutexLocker lock(&m_mutex);
-    QDeadlineTimer deadline(timeoutMs);
-    while (!cancelled) {
-        if (!m_devices.front().plugged) return -1;
-        if (!m_replies.empty() && m_replies.front().due <= m_clock.nowMs()) {
-            out = m_replies.front().report;
-            m_replies.pop_front();
-            m_inTransit = true; // until the read thread has taken it on
-            return int(out.size());
-        }
-        // Late replies become due as virtual time moves on; wake up now and then to look.
-        const qint64 slice = m_replies.empty() ? deadline.remainingTime() : std::min<qint64>(deadline.remainingTime(), 1);
-        if (deadline.hasExpired() || !m_ready.wait(&m_mutex, QDeadlineTimer(std::max<qint64>(slice, 0)))) {
-            if (deadline.hasExpired()) return 0;
-        }
-    }
-    return 0;
 }
 
 } // namespace lumo

@@ -3,13 +3,12 @@
 // that answers the command protocol, keeps its registers, and carries a probe
 // that tests script in virtual time. `lumo --simulate` runs the program on it.
 
-#include "instrument/transport.h"
 #include "base/clock.h"
+#include "instrument/replyqueue.h"
+#include "instrument/transport.h"
 
 #include <QMutex>
 #include <QStringList>
-#include <QWaitCondition>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <random>
@@ -39,15 +38,21 @@ public:
     bool touching(qint64 now) const;
     double value() const { return m_value; }
 
-    // The automatic mode touches each of the 24 points in turn with seeded,
-    // plausible values, holds about 2.6 s and lifts.
+    // The automatic mode is a steady hand: it touches each of the 24 points in
+    // turn with seeded, plausible values and holds the probe there until the
+    // instrument sounds that the point was stored, then lifts and moves on. It
+    // follows the program however fast the program reads, so a slow machine
+    // never makes it lift in the middle of a reading. A point that is not
+    // stored within the longest hold is let go and touched again.
     void startAutomatic(qint64 now, unsigned seed = 7);
     void stopAutomatic() { m_auto = false; }
     bool automatic() const { return m_auto; }
     double automaticValue(int point) const { return m_autoValues[size_t(point - 1)]; }
+    // The instrument sounded the tone of a stored point.
+    void pointStored(qint64 now);
     static constexpr qint64 AutoFirstTouchMs = 800;
-    static constexpr qint64 AutoHoldMs = 2600;
-    static constexpr qint64 AutoCycleMs = 3800;
+    static constexpr qint64 AutoLongestHoldMs = 6000;
+    static constexpr qint64 AutoLiftMs = 1200; // from one point to the next
 
     int counts(qint64 now); // the raw reading 0..4095
 
@@ -62,13 +67,14 @@ private:
     double m_drift = 0;
     qint64 m_touchedAt = 0;
     bool m_auto = false;
-    qint64 m_autoStart = 0;
+    int m_autoIndex = 0;      // the point being touched, 0-based
+    qint64 m_autoTouchAt = 0; // when the hand arrives on it
     std::array<double, 24> m_autoValues{};
     std::mt19937 m_rng{1};
     QList<int> m_script;
 };
 
-class SimulatedInstrument : public HidBackend
+class SimulatedInstrument : public HidBackend, public VirtualTimeDevice
 {
 public:
     struct Device
@@ -94,8 +100,10 @@ public:
     void setOnChange(std::function<void()> f) { m_onChange = std::move(f); }
 
     // Identity.
-    void setModel(int number);      // 1..6 of the model table, 0: an unknown code
+    void setModel(int number); // 1..6 of the model table, 0: an unknown code
     void setHardwareString(const QString& s) { m_hardware = s; }
+    QString hardwareString() const { return m_hardware; }
+    QByteArray modelCode() const { return m_modelCode; }
     QString registerValue(int n) const;
     void setRegister(int n, const QString& hh);
 
@@ -112,16 +120,15 @@ public:
 
     // A reply is due for the read thread, or was read and is on its way to the
     // thread's handover (virtual time waits for it).
-    bool replyReady() const;
+    bool replyReady() const override { return m_replies.ready(); }
     // Wakes waiting reads when virtual time moves on (late replies become due).
-    void timeAdvanced();
+    void timeAdvanced() override { m_replies.wake(); }
 
     class Transport;
 
 private:
     friend class Transport;
     bool handleWrite(const QByteArray& report);
-    int takeReply(QByteArray& out, int timeoutMs, const std::atomic<bool>& cancelled);
 
     Clock& m_clock;
     std::vector<Device> m_devices;
@@ -135,15 +142,8 @@ private:
     bool m_shortReplies = false;
     SimulatedProbe m_probe;
 
-    mutable QMutex m_mutex;
-    QWaitCondition m_ready;
-    struct Pending
-    {
-        QByteArray report;
-        qint64 due;
-    };
-    std::deque<Pending> m_replies;
-    bool m_inTransit = false;
+    ReplyQueue m_replies{m_clock};
+    mutable QMutex m_mutex; // the log, the registers and the open transport
     QList<QByteArray> m_log;
     Transport* m_open = nullptr;
 };

@@ -45,6 +45,15 @@ public:
     virtual void inputTakenOn() {}
 };
 
+// Why open() gave no transport: a device the user may not open (no udev rule
+// for it) is told apart from one that went away or failed otherwise.
+enum class OpenFailure
+{
+    None,
+    Permission,
+    Other
+};
+
 class HidBackend
 {
 public:
@@ -52,6 +61,8 @@ public:
     virtual bool available() const = 0;
     virtual QVector<HidInterfaceInfo> enumerate() = 0;
     virtual std::unique_ptr<HidTransport> open(const HidInterfaceInfo& info) = 0;
+    // Why the last open() returned nothing.
+    virtual OpenFailure lastOpenFailure() const { return OpenFailure::Other; }
 };
 
 } // namespace lumo

@@ -2,6 +2,7 @@
 
 #include "base/codec.h"
 
+#include <QList>
 #include <cstring>
 
 namespace lumo {
@@ -31,7 +32,9 @@ std::optional<QByteArray> decipherKnowledgeBytes(const QString& s, QString* erro
     const int n = int(s.size());
     if (n == 0) return QByteArray();
     auto fail = [&](int position) {
-        if (error) *error = QStringLiteral("'%1' is not a valid stored text (no hexadecimal pair at %2)").arg(s.left(40)).arg(position);
+        if (error)
+            *error = QStringLiteral("'%1' is not a valid stored text (no hexadecimal pair at %2)")
+                         .arg(s.left(40), QString::number(position));
         return std::nullopt;
     };
     int prev = hexValue(s, 0, std::min(2, n));
@@ -92,7 +95,19 @@ std::optional<QString> encipherKnowledgeBytes(const QByteArray& plain, int first
 
 std::optional<QString> EncipherKnowledgeText(const QString& plain, int firstPair, QString* error)
 {
-    return encipherKnowledgeBytes(toCp950(plain), firstPair, error);
+    // A character the stored form cannot hold is refused, not turned into '?'.
+    qsizetype bad = -1;
+    const auto bytes = toCp950Strict(plain, &bad);
+    if (!bytes) {
+        if (error) {
+            const char32_t cp = QStringView(plain).mid(bad).toUcs4().value(0);
+            *error = QStringLiteral("character %1 ('%2', U+%3) has no code page 950 form")
+                         .arg(QString::number(bad + 1), QString::fromUcs4(&cp, 1),
+                              QStringLiteral("%1").arg(uint(cp), 4, 16, QLatin1Char('0')).toUpper());
+        }
+        return std::nullopt;
+    }
+    return encipherKnowledgeBytes(*bytes, firstPair, error);
 }
 
 } // namespace lumo

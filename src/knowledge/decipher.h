@@ -19,7 +19,9 @@ std::optional<QString> DecipherKnowledgeText(const QString& stored, QString* err
 // The inverse: the stored form of the bytes, starting with the given first pair.
 // Bytes of 0 cannot be stored unless they follow a stored pair of FF; such
 // input is refused.
-std::optional<QString> encipherKnowledgeBytes(const QByteArray& plain, int firstPair, QString* error = nullptr);
+std::optional<QString> encipherKnowledgeBytes(const QByteArray& plain, int firstPair,
+                                              QString* error = nullptr);
+// The text's characters must all have a code page 950 form; one that has none is refused.
 std::optional<QString> EncipherKnowledgeText(const QString& plain, int firstPair, QString* error = nullptr);
 
 } // namespace lumo

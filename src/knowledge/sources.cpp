@@ -36,7 +36,8 @@ std::optional<KnowledgeSource> parseKnowledgeSource(int key, const QString& text
     const auto fields = parseSourceFields(text);
     for (auto it = fields.begin(); it != fields.end(); ++it) {
         if (!knowledgeTextFields().contains(it.key())) {
-            if (error) *error = QStringLiteral("entry %1: unknown field %2").arg(key).arg(it.key());
+            if (error)
+                *error = QStringLiteral("entry %1: unknown field %2").arg(QString::number(key), it.key());
             return std::nullopt;
         }
         k.fields.insert(it.key(), it.value());

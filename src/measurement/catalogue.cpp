@@ -110,10 +110,9 @@ QString pictureFileName(int p, int style)
     int m = int(meridianOfPoint(p));
     int digit = m < 6 ? m + 1 : m - 5;
     return QStringLiteral("%1%2%3%4.bmp")
-        .arg(QLatin1Char(styles[style - 1]))
-        .arg(QLatin1Char(sideOfPoint(p) == Side::Left ? 'L' : 'R'))
-        .arg(QLatin1Char(limbOfPoint(p) == Limb::Hand ? 'h' : 'f'))
-        .arg(digit);
+        .arg(QChar::fromLatin1(styles[style - 1]),
+             QChar::fromLatin1(sideOfPoint(p) == Side::Left ? 'L' : 'R'),
+             QChar::fromLatin1(limbOfPoint(p) == Limb::Hand ? 'h' : 'f'), QString::number(digit));
 }
 
 const CompensationTable& defaultCompensationTable()

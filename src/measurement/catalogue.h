@@ -83,6 +83,19 @@ using CompensationTable = std::array<double, MeridianCount>;
 const CompensationTable& defaultCompensationTable();
 double compensate(int point, double reading, const CompensationTable& table = defaultCompensationTable());
 
+// The largest reading there is, in uA. Far above anything the instrument
+// delivers (its largest count at the lowest accepted calibration, 2000 counts
+// per 200 uA, is about 410 uA), so every real reading passes and readings
+// above 200 uA stay legitimate; a larger or a negative value, an infinity or a
+// NaN is a damaged or mistyped value, not a measurement, and no analysis or
+// display takes it as one.
+constexpr double MaxReading = 1000;
+// A finite number from 0 to MaxReading (false for NaN too).
+inline bool isValidReading(double v)
+{
+    return v >= 0 && v <= MaxReading;
+}
+
 // The one in-memory measurement. Readings are what the database stores;
 // Compensated is what analysis, charts and comparisons use.
 struct EnergySet

@@ -27,7 +27,25 @@ bool pragma(QSqlDatabase& db, const QString& sql, QString* error)
 
 } // namespace
 
-QString sqlError(const QSqlQuery& q) { return q.lastError().text(); }
+QString databaseBusyMessage()
+{
+    return QString::fromUtf8("資料庫正由其他工作站使用中，請稍後再試。");
+}
+
+QString sqlError(const QSqlError& e)
+{
+    // The driver reports SQLite's own result code; busy and locked both mean
+    // that another connection kept the lock longer than this one waits.
+    bool ok = false;
+    const int code = e.nativeErrorCode().toInt(&ok);
+    if (ok && ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)) return databaseBusyMessage();
+    return e.text();
+}
+
+QString sqlError(const QSqlQuery& q)
+{
+    return sqlError(q.lastError());
+}
 
 Database::Database(const QString& connection, const QString& path, FileKind kind, Access access)
     : m_connection(connection), m_path(path), m_kind(kind), m_access(access)
@@ -58,27 +76,24 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
     std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, access));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
 
-    // Read before anything is written, so a damaged or foreign file is
-    // reported and left exactly as it was.
-    QSqlQuery q(d->m_db);
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
-        return fail(QStringLiteral("%1: %2").arg(path, q.lastError().text()));
-    QStringList tables;
-    while (q.next()) tables << q.value(0).toString().toUpper();
-    for (const QString& t : requiredTables(kind))
-        if (!tables.contains(t)) return fail(QStringLiteral("%1: table %2 is missing").arg(path, t));
-    q.finish();
+    // Read before anything is written, so a damaged, foreign or newer file is
+    // reported and left exactly as it was. Files that are written must match
+    // the definition column by column: a missing column would otherwise only
+    // show later, as a row that seems not to exist.
+    const Status layout = checkLayout(d->m_db, kind, access == Access::ReadWrite);
+    if (!layout) return fail(QStringLiteral("%1: %2").arg(path, layout.error));
 
     if (access == Access::ReadWrite) {
         QString error;
         if (!pragma(d->m_db, QStringLiteral("PRAGMA journal_mode = WAL"), &error) ||
             !pragma(d->m_db, QStringLiteral("PRAGMA synchronous = FULL"), &error))
             return fail(QStringLiteral("%1: %2").arg(path, error));
-        // Files of an older layout get the indexes and optional tables this version expects.
+        // Files of an older layout get the tables and indexes this version expects.
         QSqlQuery v(d->m_db);
         if (v.exec(QStringLiteral("PRAGMA user_version")) && v.next() && v.value(0).toInt() < SchemaVersion) {
             v.finish();
             Transaction t(*d);
+            if (!t.active()) return fail(QStringLiteral("%1: %2").arg(path, t.begun().error));
             if (!createSchema(d->m_db, kind, &error)) return fail(QStringLiteral("%1: %2").arg(path, error));
             Status s = t.commit();
             if (!s) return fail(s.error);
@@ -95,11 +110,14 @@ std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, S
         return std::unique_ptr<Database>();
     };
     if (QFileInfo::exists(path)) return fail(QStringLiteral("%1: file exists").arg(path));
+    // A log left under this name by a file that is gone would be replayed onto the new one.
+    removeOrphanedCompanions(path);
     std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, Access::ReadWrite));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
     QString error;
     {
         Transaction t(*d);
+        if (!t.active()) return fail(QStringLiteral("%1: %2").arg(path, t.begun().error));
         if (!createSchema(d->m_db, kind, &error)) return fail(QStringLiteral("%1: %2").arg(path, error));
         Status s = t.commit();
         if (!s) return fail(s.error);
@@ -108,22 +126,22 @@ std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, S
     return d;
 }
 
-void Database::settle(const QString& path)
+void Database::setBusyTimeout(int ms)
 {
-    if (!QFileInfo::exists(path + QStringLiteral("-wal"))) return;
-    const QString name = newConnectionName();
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(BusyTimeoutMs));
-        if (db.open()) {
-            QSqlQuery q(db);
-            q.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-            q.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase(name);
+    QSqlQuery q(m_db);
+    q.exec(QStringLiteral("PRAGMA busy_timeout = %1").arg(ms));
+}
+
+Status Database::checkIntegrity()
+{
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("PRAGMA integrity_check")))
+        return Status::failure(QStringLiteral("%1: %2").arg(m_path, sqlError(q)));
+    QStringList problems;
+    while (q.next())
+        problems << q.value(0).toString();
+    if (problems == QStringList{QStringLiteral("ok")}) return Status::success();
+    return Status::failure(QStringLiteral("%1: %2").arg(m_path, problems.join(QStringLiteral("; "))));
 }
 
 sqlite3* Database::handle()
@@ -147,6 +165,7 @@ Transaction::Transaction(Database& db) : m_db(db.sql())
     // workstation), so the transaction cannot fail half-way on a busy lock.
     QSqlQuery q(m_db);
     m_active = q.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    if (!m_active) m_begun = Status::failure(sqlError(q));
 }
 
 Transaction::~Transaction()
@@ -159,9 +178,9 @@ Transaction::~Transaction()
 
 Status Transaction::commit()
 {
-    if (!m_active) return Status::failure(QStringLiteral("no transaction: %1").arg(m_db.lastError().text()));
+    if (!m_active) return m_begun;
     QSqlQuery q(m_db);
-    if (!q.exec(QStringLiteral("COMMIT"))) return Status::failure(q.lastError().text());
+    if (!q.exec(QStringLiteral("COMMIT"))) return Status::failure(sqlError(q));
     m_active = false;
     return Status::success();
 }

@@ -35,9 +35,23 @@ public:
     FileKind kind() const { return m_kind; }
     bool readOnly() const { return m_access == Access::ReadOnly; }
 
-    // Folds a write-ahead log back into the file and closes it, so the file can
-    // be copied or renamed on its own (used before the start-up file swaps).
-    static void settle(const QString& path);
+    // Folds a write-ahead log back into the file and leaves it in rollback
+    // mode, so the file is whole on its own. Fails while another process has
+    // the file open (it holds the log then), and the file stays as it was.
+    static Status settle(const QString& path);
+
+    // Gives a database file a new name, with everything that belongs to it:
+    // its log is folded in first, and the rename happens while this process
+    // holds the file alone, so no other workstation can go on writing into a
+    // file that has changed its name. While another process has it open the
+    // files are left as they are and the message says so. Log files found
+    // under the new name belong to no file (a crash left them after their file
+    // went) and are removed, so they can never be replayed onto this one.
+    static Status moveFile(const QString& from, const QString& to);
+
+    // Removes the log, shared-memory and rollback-journal files of a database
+    // file that is gone, before another file takes its name.
+    static void removeOrphanedCompanions(const QString& path);
 
     // The connection's own SQLite handle, for the few read paths where the
     // per-value cost of the SQL module matters (the driver uses the same library).
@@ -48,6 +62,12 @@ public:
 
     // Milliseconds a writer waits for another workstation's lock.
     static constexpr int BusyTimeoutMs = 10000;
+    // Milliseconds a rename waits for other processes to let go of a file.
+    static constexpr int ClaimTimeoutMs = 2000;
+    // Changes this connection's wait (tests shorten it).
+    void setBusyTimeout(int ms);
+    // SQLite's full check of the file; its findings as the error.
+    Status checkIntegrity();
 
 private:
     Database(const QString& connection, const QString& path, FileKind kind, Access access);
@@ -67,14 +87,24 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     bool active() const { return m_active; }
+    // Why it did not begin: databaseBusyMessage() when another workstation
+    // held the lock longer than the wait. Callers stop there, writing nothing.
+    const Status& begun() const { return m_begun; }
+    // A transaction that never began commits nothing and returns begun().
     Status commit();
 
 private:
     QSqlDatabase& m_db;
     bool m_active = false;
+    Status m_begun;
 };
 
-// The last error text of a query or database, for messages.
+// "資料庫正由其他工作站使用中，請稍後再試。"
+QString databaseBusyMessage();
+
+// The last error text of a query or database, for messages; a lock held by
+// another workstation beyond the wait reads as databaseBusyMessage().
 QString sqlError(const class QSqlQuery& q);
+QString sqlError(const class QSqlError& e);
 
 } // namespace lumo

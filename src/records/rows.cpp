@@ -1,6 +1,7 @@
 #include "records/rows.h"
 
 #include "base/formats.h"
+#include "measurement/catalogue.h"
 #include "records/schema.h"
 
 namespace lumo {
@@ -25,6 +26,11 @@ QString ZUDATE_T(const MeasurementRow& r) { return longTimeOfDay(r.ZUDATE); }
 QString ZUVOTA_C(const MeasurementRow& r) { return QString::fromUtf8(r.ZUVOTA ? "高電位" : "標準"); }
 QString ProFlgC(const ConditionRow& r) { return r.ProFlg ? QStringLiteral("X") : QString(); }
 
-QString measurementValueText(double v) { return v == 0 ? QString() : QString::number(v, 'f', 1); }
+QString measurementValueText(double v)
+{
+    // A stored value no reading can have (1e308 would fill the cell with 309 digits).
+    if (!isValidReading(v)) return QStringLiteral("---");
+    return v == 0 ? QString() : QString::number(v, 'f', 1);
+}
 
 } // namespace lumo

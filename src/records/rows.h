@@ -73,7 +73,7 @@ QString ZUDATE_T(const MeasurementRow& r);
 QString ZUVOTA_C(const MeasurementRow& r);                  // "高電位" / "標準"
 QString ProFlgC(const ConditionRow& r);                     // "X" / ""
 
-// "###.#": one decimal, empty for 0.
+// "###.#": one decimal, empty for 0, "---" for a value no reading can have.
 QString measurementValueText(double v);
 
 } // namespace lumo

@@ -1,88 +1,123 @@
 #include "records/schema.h"
 
+#include <QHash>
 #include <QSqlError>
 #include <QSqlQuery>
 
 namespace lumo {
 namespace {
 
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+ColumnDef key(bool autoNumber = true)
+{
+    return {QStringLiteral("MKEY"), ColumnType::Key,
+            autoNumber ? QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")
+                       : QStringLiteral("INTEGER PRIMARY KEY")};
+}
 // Keys and link fields compare without regard to case, as the editors and
 // the matching expect ("a01" and "A01" name one subject).
-const char* const kZucust = R"(CREATE TABLE IF NOT EXISTS ZUCUST (
-  MKEY INTEGER PRIMARY KEY AUTOINCREMENT,
-  CUSTNO TEXT COLLATE NOCASE DEFAULT '',
-  NAME TEXT DEFAULT '',
-  SEX INTEGER DEFAULT 1,
-  DBIRTH REAL DEFAULT 0,
-  ADDR TEXT DEFAULT '',
-  TEL TEXT DEFAULT '',
-  TEL2 TEXT DEFAULT '',
-  TEL3 TEXT DEFAULT '',
-  EMAIL TEXT DEFAULT '',
-  MEMO TEXT DEFAULT '',
-  BTYPE TEXT DEFAULT '',
-  HEIGHT REAL DEFAULT 0,
-  WEIGHT REAL DEFAULT 0,
-  CUSTCAT TEXT DEFAULT '',
-  CUSTFG TEXT DEFAULT '',
-  PrtFG INTEGER DEFAULT 0))";
-
-QString zudata()
+ColumnDef link(const char* name)
 {
-    QString s = QStringLiteral(R"(CREATE TABLE IF NOT EXISTS ZUDATA (
-  MKEY INTEGER PRIMARY KEY AUTOINCREMENT,
-  CUSTNO TEXT COLLATE NOCASE DEFAULT '',
-  ZUDATE REAL DEFAULT 0,
-  ZUVOTA INTEGER DEFAULT 0,
-)");
-    for (int i = 1; i <= 24; ++i) s += QStringLiteral("  ZU%1 REAL DEFAULT 0,\n").arg(i);
-    s += QStringLiteral(R"(  MEMO1 TEXT DEFAULT '',
-  MEMO2 TEXT DEFAULT '',
-  AutoKey TEXT DEFAULT '',
-  PrtFG INTEGER DEFAULT 0))");
-    return s;
+    return {QLatin1String(name), ColumnType::Text, QStringLiteral("TEXT COLLATE NOCASE DEFAULT ''")};
+}
+ColumnDef text(const QString& name)
+{
+    return {name, ColumnType::Text, QStringLiteral("TEXT DEFAULT ''")};
+}
+ColumnDef text(const char* name)
+{
+    return text(QLatin1String(name));
+}
+ColumnDef real(const QString& name)
+{
+    return {name, ColumnType::Real, QStringLiteral("REAL DEFAULT 0")};
+}
+ColumnDef real(const char* name)
+{
+    return real(QLatin1String(name));
+}
+ColumnDef integer(const char* name, int value = 0)
+{
+    return {QLatin1String(name), ColumnType::Integer, QStringLiteral("INTEGER DEFAULT %1").arg(value)};
+}
+ColumnDef blob(const char* name)
+{
+    return {QLatin1String(name), ColumnType::Blob, QStringLiteral("BLOB")};
 }
 
-QString zupro(bool master)
+void numbered(QVector<ColumnDef>& columns, const char* stem, int count, ColumnDef (*make)(const QString&))
 {
-    QString s = QStringLiteral(R"(CREATE TABLE IF NOT EXISTS ZUPRO (
-  MKEY INTEGER PRIMARY KEY AUTOINCREMENT,
-  ProNo TEXT COLLATE NOCASE DEFAULT '',
-  ProName TEXT COLLATE NOCASE DEFAULT '',
-  ProData TEXT DEFAULT '',
-  ProPict BLOB,
-  ProScal INTEGER DEFAULT 0,
-  ProFN TEXT DEFAULT '',
-)");
-    for (const char* f : {"ProScrp", "ProPrg", "ProParm"})
-        for (int i = 1; i <= 4; ++i) s += QStringLiteral("  %1%2 TEXT DEFAULT '',\n").arg(QLatin1String(f)).arg(i);
+    for (int i = 1; i <= count; ++i)
+        columns << make(QLatin1String(stem) + QString::number(i));
+}
+
+TableDef zucust()
+{
+    TableDef t{QStringLiteral("ZUCUST"),
+               1,
+               {key(), link("CUSTNO"), text("NAME"), integer("SEX", 1), real("DBIRTH")}};
+    for (const char* f : {"ADDR", "TEL", "TEL2", "TEL3", "EMAIL", "MEMO", "BTYPE"})
+        t.columns << text(f);
+    t.columns << real("HEIGHT") << real("WEIGHT") << text("CUSTCAT") << text("CUSTFG") << integer("PrtFG");
+    return t;
+}
+
+TableDef zudata()
+{
+    TableDef t{QStringLiteral("ZUDATA"), 1, {key(), link("CUSTNO"), real("ZUDATE"), integer("ZUVOTA")}};
+    numbered(t.columns, "ZU", 24, real);
+    t.columns << text("MEMO1") << text("MEMO2") << text("AutoKey") << integer("PrtFG");
+    return t;
+}
+
+TableDef zupro(bool master)
+{
+    TableDef t{QStringLiteral("ZUPRO"),
+               1,
+               {key(), link("ProNo"), link("ProName"), text("ProData"), blob("ProPict")}};
+    t.columns << integer("ProScal") << text("ProFN");
+    for (const char* stem : {"ProScrp", "ProPrg", "ProParm"})
+        numbered(t.columns, stem, 4, text);
     if (master) {
-        for (int i = 1; i <= 3; ++i) s += QStringLiteral("  ProMed%1 TEXT DEFAULT '',\n").arg(i);
-        for (int i = 1; i <= 5; ++i) s += QStringLiteral("  ProHel%1 TEXT DEFAULT '',\n").arg(i);
+        numbered(t.columns, "ProMed", 3, text);
+        numbered(t.columns, "ProHel", 5, text);
     }
-    s += QStringLiteral("  PrtFG INTEGER DEFAULT 0)");
-    return s;
+    t.columns << integer("PrtFG");
+    return t;
 }
 
-const char* const kZuprdt = R"(CREATE TABLE IF NOT EXISTS ZUPRDT (
-  MKEY INTEGER PRIMARY KEY AUTOINCREMENT,
-  ProNo TEXT COLLATE NOCASE DEFAULT '',
-  ProSubN TEXT DEFAULT '',
-  ProNote TEXT DEFAULT '',
-  ProAnd TEXT DEFAULT '',
-  ProCond TEXT DEFAULT '',
-  ProAGL INTEGER DEFAULT 0,
-  ProAGH INTEGER DEFAULT 0,
-  ProEng REAL DEFAULT 0,
-  ProFlg INTEGER DEFAULT 0,
-  PrtFG INTEGER DEFAULT 0))";
-
-QString zumtdb()
+TableDef zuprdt()
 {
-    QString s = QStringLiteral("CREATE TABLE IF NOT EXISTS ZUMTDB (\n  MKEY INTEGER PRIMARY KEY,\n");
-    for (const QString& f : knowledgeTextFields()) s += QStringLiteral("  %1 TEXT DEFAULT '',\n").arg(f);
-    s += QStringLiteral("  DtGpM BLOB)");
-    return s;
+    TableDef t{QStringLiteral("ZUPRDT"), 1, {key(), link("ProNo")}};
+    for (const char* f : {"ProSubN", "ProNote", "ProAnd", "ProCond"})
+        t.columns << text(f);
+    t.columns << integer("ProAGL") << integer("ProAGH") << real("ProEng") << integer("ProFlg")
+              << integer("PrtFG");
+    return t;
+}
+
+TableDef zumtdb()
+{
+    TableDef t{QStringLiteral("ZUMTDB"), 1, {key(false)}};
+    for (const QString& f : knowledgeTextFields())
+        t.columns << text(f);
+    t.columns << blob("DtGpM");
+    return t;
+}
+
+// One row per older database converted into this one, written in the same
+// transaction as the converted rows: a file found here is never converted again.
+TableDef lumoconv()
+{
+    return {QStringLiteral("LUMOCONV"),
+            2,
+            {key(),
+             {QStringLiteral("SOURCEHASH"), ColumnType::Text, QStringLiteral("TEXT NOT NULL UNIQUE")},
+             real("CONVDATE")}};
 }
 
 // One index per sort field of the subject lists (ties broken by MKEY so that
@@ -113,6 +148,98 @@ bool exec(QSqlDatabase& db, const QString& sql, QString* error)
     return false;
 }
 
+QString createStatement(const TableDef& t)
+{
+    QStringList columns;
+    for (const ColumnDef& c : t.columns)
+        columns << c.name + QLatin1Char(' ') + c.declaration;
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (\n  %2)")
+        .arg(t.name, columns.join(QStringLiteral(",\n  ")));
+}
+
+// SQLite's rules for the affinity of a declared type.
+enum class Affinity
+{
+    Integer,
+    Text,
+    Blob,
+    Real,
+    Numeric
+};
+Affinity affinityOf(const QString& declared)
+{
+    const QString t = declared.toUpper();
+    if (t.contains(QLatin1String("INT"))) return Affinity::Integer;
+    if (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) ||
+        t.contains(QLatin1String("TEXT")))
+        return Affinity::Text;
+    if (t.isEmpty() || t.contains(QLatin1String("BLOB"))) return Affinity::Blob;
+    if (t.contains(QLatin1String("REAL")) || t.contains(QLatin1String("FLOA")) ||
+        t.contains(QLatin1String("DOUB")))
+        return Affinity::Real;
+    return Affinity::Numeric;
+}
+
+const char* typeName(ColumnType t)
+{
+    switch (t) {
+    case ColumnType::Key:
+        return "INTEGER PRIMARY KEY";
+    case ColumnType::Integer:
+        return "INTEGER";
+    case ColumnType::Real:
+        return "REAL";
+    case ColumnType::Text:
+        return "TEXT";
+    case ColumnType::Blob:
+        return "BLOB";
+    }
+    return "";
+}
+
+// Whether a column of the file stores values the way the definition does.
+bool fits(ColumnType want, const QString& declared, bool primaryKey)
+{
+    const Affinity a = affinityOf(declared);
+    switch (want) {
+    case ColumnType::Key:
+        return primaryKey && declared.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+    case ColumnType::Integer:
+    case ColumnType::Real:
+        return a == Affinity::Integer || a == Affinity::Real || a == Affinity::Numeric;
+    case ColumnType::Text:
+        return a == Affinity::Text;
+    case ColumnType::Blob:
+        return a == Affinity::Blob;
+    }
+    return false;
+}
+
+Status checkColumns(QSqlDatabase& db, const TableDef& t)
+{
+    struct Found
+    {
+        QString type;
+        bool primaryKey;
+    };
+    QHash<QString, Found> found; // by folded name: field names compare without regard to case
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(t.name)))
+        return Status::failure(q.lastError().text());
+    while (q.next())
+        found.insert(q.value(1).toString().toCaseFolded(), {q.value(2).toString(), q.value(5).toInt() > 0});
+    for (const ColumnDef& c : t.columns) {
+        auto it = found.constFind(c.name.toCaseFolded());
+        if (it == found.constEnd()) return Status::failure(u("資料表 %1 缺少欄位 %2").arg(t.name, c.name));
+        if (!fits(c.type, it->type, it->primaryKey))
+            return Status::failure(u("資料表 %1 的欄位 %2 型態為 %3，應為 %4")
+                                       .arg(t.name, c.name,
+                                            it->type.isEmpty() ? QStringLiteral("(none)") : it->type,
+                                            QLatin1String(typeName(c.type))));
+    }
+    return Status::success();
+}
+
 } // namespace
 
 const QStringList& knowledgeTextFields()
@@ -127,36 +254,72 @@ const QStringList& knowledgeTextFields()
     return fields;
 }
 
-QStringList requiredTables(FileKind kind)
+const QVector<TableDef>& tablesOf(FileKind kind)
 {
+    static const QVector<TableDef> main = {zucust(), zudata(), zupro(false), zuprdt(), lumoconv()};
+    static const QVector<TableDef> master = {zupro(true), zuprdt()};
+    static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {
     case FileKind::Main:
-        return {QStringLiteral("ZUCUST"), QStringLiteral("ZUDATA"), QStringLiteral("ZUPRO"), QStringLiteral("ZUPRDT")};
-    case FileKind::Master: return {QStringLiteral("ZUPRO"), QStringLiteral("ZUPRDT")};
-    case FileKind::Knowledge: return {QStringLiteral("ZUMTDB")};
+        return main;
+    case FileKind::Master:
+        return master;
+    case FileKind::Knowledge:
+        return knowledge;
     }
-    return {};
+    return knowledge;
+}
+
+QStringList requiredTables(FileKind kind)
+{
+    QStringList names;
+    for (const TableDef& t : tablesOf(kind))
+        if (t.since == 1) names << t.name;
+    return names;
 }
 
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error)
 {
     QStringList statements;
-    switch (kind) {
-    case FileKind::Main:
-        statements << QString::fromLatin1(kZucust) << zudata() << zupro(false) << QString::fromLatin1(kZuprdt);
-        for (const char* s : kMainIndexes) statements << QString::fromLatin1(s);
-        for (const char* s : kProgramIndexes) statements << QString::fromLatin1(s);
-        break;
-    case FileKind::Master:
-        statements << zupro(true) << QString::fromLatin1(kZuprdt);
-        for (const char* s : kProgramIndexes) statements << QString::fromLatin1(s);
-        break;
-    case FileKind::Knowledge: statements << zumtdb(); break;
-    }
+    for (const TableDef& t : tablesOf(kind))
+        statements << createStatement(t);
+    if (kind == FileKind::Main)
+        for (const char* s : kMainIndexes)
+            statements << QString::fromLatin1(s);
+    if (kind != FileKind::Knowledge)
+        for (const char* s : kProgramIndexes)
+            statements << QString::fromLatin1(s);
     statements << QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion);
     for (const QString& s : statements)
         if (!exec(db, s, error)) return false;
     return true;
+}
+
+Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return Status::failure(q.lastError().text());
+    const int version = q.value(0).toInt();
+    if (version > SchemaVersion)
+        return Status::failure(u("資料庫版本為 %1，比本程式所用的版本 %2 新；請以新版的 LUMO 開啟")
+                                   .arg(QString::number(version), QString::number(SchemaVersion)));
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
+        return Status::failure(q.lastError().text());
+    QStringList tables;
+    while (q.next())
+        tables << q.value(0).toString().toUpper();
+    for (const TableDef& t : tablesOf(kind)) {
+        if (!tables.contains(t.name.toUpper())) {
+            // A table of a later version than the file's is the upgrade's to create.
+            if (t.since > std::max(version, 1)) continue;
+            return Status::failure(u("缺少資料表 %1").arg(t.name));
+        }
+        if (!withColumns) continue;
+        Status s = checkColumns(db, t);
+        if (!s) return s;
+    }
+    return Status::success();
 }
 
 } // namespace lumo

@@ -1,14 +1,20 @@
 #pragma once
 // The tables of every database file, defined once. Files are created from
-// this definition and carry its version, so a later version can upgrade them.
+// this definition and carry its version, so a later version can upgrade them,
+// and a file found at start is checked against it before it is used.
+
+#include "base/status.h"
 
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace lumo {
 
-constexpr int SchemaVersion = 1;
+// 1: the four tables of the main database, the knowledge and master tables.
+// 2: LUMOCONV, the record of the older databases already converted.
+constexpr int SchemaVersion = 2;
 
 enum class FileKind {
     Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT
@@ -16,11 +22,46 @@ enum class FileKind {
     Knowledge  // lumoTW.mdb: ZUMTDB
 };
 
+// How a column stores its values; what the layout check compares.
+enum class ColumnType
+{
+    Key,
+    Integer,
+    Real,
+    Text,
+    Blob
+};
+
+struct ColumnDef
+{
+    QString name;
+    ColumnType type;
+    QString declaration; // the column's text in CREATE TABLE after its name
+};
+
+struct TableDef
+{
+    QString name;
+    int since; // the schema version that brought the table
+    QVector<ColumnDef> columns;
+};
+
+// The tables of a file of the kind, in creation order.
+const QVector<TableDef>& tablesOf(FileKind kind);
+
 // Creates the missing tables and indexes of the kind; runs inside the caller's transaction.
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error);
 
-// The tables a file of the kind must hold.
+// The tables a file of the kind must hold to be a file of that kind at all.
 QStringList requiredTables(FileKind kind);
+
+// Compares an open file with the definition without writing anything: a
+// version newer than this program's, a table of the current version that is
+// missing, a missing column or a column of another type is refused with a
+// message naming it. Tables a later version brought are left to the upgrade.
+// Without columns only the version and the tables are checked (the files of
+// earlier versions that are only read may lack optional fields).
+Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns = true);
 
 // The text fields of ZUMTDB in column order (DtEA1 .. DtML5).
 const QStringList& knowledgeTextFields();

@@ -110,7 +110,7 @@ Status SubjectStore::update(const SubjectRow& r)
 Status SubjectStore::removeWithMeasurements(qint64 mkey)
 {
     Transaction t(m_db);
-    if (!t.active()) return t.commit();
+    if (!t.active()) return t.begun();
     QSqlQuery q(m_db.sql());
     q.prepare(QStringLiteral("DELETE FROM ZUDATA WHERE CUSTNO = (SELECT CUSTNO FROM ZUCUST WHERE MKEY = ?)"));
     q.addBindValue(mkey);

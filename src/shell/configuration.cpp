@@ -1,11 +1,11 @@
 #include "shell/configuration.h"
 
 #include "base/atomicfile.h"
+#include "base/boundedread.h"
 #include "base/codec.h"
 #include "base/formats.h"
 
 #include <QDate>
-#include <QFile>
 #include <QStringList>
 #include <cmath>
 
@@ -191,12 +191,9 @@ QByteArray serializeConfiguration(const Configuration& cfg)
 
 Status LoadConfiguration(const QString& path, Configuration& out)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return Status::failure(QStringLiteral("%1: %2").arg(path, f.errorString()));
-    const QByteArray content = f.readAll();
-    if (f.error() != QFileDevice::NoError)
-        return Status::failure(QStringLiteral("%1: %2").arg(path, f.errorString()));
+    QByteArray content;
+    const Status s = readRegularFile(path, ConfigurationSizeLimit, &content);
+    if (!s) return Status::failure(s.error + QString::fromUtf8("；設定檔無法讀取，所有設定暫用預設值。"));
     out = parseConfiguration(content);
     return Status::success();
 }

@@ -44,6 +44,8 @@ struct Configuration
 };
 
 constexpr int ConfigurationLineCount = 36;
+// 36 short lines: no real file comes near this; anything larger is not a settings file.
+constexpr qint64 ConfigurationSizeLimit = 64 * 1024;
 
 // One setting of the file: its name and a reference to its value.
 using SettingRef = std::variant<int*, double*, bool*, QString*>;
@@ -54,8 +56,11 @@ SettingRef settingRef(Configuration& c, int line);
 Configuration parseConfiguration(const QByteArray& content);
 QByteArray serializeConfiguration(const Configuration& c);
 
-// Load and save against a file path. Saving writes beside the file and renames,
-// so a crash or full disk never leaves a truncated file behind.
+// Load and save against a file path. Loading reads only a regular file of at
+// most ConfigurationSizeLimit bytes; anything else is an error and `out` keeps
+// what it held. Saving writes beside the file and renames, so a crash or full
+// disk never leaves a truncated file behind, and never replaces what is not a
+// regular file.
 Status LoadConfiguration(const QString& path, Configuration& out);
 Status SaveConfiguration(const QString& path, const Configuration& c);
 

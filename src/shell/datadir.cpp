@@ -1,5 +1,6 @@
 #include "shell/datadir.h"
 
+#include "base/atomicfile.h"
 #include "records/database.h"
 
 #include <QCoreApplication>
@@ -17,12 +18,21 @@ QString withSeparator(QString dir)
     return dir;
 }
 
-// Renames one database file; a leftover write-ahead log is folded in first
-// so that no committed change stays behind under the old name.
-bool renameDatabase(const QString& from, const QString& to)
+QString u(const char* s)
 {
-    Database::settle(from);
-    return QFile::rename(from, to);
+    return QString::fromUtf8(s);
+}
+
+// Copies one delivered file unless the data directory has it already.
+void copyOne(const QString& from, const QString& dir, const QString& name, const QString& shownAs,
+             CopiedFiles& out)
+{
+    if (dataFileExists(dir, name)) return;
+    const Status s = copyFileAtomically(from, withSeparator(dir) + name);
+    if (s)
+        out.copied << shownAs;
+    else
+        out.failures << s.error;
 }
 
 } // namespace
@@ -53,31 +63,46 @@ QString dataFilePath(const QString& dir, const QString& name)
 
 bool dataFileExists(const QString& dir, const QString& name) { return QFileInfo::exists(dataFilePath(dir, name)); }
 
-QStringList copyDeliveredFiles(const QString& deliveredDir, const QString& dataDir)
+Status resolveDataDirectory(const QString& given, QString* resolved)
 {
-    QStringList copied;
-    QDir().mkpath(dataDir);
-    const QString from = withSeparator(deliveredDir);
-    const QStringList files = QDir(from).entryList(QDir::Files);
-    for (const QString& f : files) {
-        if (dataFileExists(dataDir, f)) continue;
-        if (QFile::copy(from + f, withSeparator(dataDir) + f)) {
-            // Installed files are read-only; the copies must be writable like any data file.
-            QFile::setPermissions(withSeparator(dataDir) + f, QFile::permissions(from + f) | QFile::WriteOwner | QFile::ReadOwner);
-            copied << f;
-        }
+    if (given.trimmed().isEmpty()) return Status::failure(u("資料目錄不可為空白：請指定一個目錄。"));
+    const QString dir = QDir::cleanPath(QDir(given).absolutePath());
+    if (QDir(dir).isRoot())
+        return Status::failure(
+            u("不可使用檔案系統的根目錄 %1 作為資料目錄：請指定其下的一個目錄。").arg(dir));
+    *resolved = withSeparator(dir);
+    return Status::success();
+}
+
+Status CopiedFiles::status() const
+{
+    if (failures.isEmpty()) return Status::success();
+    return Status::failure(u("%1 個安裝檔案無法複製到資料目錄：").arg(QString::number(failures.size())) +
+                           QStringLiteral("\r\n") + failures.join(QStringLiteral("\r\n")));
+}
+
+CopiedFiles copyDeliveredFiles(const QString& deliveredDir, const QString& dataDir)
+{
+    CopiedFiles out;
+    if (!QDir().mkpath(dataDir)) {
+        out.failures << QStringLiteral("%1: cannot be created").arg(dataDir);
+        return out;
     }
+    const QString from = withSeparator(deliveredDir);
+    for (const QString& f : QDir(from).entryList(QDir::Files))
+        copyOne(from + f, dataDir, f, f, out);
     const QString pictures = from + QLatin1String(PictureFolder);
     if (QFileInfo(pictures).isDir()) {
         const QString target = dataFilePath(dataDir, QLatin1String(PictureFolder));
-        QDir().mkpath(target);
-        for (const QString& f : QDir(pictures).entryList(QDir::Files)) {
-            if (dataFileExists(target, f)) continue;
-            if (QFile::copy(pictures + QLatin1Char('/') + f, withSeparator(target) + f))
-                copied << QLatin1String(PictureFolder) + QLatin1Char('/') + f;
+        if (!QDir().mkpath(target)) {
+            out.failures << QStringLiteral("%1: cannot be created").arg(target);
+            return out;
         }
+        for (const QString& f : QDir(pictures).entryList(QDir::Files))
+            copyOne(pictures + QLatin1Char('/') + f, target, f,
+                    QLatin1String(PictureFolder) + QLatin1Char('/') + f, out);
     }
-    return copied;
+    return out;
 }
 
 PreparedFiles prepareDataDirectory(const QString& dataDir)
@@ -85,22 +110,33 @@ PreparedFiles prepareDataDirectory(const QString& dataDir)
     PreparedFiles result;
     auto path = [&](const char* name) { return dataFilePath(dataDir, QLatin1String(name)); };
     auto exists = [&](const char* name) { return dataFileExists(dataDir, QLatin1String(name)); };
+    auto remove = [&](const char* name) {
+        const QString p = path(name);
+        QFile::remove(p);
+        Database::removeOrphanedCompanions(p);
+    };
 
     result.templateMissing = !exists(TemplateDatabaseFile);
 
     // The upgrade swap: the delivered empty database becomes the main one and
     // the old main database waits as lumo.mdb to be converted. A rename onto an
-    // existing name fails and is passed over.
-    if (exists(UpgradeDatabaseFile) && exists(MainDatabaseFile)) {
-        if (!exists(OldDatabaseFile) && renameDatabase(path(MainDatabaseFile), path(OldDatabaseFile)))
-            if (!exists(MainDatabaseFile)) renameDatabase(path(UpgradeDatabaseFile), path(MainDatabaseFile));
+    // existing name fails and is passed over; a file another process holds is
+    // not renamed at all, and the swap waits for a start when it is free.
+    if (exists(UpgradeDatabaseFile) && exists(MainDatabaseFile) && !exists(OldDatabaseFile)) {
+        result.swap = Database::moveFile(path(MainDatabaseFile), path(OldDatabaseFile));
+        if (result.swap && !exists(MainDatabaseFile))
+            result.swap = Database::moveFile(path(UpgradeDatabaseFile), path(MainDatabaseFile));
     }
-    if (exists(UpgradeDatabaseFile) && exists(OldDatabaseFile)) QFile::remove(path(UpgradeDatabaseFile));
+    if (exists(UpgradeDatabaseFile) && exists(OldDatabaseFile)) remove(UpgradeDatabaseFile);
 
     if (!exists(MainDatabaseFile) && !result.templateMissing) {
-        QFile::copy(path(TemplateDatabaseFile), path(MainDatabaseFile));
-        QFile::setPermissions(path(MainDatabaseFile), QFile::permissions(path(MainDatabaseFile)) | QFile::WriteOwner);
-        if (exists(UpgradeDatabaseFile)) QFile::remove(path(UpgradeDatabaseFile));
+        // A log left by a crash of the file that had this name must never
+        // meet the copy: SQLite would replay it onto the template's pages.
+        const QString main = path(MainDatabaseFile);
+        Database::removeOrphanedCompanions(main);
+        result.copy = copyFileAtomically(path(TemplateDatabaseFile), main);
+        result.mainCreated = result.copy.ok;
+        if (result.copy && exists(UpgradeDatabaseFile)) remove(UpgradeDatabaseFile);
     }
     return result;
 }

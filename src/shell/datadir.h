@@ -30,9 +30,21 @@ QString deliveredDirectory();
 QString dataFilePath(const QString& dir, const QString& name);
 bool dataFileExists(const QString& dir, const QString& name);
 
+// The data directory a user named: empty is an error, a relative one is taken
+// against the current directory, and the root of the file system is never
+// one (the program would spread its files over it). Ends in a separator.
+Status resolveDataDirectory(const QString& given, QString* resolved);
+
 // Copies every delivered file and picture that the data directory lacks; never
-// overwrites. Returns the names copied.
-QStringList copyDeliveredFiles(const QString& deliveredDir, const QString& dataDir);
+// overwrites. Every copy is checked (a full disk cuts files short): a failed
+// one leaves no file behind and its message is among the failures.
+struct CopiedFiles
+{
+    QStringList copied;   // names, pictures as "Data/name"
+    QStringList failures; // one message per file that could not be copied
+    Status status() const;
+};
+CopiedFiles copyDeliveredFiles(const QString& deliveredDir, const QString& dataDir);
 
 // The creation steps on files: the template check, the upgrade swap and the
 // template copy. templateMissing is set when Zuspa.mdb is absent (the steps after
@@ -40,6 +52,9 @@ QStringList copyDeliveredFiles(const QString& deliveredDir, const QString& dataD
 struct PreparedFiles
 {
     bool templateMissing = false;
+    bool mainCreated = false; // lumo4.mdb is a fresh copy of the template
+    Status swap;              // a swap refused because another process holds a file: files as they were
+    Status copy;              // the template copy failed: no lumo4.mdb
 };
 PreparedFiles prepareDataDirectory(const QString& dataDir);
 

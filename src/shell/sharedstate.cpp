@@ -4,6 +4,7 @@
 #include "instrument/instrument.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace lumo {
 
@@ -46,12 +47,31 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
         out.databases = Status::failure(QStringLiteral("%1: cannot create the data directory").arg(s.DataDirectory));
         return out;
     }
-    out.copiedFiles = copyDeliveredFiles(deliveredDir, s.DataDirectory);
-    out.templateMissing = prepareDataDirectory(s.DataDirectory).templateMissing;
+    const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
+    out.copiedFiles = copied.copied;
+    out.copies = copied.status();
+    const PreparedFiles prepared = prepareDataDirectory(s.DataDirectory);
+    out.templateMissing = prepared.templateMissing;
+    out.swap = prepared.swap;
+    if (!prepared.copy)
+        out.copies =
+            Status::failure(out.copies.ok ? prepared.copy.error
+                                          : out.copies.error + QStringLiteral("\r\n") + prepared.copy.error);
 
     Status st;
     s.MainDatabase = Database::open(s.dataPath(QLatin1String(MainDatabaseFile)), FileKind::Main,
                                     Database::Access::ReadWrite, &st);
+    // A fresh copy is checked before anything is stored in it; a damaged one
+    // holds nothing of the user's and is removed, so the next start copies again.
+    if (st && prepared.mainCreated) {
+        st = s.MainDatabase->checkIntegrity();
+        if (!st) {
+            const QString path = s.MainDatabase->path();
+            s.MainDatabase.reset();
+            QFile::remove(path);
+            Database::removeOrphanedCompanions(path);
+        }
+    }
     if (st)
         s.KnowledgeDatabase = Database::open(s.dataPath(QLatin1String(KnowledgeDatabaseFile)), FileKind::Knowledge,
                                              Database::Access::ReadOnly, &st);

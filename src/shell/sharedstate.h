@@ -60,8 +60,10 @@ struct SharedState
 struct StartupOutcome
 {
     bool templateMissing = false;
-    Status databases;      // failure: the message to show, the program then closes
-    Status configuration;  // failure: reaches the general error report
+    Status databases;     // failure: the message to show, the program then closes
+    Status configuration; // failure: reaches the general error report
+    Status copies;        // delivered files that could not be copied: the general error report
+    Status swap;          // an upgrade swap refused (a file in use): a notice, the files as they were
     QStringList copiedFiles;
 };
 StartupOutcome runStartupFileSteps(SharedState& state, const QString& deliveredDir);

@@ -11,6 +11,7 @@ StartupStatus StartupCheck::identify()
         s.message = QString::fromUtf8("L.U.M.O.並未啟動！請檢查電源是否開啟，USB連線是否正常。");
         s.serial = QStringLiteral("None!");
         s.hardware = QStringLiteral("None!");
+        s.accessRefused = m_instrument && m_instrument->accessRefused();
         return s;
     }
     s.hardware = m_instrument->hardwareVersion();

@@ -16,6 +16,9 @@ struct StartupStatus
     QString serial;
     QString hardware;
     QString message; // shown in the status bar when the check fails
+    // Not attached because this user may not open the instrument: shown as no
+    // instrument, told apart for support (lumo-cli instrument).
+    bool accessRefused = false;
 };
 
 class StartupCheck

@@ -1,6 +1,8 @@
 #include "analysis/energy.h"
 
 #include <QtTest>
+#include <cmath>
+#include <limits>
 
 using namespace lumo;
 
@@ -198,7 +200,59 @@ private slots:
         }
         QString error;
         QVERIFY(!analyseCompensated(v, true, &error));
-        QVERIFY(!error.isEmpty());
+        QVERIFY(error.contains(QString::fromUtf8("無法分析"))); // the interface's language
+    }
+
+    // A reading is a finite number from 0 to 1000 uA; anything else is refused
+    // before it reaches a sum, naming the point, in the interface's language.
+    void readingsOutOfRange_data()
+    {
+        QTest::addColumn<int>("point");
+        QTest::addColumn<double>("reading");
+        QTest::addColumn<bool>("accepted");
+        const double inf = std::numeric_limits<double>::infinity();
+        QTest::newRow("1e308") << 5 << 1e308 << false;
+        QTest::newRow("infinity") << 1 << inf << false;
+        QTest::newRow("minus infinity") << 24 << -inf << false;
+        QTest::newRow("not a number") << 13 << std::numeric_limits<double>::quiet_NaN() << false;
+        QTest::newRow("negative") << 7 << -0.1 << false;
+        QTest::newRow("above 1000") << 12 << 1000.0001 << false;
+        QTest::newRow("1000") << 12 << 1000.0 << true;
+        QTest::newRow("above the instrument's largest") << 3 << 450.0 << true;
+        QTest::newRow("above 200") << 3 << 200.5 << true;
+        QTest::newRow("0") << 3 << 0.0 << true;
+    }
+    void readingsOutOfRange()
+    {
+        QFETCH(int, point);
+        QFETCH(double, reading);
+        QFETCH(bool, accepted);
+        EnergySet e;
+        for (int p = 1; p <= 24; ++p)
+            e.setReading(p, 40);
+        e.Readings[size_t(point - 1)] = reading;
+        QString error;
+        const auto a = ComputeEnergyAnalysis(e, defaultCompensationTable(), true, &error);
+        QCOMPARE(bool(a), accepted);
+        QCOMPARE(checkReadings(e.Readings).ok, accepted);
+        if (accepted) {
+            QVERIFY(std::isfinite(a->BodyEnergy));
+            return;
+        }
+        QVERIFY2(error.contains(QString::fromUtf8("無法分析")), qPrintable(error));
+        QVERIFY2(error.contains(QString::fromUtf8("第 %1 點").arg(point)), qPrintable(error));
+        QCOMPARE(unanalysableText(), QString::fromUtf8("無法分析"));
+    }
+
+    void compensatedValuesThatAreNoNumbersAreRefused()
+    {
+        std::array<double, 24> v = all(40);
+        v[9] = std::numeric_limits<double>::quiet_NaN();
+        QString error;
+        QVERIFY(!analyseCompensated(v, true, &error));
+        QVERIFY(error.contains(QString::fromUtf8("第 10 點")));
+        v[9] = -1;
+        QVERIFY(!analyseCompensated(v, true, &error));
     }
 
     void ratiosAndCompensation()

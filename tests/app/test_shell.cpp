@@ -1,11 +1,13 @@
-#include "shell/configuration.h"
+#include "app/translations.h"
 #include "app/tzuform.h"
 #include "app/tzumsag.h"
 
 #include <QAction>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -105,6 +107,29 @@ private slots:
         QVERIFY(w.close());
         QCOMPARE(f.calls, (QStringList{"check", "tone2", "tone2", "X000000"}));
         QVERIFY(!f.state.MainDatabase);
+    }
+
+    void swapRefusedWhileTheMainDatabaseIsOpenIsANotice()
+    {
+        Fixture f;
+        runStartupFileSteps(f.state, QStringLiteral(LUMO_SHARE_DIR));
+        f.state.MainDatabase.reset();
+        f.state.KnowledgeDatabase.reset();
+        QVERIFY(QFile::copy(f.dir.filePath(QStringLiteral("Zuspa.mdb")),
+                            f.dir.filePath(QStringLiteral("lumo430.mdb"))));
+        // Another workstation has the main database open.
+        Status st;
+        auto other = Database::open(f.dir.filePath(QStringLiteral("lumo4.mdb")), FileKind::Main,
+                                    Database::Access::ReadWrite, &st);
+        QVERIFY(other);
+        TZuForm w(f.state, {}, f.hooks(true), QStringLiteral(LUMO_SHARE_DIR));
+        QCOMPARE(f.messages.shown().size(), size_t(1));
+        QCOMPARE(f.messages.shown().front().kind, int(NoteAttention));
+        QVERIFY(f.messages.shown().front().text.contains(
+            QString::fromUtf8("lumo4.mdb 正由其他工作站或程式開啟中")));
+        QVERIFY(f.state.MainDatabase); // the program goes on with the files as they were
+        QVERIFY(QFile::exists(f.dir.filePath(QStringLiteral("lumo430.mdb"))));
+        QVERIFY(!QFile::exists(f.dir.filePath(QStringLiteral("lumo.mdb"))));
     }
 
     void notReadyClosesWithoutQuestion()
@@ -207,6 +232,17 @@ private slots:
         else
             d.findChild<QPushButton*>(button)->click();
         QCOMPARE(d.result(), result);
+    }
+
+    // Last: from here on Qt's own texts are Traditional Chinese in this process.
+    void qtDialogsSpeakTraditionalChinese()
+    {
+        QVERIFY2(installQtTranslations(*qApp), "qtbase_zh_TW.qm (qt6-translations-l10n) is not installed");
+        QDialogButtonBox buttons(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
+        QCOMPARE(buttons.button(QDialogButtonBox::Cancel)->text(), QString::fromUtf8("取消"));
+        QCOMPARE(buttons.button(QDialogButtonBox::Save)->text(), QString::fromUtf8("儲存"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Save As"), QString::fromUtf8("另存新檔"));
+        QCOMPARE(QCoreApplication::translate("QPrintDialog", "Print"), QString::fromUtf8("列印"));
     }
 };
 

@@ -98,6 +98,41 @@ private slots:
         QCOMPARE(*DecipherKnowledgeText(*stored), text);
     }
 
+    void messagesKeepPercentSigns()
+    {
+        QString error;
+        QVERIFY(!DecipherKnowledgeText(QStringLiteral("zz%1"), &error));
+        QVERIFY2(error.contains(QStringLiteral("'zz%1'")), qPrintable(error));
+        QVERIFY2(error.endsWith(QStringLiteral("at 1)")), qPrintable(error));
+    }
+
+    void encipherRefusesCharactersOutsideCodePage950_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("position"); // 0: accepted
+        QTest::newRow("accented letter") << QString::fromUtf8("火é") << 2;
+        QTest::newRow("emoji after Chinese") << QString::fromUtf8("經絡😀") << 3;
+        QTest::newRow("simplified form") << QString::fromUtf8("经") << 1;
+        QTest::newRow("traditional with symbols") << QString::fromUtf8("經絡【】，100%") << 0;
+    }
+    void encipherRefusesCharactersOutsideCodePage950()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, position);
+        QString error;
+        const auto stored = EncipherKnowledgeText(text, 0x3C, &error);
+        if (position == 0) {
+            QVERIFY2(stored, qPrintable(error));
+            QCOMPARE(*DecipherKnowledgeText(*stored), text);
+            return;
+        }
+        QVERIFY(!stored);
+        QVERIFY2(error.startsWith(QStringLiteral("character %1 ").arg(position)), qPrintable(error));
+        qsizetype bad = -1;
+        QVERIFY(!toCp950Strict(text, &bad));
+        QCOMPARE(int(bad), position - 1);
+    }
+
     void everyByteUnderEveryFirstPair()
     {
         QByteArray all;

@@ -97,6 +97,9 @@ private slots:
         QCOMPARE(ProFlgC(c), QStringLiteral("X"));
         QCOMPARE(measurementValueText(0), QString());
         QCOMPARE(measurementValueText(45.25), QStringLiteral("45.3"));
+        QCOMPARE(measurementValueText(1000), QStringLiteral("1000.0"));
+        QCOMPARE(measurementValueText(1e308), QStringLiteral("---"));
+        QCOMPARE(measurementValueText(-2), QStringLiteral("---"));
     }
 
     void appendReadBackAndCaseInsensitiveNumbers()

@@ -4,9 +4,10 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <QtTest>
 #include <csignal>
 #include <sys/resource.h>
-#include <QtTest>
+#include <sys/stat.h>
 
 using namespace lumo;
 
@@ -206,6 +207,65 @@ private slots:
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), before);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("ZuDefTw.ini")});
+    }
+
+    // Only a regular file of at most 64 KiB is read; a device that never ends,
+    // a FIFO that would block the start, a folder or a huge file are refused
+    // at once and leave the configuration as it was.
+    void loadReadsOnlySmallRegularFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("at the bound") << "bound" << true;
+        QTest::newRow("one byte above") << "above" << false;
+        QTest::newRow("endless device") << "zero" << false;
+        QTest::newRow("link to an endless device") << "link" << false;
+        QTest::newRow("FIFO") << "fifo" << false;
+        QTest::newRow("folder") << "folder" << false;
+    }
+    void loadReadsOnlySmallRegularFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, read);
+        QTemporaryDir dir;
+        QString path = dir.filePath(QStringLiteral("ZuDefTw.ini"));
+        if (kind == QLatin1String("bound") || kind == QLatin1String("above")) {
+            QByteArray content = "2600\r\n";
+            content += QByteArray(int(ConfigurationSizeLimit) - int(content.size()) +
+                                      (kind == QLatin1String("above") ? 1 : 0),
+                                  '\n');
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        } else if (kind == QLatin1String("zero")) {
+            path = QStringLiteral("/dev/zero");
+        } else if (kind == QLatin1String("link")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        } else {
+            QVERIFY(QDir().mkpath(path));
+        }
+        Configuration c = Configuration::createdDefaults();
+        c.CalibStandard = 3000;
+        const Status s = LoadConfiguration(path, c);
+        QCOMPARE(s.ok, read);
+        QCOMPARE(c.CalibStandard, read ? 2600 : 3000);
+        if (!read) QVERIFY(s.error.contains(path));
+    }
+
+    void saveNeverReplacesASpecialFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ZuDefTw.ini"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+        QVERIFY(!SaveConfiguration(path, Configuration::createdDefaults()).ok);
+        struct stat st
+        {
+        };
+        QVERIFY(::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System),
+                 QStringList{QStringLiteral("ZuDefTw.ini")});
     }
 
     void loadOfMissingFileFails()

@@ -83,7 +83,7 @@ private slots:
     {
         QTemporaryDir dir;
         touch(dir.filePath(QStringLiteral("LUMOTW.MDB")), "mine");
-        const QStringList copied = copyDeliveredFiles(delivered(), dir.path() + QLatin1Char('/'));
+        const QStringList copied = copyDeliveredFiles(delivered(), dir.path() + QLatin1Char('/')).copied;
         QVERIFY(!copied.contains(QStringLiteral("lumoTW.mdb")));
         QVERIFY(copied.contains(QStringLiteral("Zuspa.mdb")));
         QFile f(dir.filePath(QStringLiteral("LUMOTW.MDB")));

@@ -191,10 +191,13 @@ void PrintPage::printToPdf(const QString& path)
         m_state.reportError(error);
         return;
     }
+    bool written = false;
     runWithAbortBox(window(), [&](const std::function<bool()>& abandoned) {
-        if (!printReportToPdf(ctx->input, path, &error, abandoned) && !error.isEmpty())
-            m_state.reportError(error);
+        written = printReportToPdf(ctx->input, path, &error, abandoned);
+        if (!written && !error.isEmpty()) m_state.reportError(error);
     });
+    // A file written is said, with its name, so the operator knows where to find it.
+    if (written) m_state.ShowMessageDialog(NoteImportant, pdfWrittenNotice(path));
 }
 
 // 列  印: onto the printer chosen with 列印設定, or the PDF file chosen there.

@@ -50,7 +50,8 @@ TZuany::TZuany(SharedState& state, QWidget* parent) : QDialog(parent), m_state(s
     QString error;
     auto a = ComputeEnergyAnalysis(state.energy, state.compensation, state.CurrentSubject.SEX, &error);
     if (!a) {
-        m_state.reportError(error);
+        // A measurement the analysis refuses is a handled case: the operator is told why.
+        m_state.ShowMessageDialog(NoteAttention, error);
         return;
     }
     m_valid = true;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace lumo {
@@ -72,6 +73,11 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     layout->addLayout(row);
     layout->addLayout(buttons);
     refresh();
+    // The probe also changes by itself (the automatic hand finishes its round,
+    // lifts between points): the captions follow it.
+    auto* follow = new QTimer(this);
+    connect(follow, &QTimer::timeout, this, &ProbePanel::refresh);
+    follow->start(250);
 }
 
 void ProbePanel::refresh()

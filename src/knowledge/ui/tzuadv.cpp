@@ -101,7 +101,7 @@ QString TZuadv::decipher(const KnowledgeRow& row, const char* field)
     QString error;
     auto text = DecipherKnowledgeText(row.text(QLatin1String(field)), &error);
     if (!text) {
-        m_state.reportError(QStringLiteral("%1 (%2 %3)").arg(error, QLatin1String(field)).arg(row.MKEY));
+        m_state.reportError(QStringLiteral("%1 (%2 %3)").arg(error, QLatin1String(field), QString::number(row.MKEY)));
         return QString();
     }
     return *text;

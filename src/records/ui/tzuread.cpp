@@ -199,15 +199,21 @@ int TZuread::openingPosition()
 void TZuread::editSubjectInPlace()
 {
     if (!m_picker->hasCurrentRow()) return;
-    SubjectRow row = m_picker->currentRow();
-    if (subjectEditor)
-        subjectEditor(row);
-    else {
-        TZuREdit editor(TZuREdit::Mode::Change, m_state, *m_state.MainDatabase, row, this);
-        execModal(editor);
-    }
+    openSubjectEditor();
     m_picker->reload();
     m_picker->view()->setFocus();
+}
+
+// The editor covers the browser instead of hiding it: hiding a dialog ends its modal loop.
+void TZuread::openSubjectEditor()
+{
+    SubjectRow row = m_picker->currentRow();
+    if (subjectEditor) {
+        subjectEditor(row);
+        return;
+    }
+    TZuREdit editor(TZuREdit::Mode::Change, m_state, *m_state.MainDatabase, row, this);
+    execModal(editor);
 }
 
 QAction* TZuread::action(const QString& caption) const
@@ -309,14 +315,7 @@ void TZuread::changeSubject()
 {
     if (!m_picker->hasCurrentRow()) return;
     const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
-    SubjectRow row = m_picker->currentRow();
-    // The editor covers the browser instead of hiding it: hiding a dialog ends its modal loop.
-    if (subjectEditor)
-        subjectEditor(row);
-    else {
-        TZuREdit editor(TZuREdit::Mode::Change, m_state, *m_state.MainDatabase, row, this);
-        execModal(editor);
-    }
+    openSubjectEditor();
     m_picker->reload();
     m_picker->selectKey(key);
     m_picker->view()->setFocus();

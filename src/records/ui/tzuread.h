@@ -57,6 +57,7 @@ private:
     void buildMeasurementList();
     int openingPosition();
     void editSubjectInPlace();
+    void openSubjectEditor();
     void fillMeasurements();
     void refreshCount();
     void subjectChanged();

@@ -1,0 +1,38 @@
+# What an installation holds beside the executables and the delivered data
+# (src/ and data/ install those): the udev rule that lets the user at the seat
+# open the instrument, the desktop entry with its icon; and the Debian package
+# of the whole (scripts/package).
+
+# udev reads /usr/lib/udev/rules.d (and /usr/local/lib/udev/rules.d for a
+# local install); relative to the prefix, so a package gets the first.
+set(LUMO_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING "Where the udev rule is installed (relative to the prefix)")
+
+install(FILES ${CMAKE_SOURCE_DIR}/data/udev/70-lumo.rules DESTINATION ${LUMO_UDEV_RULES_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/lumo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/lumo.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME lumo)
+set(CPACK_PACKAGE_VENDOR "Quenta")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "L.U.M.O. meridian energy analysis")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quenta <lumo@quenta.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
+       "Measures the meridian energy of the 24 source points with the L.U.M.O. USB\n"
+       "probe instrument, keeps subjects and measurements, analyses and prints them.\n"
+       "The interface is in Traditional Chinese. Contains the program (lumo), its\n"
+       "command line (lumo-cli), the delivered knowledge and program databases, and a\n"
+       "udev rule that lets the user at the seat use the instrument.")
+# The libraries come from the binaries; what they load by name does not show
+# there: Qt's window-system plugins, its SQLite driver, and the CJK font the
+# whole interface is drawn in.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/data/debian/postinst ${CMAKE_SOURCE_DIR}/data/debian/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+include(CPack)

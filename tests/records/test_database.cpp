@@ -1,0 +1,235 @@
+// The records layer against other workstations and foreign files: a lock held
+// beyond the wait, files of another layout or a newer version, a conversion
+// that dies between its commit and its rename.
+#include "records/conversion.h"
+#include "records/measurements.h"
+#include "records/subjects.h"
+#include "shell/datadir.h"
+#include "shell/sharedstate.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace lumo;
+
+namespace {
+
+QByteArray hashOf(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+bool exec(Database& db, const QString& sql)
+{
+    QSqlQuery q(db.sql());
+    return q.exec(sql);
+}
+
+qint64 count(Database& db, const char* table)
+{
+    QSqlQuery q(db.sql());
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(table))) && q.next()
+               ? q.value(0).toLongLong()
+               : -1;
+}
+
+// A main (or old) database with subjects S1..Sn, each with two measurements.
+void fileWithRows(const QString& path, int subjects)
+{
+    Status st;
+    auto db = Database::create(path, FileKind::Main, &st);
+    QVERIFY2(db, qPrintable(st.error));
+    for (int i = 1; i <= subjects; ++i) {
+        SubjectRow s;
+        s.CUSTNO = QStringLiteral("S%1").arg(i);
+        QVERIFY(SubjectStore(*db).append(s).ok);
+        for (int m = 0; m < 2; ++m) {
+            MeasurementRow r;
+            r.CUSTNO = s.CUSTNO;
+            QVERIFY(MeasurementStore(*db).append(r).ok);
+        }
+    }
+}
+
+enum class Write
+{
+    DeleteSubject,
+    Convert,
+    AppendInTransaction,
+    AppendAlone
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Write)
+
+class TestDatabase : public QObject
+{
+    Q_OBJECT
+private slots:
+    void busyLockWritesNothing_data()
+    {
+        QTest::addColumn<Write>("write");
+        QTest::newRow("delete a subject with its measurements") << Write::DeleteSubject;
+        QTest::newRow("convert an older database") << Write::Convert;
+        QTest::newRow("append inside a transaction") << Write::AppendInTransaction;
+        QTest::newRow("append one row") << Write::AppendAlone;
+    }
+    void busyLockWritesNothing()
+    {
+        QFETCH(Write, write);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lumo4.mdb"));
+        fileWithRows(path, 2);
+        fileWithRows(dir.filePath(QStringLiteral("lumo.mdb")), 3);
+        Status st;
+        auto mine = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        auto other = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        QVERIFY(mine && other);
+        mine->setBusyTimeout(200);
+        // Another workstation holds the write lock longer than this one waits.
+        QVERIFY(exec(*other, QStringLiteral("BEGIN IMMEDIATE")));
+
+        Status result;
+        switch (write) {
+        case Write::DeleteSubject:
+            result = SubjectStore(*mine).removeWithMeasurements(1);
+            break;
+        case Write::Convert:
+            result = convertWaitingDatabase(*mine, dir.path(), nullptr);
+            break;
+        case Write::AppendInTransaction:
+        case Write::AppendAlone: {
+            std::optional<Transaction> t;
+            if (write == Write::AppendInTransaction) t.emplace(*mine);
+            if (t && !t->active()) {
+                result = t->begun();
+                break;
+            }
+            MeasurementRow r;
+            r.CUSTNO = QStringLiteral("S1");
+            result = MeasurementStore(*mine).append(r);
+            if (result && t) result = t->commit();
+            break;
+        }
+        }
+        QVERIFY(!result.ok);
+        QCOMPARE(result.error, QString::fromUtf8("資料庫正由其他工作站使用中，請稍後再試。"));
+
+        QVERIFY(exec(*other, QStringLiteral("COMMIT")));
+        QCOMPARE(count(*mine, "ZUCUST"), 2);
+        QCOMPARE(count(*mine, "ZUDATA"), 4);
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("lumo.mdb"))));
+    }
+
+    void foreignLayoutIsRefusedUntouched_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QStringList>("named");
+        QTest::newRow("missing column")
+            << "ALTER TABLE ZUDATA DROP COLUMN ZU5" << QStringList{"ZUDATA", "ZU5"};
+        QTest::newRow("text where a number belongs")
+            << "ALTER TABLE ZUDATA DROP COLUMN ZU1; ALTER TABLE ZUDATA ADD COLUMN ZU1 TEXT"
+            << QStringList{"ZU1", "TEXT"};
+        QTest::newRow("text where a picture belongs")
+            << "ALTER TABLE ZUPRO DROP COLUMN ProPict; ALTER TABLE ZUPRO ADD COLUMN ProPict TEXT"
+            << QStringList{"ProPict"};
+        QTest::newRow("a newer version")
+            << QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion + 1)
+            << QStringList{QString::number(SchemaVersion + 1), QString::fromUtf8("新版")};
+        QTest::newRow("missing table") << "DROP TABLE ZUPRDT" << QStringList{"ZUPRDT"};
+    }
+    void foreignLayoutIsRefusedUntouched()
+    {
+        QFETCH(QString, change);
+        QFETCH(QStringList, named);
+        QTemporaryDir dir;
+        copyDeliveredFiles(QStringLiteral(LUMO_SHARE_DIR), dir.path());
+        const QString path = dir.filePath(QStringLiteral("lumo4.mdb"));
+        fileWithRows(path, 1);
+        {
+            Status st;
+            auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+            for (const QString& sql : change.split(QStringLiteral("; ")))
+                QVERIFY2(exec(*db, sql), qPrintable(sql));
+        }
+        QVERIFY(Database::settle(path).ok);
+        const QByteArray before = hashOf(path);
+
+        SharedState s;
+        s.DataDirectory = dir.path() + QLatin1Char('/');
+        const StartupOutcome o = runStartupFileSteps(s, QStringLiteral(LUMO_SHARE_DIR));
+        QVERIFY(!o.databases.ok);
+        QVERIFY(o.databases.error.startsWith(QString::fromUtf8("LUMO 資料庫啟動錯誤！")));
+        for (const QString& n : named)
+            QVERIFY2(o.databases.error.contains(n), qPrintable(o.databases.error));
+        QVERIFY(!s.MainDatabase);
+        QCOMPARE(hashOf(path), before);
+        QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+    }
+
+    void olderLayoutIsUpgraded()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lumo4.mdb"));
+        fileWithRows(path, 1);
+        {
+            Status st;
+            auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+            QVERIFY(exec(*db, QStringLiteral("DROP TABLE LUMOCONV")) &&
+                    exec(*db, QStringLiteral("PRAGMA user_version = 1")));
+        }
+        Status st;
+        auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        QVERIFY2(db, qPrintable(st.error));
+        QCOMPARE(count(*db, "LUMOCONV"), 0);
+        QSqlQuery q(db->sql());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
+        QCOMPARE(q.value(0).toInt(), SchemaVersion);
+        QCOMPARE(count(*db, "ZUDATA"), 2);
+    }
+
+    void conversionThatDiesBeforeItsRenameIsNotRepeated()
+    {
+        QTemporaryDir dir;
+        const QString main = dir.filePath(QStringLiteral("lumo4.mdb"));
+        const QString old = dir.filePath(QStringLiteral("lumo.mdb"));
+        fileWithRows(main, 1);
+        fileWithRows(old, 50);
+
+        QProcess crasher;
+        crasher.start(QStringLiteral(LUMO_BIN_DIR "/conversion_crasher"), {dir.path()});
+        QVERIFY(crasher.waitForFinished(60000));
+        QCOMPARE(crasher.exitStatus(), QProcess::CrashExit); // killed at the hook, after the commit
+        QVERIFY(QFile::exists(old));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("lumo_BAK.mdb"))));
+
+        Status st;
+        auto db = Database::open(main, FileKind::Main, Database::Access::ReadWrite, &st);
+        QVERIFY2(db, qPrintable(st.error));
+        QCOMPARE(count(*db, "ZUCUST"), 51);
+        QCOMPARE(count(*db, "ZUDATA"), 102);
+
+        // The next start finds the file converted: it only finishes the rename.
+        st = convertWaitingDatabase(*db, dir.path(), nullptr);
+        QVERIFY2(st.ok, qPrintable(st.error));
+        QCOMPARE(count(*db, "ZUCUST"), 51);
+        QCOMPARE(count(*db, "ZUDATA"), 102);
+        QVERIFY(!QFile::exists(old));
+        QVERIFY(QFile::exists(dir.filePath(QStringLiteral("lumo_BAK.mdb"))));
+
+        // The backup put back under the old name is the same file: not appended again.
+        QVERIFY(QFile::copy(dir.filePath(QStringLiteral("lumo_BAK.mdb")), old));
+        QVERIFY(convertWaitingDatabase(*db, dir.path(), nullptr).ok);
+        QCOMPARE(count(*db, "ZUDATA"), 102);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabase)
+#include "test_database.moc"

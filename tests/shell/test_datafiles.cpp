@@ -1,0 +1,183 @@
+// The start-up file steps against what crashes, other workstations and full
+// disks leave behind: logs of files that are gone, files held open elsewhere,
+// copies cut short.
+#include "records/measurements.h"
+#include "shell/datadir.h"
+#include "shell/sharedstate.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
+
+using namespace lumo;
+
+namespace {
+
+QString delivered()
+{
+    return QStringLiteral(LUMO_SHARE_DIR);
+}
+QString writer()
+{
+    return QStringLiteral(LUMO_BIN_DIR "/records_writer");
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+qint64 rowsOf(const QString& path, const QString& custNo)
+{
+    Status st;
+    auto db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, &st);
+    return db ? MeasurementStore(*db).countForSubject(custNo) : -1;
+}
+
+void mainDatabase(const QString& path)
+{
+    Status st;
+    QVERIFY2(Database::create(path, FileKind::Main, &st), qPrintable(st.error));
+}
+
+// A workstation that appended `rows` measurements and then died without
+// closing: its committed rows are only in the write-ahead log beside the file.
+void crashedWriter(const QString& path, int rows)
+{
+    QProcess p;
+    p.start(writer(), {path, QString::number(rows), QStringLiteral("crashed"), QStringLiteral("--hold")});
+    QVERIFY(p.waitForStarted());
+    QVERIFY(p.waitForReadyRead(60000));
+    QCOMPARE(p.readLine().trimmed(), QByteArray("ready"));
+    p.kill();
+    QVERIFY(p.waitForFinished(10000));
+    QVERIFY(QFileInfo(path + QStringLiteral("-wal")).size() > 0);
+}
+
+} // namespace
+
+class TestDataFiles : public QObject
+{
+    Q_OBJECT
+private slots:
+    void staleLogOfAGoneMainDatabaseIsNotReplayed()
+    {
+        QTemporaryDir dir;
+        copyDeliveredFiles(delivered(), dir.path());
+        const QString main = dir.filePath(QStringLiteral("lumo4.mdb"));
+        mainDatabase(main);
+        crashedWriter(main, 300);
+        // The file is lost (deleted, restored from elsewhere...) and its log stays.
+        QVERIFY(QFile::remove(main));
+        QVERIFY(QFile::exists(main + QStringLiteral("-wal")));
+
+        SharedState s;
+        s.DataDirectory = dir.path() + QLatin1Char('/');
+        const StartupOutcome o = runStartupFileSteps(s, delivered());
+        QVERIFY2(o.databases.ok, qPrintable(o.databases.error));
+        QVERIFY(s.MainDatabase);
+        const Status integrity = s.MainDatabase->checkIntegrity();
+        QVERIFY2(integrity.ok, qPrintable(integrity.error));
+        QCOMPARE(MeasurementStore(*s.MainDatabase).countAll(),
+                 0); // the template's empty tables, nothing of the log
+    }
+
+    void swapWaitsWhileAnotherProcessHoldsTheMainDatabase()
+    {
+        QTemporaryDir dir;
+        copyDeliveredFiles(delivered(), dir.path());
+        const QString main = dir.filePath(QStringLiteral("lumo4.mdb"));
+        mainDatabase(main);
+        mainDatabase(dir.filePath(QStringLiteral("lumo430.mdb")));
+        const QByteArray upgrade = contentOf(dir.filePath(QStringLiteral("lumo430.mdb")));
+
+        QProcess other;
+        other.start(writer(),
+                    {main, QStringLiteral("100"), QStringLiteral("other"), QStringLiteral("--hold")});
+        QVERIFY(other.waitForStarted());
+        QVERIFY(other.waitForReadyRead(60000));
+        QCOMPARE(other.readLine().trimmed(), QByteArray("ready"));
+
+        const PreparedFiles prepared = prepareDataDirectory(dir.path());
+        QVERIFY(!prepared.swap.ok);
+        QVERIFY2(prepared.swap.error.contains(QString::fromUtf8("正由其他工作站或程式開啟中")),
+                 qPrintable(prepared.swap.error));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("lumo.mdb"))));
+        QCOMPARE(contentOf(dir.filePath(QStringLiteral("lumo430.mdb"))), upgrade);
+
+        // The other workstation goes on writing into the file it has open: nothing of it is lost.
+        other.write("go\n");
+        other.closeWriteChannel();
+        QVERIFY(other.waitForFinished(60000));
+        QCOMPARE(other.exitCode(), 0);
+        QCOMPARE(rowsOf(main, QStringLiteral("other")), 200);
+
+        // Once it is closed, the next start swaps, log and all.
+        const PreparedFiles later = prepareDataDirectory(dir.path());
+        QVERIFY2(later.swap.ok, qPrintable(later.swap.error));
+        QCOMPARE(rowsOf(dir.filePath(QStringLiteral("lumo.mdb")), QStringLiteral("other")), 200);
+        QCOMPARE(rowsOf(main, QStringLiteral("other")), 0);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("lumo430.mdb"))));
+    }
+
+    void swapTakesACrashedWorkstationsLogAlong()
+    {
+        QTemporaryDir dir;
+        copyDeliveredFiles(delivered(), dir.path());
+        const QString main = dir.filePath(QStringLiteral("lumo4.mdb"));
+        mainDatabase(main);
+        mainDatabase(dir.filePath(QStringLiteral("lumo430.mdb")));
+        crashedWriter(main, 50);
+
+        const PreparedFiles prepared = prepareDataDirectory(dir.path());
+        QVERIFY2(prepared.swap.ok, qPrintable(prepared.swap.error));
+        QCOMPARE(rowsOf(dir.filePath(QStringLiteral("lumo.mdb")), QStringLiteral("crashed")), 50);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("lumo.mdb-wal"))));
+        QVERIFY(!QFile::exists(main + QStringLiteral("-wal")));
+        QCOMPARE(rowsOf(main, QStringLiteral("crashed")), 0);
+    }
+
+    void copiesCutShortLeaveNoFileAndAreReported()
+    {
+        QTemporaryDir dir;
+        // A full disk as the file system reports it: no file may grow past 100 KiB,
+        // which the template and the master file fit in and the pictures do not.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit small = saved;
+        small.rlim_cur = 100 * 1024;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const CopiedFiles copied = copyDeliveredFiles(delivered(), dir.path());
+        setrlimit(RLIMIT_FSIZE, &saved);
+
+        QVERIFY(!copied.status().ok);
+        QVERIFY(copied.copied.contains(QStringLiteral("Zuspa.mdb")));
+        QVERIFY(!copied.copied.contains(QStringLiteral("lumoTW.mdb")));
+        QVERIFY(copied.status().error.contains(QStringLiteral("lumoTW.mdb")));
+        const QStringList pictures = QDir(delivered() + QStringLiteral("/Data")).entryList(QDir::Files);
+        QCOMPARE(copied.failures.size(), 1 + pictures.size());
+        // Whatever is in the data directory is whole; nothing else is there.
+        for (const QString& f : QDir(dir.path()).entryList(QDir::Files))
+            QCOMPARE(contentOf(dir.filePath(f)), contentOf(delivered() + QLatin1Char('/') + f));
+        QStringList present = QDir(dir.path()).entryList(QDir::Files);
+        present.sort();
+        QCOMPARE(present, (QStringList{QStringLiteral("Zuspa.mdb"), QStringLiteral("lumoMTW.mdb")}));
+        QVERIFY(QDir(dir.filePath(QStringLiteral("Data"))).entryList(QDir::Files).isEmpty());
+
+        // With room again, the next start copies what is missing.
+        const CopiedFiles again = copyDeliveredFiles(delivered(), dir.path());
+        QVERIFY2(again.status().ok, qPrintable(again.status().error));
+        QCOMPARE(again.copied.size(), 1 + pictures.size());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataFiles)
+#include "test_datafiles.moc"
