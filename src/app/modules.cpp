@@ -11,6 +11,8 @@
 #include "records/ui/tzuread.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "shell/ui/tzucust.h"
+#include "treatment/ui/tzuprof.h"
 #include "widgets/modal.h"
 
 namespace lumo {
@@ -61,6 +63,10 @@ ModuleTable standardModules()
     t[Module::Calibration] = [](SharedState& s, QWidget* p) -> QDialog* {
         return s.instrument ? new TSyspt(s, *s.instrument, p) : nullptr;
     };
+    t[Module::TreatmentPrograms] = [](SharedState& s, QWidget* p) -> QDialog* {
+        return s.MainDatabase ? new TZuProf(s, p) : nullptr;
+    };
+    t[Module::UserSettings] = [](SharedState& s, QWidget* parent) { return new TZuCust(s, parent); };
     return t;
 }
 

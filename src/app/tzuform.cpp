@@ -4,6 +4,7 @@
 #include "base/formats.h"
 #include "shell/datadir.h"
 #include "shell/ui/launcher.h"
+#include "shell/usersettings.h"
 
 #include <QAction>
 #include <QApplication>
@@ -137,6 +138,8 @@ void TZuForm::buildMenus()
     item(support, "專家療程設定", "自訂專家療程系統", [this] { openModule(Module::TreatmentPrograms); });
     item(support, "用戶資料設定", "用戶連結與資料設定", [this] {
         openModule(Module::UserSettings);
+        // Saved or not, the status bar and the custom buttons follow the settings at once.
+        m_statusText->setText(m_state.config.UserName1);
         applyCustomButtons();
     });
     item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); });
@@ -256,8 +259,7 @@ void TZuForm::applyCustomButtons()
 {
     const QString& flags = m_state.config.ToolFlags;
     for (int n = 1; n <= 6; ++n) {
-        const bool hidden = n <= flags.size() && flags.at(n - 1) == QLatin1Char('0');
-        m_custom[n - 1]->setVisible(!hidden);
+        m_custom[n - 1]->setVisible(customButtonVisible(flags, n));
         m_custom[n - 1]->setToolTip(m_state.config.ToolHint[size_t(n - 1)]);
         m_custom[n - 1]->setStatusTip(m_state.config.ToolHint[size_t(n - 1)]);
     }

@@ -1,9 +1,10 @@
 #include "shell/ui/launcher.h"
 
+#include "shell/shellwords.h"
+
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
-#include <QUrl>
 
 namespace lumo {
 
@@ -11,16 +12,19 @@ LauncherPlatform LauncherPlatform::system()
 {
     LauncherPlatform p;
     p.fileExists = [](const QString& f) { return QFileInfo::exists(f); };
-    p.open = [](const QString& file, const QString& parameter) {
-        if (file.isEmpty()) return;
-        if (!parameter.isEmpty() || QFileInfo(file).isExecutable()) {
-            QStringList args;
-            if (!parameter.isEmpty()) args << parameter;
-            if (QProcess::startDetached(file, args)) return;
-        }
-        // A document, folder or address opens with the program the desktop associates with it.
-        QUrl url = QUrl::fromUserInput(file);
-        QDesktopServices::openUrl(url);
+    p.isDocument = [](const QString& f) {
+        const QFileInfo info(f);
+        return info.exists() && (info.isDir() || !info.isExecutable());
+    };
+    // Detached, so that the program outlives this one and never blocks it;
+    // the arguments go to the program as they are, no shell reads them.
+    p.start = [](const QString& program, const QStringList& arguments) {
+        return QProcess::startDetached(program, arguments);
+    };
+    // The desktop's own opener (xdg-open on this platform).
+    p.openDocument = [](const QString& target) {
+        if (target.isEmpty()) return false;
+        return QDesktopServices::openUrl(documentUrl(target));
     };
     return p;
 }
@@ -42,14 +46,15 @@ void LaunchProgram(const QString& program, const QString& parameter, const Launc
 {
     std::optional<QString> found = searchDriveLetters(program, platform);
     if (!found) return; // a program on no drive: nothing is started, nothing reported
-    QString p = *found;
-    QString param = searchDriveLetters(parameter, platform).value_or(parameter);
-    p = p.trimmed();
-    param = param.trimmed();
-    if (!p.isEmpty())
-        platform.open(p, param);
+    const QString p = found->trimmed();
+    const QString param = searchDriveLetters(parameter, platform).value_or(parameter).trimmed();
+    // What the platform answers is not examined: a failure to start shows nothing.
+    if (p.isEmpty())
+        platform.openDocument(param);
+    else if (isWebAddress(p) || platform.isDocument(p))
+        platform.openDocument(p);
     else
-        platform.open(param, QString());
+        platform.start(p, splitShellWords(param));
 }
 
 } // namespace lumo

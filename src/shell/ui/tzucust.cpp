@@ -1,0 +1,117 @@
+#include "shell/ui/tzucust.h"
+
+#include "shell/sharedstate.h"
+#include "shell/ui/programrows.h"
+#include "shell/usersettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace lumo {
+namespace {
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+} // namespace
+
+TZuCust::TZuCust(SharedState& state, QWidget* parent) : QDialog(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("TZuCust"));
+    setWindowTitle(u("用戶基本資料設定"));
+
+    auto* toolbar = new QToolBar(this);
+    toolbar->setObjectName(QStringLiteral("ToolBar1"));
+    m_save = toolbar->addAction(u("儲存資料  "));
+    m_save->setToolTip(u("儲存用戶基本資料"));
+    m_leave = toolbar->addAction(u("   離  開   "));
+    m_leave->setToolTip(u("離開基本資料異動系統"));
+    connect(m_save, &QAction::triggered, this, &TZuCust::save);
+    connect(m_leave, &QAction::triggered, this, &QDialog::reject);
+
+    m_pages = new QTabWidget(this);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    m_pages->addTab(buildUserPage(), u("用戶資料"));
+    m_pages->setTabToolTip(0, u("用戶基本資料設定"));
+    auto* programs = new QWidget;
+    auto* programsLayout = new QVBoxLayout(programs);
+    m_rows = new ProgramRows(6, 0, programs);
+    programsLayout->addWidget(m_rows);
+    programsLayout->addStretch();
+    m_pages->addTab(programs, u("外掛功能"));
+    m_pages->setTabToolTip(1, u("系統外掛執行程式設定"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setMenuBar(toolbar);
+    layout->addWidget(m_pages);
+
+    // Opening: page 用戶資料, the texts and the rows as configured.
+    const UserSettingsFields f = UserSettingsFields::of(m_state.config);
+    for (size_t i = 0; i < 4; ++i)
+        m_user[i]->setText(f.user[i]);
+    for (int n = 1; n <= 6; ++n) {
+        const size_t i = size_t(n - 1);
+        m_rows->setRow(n, {f.enabled[i], f.hint[i], f.program[i], f.param[i]});
+    }
+    m_pages->setCurrentIndex(0);
+    resize(960, 420);
+}
+
+QWidget* TZuCust::buildUserPage()
+{
+    auto* page = new QWidget;
+    auto* grid = new QGridLayout(page);
+    const char* labels[] = {"用戶名稱1:", "用戶名稱2:", "用戶資料1:", "用戶資料2:"};
+    const char* notes[] = {"(本資料將顯示在螢幕主畫面底部)", "(本資料將列印在報表抬頭的第一行)",
+                           "(本資料將在列印報表時顯示在第二行) ", "(本資料將在列印報表時顯示在第三行)"};
+    const char* names[] = {"UserName1", "UserName2", "UserData1", "UserData2"};
+    for (int i = 0; i < 4; ++i) {
+        auto* label = new QLabel(u(labels[i]), page);
+        m_user[size_t(i)] = new QLineEdit(page);
+        m_user[size_t(i)]->setObjectName(QLatin1String(names[i]));
+        label->setBuddy(m_user[size_t(i)]);
+        grid->addWidget(label, 2 * i, 0);
+        grid->addWidget(m_user[size_t(i)], 2 * i, 1);
+        auto* note = new QLabel(u(notes[i]), page);
+        note->setStyleSheet(QStringLiteral("color: rgb(0,0,128);"));
+        grid->addWidget(note, 2 * i + 1, 1);
+    }
+    grid->setRowStretch(8, 1);
+    grid->setColumnStretch(1, 1);
+    return page;
+}
+
+void TZuCust::save()
+{
+    UserSettingsFields f;
+    for (size_t i = 0; i < 4; ++i)
+        f.user[i] = m_user[i]->text();
+    for (int n = 1; n <= 6; ++n) {
+        const ProgramRows::Row r = m_rows->row(n);
+        const size_t i = size_t(n - 1);
+        f.enabled[i] = r.enabled;
+        f.hint[i] = r.hint;
+        f.program[i] = r.program;
+        f.param[i] = r.param;
+    }
+    const Configuration changed = withUserSettings(m_state.config, f);
+    // Written first, applied after: a file that cannot be written leaves the
+    // running program as it was, and the screen open to try again or leave.
+    const Status s = SaveConfiguration(m_state.dataPath(QLatin1String(ConfigurationFileName)), changed);
+    if (!s) {
+        m_state.reportError(s.error);
+        return;
+    }
+    m_state.config = changed;
+    accept();
+}
+
+} // namespace lumo
