@@ -122,12 +122,22 @@ class LocatingCalibration(unittest.TestCase):
         self.lumo.click(acc, what)
 
     def probe(self, caption):
+        self.unfold_probe()
         return self.lumo.get(None, caption, self.lumo.probe_window(), what=f"the virtual probe's {caption!r}")
+
+    def unfold_probe(self):
+        """The panel folds its calibration and locating contacts away until asked for."""
+        lumo = self.lumo
+        w = lumo.probe_window()
+        if lumo.find(None, "棉花端接觸握把", w) is None:
+            lumo.click(lumo.get("push button", "校準與定位", w), "the virtual probe's 校準與定位")
+            lumo.get(None, "棉花端接觸握把", w, what="the probe panel's calibration contacts to unfold")
 
     def set_count(self, index, value):
         """Picks a count in one of the panel's two short-circuit choices (the
         panel never takes the keyboard, so counts are picked, not typed)."""
         lumo = self.lumo
+        self.unfold_probe()
         boxes = lumo.find_all("combo box", within=lumo.probe_window())
         self.assertEqual(len(boxes), 2, f"the probe panel's count choices: {[name(b) for b in boxes]}")
         box = boxes[index]

@@ -72,8 +72,24 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
     layout->addLayout(buttons);
-    layout->addWidget(buildCalibrationGroup());
-    layout->addWidget(buildLocatingGroup());
+    // Calibration and locating need more of the hand; folded away until asked
+    // for, the panel covers as little as it can of the screens beside it.
+    m_more = new QPushButton(QString::fromUtf8("校準與定位"), this);
+    m_more->setObjectName(QStringLiteral("MoreButton"));
+    m_more->setCheckable(true);
+    m_more->setFocusPolicy(Qt::NoFocus);
+    auto* contacts = new QWidget(this);
+    auto* cl = new QVBoxLayout(contacts);
+    cl->setContentsMargins(0, 0, 0, 0);
+    cl->addWidget(buildCalibrationGroup());
+    cl->addWidget(buildLocatingGroup());
+    contacts->hide();
+    connect(m_more, &QPushButton::toggled, this, [this, contacts](bool on) {
+        contacts->setVisible(on);
+        adjustSize();
+    });
+    layout->addWidget(m_more);
+    layout->addWidget(contacts);
     refresh();
     // The probe also changes by itself (the automatic hand finishes its round,
     // lifts between points): the captions follow it.

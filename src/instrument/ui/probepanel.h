@@ -32,6 +32,7 @@ private:
     Clock& m_clock;
     QPushButton* m_touch;
     QPushButton* m_auto;
+    QPushButton* m_more = nullptr;
     QPushButton* m_plug;
     QSlider* m_value;
     QLabel* m_valueText;
