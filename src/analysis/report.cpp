@@ -14,7 +14,10 @@
 namespace lumo {
 namespace {
 
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 const QColor Blue(0, 0, 255), Red(255, 0, 0), Green(0, 128, 0), Olive(128, 128, 0), Maroon(128, 0, 0);
 
 bool opt(const ReportInput& in, int position)
@@ -34,17 +37,21 @@ void header(ReportPage& p, const ReportInput& in)
     if (p.isAbandoned()) return;
     p.PageNumberText();
     const int size = p.reportSize();
-    const QString title = in.config->UserName2.trimmed().isEmpty() ? u("L.U.M.O.經絡能量分析儀分析報表") : in.config->UserName2;
+    const QString title =
+        in.config->UserName2.trimmed().isEmpty() ? u("L.U.M.O.經絡能量分析儀分析報表") : in.config->UserName2;
     p.textCentred(p.LineCursor, title, Qt::black, size + 4);
     p.LineCursor += p.MmInDots(4) + p.LineHeight();
     p.textCentred(p.LineCursor, in.config->UserData1, Blue, size + 2);
     p.LineCursor += p.LineHeight();
     p.textCentred(p.LineCursor, in.config->UserData2, Blue, size + 2);
-    const QString date = u("測量日期: ") + (in.energy.TakenAt == 0 ? QString() : shortDateOfDay(in.energy.TakenAt));
+    const QString date =
+        u("測量日期: ") + (in.energy.TakenAt == 0 ? QString() : shortDateOfDay(in.energy.TakenAt));
     const int dateX = p.PrintWidth() - p.MmInDots(10) - p.textWidth(date);
     p.text(dateX, p.LineCursor, date, Qt::black);
     p.LineCursor += p.LineHeight();
-    p.text(dateX, p.LineCursor, u("測量時間: ") + (in.energy.TakenAt == 0 ? QString() : longTimeOfDay(in.energy.TakenAt)), Qt::black);
+    p.text(dateX, p.LineCursor,
+           u("測量時間: ") + (in.energy.TakenAt == 0 ? QString() : longTimeOfDay(in.energy.TakenAt)),
+           Qt::black);
     p.text(p.MmInDots(10), p.LineCursor, QStringLiteral("Quenta LUMO Version: 5"), Red);
     p.LineCursor += p.LineHeight();
     p.rule(p.MmInDots(3), p.PrintWidth() - p.MmInDots(2), p.LineCursor, 0.2);
@@ -58,13 +65,17 @@ void subjectBlock(ReportPage& p, const ReportInput& in)
     p.text(p.MmInDots(20), p.LineCursor, u("編號:  ") + s.CUSTNO, Qt::black);
     p.text(p.MmInDots(70), p.LineCursor, u("姓名:  ") + s.NAME, Qt::black);
     p.text(p.MmInDots(115), p.LineCursor, u("性別:"), Qt::black);
-    p.text(p.MmInDots(115) + p.textWidth(u("性別: ")), p.LineCursor, s.SEX ? u("男 性") : u("女 性"), s.SEX ? Green : Red);
-    p.text(p.MmInDots(160), p.LineCursor, u("生日:  ") + (s.DBIRTH > NoBirthDateLimit ? shortDateOfDay(s.DBIRTH) : QString()), Qt::black);
+    p.text(p.MmInDots(115) + p.textWidth(u("性別: ")), p.LineCursor, s.SEX ? u("男 性") : u("女 性"),
+           s.SEX ? Green : Red);
+    p.text(p.MmInDots(160), p.LineCursor,
+           u("生日:  ") + (s.DBIRTH > NoBirthDateLimit ? shortDateOfDay(s.DBIRTH) : QString()), Qt::black);
     p.LineCursor += p.MmInDots(3) + p.LineHeight();
     p.text(p.MmInDots(20), p.LineCursor, u("地址:  ") + s.ADDR, Qt::black);
     p.text(p.MmInDots(115), p.LineCursor, u("電話:  ") + s.TEL, Qt::black);
     p.text(p.MmInDots(160), p.LineCursor,
-           u("年齡:  ") + (s.DBIRTH >= NoBirthDateLimit ? fmt("%3d", ageInYears(s.DBIRTH, in.today)) : QString()), Qt::black);
+           u("年齡:  ") +
+               (s.DBIRTH >= NoBirthDateLimit ? fmt("%3d", ageInYears(s.DBIRTH, in.today)) : QString()),
+           Qt::black);
     p.LineCursor += p.LineHeight();
 }
 
@@ -142,16 +153,20 @@ void bodyState(ReportPage& p, const ReportInput& in)
         QColor colour;
     };
     const Row rows[] = {
-        {u("身體能量:"), 37, QString(), bodyRangeText(a.male), fmt("%5.2f", a.BodyEnergy), bodyText(a.BodyGrade, TextStyle::Print),
-         gradeColour(a.BodyGrade, false)},
-        {u("精神狀態比值:"), 30, caption("上", a.UpperTotal, " / 下", a.LowerTotal), upperLowerRangeText(a.male),
-         fmt("%5.3f", a.UpperLowerRatio), upperLowerText(a.UpperLowerGrade, TextStyle::Print), gradeColour(a.UpperLowerGrade, false)},
-        {u("左右肌骨系統:"), 30, caption("左", a.LeftTotal, " / 右", a.RightTotal), leftRightRangeText(), fmt("%5.3f", a.LeftRightRatio),
-         leftRightText(a.LeftRightGrade, TextStyle::Print), gradeColour(a.LeftRightGrade, false)},
-        {u("新陳代謝功能:"), 30, caption("陰", a.YinTotal, " / 陽", a.YangTotal), yinYangRangeText(), fmt("%5.3f", a.YinYangRatio),
-         yinYangText(a.YinYangGrade, TextStyle::Print), gradeColour(a.YinYangGrade, false)},
-        {u("自律神經平衡度:"), 26, caption("高", a.GroupMax, " / 低", a.GroupMin), autonomicRangeText(), fmt("%5.3f", a.AutonomicRatio),
-         autonomicText(a.AutonomicGrade), gradeColour(a.AutonomicGrade, true)},
+        {u("身體能量:"), 37, QString(), bodyRangeText(a.male), fmt("%5.2f", a.BodyEnergy),
+         bodyText(a.BodyGrade, TextStyle::Print), gradeColour(a.BodyGrade, false)},
+        {u("精神狀態比值:"), 30, caption("上", a.UpperTotal, " / 下", a.LowerTotal),
+         upperLowerRangeText(a.male), fmt("%5.3f", a.UpperLowerRatio),
+         upperLowerText(a.UpperLowerGrade, TextStyle::Print), gradeColour(a.UpperLowerGrade, false)},
+        {u("左右肌骨系統:"), 30, caption("左", a.LeftTotal, " / 右", a.RightTotal), leftRightRangeText(),
+         fmt("%5.3f", a.LeftRightRatio), leftRightText(a.LeftRightGrade, TextStyle::Print),
+         gradeColour(a.LeftRightGrade, false)},
+        {u("新陳代謝功能:"), 30, caption("陰", a.YinTotal, " / 陽", a.YangTotal), yinYangRangeText(),
+         fmt("%5.3f", a.YinYangRatio), yinYangText(a.YinYangGrade, TextStyle::Print),
+         gradeColour(a.YinYangGrade, false)},
+        {u("自律神經平衡度:"), 26, caption("高", a.GroupMax, " / 低", a.GroupMin), autonomicRangeText(),
+         fmt("%5.3f", a.AutonomicRatio), autonomicText(a.AutonomicGrade),
+         gradeColour(a.AutonomicGrade, true)},
     };
     for (const Row& r : rows) {
         if (p.isAbandoned()) return;
@@ -173,7 +188,9 @@ void bodyState(ReportPage& p, const ReportInput& in)
             const int status = a.PairStatus[size_t(pair)];
             p.text(p.MmInDots(20 + 60 * i), p.LineCursor, u(pairs[pair]), Qt::black);
             p.text(p.MmInDots(60 + 60 * i), p.LineCursor, pairStatusText(status, TextStyle::Print),
-                   status == 0 ? Green : status == 1 ? Olive : Red);
+                   status == 0   ? Green
+                   : status == 1 ? Olive
+                                 : Red);
         }
         p.NextLine();
     }
@@ -182,15 +199,19 @@ void bodyState(ReportPage& p, const ReportInput& in)
 // Prints a box's lines: the first in red when asked, the rest in black.
 void printLines(ReportPage& p, const QStringList& lines, bool firstRed)
 {
-    for (int i = 0; i < lines.size(); ++i) p.PrintTextLine(lines[i], firstRed && i == 0 ? Red : QColor(Qt::black));
+    for (int i = 0; i < lines.size(); ++i)
+        p.PrintTextLine(lines[i], firstRed && i == 0 ? Red : QColor(Qt::black));
 }
 
 void knowledgeSection(ReportPage& p, const ReportInput& in, int kind)
 {
     const bool detailed = opt(in, 1);
     const QFont font = p.font();
-    const QVector<ListItem>& list = kind == 0 ? in.lists.analysis : kind == 1 ? in.lists.prescription : in.lists.diet;
-    const char* titles[3] = {"經絡能量辨證  **本資料僅供學術研究參考**", "醫方建議  **本資料僅供學術研究參考**", "養生食療建議"};
+    const QVector<ListItem>& list = kind == 0   ? in.lists.analysis
+                                    : kind == 1 ? in.lists.prescription
+                                                : in.lists.diet;
+    const char* titles[3] = {"經絡能量辨證  **本資料僅供學術研究參考**",
+                             "醫方建議  **本資料僅供學術研究參考**", "養生食療建議"};
     p.sectionStart();
     p.PrintTextLine(u(titles[kind]), Blue);
     p.NextLine();
@@ -203,11 +224,15 @@ void knowledgeSection(ReportPage& p, const ReportInput& in, int kind)
         QStringList main, judgement;
         if (kind == 0 && item.key >= 13) {
             if (detailed) main << k.field(item.key, "DtMA1");
-            if (item.key == 13 && bodyEnergyWarning(in.analysis)) main << QString() << bodyEnergyWarningText();
+            if (item.key == 13 && bodyEnergyWarning(in.analysis))
+                main << QString() << bodyEnergyWarningText();
             const Judgement j = IndexJudgement(in.analysis, item.key);
-            judgement << k.field(item.key, j == Judgement::Normal ? "DtMA2" : j == Judgement::High ? "DtMH1" : "DtML1");
+            judgement << k.field(item.key, j == Judgement::Normal ? "DtMA2"
+                                           : j == Judgement::High ? "DtMH1"
+                                                                  : "DtML1");
         } else if (kind == 0) {
-            if (detailed) main << k.field(item.key, "DtMA2") << QString() << k.field(item.key, "DtMA1") << QString();
+            if (detailed)
+                main << k.field(item.key, "DtMA2") << QString() << k.field(item.key, "DtMA1") << QString();
             const Judgement j = MeridianJudgement(in.analysis, Meridian(item.key - 1));
             if (j == Judgement::High) {
                 judgement << k.field(item.key, "DtMH1");
@@ -229,7 +254,8 @@ void knowledgeSection(ReportPage& p, const ReportInput& in, int kind)
         }
         if (p.isAbandoned()) return;
         const QStringList mainLines = wrapText(main.join(QLatin1Char('\n')), font);
-        const QStringList judgementLines = judgement.isEmpty() ? QStringList() : wrapText(judgement.join(QLatin1Char('\n')), font);
+        const QStringList judgementLines =
+            judgement.isEmpty() ? QStringList() : wrapText(judgement.join(QLatin1Char('\n')), font);
         if (!main.isEmpty()) {
             printLines(p, mainLines, kind == 1);
             p.NextLine();
@@ -337,14 +363,18 @@ void printChart(ReportPage& p, int chart, const EnergyAnalysis& a)
     p.LineCursor += p.MmInDots(90) + 2 * p.LineHeight();
 }
 
-ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device, const std::function<bool()>& abandoned,
+ReportOutcome PrintAnalysisReport(const ReportInput& in, QPagedPaintDevice& device,
+                                  const std::function<bool()>& abandoned,
                                   const std::function<void()>& discard)
 {
-    return PrintAnalysisReport(in, device, [&device] { device.newPage(); }, abandoned, discard);
+    return PrintAnalysisReport(
+        in, device, [&device] { device.newPage(); }, abandoned, discard);
 }
 
-ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, const std::function<void()>& turnPage,
-                                  const std::function<bool()>& abandoned, const std::function<void()>& discard)
+ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device,
+                                  const std::function<void()>& turnPage,
+                                  const std::function<bool()>& abandoned,
+                                  const std::function<void()>& discard)
 {
     ReportOutcome out;
     QPainter painter(&device);
@@ -363,7 +393,8 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, c
     return out;
 }
 
-bool printReportToPdf(const ReportInput& in, const QString& path, QString* error, const std::function<bool()>& abandoned)
+bool printReportToPdf(const ReportInput& in, const QString& path, QString* error,
+                      const std::function<bool()>& abandoned)
 {
     auto fail = [&](const QString& reason) {
         if (error) *error = reason + QString::fromUtf8("；報表沒有寫入，原有的檔案維持原狀。");
@@ -391,10 +422,21 @@ bool printReportToPdf(const ReportInput& in, const QString& path, QString* error
     return true;
 }
 
+namespace {
+QString writtenNotice(const char* report, const QString& path)
+{
+    return QString::fromUtf8(report) + QStringLiteral("\r\n") +
+           QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+} // namespace
+
 QString pdfWrittenNotice(const QString& path)
 {
-    return QString::fromUtf8("分析報表已存成 PDF 檔案：") + QStringLiteral("\r\n") +
-           QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return writtenNotice("分析報表已存成 PDF 檔案：", path);
+}
+QString reportPdfWrittenNotice(const QString& path)
+{
+    return writtenNotice("報表已存成 PDF 檔案：", path);
 }
 
 } // namespace lumo

@@ -55,6 +55,8 @@ bool printReportToPdf(const ReportInput& in, const QString& path, QString* error
 
 // The notice after a PDF was written, naming the file.
 QString pdfWrittenNotice(const QString& path);
+// The same for the comparison and trend reports.
+QString reportPdfWrittenNotice(const QString& path);
 
 // The printed chart variant: the screen picture in a box of 150 x 90 mm below the cursor.
 void printChart(ReportPage& page, int chart, const EnergyAnalysis& a);

@@ -145,7 +145,7 @@ Status printToPdfFile(const QString& path, const QString& title, const std::func
         return Status::success();
     }
     if (buffer.data().isEmpty())
-        return Status::failure(QStringLiteral("%1: the page could not be drawn").arg(path));
+        return Status::failure(QString::fromUtf8("%1：報表頁面無法產生，檔案未寫入。").arg(path));
     return writeFileAtomically(path, buffer.data());
 }
 

@@ -93,6 +93,10 @@ class Comparison(Session):
         lumo.type_text(str(path))
         lumo.key("Return")
         lumo.wait_until(lambda: path.exists() and path.stat().st_size > 0, 60, f"the PDF file {path} to be written")
+        # The program says where the report went, naming the file.
+        notice = lumo.message(str(path), 30, f"a notice naming {path} after the PDF was written")
+        lumo.screenshot(f"{ident}-pdf-written-notice")
+        lumo.press("確  定", notice)
         lumo.wait_until(lambda: not lumo.windows(PRINT_TITLE), 30, "the 列印 windows to close after printing")
         pages = lumo.art / f"{ident}-page"
         subprocess.run(["pdftoppm", "-png", "-r", "100", str(path), str(pages)], check=True, timeout=60)

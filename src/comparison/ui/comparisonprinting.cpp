@@ -1,5 +1,6 @@
 #include "comparison/ui/comparisonprinting.h"
 
+#include "analysis/report.h"
 #include "analysis/ui/abortbox.h"
 #include "analysis/ui/printsetup.h"
 #include "shell/sharedstate.h"
@@ -13,14 +14,17 @@ void printComparisonJob(QWidget* parent, SharedState& state, const QString& titl
 {
     const PrintTarget target = choosePrintTarget(parent, state.printer);
     if (target.cancelled) return;
+    bool written = false;
     runWithAbortBox(parent, [&](const std::function<bool()>& abandoned) {
         auto job = [&](ReportPage& page) {
             page.abandoned = abandoned;
             return draw(page);
         };
         if (!target.pdfFile.isEmpty()) {
-            const Status st = printToPdfFile(target.pdfFile, title, job, nullptr, reportSize);
+            bool abandoned = false;
+            const Status st = printToPdfFile(target.pdfFile, title, job, &abandoned, reportSize);
             if (!st) state.reportError(st.error);
+            written = st && !abandoned;
             return;
         }
         QPrinter printer(QPrinter::HighResolution);
@@ -30,6 +34,8 @@ void printComparisonJob(QWidget* parent, SharedState& state, const QString& titl
         printOnDevice(
             printer, job, [&printer] { printer.abort(); }, reportSize);
     });
+    // As for the analysis report: a file written is said, with its name.
+    if (written) state.ShowMessageDialog(NoteImportant, reportPdfWrittenNotice(target.pdfFile));
 }
 
 } // namespace lumo
