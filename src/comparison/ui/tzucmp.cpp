@@ -1,4 +1,5 @@
 #include "comparison/ui/tzucmp.h"
+#include "widgets/actions.h"
 
 #include "analysis/ui/printsetup.h"
 #include "comparison/ui/chartbox.h"
@@ -91,9 +92,7 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
 
 QAction* TZuCmp::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 QString TZuCmp::statusText() const

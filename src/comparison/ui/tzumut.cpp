@@ -1,4 +1,5 @@
 #include "comparison/ui/tzumut.h"
+#include "widgets/actions.h"
 
 #include "analysis/ui/printsetup.h"
 #include "comparison/ui/chartbox.h"
@@ -83,9 +84,7 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
 
 QAction* TZumut::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 QString TZumut::statusText() const

@@ -1,4 +1,6 @@
 #include "comparison/ui/tzumuti1.h"
+#include "records/searchfields.h"
+#include "widgets/actions.h"
 
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
@@ -23,21 +25,6 @@ namespace {
 QString u(const char* s)
 {
     return QString::fromUtf8(s);
-}
-
-// The picker searches the number, the name, the telephone, and the address otherwise.
-SubjectField pickerSearchField(int sortField)
-{
-    switch (sortField) {
-    case 1:
-        return SubjectField::CUSTNO;
-    case 2:
-        return SubjectField::NAME;
-    case 5:
-        return SubjectField::TEL;
-    default:
-        return SubjectField::ADDR;
-    }
 }
 
 QTableWidget* grid(int rows, int columns, const QStringList& headers, const QString& name, QWidget* parent)
@@ -76,7 +63,7 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
                                  {QStringLiteral("Index"), u("編  號"), u("姓  名"), u("性別"), u("生 日"),
                                   u("年齡"), u("電  話"), u("地  址"), QStringLiteral("E-MAIL"),
                                   u("行動電話"), u("傳真")},
-                                 pickerSearchField, this);
+                                 saveSearchField, this);
     buildGrids();
     auto* pickedGroup = new QGroupBox(u("比對資料異動欄"), this);
     (new QVBoxLayout(pickedGroup))->addWidget(m_picked);
@@ -151,9 +138,7 @@ bool TZuMuti1::eventFilter(QObject* watched, QEvent* event)
 
 QAction* TZuMuti1::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 void TZuMuti1::applyRules()

@@ -1,4 +1,5 @@
 #include "comparison/ui/tzutrend.h"
+#include "widgets/actions.h"
 
 #include "analysis/ui/printsetup.h"
 #include "base/formats.h"
@@ -116,9 +117,7 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
 
 QAction* TZuTrend::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 QString TZuTrend::statusText() const

@@ -1,4 +1,5 @@
 #include "measurement/ui/tsyspt.h"
+#include "widgets/actions.h"
 
 #include "base/formats.h"
 #include "records/caliblog.h"
@@ -35,9 +36,7 @@ TSyspt::TSyspt(SharedState& state, Instrument& instrument, QWidget* parent)
 
 QAction* TSyspt::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 void TSyspt::showEvent(QShowEvent* e)

@@ -1,4 +1,5 @@
 #include "measurement/ui/tzudec.h"
+#include "widgets/actions.h"
 
 #include "base/formats.h"
 #include "measurement/ui/tzudecstyle.h"
@@ -32,9 +33,7 @@ TZudec::TZudec(SharedState& state, Instrument& instrument, MeasurementLinks link
 
 QAction* TZudec::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 void TZudec::setMinResponse(int tenths)

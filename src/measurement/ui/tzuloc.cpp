@@ -1,4 +1,5 @@
 #include "measurement/ui/tzuloc.h"
+#include "widgets/actions.h"
 
 #include "base/formats.h"
 #include "widgets/analoguemeter.h"
@@ -32,9 +33,7 @@ TZuLoc::TZuLoc(SharedState& state, Instrument& instrument, QWidget* parent)
 
 QAction* TZuLoc::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 void TZuLoc::showEvent(QShowEvent* e)

@@ -1,4 +1,5 @@
 #include "measurement/ui/tzumnu.h"
+#include "widgets/actions.h"
 
 #include "base/formats.h"
 #include "records/measurements.h"
@@ -227,9 +228,7 @@ void TZumnu::openMeasurement()
 
 QAction* TZumnu::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 void TZumnu::setDateEnabled(bool on)

@@ -1,4 +1,6 @@
 #include "records/ui/tzuread.h"
+#include "records/searchfields.h"
+#include "widgets/actions.h"
 
 #include "base/formats.h"
 #include "comparison/ui/tzutrend.h"
@@ -27,27 +29,6 @@ namespace {
 QString u(const char* s)
 {
     return QString::fromUtf8(s);
-}
-
-// The browser searches number, name, telephone, address, e-mail and mobile, and the fax otherwise.
-SubjectField browserSearchField(int sortField)
-{
-    switch (sortField) {
-    case 1:
-        return SubjectField::CUSTNO;
-    case 2:
-        return SubjectField::NAME;
-    case 5:
-        return SubjectField::TEL;
-    case 6:
-        return SubjectField::ADDR;
-    case 7:
-        return SubjectField::EMAIL;
-    case 8:
-        return SubjectField::TEL2;
-    default:
-        return SubjectField::TEL3;
-    }
 }
 
 } // namespace
@@ -226,9 +207,7 @@ void TZuread::openSubjectEditor()
 
 QAction* TZuread::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 void TZuread::subjectChanged()

@@ -1,4 +1,5 @@
 #include "records/ui/tzusave.h"
+#include "records/searchfields.h"
 #include "widgets/modal.h"
 
 #include "base/formats.h"
@@ -23,21 +24,6 @@ namespace {
 QString u(const char* s)
 {
     return QString::fromUtf8(s);
-}
-
-// The save screen searches number, name and telephone, and the address for every other field.
-SubjectField saveSearchField(int sortField)
-{
-    switch (sortField) {
-    case 1:
-        return SubjectField::CUSTNO;
-    case 2:
-        return SubjectField::NAME;
-    case 5:
-        return SubjectField::TEL;
-    default:
-        return SubjectField::ADDR;
-    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "treatment/ui/tzuprof.h"
+#include "widgets/actions.h"
 
 #include "shell/sharedstate.h"
 #include "treatment/ui/conditionpanelsview.h"
@@ -272,9 +273,7 @@ QWidget* TZuProf::buildRightColumn()
 
 QAction* TZuProf::action(const QString& caption) const
 {
-    for (QAction* a : m_actions)
-        if (a->text() == caption) return a;
-    return nullptr;
+    return actionByCaption(m_actions, caption);
 }
 
 int TZuProf::programCount() const
