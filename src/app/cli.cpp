@@ -29,7 +29,11 @@ const char* kUsage =
     "  encipher [--first HH] TEXT\n"
     "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
     "  demo --out DIR   measure a demonstration subject and print its report\n"
-    "  calibrate      calibrate the probe (--simulate [--short-counts N[,M]]: the simulated one)\n";
+    "  calibrate      calibrate the probe (--simulate [--short-counts N[,M]]: the simulated one)\n"
+    "  export --to DEST [--programs] [--records]\n"
+    "  import --from SRC [--programs] [--records] [--replace] [--with-commands]\n"
+    "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
+    "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n";
 
 } // namespace
 
@@ -190,6 +194,10 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("report")) return cmdReport(c);
     if (command == QLatin1String("demo")) return cmdDemo(c);
     if (command == QLatin1String("calibrate")) return cmdCalibrate(c);
+    if (command == QLatin1String("export")) return cmdExport(c);
+    if (command == QLatin1String("import")) return cmdImport(c);
+    if (command == QLatin1String("export-csv")) return cmdExportCsv(c);
+    if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
     err << kUsage;
     return 2;
 }

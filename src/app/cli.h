@@ -31,6 +31,10 @@ int cmdEncipher(CliContext& c);
 int cmdReport(CliContext& c);
 int cmdDemo(CliContext& c);
 int cmdCalibrate(CliContext& c);
+int cmdExport(CliContext& c);
+int cmdImport(CliContext& c);
+int cmdExportCsv(CliContext& c);
+int cmdLegacyDump(CliContext& c);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

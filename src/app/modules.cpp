@@ -6,6 +6,7 @@
 #include "measurement/ui/tzudec.h"
 #include "measurement/ui/tzuloc.h"
 #include "measurement/ui/tzumnu.h"
+#include "records/ui/tzufile.h"
 #include "records/ui/tzuread.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
@@ -54,6 +55,7 @@ ModuleTable standardModules()
     t[Module::Calibration] = [](SharedState& s, QWidget* p) -> QDialog* {
         return s.instrument ? new TSyspt(s, *s.instrument, p) : nullptr;
     };
+    t[Module::FileTransfer] = [](SharedState& s, QWidget* p) { return new TZuFile(s, p); };
     return t;
 }
 
