@@ -197,7 +197,8 @@ bool carryValue(const MappedField& f, const QVariant& in, const CarryRules& rule
             *problem = u("沒有 MKEY");
             return false;
         }
-        *out = f.emptyValue;
+        // A text or a picture that is not there stays so; a yes/no or a number takes its default.
+        *out = f.kind == FieldKind::Text || f.kind == FieldKind::Bytes ? QVariant() : f.emptyValue;
         return true;
     }
     double n = 0;

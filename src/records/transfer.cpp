@@ -96,7 +96,10 @@ Status listCommands(LegacySource& source, QStringList* commands)
 
 } // namespace
 
-int transferErrorCode(int osError)
+namespace {
+
+// The table's code of an error number the table knows; 0 for any other.
+int tableCode(int osError)
 {
     switch (osError) {
     case ENOENT:
@@ -119,14 +122,23 @@ int transferErrorCode(int osError)
     case EDQUOT:
         return 112;
     default:
-        return osError;
+        return 0;
     }
+}
+
+} // namespace
+
+int transferErrorCode(int osError)
+{
+    const int code = tableCode(osError);
+    return code ? code : osError;
 }
 
 QString transferErrorText(int osError, TransferDirection direction)
 {
-    const int code = transferErrorCode(osError);
-    switch (code) {
+    // An error number the table does not know is shown as itself, also where
+    // it happens to equal one of the table's codes (EISDIR is 21, EPIPE 32).
+    switch (tableCode(osError)) {
     case 2:
         return u("來源的檔案資料不存在 !!");
     case 5:
@@ -146,7 +158,7 @@ QString transferErrorText(int osError, TransferDirection direction)
     }
     return (direction == TransferDirection::Export ? u("資料匯出錯誤 !! ErrorCode[")
                                                    : u("資料匯入錯誤 !! ErrorCode[")) +
-           QString::number(code) + u("]，");
+           QString::number(osError) + u("]，");
 }
 
 QString transferFailureMessage(const QString& text, TransferDirection direction)
