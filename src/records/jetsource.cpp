@@ -14,6 +14,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdlib>
 #include <cstring>
 
@@ -64,8 +65,8 @@ LegacyType typeOf(int colType)
 class JetCursor : public LegacyCursor
 {
 public:
-    JetCursor(MdbHandle* mdb, MdbTableDef* table, const QString& path)
-        : m_mdb(mdb), m_table(table), m_path(path)
+    JetCursor(MdbHandle* mdb, MdbTableDef* table, const QString& path, qint64 pages)
+        : m_mdb(mdb), m_table(table), m_path(path), m_pages(pages)
     {
         mdb_read_columns(m_table);
         mdb_rewind_table(m_table);
@@ -84,7 +85,18 @@ public:
 
     bool next(LegacyRow* row) override
     {
-        if (!m_error || !mdb_fetch_row(m_table)) return false;
+        if (!m_error) return false;
+        if (!mdb_fetch_row(m_table)) {
+            // The library ends a table quietly where its pages are missing: a
+            // table that yields fewer rows than its definition counts is cut.
+            if (m_fetched < qint64(m_table->num_rows))
+                m_error = Status::failure(
+                    QString::fromUtf8("%1：資料表 %2 只讀到 %3 筆，應有 %4 筆（檔案不完整或已損壞）")
+                        .arg(m_path, QString::fromUtf8(m_table->name), QString::number(m_fetched),
+                             QString::number(m_table->num_rows)));
+            return false;
+        }
+        ++m_fetched;
         row->resize(m_columns.size());
         for (unsigned i = 0; i < m_table->num_cols; ++i) {
             auto* col = static_cast<MdbColumn*>(g_ptr_array_index(m_table->columns, i));
@@ -122,19 +134,52 @@ private:
         case MDB_BINARY:
             return QVariant(QByteArray(reinterpret_cast<const char*>(page) + start, col->cur_value_len));
         case MDB_OLE:
+            if (!longValueWhole(col)) return QVariant();
             return bytesOf(col);
+        case MDB_MEMO:
+            if (!longValueWhole(col)) return QVariant();
+            return textOf(col, bound);
         default:
             return textOf(col, bound);
         }
     }
 
+    // A memo or a picture kept on pages of its own: the library gives an empty
+    // value where those pages are missing, so a value whose first page lies
+    // beyond the end of the file is a damaged one.
+    bool longValueWhole(MdbColumn* col)
+    {
+        if (col->cur_value_len < MDB_MEMO_OVERHEAD) return true;
+        unsigned char* page = m_mdb->pg_buf;
+        const quint32 flags = quint32(mdb_get_int32(page, col->cur_value_start));
+        if (flags & 0x80000000u) return true; // kept in the row itself
+        const quint32 first = quint32(mdb_get_int32(page, col->cur_value_start + 4)) >> 8;
+        if (first > 0 && qint64(first) < m_pages) return true;
+        damaged(col);
+        return false;
+    }
+
     QVariant bytesOf(MdbColumn* col)
     {
+        const qint64 declared =
+            qint64(quint32(mdb_get_int32(m_mdb->pg_buf, col->cur_value_start)) & 0x3fffffffu);
         size_t size = 0;
         void* data = mdb_ole_read_full(m_mdb, col, &size);
         QByteArray bytes(static_cast<const char*>(data), qsizetype(size));
         std::free(data);
+        // The length in the row's header is the picture's: fewer bytes mean lost pages.
+        if (qint64(size) != declared) {
+            damaged(col);
+            return QVariant();
+        }
         return QVariant(bytes);
+    }
+
+    void damaged(MdbColumn* col)
+    {
+        m_error = Status::failure(QString::fromUtf8("%1：資料表 %2 第 %3 筆的欄位 %4 不完整（檔案已損壞）")
+                                      .arg(m_path, QString::fromUtf8(m_table->name),
+                                           QString::number(m_fetched), QString::fromUtf8(col->name)));
     }
 
     QVariant textOf(MdbColumn* col, const char* bound)
@@ -153,9 +198,11 @@ private:
     MdbHandle* m_mdb;
     MdbTableDef* m_table;
     QString m_path;
+    qint64 m_pages;
     QVector<LegacyColumn> m_columns;
     QVector<QByteArray> m_buffers;
     Status m_error;
+    qint64 m_fetched = 0;
 };
 
 class JetSource : public LegacySource
@@ -192,7 +239,8 @@ public:
         MdbTableDef* def = read(table, status);
         if (!def) return nullptr;
         *status = Status::success();
-        return std::make_unique<JetCursor>(m_mdb, def, m_path);
+        return std::make_unique<JetCursor>(m_mdb, def, m_path,
+                                           QFileInfo(m_path).size() / m_mdb->fmt->pg_size);
     }
 
     qint64 rowCount(const QString& table, Status* status) override
@@ -233,8 +281,11 @@ std::unique_ptr<LegacySource> openJetSource(const QString& path, Status* status)
         if (status) *status = Status::failure(notADatabaseMessage(path));
         return nullptr;
     }
+    // A file of whole pages only: one cut short lost the pages after the cut.
+    const qint64 pageSize = mdb->fmt->pg_size;
+    const bool whole = pageSize > 0 && QFileInfo(path).size() % pageSize == 0;
     auto source = std::make_unique<JetSource>(path, mdb);
-    if (!source->load()) {
+    if (!whole || !source->load()) {
         if (status) *status = Status::failure(notADatabaseMessage(path));
         return nullptr;
     }
