@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -36,6 +37,21 @@ DirectoryChooser::DirectoryChooser(const QString& caption, QWidget* parent) : QW
     layout->addWidget(m_note);
 
     connect(m_path, &QLineEdit::editingFinished, this, [this] { choose(m_path->text(), false); });
+    // The tree reads directories in the background and sorts what it read
+    // later still: until the operator clicks in it, the chosen directory is
+    // brought into view again after each such change.
+    m_follow = new QTimer(this);
+    m_follow->setSingleShot(true);
+    m_follow->setInterval(50);
+    connect(m_follow, &QTimer::timeout, this,
+            [this] { showInTree(QDir::cleanPath(m_path->text().trimmed())); });
+    auto follow = [this] {
+        if (m_following) m_follow->start();
+    };
+    connect(m_model, &QFileSystemModel::directoryLoaded, this, follow);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, follow);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, follow);
+    connect(m_tree, &QTreeView::pressed, this, [this] { m_following = false; });
     connect(m_tree->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid()) choose(m_model->filePath(current), true);
@@ -55,16 +71,19 @@ void DirectoryChooser::setDirectory(const QString& path)
 void DirectoryChooser::choose(const QString& path, bool fromTree)
 {
     if (!fromTree || m_path->text() != path) m_path->setText(path);
-    if (!fromTree) {
-        const QModelIndex index = m_model->index(QDir::cleanPath(path.trimmed()));
-        if (index.isValid()) {
-            QSignalBlocker block(m_tree->selectionModel());
-            m_tree->setCurrentIndex(index);
-            m_tree->scrollTo(index);
-        }
-    }
+    m_following = !fromTree;
+    if (!fromTree) showInTree(QDir::cleanPath(path.trimmed()));
     refresh();
     emit directoryChanged(m_path->text());
+}
+
+void DirectoryChooser::showInTree(const QString& path)
+{
+    const QModelIndex index = m_model->index(path);
+    if (!index.isValid()) return;
+    QSignalBlocker block(m_tree->selectionModel());
+    m_tree->setCurrentIndex(index);
+    m_tree->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 void DirectoryChooser::refresh()

@@ -8,6 +8,7 @@
 class QFileSystemModel;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QTreeView;
 
 namespace lumo {
@@ -34,12 +35,15 @@ signals:
 private:
     void choose(const QString& path, bool fromTree);
     void refresh();
+    void showInTree(const QString& path);
 
     QLineEdit* m_path;
     QTreeView* m_tree;
     QFileSystemModel* m_model;
     QLabel* m_note;
     QString m_transferFile;
+    QTimer* m_follow;
+    bool m_following = true;
 };
 
 } // namespace lumo

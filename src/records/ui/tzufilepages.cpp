@@ -6,7 +6,6 @@
 
 #include <QAbstractTableModel>
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -111,21 +110,27 @@ QWidget* TZuFile::buildExportPage()
     m_programCount = countLabel("ProgramCount", source);
     m_subjectCount = countLabel("SubjectCount", source);
 
-    auto* boxes = new QGridLayout(source);
-    boxes->addWidget(m_exportPrograms, 0, 0);
-    boxes->addWidget(m_programCount, 0, 1, Qt::AlignRight);
-    boxes->addWidget(m_programList, 1, 0, 1, 2);
-    boxes->addWidget(m_exportRecords, 2, 0);
-    boxes->addWidget(m_subjectCount, 2, 1, Qt::AlignRight);
-    boxes->addWidget(m_subjectList, 3, 0, 1, 2);
+    auto* boxes = new QVBoxLayout(source);
+    auto* programRow = new QHBoxLayout;
+    programRow->addWidget(m_exportPrograms);
+    programRow->addStretch();
+    programRow->addWidget(m_programCount);
+    auto* subjectRow = new QHBoxLayout;
+    subjectRow->addWidget(m_exportRecords);
+    subjectRow->addStretch();
+    subjectRow->addWidget(m_subjectCount);
     auto* csvRow = new QHBoxLayout;
     csvRow->addWidget(m_exportCsv);
     csvRow->addSpacing(24);
     csvRow->addWidget(m_anonymous);
     csvRow->addStretch();
-    boxes->addLayout(csvRow, 4, 0, 1, 2);
-    boxes->setRowStretch(1, 1);
-    boxes->setRowStretch(3, 2);
+    // The lists take the room when shown; without them the boxes stay together at the top.
+    boxes->addLayout(programRow);
+    boxes->addWidget(m_programList, 10);
+    boxes->addLayout(subjectRow);
+    boxes->addWidget(m_subjectList, 20);
+    boxes->addLayout(csvRow);
+    boxes->addStretch(1);
 
     auto* target = new QGroupBox(u("匯出目的地"), page);
     m_exportDir = new DirectoryChooser(u("匯出到下列路徑"), target);
@@ -178,7 +183,7 @@ QWidget* TZuFile::buildImportPage()
     m_files->setMaximumHeight(64);
     auto* fl = new QVBoxLayout(from);
     fl->addWidget(m_importDir, 1);
-    fl->addWidget(new QLabel(u("轉檔資料檔案："), from));
+    fl->addWidget(new QLabel(u("檔案名稱："), from));
     fl->addWidget(m_files);
 
     auto* layout = new QHBoxLayout(page);
