@@ -142,6 +142,12 @@ int cmdLegacyDump(CliContext& c)
 {
     const QString file = c.args.value(1);
     if (file.isEmpty() || c.args.size() > 3) return usage(c, "legacy-dump FILE [TABLE]");
+    // Only the files of the earlier Windows program: this program's own are SQLite's to read.
+    const FileSignature kind = fileSignature(file);
+    if (kind == FileSignature::Sqlite || kind == FileSignature::Other) {
+        *c.err << QString::fromUtf8("%1：不是 Access 資料庫檔案").arg(file) << Qt::endl;
+        return 2;
+    }
     Status st;
     auto source = openLegacySource(file, &st);
     if (!source) {

@@ -83,8 +83,12 @@ QString TransferFlow::commandsQuestion()
     return u("匯入的專家療程含有以下外部執行程式，確定要一併匯入嗎 ?");
 }
 
-QString TransferFlow::workingCopyPath() const
+QString TransferFlow::workingCopyPath(const QString& chosenDirectory) const
 {
+    const QString data = QFileInfo(m_dataDirectory).canonicalFilePath();
+    if (!chosenDirectory.isEmpty() && !data.isEmpty() &&
+        QFileInfo(chosenDirectory.trimmed()).canonicalFilePath() == data)
+        return dataFilePath(m_dataDirectory, QStringLiteral("ZuTran.working.mdb"));
     return dataFilePath(m_dataDirectory, QLatin1String(TransferDatabaseFile));
 }
 
@@ -116,7 +120,7 @@ void TransferFlow::fail(int tone, const QString& message)
 
 void TransferFlow::removeWorkingCopy()
 {
-    removeDatabaseFile(workingCopyPath());
+    removeDatabaseFile(m_working);
 }
 
 TransferOutcome TransferFlow::runExport(const ExportRequest& request)
@@ -158,7 +162,8 @@ TransferOutcome TransferFlow::runExport(const ExportRequest& request)
 
 bool TransferFlow::exportTransferFile(const QString& target, TransferGroups groups)
 {
-    const QString working = workingCopyPath();
+    m_working = workingCopyPath(QFileInfo(target).path());
+    const QString working = m_working;
     struct Cleanup
     {
         TransferFlow* flow;

@@ -47,8 +47,11 @@ public:
     TransferOutcome runExport(const ExportRequest& request);
     TransferOutcome runImport(const ImportRequest& request);
 
-    // The working copy "ZuTran.mdb" in the data directory: it exists only while an operation runs.
-    QString workingCopyPath() const;
+    // The working copy "ZuTran.mdb" in the data directory: it exists only
+    // while an operation runs. When the chosen directory is the data directory
+    // itself, the operator's transfer file has that name: the working copy
+    // then takes another, so that neither deletes the other.
+    QString workingCopyPath(const QString& chosenDirectory = QString()) const;
     // The chosen directory as the operations take it: trimmed, ending in a separator.
     static QString chosenDirectory(const QString& directory);
     // The transfer file in a directory (its name matched without regard to case); empty when there is none.
@@ -74,6 +77,7 @@ private:
     QString m_dataDirectory;
     TransferHooks m_hooks;
     TransferProgress m_progress;
+    QString m_working; // the working copy of the running operation
 };
 
 } // namespace lumo

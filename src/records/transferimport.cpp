@@ -5,6 +5,8 @@
 #include "base/atomicfile.h"
 #include "shell/datadir.h"
 
+#include <QFileInfo>
+
 namespace lumo {
 namespace {
 
@@ -55,7 +57,8 @@ bool TransferFlow::confirmCommands(const ImportScan& scan)
 
 bool TransferFlow::importFrom(const QString& source, const ImportRequest& request)
 {
-    const QString working = workingCopyPath();
+    m_working = workingCopyPath(QFileInfo(source).path());
+    const QString working = m_working;
     struct Cleanup
     {
         TransferFlow* flow;

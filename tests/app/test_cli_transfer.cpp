@@ -133,6 +133,25 @@ private slots:
         QCOMPARE(everyRow(*b.open()), before);
     }
 
+    void anAccessFileWithoutTheTablesChangesNothing()
+    {
+        Installation b(true);
+        const QString stick = b.dir.filePath(QStringLiteral("stick"));
+        QDir().mkpath(stick);
+        QVERIFY(QFile::copy(QStringLiteral(LUMO_JET_FIXTURES "/nwind.mdb"),
+                            stick + QStringLiteral("/ZUTRAN.MDB")));
+        QStringList before;
+        {
+            auto db = b.open();
+            before = everyRow(*db);
+        }
+        const CliRun r = b.run({"import", "--from", stick, "--programs", "--records", "--replace"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(u("缺少資料表 ZUPRO")), qPrintable(r.err));
+        QVERIFY2(r.err.contains(stick + QStringLiteral("/ZUTRAN.MDB")), qPrintable(r.err)); // named as chosen
+        QCOMPARE(everyRow(*b.open()), before);
+    }
+
     void exportToAMissingDirectory()
     {
         Installation a(true);
@@ -198,20 +217,18 @@ private slots:
         QCOMPARE(third.value(QStringLiteral("ShortTextCol")).toString(), QStringLiteral("Pre-1900 years"));
     }
 
-    void legacyDumpOfATransferFile()
+    void legacyDumpWritesBytesInHexadecimal()
     {
-        Installation a(true);
-        const QString stick = a.dir.filePath(QStringLiteral("stick"));
-        QDir().mkpath(stick);
-        QCOMPARE(a.run({"export", "--to", stick, "--programs"}).exitCode, 0);
-        const CliRun r = runCli({"legacy-dump", stick + QStringLiteral("/ZuTran.mdb"), "zupro"});
+        const CliRun r = runCli({"legacy-dump", QStringLiteral(LUMO_JET_FIXTURES "/nwind.mdb"), "Employees"});
         QCOMPARE(r.exitCode, 0);
         const QJsonObject first =
             QJsonDocument::fromJson(r.out.split(QLatin1Char('\n')).first().toUtf8()).object();
-        QCOMPARE(first.value(QStringLiteral("ProNo")).toString(), QStringLiteral("P1"));
-        QCOMPARE(QByteArray::fromHex(first.value(QStringLiteral("ProPict")).toString().toLatin1()),
-                 everyByte() + "P1");
-        QCOMPARE(first.value(QStringLiteral("ProName")).toString(), u("療程 P1"));
+        QCOMPARE(first.value(QStringLiteral("LastName")).toString(), QStringLiteral("Davolio"));
+        QCOMPARE(first.value(QStringLiteral("BirthDate")).toDouble(), 17875.0); // 1948-12-08
+        const QByteArray photo =
+            QByteArray::fromHex(first.value(QStringLiteral("Photo")).toString().toLatin1());
+        QVERIFY(photo.contains("Paint.Picture"));
+        QCOMPARE(first.value(QStringLiteral("Photo")).toString().size(), 2 * photo.size());
     }
 
     void legacyDumpRefuses_data()
@@ -219,8 +236,12 @@ private slots:
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("message");
         QTest::newRow("not an Access file")
-            << QStringList{"legacy-dump", QStringLiteral(LUMO_BIN_DIR "/lumo-cli")} << u("不是資料庫檔案");
+            << QStringList{"legacy-dump", QStringLiteral(LUMO_BIN_DIR "/lumo-cli")}
+            << u("不是 Access 資料庫檔案");
         QTest::newRow("missing file") << QStringList{"legacy-dump", "/no/such/file.mdb"} << u("檔案不存在");
+        QTest::newRow("this program's own file")
+            << QStringList{"legacy-dump", QStringLiteral(LUMO_SHARE_DIR "/Zuspa.mdb")}
+            << u("不是 Access 資料庫檔案");
         QTest::newRow("unknown table")
             << QStringList{"legacy-dump", QStringLiteral(LUMO_JET_FIXTURES "/nwind.mdb"), "ZUCUST"}
             << u("缺少資料表 ZUCUST");

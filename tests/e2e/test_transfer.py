@@ -93,8 +93,18 @@ class Transfer(Session):
         self.assert_fits(w, "when opened")
         lumo.screenshot("transfer-opened")
         self.assertFalse(is_enabled(lumo.button("資料匯出", w)), "資料匯出 works before a box is ticked")
+        self.export_both_groups(w, stick)
+        self.export_research_files(w, stick)
+        self.import_appended_then_replacing(w, stick)
+        lumo.press("離  開", w)
+        lumo.window_gone(TRANSFER, what=f"{TRANSFER!r} to close after 離  開")
+        self.wait_toolbar_enabled(what="the main tool bar to be enabled after leaving the transfer screen")
+        lumo.screenshot("main-window-after-transfer")
+        self.quit_program()
 
-        # Export: both groups, their lists and counts, to the directory typed.
+    def export_both_groups(self, w, stick):
+        """Both groups, their lists and counts, to the directory typed."""
+        lumo = self.lumo
         self.tick(w, "專家療程資料")
         self.tick(w, "病歷檢測資料")
         lumo.get("label", "[     3]", w, what="the subjects' count [     3]")
@@ -112,7 +122,9 @@ class Transfer(Session):
             self.assertEqual(t.execute("SELECT ProPict FROM ZUPRO WHERE ProNo = 'P1'").fetchone()[0], bytes(range(256)))
         self.assertFalse((lumo.data_dir / "ZuTran.mdb").exists(), "the working copy stayed in the data directory")
 
-        # The research files, without the persons.
+    def export_research_files(self, w, stick):
+        """The research files, without the persons, read back with the csv module."""
+        lumo = self.lumo
         self.tick(w, "研究用 CSV 檔案")
         self.tick(w, "不含個人資料")
         lumo.press("資料匯出", w)
@@ -130,9 +142,10 @@ class Transfer(Session):
         self.assertEqual(float(measurements[1]["ZU24"]), 44.0)
         self.assertTrue(measurements[0]["BodyEnergy"], "no analysis figures in the research file")
 
-        # Import: the directory holding the file, appended, the external program declined.
-        tab = lumo.get("page tab", "匯入", w)
-        lumo.click(tab, "the page tab 匯入")
+    def import_appended_then_replacing(self, w, stick):
+        """The file appended with the external program declined, then replacing with it accepted."""
+        lumo = self.lumo
+        lumo.click(lumo.get("page tab", "匯入", w), "the page tab 匯入")
         lumo.wait_until(lambda: "本功能會將您所指定的磁碟或目錄中檔案資料，匯入到系統工作目錄中。" in lumo.texts(w), 10,
                         "the import page's status text")
         self.tick(w, "專家療程資料")
@@ -148,7 +161,6 @@ class Transfer(Session):
         self.assertEqual(self.counts(), {"ZUCUST": 6, "ZUDATA": 12, "ZUPRO": 4})
         self.assertEqual(self.commands(), ["", "", "", COMMAND], "the declined command arrived")
 
-        # Replace, this time with the external program.
         lumo.click(lumo.get("radio button", "取代原有資料", w), "取代原有資料")
         lumo.press("匯入資料", w)
         self.answer(REPLACE_QUESTION, "是", "replace-question", "the replace question")
@@ -157,12 +169,6 @@ class Transfer(Session):
         self.assertEqual(self.counts(), {"ZUCUST": 3, "ZUDATA": 6, "ZUPRO": 2})
         self.assertEqual(self.commands(), ["", COMMAND])
         lumo.screenshot("after-replace")
-
-        lumo.press("離  開", w)
-        lumo.window_gone(TRANSFER, what=f"{TRANSFER!r} to close after 離  開")
-        self.wait_toolbar_enabled(what="the main tool bar to be enabled after leaving the transfer screen")
-        lumo.screenshot("main-window-after-transfer")
-        self.quit_program()
 
 
 if __name__ == "__main__":

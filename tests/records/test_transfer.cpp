@@ -152,6 +152,22 @@ private slots:
         QCOMPARE(countOf(*t, "ZUCUST"), 3);
     }
 
+    void theDataDirectoryAsTheChosenOne()
+    {
+        TransferPractice p;
+        fillPractice(*p.main);
+        // Exported into the data directory itself, the file stays there...
+        QCOMPARE(p.flow().runExport(ExportRequest{p.dataDir, {true, true}, false, false}),
+                 TransferOutcome::Done);
+        const QString file = p.dataDir + QStringLiteral("ZuTran.mdb");
+        QVERIFY(openTransfer(file));
+        // ...and imported from there it is read, not deleted first.
+        QCOMPARE(p.flow().runImport(ImportRequest{p.dataDir, {false, true}, false}), TransferOutcome::Done);
+        QCOMPARE(countOf(*p.main, "ZUCUST"), 6);
+        QVERIFY(QFile::exists(file));
+        QVERIFY(!QFile::exists(p.dataDir + QStringLiteral("ZuTran.working.mdb")));
+    }
+
     void exportAnsweredNoWritesNothing()
     {
         TransferPractice p;
