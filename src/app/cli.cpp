@@ -31,7 +31,11 @@ const char* kUsage =
     "  demo --out DIR   measure a demonstration subject and print its report\n"
     "  calibrate      calibrate the probe (--simulate [--short-counts N[,M]]: the simulated one)\n"
     "  compare [--multi] --mkey K1 [--mkey K2 ...] [--band B | --select N] --out FILE.png|.pdf\n"
-    "  trend --custno NUMBER --out FILE.csv|.png|.pdf\n";
+    "  trend --custno NUMBER --out FILE.csv|.png|.pdf\n"
+    "  export --to DEST [--programs] [--records]\n"
+    "  import --from SRC [--programs] [--records] [--replace] [--with-commands]\n"
+    "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
+    "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n";
 
 } // namespace
 
@@ -194,6 +198,10 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("calibrate")) return cmdCalibrate(c);
     if (command == QLatin1String("compare")) return cmdCompare(c);
     if (command == QLatin1String("trend")) return cmdTrend(c);
+    if (command == QLatin1String("export")) return cmdExport(c);
+    if (command == QLatin1String("import")) return cmdImport(c);
+    if (command == QLatin1String("export-csv")) return cmdExportCsv(c);
+    if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
     err << kUsage;
     return 2;
 }

@@ -33,6 +33,10 @@ int cmdDemo(CliContext& c);
 int cmdCalibrate(CliContext& c);
 int cmdCompare(CliContext& c); // cli_compare.cpp
 int cmdTrend(CliContext& c);
+int cmdExport(CliContext& c);
+int cmdImport(CliContext& c);
+int cmdExportCsv(CliContext& c);
+int cmdLegacyDump(CliContext& c);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

@@ -8,6 +8,7 @@
 #include "measurement/ui/tzudec.h"
 #include "measurement/ui/tzuloc.h"
 #include "measurement/ui/tzumnu.h"
+#include "records/ui/tzufile.h"
 #include "records/ui/tzuread.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
@@ -67,6 +68,7 @@ ModuleTable standardModules()
         return s.MainDatabase ? new TZuProf(s, p) : nullptr;
     };
     t[Module::UserSettings] = [](SharedState& s, QWidget* parent) { return new TZuCust(s, parent); };
+    t[Module::FileTransfer] = [](SharedState& s, QWidget* p) { return new TZuFile(s, p); };
     return t;
 }
 

@@ -35,18 +35,21 @@ Status notRegular(const QString& path)
 
 #ifdef Q_OS_WIN
 
-Status writeFileAtomically(const QString& path, const QByteArray& content)
+Status writeFileAtomically(const QString& path, const QByteArray& content, int* osError)
 {
+    if (osError) *osError = 0;
     if (!isRegularOrAbsent(path)) return notRegular(path);
     QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return Status::failure(QStringLiteral("%1: %2").arg(path, f.errorString()));
+    if (!f.open(QIODevice::WriteOnly))
+        return Status::failure(QStringLiteral("%1: %2").arg(path, f.errorString()));
     if (f.write(content) != content.size() || !f.commit())
         return Status::failure(QStringLiteral("%1: %2").arg(path, f.errorString()));
     return Status::success();
 }
 
-Status copyFileAtomically(const QString& from, const QString& to, bool overwrite)
+Status copyFileAtomically(const QString& from, const QString& to, bool overwrite, int* osError)
 {
+    if (osError) *osError = 0;
     if (!isRegularOrAbsent(to)) return notRegular(to);
     if (!overwrite && QFileInfo::exists(to))
         return Status::failure(QStringLiteral("%1: file exists").arg(to));
@@ -56,7 +59,7 @@ Status copyFileAtomically(const QString& from, const QString& to, bool overwrite
     const QByteArray content = in.readAll();
     if (in.error() != QFileDevice::NoError)
         return Status::failure(QStringLiteral("%1: %2").arg(from, in.errorString()));
-    return writeFileAtomically(to, content);
+    return writeFileAtomically(to, content, osError);
 }
 
 #else
@@ -67,6 +70,25 @@ Status failure(const QString& path, int err)
 {
     return Status::failure(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
 }
+
+// Hands the system's error number of a failure to a caller that asked for it.
+class ErrorOut
+{
+public:
+    explicit ErrorOut(int* out) : m_out(out)
+    {
+        if (m_out) *m_out = 0;
+    }
+    Status failure(const QString& path, int err) { return set(err, lumo::failure(path, err)); }
+    Status set(int err, Status s)
+    {
+        if (m_out) *m_out = err;
+        return s;
+    }
+
+private:
+    int* m_out;
+};
 
 // Writes every byte; a write that makes no progress is a full disk.
 int writeAll(int fd, const char* p, qint64 left)
@@ -155,33 +177,35 @@ private:
 
 } // namespace
 
-Status writeFileAtomically(const QString& path, const QByteArray& content)
+Status writeFileAtomically(const QString& path, const QByteArray& content, int* osError)
 {
-    if (!isRegularOrAbsent(path)) return notRegular(path);
+    ErrorOut out(osError);
+    if (!isRegularOrAbsent(path)) return out.set(EINVAL, notRegular(path));
     const QByteArray target = QFile::encodeName(path);
     TempBeside temp(target);
-    if (temp.fd() < 0) return failure(path, temp.error());
-    if (int err = writeAll(temp.fd(), content.constData(), content.size())) return failure(path, err);
+    if (temp.fd() < 0) return out.failure(path, temp.error());
+    if (int err = writeAll(temp.fd(), content.constData(), content.size())) return out.failure(path, err);
     // Keep the permissions of the file being replaced (mkstemp creates 0600).
     struct stat old
     {
     };
     ::fchmod(temp.fd(), ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644);
-    if (int err = temp.finish()) return failure(path, err);
-    if (int err = temp.place(true)) return failure(path, err);
+    if (int err = temp.finish()) return out.failure(path, err);
+    if (int err = temp.place(true)) return out.failure(path, err);
     return Status::success();
 }
 
-Status copyFileAtomically(const QString& from, const QString& to, bool overwrite)
+Status copyFileAtomically(const QString& from, const QString& to, bool overwrite, int* osError)
 {
-    if (!isRegularOrAbsent(to)) return notRegular(to);
+    ErrorOut out(osError);
+    if (!isRegularOrAbsent(to)) return out.set(EINVAL, notRegular(to));
     const QByteArray target = QFile::encodeName(to);
     struct stat existing
     {
     };
-    if (!overwrite && ::lstat(target.constData(), &existing) == 0) return failure(to, EEXIST);
+    if (!overwrite && ::lstat(target.constData(), &existing) == 0) return out.failure(to, EEXIST);
     const int in = ::open(QFile::encodeName(from).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (in < 0) return failure(from, errno);
+    if (in < 0) return out.failure(from, errno);
     struct Closer
     {
         int fd;
@@ -190,29 +214,29 @@ Status copyFileAtomically(const QString& from, const QString& to, bool overwrite
     struct stat source
     {
     };
-    if (::fstat(in, &source) != 0) return failure(from, errno);
-    if (!S_ISREG(source.st_mode)) return notRegular(from);
+    if (::fstat(in, &source) != 0) return out.failure(from, errno);
+    if (!S_ISREG(source.st_mode)) return out.set(EINVAL, notRegular(from));
 
     TempBeside temp(target);
-    if (temp.fd() < 0) return failure(to, temp.error());
+    if (temp.fd() < 0) return out.failure(to, temp.error());
     char buffer[65536];
     qint64 copied = 0;
     for (;;) {
         const ssize_t n = ::read(in, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return failure(from, errno);
+        if (n < 0) return out.failure(from, errno);
         if (n == 0) break;
-        if (int err = writeAll(temp.fd(), buffer, n)) return failure(to, err);
+        if (int err = writeAll(temp.fd(), buffer, n)) return out.failure(to, err);
         copied += n;
     }
     if (copied != qint64(source.st_size))
-        return Status::failure(
-            QStringLiteral("%1: copied %2 of %3 bytes")
-                .arg(to, QString::number(copied), QString::number(qint64(source.st_size))));
+        return out.set(EIO, Status::failure(QStringLiteral("%1: copied %2 of %3 bytes")
+                                                .arg(to, QString::number(copied),
+                                                     QString::number(qint64(source.st_size)))));
     // Delivered files are installed read-only; the copies are data files and must be writable.
     ::fchmod(temp.fd(), (source.st_mode & 0777) | S_IRUSR | S_IWUSR);
-    if (int err = temp.finish()) return failure(to, err);
-    if (int err = temp.place(overwrite)) return failure(to, err);
+    if (int err = temp.finish()) return out.failure(to, err);
+    if (int err = temp.place(overwrite)) return out.failure(to, err);
     return Status::success();
 }
 

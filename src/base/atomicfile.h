@@ -14,13 +14,16 @@ namespace lumo {
 // Refuses a target that exists and is not a regular file (a device node, a
 // FIFO, a folder): renaming over it would replace it, writing into it would
 // never end or land elsewhere. A failure leaves the old file as it was.
-Status writeFileAtomically(const QString& path, const QByteArray& content);
+// osError, when given, receives the system's error number of a failure (0 when
+// none applies), for callers whose messages depend on what went wrong.
+Status writeFileAtomically(const QString& path, const QByteArray& content, int* osError = nullptr);
 
 // Copies a file the same way: beside the target, every write checked, the
 // copy's size compared with the source's, then moved into place. Without
 // overwrite an existing target is an error and stays untouched. A failed copy
 // leaves nothing behind.
-Status copyFileAtomically(const QString& from, const QString& to, bool overwrite = false);
+Status copyFileAtomically(const QString& from, const QString& to, bool overwrite = false,
+                          int* osError = nullptr);
 
 // True when the path names nothing, or a regular file (through any link).
 bool isRegularOrAbsent(const QString& path);

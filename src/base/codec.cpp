@@ -61,7 +61,7 @@ private:
 
 QString fromCp950(const QByteArray& bytes)
 {
-    Converter c("UTF-8", "CP950");
+    Converter c("UTF-8", Cp950Name);
     // A rejected lead byte is replaced alone: the byte after it may start a valid character.
     QByteArray utf8 = c.run(bytes, 1, [](QByteArray& out, qsizetype) { out.append("\xEF\xBF\xBD"); });
     return QString::fromUtf8(utf8);
@@ -69,7 +69,7 @@ QString fromCp950(const QByteArray& bytes)
 
 QByteArray toCp950(const QString& text)
 {
-    Converter c("CP950", "UTF-16LE");
+    Converter c(Cp950Name, "UTF-16LE");
     QByteArray in(reinterpret_cast<const char*>(text.utf16()), int(text.size() * 2));
     // Skip one UTF-16 unit (two bytes); a surrogate pair yields two '?'.
     return c.run(in, 2, [](QByteArray& out, qsizetype) { out.append('?'); });
@@ -77,7 +77,7 @@ QByteArray toCp950(const QString& text)
 
 std::optional<QByteArray> toCp950Strict(const QString& text, qsizetype* badIndex)
 {
-    Converter c("CP950", "UTF-16LE");
+    Converter c(Cp950Name, "UTF-16LE");
     QByteArray in(reinterpret_cast<const char*>(text.utf16()), int(text.size() * 2));
     qsizetype first = -1;
     QByteArray out = c.run(in, 2, [&](QByteArray&, qsizetype offset) {
@@ -93,7 +93,7 @@ std::optional<QByteArray> toCp950Strict(const QString& text, qsizetype* badIndex
 
 bool isValidCp950(const QByteArray& bytes)
 {
-    Converter c("UTF-8", "CP950");
+    Converter c("UTF-8", Cp950Name);
     bool clean = true;
     c.run(
         bytes, 1, [](QByteArray&, qsizetype) {}, &clean);

@@ -8,6 +8,10 @@
 
 namespace lumo {
 
+// The converter's name of the code page; readers of older files that convert
+// through their own converter (the Access library) are set to the same one.
+inline constexpr const char* Cp950Name = "CP950";
+
 // Bytes that are not valid CP950 (including the user-defined area, which the
 // converter rejects) each become U+FFFD instead of failing the whole text.
 QString fromCp950(const QByteArray& bytes);

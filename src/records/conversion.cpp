@@ -3,44 +3,23 @@
 #include "shell/datadir.h"
 
 #include "base/formats.h"
+#include "records/tablemapping.h"
 
 #include <QCryptographicHash>
 #include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 namespace lumo {
 namespace {
 
-struct TableCopy
+// The four tables in the order they are converted, with the bar's advance per row.
+struct TableStep
 {
     const char* table;
-    QStringList fields;         // always copied
-    QStringList optionalGroup;  // copied in order up to the first field the old file lacks
     int stepPerRow;
 };
-
-QList<TableCopy> copies()
-{
-    QStringList zudata = {"CUSTNO", "ZUDATE", "ZUVOTA", "MEMO1", "MEMO2", "AutoKey"};
-    for (int i = 1; i <= 24; ++i) zudata << QStringLiteral("ZU%1").arg(i);
-    zudata << "PrtFG";
-    QStringList proGroup = {"ProFN"};
-    for (const char* f : {"ProScrp", "ProPrg", "ProParm"})
-        for (int i = 1; i <= 4; ++i)
-            proGroup << QLatin1String(f) + QString::number(i);
-    return {
-        {"ZUCUST",
-         {"CUSTNO", "NAME", "SEX", "DBIRTH", "ADDR", "TEL", "TEL2", "TEL3", "EMAIL", "BTYPE", "HEIGHT", "WEIGHT", "MEMO",
-          "CUSTCAT", "CUSTFG", "PrtFG"},
-         {},
-         5},
-        {"ZUDATA", zudata, {}, 3},
-        {"ZUPRO", {"ProNo", "ProName", "ProData", "ProPict", "ProScal", "PrtFG"}, proGroup, 3},
-        {"ZUPRDT", {"ProNo", "ProSubN", "ProNote", "ProAnd", "ProCond", "ProEng", "ProFlg", "PrtFG"}, {"ProAGL", "ProAGH"}, 3},
-    };
-}
+const TableStep kTables[] = {{"ZUCUST", 5}, {"ZUDATA", 3}, {"ZUPRO", 3}, {"ZUPRDT", 3}};
 
 // The identity of an old file: its content, so a copy of it put back later is recognised too.
 Status contentHash(const QString& path, QString* hash)
@@ -65,33 +44,20 @@ Status wasConverted(Database& main, const QString& hash, bool* converted)
     return Status::success();
 }
 
-Status copyTables(Database& main, Database& old, const std::function<void(int)>& step)
+// Every row is appended with a new key. A program without the button fields,
+// or a condition without the age limits, keeps what the file has of them in
+// their order: the fields from the first one the file lacks stay empty.
+Status copyTables(Database& main, LegacySource& old, const std::function<void(int)>& step)
 {
-    for (const TableCopy& c : copies()) {
-        QStringList fields;
-        for (const QString& f : c.fields)
-            if (old.hasColumn(QLatin1String(c.table), f)) fields << f;
-        for (const QString& f : c.optionalGroup) {
-            if (!old.hasColumn(QLatin1String(c.table), f)) break;
-            fields << f;
-        }
+    CarryRules rules;
+    rules.optionalUpToFirstMissing = true;
+    for (const TableStep& t : kTables) {
+        Status st;
+        auto rows = old.open(QLatin1String(t.table), &st);
+        if (!rows) return st;
         step(3);
-        QSqlQuery read(old.sql());
-        read.setForwardOnly(true);
-        if (!read.exec(QStringLiteral("SELECT %1 FROM %2 ORDER BY MKEY")
-                           .arg(fields.join(QStringLiteral(", ")), QLatin1String(c.table))))
-            return Status::failure(QStringLiteral("%1: %2").arg(old.path(), sqlError(read)));
-        QSqlQuery write(main.sql());
-        write.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(QLatin1String(c.table), fields.join(QStringLiteral(", ")),
-                               QStringList(fields.size(), QStringLiteral("?")).join(QLatin1Char(','))));
-        while (read.next()) {
-            for (int i = 0; i < fields.size(); ++i) write.addBindValue(read.value(i));
-            if (!write.exec()) return Status::failure(QStringLiteral("%1: %2").arg(main.path(), sqlError(write)));
-            step(c.stepPerRow);
-        }
-        if (read.lastError().isValid())
-            return Status::failure(QStringLiteral("%1: %2").arg(old.path(), sqlError(read)));
+        st = copyRows(*rows, QLatin1String(t.table), main, rules, [&] { step(t.stepPerRow); });
+        if (!st) return st;
     }
     return Status::success();
 }
@@ -105,12 +71,14 @@ Status convertOldDatabase(Database& main, const QString& oldPath, const std::fun
         if (advance) advance(n);
     };
     if (alreadyConverted) *alreadyConverted = false;
-    // Its log folded in first: the content read and recorded is the whole file.
-    Status st = Database::settle(oldPath);
-    if (!st) return st;
+    // Its log folded in first: the content read and recorded is the whole
+    // file. An Access file of the earlier program has no log.
+    Status st;
+    const bool jet = fileSignature(oldPath) == FileSignature::Jet;
+    if (!jet && !(st = Database::settle(oldPath))) return st;
     QString hash;
     if (!(st = contentHash(oldPath, &hash))) return st;
-    auto old = Database::open(oldPath, FileKind::Main, Database::Access::ReadOnly, &st);
+    auto old = openLegacySource(oldPath, &st);
     if (!old) return st;
     step(3);
 
@@ -131,7 +99,8 @@ Status convertOldDatabase(Database& main, const QString& oldPath, const std::fun
     record.addBindValue(dayNumber(QDateTime::currentDateTime()));
     if (!record.exec()) return Status::failure(QStringLiteral("%1: %2").arg(main.path(), sqlError(record)));
     st = t.commit();
-    for (int i = 0; i < 8; ++i) step(3);
+    for (int i = 0; i < 8; ++i)
+        step(3);
     return st;
 }
 
@@ -145,7 +114,12 @@ Status convertWaitingDatabase(Database& main, const QString& dataDir, const std:
     const QString backup = dataFilePath(dataDir, QLatin1String(OldBackupFile));
     QFile::remove(backup);
     Database::removeOrphanedCompanions(backup);
-    st = Database::moveFile(oldPath, backup);
+    if (fileSignature(oldPath) == FileSignature::Jet)
+        st = QFile::rename(oldPath, backup)
+                 ? Status::success()
+                 : Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(oldPath, backup));
+    else
+        st = Database::moveFile(oldPath, backup);
     if (!st)
         return Status::failure(st.error + QString::fromUtf8("（其資料已轉換完成，下次啟動時不會重複轉換）"));
     return Status::success();

@@ -1,5 +1,6 @@
 #pragma once
-// Conversion of a database of an earlier version (lumo.mdb) into the main
+// Conversion of a database of an earlier version (lumo.mdb, a file of this
+// program or an Access file of the earlier Windows program) into the main
 // database: every row of the four tables is appended with a new key.
 
 #include "records/database.h"

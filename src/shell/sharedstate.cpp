@@ -2,6 +2,7 @@
 
 #include "shell/datadir.h"
 #include "instrument/instrument.h"
+#include "records/migration.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,6 +51,14 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();
+    // A main database brought from the earlier Windows program becomes this program's file first.
+    const Status migrated = migrateWaitingJetDatabase(s.DataDirectory, [&s](const QString& question) {
+        return s.ShowMessageDialog(AskImportant, question);
+    });
+    if (!migrated) {
+        out.databases = Status::failure(databaseStartupMessage(migrated.error));
+        return out;
+    }
     const PreparedFiles prepared = prepareDataDirectory(s.DataDirectory);
     out.templateMissing = prepared.templateMissing;
     out.swap = prepared.swap;
