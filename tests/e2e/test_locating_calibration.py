@@ -130,7 +130,8 @@ class LocatingCalibration(unittest.TestCase):
         lumo = self.lumo
         w = lumo.probe_window()
         if lumo.find(None, "棉花端接觸握把", w) is None:
-            lumo.click(lumo.get("push button", "校準與定位", w), "the virtual probe's 校準與定位")
+            # A checkable button: AT-SPI reports it as a check box.
+            lumo.click(lumo.get(None, "校準與定位", w), "the virtual probe's 校準與定位")
             lumo.get(None, "棉花端接觸握把", w, what="the probe panel's calibration contacts to unfold")
 
     def set_count(self, index, value):
