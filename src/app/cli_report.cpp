@@ -112,6 +112,26 @@ int cmdReport(CliContext& c)
     return rc;
 }
 
+// The eight analysis charts of the demonstration's measurement, one picture each.
+int writeDemoCharts(CliContext& c, const SharedState& state, const SubjectRow& subject, const QString& outDir)
+{
+    QString error;
+    auto analysis = ComputeEnergyAnalysis(state.energy, state.compensation, subject.SEX, &error);
+    if (!analysis) {
+        *c.err << error << Qt::endl;
+        return 2;
+    }
+    for (int chart : {1, 2, 3, 4, 5, 6, 8, 9}) {
+        const QString path = QDir(outDir).filePath(QStringLiteral("chart%1.png").arg(chart));
+        if (const Status saved = saveImageAtomically(renderChart(chart, *analysis), path); !saved) {
+            *c.err << saved.error << Qt::endl;
+            return 2;
+        }
+        *c.out << QFileInfo(path).absoluteFilePath() << Qt::endl;
+    }
+    return 0;
+}
+
 int cmdDemo(CliContext& c)
 {
     const QString outDir = option(c.args, QStringLiteral("--out"));
@@ -179,21 +199,7 @@ int cmdDemo(CliContext& c)
     const QString report = QDir(outDir).filePath(QStringLiteral("report.pdf"));
     if (int rc = writeReport(c, state, QStringLiteral("11111111111111111111"), report)) return rc;
     *c.out << QFileInfo(report).absoluteFilePath() << Qt::endl;
-    QString error;
-    auto analysis = ComputeEnergyAnalysis(state.energy, state.compensation, subject.SEX, &error);
-    if (!analysis) {
-        *c.err << error << Qt::endl;
-        return 2;
-    }
-    for (int chart : {1, 2, 3, 4, 5, 6, 8, 9}) {
-        const QString path = QDir(outDir).filePath(QStringLiteral("chart%1.png").arg(chart));
-        if (const Status saved = saveImageAtomically(renderChart(chart, *analysis), path); !saved) {
-            *c.err << saved.error << Qt::endl;
-            return 2;
-        }
-        *c.out << QFileInfo(path).absoluteFilePath() << Qt::endl;
-    }
-    return 0;
+    return writeDemoCharts(c, state, subject, outDir);
 }
 
 } // namespace lumo

@@ -38,28 +38,7 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     m_value->setValue(450);
     m_valueText = new QLabel(this);
 
-    connect(m_touch, &QPushButton::clicked, this, [this] {
-        if (m_sim.probe().touching(m_clock.nowMs()) && !m_sim.probe().automatic())
-            m_sim.probe().lift();
-        else
-            m_sim.probe().touch(m_value->value() / 10.0, m_clock.nowMs());
-        refresh();
-    });
-    connect(m_auto, &QPushButton::clicked, this, [this] {
-        if (m_sim.probe().automatic())
-            m_sim.probe().stopAutomatic();
-        else
-            m_sim.probe().startAutomatic(m_clock.nowMs(), unsigned(m_clock.nowMs()));
-        refresh();
-    });
-    connect(m_plug, &QPushButton::clicked, this, [this] {
-        m_sim.plugged() ? m_sim.unplug() : m_sim.plug();
-        refresh();
-    });
-    connect(m_value, &QSlider::valueChanged, this, [this](int v) {
-        m_sim.probe().setValue(v / 10.0);
-        refresh();
-    });
+    connectHand();
 
     auto* row = new QHBoxLayout;
     row->addWidget(m_value, 1);
@@ -96,6 +75,34 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     auto* follow = new QTimer(this);
     connect(follow, &QTimer::timeout, this, &ProbePanel::refresh);
     follow->start(250);
+}
+
+// What the operator's hand does with the probe: touch or lift, the automatic
+// hand, the plug, and the skin current it would read.
+void ProbePanel::connectHand()
+{
+    connect(m_touch, &QPushButton::clicked, this, [this] {
+        if (m_sim.probe().touching(m_clock.nowMs()) && !m_sim.probe().automatic())
+            m_sim.probe().lift();
+        else
+            m_sim.probe().touch(m_value->value() / 10.0, m_clock.nowMs());
+        refresh();
+    });
+    connect(m_auto, &QPushButton::clicked, this, [this] {
+        if (m_sim.probe().automatic())
+            m_sim.probe().stopAutomatic();
+        else
+            m_sim.probe().startAutomatic(m_clock.nowMs(), unsigned(m_clock.nowMs()));
+        refresh();
+    });
+    connect(m_plug, &QPushButton::clicked, this, [this] {
+        m_sim.plugged() ? m_sim.unplug() : m_sim.plug();
+        refresh();
+    });
+    connect(m_value, &QSlider::valueChanged, this, [this](int v) {
+        m_sim.probe().setValue(v / 10.0);
+        refresh();
+    });
 }
 
 void ProbePanel::refresh()

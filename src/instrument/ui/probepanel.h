@@ -27,6 +27,7 @@ private:
     // probe moved along the skin (locating).
     QWidget* buildCalibrationGroup();
     QWidget* buildLocatingGroup();
+    void connectHand();
     void refreshContacts();
     SimulatedInstrument& m_sim;
     Clock& m_clock;
