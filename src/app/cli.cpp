@@ -57,6 +57,8 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
         *c.err << templateMissingMessage() << Qt::endl;
         ok = false;
     }
+    // Not a failure: the commands work, but the practice should hear it.
+    if (o.networkFolder) *c.err << networkFolderMessage() << Qt::endl;
     report(o.copies);
     report(o.swap);
     report(o.databases);

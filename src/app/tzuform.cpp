@@ -206,6 +206,7 @@ void TZuForm::create(const QString& deliveredDir)
     }
     // The swap waits for a start when no other workstation holds the files; the program goes on meanwhile.
     if (!o.swap) m_state.ShowMessageDialog(NoteAttention, o.swap.error);
+    if (o.networkFolder && o.databases) m_state.ShowMessageDialog(NoteAttention, networkFolderMessage());
     if (!o.copies) m_state.reportError(o.copies.error);
     if (!o.configuration) m_state.reportError(o.configuration.error);
     m_statusText->setText(m_state.config.UserName1);

@@ -1,5 +1,7 @@
 #include "records/database.h"
 
+#include "base/filesystemkind.h"
+
 #include <QAtomicInteger>
 #include <QFileInfo>
 #include <QSqlError>
@@ -85,7 +87,11 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
 
     if (access == Access::ReadWrite) {
         QString error;
-        if (!pragma(d->m_db, QStringLiteral("PRAGMA journal_mode = WAL"), &error) ||
+        // The log's shared memory works on one machine only; on a network folder
+        // the rollback journal lets the server's file locks serialize the workstations.
+        const QString journal = onNetworkFileSystem(path) ? QStringLiteral("PRAGMA journal_mode = DELETE")
+                                                          : QStringLiteral("PRAGMA journal_mode = WAL");
+        if (!pragma(d->m_db, journal, &error) ||
             !pragma(d->m_db, QStringLiteral("PRAGMA synchronous = FULL"), &error))
             return fail(QStringLiteral("%1: %2").arg(path, error));
         // Files of an older layout get the tables and indexes this version expects.

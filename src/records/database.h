@@ -1,7 +1,9 @@
 #pragma once
 // One open database file. Main files are shared between workstations, so they
-// run in WAL mode with synchronous commits and wait for each other's locks;
-// the delivered knowledge and master files are only ever read.
+// run with synchronous commits and wait for each other's locks: in WAL mode on
+// a local disk, with the rollback journal in a network folder (the log needs
+// memory shared on one machine). The delivered knowledge and master files are
+// only ever read.
 
 #include "records/schema.h"
 #include "base/status.h"

@@ -1,6 +1,7 @@
 #include "shell/sharedstate.h"
 
 #include "shell/datadir.h"
+#include "base/filesystemkind.h"
 #include "instrument/instrument.h"
 #include "records/migration.h"
 
@@ -41,6 +42,11 @@ QString templateMissingMessage()
     return QString::fromUtf8("您沒有完全安裝 L.U.M.O.，資料庫不存在！請重新安裝LUMO。");
 }
 
+QString networkFolderMessage()
+{
+    return QString::fromUtf8("資料目錄位於網路磁碟，多台工作站共用時建議改用資料庫伺服器。");
+}
+
 StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
 {
     StartupOutcome out;
@@ -48,6 +54,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
         out.databases = Status::failure(QStringLiteral("%1: cannot create the data directory").arg(s.DataDirectory));
         return out;
     }
+    out.networkFolder = onNetworkFileSystem(s.DataDirectory);
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();

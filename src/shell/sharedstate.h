@@ -67,11 +67,14 @@ struct StartupOutcome
     Status copies;        // delivered files that could not be copied: the general error report
     Status swap;          // an upgrade swap refused (a file in use): a notice, the files as they were
     QStringList copiedFiles;
+    // The data directory lies in a network folder: a notice, the program goes on.
+    bool networkFolder = false;
 };
 StartupOutcome runStartupFileSteps(SharedState& state, const QString& deliveredDir);
 
 // "LUMO 資料庫啟動錯誤！" followed by the engine's text.
 QString databaseStartupMessage(const QString& engineError);
 QString templateMissingMessage();
+QString networkFolderMessage();
 
 } // namespace lumo

@@ -301,6 +301,8 @@ class Lumo:
     def __init__(self, session, args=()):
         self.session = session
         self.args = list(args)
+        # Variables a session adds to the program's environment (set before start()).
+        self.env = {}
         self.art = artifacts_root() / session
         if self.art.exists():
             shutil.rmtree(self.art)
@@ -329,6 +331,7 @@ class Lumo:
         for var, sub in (("XDG_CONFIG_HOME", "config"), ("XDG_CACHE_HOME", "cache"), ("XDG_DATA_HOME", "share")):
             (self.tmp / sub).mkdir(exist_ok=True)
             env[var] = str(self.tmp / sub)
+        env.update(self.env)
         self._log = open(self.log_path, "w")
         cmd = [str(exe), "--simulate", "--data-dir", str(self.data_dir)] + self.args
         self.step(f"start {' '.join(cmd)}")

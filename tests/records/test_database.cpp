@@ -6,6 +6,7 @@
 #include "records/subjects.h"
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
+#include "base/filesystemkind.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -229,6 +230,67 @@ private slots:
         QVERIFY(convertWaitingDatabase(*db, dir.path(), nullptr).ok);
         QCOMPARE(count(*db, "ZUDATA"), 102);
     }
+
+    void networkFileSystemTypes_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<bool>("network");
+        QTest::newRow("nfs") << QByteArray("nfs") << true;
+        QTest::newRow("nfs4") << QByteArray("nfs4") << true;
+        QTest::newRow("cifs") << QByteArray("cifs") << true;
+        QTest::newRow("smb3") << QByteArray("smb3") << true;
+        QTest::newRow("sshfs through fuse") << QByteArray("fuse.sshfs") << true;
+        QTest::newRow("upper case and blanks") << QByteArray(" NFS4\n") << true;
+        QTest::newRow("ext4") << QByteArray("ext4") << false;
+        QTest::newRow("tmpfs") << QByteArray("tmpfs") << false;
+        QTest::newRow("a local fuse file system") << QByteArray("fuse.encfs") << false;
+        QTest::newRow("overlay") << QByteArray("overlay") << false;
+        QTest::newRow("unknown") << QByteArray() << false;
+    }
+    void networkFileSystemTypes()
+    {
+        QFETCH(QByteArray, type);
+        QFETCH(bool, network);
+        QCOMPARE(isNetworkFileSystemType(type), network);
+    }
+
+    // The journal follows where the file lies, also for a file that ran in WAL
+    // mode before it was moved to a shared folder.
+    void journalFollowsTheFolder_data()
+    {
+        QTest::addColumn<QByteArray>("forced");
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("local disk") << QByteArray("0") << QStringLiteral("wal");
+        QTest::newRow("network folder") << QByteArray("1") << QStringLiteral("delete");
+    }
+    void journalFollowsTheFolder()
+    {
+        QFETCH(QByteArray, forced);
+        QFETCH(QString, mode);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("lumo4.mdb"));
+        fileWithRows(path, 1);
+        Status st;
+        {
+            qputenv("LUMO_NETWORK_FOLDER", "0");
+            auto local = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+            QVERIFY2(local, qPrintable(st.error));
+        }
+        qputenv("LUMO_NETWORK_FOLDER", forced);
+        auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        qunsetenv("LUMO_NETWORK_FOLDER");
+        QVERIFY2(db, qPrintable(st.error));
+        QSqlQuery q(db->sql());
+        QVERIFY(q.exec(QStringLiteral("PRAGMA journal_mode")) && q.next());
+        QCOMPARE(q.value(0).toString(), mode);
+        MeasurementRow r;
+        r.CUSTNO = QStringLiteral("S1");
+        QVERIFY(MeasurementStore(*db).append(r).ok);
+        QCOMPARE(count(*db, "ZUDATA"), 3);
+        // The rollback journal leaves no log beside the file once the change is in.
+        if (mode == QLatin1String("delete")) QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
+    }
+
 };
 
 QTEST_GUILESS_MAIN(TestDatabase)

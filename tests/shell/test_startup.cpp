@@ -191,6 +191,19 @@ private slots:
         QCOMPARE(hashOf(dir.filePath(QStringLiteral("lumo4.mdb"))),
                  QCryptographicHash::hash(QByteArray(4096, 'z'), QCryptographicHash::Sha256));
     }
+
+    void startupTellsOfANetworkFolder()
+    {
+        QTemporaryDir dir;
+        for (const QByteArray forced : {QByteArray("1"), QByteArray("0")}) {
+            SharedState s;
+            s.DataDirectory = dir.path() + QLatin1Char('/');
+            qputenv("LUMO_NETWORK_FOLDER", forced);
+            const StartupOutcome o = runStartupFileSteps(s, delivered());
+            qunsetenv("LUMO_NETWORK_FOLDER");
+            QCOMPARE(o.networkFolder, forced == "1");
+        }
+    }
 };
 
 QTEST_GUILESS_MAIN(TestStartup)
