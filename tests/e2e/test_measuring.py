@@ -139,8 +139,10 @@ class Measuring(Session):
         self.assertIsNotNone(field, f"no file name field in {name(d)!r}")
         lumo.click(field, "the file name field")
         lumo.key("ctrl+a")
-        lumo.type_text(str(pdf))
-        lumo.wait_until(lambda: lumo.label_text(field) == str(pdf), 10, "the file name field to hold the path")
+        # Typed without its suffix, as people do: the dialog offers PDF files only, so the program adds it.
+        typed = str(pdf.with_suffix(""))
+        lumo.type_text(typed)
+        lumo.wait_until(lambda: lumo.label_text(field) == typed, 10, "the file name field to hold the path")
         lumo.key("Return")
         lumo.window_gone(name(d), what=f"the file dialog {name(d)!r} to close after Enter")
 

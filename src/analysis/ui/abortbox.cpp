@@ -38,8 +38,14 @@ PrintTarget choosePrintTarget(QWidget* parent, const PrinterChoice& choice)
     PrintTarget t;
     t.pdfFile = choice.outputFile;
     if (t.pdfFile.isEmpty() && choice.printerName.isEmpty() && QPrinterInfo::availablePrinters().isEmpty()) {
-        t.pdfFile = QFileDialog::getSaveFileName(parent, QString::fromUtf8("列印"), QString(),
-                                                 QStringLiteral("PDF (*.pdf)"));
+        // A name typed without its suffix gets it: the dialog lists PDF files
+        // only, and a report saved without it would not show there next time.
+        QFileDialog dialog(parent, QString::fromUtf8("列印"), QString(), QStringLiteral("PDF (*.pdf)"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            t.pdfFile = dialog.selectedFiles().constFirst();
         t.cancelled = t.pdfFile.isEmpty();
     }
     return t;

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -66,6 +67,7 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     connect(m_more, &QPushButton::toggled, this, [this, contacts](bool on) {
         contacts->setVisible(on);
         adjustSize();
+        keepOnScreen();
     });
     layout->addWidget(m_more);
     layout->addWidget(contacts);
@@ -113,6 +115,18 @@ void ProbePanel::refresh()
     m_plug->setText(QString::fromUtf8(m_sim.plugged() ? "拔除" : "插上"));
     m_valueText->setText(QStringLiteral("%1 uA").arg(m_value->value() / 10.0, 5, 'f', 1));
     refreshContacts();
+}
+
+// Unfolded, the panel grows downwards; it moves up as far as needed so that
+// the contacts it just showed are not below the screen's edge.
+void ProbePanel::keepOnScreen()
+{
+    const QScreen* screen = this->screen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QRect frame = frameGeometry();
+    if (frame.bottom() <= area.bottom()) return;
+    move(x(), qMax(area.top(), y() - (frame.bottom() - area.bottom())));
 }
 
 } // namespace lumo

@@ -28,6 +28,7 @@ private:
     QWidget* buildCalibrationGroup();
     QWidget* buildLocatingGroup();
     void connectHand();
+    void keepOnScreen();
     void refreshContacts();
     SimulatedInstrument& m_sim;
     Clock& m_clock;

@@ -51,8 +51,11 @@ TZuadv::TZuadv(SharedState& state, QWidget* parent) : QDialog(parent), m_state(s
         m_values[i] = new QLabel(this);
         m_values[i]->setObjectName(QStringLiteral("Value%1").arg(i + 1));
         m_values[i]->setStyleSheet(QStringLiteral("color: rgb(0,0,128);"));
+        // Some attributes are longer than the column (表裡屬性 of the yin meridians): they wrap, never cut.
+        m_values[i]->setWordWrap(true);
         grid->addWidget(m_values[i], i, 1);
     }
+    grid->setColumnStretch(1, 1);
     left->addLayout(grid);
 
     m_pages = new QTabWidget(this);
