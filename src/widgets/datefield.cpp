@@ -2,9 +2,31 @@
 
 #include "base/formats.h"
 
+#include <QKeyEvent>
 #include <QRegularExpressionValidator>
 
 namespace lumo {
+namespace {
+
+// A field that is full would refuse every further digit; the digit replaces
+// the one at the cursor instead, the way a printed form is corrected.
+bool overwriteDigit(QLineEdit& field, QKeyEvent* event)
+{
+    const QString typed = event->text();
+    if (typed.size() != 1 || !typed.at(0).isDigit() || field.hasSelectedText()) return false;
+    if (field.text().size() < field.maxLength()) return false;
+    QString text = field.text();
+    int at = field.cursorPosition();
+    while (at < text.size() && !text.at(at).isDigit())
+        ++at;
+    if (at >= text.size()) return true; // at the end of a full field the digit has no place
+    text[at] = typed.at(0);
+    field.setText(text);
+    field.setCursorPosition(at + 1);
+    return true;
+}
+
+} // namespace
 
 DateField::DateField(QWidget* parent) : QLineEdit(parent)
 {
@@ -36,6 +58,11 @@ void DateField::focusOutEvent(QFocusEvent* event)
     QLineEdit::focusOutEvent(event);
 }
 
+void DateField::keyPressEvent(QKeyEvent* event)
+{
+    if (!overwriteDigit(*this, event)) QLineEdit::keyPressEvent(event);
+}
+
 TimeField::TimeField(QWidget* parent) : QLineEdit(parent)
 {
     setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9:]{0,8}")), this));
@@ -60,6 +87,11 @@ void TimeField::focusOutEvent(QFocusEvent* event)
 {
     commit();
     QLineEdit::focusOutEvent(event);
+}
+
+void TimeField::keyPressEvent(QKeyEvent* event)
+{
+    if (!overwriteDigit(*this, event)) QLineEdit::keyPressEvent(event);
 }
 
 } // namespace lumo

@@ -1,7 +1,9 @@
 #pragma once
 // A date typed as the program shows it ("1975/03/15"): the text is read as a
 // whole when the field is left or Enter is pressed, so the date is what was
-// typed, not what a section-by-section editor made of the keys.
+// typed, not what a section-by-section editor made of the keys. In a full
+// field a digit overwrites the one at the cursor (stepping over separators),
+// so a year can be corrected by clicking into it and typing.
 
 #include <QDate>
 #include <QLineEdit>
@@ -25,6 +27,7 @@ signals:
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QDate m_date;
@@ -43,6 +46,7 @@ public:
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QTime m_time;
