@@ -164,9 +164,19 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: %s\n", qPrintable(dbPath), qPrintable(st.error));
         return 2;
     }
+    // The first pass reads the file into the cache for both sides alike (the
+    // program would otherwise pay every first read for the bare queries run
+    // after it); the second pass is the one reported.
+    Figures cold;
+    std::printf("first pass (file being read into the cache):\n");
+    listFigures(*db, bare, cold);
+    changeFigures(*db, bare, cold);
+    std::printf("second pass:\n");
     Figures f;
     listFigures(*db, bare, f);
     changeFigures(*db, bare, f);
+    f.lines << cold.lines.value(0).replace("open_list_ms", "open_list_cold_ms")
+            << cold.lines.value(1).replace("open_list_ms", "open_list_cold_ms");
     const double peak = bench::peakMemoryMb();
     std::printf("%-44s %9.1f MB   (target 60 MB)\n", "peak memory", peak);
     f.lines << "FIGURE peak_mb " + QByteArray::number(peak, 'f', 1) + " MB";
@@ -184,7 +194,7 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
     });
     const double bareOpen = timeMs([&] {
         bare.countSubjects();
-        bare.readRows("NAME", false, nullptr, 0, 200);
+        bare.readRows("NAME", false, nullptr, 0, 100);
     });
     std::printf("%d subjects\n", list.size());
     f.add("open_list_ms", "open subject list sorted by name", open, bareOpen, 20);
@@ -214,14 +224,19 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
                                  for (int r = screen * 30; r < screen * 30 + 30; ++r) list.rowAt(r);
                              }));
     });
+    // The bare side reads the rows in the same runs of 100 as the window does.
     const double bareScroll = timeMs([&] {
         QVariant v;
         qint64 key = 0;
-        for (int screen = 0; screen < 200; ++screen) {
-            bareWorst = std::max(bareWorst, timeMs([&] { bare.readRows("NAME", false, screen ? &v : nullptr, key, 30); }));
-            key = list.keyAt(screen * 30 + 29);
-            v = list.rowAt(screen * 30 + 29).NAME;
-        }
+        int read = 0;
+        for (int screen = 0; screen < 200; ++screen)
+            bareWorst = std::max(bareWorst, timeMs([&] {
+                                     if (screen * 30 + 30 <= read) return;
+                                     bare.readRows("NAME", false, read ? &v : nullptr, key, 100);
+                                     read += 100;
+                                     key = list.keyAt(read - 1);
+                                     v = list.rowAt(read - 1).NAME;
+                                 }));
     });
     f.add("scroll_200_screens_ms", "scroll 200 screens", scroll, bareScroll, 1000);
     f.add("scroll_worst_screen_ms", "slowest of those screens", worst, bareWorst, 16);

@@ -50,8 +50,8 @@ bool SubjectList::ensure(int position)
         m_first -= before.size();
         m_window = before + m_window;
     } else {
-        const qint64 first = std::max<qint64>(0, position - kPage / 2);
-        jumpTo(int(first), int(std::min<qint64>(2 * kPage, m_count - first)));
+        const qint64 first = std::max<qint64>(0, position - kPage / 4);
+        jumpTo(int(first), int(std::min<qint64>(kPage, m_count - first)));
     }
     trim(position);
     return position >= m_first && position < m_first + m_window.size();
@@ -114,13 +114,19 @@ Status SubjectList::removeWithMeasurements(qint64 mkey)
 {
     const Status st = SubjectStore(m_db).removeWithMeasurements(mkey);
     if (!st) return st;
-    m_count = order().count(); // kept by the deletion, counted again only after other changes
     const auto at = std::find_if(m_window.begin(), m_window.end(),
                                  [mkey](const OrderedSubject& s) { return s.row.MKEY == mkey; });
-    // The rows after it move up one place; without it in the window, where
-    // the window now starts is not known.
-    if (at != m_window.end()) m_window.erase(at);
-    else m_window.clear();
+    // A row of the window (the grid's current one) was there to delete: the
+    // rows after it move up one place and the count loses one, whatever other
+    // workstations did meanwhile (the next reload counts theirs). Otherwise
+    // neither where the window starts nor whether a row went is known.
+    if (at != m_window.end()) {
+        m_window.erase(at);
+        m_count = std::max<qint64>(0, m_count - 1);
+    } else {
+        m_window.clear();
+        m_count = order().count();
+    }
     return st;
 }
 
