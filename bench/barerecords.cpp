@@ -40,12 +40,16 @@ QVariant columnValue(sqlite3_stmt* s, int i)
     }
 }
 
-// Reads every column of every row, as a caller building rows would.
-int drain(sqlite3_stmt* s)
+// Reads every column of every row, as a caller building rows would; the
+// last column and the first of the last row land in last and lastKey.
+int drain(sqlite3_stmt* s, QVariant* last = nullptr, qint64* lastKey = nullptr)
 {
     int rows = 0;
+    const int columns = sqlite3_column_count(s);
     while (sqlite3_step(s) == SQLITE_ROW) {
-        for (int c = 0; c < sqlite3_column_count(s); ++c) columnValue(s, c);
+        for (int c = 0; c < columns; ++c) columnValue(s, c);
+        if (last) *last = columnValue(s, columns - 1);
+        if (lastKey) *lastKey = sqlite3_column_int64(s, 0);
         ++rows;
     }
     sqlite3_finalize(s);
@@ -87,21 +91,22 @@ qint64 BareRecords::countSubjects()
 
 // The ties of the anchor's value beyond its key, then the values beyond it:
 // two ranges of the index, as the records layer reads them.
-int BareRecords::readRows(const char* column, bool descending, const QVariant* value, qint64 key, int limit)
+int BareRecords::readRows(const char* column, bool descending, const QVariant* value, qint64 key, int limit,
+                          QVariant* last, qint64* lastKey)
 {
     const QByteArray dir = descending ? " DESC" : "";
     const QByteArray beyond = descending ? "<" : ">";
     const QByteArray head = QByteArray("SELECT ") + kSubjectColumns + ", " + column + " FROM ZUCUST WHERE ";
     const QByteArray tail = QByteArray(" ORDER BY ") + column + dir + ", MKEY" + dir + " LIMIT ";
-    if (!value) return drain(prepare(head + "1" + tail + QByteArray::number(limit)));
+    if (!value) return drain(prepare(head + "1" + tail + QByteArray::number(limit)), last, lastKey);
     sqlite3_stmt* ties = prepare(head + column + " = ? AND MKEY " + beyond + " ?" + tail + QByteArray::number(limit));
     bindValue(ties, 1, *value);
     sqlite3_bind_int64(ties, 2, key);
-    const int got = drain(ties);
+    const int got = drain(ties, last, lastKey);
     if (got >= limit) return got;
     sqlite3_stmt* rest = prepare(head + column + " " + beyond + " ?" + tail + QByteArray::number(limit - got));
     bindValue(rest, 1, *value);
-    return got + drain(rest);
+    return got + drain(rest, last, lastKey);
 }
 
 QVariant BareRecords::valueOf(const char* column, qint64 key)

@@ -23,7 +23,9 @@ public:
 
     qint64 countSubjects();
     // Whole rows along the order (column, MKEY) after the anchor, or from the start.
-    int readRows(const char* column, bool descending, const QVariant* value, qint64 key, int limit);
+    // The last row's sort value and key land in last and lastKey when given.
+    int readRows(const char* column, bool descending, const QVariant* value, qint64 key, int limit,
+                 QVariant* last = nullptr, qint64* lastKey = nullptr);
     // Rows before the anchor in the order, counted along the index.
     qint64 countBefore(const char* column, bool descending, const QVariant& value, qint64 key);
     QVariant valueOf(const char* column, qint64 key);

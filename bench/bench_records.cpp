@@ -232,10 +232,9 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
         for (int screen = 0; screen < 200; ++screen)
             bareWorst = std::max(bareWorst, timeMs([&] {
                                      if (screen * 30 + 30 <= read) return;
-                                     bare.readRows("NAME", false, read ? &v : nullptr, key, 100);
+                                     const QVariant anchor = v;
+                                     bare.readRows("NAME", false, read ? &anchor : nullptr, key, 100, &v, &key);
                                      read += 100;
-                                     key = list.keyAt(read - 1);
-                                     v = list.rowAt(read - 1).NAME;
                                  }));
     });
     f.add("scroll_200_screens_ms", "scroll 200 screens", scroll, bareScroll, 1000);
