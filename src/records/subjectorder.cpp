@@ -133,11 +133,19 @@ std::optional<OrderedSubject> SubjectOrder::firstWithPrefix(SubjectField field, 
         if (matches == 0) return std::nullopt;
         // The unary plus keeps SQLite from using an index for that term (the
         // column's collation stays).
-        if (matches <= kFewMatches)
-            sql = QStringLiteral("%1 WHERE %2 >= ? AND %2 < ? ORDER BY +%3%4, +MKEY%4 LIMIT 1").arg(select(), s, c, dir);
-        else
-            sql = QStringLiteral("%1 INDEXED BY %5 WHERE +%2 >= ? AND +%2 < ? ORDER BY %3%4, MKEY%4 LIMIT 1")
-                      .arg(select(), s, c, dir, QLatin1String(indexOf(m_field)));
+        sql = QStringLiteral("%1 WHERE %2 >= ? AND %2 < ? ORDER BY +%3%4, +MKEY%4 LIMIT 1").arg(select(), s, c, dir);
+        if (matches > kFewMatches) {
+            const QString walk = QStringLiteral("%1 INDEXED BY %5 WHERE +%2 >= ? AND +%2 < ? ORDER BY %3%4, MKEY%4 LIMIT 1")
+                                     .arg(select(), s, c, dir, QLatin1String(indexOf(m_field)));
+            QSqlQuery q(m_db.sql());
+            q.setForwardOnly(true);
+            // A file opened only for reading may lack the index: then the matches are ordered.
+            if (q.prepare(walk)) {
+                bindAll(q, binds);
+                if (!q.exec() || !q.next()) return std::nullopt;
+                return OrderedSubject{q.value(q.record().count() - 1), readSubject(q)};
+            }
+        }
     }
     QSqlQuery q(m_db.sql());
     q.setForwardOnly(true);

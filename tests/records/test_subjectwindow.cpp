@@ -343,6 +343,33 @@ private slots:
         QVERIFY(hasAllIndexes(db->sql(), FileKind::Main));
     }
 
+    // A file only read (never given the missing index) is searched all the same.
+    void searchWithoutTheOrdersIndex_data()
+    {
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("many matches") << u("台");
+        QTest::newRow("few matches") << u("台北市1");
+        QTest::newRow("none") << u("澎湖");
+    }
+    void searchWithoutTheOrdersIndex()
+    {
+        QFETCH(QString, prefix);
+        const QString path = m_dir.filePath(QStringLiteral("nosexindex.mdb"));
+        Status st;
+        if (!QFileInfo::exists(path)) {
+            auto db = Database::create(path, FileKind::Main, &st);
+            fill(*db, 2600);
+            QSqlQuery q(db->sql());
+            QVERIFY(q.exec(QStringLiteral("DROP INDEX ZUCUST_SEX")));
+        }
+        auto db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, &st);
+        QVERIFY(db);
+        SubjectList list(*db);
+        QVERIFY(list.sort(SubjectField::SEX, false).ok);
+        const QVector<qint64> plain = fullList(*db, SubjectField::SEX, false);
+        QCOMPARE(list.findPrefix(SubjectField::ADDR, prefix), plainSearch(*db, plain, SubjectField::ADDR, prefix));
+    }
+
     void programLookupFindsAsFindByName_data()
     {
         QTest::addColumn<QString>("name");
