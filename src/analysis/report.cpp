@@ -294,13 +294,15 @@ void expertPrograms(ReportPage& p, const ReportInput& in)
     p.sectionStart();
     p.PrintTextLine(u("專家療程建議"), Blue);
     p.NextLine();
+    std::optional<ProgramLookup> lookup;
+    if (opt(in, 1) && in.programDatabase) lookup.emplace(*in.programDatabase);
     for (int n = 0; n < in.userPrograms.size(); ++n) {
         if (p.isAbandoned()) return;
         const QString name = in.userPrograms[n].trimmed();
         p.PrintTextLine(QStringLiteral("[ %1 ]").arg(n + 1) + name, Red);
         p.NextLine();
-        if (opt(in, 1) && in.programDatabase) {
-            if (auto program = ProgramStore(*in.programDatabase).findByName(name)) {
+        if (lookup) {
+            if (auto program = lookup->find(name)) {
                 printLines(p, wrapText(program->ProData, p.font()), false);
                 p.NextLine();
             }

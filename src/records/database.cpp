@@ -94,10 +94,12 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
         if (!pragma(d->m_db, journal, &error) ||
             !pragma(d->m_db, QStringLiteral("PRAGMA synchronous = FULL"), &error))
             return fail(QStringLiteral("%1: %2").arg(path, error));
-        // Files of an older layout get the tables and indexes this version expects.
+        // Files of an older layout, or lacking an index, get the tables and
+        // indexes this version expects, in one transaction.
         QSqlQuery v(d->m_db);
-        if (v.exec(QStringLiteral("PRAGMA user_version")) && v.next() && v.value(0).toInt() < SchemaVersion) {
-            v.finish();
+        const bool older = v.exec(QStringLiteral("PRAGMA user_version")) && v.next() && v.value(0).toInt() < SchemaVersion;
+        v.finish();
+        if (older || !hasAllIndexes(d->m_db, kind)) {
             Transaction t(*d);
             if (!t.active()) return fail(QStringLiteral("%1: %2").arg(path, t.begun().error));
             if (!createSchema(d->m_db, kind, &error)) return fail(QStringLiteral("%1: %2").arg(path, error));

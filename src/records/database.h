@@ -8,7 +8,10 @@
 #include "records/schema.h"
 #include "base/status.h"
 
+#include <QHash>
+#include <QPair>
 #include <QSqlDatabase>
+#include <QVector>
 #include <QString>
 #include <memory>
 
@@ -59,6 +62,18 @@ public:
     // per-value cost of the SQL module matters (the driver uses the same library).
     ::sqlite3* handle();
 
+    // The number of rows of a table, counted once and then kept: it is
+    // counted again only after another connection committed a change to the
+    // file, or after this one changed rows without noting it below. Counting
+    // ten million measurements takes seconds; the screens show the count on
+    // every opening.
+    qint64 rowCount(const QString& table);
+    // After a committed change of this connection: how many rows it changed
+    // in all and how each table's count moved. Changes made inside a
+    // transaction that is still open are not noted (they may roll back), so
+    // the next rowCount counts again.
+    void noteRowsChanged(qint64 rowsChanged, const QVector<QPair<QString, qint64>>& moved);
+
     // Does the table of this file have the column? (Older files may lack optional ones.)
     bool hasColumn(const QString& table, const QString& column);
 
@@ -78,6 +93,14 @@ private:
     FileKind m_kind;
     Access m_access;
     QSqlDatabase m_db;
+    struct KeptCount
+    {
+        qint64 rows;
+        qint64 dataVersion; // another connection's commit changes it
+        qint64 changes;     // rows this connection changed, when counted
+    };
+    QHash<QString, KeptCount> m_counts;
+    qint64 dataVersion();
 };
 
 // Every multi-row change runs inside one of these: it rolls back unless committed.

@@ -59,9 +59,7 @@ qint64 MeasurementStore::countForSubject(const QString& custNo)
 
 qint64 MeasurementStore::countAll()
 {
-    QSqlQuery q(m_db.sql());
-    if (q.exec(QStringLiteral("SELECT COUNT(*) FROM ZUDATA")) && q.next()) return q.value(0).toLongLong();
-    return 0;
+    return m_db.rowCount(QStringLiteral("ZUDATA"));
 }
 
 Status MeasurementStore::append(MeasurementRow& r)
@@ -84,6 +82,7 @@ Status MeasurementStore::append(MeasurementRow& r)
     for (double v : r.ZU) q.addBindValue(v);
     if (!q.exec()) return Status::failure(sqlError(q));
     r.MKEY = q.lastInsertId().toLongLong();
+    m_db.noteRowsChanged(1, {{QStringLiteral("ZUDATA"), 1}});
     return Status::success();
 }
 
@@ -99,6 +98,7 @@ Status MeasurementStore::update(const MeasurementRow& r)
     for (double v : r.ZU) q.addBindValue(v);
     q.addBindValue(r.MKEY);
     if (!q.exec()) return Status::failure(sqlError(q));
+    m_db.noteRowsChanged(q.numRowsAffected(), {});
     return Status::success();
 }
 
@@ -110,6 +110,7 @@ Status MeasurementStore::updateMemo(qint64 mkey, const QString& memo, bool* foun
     q.addBindValue(mkey);
     if (!q.exec()) return Status::failure(sqlError(q));
     if (found) *found = q.numRowsAffected() > 0;
+    m_db.noteRowsChanged(q.numRowsAffected(), {});
     return Status::success();
 }
 
@@ -119,6 +120,7 @@ Status MeasurementStore::remove(qint64 mkey)
     q.prepare(QStringLiteral("DELETE FROM ZUDATA WHERE MKEY=?"));
     q.addBindValue(mkey);
     if (!q.exec()) return Status::failure(sqlError(q));
+    m_db.noteRowsChanged(q.numRowsAffected(), {{QStringLiteral("ZUDATA"), -q.numRowsAffected()}});
     return Status::success();
 }
 

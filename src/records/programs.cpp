@@ -86,12 +86,26 @@ QVector<ProgramWithConditions> ProgramStore::loadAll(bool withPictures)
 
 std::optional<ProgramRow> ProgramStore::findByName(const QString& name)
 {
-    const bool master = m_db.kind() == FileKind::Master;
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("SELECT %1 FROM ZUPRO WHERE ProName = ? ORDER BY MKEY LIMIT 1").arg(programColumns(master, true)));
-    q.addBindValue(name);
-    if (q.exec() && q.next()) return readProgram(q, master);
-    return std::nullopt;
+    return ProgramLookup(m_db).find(name);
+}
+
+ProgramLookup::ProgramLookup(Database& db)
+    : m_master(db.kind() == FileKind::Master), m_query(std::make_unique<QSqlQuery>(db.sql()))
+{
+    m_query->setForwardOnly(true);
+    m_query->prepare(QStringLiteral("SELECT %1 FROM ZUPRO WHERE ProName = ? ORDER BY MKEY LIMIT 1")
+                         .arg(programColumns(m_master, true)));
+}
+
+ProgramLookup::~ProgramLookup() = default;
+
+std::optional<ProgramRow> ProgramLookup::find(const QString& name)
+{
+    m_query->bindValue(0, name);
+    std::optional<ProgramRow> found;
+    if (m_query->exec() && m_query->next()) found = readProgram(*m_query, m_master);
+    m_query->finish(); // the statement stays prepared; its read lock does not
+    return found;
 }
 
 Status ProgramStore::append(ProgramRow& r)

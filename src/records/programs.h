@@ -6,6 +6,7 @@
 #include "records/rows.h"
 
 #include <QVector>
+#include <memory>
 #include <optional>
 
 namespace lumo {
@@ -31,6 +32,24 @@ public:
 
 private:
     Database& m_db;
+};
+
+// Looks up many programs by name with one prepared statement, as the printed
+// report does for every program it lists: preparing the SQL again for each of
+// thousands of names cost more than the lookups themselves.
+class ProgramLookup
+{
+public:
+    explicit ProgramLookup(Database& db);
+    ~ProgramLookup();
+    ProgramLookup(const ProgramLookup&) = delete;
+    ProgramLookup& operator=(const ProgramLookup&) = delete;
+    // As ProgramStore::findByName.
+    std::optional<ProgramRow> find(const QString& name);
+
+private:
+    bool m_master;
+    std::unique_ptr<class QSqlQuery> m_query;
 };
 
 class KnowledgeStore

@@ -295,6 +295,29 @@ bool createSchema(QSqlDatabase& db, FileKind kind, QString* error)
     return true;
 }
 
+bool hasAllIndexes(QSqlDatabase& db, FileKind kind)
+{
+    QStringList wanted;
+    auto add = [&wanted](const char* statement) {
+        // "CREATE INDEX IF NOT EXISTS <name> ON ..."
+        wanted << QString::fromLatin1(statement).section(QLatin1Char(' '), 5, 5).toUpper();
+    };
+    if (kind == FileKind::Main)
+        for (const char* s : kMainIndexes)
+            add(s);
+    if (kind != FileKind::Knowledge)
+        for (const char* s : kProgramIndexes)
+            add(s);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'"))) return false;
+    QStringList found;
+    while (q.next())
+        found << q.value(0).toString().toUpper();
+    for (const QString& name : wanted)
+        if (!found.contains(name)) return false;
+    return true;
+}
+
 Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns)
 {
     QSqlQuery q(db);

@@ -52,6 +52,11 @@ const QVector<TableDef>& tablesOf(FileKind kind);
 // Creates the missing tables and indexes of the kind; runs inside the caller's transaction.
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error);
 
+// Whether every index of the kind is in the file; the lists read along them,
+// so a file that lacks one (an older copy, an index dropped by a tool) gets
+// them from createSchema when it is opened for writing.
+bool hasAllIndexes(QSqlDatabase& db, FileKind kind);
+
 // The tables a file of the kind must hold to be a file of that kind at all.
 QStringList requiredTables(FileKind kind);
 

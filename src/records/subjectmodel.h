@@ -2,7 +2,7 @@
 // The subject grid of the browser and the save screen: a table model over the
 // ordered key list, with the calculated fields. Rows are fetched as the view paints them.
 
-#include "records/subjects.h"
+#include "records/subjectlist.h"
 
 #include <QAbstractTableModel>
 #include <QDate>

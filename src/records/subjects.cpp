@@ -3,21 +3,6 @@
 #include <QSqlQuery>
 
 namespace lumo {
-namespace {
-
-constexpr int kPageSize = 100;
-constexpr int kCacheLimit = 4000;
-
-QString orderBy(SubjectField f, bool descending)
-{
-    const char* dir = descending ? " DESC" : " ASC";
-    return QStringLiteral("%1%2, MKEY%2").arg(QLatin1String(subjectFieldColumn(f)), QLatin1String(dir));
-}
-
-// The least text greater than every text that begins with the prefix.
-QString prefixEnd(const QString& prefix) { return prefix + QString::fromUcs4(U"\U0010FFFF", 1); }
-
-} // namespace
 
 const char* subjectFieldColumn(SubjectField f)
 {
@@ -91,6 +76,7 @@ Status SubjectStore::append(SubjectRow& r)
         q.addBindValue(v);
     if (!q.exec()) return Status::failure(sqlError(q));
     r.MKEY = q.lastInsertId().toLongLong();
+    m_db.noteRowsChanged(1, {{QStringLiteral("ZUCUST"), 1}});
     return Status::success();
 }
 
@@ -104,6 +90,7 @@ Status SubjectStore::update(const SubjectRow& r)
                               QVariant(r.MKEY)})
         q.addBindValue(v);
     if (!q.exec()) return Status::failure(sqlError(q));
+    m_db.noteRowsChanged(q.numRowsAffected(), {});
     return Status::success();
 }
 
@@ -115,84 +102,21 @@ Status SubjectStore::removeWithMeasurements(qint64 mkey)
     q.prepare(QStringLiteral("DELETE FROM ZUDATA WHERE CUSTNO = (SELECT CUSTNO FROM ZUCUST WHERE MKEY = ?)"));
     q.addBindValue(mkey);
     if (!q.exec()) return Status::failure(sqlError(q));
+    const qint64 measurements = q.numRowsAffected();
     q.prepare(QStringLiteral("DELETE FROM ZUCUST WHERE MKEY = ?"));
     q.addBindValue(mkey);
     if (!q.exec()) return Status::failure(sqlError(q));
-    return t.commit();
+    const qint64 subjects = q.numRowsAffected();
+    const Status st = t.commit();
+    if (st)
+        m_db.noteRowsChanged(measurements + subjects,
+                             {{QStringLiteral("ZUDATA"), -measurements}, {QStringLiteral("ZUCUST"), -subjects}});
+    return st;
 }
 
 qint64 SubjectStore::count()
 {
-    QSqlQuery q(m_db.sql());
-    if (q.exec(QStringLiteral("SELECT COUNT(*) FROM ZUCUST")) && q.next()) return q.value(0).toLongLong();
-    return 0;
-}
-
-Status SubjectList::sort(SubjectField field, bool descending)
-{
-    m_field = field;
-    m_descending = descending;
-    return reload();
-}
-
-Status SubjectList::reload()
-{
-    m_keys.clear();
-    m_positions.clear();
-    m_cache.clear();
-    QSqlQuery q(m_db.sql());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT MKEY FROM ZUCUST ORDER BY %1").arg(orderBy(m_field, m_descending))))
-        return Status::failure(sqlError(q));
-    while (q.next()) m_keys.append(q.value(0).toLongLong());
-    m_positions.reserve(m_keys.size());
-    for (int i = 0; i < m_keys.size(); ++i) m_positions.insert(m_keys.at(i), i);
-    return Status::success();
-}
-
-SubjectRow SubjectList::rowAt(int position)
-{
-    if (position < 0 || position >= m_keys.size()) return {};
-    const qint64 key = m_keys.at(position);
-    auto it = m_cache.constFind(key);
-    if (it == m_cache.constEnd()) {
-        fetchPage(position);
-        it = m_cache.constFind(key);
-        if (it == m_cache.constEnd()) return {}; // deleted meanwhile by another workstation
-    }
-    return it.value();
-}
-
-void SubjectList::fetchPage(int position)
-{
-    if (m_cache.size() > kCacheLimit) m_cache.clear();
-    const int first = (position / kPageSize) * kPageSize;
-    const int last = std::min<int>(first + kPageSize, int(m_keys.size()));
-    QStringList keys;
-    for (int i = first; i < last; ++i) keys << QString::number(m_keys.at(i));
-    QSqlQuery q(m_db.sql());
-    q.setForwardOnly(true);
-    // The keys are integers read from the table itself, never text from the user.
-    if (!q.exec(QStringLiteral("SELECT %1 FROM ZUCUST WHERE MKEY IN (%2)").arg(subjectColumns(), keys.join(QLatin1Char(',')))))
-        return;
-    while (q.next()) {
-        SubjectRow r = readSubject(q);
-        m_cache.insert(r.MKEY, r);
-    }
-}
-
-int SubjectList::findPrefix(SubjectField field, const QString& text)
-{
-    if (m_keys.isEmpty()) return -1;
-    if (text.isEmpty()) return 0;
-    const QLatin1String column(subjectFieldColumn(field));
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("SELECT MKEY FROM ZUCUST WHERE %1 >= ? AND %1 < ? ORDER BY %2 LIMIT 1")
-                  .arg(column, orderBy(m_field, m_descending)));
-    q.addBindValue(text);
-    q.addBindValue(prefixEnd(text));
-    if (!q.exec() || !q.next()) return -1;
-    return positionOf(q.value(0).toLongLong());
+    return m_db.rowCount(QStringLiteral("ZUCUST"));
 }
 
 } // namespace lumo

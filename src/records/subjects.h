@@ -4,8 +4,6 @@
 #include "records/database.h"
 #include "records/rows.h"
 
-#include <QHash>
-#include <QVector>
 #include <optional>
 
 namespace lumo {
@@ -32,41 +30,6 @@ public:
 
 private:
     Database& m_db;
-};
-
-// The subjects in one sort order. Only the keys are held; rows are fetched in
-// pages as the grid asks for them, so a practice of 100,000 subjects opens fast.
-class SubjectList
-{
-public:
-    explicit SubjectList(Database& db) : m_db(db) {}
-
-    // field and direction of the order; reloads the keys.
-    Status sort(SubjectField field, bool descending);
-    Status reload();
-    SubjectField field() const { return m_field; }
-    bool descending() const { return m_descending; }
-
-    int size() const { return int(m_keys.size()); }
-    qint64 keyAt(int position) const { return m_keys.value(position); }
-    int positionOf(qint64 mkey) const { return m_positions.value(mkey, -1); }
-    // The row at a position (0-based); empty row when out of range.
-    SubjectRow rowAt(int position);
-
-    // Position of the first subject, in the current order, whose field begins
-    // with the text (CUSTNO without regard to case); -1 when none does.
-    int findPrefix(SubjectField field, const QString& text);
-
-    void invalidateRows() { m_cache.clear(); }
-
-private:
-    void fetchPage(int position);
-    Database& m_db;
-    SubjectField m_field = SubjectField::CUSTNO;
-    bool m_descending = false;
-    QVector<qint64> m_keys;
-    QHash<qint64, int> m_positions;
-    QHash<qint64, SubjectRow> m_cache;
 };
 
 // Reads the current row of a query selecting subjectColumns().

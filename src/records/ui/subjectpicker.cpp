@@ -196,6 +196,16 @@ void SubjectPicker::reload()
     if (key >= 0 && !selectKey(key)) selectPosition(std::min(position, m_list.size() - 1));
 }
 
+Status SubjectPicker::removeCurrent()
+{
+    if (!hasCurrentRow()) return Status::success();
+    const int position = currentPosition();
+    const Status st = m_list.removeWithMeasurements(m_list.keyAt(position));
+    refreshModel();
+    selectPosition(std::min(position, m_list.size() - 1));
+    return st;
+}
+
 void SubjectPicker::setCountText(const QString& text)
 {
     m_count->setText(text);

@@ -39,6 +39,9 @@ public:
     void selectPosition(int position);
     bool selectKey(qint64 mkey);
     void reload(); // after a change of the table
+    // Deletes the current subject with its measurements; the row after it
+    // (or the new last row) becomes the current one.
+    Status removeCurrent();
     void setCountText(const QString& text);
 
 signals:

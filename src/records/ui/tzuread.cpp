@@ -285,11 +285,9 @@ void TZuread::deleteSubject()
     m_picker->view()->setFocus();
     if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除本受測者的所有資料嗎? (包括所有檢測資料)")))
         return;
-    const SubjectRow s = m_picker->currentRow();
     // The subject and its measurements go in one change: an error deletes nothing.
-    const Status st = SubjectStore(*m_state.MainDatabase).removeWithMeasurements(s.MKEY);
+    const Status st = m_picker->removeCurrent();
     if (!st) m_state.reportError(st.error);
-    m_picker->reload();
     subjectChanged();
 }
 
