@@ -40,7 +40,8 @@ QStringList prune(const QString& folder, Status* status)
         if (QFile::remove(QDir(folder).filePath(name)))
             removed << name;
         else if (status->ok)
-            *status = Status::failure(QStringLiteral("%1: cannot be removed").arg(QDir(folder).filePath(name)));
+            *status =
+                Status::failure(QStringLiteral("%1: cannot be removed").arg(QDir(folder).filePath(name)));
     }
     return removed;
 }
@@ -106,13 +107,15 @@ Status restoreBackup(const QString& file, const QString& dataDir)
     if (!s) return Status::failure(u("%1 不是完整的資料庫檔案：").arg(file) + s.error);
     {
         // This program's tables and columns; an older layout is brought up to date in the copy.
-        std::unique_ptr<Database> check = Database::open(incoming, FileKind::Main, Database::Access::ReadWrite, &s);
+        std::unique_ptr<Database> check =
+            Database::open(incoming, FileKind::Main, Database::Access::ReadWrite, &s);
         if (!check) {
             removeWithCompanions(incoming);
             return Status::failure(u("%1 不是 LUMO 的資料庫：").arg(file) + s.error);
         }
     }
-    s = QFileInfo::exists(main) ? Database::replaceFile(main, incoming, keep) : Database::moveFile(incoming, main);
+    s = QFileInfo::exists(main) ? Database::replaceFile(main, incoming, keep)
+                                : Database::moveFile(incoming, main);
     if (!s) removeWithCompanions(incoming);
     return s;
 }

@@ -29,9 +29,9 @@ Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* row
 struct BackupResult
 {
     Status status;
-    QString path;       // the copy that was made
+    QString path;         // the copy that was made
     bool skipped = false; // today's copy was there already
-    QStringList pruned; // names removed by the keeping rules
+    QStringList pruned;   // names removed by the keeping rules
 };
 
 // Makes `folder`/lumo4-YYYYMMDD.mdb of `day` from the database now, replacing

@@ -34,8 +34,8 @@ struct Dated
 
 // Walks the copies newest first and keeps the first one of each of the
 // `count` newest periods (a period is what `periodOf` gives a date).
-void keepPeriods(const std::vector<Dated>& newestFirst, int count, const std::function<qint64(QDate)>& periodOf,
-                 std::set<QString>& kept)
+void keepPeriods(const std::vector<Dated>& newestFirst, int count,
+                 const std::function<qint64(QDate)>& periodOf, std::set<QString>& kept)
 {
     std::set<qint64> seen;
     for (const Dated& d : newestFirst) {
@@ -56,13 +56,18 @@ QStringList backupsToPrune(const QStringList& names)
         return a.day != b.day ? a.day > b.day : a.name < b.name;
     });
     std::set<QString> kept;
-    keepPeriods(dated, KeepDaily, [](QDate d) { return d.toJulianDay(); }, kept);
-    keepPeriods(dated, KeepWeekly, [](QDate d) {
-        int year = 0;
-        const int week = d.weekNumber(&year);
-        return qint64(year) * 100 + week;
-    }, kept);
-    keepPeriods(dated, KeepMonthly, [](QDate d) { return qint64(d.year()) * 100 + d.month(); }, kept);
+    keepPeriods(
+        dated, KeepDaily, [](QDate d) { return d.toJulianDay(); }, kept);
+    keepPeriods(
+        dated, KeepWeekly,
+        [](QDate d) {
+            int year = 0;
+            const int week = d.weekNumber(&year);
+            return qint64(year) * 100 + week;
+        },
+        kept);
+    keepPeriods(
+        dated, KeepMonthly, [](QDate d) { return qint64(d.year()) * 100 + d.month(); }, kept);
     QStringList pruned;
     for (const Dated& d : dated)
         if (!kept.count(d.name)) pruned << d.name;

@@ -30,13 +30,15 @@ public:
     }
     Status exec(const char* sql)
     {
-        return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK ? Status::success() : failure();
+        return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK ? Status::success()
+                                                                               : failure();
     }
     // Every first value of the statement's rows, as text.
     Status values(const QString& sql, QStringList* out)
     {
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) return failure();
+        if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            return failure();
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW)
             *out << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
@@ -112,7 +114,8 @@ Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows
         for (int i = 0; i < copied.size(); ++i)
             if (copied.at(i) != expected.at(i))
                 return Status::failure(QStringLiteral("%1: %2 holds %3 rows, the source %4")
-                                           .arg(to, backupCountedTables().at(i), QString::number(copied.at(i)),
+                                           .arg(to, backupCountedTables().at(i),
+                                                QString::number(copied.at(i)),
                                                 QString::number(expected.at(i))));
     }
     if (rows) *rows = expected;
@@ -123,8 +126,8 @@ Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows
 
 const QStringList& backupCountedTables()
 {
-    static const QStringList tables{QStringLiteral("ZUCUST"), QStringLiteral("ZUDATA"), QStringLiteral("ZUPRO"),
-                                    QStringLiteral("ZUPRDT")};
+    static const QStringList tables{QStringLiteral("ZUCUST"), QStringLiteral("ZUDATA"),
+                                    QStringLiteral("ZUPRO"), QStringLiteral("ZUPRDT")};
     return tables;
 }
 

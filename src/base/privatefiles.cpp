@@ -12,8 +12,14 @@ namespace lumo {
 #ifdef Q_OS_WIN
 
 void usePrivateFileModes() {}
-unsigned modeAfterMask(unsigned mode) { return mode; }
-Status checkPrivateDirectory(const QString&) { return Status::success(); }
+unsigned modeAfterMask(unsigned mode)
+{
+    return mode;
+}
+Status checkPrivateDirectory(const QString&)
+{
+    return Status::success();
+}
 
 #else
 
@@ -44,13 +50,15 @@ unsigned modeAfterMask(unsigned mode)
 
 Status checkPrivateDirectory(const QString& dir)
 {
-    struct stat st{};
-    if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return Status::success();
+    struct stat st
+    {
+    };
+    if (::stat(QFile::encodeName(dir).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return Status::success();
     if ((st.st_mode & (S_IRGRP | S_IROTH)) == 0) return Status::success();
-    return Status::failure(
-        QString::fromUtf8("資料目錄 %1 其他使用者也可以讀取，其中存有個人健康資料；"
-                          "建議只允許本使用者存取（chmod 700 %1）。")
-            .arg(dir));
+    return Status::failure(QString::fromUtf8("資料目錄 %1 其他使用者也可以讀取，其中存有個人健康資料；"
+                                             "建議只允許本使用者存取（chmod 700 %1）。")
+                               .arg(dir));
 }
 
 #endif

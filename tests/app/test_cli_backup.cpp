@@ -34,7 +34,8 @@ struct Installation
         auto db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, &st);
         if (!db) return -1;
         QSqlQuery q(db->sql());
-        return q.exec(QStringLiteral("SELECT COUNT(*) FROM ZUCUST")) && q.next() ? q.value(0).toLongLong() : -1;
+        return q.exec(QStringLiteral("SELECT COUNT(*) FROM ZUCUST")) && q.next() ? q.value(0).toLongLong()
+                                                                                 : -1;
     }
     void addSubject(const QString& no)
     {

@@ -44,7 +44,9 @@ QByteArray hashOf(const QString& path)
 
 int modeOf(const QString& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
 }
 
@@ -202,7 +204,8 @@ private slots:
         } else if (kind == QLatin1String("foreign")) {
             file = d.tmp.filePath(QStringLiteral("other.db"));
             {
-                QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+                QSqlDatabase other =
+                    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
                 other.setDatabaseName(file);
                 QVERIFY(other.open());
                 QSqlQuery(other).exec(QStringLiteral("CREATE TABLE notes (a TEXT)"));

@@ -27,7 +27,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QDate>("date"); // invalid: not a backup
         QTest::newRow("a backup") << "lumo4-20261209.mdb" << QDate(2026, 12, 9);
-        QTest::newRow("upper case, as copied from another system") << "LUMO4-20240229.MDB" << QDate(2024, 2, 29);
+        QTest::newRow("upper case, as copied from another system")
+            << "LUMO4-20240229.MDB" << QDate(2024, 2, 29);
         QTest::newRow("no such day") << "lumo4-20230229.mdb" << QDate();
         QTest::newRow("month 13") << "lumo4-20261301.mdb" << QDate();
         QTest::newRow("short date") << "lumo4-2026129.mdb" << QDate();
@@ -72,7 +73,9 @@ private slots:
     void otherFilesStay()
     {
         QStringList names = namesFrom(QDate(2020, 1, 1), 3);
-        names << "notes.txt" << "lumo4-20199999.mdb" << "lumo4.mdb";
+        names << "notes.txt"
+              << "lumo4-20199999.mdb"
+              << "lumo4.mdb";
         for (const QString& n : backupsToPrune(names))
             QVERIFY(backupDate(n).has_value());
     }
@@ -98,7 +101,8 @@ private slots:
         // A copy within each of the last four weeks and the last twelve months.
         for (int w = 0; w < KeepWeekly; ++w) {
             const QDate monday = last.addDays(-(last.dayOfWeek() - 1) - 7 * w);
-            QVERIFY2(folder.lower_bound(monday) != folder.end() && *folder.lower_bound(monday) < monday.addDays(7),
+            QVERIFY2(folder.lower_bound(monday) != folder.end() &&
+                         *folder.lower_bound(monday) < monday.addDays(7),
                      qPrintable(monday.toString()));
         }
         for (int m = 0; m < KeepMonthly; ++m) {

@@ -99,7 +99,8 @@ bool importTransferFile(Database& main, const QString& dataDir, const QString& s
     ScriptedMessages yes;
     yes.setDefaultAnswer(true);
     TransferFlow flow(main, dataDir, TransferHooks{&yes, {}, {}, {}});
-    const bool ok = flow.runImport(ImportRequest{source, TransferGroups{false, true}, false}) == TransferOutcome::Done;
+    const bool ok =
+        flow.runImport(ImportRequest{source, TransferGroups{false, true}, false}) == TransferOutcome::Done;
     QDir(source).removeRecursively();
     return ok;
 }
@@ -130,10 +131,18 @@ int main(int argc, char** argv)
         const char kind = pick < 4 ? 'M' : pick < 7 ? 'E' : pick < 9 ? 'C' : 'I';
         bool ok = false;
         switch (kind) {
-        case 'M': ok = addSubjectWithMeasurements(*db, seq); break;
-        case 'E': ok = editSubject(*db, seq); break;
-        case 'C': ok = saveConfiguration(dataDir, seq); break;
-        default: ok = importTransferFile(*db, dataDir, scratch, seq); break;
+        case 'M':
+            ok = addSubjectWithMeasurements(*db, seq);
+            break;
+        case 'E':
+            ok = editSubject(*db, seq);
+            break;
+        case 'C':
+            ok = saveConfiguration(dataDir, seq);
+            break;
+        default:
+            ok = importTransferFile(*db, dataDir, scratch, seq);
+            break;
         }
         if (!ok) {
             std::fprintf(stderr, "change %c %lld failed\n", kind, seq);

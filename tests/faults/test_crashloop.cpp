@@ -87,16 +87,19 @@ QString checkChanges(Database& db, const Reported& rep, Figures& f)
             if (n != w.subjects || measurements.count(seq) == 0 || measurements.at(seq) != w.measurements)
                 return QStringLiteral("change %1 %2 is there in part").arg(QLatin1Char(w.kind)).arg(seq);
         for (const auto& [seq, n] : measurements)
-            if (!subjects.count(seq)) return QStringLiteral("measurements of change %1 without their subject").arg(seq);
+            if (!subjects.count(seq))
+                return QStringLiteral("measurements of change %1 without their subject").arg(seq);
         for (qint64 seq : rep.seqs.count(w.kind) ? rep.seqs.at(w.kind) : std::set<qint64>{})
-            if (!subjects.count(seq)) return QStringLiteral("reported change %1 %2 is lost").arg(QLatin1Char(w.kind)).arg(seq);
+            if (!subjects.count(seq))
+                return QStringLiteral("reported change %1 %2 is lost").arg(QLatin1Char(w.kind)).arg(seq);
         ++f.checks;
     }
     std::optional<SubjectRow> edit = SubjectStore(db).findByCustNo(QStringLiteral("EDIT"));
     if (!edit) return QStringLiteral("the edited subject is gone");
     const qint64 name = edit->NAME.mid(1).toLongLong(), addr = edit->ADDR.mid(1).toLongLong();
     if (name != addr) return QStringLiteral("an edit is there in part: %1 / %2").arg(edit->NAME, edit->ADDR);
-    if (name < rep.last('E')) return QStringLiteral("reported edit %1 is lost (%2)").arg(rep.last('E')).arg(name);
+    if (name < rep.last('E'))
+        return QStringLiteral("reported edit %1 is lost (%2)").arg(rep.last('E')).arg(name);
     ++f.checks;
     QSqlQuery q(db.sql());
     q.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM ZUCUST), (SELECT COUNT(*) FROM ZUDATA)"));
@@ -116,7 +119,8 @@ QString checkConfiguration(const QString& path, const Reported& rep, Figures& f)
     if (c.UserData2 != tag || c.ToolParam[5] != tag)
         return QStringLiteral("ZuDefTw.ini mixes saves: %1 %2 %3").arg(tag, c.UserData2, c.ToolParam[5]);
     const qint64 seq = tag.mid(1).toLongLong();
-    if (seq < rep.last('C')) return QStringLiteral("reported save %1 is lost (%2)").arg(rep.last('C')).arg(seq);
+    if (seq < rep.last('C'))
+        return QStringLiteral("reported save %1 is lost (%2)").arg(rep.last('C')).arg(seq);
     ++f.checks;
     return {};
 }
@@ -166,21 +170,23 @@ private slots:
 
             const Reported rep = readReport(report);
             Status st;
-            auto db = Database::open(data + QLatin1String("lumo4.mdb"), FileKind::Main, Database::Access::ReadWrite, &st);
+            auto db = Database::open(data + QLatin1String("lumo4.mdb"), FileKind::Main,
+                                     Database::Access::ReadWrite, &st);
             QVERIFY2(db, qPrintable(st.error));
             st = db->checkIntegrity();
             QVERIFY2(st, qPrintable(st.error));
             ++f.checks;
             QString problem = checkChanges(*db, rep, f);
-            QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("after kill %1: %2").arg(f.kills).arg(problem)));
+            QVERIFY2(problem.isEmpty(),
+                     qPrintable(QStringLiteral("after kill %1: %2").arg(f.kills).arg(problem)));
             problem = checkConfiguration(ini, rep, f);
-            QVERIFY2(problem.isEmpty(), qPrintable(QStringLiteral("after kill %1: %2").arg(f.kills).arg(problem)));
+            QVERIFY2(problem.isEmpty(),
+                     qPrintable(QStringLiteral("after kill %1: %2").arg(f.kills).arg(problem)));
             if (f.kills == WantedKills) {
                 std::printf("crash loop: %d kills in %lld ms, %d checks passed, %lld changes reported "
                             "(M %zu, E %zu, C %zu, I %zu), rows ZUCUST %lld ZUDATA %lld\n",
                             f.kills, qint64(clock.elapsed()), f.checks, rep.total, rep.count('M'),
-                            rep.count('E'), rep.count('C'), rep.count('I'), f.subjects,
-                            f.measurements);
+                            rep.count('E'), rep.count('C'), rep.count('I'), f.subjects, f.measurements);
                 std::fflush(stdout);
                 QVERIFY(rep.total > WantedKills); // the kills fell among real work
             }

@@ -110,7 +110,8 @@ private slots:
         QVERIFY(appendMany(*openMain(main), 1, "later"));
         FailingVfs vfs;
         vfs.failAfter(budget);
-        const BackupResult second = makeBackup(main, dir + QStringLiteral("Backup"), QDate(2026, 12, 8), true);
+        const BackupResult second =
+            makeBackup(main, dir + QStringLiteral("Backup"), QDate(2026, 12, 8), true);
         QVERIFY(!second.status);
         const Status restored = restoreBackup(first.path, dir);
         QVERIFY(!restored);
@@ -144,9 +145,9 @@ private slots:
         const QStringList args = command == QLatin1String("export")
                                      ? QStringList{"--data-dir", data, "export", "--to", stick, "--records"}
                                      : QStringList{"--data-dir", data, "backup"};
-        const QString written = command == QLatin1String("export")
-                                    ? stick + QStringLiteral("/ZuTran.mdb")
-                                    : data + QStringLiteral("/Backup/") + backupFileName(QDate::currentDate());
+        const QString written = command == QLatin1String("export") ? stick + QStringLiteral("/ZuTran.mdb")
+                                                                   : data + QStringLiteral("/Backup/") +
+                                                                         backupFileName(QDate::currentDate());
         CliRun r = runCli(args);
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         const QByteArray earlier = hashOf(written);

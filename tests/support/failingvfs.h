@@ -66,19 +66,31 @@ private:
     }
     static void forward(sqlite3_io_methods& m)
     {
-        m.xRead = [](sqlite3_file* x, void* b, int n, sqlite3_int64 o) { return real(x)->pMethods->xRead(real(x), b, n, o); };
+        m.xRead = [](sqlite3_file* x, void* b, int n, sqlite3_int64 o) {
+            return real(x)->pMethods->xRead(real(x), b, n, o);
+        };
         m.xSync = [](sqlite3_file* x, int fl) { return real(x)->pMethods->xSync(real(x), fl); };
-        m.xFileSize = [](sqlite3_file* x, sqlite3_int64* s) { return real(x)->pMethods->xFileSize(real(x), s); };
+        m.xFileSize = [](sqlite3_file* x, sqlite3_int64* s) {
+            return real(x)->pMethods->xFileSize(real(x), s);
+        };
         m.xLock = [](sqlite3_file* x, int l) { return real(x)->pMethods->xLock(real(x), l); };
         m.xUnlock = [](sqlite3_file* x, int l) { return real(x)->pMethods->xUnlock(real(x), l); };
-        m.xCheckReservedLock = [](sqlite3_file* x, int* r) { return real(x)->pMethods->xCheckReservedLock(real(x), r); };
-        m.xFileControl = [](sqlite3_file* x, int op, void* a) { return real(x)->pMethods->xFileControl(real(x), op, a); };
+        m.xCheckReservedLock = [](sqlite3_file* x, int* r) {
+            return real(x)->pMethods->xCheckReservedLock(real(x), r);
+        };
+        m.xFileControl = [](sqlite3_file* x, int op, void* a) {
+            return real(x)->pMethods->xFileControl(real(x), op, a);
+        };
         m.xSectorSize = [](sqlite3_file* x) { return real(x)->pMethods->xSectorSize(real(x)); };
-        m.xDeviceCharacteristics = [](sqlite3_file* x) { return real(x)->pMethods->xDeviceCharacteristics(real(x)); };
+        m.xDeviceCharacteristics = [](sqlite3_file* x) {
+            return real(x)->pMethods->xDeviceCharacteristics(real(x));
+        };
         m.xShmMap = [](sqlite3_file* x, int p, int s, int e, void volatile** out) {
             return real(x)->pMethods->xShmMap(real(x), p, s, e, out);
         };
-        m.xShmLock = [](sqlite3_file* x, int o, int n, int fl) { return real(x)->pMethods->xShmLock(real(x), o, n, fl); };
+        m.xShmLock = [](sqlite3_file* x, int o, int n, int fl) {
+            return real(x)->pMethods->xShmLock(real(x), o, n, fl);
+        };
         m.xShmBarrier = [](sqlite3_file* x) { real(x)->pMethods->xShmBarrier(real(x)); };
         m.xShmUnmap = [](sqlite3_file* x, int d) { return real(x)->pMethods->xShmUnmap(real(x), d); };
         // Memory-mapped reads would pass writes by; the pager falls back to xRead.
