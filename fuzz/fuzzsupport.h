@@ -3,7 +3,9 @@
 // and a private folder for the inputs that are read as files.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +18,11 @@ struct Environment
     char name[8] = "fuzz";
     char* argv[2] = {name, nullptr};
     QCoreApplication app{argc, argv};
-    QTemporaryDir dir;
+    // In memory where the system has it: the transfer target creates and
+    // syncs a database for every input.
+    QTemporaryDir dir{QFileInfo(QStringLiteral("/dev/shm")).isWritable()
+                          ? QStringLiteral("/dev/shm/lumo-fuzz-XXXXXX")
+                          : QDir::tempPath() + QStringLiteral("/lumo-fuzz-XXXXXX")};
 
     // The input as a file of its own (libmdb and SQLite read files, not memory).
     QString write(const uint8_t* data, size_t size, const char* fileName)
@@ -31,8 +37,9 @@ struct Environment
 
 inline Environment& environment()
 {
-    static Environment* e = new Environment; // lives for the whole run, as the program's application does
-    return *e;
+    // Ends with the process, which removes the folder.
+    static Environment e;
+    return e;
 }
 
 } // namespace lumo::fuzz
