@@ -35,7 +35,9 @@ const char* kUsage =
     "  export --to DEST [--programs] [--records]\n"
     "  import --from SRC [--programs] [--records] [--replace] [--with-commands]\n"
     "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
-    "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n";
+    "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
+    "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
+    "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n";
 
 } // namespace
 
@@ -204,6 +206,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("import")) return cmdImport(c);
     if (command == QLatin1String("export-csv")) return cmdExportCsv(c);
     if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
+    if (command == QLatin1String("backup")) return cmdBackup(c);
+    if (command == QLatin1String("restore")) return cmdRestore(c);
     err << kUsage;
     return 2;
 }

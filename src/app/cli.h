@@ -37,6 +37,8 @@ int cmdExport(CliContext& c);
 int cmdImport(CliContext& c);
 int cmdExportCsv(CliContext& c);
 int cmdLegacyDump(CliContext& c);
+int cmdBackup(CliContext& c);  // cli_backup.cpp
+int cmdRestore(CliContext& c);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

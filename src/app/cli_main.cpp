@@ -1,5 +1,7 @@
 #include "app/cli.h"
 
+#include "base/privatefiles.h"
+
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -7,6 +9,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before any file is created: the data directory holds health records.
+    lumo::usePrivateFileModes();
     // The command line draws charts and reports without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The offscreen platform wants a private runtime folder of its own.

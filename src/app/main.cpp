@@ -10,6 +10,8 @@
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
 
+#include "base/privatefiles.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QScreen>
@@ -17,6 +19,8 @@
 
 int main(int argc, char** argv)
 {
+    // Before any file is created: the data directory holds health records.
+    lumo::usePrivateFileModes();
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("Quenta"));
     QApplication::setApplicationName(QStringLiteral("lumo"));

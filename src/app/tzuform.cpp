@@ -1,6 +1,7 @@
 #include "app/tzuform.h"
 #include "widgets/modal.h"
 
+#include "backup/backup.h"
 #include "base/formats.h"
 #include "shell/datadir.h"
 #include "shell/ui/launcher.h"
@@ -207,6 +208,7 @@ void TZuForm::create(const QString& deliveredDir)
     // The swap waits for a start when no other workstation holds the files; the program goes on meanwhile.
     if (!o.swap) m_state.ShowMessageDialog(NoteAttention, o.swap.error);
     if (o.networkFolder && o.databases) m_state.ShowMessageDialog(NoteAttention, networkFolderMessage());
+    if (!o.privacy) m_state.ShowMessageDialog(NoteAttention, o.privacy.error);
     if (!o.copies) m_state.reportError(o.copies.error);
     if (!o.configuration) m_state.reportError(o.configuration.error);
     m_statusText->setText(m_state.config.UserName1);
@@ -349,11 +351,22 @@ void TZuForm::closeEvent(QCloseEvent* e)
             return;
         }
         if (m_hooks.sendIdle) m_hooks.sendIdle();
+        backUpOnClosing();
         m_state.MainDatabase.reset();
         m_state.KnowledgeDatabase.reset();
     }
+    if (!m_closeRequested) backUpOnClosing();
     SetModuleButtonsEnabled(true);
     e->accept();
+}
+
+void TZuForm::backUpOnClosing()
+{
+    // A copy a day; a copy that fails is told once and never keeps the program open.
+    if (m_backedUp || !m_state.MainDatabase) return;
+    m_backedUp = true;
+    const BackupResult r = runDailyBackup(m_state.DataDirectory, m_today());
+    if (!r.status) m_state.reportError(backupFailureMessage(r.status.error));
 }
 
 } // namespace lumo

@@ -5,6 +5,7 @@
 #include "app/modules.h"
 #include "shell/sharedstate.h"
 
+#include <QDate>
 #include <QMainWindow>
 #include <QStyle>
 #include <QVector>
@@ -46,6 +47,8 @@ public:
     QVector<QAction*> moduleButtons() const { return m_moduleButtons; }
     QMenuBar* menus() const { return menuBar(); }
     bool creationFailed() const { return m_closeRequested; }
+    // The day the copy made on closing is named after (tests give their own).
+    void setToday(std::function<QDate()> today) { m_today = std::move(today); }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -61,6 +64,7 @@ private:
     void firstActivation();
     void requestClose();
     void runCustomButton(int n);
+    void backUpOnClosing();
 
     SharedState& m_state;
     ModuleTable m_modules;
@@ -73,6 +77,8 @@ private:
     bool m_activated = false;
     bool m_closeRequested = false;
     bool m_closing = false;
+    bool m_backedUp = false;
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 };
 
 } // namespace lumo

@@ -1,5 +1,7 @@
 #include "base/atomicfile.h"
 
+#include "base/privatefiles.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -185,11 +187,12 @@ Status writeFileAtomically(const QString& path, const QByteArray& content, int* 
     TempBeside temp(target);
     if (temp.fd() < 0) return out.failure(path, temp.error());
     if (int err = writeAll(temp.fd(), content.constData(), content.size())) return out.failure(path, err);
-    // Keep the permissions of the file being replaced (mkstemp creates 0600).
+    // Keep the permissions of the file being replaced (mkstemp creates 0600);
+    // a new file gets what the process's creation mask allows, as open() would.
     struct stat old
     {
     };
-    ::fchmod(temp.fd(), ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : 0644);
+    ::fchmod(temp.fd(), ::stat(target.constData(), &old) == 0 ? (old.st_mode & 07777) : modeAfterMask(0666));
     if (int err = temp.finish()) return out.failure(path, err);
     if (int err = temp.place(true)) return out.failure(path, err);
     return Status::success();
@@ -234,7 +237,8 @@ Status copyFileAtomically(const QString& from, const QString& to, bool overwrite
                                                 .arg(to, QString::number(copied),
                                                      QString::number(qint64(source.st_size)))));
     // Delivered files are installed read-only; the copies are data files and must be writable.
-    ::fchmod(temp.fd(), (source.st_mode & 0777) | S_IRUSR | S_IWUSR);
+    // The creation mask applies as to any new file (the data directory's files are private).
+    ::fchmod(temp.fd(), modeAfterMask((source.st_mode & 0777) | S_IRUSR | S_IWUSR));
     if (int err = temp.finish()) return out.failure(to, err);
     if (int err = temp.place(overwrite)) return out.failure(to, err);
     return Status::success();

@@ -54,6 +54,15 @@ public:
     // went) and are removed, so they can never be replayed onto this one.
     static Status moveFile(const QString& from, const QString& to);
 
+    // Puts `replacement` in the place of `path` in one rename and keeps the
+    // file that was there as `keepAs`, all or nothing: both files are taken
+    // for this process alone first (so no workstation holds either, and their
+    // logs are folded in), the old one gets its second name by a hard link
+    // before the rename, and the old file's log and shared memory are removed
+    // before anything opens the new one. An existing `keepAs` is an error and
+    // stays as it is; a failure leaves `path` as it was.
+    static Status replaceFile(const QString& path, const QString& replacement, const QString& keepAs);
+
     // Removes the log, shared-memory and rollback-journal files of a database
     // file that is gone, before another file takes its name.
     static void removeOrphanedCompanions(const QString& path);

@@ -4,9 +4,13 @@
 // across a rename, which no connection of the SQL module can be asked to do.
 #include "records/database.h"
 
+#include "base/atomicfile.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace lumo {
 namespace {
@@ -109,6 +113,35 @@ Status Database::moveFile(const QString& from, const QString& to)
     // and goes when the connection closes.
     if (!QFile::rename(from, to))
         return Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(from, to));
+    return Status::success();
+}
+
+Status Database::replaceFile(const QString& path, const QString& replacement, const QString& keepAs)
+{
+    if (QFileInfo::exists(keepAs))
+        return Status::failure(QStringLiteral("%1: file exists; %2 stays as it is").arg(keepAs, path));
+    Connection old;
+    Status s = claim(old, path);
+    if (!s) return s;
+    Connection fresh;
+    if (!(s = claim(fresh, replacement))) return s;
+    const QByteArray from = QFile::encodeName(path);
+    const QByteArray keep = QFile::encodeName(keepAs);
+    if (::link(from.constData(), keep.constData()) != 0) {
+        const int err = errno;
+        // File systems without hard links (sticks, some shares): the claimed
+        // file is whole and nobody else can write it, so a copy is the same file.
+        if (err != EPERM && err != EOPNOTSUPP && err != EXDEV)
+            return Status::failure(QStringLiteral("%1: cannot be kept as %2").arg(path, keepAs));
+        if (!(s = copyFileAtomically(path, keepAs))) return s;
+    }
+    if (::rename(QFile::encodeName(replacement).constData(), from.constData()) != 0) {
+        ::unlink(keep.constData());
+        return Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(replacement, path));
+    }
+    // The old file's companions now lie beside a file they do not belong to.
+    for (const char* suffix : kCompanions)
+        QFile::remove(path + QLatin1String(suffix));
     return Status::success();
 }
 

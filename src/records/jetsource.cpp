@@ -205,6 +205,51 @@ private:
     qint64 m_fetched = 0;
 };
 
+// The catalog (MSysObjects) read as libmdb reads it, but without the
+// property blocks of its rows, which this reader never uses: libmdb parses
+// them along, and a damaged block makes it allocate until the memory is gone.
+// A file holds at most a few thousand objects; a page chain that claims more
+// is damaged.
+bool readCatalog(MdbHandle* mdb)
+{
+    constexpr int MaxObjects = 100000;
+    MdbCatalogEntry objects{};
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2; // where every Jet file keeps its catalog
+    std::strcpy(objects.object_name, "MSysObjects");
+    MdbTableDef* table = mdb_read_table(&objects);
+    if (!table) return false;
+    struct Free
+    {
+        MdbTableDef* t;
+        ~Free() { mdb_free_tabledef(t); }
+    } freeTable{table};
+    if (!mdb_read_columns(table)) return false;
+    QByteArray id(int(BindSize), '\0'), name(int(BindSize), '\0'), type(int(BindSize), '\0'),
+        flags(int(BindSize), '\0');
+    if (mdb_bind_column_by_name(table, const_cast<char*>("Id"), id.data(), nullptr) < 0 ||
+        mdb_bind_column_by_name(table, const_cast<char*>("Name"), name.data(), nullptr) < 0 ||
+        mdb_bind_column_by_name(table, const_cast<char*>("Type"), type.data(), nullptr) < 0 ||
+        mdb_bind_column_by_name(table, const_cast<char*>("Flags"), flags.data(), nullptr) < 0)
+        return false;
+    mdb_rewind_table(table);
+    if (mdb->catalog) mdb_free_catalog(mdb);
+    mdb->catalog = g_ptr_array_new();
+    mdb->num_catalog = 0;
+    for (int n = 0; n < MaxObjects && mdb_fetch_row(table); ++n) {
+        auto* entry = static_cast<MdbCatalogEntry*>(g_malloc0(sizeof(MdbCatalogEntry)));
+        entry->mdb = mdb;
+        g_strlcpy(entry->object_name, name.constData(), sizeof entry->object_name);
+        entry->object_type = std::atoi(type.constData()) & 0x7f;
+        entry->table_pg = (unsigned long)(std::strtol(id.constData(), nullptr, 10) & 0x00ffffff);
+        entry->flags = int(std::strtol(flags.constData(), nullptr, 10));
+        g_ptr_array_add(mdb->catalog, entry);
+    }
+    mdb->num_catalog = mdb->catalog->len;
+    return true;
+}
+
 class JetSource : public LegacySource
 {
 public:
@@ -217,8 +262,7 @@ public:
 
     bool load()
     {
-        GPtrArray* catalog = mdb_read_catalog(m_mdb, MDB_TABLE);
-        if (!catalog) return false;
+        if (!readCatalog(m_mdb)) return false;
         for (guint i = 0; i < m_mdb->num_catalog; ++i) {
             auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(m_mdb->catalog, i));
             if (entry->object_type == MDB_TABLE && mdb_is_user_table(entry))
@@ -259,8 +303,13 @@ private:
         const QString name = tableName(table);
         MdbTableDef* def = nullptr;
         if (!name.isEmpty()) {
-            QByteArray n = name.toUtf8();
-            def = mdb_read_table_by_name(m_mdb, n.data(), MDB_TABLE);
+            // From the catalog read once (mdb_read_table_by_name would read it
+            // again, with the property blocks readCatalog leaves out).
+            const QByteArray n = name.toUtf8();
+            for (guint i = 0; !def && i < m_mdb->num_catalog; ++i) {
+                auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(m_mdb->catalog, i));
+                if (entry->object_type == MDB_TABLE && n == entry->object_name) def = mdb_read_table(entry);
+            }
         }
         if (!def) *status = Status::failure(QString::fromUtf8("%1：缺少資料表 %2").arg(m_path, table));
         return def;

@@ -4,9 +4,11 @@
 #include "base/filesystemkind.h"
 #include "instrument/instrument.h"
 #include "records/migration.h"
+#include "base/privatefiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace lumo {
 
@@ -50,11 +52,16 @@ QString networkFolderMessage()
 StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
 {
     StartupOutcome out;
+    const bool created = !QFileInfo::exists(s.DataDirectory);
     if (!QDir().mkpath(s.DataDirectory)) {
         out.databases = Status::failure(QStringLiteral("%1: cannot create the data directory").arg(s.DataDirectory));
         return out;
     }
     out.networkFolder = onNetworkFileSystem(s.DataDirectory);
+    // Health records: a folder made here is the user's alone; one the user
+    // chose is left as it is (workstations may share it) and reported.
+    if (created) QFile::setPermissions(s.DataDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    out.privacy = checkPrivateDirectory(s.DataDirectory);
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();

@@ -66,6 +66,7 @@ struct StartupOutcome
     Status configuration; // failure: reaches the general error report
     Status copies;        // delivered files that could not be copied: the general error report
     Status swap;          // an upgrade swap refused (a file in use): a notice, the files as they were
+    Status privacy;       // a data directory other users can read: a notice, the program goes on
     QStringList copiedFiles;
     // The data directory lies in a network folder: a notice, the program goes on.
     bool networkFolder = false;

@@ -109,6 +109,37 @@ private slots:
         QVERIFY(!f.state.MainDatabase);
     }
 
+    void closingMakesTheDaysCopy_data()
+    {
+        QTest::addColumn<bool>("folderBlocked");
+        QTest::newRow("a copy in Backup/") << false;
+        QTest::newRow("Backup is a file: told once, closes all the same") << true;
+    }
+    void closingMakesTheDaysCopy()
+    {
+        QFETCH(bool, folderBlocked);
+        Fixture f;
+        const QString folder = f.dir.filePath(QStringLiteral("Backup"));
+        if (folderBlocked) {
+            QFile block(folder);
+            QVERIFY(block.open(QIODevice::WriteOnly));
+        }
+        TZuForm w(f.state, {}, f.hooks(true), QStringLiteral(LUMO_SHARE_DIR));
+        w.setToday([] { return QDate(2026, 12, 9); });
+        w.show();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTRY_VERIFY(f.state.InstrumentReady);
+        f.messages.push(true);
+        QVERIFY(w.close());
+        if (folderBlocked) {
+            QCOMPARE(f.messages.errors().size(), 1);
+            QVERIFY(f.messages.errors().front().startsWith(QString::fromUtf8("備份資料庫失敗")));
+        } else {
+            QVERIFY(f.messages.errors().isEmpty());
+            QVERIFY(QFileInfo(folder + QStringLiteral("/lumo4-20261209.mdb")).isFile());
+        }
+    }
+
     void swapRefusedWhileTheMainDatabaseIsOpenIsANotice()
     {
         Fixture f;
@@ -130,6 +161,18 @@ private slots:
         QVERIFY(f.state.MainDatabase); // the program goes on with the files as they were
         QVERIFY(QFile::exists(f.dir.filePath(QStringLiteral("lumo430.mdb"))));
         QVERIFY(!QFile::exists(f.dir.filePath(QStringLiteral("lumo.mdb"))));
+    }
+
+    void readableDataDirectoryIsOneNotice()
+    {
+        Fixture f;
+        QVERIFY(QFile::setPermissions(f.dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                        QFile::ReadGroup | QFile::ExeGroup));
+        TZuForm w(f.state, {}, f.hooks(true), QStringLiteral(LUMO_SHARE_DIR));
+        QCOMPARE(f.messages.shown().size(), size_t(1));
+        QCOMPARE(f.messages.shown().front().kind, int(NoteAttention));
+        QVERIFY(f.messages.shown().front().text.contains(QString::fromUtf8("其他使用者也可以讀取")));
+        QVERIFY(f.state.MainDatabase); // told, and the program goes on
     }
 
     void notReadyClosesWithoutQuestion()

@@ -310,7 +310,7 @@ class Lumo:
         self.shots = 0
         self.tmp = Path(tempfile.mkdtemp(prefix=f"lumo-e2e-{session}-"))
         self.data_dir = self.tmp / "data"
-        self.data_dir.mkdir()
+        self.data_dir.mkdir(mode=0o700)  # a readable one is reported at start-up
         self.proc = None
         self.app = None
         self.log_path = self.art / "lumo.log"

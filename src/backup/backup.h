@@ -1,0 +1,55 @@
+#pragma once
+// Copies of the main database: made with SQLite's online backup (a consistent
+// snapshot while workstations go on writing), checked before they count as a
+// copy, kept in Backup/ of the data directory by the rules of retention.h, and
+// put back in place as a whole.
+
+#include "base/status.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace lumo {
+
+inline constexpr const char* BackupFolder = "Backup";
+inline constexpr const char* BeforeRestoreFile = "lumo4_before_restore.mdb";
+
+// The tables whose rows a copy must hold as many of as its source.
+const QStringList& backupCountedTables();
+
+// Copies the database `from` into the new file `to` (which must not exist)
+// and checks the copy: SQLite's integrity check, and the rows of each counted
+// table against the source in the snapshot that was copied. The copy is a
+// file on its own (no log beside it), readable and writable by the user only.
+// A failure removes the copy. rows, when given, receives the counts.
+Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* rows = nullptr);
+
+struct BackupResult
+{
+    Status status;
+    QString path;         // the copy that was made
+    bool skipped = false; // today's copy was there already
+    QStringList pruned;   // names removed by the keeping rules
+};
+
+// Makes `folder`/lumo4-YYYYMMDD.mdb of `day` from the database now, replacing
+// a copy of that day; with prune, removes the copies the keeping rules let go.
+BackupResult makeBackup(const QString& database, const QString& folder, QDate day, bool prune);
+
+// The copy on closing: at most one a day, into Backup/ of the data directory,
+// pruned. Nothing to do without a main database.
+BackupResult runDailyBackup(const QString& dataDir, QDate today);
+
+// "備份資料庫失敗：" with the reason; shown once, closing goes on.
+QString backupFailureMessage(const QString& reason);
+
+// Puts the copy `file` in the place of the main database of dataDir: the copy
+// is checked (integrity, this program's tables and columns), the database in
+// place is kept as lumo4_before_restore.mdb, all or nothing. Refused while
+// another workstation has the database open, and while an earlier
+// lumo4_before_restore.mdb is there (it may hold the only copy of rows).
+Status restoreBackup(const QString& file, const QString& dataDir);
+
+} // namespace lumo
