@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -203,6 +204,27 @@ private slots:
         for (const char* a : {"載入資料", "修改資料", "刪除資料"})
             QVERIFY2(browser.action(u(a))->isEnabled(), a);
         QVERIFY(!browser.action(u("客戶刪除"))->isEnabled());
+    }
+
+    // The memo box under the subjects shows the highlighted subject's memo as
+    // soon as the browser opens, not only after a click.
+    void browserOpensWithTheSubjectsMemo()
+    {
+        Practice f;
+        SubjectRow r;
+        r.CUSTNO = QStringLiteral("A01");
+        r.NAME = QStringLiteral("Name A01");
+        r.MEMO = u("初診");
+        QVERIFY(SubjectStore(*f.state.MainDatabase).append(r));
+        addSubjects(f.state, {QStringLiteral("B02")});
+        TZuread browser(f.state, TZuread::LoadMode::MeasurementScreen);
+        QVERIFY(showActive(browser));
+        auto* memo = browser.findChild<QPlainTextEdit*>(QStringLiteral("SubjectMemo"));
+        QVERIFY(memo);
+        QCOMPARE(browser.picker()->currentRow().CUSTNO, QStringLiteral("A01"));
+        QCOMPARE(memo->toPlainText(), u("初診"));
+        clickCell(browser.picker()->view(), rowOf(browser.picker(), QStringLiteral("B02")), 2);
+        QCOMPARE(memo->toPlainText(), QString());
     }
 };
 
