@@ -154,16 +154,7 @@ void TZuMuti1::fillMeasurements()
     const SubjectRow s = m_picker->currentRow();
     m_rows = m_picker->hasCurrentRow() ? MeasurementStore(*m_state.MainDatabase).listForSubject(s.CUSTNO)
                                        : QVector<MeasurementRow>();
-    QSignalBlocker block(m_measurements);
-    m_measurements->setRowCount(int(m_rows.size()));
-    for (int r = 0; r < m_rows.size(); ++r) {
-        const MeasurementRow& m = m_rows[r];
-        QStringList cells = {QString::number(r + 1), ZUDATE_C(m), ZUDATE_T(m), ZUVOTA_C(m)};
-        for (double v : m.ZU)
-            cells << measurementValueText(v);
-        for (int c = 0; c < cells.size(); ++c)
-            m_measurements->setItem(r, c, new QTableWidgetItem(cells[c]));
-    }
+    showMeasurementRows(m_measurements, m_rows);
     m_picker->setCountText(countLine(m_picker->list().size(), m_rows.size()));
 }
 

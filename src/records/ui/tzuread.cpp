@@ -33,6 +33,20 @@ QString u(const char* s)
 
 } // namespace
 
+void showMeasurementRows(QTableWidget* grid, const QVector<MeasurementRow>& rows)
+{
+    QSignalBlocker block(grid);
+    grid->setRowCount(int(rows.size()));
+    for (int r = 0; r < rows.size(); ++r) {
+        const MeasurementRow& m = rows[r];
+        QStringList cells = {QString::number(r + 1), ZUDATE_C(m), ZUDATE_T(m), ZUVOTA_C(m)};
+        for (double v : m.ZU)
+            cells << measurementValueText(v);
+        for (int c = 0; c < cells.size(); ++c)
+            grid->setItem(r, c, new QTableWidgetItem(cells[c]));
+    }
+}
+
 QStringList measurementGridHeaders()
 {
     QStringList h = {QStringLiteral("Index"), u("測量日期"), u("測量時間"), u("測量方式")};
@@ -223,16 +237,7 @@ void TZuread::fillMeasurements()
     const SubjectRow s = m_picker->currentRow();
     m_rows = m_picker->hasCurrentRow() ? MeasurementStore(*m_state.MainDatabase).listForSubject(s.CUSTNO)
                                        : QVector<MeasurementRow>();
-    QSignalBlocker block(m_measurements);
-    m_measurements->setRowCount(int(m_rows.size()));
-    for (int r = 0; r < m_rows.size(); ++r) {
-        const MeasurementRow& m = m_rows[r];
-        QStringList cells = {QString::number(r + 1), ZUDATE_C(m), ZUDATE_T(m), ZUVOTA_C(m)};
-        for (double v : m.ZU)
-            cells << measurementValueText(v);
-        for (int c = 0; c < cells.size(); ++c)
-            m_measurements->setItem(r, c, new QTableWidgetItem(cells[c]));
-    }
+    showMeasurementRows(m_measurements, m_rows);
     m_measurementMemo->clear();
     m_trend->setEnabled(m_rows.size() >= 2);
 }

@@ -81,5 +81,7 @@ private:
 
 // The measurement grid's headings: Index, date, time, mode and the 24 points.
 QStringList measurementGridHeaders();
+// One subject's measurements in a grid with those headers, one row each.
+void showMeasurementRows(QTableWidget* grid, const QVector<MeasurementRow>& rows);
 
 } // namespace lumo
