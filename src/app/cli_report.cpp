@@ -40,6 +40,7 @@ void loadMeasurement(SharedState& state, const MeasurementRow& m)
     state.energy.VoltageMode = m.ZUVOTA;
     state.energy.Memo = m.MEMO1.isEmpty() ? QStringList() : m.MEMO1.split(QStringLiteral("\r\n"));
     state.CurrentMeasurementKey = m.MKEY;
+    state.CurrentMeasurementVersion = m.ROWVER;
 }
 
 int writeReport(CliContext& c, SharedState& state, const QString& options, const QString& out)
@@ -100,8 +101,9 @@ int cmdReport(CliContext& c)
         return 2;
     }
     loadMeasurement(state, *row);
-    const QString options = c.args.contains(QStringLiteral("--options")) ? option(c.args, QStringLiteral("--options"))
-                                                                           : state.config.PrintOptions;
+    const QString options = c.args.contains(QStringLiteral("--options"))
+                                ? option(c.args, QStringLiteral("--options"))
+                                : state.config.PrintOptions;
     for (QChar ch : options)
         if (ch != QLatin1Char('0') && ch != QLatin1Char('1')) {
             *c.err << "--options is a string of 0 and 1" << Qt::endl;
@@ -195,6 +197,7 @@ int cmdDemo(CliContext& c)
         return 2;
     }
     state.CurrentMeasurementKey = row.MKEY;
+    state.CurrentMeasurementVersion = row.ROWVER;
 
     const QString report = QDir(outDir).filePath(QStringLiteral("report.pdf"));
     if (int rc = writeReport(c, state, QStringLiteral("11111111111111111111"), report)) return rc;

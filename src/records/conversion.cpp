@@ -7,8 +7,6 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
 
 namespace lumo {
 namespace {
@@ -35,12 +33,11 @@ Status contentHash(const QString& path, QString* hash)
 
 Status wasConverted(Database& main, const QString& hash, bool* converted)
 {
-    QSqlQuery q(main.sql());
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM LUMOCONV WHERE SOURCEHASH = ?"));
-    q.addBindValue(hash);
-    if (!q.exec() || !q.next())
-        return Status::failure(QStringLiteral("%1: %2").arg(main.path(), sqlError(q)));
-    *converted = q.value(0).toInt() > 0;
+    SqlRows rows;
+    const Status st =
+        main.run(QStringLiteral("SELECT COUNT(*) FROM LUMOCONV WHERE SOURCEHASH = ?"), {hash}, &rows);
+    if (!st) return Status::failure(QStringLiteral("%1: %2").arg(main.path(), st.error));
+    *converted = rows.value(0).value(0).toLongLong() > 0;
     return Status::success();
 }
 
@@ -93,11 +90,9 @@ Status convertOldDatabase(Database& main, const QString& oldPath, const std::fun
         return Status::success();
     }
     if (!(st = copyTables(main, *old, step))) return st;
-    QSqlQuery record(main.sql());
-    record.prepare(QStringLiteral("INSERT INTO LUMOCONV (SOURCEHASH, CONVDATE) VALUES (?, ?)"));
-    record.addBindValue(hash);
-    record.addBindValue(dayNumber(QDateTime::currentDateTime()));
-    if (!record.exec()) return Status::failure(QStringLiteral("%1: %2").arg(main.path(), sqlError(record)));
+    st = main.run(QStringLiteral("INSERT INTO LUMOCONV (SOURCEHASH, CONVDATE) VALUES (?, ?)"),
+                  {hash, dayNumber(QDateTime::currentDateTime())});
+    if (!st) return Status::failure(QStringLiteral("%1: %2").arg(main.path(), st.error));
     st = t.commit();
     for (int i = 0; i < 8; ++i)
         step(3);

@@ -1,28 +1,44 @@
 #pragma once
-// One open database file. Main files are shared between workstations, so they
-// run with synchronous commits and wait for each other's locks: in WAL mode on
-// a local disk, with the rollback journal in a network folder (the log needs
-// memory shared on one machine). The delivered knowledge and master files are
-// only ever read.
+// One open database: a file, or the main database on a server. Main files are
+// shared between workstations, so they run with synchronous commits and wait
+// for each other's locks: in WAL mode on a local disk, with the rollback
+// journal in a network folder (the log needs memory shared on one machine).
+// The delivered knowledge and master files are only ever read. What differs
+// between SQLite and the server is the Engine's; every records operation goes
+// through run(), cursor() or appender() here, which also notice a server that
+// went away and connect again before the next operation.
 
-#include "records/schema.h"
 #include "base/status.h"
+#include "records/engine.h"
+#include "records/schema.h"
 
-#include <QHash>
-#include <QPair>
 #include <QSqlDatabase>
-#include <QVector>
 #include <QString>
+#include <QVector>
 #include <memory>
 
 struct sqlite3;
 
 namespace lumo {
 
+class DatabaseWatch;
+
+// How to reach the main database on a server: a libpq connection string, and
+// the password the operator typed at start-up (kept in memory only).
+struct ServerLogin
+{
+    QString conninfo;
+    QString password;
+};
+
 class Database
 {
 public:
-    enum class Access { ReadWrite, ReadOnly };
+    enum class Access
+    {
+        ReadWrite,
+        ReadOnly
+    };
 
     // Opens an existing file. A missing file, a file that is not a database of
     // the kind, or an unreadable one is an error; the file is left untouched.
@@ -31,14 +47,40 @@ public:
     // Creates a new, empty file of the kind (used by the build and by export).
     static std::unique_ptr<Database> create(const QString& path, FileKind kind, Status* status);
 
+    // The main database on a PostgreSQL server: its schema is created on the
+    // first connection and upgraded like a file's. The error is the driver's text.
+    static std::unique_ptr<Database> connect(const ServerLogin& login, Status* status);
+
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
-    QSqlDatabase& sql() { return m_db; }
+    // The connection for Qt's own queries (a lost server connection is opened again first).
+    QSqlDatabase& sql();
+    // The file, or "PostgreSQL host=... dbname=..." for a server (no password).
     const QString& path() const { return m_path; }
     FileKind kind() const { return m_kind; }
     bool readOnly() const { return m_access == Access::ReadOnly; }
+    bool onServer() const { return m_engine->kind() == EngineKind::Postgres; }
+    Engine& engine() { return *m_engine; }
+    const ServerLogin& login() const { return m_login; }
+
+    // A statement with ? placeholders (one round trip on a server); the rows
+    // it returned and how many it changed. Errors come as the screens show
+    // them: databaseBusyMessage() for another workstation's lock,
+    // serverConnectionLostMessage() for a server that went away.
+    Status run(const QString& sql, const QVariantList& binds = {}, SqlRows* rows = nullptr,
+               qint64* affected = nullptr);
+    // The rows of a query one at a time (an export, the research files).
+    std::unique_ptr<LegacyCursor> cursor(const QString& sql, const QVariantList& binds, Status* status);
+    // Appends many rows to one table (an import, a migration).
+    std::unique_ptr<RowAppender> appender(const QString& table, const QStringList& columns, Status* status);
+
+    // Tells open lists when another workstation changed the tables, and when
+    // the connection came back after the server went away. Made when first
+    // asked for (the screens do; the commands never wait for changes).
+    DatabaseWatch& watch();
+    bool inTransaction() const { return m_transactions > 0; }
 
     // Folds a write-ahead log back into the file and leaves it in rollback
     // mode, so the file is whole on its own. Fails while another process has
@@ -68,23 +110,21 @@ public:
     static void removeOrphanedCompanions(const QString& path);
 
     // The connection's own SQLite handle, for the few read paths where the
-    // per-value cost of the SQL module matters (the driver uses the same library).
+    // per-value cost of the SQL module matters (the driver uses the same
+    // library); null on a server.
     ::sqlite3* handle();
 
-    // The number of rows of a table, counted once and then kept: it is
-    // counted again only after another connection committed a change to the
-    // file, or after this one changed rows without noting it below. Counting
-    // ten million measurements takes seconds; the screens show the count on
-    // every opening.
+    // The number of rows of a table. ZUCUST and ZUDATA are counted by
+    // triggers in the database itself (LUMOCOUNT), so the count is one row's
+    // read whatever another workstation did; counting ten million
+    // measurements takes seconds, and the screens show the count on every
+    // opening. Other tables, and files too old to have the kept counts, are
+    // counted. -1 when the database cannot be read.
     qint64 rowCount(const QString& table);
-    // After a committed change of this connection: how many rows it changed
-    // in all and how each table's count moved. Changes made inside a
-    // transaction that is still open are not noted (they may roll back), so
-    // the next rowCount counts again.
-    void noteRowsChanged(qint64 rowsChanged, const QVector<QPair<QString, qint64>>& moved);
 
     // Does the table of this file have the column? (Older files may lack optional ones.)
     bool hasColumn(const QString& table, const QString& column);
+    bool hasTable(const QString& table);
 
     // Milliseconds a writer waits for another workstation's lock.
     static constexpr int BusyTimeoutMs = 10000;
@@ -96,23 +136,26 @@ public:
     Status checkIntegrity();
 
 private:
-    Database(const QString& connection, const QString& path, FileKind kind, Access access);
+    friend class Transaction;
+    friend class ReadSnapshot;
+    Database(const QString& connection, const QString& path, FileKind kind, Access access, EngineKind engine);
+    // Opens a lost server connection again, unless a transaction is open (its
+    // statements must fail rather than go on in a new session).
+    Status ensureConnected();
+    Status bringSchemaUpToDate(bool created);
     QString m_connection;
     QString m_path;
     FileKind m_kind;
     Access m_access;
     QSqlDatabase m_db;
-    struct KeptCount
-    {
-        qint64 rows;
-        qint64 dataVersion; // another connection's commit changes it
-        qint64 changes;     // rows this connection changed, when counted
-    };
-    QHash<QString, KeptCount> m_counts;
-    qint64 dataVersion();
+    std::unique_ptr<Engine> m_engine;
+    std::unique_ptr<DatabaseWatch> m_watch;
+    ServerLogin m_login;
+    int m_transactions = 0;
 };
 
 // Every multi-row change runs inside one of these: it rolls back unless committed.
+// They do not nest: one begun inside another fails to begin, on either engine.
 class Transaction
 {
 public:
@@ -128,13 +171,24 @@ public:
     Status commit();
 
 private:
-    QSqlDatabase& m_db;
+    void end();
+    Database& m_db;
     bool m_active = false;
     Status m_begun;
 };
 
 // "資料庫正由其他工作站使用中，請稍後再試。"
 QString databaseBusyMessage();
+
+// A server database without this program's version that holds one of its
+// tables all the same: another program's, left as it is.
+QString foreignTableMessage(const QString& table);
+
+// "這筆資料已被其他工作站修改，請重新載入後再修改。": a save of a row that
+// another workstation changed (or deleted) since this one read it; nothing
+// was written. The screens show it in the message dialog, not as an error.
+QString rowConflictMessage();
+bool isRowConflict(const Status& status);
 
 // The last error text of a query or database, for messages; a lock held by
 // another workstation beyond the wait reads as databaseBusyMessage().

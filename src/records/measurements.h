@@ -20,9 +20,15 @@ public:
     qint64 countForSubject(const QString& custNo);
     qint64 countAll();
 
-    Status append(MeasurementRow& row); // sets row.MKEY
-    Status update(const MeasurementRow& row); // ZUDATE, ZUVOTA, MEMO1, ZU1..ZU24
-    Status updateMemo(qint64 mkey, const QString& memo, bool* found = nullptr);
+    Status append(MeasurementRow& row); // sets row.MKEY and row.ROWVER
+    // ZUDATE, ZUVOTA, MEMO1, ZU1..ZU24. Refused with rowConflictMessage() when
+    // the row changed since row.ROWVER was read; on success row.ROWVER is the new version.
+    Status update(MeasurementRow& row);
+    // MEMO1 of the row whose version is *rowVersion (the analysis screen's
+    // treatment record): refused with rowConflictMessage() when another
+    // workstation changed the row meanwhile, *rowVersion raised on success.
+    // A row that is gone is no conflict: *found tells it and nothing is written.
+    Status updateMemo(qint64 mkey, const QString& memo, qint64* rowVersion, bool* found = nullptr);
     Status remove(qint64 mkey);
 
 private:
@@ -30,6 +36,6 @@ private:
 };
 
 QString measurementColumns();
-MeasurementRow readMeasurement(const class QSqlQuery& q);
+MeasurementRow readMeasurement(const SqlRow& row);
 
 } // namespace lumo

@@ -48,8 +48,10 @@ public:
     std::optional<ProgramRow> find(const QString& name);
 
 private:
+    Database& m_db;
     bool m_master;
-    std::unique_ptr<class QSqlQuery> m_query;
+    QString m_sql;
+    std::unique_ptr<class QSqlQuery> m_query; // SQLite only
 };
 
 class KnowledgeStore

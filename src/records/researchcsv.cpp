@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QHash>
-#include <sqlite3.h>
 
 namespace lumo {
 namespace {
@@ -53,30 +52,35 @@ void endLine(QByteArray& out, QByteArray& line)
     line.clear();
 }
 
-QString whereOf(const ResearchCsvOptions& o)
+// The subject number compares without regard to case, on either engine.
+QString whereOf(Database& db, const ResearchCsvOptions& o)
 {
-    return o.custNo.isEmpty() ? QString() : QStringLiteral(" WHERE CUSTNO = ?1");
+    return o.custNo.isEmpty()
+               ? QString()
+               : QStringLiteral(" WHERE %1 = %2")
+                     .arg(db.engine().caseless(QStringLiteral("CUSTNO")), db.engine().caselessValue());
+}
+
+QString custNoOrder(Database& db)
+{
+    return db.engine().caseless(QStringLiteral("CUSTNO"));
 }
 
 // A query with the subject number bound where the options name one.
 std::unique_ptr<LegacyCursor> query(Database& db, const QString& sql, const ResearchCsvOptions& o, Status* st)
 {
-    QString text = sql;
-    if (!o.custNo.isEmpty()) {
-        // The number is a value of the query, quoted as SQLite quotes a text literal.
-        QString literal = o.custNo;
-        literal.replace(QLatin1Char('\''), QStringLiteral("''"));
-        text.replace(QStringLiteral("?1"), QLatin1Char('\'') + literal + QLatin1Char('\''));
-    }
-    return queryCursor(db, text, st);
+    auto cursor = db.cursor(sql, o.custNo.isEmpty() ? QVariantList() : QVariantList{o.custNo}, st);
+    if (!*st) *st = Status::failure(QStringLiteral("%1: %2").arg(db.path(), st->error));
+    return cursor;
 }
 
 Status writeSubjects(Database& db, const ResearchCsvOptions& o, QByteArray& out, QHash<QString, bool>& sexOf,
                      const std::function<void()>& perRow)
 {
     Status st;
-    auto rows =
-        query(db, QStringLiteral("SELECT * FROM ZUCUST%1 ORDER BY CUSTNO, MKEY").arg(whereOf(o)), o, &st);
+    auto rows = query(
+        db, QStringLiteral("SELECT * FROM ZUCUST%1 ORDER BY %2, MKEY").arg(whereOf(db, o), custNoOrder(db)),
+        o, &st);
     if (!rows) return st;
     QVector<int> index;
     QByteArray line;
@@ -150,9 +154,10 @@ Status writeMeasurements(Database& db, const ResearchCsvOptions& o, QByteArray& 
     QString columns = QStringLiteral("MKEY, CUSTNO, ZUDATE, ZUVOTA");
     for (int i = 1; i <= 24; ++i)
         columns += QStringLiteral(", ZU%1").arg(i);
-    auto rows = query(
-        db, QStringLiteral("SELECT %1 FROM ZUDATA%2 ORDER BY CUSTNO, ZUDATE, MKEY").arg(columns, whereOf(o)),
-        o, &st);
+    auto rows = query(db,
+                      QStringLiteral("SELECT %1 FROM ZUDATA%2 ORDER BY %3, ZUDATE, MKEY")
+                          .arg(columns, whereOf(db, o), custNoOrder(db)),
+                      o, &st);
     if (!rows) return st;
     QByteArray line;
     measurementHeader(line);
@@ -199,9 +204,9 @@ qint64 researchCsvRows(Database& main, const ResearchCsvOptions& o, Status* stat
 {
     qint64 total = 0;
     for (const char* table : {"ZUCUST", "ZUDATA"}) {
-        auto rows =
-            query(main, QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(QLatin1String(table), whereOf(o)), o,
-                  status);
+        auto rows = query(
+            main, QStringLiteral("SELECT COUNT(*) FROM %1%2").arg(QLatin1String(table), whereOf(main, o)), o,
+            status);
         LegacyRow row;
         if (!rows || !rows->next(&row)) {
             if (rows) *status = rows->error();

@@ -20,6 +20,7 @@ struct SubjectRow
     double HEIGHT = 0, WEIGHT = 0;
     QString CUSTCAT, CUSTFG;
     bool PrtFG = false;
+    qint64 ROWVER = 0; // the version read; a save names it
 };
 
 struct MeasurementRow
@@ -31,6 +32,7 @@ struct MeasurementRow
     std::array<double, 24> ZU{};
     QString MEMO1, MEMO2, AutoKey;
     bool PrtFG = false;
+    qint64 ROWVER = 0; // the version read; a save names it
 };
 
 struct ProgramRow
@@ -44,6 +46,7 @@ struct ProgramRow
     std::array<QString, 3> ProMed; // master programs only
     std::array<QString, 5> ProHel; // master programs only
     bool PrtFG = false;
+    qint64 ROWVER = 0; // the version read (main database only); a save names it
 };
 
 struct ConditionRow
@@ -54,6 +57,7 @@ struct ConditionRow
     double ProEng = 0;
     bool ProFlg = false;
     bool PrtFG = false;
+    qint64 ROWVER = 0; // the version read (main database only); a save names it
 };
 
 struct KnowledgeRow
@@ -65,13 +69,13 @@ struct KnowledgeRow
 };
 
 // Calculated fields.
-QString Sex_S(const SubjectRow& r);                         // "男" / "女"
-QString DBIRTH_C(const SubjectRow& r);                      // short date, empty under NoBirthDate
-QString ZUAGE(const SubjectRow& r, const QDate& today);     // "%3d", empty under NoBirthDate
+QString Sex_S(const SubjectRow& r);                     // "男" / "女"
+QString DBIRTH_C(const SubjectRow& r);                  // short date, empty under NoBirthDate
+QString ZUAGE(const SubjectRow& r, const QDate& today); // "%3d", empty under NoBirthDate
 QString ZUDATE_C(const MeasurementRow& r);
 QString ZUDATE_T(const MeasurementRow& r);
-QString ZUVOTA_C(const MeasurementRow& r);                  // "高電位" / "標準"
-QString ProFlgC(const ConditionRow& r);                     // "X" / ""
+QString ZUVOTA_C(const MeasurementRow& r); // "高電位" / "標準"
+QString ProFlgC(const ConditionRow& r);    // "X" / ""
 
 // "###.#": one decimal, empty for 0, "---" for a value no reading can have.
 QString measurementValueText(double v);

@@ -48,6 +48,12 @@ ColumnDef blob(const char* name)
 {
     return {QLatin1String(name), ColumnType::Blob, QStringLiteral("BLOB")};
 }
+// Every save of a row names the version it read; the update raises it.
+ColumnDef rowVersion()
+{
+    return {QLatin1String(RowVersionColumn), ColumnType::Integer,
+            QStringLiteral("INTEGER NOT NULL DEFAULT 1"), 4};
+}
 
 void numbered(QVector<ColumnDef>& columns, const char* stem, int count, ColumnDef (*make)(const QString&))
 {
@@ -62,7 +68,8 @@ TableDef zucust()
                {key(), link("CUSTNO"), text("NAME"), integer("SEX", 1), real("DBIRTH")}};
     for (const char* f : {"ADDR", "TEL", "TEL2", "TEL3", "EMAIL", "MEMO", "BTYPE"})
         t.columns << text(f);
-    t.columns << real("HEIGHT") << real("WEIGHT") << text("CUSTCAT") << text("CUSTFG") << integer("PrtFG");
+    t.columns << real("HEIGHT") << real("WEIGHT") << text("CUSTCAT") << text("CUSTFG") << integer("PrtFG")
+              << rowVersion();
     return t;
 }
 
@@ -70,7 +77,7 @@ TableDef zudata()
 {
     TableDef t{QStringLiteral("ZUDATA"), 1, {key(), link("CUSTNO"), real("ZUDATE"), integer("ZUVOTA")}};
     numbered(t.columns, "ZU", 24, real);
-    t.columns << text("MEMO1") << text("MEMO2") << text("AutoKey") << integer("PrtFG");
+    t.columns << text("MEMO1") << text("MEMO2") << text("AutoKey") << integer("PrtFG") << rowVersion();
     return t;
 }
 
@@ -87,16 +94,19 @@ TableDef zupro(bool master)
         numbered(t.columns, "ProHel", 5, text);
     }
     t.columns << integer("PrtFG");
+    // The delivered master programs are only read: their rows have no versions.
+    if (!master) t.columns << rowVersion();
     return t;
 }
 
-TableDef zuprdt()
+TableDef zuprdt(bool master)
 {
     TableDef t{QStringLiteral("ZUPRDT"), 1, {key(), link("ProNo")}};
     for (const char* f : {"ProSubN", "ProNote", "ProAnd", "ProCond"})
         t.columns << text(f);
     t.columns << integer("ProAGL") << integer("ProAGH") << real("ProEng") << integer("ProFlg")
               << integer("PrtFG");
+    if (!master) t.columns << rowVersion();
     return t;
 }
 
@@ -120,25 +130,63 @@ TableDef lumoconv()
              real("CONVDATE")}};
 }
 
+// The kept row counts: one row per counted table, kept by its triggers.
+TableDef lumocount()
+{
+    return {QLatin1String(KeptCountTable),
+            KeptCountsSince,
+            {{QStringLiteral("NAME"), ColumnType::Text, QStringLiteral("TEXT NOT NULL PRIMARY KEY"),
+              KeptCountsSince},
+             {QStringLiteral("ROWS"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL DEFAULT 0"),
+              KeptCountsSince}}};
+}
+
+IndexDef index(const char* name, const char* table, std::initializer_list<const char*> columns)
+{
+    IndexDef d{QLatin1String(name), QLatin1String(table), {}};
+    for (const char* c : columns)
+        d.columns << QLatin1String(c);
+    return d;
+}
+
 // One index per sort field of the subject lists (ties broken by MKEY so that
 // every order is total and stable), the named orders, and the link fields.
-const char* const kMainIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS ZUCS1 ON ZUCUST (CUSTNO, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_NAME ON ZUCUST (NAME, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_SEX ON ZUCUST (SEX, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_DBIRTH ON ZUCUST (DBIRTH, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_TEL ON ZUCUST (TEL, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_ADDR ON ZUCUST (ADDR, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_EMAIL ON ZUCUST (EMAIL, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_TEL2 ON ZUCUST (TEL2, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUCUST_TEL3 ON ZUCUST (TEL3, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUDT1 ON ZUDATA (CUSTNO, ZUDATE, MKEY)",
-};
-const char* const kProgramIndexes[] = {
-    "CREATE INDEX IF NOT EXISTS ZuProB ON ZUPRO (ProNo, MKEY)",
-    "CREATE INDEX IF NOT EXISTS ZUPRO_NAME ON ZUPRO (ProName)",
-    "CREATE INDEX IF NOT EXISTS ZUPRDT_PRONO ON ZUPRDT (ProNo, MKEY)",
-};
+QVector<IndexDef> mainIndexes()
+{
+    return {index("ZUCS1", "ZUCUST", {"CUSTNO", "MKEY"}),
+            index("ZUCUST_NAME", "ZUCUST", {"NAME", "MKEY"}),
+            index("ZUCUST_SEX", "ZUCUST", {"SEX", "MKEY"}),
+            index("ZUCUST_DBIRTH", "ZUCUST", {"DBIRTH", "MKEY"}),
+            index("ZUCUST_TEL", "ZUCUST", {"TEL", "MKEY"}),
+            index("ZUCUST_ADDR", "ZUCUST", {"ADDR", "MKEY"}),
+            index("ZUCUST_EMAIL", "ZUCUST", {"EMAIL", "MKEY"}),
+            index("ZUCUST_TEL2", "ZUCUST", {"TEL2", "MKEY"}),
+            index("ZUCUST_TEL3", "ZUCUST", {"TEL3", "MKEY"}),
+            index("ZUDT1", "ZUDATA", {"CUSTNO", "ZUDATE", "MKEY"})};
+}
+QVector<IndexDef> programIndexes()
+{
+    return {index("ZuProB", "ZUPRO", {"ProNo", "MKEY"}), index("ZUPRO_NAME", "ZUPRO", {"ProName"}),
+            index("ZUPRDT_PRONO", "ZUPRDT", {"ProNo", "MKEY"})};
+}
+
+QString indexStatement(const IndexDef& d)
+{
+    return QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
+        .arg(d.name, d.table, d.columns.join(QStringLiteral(", ")));
+}
+
+// The triggers that keep LUMOCOUNT: every row added or removed by any writer
+// moves its table's count in the same transaction.
+QStringList countTriggers(const QString& table)
+{
+    const QString update = QStringLiteral("UPDATE %1 SET ROWS = ROWS %3 1 WHERE NAME = '%2'")
+                               .arg(QLatin1String(KeptCountTable), table);
+    return {QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_COUNT_ADDED AFTER INSERT ON %1 BEGIN %2; END")
+                .arg(table, update.arg(QLatin1Char('+'))),
+            QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_COUNT_REMOVED AFTER DELETE ON %1 BEGIN %2; END")
+                .arg(table, update.arg(QLatin1Char('-')))};
+}
 
 bool exec(QSqlDatabase& db, const QString& sql, QString* error)
 {
@@ -215,7 +263,7 @@ bool fits(ColumnType want, const QString& declared, bool primaryKey)
     return false;
 }
 
-Status checkColumns(QSqlDatabase& db, const TableDef& t)
+Status checkColumns(QSqlDatabase& db, const TableDef& t, int version)
 {
     struct Found
     {
@@ -230,12 +278,13 @@ Status checkColumns(QSqlDatabase& db, const TableDef& t)
         found.insert(q.value(1).toString().toCaseFolded(), {q.value(2).toString(), q.value(5).toInt() > 0});
     for (const ColumnDef& c : t.columns) {
         auto it = found.constFind(c.name.toCaseFolded());
-        if (it == found.constEnd()) return Status::failure(u("資料表 %1 缺少欄位 %2").arg(t.name, c.name));
+        if (it == found.constEnd()) {
+            // A column of a later version than the file's is the upgrade's to add.
+            if (c.since > version) continue;
+            return Status::failure(missingColumnMessage(t.name, c.name));
+        }
         if (!fits(c.type, it->type, it->primaryKey))
-            return Status::failure(u("資料表 %1 的欄位 %2 型態為 %3，應為 %4")
-                                       .arg(t.name, c.name,
-                                            it->type.isEmpty() ? QStringLiteral("(none)") : it->type,
-                                            QLatin1String(typeName(c.type))));
+            return Status::failure(columnTypeMessage(t.name, c.name, it->type, c.type));
     }
     return Status::success();
 }
@@ -245,19 +294,20 @@ Status checkColumns(QSqlDatabase& db, const TableDef& t)
 const QStringList& knowledgeTextFields()
 {
     static const QStringList fields = {
-        QStringLiteral("DtEA1"), QStringLiteral("DtEA2"), QStringLiteral("DtEA3"), QStringLiteral("DtEA4"),
+        QStringLiteral("DtEA1"), QStringLiteral("DtEA2"),  QStringLiteral("DtEA3"),  QStringLiteral("DtEA4"),
         QStringLiteral("DtEA5"), QStringLiteral("DtPot1"), QStringLiteral("DtPot2"), QStringLiteral("DtPot3"),
-        QStringLiteral("DtMA1"), QStringLiteral("DtMA2"), QStringLiteral("DtMA3"), QStringLiteral("DtMH1"),
-        QStringLiteral("DtMH2"), QStringLiteral("DtMH3"), QStringLiteral("DtMH4"), QStringLiteral("DtMH5"),
-        QStringLiteral("DtML1"), QStringLiteral("DtML2"), QStringLiteral("DtML3"), QStringLiteral("DtML4"),
+        QStringLiteral("DtMA1"), QStringLiteral("DtMA2"),  QStringLiteral("DtMA3"),  QStringLiteral("DtMH1"),
+        QStringLiteral("DtMH2"), QStringLiteral("DtMH3"),  QStringLiteral("DtMH4"),  QStringLiteral("DtMH5"),
+        QStringLiteral("DtML1"), QStringLiteral("DtML2"),  QStringLiteral("DtML3"),  QStringLiteral("DtML4"),
         QStringLiteral("DtML5")};
     return fields;
 }
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(), zudata(), zupro(false), zuprdt(), lumoconv()};
-    static const QVector<TableDef> master = {zupro(true), zuprdt()};
+    static const QVector<TableDef> main = {zucust(),      zudata(),   zupro(false),
+                                           zuprdt(false), lumoconv(), lumocount()};
+    static const QVector<TableDef> master = {zupro(true), zuprdt(true)};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {
     case FileKind::Main:
@@ -270,6 +320,43 @@ const QVector<TableDef>& tablesOf(FileKind kind)
     return knowledge;
 }
 
+const QVector<IndexDef>& indexesOf(FileKind kind)
+{
+    static const QVector<IndexDef> main = mainIndexes() + programIndexes();
+    static const QVector<IndexDef> master = programIndexes();
+    static const QVector<IndexDef> knowledge;
+    switch (kind) {
+    case FileKind::Main:
+        return main;
+    case FileKind::Master:
+        return master;
+    case FileKind::Knowledge:
+        return knowledge;
+    }
+    return knowledge;
+}
+
+const QStringList& countedTables(FileKind kind)
+{
+    static const QStringList main = {QStringLiteral("ZUCUST"), QStringLiteral("ZUDATA")};
+    static const QStringList none;
+    return kind == FileKind::Main ? main : none;
+}
+
+QString keyColumnOf(FileKind kind, const QString& table)
+{
+    for (const TableDef& t : tablesOf(kind))
+        if (t.name.compare(table, Qt::CaseInsensitive) == 0)
+            for (const ColumnDef& c : t.columns)
+                if (c.type == ColumnType::Key) return c.name;
+    return {};
+}
+
+bool isCaseless(const ColumnDef& c)
+{
+    return c.declaration.contains(QLatin1String("COLLATE NOCASE"), Qt::CaseInsensitive);
+}
+
 QStringList requiredTables(FileKind kind)
 {
     QStringList names;
@@ -278,43 +365,83 @@ QStringList requiredTables(FileKind kind)
     return names;
 }
 
+namespace {
+
+// The names of a table's columns in the file, folded.
+QStringList columnsOf(QSqlDatabase& db, const QString& table)
+{
+    QStringList names;
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table)))
+        while (q.next())
+            names << q.value(1).toString().toCaseFolded();
+    return names;
+}
+
+QStringList objectsOf(QSqlDatabase& db, const char* type)
+{
+    QStringList names;
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT name FROM sqlite_master WHERE type = ?"));
+    q.addBindValue(QLatin1String(type));
+    if (q.exec())
+        while (q.next())
+            names << q.value(0).toString().toUpper();
+    return names;
+}
+
+} // namespace
+
+// Idempotent: every step creates only what the file lacks, so a file of any
+// earlier version, or one that lost an index or a trigger, gets exactly what
+// this version defines.
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error)
 {
-    QStringList statements;
-    for (const TableDef& t : tablesOf(kind))
-        statements << createStatement(t);
-    if (kind == FileKind::Main)
-        for (const char* s : kMainIndexes)
-            statements << QString::fromLatin1(s);
-    if (kind != FileKind::Knowledge)
-        for (const char* s : kProgramIndexes)
-            statements << QString::fromLatin1(s);
-    statements << QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion);
-    for (const QString& s : statements)
-        if (!exec(db, s, error)) return false;
-    return true;
+    for (const TableDef& t : tablesOf(kind)) {
+        if (!exec(db, createStatement(t), error)) return false;
+        // Columns a later version brought to a table an older file already has.
+        const QStringList present = columnsOf(db, t.name);
+        for (const ColumnDef& c : t.columns)
+            if (!present.contains(c.name.toCaseFolded()) &&
+                !exec(db,
+                      QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 %3").arg(t.name, c.name, c.declaration),
+                      error))
+                return false;
+    }
+    for (const IndexDef& d : indexesOf(kind))
+        if (!exec(db, indexStatement(d), error)) return false;
+    const QStringList triggers = objectsOf(db, "trigger");
+    for (const QString& table : countedTables(kind)) {
+        const QStringList wanted = countTriggers(table);
+        bool missing = false;
+        for (const QString& statement : wanted) {
+            // "CREATE TRIGGER IF NOT EXISTS <name> ..."
+            missing = missing || !triggers.contains(statement.section(QLatin1Char(' '), 5, 5).toUpper());
+            if (!exec(db, statement, error)) return false;
+        }
+        // Counted once, in the transaction that created the triggers, so no
+        // change falls between the count and its first trigger; counted again
+        // when a trigger was missing, since changes then went uncounted.
+        const QString seed =
+            QStringLiteral("INSERT INTO %1 (NAME, ROWS) SELECT '%2', COUNT(*) FROM %2 WHERE 1 "
+                           "ON CONFLICT (NAME) DO %3")
+                .arg(QLatin1String(KeptCountTable), table,
+                     missing ? QStringLiteral("UPDATE SET ROWS = excluded.ROWS") : QStringLiteral("NOTHING"));
+        if (!exec(db, seed, error)) return false;
+    }
+    return exec(db, QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion), error);
 }
 
 bool hasAllIndexes(QSqlDatabase& db, FileKind kind)
 {
-    QStringList wanted;
-    auto add = [&wanted](const char* statement) {
-        // "CREATE INDEX IF NOT EXISTS <name> ON ..."
-        wanted << QString::fromLatin1(statement).section(QLatin1Char(' '), 5, 5).toUpper();
-    };
-    if (kind == FileKind::Main)
-        for (const char* s : kMainIndexes)
-            add(s);
-    if (kind != FileKind::Knowledge)
-        for (const char* s : kProgramIndexes)
-            add(s);
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'"))) return false;
-    QStringList found;
-    while (q.next())
-        found << q.value(0).toString().toUpper();
-    for (const QString& name : wanted)
-        if (!found.contains(name)) return false;
+    const QStringList indexes = objectsOf(db, "index");
+    for (const IndexDef& d : indexesOf(kind))
+        if (!indexes.contains(d.name.toUpper())) return false;
+    // The kept counts are only true while their triggers are there.
+    const QStringList triggers = objectsOf(db, "trigger");
+    for (const QString& table : countedTables(kind))
+        for (const QString& statement : countTriggers(table))
+            if (!triggers.contains(statement.section(QLatin1Char(' '), 5, 5).toUpper())) return false;
     return true;
 }
 
@@ -324,9 +451,7 @@ Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns)
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
         return Status::failure(q.lastError().text());
     const int version = q.value(0).toInt();
-    if (version > SchemaVersion)
-        return Status::failure(u("資料庫版本為 %1，比本程式所用的版本 %2 新；請以新版的 LUMO 開啟")
-                                   .arg(QString::number(version), QString::number(SchemaVersion)));
+    if (version > SchemaVersion) return Status::failure(newerVersionMessage(version));
     if (!q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'")))
         return Status::failure(q.lastError().text());
     QStringList tables;
@@ -339,10 +464,29 @@ Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns)
             return Status::failure(u("缺少資料表 %1").arg(t.name));
         }
         if (!withColumns) continue;
-        Status s = checkColumns(db, t);
+        Status s = checkColumns(db, t, std::max(version, 1));
         if (!s) return s;
     }
     return Status::success();
+}
+
+QString newerVersionMessage(int version)
+{
+    return u("資料庫版本為 %1，比本程式所用的版本 %2 新；請以新版的 LUMO 開啟")
+        .arg(QString::number(version), QString::number(SchemaVersion));
+}
+
+QString missingColumnMessage(const QString& table, const QString& column)
+{
+    return u("資料表 %1 缺少欄位 %2").arg(table, column);
+}
+
+QString columnTypeMessage(const QString& table, const QString& column, const QString& found,
+                          ColumnType wanted)
+{
+    return u("資料表 %1 的欄位 %2 型態為 %3，應為 %4")
+        .arg(table, column, found.isEmpty() ? QStringLiteral("(none)") : found,
+             QLatin1String(typeName(wanted)));
 }
 
 } // namespace lumo

@@ -14,12 +14,18 @@ namespace lumo {
 
 // 1: the four tables of the main database, the knowledge and master tables.
 // 2: LUMOCONV, the record of the older databases already converted.
-constexpr int SchemaVersion = 2;
+// 4: ROWVER, the version of each row of the four tables (a save of a row
+//    another workstation changed meanwhile is refused), and LUMOCOUNT, the
+//    kept row counts of ZUCUST and ZUDATA with the triggers that keep them.
+// A file of version N gets every table, column, index and trigger whose
+// version is above N when it is opened for writing.
+constexpr int SchemaVersion = 4;
 
-enum class FileKind {
-    Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT
-    Master,    // lumoMTW.mdb: ZUPRO (with the advice texts) and ZUPRDT
-    Knowledge  // lumoTW.mdb: ZUMTDB
+enum class FileKind
+{
+    Main,     // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT
+    Master,   // lumoMTW.mdb: ZUPRO (with the advice texts) and ZUPRDT
+    Knowledge // lumoTW.mdb: ZUMTDB
 };
 
 // How a column stores its values; what the layout check compares.
@@ -36,7 +42,8 @@ struct ColumnDef
 {
     QString name;
     ColumnType type;
-    QString declaration; // the column's text in CREATE TABLE after its name
+    QString declaration; // the column's text in CREATE TABLE after its name (SQLite's words)
+    int since = 1;       // the schema version that brought the column
 };
 
 struct TableDef
@@ -48,6 +55,30 @@ struct TableDef
 
 // The tables of a file of the kind, in creation order.
 const QVector<TableDef>& tablesOf(FileKind kind);
+
+// An index: its columns in order. Columns that compare without regard to case
+// (COLLATE NOCASE in the definition) are indexed in that comparison's order.
+struct IndexDef
+{
+    QString name;
+    QString table;
+    QStringList columns;
+};
+const QVector<IndexDef>& indexesOf(FileKind kind);
+
+// The column that carries each row's version, and the tables whose rows carry one.
+inline constexpr const char* RowVersionColumn = "ROWVER";
+// The table of the kept row counts (NAME, ROWS) and the tables counted in it:
+// triggers in the database keep the counts, so every writer keeps them true.
+inline constexpr const char* KeptCountTable = "LUMOCOUNT";
+const QStringList& countedTables(FileKind kind);
+// The version that brought the kept counts.
+inline constexpr int KeptCountsSince = 4;
+
+// Whether a column of the definition compares without regard to case.
+bool isCaseless(const ColumnDef& c);
+// The key column of a table of the kind (MKEY for the four tables); empty when it has none.
+QString keyColumnOf(FileKind kind, const QString& table);
 
 // Creates the missing tables and indexes of the kind; runs inside the caller's transaction.
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error);
@@ -67,6 +98,12 @@ QStringList requiredTables(FileKind kind);
 // Without columns only the version and the tables are checked (the files of
 // earlier versions that are only read may lack optional fields).
 Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns = true);
+
+// The layout check's messages, shared by both engines.
+QString newerVersionMessage(int version);
+QString missingColumnMessage(const QString& table, const QString& column);
+QString columnTypeMessage(const QString& table, const QString& column, const QString& found,
+                          ColumnType wanted);
 
 // The text fields of ZUMTDB in column order (DtEA1 .. DtML5).
 const QStringList& knowledgeTextFields();

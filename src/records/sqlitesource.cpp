@@ -230,25 +230,22 @@ std::unique_ptr<LegacySource> openSqliteSource(const QString& path, Status* stat
 
 std::unique_ptr<LegacyCursor> queryCursor(Database& db, const QString& sql, Status* status)
 {
-    sqlite3* h = db.handle();
-    if (!h) {
-        *status = Status::failure(QStringLiteral("%1: no connection").arg(db.path()));
-        return nullptr;
-    }
-    auto cursor = std::make_unique<SqliteCursor>(h, db.path(), sql);
-    *status = cursor->error();
-    if (!*status) return nullptr;
+    auto cursor = db.cursor(sql, {}, status);
+    if (!*status) *status = Status::failure(QStringLiteral("%1: %2").arg(db.path(), status->error));
     return cursor;
 }
 
-ReadSnapshot::ReadSnapshot(Database& db) : m_handle(db.handle())
+ReadSnapshot::ReadSnapshot(Database& db) : m_db(db)
 {
-    m_open = m_handle && sqlite3_exec(m_handle, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    m_open = db.run(db.engine().beginReading()).ok;
+    if (m_open) ++db.m_transactions;
 }
 
 ReadSnapshot::~ReadSnapshot()
 {
-    if (m_open) sqlite3_exec(m_handle, "COMMIT", nullptr, nullptr, nullptr);
+    if (!m_open) return;
+    m_db.engine().run(QStringLiteral("COMMIT"), {}, nullptr, nullptr);
+    --m_db.m_transactions;
 }
 
 } // namespace lumo

@@ -1,6 +1,7 @@
 #pragma once
-// Rows of an open database of this program as a LegacyCursor, so that the
-// export copies them the way the import copies the rows of a file.
+// Rows of an open database of this program (a file or the server) as a
+// LegacyCursor, so that the export copies them the way the import copies the
+// rows of a file.
 
 #include "records/database.h"
 #include "records/legacysource.h"
@@ -12,7 +13,7 @@ namespace lumo {
 // The rows of a query on the connection, in the query's order.
 std::unique_ptr<LegacyCursor> queryCursor(Database& db, const QString& sql, Status* status);
 
-// Reads of several tables in one snapshot of the file, so that rows another
+// Reads of several tables in one snapshot of the database, so that rows another
 // workstation adds meanwhile do not arrive without their subject or program.
 class ReadSnapshot
 {
@@ -23,7 +24,7 @@ public:
     ReadSnapshot& operator=(const ReadSnapshot&) = delete;
 
 private:
-    ::sqlite3* m_handle;
+    Database& m_db;
     bool m_open = false;
 };
 

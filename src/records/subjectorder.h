@@ -50,7 +50,10 @@ private:
     };
     QVector<Segment> segmentsFrom(const OrderedSubject* anchor, bool forward) const;
     QVector<OrderedSubject> read(const Segment& s, qint64 skip, int limit);
+    QVector<OrderedSubject> readRows(const QString& sql, const QVariantList& binds);
     qint64 countOf(const QString& where, const QVariantList& binds);
+    // The field as the order compares it (the number without regard to case).
+    QString expression(SubjectField f) const;
     QString select() const;
 
     Database& m_db;

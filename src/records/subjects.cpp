@@ -1,12 +1,11 @@
 #include "records/subjects.h"
 
-#include <QSqlQuery>
-
 namespace lumo {
 
 const char* subjectFieldColumn(SubjectField f)
 {
-    static const char* columns[] = {"CUSTNO", "NAME", "SEX", "DBIRTH", "TEL", "ADDR", "EMAIL", "TEL2", "TEL3"};
+    static const char* columns[] = {"CUSTNO", "NAME",  "SEX",  "DBIRTH", "TEL",
+                                    "ADDR",   "EMAIL", "TEL2", "TEL3"};
     int i = int(f) - 1;
     return columns[(i < 0 || i > 8) ? 0 : i];
 }
@@ -19,17 +18,18 @@ SubjectField subjectFieldOfSort(int sortField)
 
 QString subjectColumns()
 {
-    return QStringLiteral("MKEY, CUSTNO, NAME, SEX, DBIRTH, ADDR, TEL, TEL2, TEL3, EMAIL, MEMO, BTYPE, HEIGHT, "
-                          "WEIGHT, CUSTCAT, CUSTFG, PrtFG");
+    return QStringLiteral(
+        "MKEY, CUSTNO, NAME, SEX, DBIRTH, ADDR, TEL, TEL2, TEL3, EMAIL, MEMO, BTYPE, HEIGHT, "
+        "WEIGHT, CUSTCAT, CUSTFG, PrtFG, ROWVER");
 }
 
-SubjectRow readSubject(const QSqlQuery& q)
+SubjectRow readSubject(const SqlRow& q)
 {
     SubjectRow r;
     r.MKEY = q.value(0).toLongLong();
     r.CUSTNO = q.value(1).toString();
     r.NAME = q.value(2).toString();
-    r.SEX = q.value(3).toInt() != 0;
+    r.SEX = q.value(3).toLongLong() != 0;
     r.DBIRTH = q.value(4).toDouble();
     r.ADDR = q.value(5).toString();
     r.TEL = q.value(6).toString();
@@ -42,76 +42,78 @@ SubjectRow readSubject(const QSqlQuery& q)
     r.WEIGHT = q.value(13).toDouble();
     r.CUSTCAT = q.value(14).toString();
     r.CUSTFG = q.value(15).toString();
-    r.PrtFG = q.value(16).toInt() != 0;
+    r.PrtFG = q.value(16).toLongLong() != 0;
+    r.ROWVER = q.value(17).toLongLong();
     return r;
 }
 
 std::optional<SubjectRow> SubjectStore::get(qint64 mkey)
 {
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("SELECT %1 FROM ZUCUST WHERE MKEY = ?").arg(subjectColumns()));
-    q.addBindValue(mkey);
-    if (q.exec() && q.next()) return readSubject(q);
+    SqlRows rows;
+    if (m_db.run(QStringLiteral("SELECT %1 FROM ZUCUST WHERE MKEY = ?").arg(subjectColumns()), {mkey},
+                 &rows) &&
+        !rows.isEmpty())
+        return readSubject(rows.first());
     return std::nullopt;
 }
 
 std::optional<SubjectRow> SubjectStore::findByCustNo(const QString& custNo)
 {
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("SELECT %1 FROM ZUCUST WHERE CUSTNO = ? ORDER BY CUSTNO, MKEY LIMIT 1").arg(subjectColumns()));
-    q.addBindValue(custNo);
-    if (q.exec() && q.next()) return readSubject(q);
+    const Engine& e = m_db.engine();
+    const QString number = e.caseless(QStringLiteral("CUSTNO"));
+    SqlRows rows;
+    if (m_db.run(QStringLiteral("SELECT %1 FROM ZUCUST WHERE %2 = %3 ORDER BY %2, MKEY LIMIT 1")
+                     .arg(subjectColumns(), number, e.caselessValue()),
+                 {custNo}, &rows) &&
+        !rows.isEmpty())
+        return readSubject(rows.first());
     return std::nullopt;
 }
 
 Status SubjectStore::append(SubjectRow& r)
 {
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("INSERT INTO ZUCUST (CUSTNO, NAME, SEX, DBIRTH, ADDR, TEL, TEL2, TEL3, EMAIL, MEMO, BTYPE, "
-                             "HEIGHT, WEIGHT, CUSTCAT, CUSTFG, PrtFG) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
-    for (const QVariant& v : {QVariant(r.CUSTNO), QVariant(r.NAME), QVariant(int(r.SEX)), QVariant(r.DBIRTH),
-                              QVariant(r.ADDR), QVariant(r.TEL), QVariant(r.TEL2), QVariant(r.TEL3), QVariant(r.EMAIL),
-                              QVariant(r.MEMO), QVariant(r.BTYPE), QVariant(r.HEIGHT), QVariant(r.WEIGHT),
-                              QVariant(r.CUSTCAT), QVariant(r.CUSTFG), QVariant(int(r.PrtFG))})
-        q.addBindValue(v);
-    if (!q.exec()) return Status::failure(sqlError(q));
-    r.MKEY = q.lastInsertId().toLongLong();
-    m_db.noteRowsChanged(1, {{QStringLiteral("ZUCUST"), 1}});
-    return Status::success();
+    SqlRows rows;
+    const Status st = m_db.run(
+        QStringLiteral(
+            "INSERT INTO ZUCUST (CUSTNO, NAME, SEX, DBIRTH, ADDR, TEL, TEL2, TEL3, EMAIL, MEMO, BTYPE, "
+            "HEIGHT, WEIGHT, CUSTCAT, CUSTFG, PrtFG) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?) "
+            "RETURNING MKEY, ROWVER"),
+        {r.CUSTNO, r.NAME, int(r.SEX), r.DBIRTH, r.ADDR, r.TEL, r.TEL2, r.TEL3, r.EMAIL, r.MEMO, r.BTYPE,
+         r.HEIGHT, r.WEIGHT, r.CUSTCAT, r.CUSTFG, int(r.PrtFG)},
+        &rows);
+    if (!st) return st;
+    r.MKEY = rows.value(0).value(0).toLongLong();
+    r.ROWVER = rows.value(0).value(1).toLongLong();
+    return st;
 }
 
-Status SubjectStore::update(const SubjectRow& r)
+Status SubjectStore::update(SubjectRow& r)
 {
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("UPDATE ZUCUST SET NAME=?, SEX=?, DBIRTH=?, ADDR=?, TEL=?, TEL2=?, TEL3=?, EMAIL=?, MEMO=? "
-                             "WHERE MKEY=?"));
-    for (const QVariant& v : {QVariant(r.NAME), QVariant(int(r.SEX)), QVariant(r.DBIRTH), QVariant(r.ADDR),
-                              QVariant(r.TEL), QVariant(r.TEL2), QVariant(r.TEL3), QVariant(r.EMAIL), QVariant(r.MEMO),
-                              QVariant(r.MKEY)})
-        q.addBindValue(v);
-    if (!q.exec()) return Status::failure(sqlError(q));
-    m_db.noteRowsChanged(q.numRowsAffected(), {});
-    return Status::success();
+    qint64 changed = 0;
+    const Status st = m_db.run(
+        QStringLiteral(
+            "UPDATE ZUCUST SET NAME=?, SEX=?, DBIRTH=?, ADDR=?, TEL=?, TEL2=?, TEL3=?, EMAIL=?, MEMO=?, "
+            "ROWVER = ROWVER + 1 WHERE MKEY=? AND ROWVER=?"),
+        {r.NAME, int(r.SEX), r.DBIRTH, r.ADDR, r.TEL, r.TEL2, r.TEL3, r.EMAIL, r.MEMO, r.MKEY, r.ROWVER},
+        nullptr, &changed);
+    if (!st) return st;
+    if (changed == 0) return Status::failure(rowConflictMessage());
+    ++r.ROWVER;
+    return st;
 }
 
 Status SubjectStore::removeWithMeasurements(qint64 mkey)
 {
     Transaction t(m_db);
     if (!t.active()) return t.begun();
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("DELETE FROM ZUDATA WHERE CUSTNO = (SELECT CUSTNO FROM ZUCUST WHERE MKEY = ?)"));
-    q.addBindValue(mkey);
-    if (!q.exec()) return Status::failure(sqlError(q));
-    const qint64 measurements = q.numRowsAffected();
-    q.prepare(QStringLiteral("DELETE FROM ZUCUST WHERE MKEY = ?"));
-    q.addBindValue(mkey);
-    if (!q.exec()) return Status::failure(sqlError(q));
-    const qint64 subjects = q.numRowsAffected();
-    const Status st = t.commit();
-    if (st)
-        m_db.noteRowsChanged(measurements + subjects,
-                             {{QStringLiteral("ZUDATA"), -measurements}, {QStringLiteral("ZUCUST"), -subjects}});
-    return st;
+    const Engine& e = m_db.engine();
+    Status st =
+        m_db.run(QStringLiteral("DELETE FROM ZUDATA WHERE %1 = (SELECT %1 FROM ZUCUST WHERE MKEY = ?)")
+                     .arg(e.caseless(QStringLiteral("CUSTNO"))),
+                 {mkey});
+    if (st) st = m_db.run(QStringLiteral("DELETE FROM ZUCUST WHERE MKEY = ?"), {mkey});
+    if (!st) return st;
+    return t.commit();
 }
 
 qint64 SubjectStore::count()

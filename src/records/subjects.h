@@ -9,7 +9,18 @@
 namespace lumo {
 
 // The sort fields of the subject lists, numbered as SubjectSortField counts them (1..9).
-enum class SubjectField { CUSTNO = 1, NAME, SEX, DBIRTH, TEL, ADDR, EMAIL, TEL2, TEL3 };
+enum class SubjectField
+{
+    CUSTNO = 1,
+    NAME,
+    SEX,
+    DBIRTH,
+    TEL,
+    ADDR,
+    EMAIL,
+    TEL2,
+    TEL3
+};
 const char* subjectFieldColumn(SubjectField f);
 // The field of a SubjectSortField value (its absolute value; out of range gives CUSTNO).
 SubjectField subjectFieldOfSort(int sortField);
@@ -22,8 +33,10 @@ public:
     std::optional<SubjectRow> get(qint64 mkey);
     // Whole-value match without regard to case; the first in key order.
     std::optional<SubjectRow> findByCustNo(const QString& custNo);
-    Status append(SubjectRow& row); // sets row.MKEY
-    Status update(const SubjectRow& row); // CUSTNO is never written
+    Status append(SubjectRow& row); // sets row.MKEY and row.ROWVER
+    // CUSTNO is never written. Refused with rowConflictMessage() when the row
+    // changed since row.ROWVER was read; on success row.ROWVER is the new version.
+    Status update(SubjectRow& row);
     // Deletes the subject and every measurement with its number, as one change.
     Status removeWithMeasurements(qint64 mkey);
     qint64 count();
@@ -32,8 +45,8 @@ private:
     Database& m_db;
 };
 
-// Reads the current row of a query selecting subjectColumns().
-SubjectRow readSubject(const class QSqlQuery& q);
+// Reads a row of a query selecting subjectColumns() (from its first column on).
+SubjectRow readSubject(const SqlRow& row);
 QString subjectColumns();
 
 } // namespace lumo

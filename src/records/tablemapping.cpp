@@ -6,7 +6,6 @@
 
 #include <QRegularExpression>
 #include <cmath>
-#include <sqlite3.h>
 
 namespace lumo {
 namespace {
@@ -174,6 +173,7 @@ QVector<MappedField> mappedFields(const QString& table, bool withKey)
         for (const ColumnDef& c : t.columns) {
             const FieldKind kind = kindOf(c);
             if (kind == FieldKind::Key && !withKey) continue;
+            if (c.name == QLatin1String(RowVersionColumn)) continue;
             fields.append({c.name, kind, isOptional(t.name, c.name), declaredDefault(c, kind)});
         }
     }
@@ -240,61 +240,26 @@ bool carryValue(const MappedField& f, const QVariant& in, const CarryRules& rule
 
 RowInserter::RowInserter(Database& db, const QString& table, const QStringList& columns) : m_db(db)
 {
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                            .arg(table, columns.join(QStringLiteral(", ")),
-                                 QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')));
-    sqlite3* h = db.handle();
-    if (!h || sqlite3_prepare_v2(h, sql.toUtf8().constData(), -1, &m_st, nullptr) != SQLITE_OK)
-        m_status = Status::failure(QStringLiteral("%1: %2").arg(
-            db.path(), h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("?")));
+    m_appender = db.appender(table, columns, &m_status);
+    if (!m_status) m_status = Status::failure(QStringLiteral("%1: %2").arg(db.path(), m_status.error));
 }
 
-RowInserter::~RowInserter()
-{
-    sqlite3_finalize(m_st);
-}
+RowInserter::~RowInserter() = default;
 
 Status RowInserter::insert(const QVector<QVariant>& values)
 {
     if (!m_status) return m_status;
-    for (int i = 0; i < values.size(); ++i) {
-        const QVariant& v = values.at(i);
-        const int p = i + 1;
-        switch (v.typeId()) {
-        case QMetaType::LongLong:
-        case QMetaType::Int:
-        case QMetaType::Bool:
-            sqlite3_bind_int64(m_st, p, v.toLongLong());
-            break;
-        case QMetaType::Double:
-            sqlite3_bind_double(m_st, p, v.toDouble());
-            break;
-        case QMetaType::QByteArray: {
-            const QByteArray b = v.toByteArray();
-            if (b.isNull())
-                sqlite3_bind_null(m_st, p);
-            else
-                sqlite3_bind_blob64(m_st, p, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
-            break;
-        }
-        case QMetaType::QString: {
-            const QByteArray t = v.toString().toUtf8();
-            sqlite3_bind_text64(m_st, p, t.constData(), sqlite3_uint64(t.size()), SQLITE_TRANSIENT,
-                                SQLITE_UTF8);
-            break;
-        }
-        default:
-            sqlite3_bind_null(m_st, p);
-        }
-    }
-    const int rc = sqlite3_step(m_st);
-    sqlite3_reset(m_st);
-    if (rc == SQLITE_DONE) return Status::success();
-    const int code = sqlite3_extended_errcode(m_db.handle());
-    const QString message = (code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED
-                                ? databaseBusyMessage()
-                                : QString::fromUtf8(sqlite3_errmsg(m_db.handle()));
-    return Status::failure(QStringLiteral("%1: %2").arg(m_db.path(), message));
+    const Status st = m_appender->append(values);
+    if (!st) m_status = Status::failure(QStringLiteral("%1: %2").arg(m_db.path(), st.error));
+    return m_status;
+}
+
+Status RowInserter::finish()
+{
+    if (!m_status) return m_status;
+    const Status st = m_appender->finish();
+    if (!st) m_status = Status::failure(QStringLiteral("%1: %2").arg(m_db.path(), st.error));
+    return m_status;
 }
 
 Status copyRows(LegacyCursor& from, const QString& table, Database& target, const CarryRules& rules,
@@ -332,7 +297,11 @@ Status copyRows(LegacyCursor& from, const QString& table, Database& target, cons
         if (!st) return st;
         if (perRow) perRow();
     }
-    return from.error();
+    if (!from.error()) return from.error();
+    Status st = insert.finish();
+    // Rows that kept their keys: the keys the engine gives new rows come after them.
+    if (st && rules.keepKeys) st = target.engine().keysCopied(table);
+    return st;
 }
 
 } // namespace lumo

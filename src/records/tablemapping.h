@@ -9,8 +9,6 @@
 
 #include <functional>
 
-struct sqlite3_stmt;
-
 namespace lumo {
 
 // The stored form of a field.
@@ -34,7 +32,8 @@ struct MappedField
 };
 
 // ZUCUST, ZUDATA, ZUPRO, ZUPRDT: every field of the table's definition but
-// MKEY, in the definition's order (with MKEY first when keys are kept).
+// MKEY, in the definition's order (with MKEY first when keys are kept). A
+// row's version (ROWVER) never travels: a copied row is a new row.
 QVector<MappedField> mappedFields(const QString& table, bool withKey = false);
 
 // The program fields that start an external program (ProPrg1..4, ProParm1..4).
@@ -56,7 +55,9 @@ struct CarryRules
 bool carryValue(const MappedField& field, const QVariant& in, const CarryRules& rules, QVariant* out,
                 QString* problem);
 
-// Appends rows to one table of an open database, through one prepared statement.
+// Appends rows to one table of an open database, as fast as its engine
+// allows (one prepared statement on SQLite, a COPY on the server). The rows
+// are all in the table only after finish().
 class RowInserter
 {
 public:
@@ -66,10 +67,11 @@ public:
     RowInserter& operator=(const RowInserter&) = delete;
     const Status& status() const { return m_status; }
     Status insert(const QVector<QVariant>& values);
+    Status finish();
 
 private:
     Database& m_db;
-    sqlite3_stmt* m_st = nullptr;
+    std::unique_ptr<RowAppender> m_appender;
     Status m_status;
 };
 

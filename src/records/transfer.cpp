@@ -4,7 +4,6 @@
 #include "records/tablemapping.h"
 
 #include <cerrno>
-#include <sqlite3.h>
 
 namespace lumo {
 namespace {
@@ -18,20 +17,16 @@ struct GroupTables
 {
     const char* master;
     const char* detail;
-    const char* masterOrder; // the export's order of the master rows
+    const char* link; // the export orders the master rows by it (then MKEY)
 };
-const GroupTables kPrograms{"ZUPRO", "ZUPRDT", "ProNo, MKEY"};
-const GroupTables kRecords{"ZUCUST", "ZUDATA", "CUSTNO, MKEY"};
+const GroupTables kPrograms{"ZUPRO", "ZUPRDT", "ProNo"};
+const GroupTables kRecords{"ZUCUST", "ZUDATA", "CUSTNO"};
 
 Status exec(Database& db, const QString& sql)
 {
-    char* message = nullptr;
-    const int rc = sqlite3_exec(db.handle(), sql.toUtf8().constData(), nullptr, nullptr, &message);
-    const QString text = message ? QString::fromUtf8(message) : QString();
-    sqlite3_free(message);
-    if (rc == SQLITE_OK) return Status::success();
-    const bool busy = (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
-    return Status::failure(QStringLiteral("%1: %2").arg(db.path(), busy ? databaseBusyMessage() : text));
+    const Status st = db.run(sql);
+    if (st) return st;
+    return Status::failure(QStringLiteral("%1: %2").arg(db.path(), st.error));
 }
 
 qint64 countOf(Database& db, const char* table, Status* status)
@@ -46,13 +41,12 @@ qint64 countOf(Database& db, const char* table, Status* status)
     return row.value(0).toLongLong();
 }
 
-Status exportTable(Database& main, Database& transfer, const char* table, const char* order,
+Status exportTable(Database& main, Database& transfer, const char* table, const QString& order,
                    const std::function<void()>& perRow)
 {
     Status st;
     auto rows = queryCursor(
-        main, QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(table), QLatin1String(order)),
-        &st);
+        main, QStringLiteral("SELECT * FROM %1 ORDER BY %2").arg(QLatin1String(table), order), &st);
     if (!rows) return st;
     return copyRows(*rows, QLatin1String(table), transfer, CarryRules{}, perRow);
 }
@@ -231,8 +225,9 @@ Status exportRows(Database& main, Database& transfer, TransferGroups groups,
     if (!t.active()) return t.begun();
     for (const GroupTables* g : {&kPrograms, &kRecords}) {
         if (g == &kPrograms ? !groups.programs : !groups.records) continue;
-        Status st = exportTable(main, transfer, g->master, g->masterOrder, perRow);
-        if (st) st = exportTable(main, transfer, g->detail, "MKEY", perRow);
+        const QString order = QStringLiteral("%1, MKEY").arg(main.engine().caseless(QLatin1String(g->link)));
+        Status st = exportTable(main, transfer, g->master, order, perRow);
+        if (st) st = exportTable(main, transfer, g->detail, QStringLiteral("MKEY"), perRow);
         if (!st) return st;
     }
     return t.commit();

@@ -49,12 +49,17 @@ QString transferStatusText(bool exportPage)
 
 QVector<QStringList> transferProgramRows(Database& main, Status* status)
 {
-    return rowsOf(main, QStringLiteral("SELECT ProNo, ProName FROM ZUPRO ORDER BY ProNo, MKEY"), status);
+    return rowsOf(main,
+                  QStringLiteral("SELECT ProNo, ProName FROM ZUPRO ORDER BY %1, MKEY")
+                      .arg(main.engine().caseless(QStringLiteral("ProNo"))),
+                  status);
 }
 
 QVector<QStringList> transferSubjectRows(Database& main, Status* status)
 {
-    return rowsOf(main, QStringLiteral("SELECT CUSTNO, NAME, ADDR FROM ZUCUST ORDER BY CUSTNO, MKEY"),
+    return rowsOf(main,
+                  QStringLiteral("SELECT CUSTNO, NAME, ADDR FROM ZUCUST ORDER BY %1, MKEY")
+                      .arg(main.engine().caseless(QStringLiteral("CUSTNO"))),
                   status);
 }
 

@@ -1,10 +1,10 @@
 #include "shell/sharedstate.h"
 
-#include "shell/datadir.h"
 #include "base/filesystemkind.h"
+#include "base/privatefiles.h"
 #include "instrument/instrument.h"
 #include "records/migration.h"
-#include "base/privatefiles.h"
+#include "shell/datadir.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,9 +12,15 @@
 
 namespace lumo {
 
-SharedState::SharedState() { resetCurrentSubject(); }
+SharedState::SharedState()
+{
+    resetCurrentSubject();
+}
 
-QString SharedState::dataPath(const QString& name) const { return dataFilePath(DataDirectory, name); }
+QString SharedState::dataPath(const QString& name) const
+{
+    return dataFilePath(DataDirectory, name);
+}
 
 bool SharedState::saveConfiguration()
 {
@@ -27,6 +33,15 @@ void SharedState::resetCurrentSubject()
 {
     CurrentSubject = SubjectRow();
     CurrentSubject.SEX = true;
+}
+
+void SharedState::reportFailure(const Status& st)
+{
+    if (st) return;
+    if (isRowConflict(st))
+        ShowMessageDialog(NoteAttention, st.error);
+    else
+        reportError(st.error);
 }
 
 void SharedState::playTone(int tone)
@@ -49,30 +64,13 @@ QString networkFolderMessage()
     return QString::fromUtf8("資料目錄位於網路磁碟，多台工作站共用時建議改用資料庫伺服器。");
 }
 
-StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
+namespace {
+
+// The file steps of a main database that is the data directory's lumo4.mdb
+// (an Access file of the earlier program already migrated): the upgrade
+// swap, the template copy, then the file opened (a fresh copy checked first).
+Status openMainFile(SharedState& s, StartupOutcome& out)
 {
-    StartupOutcome out;
-    const bool created = !QFileInfo::exists(s.DataDirectory);
-    if (!QDir().mkpath(s.DataDirectory)) {
-        out.databases = Status::failure(QStringLiteral("%1: cannot create the data directory").arg(s.DataDirectory));
-        return out;
-    }
-    out.networkFolder = onNetworkFileSystem(s.DataDirectory);
-    // Health records: a folder made here is the user's alone; one the user
-    // chose is left as it is (workstations may share it) and reported.
-    if (created) QFile::setPermissions(s.DataDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    out.privacy = checkPrivateDirectory(s.DataDirectory);
-    const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
-    out.copiedFiles = copied.copied;
-    out.copies = copied.status();
-    // A main database brought from the earlier Windows program becomes this program's file first.
-    const Status migrated = migrateWaitingJetDatabase(s.DataDirectory, [&s](const QString& question) {
-        return s.ShowMessageDialog(AskImportant, question);
-    });
-    if (!migrated) {
-        out.databases = Status::failure(databaseStartupMessage(migrated.error));
-        return out;
-    }
     const PreparedFiles prepared = prepareDataDirectory(s.DataDirectory);
     out.templateMissing = prepared.templateMissing;
     out.swap = prepared.swap;
@@ -95,9 +93,61 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
             Database::removeOrphanedCompanions(path);
         }
     }
+    return st;
+}
+
+// The main database on a server: no file of the data directory is touched
+// but the template, whose absence still means an incomplete installation.
+Status openMainOnServer(SharedState& s, StartupOutcome& out, const QString& conninfo)
+{
+    out.onServer = true;
+    out.networkFolder = false;
+    out.templateMissing = !dataFileExists(s.DataDirectory, QLatin1String(TemplateDatabaseFile));
+    s.server = ServerLogin{conninfo, {}};
+    Status st;
+    s.MainDatabase = connectWithLogin(&s.server, s.askPassword, &st);
+    return st;
+}
+
+} // namespace
+
+StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
+{
+    StartupOutcome out;
+    const bool created = !QFileInfo::exists(s.DataDirectory);
+    if (!QDir().mkpath(s.DataDirectory)) {
+        out.databases =
+            Status::failure(QStringLiteral("%1: cannot create the data directory").arg(s.DataDirectory));
+        return out;
+    }
+    out.networkFolder = onNetworkFileSystem(s.DataDirectory);
+    // Health records: a folder made here is the user's alone; one the user
+    // chose is left as it is (workstations may share it) and reported.
+    if (created)
+        QFile::setPermissions(s.DataDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    out.privacy = checkPrivateDirectory(s.DataDirectory);
+    const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
+    out.copiedFiles = copied.copied;
+    out.copies = copied.status();
+
+    QString conninfo = s.databaseOption;
+    Status st = conninfo.isEmpty() ? readServerConfig(s.DataDirectory, &conninfo) : Status::success();
+    if (st && conninfo.isEmpty()) {
+        // A main database brought from the earlier Windows program becomes this
+        // program's file first; declined or failed, nothing else is touched.
+        const Status migrated = migrateWaitingJetDatabase(s.DataDirectory, [&s](const QString& question) {
+            return s.ShowMessageDialog(AskImportant, question);
+        });
+        if (!migrated) {
+            out.databases = Status::failure(databaseStartupMessage(migrated.error));
+            return out;
+        }
+    }
+    if (st) st = conninfo.isEmpty() ? openMainFile(s, out) : openMainOnServer(s, out, conninfo);
+    // The delivered knowledge texts stay a local file, only read, wherever the main database is.
     if (st)
-        s.KnowledgeDatabase = Database::open(s.dataPath(QLatin1String(KnowledgeDatabaseFile)), FileKind::Knowledge,
-                                             Database::Access::ReadOnly, &st);
+        s.KnowledgeDatabase = Database::open(s.dataPath(QLatin1String(KnowledgeDatabaseFile)),
+                                             FileKind::Knowledge, Database::Access::ReadOnly, &st);
     if (!st) {
         s.MainDatabase.reset();
         s.KnowledgeDatabase.reset();
@@ -108,6 +158,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     s.PickedRecords.clear();
     s.AnalysisChart = 1;
     s.CurrentMeasurementKey = 0;
+    s.CurrentMeasurementVersion = 0;
 
     const QString cfg = s.dataPath(QLatin1String(ConfigurationFileName));
     // Until a file is read every setting holds its fallback, so a failed read

@@ -2,13 +2,14 @@
 // The process-wide state that the screens share, owned by the main window
 // (or by a headless command) and living for the whole run.
 
-#include "shell/configuration.h"
 #include "base/messages.h"
 #include "base/printerchoice.h"
 #include "comparison/comparisonrecords.h"
 #include "measurement/catalogue.h"
 #include "records/database.h"
 #include "records/rows.h"
+#include "records/serverlogin.h"
+#include "shell/configuration.h"
 
 #include <QVector>
 #include <memory>
@@ -25,6 +26,9 @@ struct SharedState
     CompensationTable compensation = defaultCompensationTable();
     SubjectRow CurrentSubject;
     qint64 CurrentMeasurementKey = 0;
+    // The version of that row as this workstation read or wrote it last: the
+    // treatment record is stored only into the row as it was shown.
+    qint64 CurrentMeasurementVersion = 0;
     int SubjectSortField = 1;
     int AnalysisPage = 0;
     int AnalysisChart = 1;
@@ -38,6 +42,16 @@ struct SharedState
     std::unique_ptr<Database> MainDatabase;
     std::unique_ptr<Database> KnowledgeDatabase;
 
+    // The main database on a server: the connection string given with
+    // --database (it wins over lumo-server.conf in the data directory); empty
+    // for the file lumo4.mdb unless the data directory names a server.
+    QString databaseOption;
+    // How the main database was reached when it is on a server, the password
+    // typed at start-up included (kept here, in memory, for as long as the program runs).
+    ServerLogin server;
+    // Asks for that password; the window sets it, the commands never ask.
+    PasswordQuestion askPassword;
+
     MessageSource* messages = nullptr;
     Instrument* instrument = nullptr;
 
@@ -45,11 +59,18 @@ struct SharedState
 
     // The path of a data file, matched without regard to case.
     QString dataPath(const QString& name) const;
-    bool ShowMessageDialog(int kind, const QString& text) { return messages ? messages->show(kind, text) : false; }
+    bool ShowMessageDialog(int kind, const QString& text)
+    {
+        return messages ? messages->show(kind, text) : false;
+    }
     void reportError(const QString& text)
     {
         if (messages) messages->reportError(text);
     }
+    // A failed save as the operator is told it: a row another workstation
+    // changed meanwhile in the message dialog, anything else in the general
+    // error report.
+    void reportFailure(const Status& st);
     // Saves the whole configuration; a failure reaches the general error report.
     bool saveConfiguration();
     void resetCurrentSubject();
@@ -70,6 +91,8 @@ struct StartupOutcome
     QStringList copiedFiles;
     // The data directory lies in a network folder: a notice, the program goes on.
     bool networkFolder = false;
+    // The main database is on a server (lumo-server.conf or --database).
+    bool onServer = false;
 };
 StartupOutcome runStartupFileSteps(SharedState& state, const QString& deliveredDir);
 

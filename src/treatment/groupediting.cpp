@@ -104,6 +104,8 @@ GroupSaveResult changeGroup(TreatmentTables& tables, const ProgramRow& current, 
     ProgramRow r = current;
     fill(r, f);
     Status s = tables.updateProgram(r);
+    // Another workstation changed the program since it was shown: told as a notice, the editor stays.
+    if (isRowConflict(s)) return refused(s.error);
     if (!s) return {GroupSaveResult::Failed, s.error, {}};
     return {GroupSaveResult::Saved, {}, current.ProNo};
 }

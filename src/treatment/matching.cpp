@@ -1,18 +1,20 @@
 #include "treatment/matching.h"
 
 #include "base/formats.h"
+#include "records/legacysource.h"
 
-#include <sqlite3.h>
 #include <cmath>
+#include <sqlite3.h>
 
 namespace lumo {
 namespace {
 
 // Positions 6-17 run pair by pair: the left and right point of each meridian.
-constexpr int kMeridianPoints[12][2] = {{1, 7},  {6, 12},  {2, 8},   {5, 11},  {3, 9},   {4, 10},
+constexpr int kMeridianPoints[12][2] = {{1, 7},   {6, 12},  {2, 8},   {5, 11},  {3, 9},   {4, 10},
                                         {13, 19}, {18, 24}, {14, 20}, {17, 23}, {15, 21}, {16, 22}};
 // Positions 18-22: Wood, Fire, Earth, Metal, Water.
-constexpr Element kElements[5] = {Element::Wood, Element::Fire, Element::Earth, Element::Metal, Element::Water};
+constexpr Element kElements[5] = {Element::Wood, Element::Fire, Element::Earth, Element::Metal,
+                                  Element::Water};
 
 // Grade codes of positions 2-5: 1 "below", 2 "above", 3 "not normal"; position 3
 // and 5 test only "not normal", and position 4 reads 1 as a raised grade.
@@ -21,9 +23,12 @@ bool gradeTest(int position, int v, int g, bool required)
     if (v == 0) return required && g == 0;
     switch (position) {
     case 3:
-    case 5: return v >= 1 && v <= 3 && g != 0;
-    case 4: return v == 1 ? g > 0 : v == 2 ? g < 0 : v == 3 ? g != 0 : false;
-    default: return v == 1 ? g < 0 : v == 2 ? g > 0 : v == 3 ? g != 0 : false;
+    case 5:
+        return v >= 1 && v <= 3 && g != 0;
+    case 4:
+        return v == 1 ? g > 0 : v == 2 ? g < 0 : v == 3 ? g != 0 : false;
+    default:
+        return v == 1 ? g < 0 : v == 2 ? g > 0 : v == 3 ? g != 0 : false;
     }
 }
 
@@ -78,26 +83,29 @@ bool ConditionMatches(const ConditionCodes& c, const EnergyAnalysis& a, int age,
                 holds = gradeTest(1, v, a.BodyGrade, required);
             }
         } else if (p <= 5) {
-            const int g = p == 2 ? a.UpperLowerGrade : p == 3 ? a.LeftRightGrade : p == 4 ? a.YinYangGrade : a.AutonomicGrade;
+            const int g = p == 2   ? a.UpperLowerGrade
+                          : p == 3 ? a.LeftRightGrade
+                          : p == 4 ? a.YinYangGrade
+                                   : a.AutonomicGrade;
             holds = gradeTest(p, v, g, required);
         } else if (p <= 17) {
             const int l = a.PointMark[size_t(kMeridianPoints[p - 6][0] - 1)];
             const int r = a.PointMark[size_t(kMeridianPoints[p - 6][1] - 1)];
-            holds = v == 0 ? required && l == 0 && r == 0
-                  : v == 1 ? l < 0 && r < 0
-                  : v == 2 ? l > 0 && r > 0
-                  : v == 3 ? l != 0 || r != 0
-                           : false;
+            holds = v == 0   ? required && l == 0 && r == 0
+                    : v == 1 ? l < 0 && r < 0
+                    : v == 2 ? l > 0 && r > 0
+                    : v == 3 ? l != 0 || r != 0
+                             : false;
         } else if (p <= 22) {
             const int m = a.ElementMark[size_t(kElements[p - 18])];
             holds = v == 0 ? required && m == 0 : v == 1 ? m < 0 : v == 2 ? m > 0 : v == 3 ? m != 0 : false;
         } else if (p == 23) {
             if (age == 0) continue; // no age: the position neither holds nor fails
             required = v != 0;
-            holds = v == 1 ? age >= c.ProAGL
-                  : v == 2 ? age <= c.ProAGH
-                  : v == 3 ? double(c.ProAGL) <= age && age <= double(c.ProAGH)
-                           : false;
+            holds = v == 1   ? age >= c.ProAGL
+                    : v == 2 ? age <= c.ProAGH
+                    : v == 3 ? double(c.ProAGL) <= age && age <= double(c.ProAGH)
+                             : false;
         } else {
             required = v != 0;
             holds = v == 1 ? male : v == 2 ? !male : false;
@@ -119,7 +127,8 @@ bool ProgramMatches(const ProgramWithConditions& p, const EnergyAnalysis& a, int
     return matched;
 }
 
-QStringList MatchPrograms(const QVector<ProgramWithConditions>& programs, const EnergyAnalysis& a, int age, bool male)
+QStringList MatchPrograms(const QVector<ProgramWithConditions>& programs, const EnergyAnalysis& a, int age,
+                          bool male)
 {
     QStringList names;
     for (const auto& p : programs)
@@ -149,6 +158,50 @@ void readDigits(const unsigned char* text, int length, std::array<quint8, 24>& o
     }
 }
 
+// The server's equivalent of the pass below: the same join read row by row.
+QStringList matchOnServer(Database& db, const EnergyAnalysis& a, int age, bool male)
+{
+    QStringList names;
+    const Engine& e = db.engine();
+    const QString pro = e.caseless(QStringLiteral("p.ProNo"));
+    Status st;
+    auto rows = db.cursor(QStringLiteral("SELECT p.MKEY, p.ProName, c.ProAnd, c.ProCond, c.ProAGL, c.ProAGH, "
+                                         "c.ProEng, c.ProFlg FROM ZUPRO p JOIN ZUPRDT c ON %1 = %2 "
+                                         "ORDER BY %2, p.MKEY, c.MKEY")
+                              .arg(e.caseless(QStringLiteral("c.ProNo")), pro),
+                          {}, &st);
+    if (!rows) return names;
+    qint64 current = -1;
+    QString name;
+    bool matched = false, failed = false;
+    ConditionCodes c;
+    LegacyRow row;
+    while (rows->next(&row)) {
+        const qint64 key = row.value(0).toLongLong();
+        if (key != current) {
+            if (current >= 0 && matched && !failed) names << name;
+            current = key;
+            name = row.value(1).toString();
+            matched = failed = false;
+        }
+        if (failed) continue;
+        const QByteArray required = row.value(2).toString().toUtf8();
+        const QByteArray cond = row.value(3).toString().toUtf8();
+        readDigits(reinterpret_cast<const unsigned char*>(required.constData()), int(required.size()),
+                   c.required, true);
+        readDigits(reinterpret_cast<const unsigned char*>(cond.constData()), int(cond.size()), c.cond, false);
+        c.ProAGL = int(row.value(4).toLongLong());
+        c.ProAGH = int(row.value(5).toLongLong());
+        c.ProEng = row.value(6).toDouble();
+        c.ProFlg = row.value(7).toLongLong() != 0;
+        const bool m = ConditionMatches(c, a, age, male);
+        if (c.ProFlg && !m) failed = true;
+        if (m) matched = true;
+    }
+    if (current >= 0 && matched && !failed) names << name;
+    return names;
+}
+
 } // namespace
 
 QStringList MatchPrograms(Database& db, const EnergyAnalysis& a, int age, bool male)
@@ -159,7 +212,7 @@ QStringList MatchPrograms(Database& db, const EnergyAnalysis& a, int age, bool m
     // inner join loses nothing.
     QStringList names;
     sqlite3* h = db.handle();
-    if (!h) return MatchPrograms(ProgramStore(db).loadAll(), a, age, male);
+    if (!h) return matchOnServer(db, a, age, male);
     sqlite3_stmt* st = nullptr;
     const char* sql = "SELECT p.MKEY, p.ProName, c.ProAnd, c.ProCond, c.ProAGL, c.ProAGH, c.ProEng, c.ProFlg "
                       "FROM ZUPRO p JOIN ZUPRDT c ON c.ProNo = p.ProNo ORDER BY p.ProNo, p.MKEY, c.MKEY";
@@ -176,7 +229,8 @@ QStringList MatchPrograms(Database& db, const EnergyAnalysis& a, int age, bool m
         if (key != current) {
             finish();
             current = key;
-            name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)), sqlite3_column_bytes(st, 1));
+            name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 1)),
+                                     sqlite3_column_bytes(st, 1));
             matched = failed = false;
         }
         if (failed) continue;

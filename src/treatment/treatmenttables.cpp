@@ -2,7 +2,6 @@
 
 #include "records/programs.h"
 
-#include <QSqlQuery>
 #include <QVariantList>
 
 namespace lumo {
@@ -29,20 +28,40 @@ QVariantList editableValues(const ProgramRow& r)
     return v;
 }
 
-Status run(QSqlQuery& q, const QVariantList& values)
+// An update of a row as it was read: none changed means another workstation
+// changed it (or deleted it) meanwhile.
+Status updateRow(Database& db, const QString& table, const QStringList& columns, QVariantList values,
+                 qint64 mkey, qint64 version)
 {
-    for (const QVariant& v : values)
-        q.addBindValue(v);
-    if (!q.exec()) return Status::failure(sqlError(q));
-    return Status::success();
+    QStringList sets;
+    for (const QString& c : columns)
+        sets << c + QStringLiteral(" = ?");
+    values << mkey << version;
+    qint64 changed = 0;
+    const Status s =
+        db.run(QStringLiteral("UPDATE %1 SET %2, ROWVER = ROWVER + 1 WHERE MKEY = ? AND ROWVER = ?")
+                   .arg(table, sets.join(QStringLiteral(", "))),
+               values, nullptr, &changed);
+    if (!s) return s;
+    return changed == 1 ? Status::success() : Status::failure(rowConflictMessage());
 }
 
-// A row changed by another workstation's delete is gone: writing to it would
-// leave a condition without its program.
-Status oneRow(QSqlQuery& q, const char* what)
+ConditionRow readCondition(const SqlRow& q)
 {
-    if (q.numRowsAffected() == 1) return Status::success();
-    return Status::failure(QStringLiteral("%1 no longer exists").arg(QLatin1String(what)));
+    ConditionRow r;
+    r.MKEY = q.value(0).toLongLong();
+    r.ProNo = q.value(1).toString();
+    r.ProSubN = q.value(2).toString();
+    r.ProNote = q.value(3).toString();
+    r.ProAnd = q.value(4).toString();
+    r.ProCond = q.value(5).toString();
+    r.ProAGL = int(q.value(6).toLongLong());
+    r.ProAGH = int(q.value(7).toLongLong());
+    r.ProEng = q.value(8).toDouble();
+    r.ProFlg = q.value(9).toLongLong() != 0;
+    r.PrtFG = q.value(10).toLongLong() != 0;
+    r.ROWVER = q.value(11).toLongLong();
+    return r;
 }
 
 } // namespace
@@ -50,31 +69,36 @@ Status oneRow(QSqlQuery& q, const char* what)
 QVector<ProgramSummary> TreatmentTables::programs()
 {
     QVector<ProgramSummary> out;
-    QSqlQuery q(m_db.sql());
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT MKEY, ProNo, ProName FROM ZUPRO ORDER BY ProNo, MKEY"))) return out;
-    while (q.next())
-        out.append({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString()});
+    SqlRows rows;
+    if (!m_db.run(QStringLiteral("SELECT MKEY, ProNo, ProName FROM ZUPRO ORDER BY %1, MKEY")
+                      .arg(m_db.engine().caseless(QStringLiteral("ProNo"))),
+                  {}, &rows))
+        return out;
+    for (const SqlRow& r : rows)
+        out.append({r.value(0).toLongLong(), r.value(1).toString(), r.value(2).toString()});
     return out;
 }
 
 std::optional<ProgramRow> TreatmentTables::program(qint64 mkey)
 {
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("SELECT MKEY, ProNo, PrtFG, %1 FROM ZUPRO WHERE MKEY = ?")
-                  .arg(editableColumns().join(QStringLiteral(", "))));
-    q.addBindValue(mkey);
-    if (!q.exec() || !q.next()) return std::nullopt;
+    SqlRows rows;
+    if (!m_db.run(QStringLiteral("SELECT MKEY, ProNo, PrtFG, ROWVER, %1 FROM ZUPRO WHERE MKEY = ?")
+                      .arg(editableColumns().join(QStringLiteral(", "))),
+                  {mkey}, &rows) ||
+        rows.isEmpty())
+        return std::nullopt;
+    const SqlRow& q = rows.first();
     ProgramRow r;
     r.MKEY = q.value(0).toLongLong();
     r.ProNo = q.value(1).toString();
-    r.PrtFG = q.value(2).toInt() != 0;
-    r.ProName = q.value(3).toString();
-    r.ProData = q.value(4).toString();
-    r.ProPict = q.value(5).toByteArray();
-    r.ProScal = q.value(6).toInt() != 0;
-    r.ProFN = q.value(7).toString();
-    int c = 8;
+    r.PrtFG = q.value(2).toLongLong() != 0;
+    r.ROWVER = q.value(3).toLongLong();
+    r.ProName = q.value(4).toString();
+    r.ProData = q.value(5).toString();
+    r.ProPict = q.value(6).toByteArray();
+    r.ProScal = q.value(7).toLongLong() != 0;
+    r.ProFN = q.value(8).toString();
+    int c = 9;
     for (auto* a : {&r.ProScrp, &r.ProPrg, &r.ProParm})
         for (QString& s : *a)
             s = q.value(c++).toString();
@@ -84,27 +108,16 @@ std::optional<ProgramRow> TreatmentTables::program(qint64 mkey)
 QVector<ConditionRow> TreatmentTables::conditions(const QString& ProNo)
 {
     QVector<ConditionRow> out;
-    QSqlQuery q(m_db.sql());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT MKEY, ProNo, ProSubN, ProNote, ProAnd, ProCond, ProAGL, ProAGH, ProEng, "
-                             "ProFlg, PrtFG FROM ZUPRDT WHERE ProNo = ? ORDER BY MKEY"));
-    q.addBindValue(ProNo);
-    if (!q.exec()) return out;
-    while (q.next()) {
-        ConditionRow r;
-        r.MKEY = q.value(0).toLongLong();
-        r.ProNo = q.value(1).toString();
-        r.ProSubN = q.value(2).toString();
-        r.ProNote = q.value(3).toString();
-        r.ProAnd = q.value(4).toString();
-        r.ProCond = q.value(5).toString();
-        r.ProAGL = q.value(6).toInt();
-        r.ProAGH = q.value(7).toInt();
-        r.ProEng = q.value(8).toDouble();
-        r.ProFlg = q.value(9).toInt() != 0;
-        r.PrtFG = q.value(10).toInt() != 0;
-        out.append(r);
-    }
+    const Engine& e = m_db.engine();
+    SqlRows rows;
+    if (!m_db.run(
+            QStringLiteral("SELECT MKEY, ProNo, ProSubN, ProNote, ProAnd, ProCond, ProAGL, ProAGH, ProEng, "
+                           "ProFlg, PrtFG, ROWVER FROM ZUPRDT WHERE %1 = %2 ORDER BY MKEY")
+                .arg(e.caseless(QStringLiteral("ProNo")), e.caselessValue()),
+            {ProNo}, &rows))
+        return out;
+    for (const SqlRow& r : rows)
+        out.append(readCondition(r));
     return out;
 }
 
@@ -117,32 +130,35 @@ std::optional<ProgramSummary> TreatmentTables::findNumber(const QString& number)
     return std::nullopt;
 }
 
-Status TreatmentTables::confirmCondition(ConditionRow& c, const ProgramRow& p)
+Status TreatmentTables::confirmCondition(ConditionRow& c, ProgramRow& p)
 {
     Transaction t(m_db);
     if (!t.active()) return t.commit();
     const bool append = c.MKEY == 0;
     ConditionRow written = c;
+    Status s;
     if (append) {
-        Status s = ProgramStore(m_db).appendCondition(written);
-        if (!s) return s;
+        s = ProgramStore(m_db).appendCondition(written);
     } else {
-        QSqlQuery q(m_db.sql());
-        q.prepare(
-            QStringLiteral("UPDATE ZUPRDT SET ProNo = ?, ProSubN = ?, ProNote = ?, ProAnd = ?, ProCond = ?, "
-                           "ProAGL = ?, ProAGH = ?, ProEng = ?, ProFlg = ? WHERE MKEY = ?"));
-        Status s = run(q, {c.ProNo, c.ProSubN, c.ProNote, c.ProAnd, c.ProCond, c.ProAGL, c.ProAGH, c.ProEng,
-                           int(c.ProFlg), c.MKEY});
-        if (s) s = oneRow(q, "the condition");
-        if (!s) return s;
+        s = updateRow(
+            m_db, QStringLiteral("ZUPRDT"),
+            {QStringLiteral("ProNo"), QStringLiteral("ProSubN"), QStringLiteral("ProNote"),
+             QStringLiteral("ProAnd"), QStringLiteral("ProCond"), QStringLiteral("ProAGL"),
+             QStringLiteral("ProAGH"), QStringLiteral("ProEng"), QStringLiteral("ProFlg")},
+            {c.ProNo, c.ProSubN, c.ProNote, c.ProAnd, c.ProCond, c.ProAGL, c.ProAGH, c.ProEng, int(c.ProFlg)},
+            c.MKEY, c.ROWVER);
+        ++written.ROWVER;
     }
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("UPDATE ZUPRO SET ProData = ?, ProPict = ?, ProScal = ? WHERE MKEY = ?"));
-    Status s = run(q, {p.ProData, p.ProPict, int(p.ProScal), p.MKEY});
-    if (s) s = oneRow(q, "the program");
+    if (s)
+        s = updateRow(m_db, QStringLiteral("ZUPRO"),
+                      {QStringLiteral("ProData"), QStringLiteral("ProPict"), QStringLiteral("ProScal")},
+                      {p.ProData, p.ProPict, int(p.ProScal)}, p.MKEY, p.ROWVER);
     if (s) s = t.commit();
-    // The new row's key is only the caller's once it is really stored.
-    if (s && append) c.MKEY = written.MKEY;
+    // The new key and versions are only the caller's once they are really stored.
+    if (s) {
+        c = written;
+        ++p.ROWVER;
+    }
     return s;
 }
 
@@ -150,22 +166,18 @@ Status TreatmentTables::deleteProgram(const ProgramRow& p)
 {
     Transaction t(m_db);
     if (!t.active()) return t.commit();
-    QSqlQuery c(m_db.sql());
-    c.prepare(QStringLiteral("DELETE FROM ZUPRDT WHERE ProNo = ?"));
-    Status s = run(c, {p.ProNo});
-    if (!s) return s;
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("DELETE FROM ZUPRO WHERE MKEY = ?"));
-    s = run(q, {p.MKEY});
+    const Engine& e = m_db.engine();
+    Status s = m_db.run(QStringLiteral("DELETE FROM ZUPRDT WHERE %1 = %2")
+                            .arg(e.caseless(QStringLiteral("ProNo")), e.caselessValue()),
+                        {p.ProNo});
+    if (s) s = m_db.run(QStringLiteral("DELETE FROM ZUPRO WHERE MKEY = ?"), {p.MKEY});
     if (!s) return s;
     return t.commit();
 }
 
 Status TreatmentTables::deleteCondition(qint64 mkey)
 {
-    QSqlQuery q(m_db.sql());
-    q.prepare(QStringLiteral("DELETE FROM ZUPRDT WHERE MKEY = ?"));
-    return run(q, {mkey});
+    return m_db.run(QStringLiteral("DELETE FROM ZUPRDT WHERE MKEY = ?"), {mkey});
 }
 
 Status TreatmentTables::appendProgram(ProgramRow& p)
@@ -175,20 +187,15 @@ Status TreatmentTables::appendProgram(ProgramRow& p)
     ProgramRow written = p;
     Status s = ProgramStore(m_db).append(written);
     if (s) s = t.commit();
-    if (s) p.MKEY = written.MKEY;
+    if (s) p = written;
     return s;
 }
 
-Status TreatmentTables::updateProgram(const ProgramRow& p)
+Status TreatmentTables::updateProgram(ProgramRow& p)
 {
-    QSqlQuery q(m_db.sql());
-    const QStringList columns = editableColumns();
-    QStringList sets;
-    for (const QString& c : columns)
-        sets << c + QStringLiteral(" = ?");
-    q.prepare(QStringLiteral("UPDATE ZUPRO SET %1 WHERE MKEY = ?").arg(sets.join(QStringLiteral(", "))));
-    Status s = run(q, editableValues(p) << p.MKEY);
-    if (s) s = oneRow(q, "the program");
+    const Status s =
+        updateRow(m_db, QStringLiteral("ZUPRO"), editableColumns(), editableValues(p), p.MKEY, p.ROWVER);
+    if (s) ++p.ROWVER;
     return s;
 }
 

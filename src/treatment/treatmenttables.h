@@ -37,14 +37,17 @@ public:
 
     // 確認異動: the condition (appended when its MKEY is 0, else changed) and
     // the program's description, picture and scale, in one transaction.
-    Status confirmCondition(ConditionRow& condition, const ProgramRow& program);
+    // Refused with rowConflictMessage() when another workstation changed
+    // either row since it was read; on success both carry their new versions.
+    Status confirmCondition(ConditionRow& condition, ProgramRow& program);
     // 刪除療程: every condition of the program's number, then the program.
     Status deleteProgram(const ProgramRow& program);
     Status deleteCondition(qint64 mkey);
 
-    // The group editor: a new program, or every field of one but its number.
+    // The group editor: a new program, or every field of one but its number
+    // (refused with rowConflictMessage() as above).
     Status appendProgram(ProgramRow& program);
-    Status updateProgram(const ProgramRow& program);
+    Status updateProgram(ProgramRow& program);
 
 private:
     Database& m_db;

@@ -138,6 +138,7 @@ private slots:
         row.MEMO1 = QStringLiteral("old");
         QVERIFY(MeasurementStore(*f.state.MainDatabase).append(row).ok);
         f.state.CurrentMeasurementKey = row.MKEY;
+        f.state.CurrentMeasurementVersion = row.ROWVER;
         QCOMPARE(f.state.config.PrintOptions.size(), 19);
         {
             TZuany s(f.state);
@@ -155,6 +156,36 @@ private slots:
         const QString memo = MeasurementStore(*f.state.MainDatabase).get(row.MKEY)->MEMO1;
         QVERIFY(memo.contains(QStringLiteral("13:DtMA1")));
         QVERIFY(f.state.energy.Memo.join(QLatin1Char('\n')).contains(QStringLiteral("13:DtMA1")));
+    }
+
+    // Another workstation changed the measurement since it was loaded: the
+    // treatment record is not stored over its change, the message says so,
+    // and the screen stays with what was typed; a second close leaves it.
+    void recordOfAMeasurementChangedElsewhere()
+    {
+        Fixture f;
+        ScriptedMessages& messages = f.messages;
+        MeasurementRow row;
+        row.CUSTNO = QStringLiteral("A");
+        row.MEMO1 = QStringLiteral("old");
+        QVERIFY(MeasurementStore(*f.state.MainDatabase).append(row).ok);
+        f.state.CurrentMeasurementKey = row.MKEY;
+        f.state.CurrentMeasurementVersion = row.ROWVER;
+        MeasurementRow elsewhere = row;
+        elsewhere.MEMO1 = QStringLiteral("theirs");
+        QVERIFY(MeasurementStore(*f.state.MainDatabase).update(elsewhere).ok);
+        TZuany s(f.state);
+        s.show();
+        s.selectAllAndPaste(3);
+        s.reject();
+        QVERIFY(s.isVisible());
+        QCOMPARE(messages.shown().size(), size_t(1));
+        QCOMPARE(messages.shown()[0].text, rowConflictMessage());
+        QVERIFY(messages.errors().isEmpty());
+        QVERIFY(f.state.energy.Memo.join(QLatin1Char('\n')).contains(QStringLiteral("13:DtMA1")));
+        s.reject();
+        QVERIFY(!s.isVisible());
+        QCOMPARE(MeasurementStore(*f.state.MainDatabase).get(row.MKEY)->MEMO1, QStringLiteral("theirs"));
     }
 
     // The chart page names the chart it draws: at opening, after a chart

@@ -1,5 +1,6 @@
 // Helper for the concurrency tests: a second workstation appending measurements.
-//   records_writer DBFILE COUNT TAG [--hold]
+//   records_writer DBFILE|CONNINFO COUNT TAG [--hold]
+// A connection string (it holds "=") names a database on a server.
 // With --hold it appends COUNT rows, prints "ready", keeps the database open
 // until a line arrives on stdin, then appends COUNT rows more: the second
 // batch shows whether a rename meanwhile cut the workstation off its file.
@@ -35,7 +36,9 @@ int main(int argc, char** argv)
     const QStringList a = app.arguments();
     if (a.size() < 4) return 1;
     Status st;
-    auto db = Database::open(a[1], FileKind::Main, Database::Access::ReadWrite, &st);
+    auto db = a[1].contains(QLatin1Char('='))
+                  ? Database::connect({a[1], {}}, &st)
+                  : Database::open(a[1], FileKind::Main, Database::Access::ReadWrite, &st);
     if (!db) return 2;
     const int count = a[2].toInt();
     if (int rc = append(*db, count, a[3])) return rc;

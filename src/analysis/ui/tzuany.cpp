@@ -359,8 +359,16 @@ void TZuany::reject()
             if (m_state.CurrentMeasurementKey > 0 && m_state.MainDatabase) {
                 const Status st = MeasurementStore(*m_state.MainDatabase)
                                       .updateMemo(m_state.CurrentMeasurementKey,
-                                                  m_state.energy.Memo.join(QStringLiteral("\r\n")));
-                if (!st) m_state.reportError(st.error);
+                                                  m_state.energy.Memo.join(QStringLiteral("\r\n")),
+                                                  &m_state.CurrentMeasurementVersion);
+                m_state.reportFailure(st);
+                // Another workstation changed the measurement: the screen stays
+                // with the record typed here, which the operator can copy before
+                // closing it again (the next close does not store it).
+                if (isRowConflict(st)) {
+                    m_recordChanged = false;
+                    return;
+                }
             }
         }
     }

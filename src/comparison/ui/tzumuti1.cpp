@@ -75,6 +75,10 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     resize(1100, 700);
 
     connect(m_picker, &SubjectPicker::currentChanged, this, &TZuMuti1::fillMeasurements);
+    // Another workstation's measurements of the current subject show at once.
+    connect(m_picker, &SubjectPicker::changedElsewhere, this, [this](const QString& table) {
+        if (table == QLatin1String("ZUDATA")) fillMeasurements();
+    });
     connect(m_picker, &SubjectPicker::rowEntered, this, [this] {
         m_rules.enterSubjects();
         applyRules();
@@ -152,10 +156,18 @@ void TZuMuti1::applyRules()
 void TZuMuti1::fillMeasurements()
 {
     const SubjectRow s = m_picker->currentRow();
+    const int was = m_measurements->currentRow();
+    const qint64 current = was >= 0 && was < m_rows.size() ? m_rows[was].MKEY : 0;
     m_rows = m_picker->hasCurrentRow() ? MeasurementStore(*m_state.MainDatabase).listForSubject(s.CUSTNO)
                                        : QVector<MeasurementRow>();
     showMeasurementRows(m_measurements, m_rows);
     m_picker->setCountText(countLine(m_picker->list().size(), m_rows.size()));
+    // Read again after another workstation's change: the current measurement stays current.
+    for (int r = 0; current > 0 && r < m_rows.size(); ++r)
+        if (m_rows[r].MKEY == current) {
+            QSignalBlocker block(m_measurements);
+            m_measurements->setCurrentCell(r, std::max(0, m_measurements->currentColumn()));
+        }
 }
 
 void TZuMuti1::fillPicked()

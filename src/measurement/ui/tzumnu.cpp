@@ -336,9 +336,11 @@ void TZumnu::save()
         m_row->ZUVOTA = high;
         m_row->ZUDATE = when;
         m_row->MEMO1 = QString(memo).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        // Refused when another workstation changed the measurement since it
+        // was shown: the screen stays open with what was typed.
         const Status st = MeasurementStore(*m_state.MainDatabase).update(*m_row);
         if (!st) {
-            m_state.reportError(st.error);
+            m_state.reportFailure(st);
             return;
         }
     }

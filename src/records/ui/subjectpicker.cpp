@@ -1,5 +1,6 @@
 #include "records/ui/subjectpicker.h"
 
+#include "records/databasewatch.h"
 #include "shell/sharedstate.h"
 
 #include <QComboBox>
@@ -79,6 +80,13 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     connect(m_view, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
     m_view->installEventFilter(this);
     fitColumns();
+    connect(&db.watch(), &DatabaseWatch::changed, this, &SubjectPicker::tableChanged);
+}
+
+void SubjectPicker::tableChanged(const QString& table)
+{
+    if (table.isEmpty() || table == QLatin1String("ZUCUST")) reload();
+    emit changedElsewhere(table);
 }
 
 // A re-read of the list moves the current row without the operator entering one.

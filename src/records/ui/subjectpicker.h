@@ -53,6 +53,10 @@ signals:
     void rowDoubleClicked();
     void sortChanged();
     void focusEntered();
+    // Another workstation changed the table (empty: any table, as after the
+    // server came back). The list has read its rows again, keeping the
+    // current row; the screens refresh what else they show.
+    void changedElsewhere(const QString& table);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,6 +64,7 @@ protected:
 private:
     void fitColumns();
     void refreshModel();
+    void tableChanged(const QString& table);
 
     SharedState& m_state;
     SubjectList m_list;

@@ -104,6 +104,13 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
             m_actions[i]->setEnabled(false);
     });
     connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZuread::editSubjectInPlace);
+    // Another workstation's measurements of the current subject show at once;
+    // a change of the subjects has moved the list already, which refills them.
+    connect(m_picker, &SubjectPicker::changedElsewhere, this, [this](const QString& table) {
+        if (table != QLatin1String("ZUDATA")) return;
+        fillMeasurements();
+        refreshCount();
+    });
 
     // Opening.
     for (int i = 0; i <= 4; ++i)
@@ -235,11 +242,21 @@ void TZuread::subjectChanged()
 void TZuread::fillMeasurements()
 {
     const SubjectRow s = m_picker->currentRow();
+    const int was = m_measurements->currentRow();
+    const qint64 current = was >= 0 && was < m_rows.size() ? m_rows[was].MKEY : 0;
     m_rows = m_picker->hasCurrentRow() ? MeasurementStore(*m_state.MainDatabase).listForSubject(s.CUSTNO)
                                        : QVector<MeasurementRow>();
     showMeasurementRows(m_measurements, m_rows);
     m_measurementMemo->clear();
     m_trend->setEnabled(m_rows.size() >= 2);
+    // Read again (another workstation's change): the current measurement stays current.
+    for (int r = 0; current > 0 && r < m_rows.size(); ++r) {
+        if (m_rows[r].MKEY != current) continue;
+        QSignalBlocker block(m_measurements);
+        m_measurements->setCurrentCell(r, std::max(0, m_measurements->currentColumn()));
+        m_measurementMemo->setPlainText(m_rows[r].MEMO1);
+        break;
+    }
 }
 
 void TZuread::showTrend()
@@ -351,6 +368,7 @@ void TZuread::load()
             e.Readings = m.ZU;
             e.recompensate(m_state.compensation);
             m_state.CurrentMeasurementKey = m.MKEY;
+            m_state.CurrentMeasurementVersion = m.ROWVER;
             m_state.AnalysisChart = 1;
             m_state.AnalysisPage = 0;
             m_state.PointsSinceAnalysis = 0;

@@ -249,11 +249,14 @@ void TZuREdit::save()
     r.SEX = m_male->isChecked();
     r.DBIRTH = birthDay();
     r.MEMO = memo;
+    // Refused when another workstation changed the subject since it was
+    // shown: the editor stays open with what was typed.
     const Status st = store.update(r);
     if (!st) {
-        m_state.reportError(st.error);
+        m_state.reportFailure(st);
         return;
     }
+    m_row = r;
     accept();
 }
 

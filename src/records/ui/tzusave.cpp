@@ -82,6 +82,8 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     });
     connect(m_picker, &SubjectPicker::rowEntered, this, &TZusave::rowEntered);
     connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZusave::rowDoubleClicked);
+    // Subjects and measurements another workstation stored count at once.
+    connect(m_picker, &SubjectPicker::changedElsewhere, this, &TZusave::refreshCount);
 
     // Opening: the remembered sort, the count, and the measurement's subject as the target.
     m_picker->applyRememberedSort();
@@ -155,6 +157,7 @@ void TZusave::saveToTarget()
     }
     m_state.CurrentSubject = *m_target;
     m_state.CurrentMeasurementKey = row.MKEY;
+    m_state.CurrentMeasurementVersion = row.ROWVER;
     accept();
 }
 

@@ -1,4 +1,6 @@
 #include "treatment/ui/tzuprof.h"
+
+#include "records/databasewatch.h"
 #include "widgets/actions.h"
 
 #include "shell/sharedstate.h"
@@ -83,6 +85,7 @@ TZuProf::TZuProf(SharedState& state, QWidget* parent)
     enterGrid(ProgramGrid::Programs);
     m_programGrid->setFocus();
     resize(1260, 710);
+    connect(&state.MainDatabase->watch(), &DatabaseWatch::changed, this, &TZuProf::refreshFromElsewhere);
 }
 
 TZuProf::~TZuProf() = default;

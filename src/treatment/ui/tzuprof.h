@@ -97,6 +97,9 @@ private:
     void openGroupEditor(bool add);
     void reloadPrograms();
     void reloadConditions(qint64 keepKey, int fallbackRow);
+    // Another workstation changed the programs: read again, keeping the
+    // current program and condition (an edit under way is left alone).
+    void refreshFromElsewhere(const QString& table);
     void showProgram();
     void showCondition();
     void fillConditionGrid();

@@ -59,8 +59,9 @@ void TZuProf::confirm()
     p.ProScal = m_scale->isChecked();
     const Status s = m_tables.confirmCondition(c, p);
     if (!s) {
-        // Nothing was written; the edit stays on screen to be tried again or given up.
-        m_state.reportError(s.error);
+        // Nothing was written; the edit stays on screen to be tried again or
+        // given up (after another workstation's change: given up and read again).
+        m_state.reportFailure(s);
         return;
     }
     m_program = p;

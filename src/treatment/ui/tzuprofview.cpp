@@ -43,6 +43,25 @@ void TZuProf::reloadPrograms()
     m_moving = false;
 }
 
+void TZuProf::refreshFromElsewhere(const QString& table)
+{
+    if (editing() ||
+        !(table.isEmpty() || table == QLatin1String("ZUPRO") || table == QLatin1String("ZUPRDT")))
+        return;
+    const qint64 program = m_program ? m_program->MKEY : 0;
+    const qint64 condition =
+        m_conditionRow >= 0 && m_conditionRow < m_conditions.size() ? m_conditions[m_conditionRow].MKEY : 0;
+    const int conditionRow = m_conditionRow;
+    reloadPrograms();
+    int row = std::min(m_row, programCount() - 1);
+    const QVector<ProgramSummary>& programs = m_programModel->programs();
+    for (int i = 0; i < programs.size(); ++i)
+        if (programs[i].MKEY == program) row = i;
+    moveToProgram(row);
+    reloadConditions(condition, std::max(0, conditionRow));
+    applyMode();
+}
+
 void TZuProf::moveToProgram(int row)
 {
     if (row >= programCount()) row = programCount() - 1;
