@@ -19,7 +19,8 @@ set(lumo_core_tests
   measurement/test_calibration measurement/test_locating_rules instrument/test_trace
   instrument/test_usbstrings instrument/test_access records/test_transfer records/test_legacy
   records/test_researchcsv app/test_cli_transfer backup/test_retention backup/test_backup
-  app/test_cli_backup shell/test_privacy faults/test_crashloop faults/test_failingwrites records/test_server)
+  app/test_cli_backup shell/test_privacy faults/test_crashloop faults/test_failingwrites records/test_server
+  app/test_cli_server)
 foreach(source IN LISTS lumo_core_tests)
   get_filename_component(name ${source} NAME)
   lumo_test(${name} SOURCES ${source}.cpp LIBS lumo_core PkgConfig::SQLITE3)
@@ -30,5 +31,5 @@ foreach(source IN LISTS lumo_core_tests)
     LUMO_DATA_SOURCES="${CMAKE_SOURCE_DIR}/data" LUMO_JET_FIXTURES="${LUMO_JET_FIXTURES}"
     LUMO_TRACE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/instrument/traces")
 endforeach()
-lumo_on_server(test_records test_server)
+lumo_on_server(test_records test_server test_cli_server)
 lumo_test(test_pictures SOURCES knowledge/test_pictures.cpp LIBS lumo_pictures)

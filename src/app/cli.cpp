@@ -1,14 +1,14 @@
 #include "app/cli.h"
 
-#include "shell/configuration.h"
-#include "shell/datadir.h"
 #include "base/json.h"
-#include "shell/sharedstate.h"
-#include "shell/startupcheck.h"
 #include "instrument/protocol.h"
 #include "instrument/replay.h"
 #include "instrument/stack.h"
+#include "shell/configuration.h"
+#include "shell/datadir.h"
 #include "shell/identificationreport.h"
+#include "shell/sharedstate.h"
+#include "shell/startupcheck.h"
 
 #include <variant>
 
@@ -16,9 +16,12 @@ namespace lumo {
 namespace {
 
 const char* kUsage =
-    "usage: lumo-cli [--data-dir DIR] COMMAND\n"
+    "usage: lumo-cli [--data-dir DIR] [--database CONNINFO] COMMAND\n"
+    "  --database CONNINFO  the main database on a PostgreSQL server (a libpq connection string;\n"
+    "                 wins over lumo-server.conf in the data directory)\n"
     "commands:\n"
-    "  init           prepare the data directory as the program does at start\n"
+    "  init           prepare the data directory as the program does at start (on a server:\n"
+    "                 create or upgrade its schema)\n"
     "  config dump    print the configuration as JSON\n"
     "  instrument     identify the instrument (--simulate: the simulated one;\n"
     "                 --trace-instrument FILE records the traffic, --replay-instrument FILE replays it)\n"
@@ -37,7 +40,9 @@ const char* kUsage =
     "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
     "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
     "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
-    "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n";
+    "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n"
+    "  migrate --to CONNINFO     copy the data directory's lumo4.mdb to an empty database on a server\n"
+    "  migrate --from CONNINFO   copy a server's main database into a new lumo4.mdb (none may be there)\n";
 
 } // namespace
 
@@ -47,6 +52,7 @@ const char* kUsage =
 bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
 {
     state.DataDirectory = c.dataDirectory;
+    state.databaseOption = c.database;
     state.messages = &messages;
     StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
     bool ok = true;
@@ -97,10 +103,14 @@ int cmdConfigDump(CliContext& c)
     for (int line = 1; line <= ConfigurationLineCount; ++line) {
         w.key(QString::fromLatin1(settingName(line)));
         SettingRef ref = settingRef(state.config, line);
-        if (auto* i = std::get_if<int*>(&ref)) w.value(**i);
-        else if (auto* d = std::get_if<double*>(&ref)) w.value(**d);
-        else if (auto* b = std::get_if<bool*>(&ref)) w.value(**b);
-        else if (auto* s = std::get_if<QString*>(&ref)) w.value(**s);
+        if (auto* i = std::get_if<int*>(&ref))
+            w.value(**i);
+        else if (auto* d = std::get_if<double*>(&ref))
+            w.value(**d);
+        else if (auto* b = std::get_if<bool*>(&ref))
+            w.value(**b);
+        else if (auto* s = std::get_if<QString*>(&ref))
+            w.value(**s);
     }
     w.endObject();
     *c.out << QString::fromUtf8(w.text()) << Qt::endl;
@@ -163,6 +173,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
                 return 2;
             }
             c.dataDirectorySet = true;
+        } else if (a == QLatin1String("--database")) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).trimmed().isEmpty()) {
+                err << "--database needs a connection string\n";
+                return 2;
+            }
+            c.database = arguments.at(++i);
         } else if (a == QLatin1String("--simulate")) {
             c.simulate = true;
         } else if (a == QLatin1String("--short-counts")) {
@@ -208,6 +224,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
     if (command == QLatin1String("backup")) return cmdBackup(c);
     if (command == QLatin1String("restore")) return cmdRestore(c);
+    if (command == QLatin1String("migrate")) return cmdMigrate(c);
     err << kUsage;
     return 2;
 }

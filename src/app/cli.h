@@ -11,14 +11,15 @@ class ScriptedMessages;
 
 struct CliContext
 {
-    QString dataDirectory;    // --data-dir, or the default
+    QString dataDirectory; // --data-dir, or the default
     bool dataDirectorySet = false;
+    QString database; // --database: the main database on a server (wins over lumo-server.conf)
     QString deliveredDir;
-    QStringList args;         // the command and its arguments
-    bool simulate = false;    // --simulate
-    QString tracePath;        // --trace-instrument
-    QString replayPath;       // --replay-instrument
-    QString shortCounts;      // --short-counts N[,M]: the simulated tip on the handle
+    QStringList args;      // the command and its arguments
+    bool simulate = false; // --simulate
+    QString tracePath;     // --trace-instrument
+    QString replayPath;    // --replay-instrument
+    QString shortCounts;   // --short-counts N[,M]: the simulated tip on the handle
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -37,8 +38,9 @@ int cmdExport(CliContext& c);
 int cmdImport(CliContext& c);
 int cmdExportCsv(CliContext& c);
 int cmdLegacyDump(CliContext& c);
-int cmdBackup(CliContext& c);  // cli_backup.cpp
+int cmdBackup(CliContext& c); // cli_backup.cpp
 int cmdRestore(CliContext& c);
+int cmdMigrate(CliContext& c); // cli_migrate.cpp
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

@@ -4,12 +4,39 @@
 #include "app/cli.h"
 
 #include "backup/backup.h"
+#include "backup/serverbackup.h"
+#include "records/pgengine.h"
+#include "records/serverlogin.h"
 #include "shell/datadir.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace lumo {
+namespace {
+
+// The server the data directory names (--database wins over lumo-server.conf); empty for the file.
+Status serverOf(const CliContext& c, QString* conninfo)
+{
+    *conninfo = c.database;
+    if (!conninfo->isEmpty()) return checkConninfo(*conninfo);
+    return readServerConfig(c.dataDirectory, conninfo);
+}
+
+int backUpServer(CliContext& c, const QString& conninfo, const QString& folder)
+{
+    *c.err << serverBackupNotice(describeServer(conninfo)) << Qt::endl;
+    QString path;
+    const Status s = dumpServer(conninfo, folder, QDate::currentDate(), &path);
+    if (!s) {
+        *c.err << backupFailureMessage(s.error) << Qt::endl;
+        return 2;
+    }
+    *c.out << path << Qt::endl;
+    return 0;
+}
+
+} // namespace
 
 int cmdBackup(CliContext& c)
 {
@@ -18,6 +45,15 @@ int cmdBackup(CliContext& c)
         *c.err << "usage: lumo-cli [--data-dir DIR] backup [--to DIR2]" << Qt::endl;
         return 2;
     }
+    QString conninfo;
+    if (const Status s = serverOf(c, &conninfo); !s) {
+        *c.err << s.error << Qt::endl;
+        return 2;
+    }
+    if (!conninfo.isEmpty())
+        return backUpServer(c, conninfo,
+                            to < 0 ? dataFilePath(c.dataDirectory, QLatin1String(BackupFolder))
+                                   : QDir(c.args.at(to + 1)).absolutePath());
     const QString database = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
     if (!QFileInfo(database).isFile()) {
         *c.err << backupFailureMessage(QStringLiteral("%1: file not found").arg(database)) << Qt::endl;
@@ -41,6 +77,12 @@ int cmdRestore(CliContext& c)
 {
     if (c.args.size() != 2) {
         *c.err << "usage: lumo-cli [--data-dir DIR] restore FILE" << Qt::endl;
+        return 2;
+    }
+    QString conninfo;
+    const Status named = serverOf(c, &conninfo);
+    if (!named || !conninfo.isEmpty()) {
+        *c.err << (named ? serverRestoreRefusal(describeServer(conninfo)) : named.error) << Qt::endl;
         return 2;
     }
     const QString file = QFileInfo(c.args.at(1)).absoluteFilePath();

@@ -1,6 +1,7 @@
 #include "app/dialogmessages.h"
 #include "app/fonts.h"
 #include "app/modules.h"
+#include "app/passworddialog.h"
 #include "app/shellhooks.h"
 #include "app/translations.h"
 #include "app/tzuform.h"
@@ -31,13 +32,18 @@ int main(int argc, char** argv)
     QCommandLineParser parser;
     QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),
                                QStringLiteral("DIR"));
-    QCommandLineOption simulate(QStringLiteral("simulate"), QStringLiteral("Run against the simulated instrument."));
-    QCommandLineOption trace(QStringLiteral("trace-instrument"), QStringLiteral("Write every exchange to FILE."),
-                             QStringLiteral("FILE"));
+    QCommandLineOption database(QStringLiteral("database"),
+                                QStringLiteral("The main database on a PostgreSQL server (a libpq connection "
+                                               "string; wins over lumo-server.conf in the data directory)."),
+                                QStringLiteral("CONNINFO"));
+    QCommandLineOption simulate(QStringLiteral("simulate"),
+                                QStringLiteral("Run against the simulated instrument."));
+    QCommandLineOption trace(QStringLiteral("trace-instrument"),
+                             QStringLiteral("Write every exchange to FILE."), QStringLiteral("FILE"));
     QCommandLineOption replay(QStringLiteral("replay-instrument"),
                               QStringLiteral("Run against the instrument recorded in trace FILE."),
                               QStringLiteral("FILE"));
-    parser.addOptions({dataDir, simulate, trace, replay});
+    parser.addOptions({dataDir, database, simulate, trace, replay});
     parser.addHelpOption();
     parser.process(app);
 
@@ -53,6 +59,18 @@ int main(int argc, char** argv)
             return 2;
         }
     }
+
+    if (parser.isSet(database)) {
+        state.databaseOption = parser.value(database);
+        if (state.databaseOption.trimmed().isEmpty()) {
+            messages.show(lumo::NoteImportant, lumo::databaseStartupMessage(QStringLiteral("--database")));
+            return 2;
+        }
+    }
+    // The server's password, when libpq has none for it, is asked for once and kept in memory only.
+    state.askPassword = [](const QString& server, bool again) {
+        return lumo::askServerPassword(server, again);
+    };
 
     using Kind = lumo::InstrumentStack::Kind;
     const Kind kind = parser.isSet(replay)     ? Kind::Replay

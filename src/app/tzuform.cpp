@@ -362,8 +362,9 @@ void TZuForm::closeEvent(QCloseEvent* e)
 
 void TZuForm::backUpOnClosing()
 {
-    // A copy a day; a copy that fails is told once and never keeps the program open.
-    if (m_backedUp || !m_state.MainDatabase) return;
+    // A copy a day; a copy that fails is told once and never keeps the program
+    // open. A server backs up its own data.
+    if (m_backedUp || !m_state.MainDatabase || m_state.MainDatabase->onServer()) return;
     m_backedUp = true;
     const BackupResult r = runDailyBackup(m_state.DataDirectory, m_today());
     if (!r.status) m_state.reportError(backupFailureMessage(r.status.error));

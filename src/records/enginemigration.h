@@ -1,0 +1,34 @@
+#pragma once
+// Moving a practice between the engines: the main database file of the data
+// directory to an empty database on a server, and a server's main database
+// into a new file. Every row keeps its MKEY (measurements, treatment records
+// and anything else that names a row by its key still find it) and every
+// field its value; the copy is one transaction of the target and is compared
+// with its source row by row and field by field before it is committed, so a
+// practice moves whole or not at all.
+
+#include "records/database.h"
+
+namespace lumo {
+
+// Rows moved per table, in the order the tables were copied.
+struct MovedRows
+{
+    QStringList tables;
+    QVector<qint64> rows;
+    QString summary() const; // "ZUCUST 12, ZUDATA 340, ..."
+};
+
+// The file must be this program's (an older version is read as it is) and no
+// other workstation may have it open; the server's database must hold no rows
+// of the program's tables yet (its schema is created when it has none).
+Status migrateFileToServer(const QString& file, Database& server, MovedRows* moved);
+
+// The file must not exist yet; it is written beside its place and renamed
+// into it when the copy is complete and checked.
+Status migrateServerToFile(Database& server, const QString& file, MovedRows* moved);
+
+// "伺服器上的資料庫已有資料..." and friends, for the command's messages.
+QString serverNotEmptyMessage(const QString& server);
+
+} // namespace lumo
