@@ -287,7 +287,9 @@ qint64 Database::rowCount(const QString& table)
 {
     SqlRows rows;
     // The table names are this program's own, never text from the operator.
-    if (countedTables(m_kind).contains(table) && m_engine->hasTable(QLatin1String(KeptCountTable))) {
+    // Whether the database keeps counts is asked once (a round trip on the server).
+    if (m_keepsCounts < 0) m_keepsCounts = m_engine->hasTable(QLatin1String(KeptCountTable)) ? 1 : 0;
+    if (countedTables(m_kind).contains(table) && m_keepsCounts == 1) {
         if (run(QStringLiteral("SELECT ROWS FROM %1 WHERE NAME = ?").arg(QLatin1String(KeptCountTable)),
                 {table}, &rows) &&
             !rows.isEmpty())

@@ -152,6 +152,7 @@ private:
     std::unique_ptr<DatabaseWatch> m_watch;
     ServerLogin m_login;
     int m_transactions = 0;
+    int m_keepsCounts = -1; // LUMOCOUNT is there (1) or not (0); -1: not asked yet
 };
 
 // Every multi-row change runs inside one of these: it rolls back unless committed.

@@ -94,9 +94,16 @@ int SubjectList::positionOf(qint64 mkey)
         if (m_window.at(i).row.MKEY == mkey) return int(m_first + i);
     const std::optional<OrderedSubject> at = order().entryOf(mkey);
     if (!at) return -1;
-    const qint64 position = order().countBefore(*at);
-    // The row becomes the window, so the rows around it are read from it.
-    m_window = {*at};
+    return placeAt(*at);
+}
+
+// The row becomes the window, so the rows around it are read from it.
+int SubjectList::placeAt(const OrderedSubject& at)
+{
+    for (int i = 0; i < m_window.size(); ++i)
+        if (m_window.at(i).row.MKEY == at.row.MKEY) return int(m_first + i);
+    const qint64 position = order().countBefore(at);
+    m_window = {at};
     m_first = position;
     return int(position);
 }
@@ -107,7 +114,7 @@ int SubjectList::findPrefix(SubjectField field, const QString& text)
     if (text.isEmpty()) return 0;
     const std::optional<OrderedSubject> found = order().firstWithPrefix(field, text);
     if (!found) return -1;
-    return positionOf(found->row.MKEY);
+    return placeAt(*found); // read whole already: not read again
 }
 
 Status SubjectList::removeWithMeasurements(qint64 mkey)

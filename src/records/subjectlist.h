@@ -43,6 +43,7 @@ public:
 
 private:
     bool ensure(int position);
+    int placeAt(const OrderedSubject& at);
     void jumpTo(int first, int length);
     void trim(int position);
     SubjectOrder order() { return SubjectOrder(m_db, m_field, m_descending); }
