@@ -3,40 +3,33 @@
 // layer, straight on SQLite's C interface with its own connection, so the
 // layer's figures can be read against what the file itself costs.
 
-#include <QString>
-#include <QVariant>
-#include <QVector>
+#include "bare.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
 
 namespace lumo::bench {
 
-class BareRecords
+class BareRecords : public Bare
 {
 public:
     explicit BareRecords(const QString& path);
-    ~BareRecords();
+    ~BareRecords() override;
     BareRecords(const BareRecords&) = delete;
     BareRecords& operator=(const BareRecords&) = delete;
-    bool ok() const { return m_db != nullptr; }
+    bool ok() const override { return m_db != nullptr; }
 
-    qint64 countSubjects();
-    // Whole rows along the order (column, MKEY) after the anchor, or from the start.
-    // The last row's sort value and key land in last and lastKey when given.
+    qint64 countSubjects() override;
     int readRows(const char* column, bool descending, const QVariant* value, qint64 key, int limit,
-                 QVariant* last = nullptr, qint64* lastKey = nullptr);
-    // Rows before the anchor in the order, counted along the index.
-    qint64 countBefore(const char* column, bool descending, const QVariant& value, qint64 key);
-    QVariant valueOf(const char* column, qint64 key);
-    // The first row in the order whose field begins with the text, by the same
-    // choice of index as the layer makes; its sort value and key.
-    bool firstWithPrefix(const char* sortColumn, const char* searchColumn, const QString& text, QVariant* value,
-                         qint64* key);
-    int readMeasurements(const QString& custNo);
-    bool appendMeasurement(const QString& custNo);
-    bool removeSubject(qint64 key);
-    qint64 countMeasurements();
+                 QVariant* last = nullptr, qint64* lastKey = nullptr) override;
+    qint64 countBefore(const char* column, bool descending, const QVariant& value, qint64 key) override;
+    QVariant valueOf(const char* column, qint64 key) override;
+    bool firstWithPrefix(const char* sortColumn, const char* searchColumn, const QString& text,
+                         QVariant* value, qint64* key) override;
+    int readMeasurements(const QString& custNo) override;
+    bool appendMeasurement(const QString& custNo) override;
+    bool removeSubject(qint64 key) override;
+    qint64 countMeasurements() override;
 
 private:
     sqlite3_stmt* prepare(const QByteArray& sql);

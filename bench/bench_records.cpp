@@ -1,13 +1,19 @@
 // Records benchmark over a busy practice (100,000 subjects, 10 measurements each).
-//   bench_records [--subjects N] [--db FILE]
+//   bench_records [--subjects N] [--db FILE] [--large] [--database CONNINFO | --server]
 // With LUMO_BENCH_LARGE=1 in the environment (or --large) it runs on a practice
 // of 1,000,000 subjects and 10,000,000 measurements, generated once into the
 // benchmark's own folder and kept there for the next run.
 // Prints the time of each operation the screens perform, the same work done on
 // SQLite's C interface alone, the peak memory, and one "FIGURE <name> <value>
 // <unit>" line per figure (bare_<name> for the bare SQLite figure).
+// With --database (a server's empty database, or one that holds the practice
+// already) or --server (a database of its own on the tests' cluster,
+// LUMO_PG_STATE) the same on the server beside bare libpq (server_...), and
+// once more through a proxy that adds 1 ms each way (proxied_...); see
+// serverbench.cpp.
 
 #include "barerecords.h"
+#include "benchfigures.h"
 #include "practice.h"
 #include "records/measurements.h"
 #include "records/subjectlist.h"
@@ -20,52 +26,30 @@
 #include <cstdio>
 
 using namespace lumo;
-using bench::BareRecords;
+using namespace lumo::bench;
 
 namespace {
 
-template <typename F>
-double timeMs(F&& f, int repeat = 1)
-{
-    QElapsedTimer t;
-    t.start();
-    for (int i = 0; i < repeat; ++i) f();
-    return double(t.nsecsElapsed()) / 1e6 / repeat;
-}
-
-struct Figures
-{
-    QVector<QByteArray> lines;
-    void add(const char* name, const char* what, double ms, double bare, double target)
-    {
-        std::printf("%-44s %9.2f ms  bare %8.2f ms  ratio %5.1f  (target %4.0f ms)%s\n", what, ms, bare,
-                    bare > 0 ? ms / bare : 0.0, target, ms <= target ? "" : "  OVER");
-        lines << QByteArray("FIGURE ") + name + " " + QByteArray::number(ms, 'f', 3) + " ms";
-        lines << QByteArray("FIGURE bare_") + name + " " + QByteArray::number(bare, 'f', 3) + " ms";
-    }
-    void print() const
-    {
-        for (const QByteArray& l : lines) std::printf("%s\n", l.constData());
-    }
-};
-
 const QString kName = QString::fromUtf8("林");
-const QStringList kNameTyped = {QString::fromUtf8("林"), QString::fromUtf8("林志"), QString::fromUtf8("林志明")};
+const QStringList kNameTyped = {QString::fromUtf8("林"), QString::fromUtf8("林志"),
+                                QString::fromUtf8("林志明")};
 const QStringList kTelTyped = {QStringLiteral("02-1"), QStringLiteral("02-12"), QStringLiteral("02-123")};
-const QStringList kAddrTyped = {QString::fromUtf8("台"), QString::fromUtf8("台北"), QString::fromUtf8("台北市"),
-                                QString::fromUtf8("台北市中山路"), QString::fromUtf8("高雄市民生路1")};
-const SubjectField kOtherSorts[] = {SubjectField::SEX, SubjectField::DBIRTH, SubjectField::EMAIL, SubjectField::TEL2,
-                                    SubjectField::TEL3};
+const QStringList kAddrTyped = {QString::fromUtf8("台"), QString::fromUtf8("台北"),
+                                QString::fromUtf8("台北市"), QString::fromUtf8("台北市中山路"),
+                                QString::fromUtf8("高雄市民生路1")};
+const SubjectField kOtherSorts[] = {SubjectField::SEX, SubjectField::DBIRTH, SubjectField::EMAIL,
+                                    SubjectField::TEL2, SubjectField::TEL3};
 
 // One search keystroke as the grid sees it: the first match and the screen around it.
 bool programKeystroke(SubjectList& list, SubjectField field, const QString& text)
 {
     const int pos = list.findPrefix(field, text);
-    for (int r = pos; pos >= 0 && r < pos + 30; ++r) list.rowAt(r);
+    for (int r = pos; pos >= 0 && r < pos + 30; ++r)
+        list.rowAt(r);
     return pos >= 0;
 }
 
-bool bareKeystroke(BareRecords& bare, SubjectField sort, SubjectField field, const QString& text)
+bool bareKeystroke(Bare& bare, SubjectField sort, SubjectField field, const QString& text)
 {
     QVariant value;
     qint64 key = 0;
@@ -82,7 +66,7 @@ struct Searches
     int steps = 0, hits = 0;
 };
 
-void searchAll(SubjectList& list, BareRecords& bare, SubjectField sort, SubjectField field, const QStringList& typed,
+void searchAll(SubjectList& list, Bare& bare, SubjectField sort, SubjectField field, const QStringList& typed,
                Searches& s)
 {
     list.sort(sort, false);
@@ -95,50 +79,76 @@ void searchAll(SubjectList& list, BareRecords& bare, SubjectField sort, SubjectF
     }
 }
 
-double avg(double total, int n) { return n > 0 ? total / n : 0; }
+double avg(double total, int n)
+{
+    return n > 0 ? total / n : 0;
+}
 
-void searches(SubjectList& list, BareRecords& bare, Figures& f)
+void searches(SubjectList& list, Bare& bare, Figures& f, const Targets& t)
 {
     Searches hit;
     searchAll(list, bare, SubjectField::NAME, SubjectField::NAME, kNameTyped, hit);
     searchAll(list, bare, SubjectField::TEL, SubjectField::TEL, kTelTyped, hit);
     std::printf("(search hits: %d of %d keystrokes found a row)\n", hit.hits, hit.steps);
     f.add("search_hit_ms", "search keystroke, sort field, prefix found", avg(hit.ms, hit.steps),
-          avg(hit.bare, hit.steps), 10);
+          avg(hit.bare, hit.steps), t.search);
 
     Searches miss;
-    searchAll(list, bare, SubjectField::NAME, SubjectField::NAME, {QString::fromUtf8("林Q"), QStringLiteral("Zz")}, miss);
-    searchAll(list, bare, SubjectField::TEL, SubjectField::TEL, {QStringLiteral("09"), QStringLiteral("1")}, miss);
+    searchAll(list, bare, SubjectField::NAME, SubjectField::NAME,
+              {QString::fromUtf8("林Q"), QStringLiteral("Zz")}, miss);
+    searchAll(list, bare, SubjectField::TEL, SubjectField::TEL, {QStringLiteral("09"), QStringLiteral("1")},
+              miss);
     searchAll(list, bare, SubjectField::SEX, SubjectField::ADDR, {QString::fromUtf8("金門")}, miss);
     f.add("search_miss_ms", "search keystroke, prefix nobody has", avg(miss.ms, miss.steps),
-          avg(miss.bare, miss.steps), 10);
+          avg(miss.bare, miss.steps), t.search);
 
     Searches other;
-    for (SubjectField sort : kOtherSorts) searchAll(list, bare, sort, SubjectField::ADDR, kAddrTyped, other);
+    for (SubjectField sort : kOtherSorts)
+        searchAll(list, bare, sort, SubjectField::ADDR, kAddrTyped, other);
     std::printf("(other-field hits: %d of %d keystrokes)\n", other.hits, other.steps);
     f.add("search_other_field_ms", "search keystroke, address under another sort", avg(other.ms, other.steps),
-          avg(other.bare, other.steps), 10);
+          avg(other.bare, other.steps), t.search);
 }
 
 QString practicePath(const QStringList& args, bench::PracticeSize& size, QTemporaryDir& dir)
 {
-    const bool large = args.contains(QLatin1String("--large")) || qEnvironmentVariableIntValue("LUMO_BENCH_LARGE") == 1;
+    const bool large = largePractice(args);
     QString dbPath;
     for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--subjects")) size.subjects = args[++i].toInt();
-        else if (args[i] == QLatin1String("--db")) dbPath = args[++i];
+        if (args[i] == QLatin1String("--subjects"))
+            size.subjects = args[++i].toInt();
+        else if (args[i] == QLatin1String("--db"))
+            dbPath = args[++i];
     }
     if (large) size.subjects = 1000000;
     if (dbPath.isEmpty() && large)
-        dbPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("practice-1000000.mdb"));
+        dbPath =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("practice-1000000.mdb"));
     if (dbPath.isEmpty()) dbPath = dir.filePath(QStringLiteral("lumo4.mdb"));
     return dbPath;
 }
 
 } // namespace
 
-void listFigures(Database& db, BareRecords& bare, Figures& f);
-void changeFigures(Database& db, BareRecords& bare, Figures& f);
+bool largePractice(const QStringList& args)
+{
+    return args.contains(QLatin1String("--large")) || qEnvironmentVariableIntValue("LUMO_BENCH_LARGE") == 1;
+}
+
+bool ensurePractice(const QString& path, PracticeSize size)
+{
+    if (QFileInfo::exists(path)) return true;
+    QElapsedTimer g;
+    g.start();
+    const Status st = generatePractice(path, size);
+    if (!st) {
+        std::fprintf(stderr, "generation failed: %s\n", qPrintable(st.error));
+        return false;
+    }
+    std::printf("generated %d subjects, %lld measurements in %.1f s\n", size.subjects,
+                qint64(size.subjects) * size.measurementsEach, g.elapsed() / 1000.0);
+    return true;
+}
 
 int main(int argc, char** argv)
 {
@@ -146,17 +156,8 @@ int main(int argc, char** argv)
     bench::PracticeSize size;
     QTemporaryDir dir;
     const QString dbPath = practicePath(app.arguments(), size, dir);
-    if (!QFileInfo::exists(dbPath)) {
-        QElapsedTimer g;
-        g.start();
-        Status st = bench::generatePractice(dbPath, size);
-        if (!st) {
-            std::fprintf(stderr, "generation failed: %s\n", qPrintable(st.error));
-            return 2;
-        }
-        std::printf("generated %d subjects, %lld measurements in %.1f s\n", size.subjects,
-                    qint64(size.subjects) * size.measurementsEach, g.elapsed() / 1000.0);
-    }
+    if (!ensurePractice(dbPath, size)) return 2;
+    if (onServer(app.arguments())) return runOnServer(app.arguments(), dbPath);
     Status st;
     auto db = Database::open(dbPath, FileKind::Main, Database::Access::ReadWrite, &st);
     BareRecords bare(dbPath);
@@ -167,14 +168,15 @@ int main(int argc, char** argv)
     // The first pass reads the file into the cache for both sides alike (the
     // program would otherwise pay every first read for the bare queries run
     // after it); the second pass is the one reported.
+    const Targets targets;
     Figures cold;
     std::printf("first pass (file being read into the cache):\n");
-    listFigures(*db, bare, cold);
-    changeFigures(*db, bare, cold);
+    listFigures(*db, bare, cold, targets);
+    changeFigures(*db, bare, cold, targets);
     std::printf("second pass:\n");
     Figures f;
-    listFigures(*db, bare, f);
-    changeFigures(*db, bare, f);
+    listFigures(*db, bare, f, targets);
+    changeFigures(*db, bare, f, targets);
     f.lines << cold.lines.value(0).replace("open_list_ms", "open_list_cold_ms")
             << cold.lines.value(1).replace("open_list_ms", "open_list_cold_ms");
     const double peak = bench::peakMemoryMb();
@@ -185,28 +187,30 @@ int main(int argc, char** argv)
 }
 
 // Opening, searching, re-sorting and scrolling the subject list.
-void listFigures(Database& db, BareRecords& bare, Figures& f)
+void listFigures(Database& db, Bare& bare, Figures& f, const Targets& t)
 {
     SubjectList list(db);
     const double open = timeMs([&] {
         list.sort(SubjectField::NAME, false);
-        for (int r = 0; r < 30; ++r) list.rowAt(r); // the first screenful
+        for (int r = 0; r < 30; ++r)
+            list.rowAt(r); // the first screenful
     });
     const double bareOpen = timeMs([&] {
         bare.countSubjects();
         bare.readRows("NAME", false, nullptr, 0, 100);
     });
     std::printf("%d subjects\n", list.size());
-    f.add("open_list_ms", "open subject list sorted by name", open, bareOpen, 20);
+    f.add("open_list_ms", "open subject list sorted by name", open, bareOpen, t.open);
 
-    searches(list, bare, f);
+    searches(list, bare, f, t);
 
     list.sort(SubjectField::NAME, false);
     const qint64 remembered = list.keyAt(list.findPrefix(SubjectField::NAME, kName));
     const double sort = timeMs([&] {
         list.sort(SubjectField::TEL, true);
         const int pos = list.positionOf(remembered); // the current row stays current
-        for (int r = pos; r < pos + 30; ++r) list.rowAt(r);
+        for (int r = pos; r < pos + 30; ++r)
+            list.rowAt(r);
     });
     const double bareSort = timeMs([&] {
         bare.countSubjects();
@@ -214,14 +218,15 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
         bare.countBefore("TEL", true, v, remembered);
         bare.readRows("TEL", true, &v, remembered, 100);
     });
-    f.add("sort_change_ms", "sort change keeping the current row", sort, bareSort, 20);
+    f.add("sort_change_ms", "sort change keeping the current row", sort, bareSort, t.sort);
 
     list.sort(SubjectField::NAME, false);
     double worst = 0, bareWorst = 0;
     const double scroll = timeMs([&] {
         for (int screen = 0; screen < 200; ++screen)
             worst = std::max(worst, timeMs([&] {
-                                 for (int r = screen * 30; r < screen * 30 + 30; ++r) list.rowAt(r);
+                                 for (int r = screen * 30; r < screen * 30 + 30; ++r)
+                                     list.rowAt(r);
                              }));
     });
     // The bare side reads the rows in the same runs of 100 as the window does.
@@ -230,19 +235,20 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
         qint64 key = 0;
         int read = 0;
         for (int screen = 0; screen < 200; ++screen)
-            bareWorst = std::max(bareWorst, timeMs([&] {
-                                     if (screen * 30 + 30 <= read) return;
-                                     const QVariant anchor = v;
-                                     bare.readRows("NAME", false, read ? &anchor : nullptr, key, 100, &v, &key);
-                                     read += 100;
-                                 }));
+            bareWorst =
+                std::max(bareWorst, timeMs([&] {
+                             if (screen * 30 + 30 <= read) return;
+                             const QVariant anchor = v;
+                             bare.readRows("NAME", false, read ? &anchor : nullptr, key, 100, &v, &key);
+                             read += 100;
+                         }));
     });
-    f.add("scroll_200_screens_ms", "scroll 200 screens", scroll, bareScroll, 1000);
-    f.add("scroll_worst_screen_ms", "slowest of those screens", worst, bareWorst, 16);
+    f.add("scroll_200_screens_ms", "scroll 200 screens", scroll, bareScroll, t.scroll);
+    f.add("scroll_worst_screen_ms", "slowest of those screens", worst, bareWorst, t.worstScreen);
 }
 
 // Reading and writing measurements, deleting a subject.
-void changeFigures(Database& db, BareRecords& bare, Figures& f)
+void changeFigures(Database& db, Bare& bare, Figures& f, const Targets& t)
 {
     SubjectList list(db);
     list.sort(SubjectField::NAME, false);
@@ -250,27 +256,27 @@ void changeFigures(Database& db, BareRecords& bare, Figures& f)
     const QString custNo = list.rowAt(list.size() / 2).CUSTNO;
     const double listing = timeMs([&] { measurements.listForSubject(custNo); }, 20);
     const double bareListing = timeMs([&] { bare.readMeasurements(custNo); }, 20);
-    f.add("subject_measurements_ms", "list one subject's measurements", listing, bareListing, 5);
+    f.add("subject_measurements_ms", "list one subject's measurements", listing, bareListing, t.measurements);
 
+    // As the save screen stores it: one statement, committed by itself.
     const double append = timeMs(
         [&] {
             MeasurementRow m;
             m.CUSTNO = custNo;
-            for (int i = 0; i < 24; ++i) m.ZU[size_t(i)] = 40 + i;
-            Transaction t(db);
-            if (!t.active()) return;
+            for (int i = 0; i < 24; ++i)
+                m.ZU[size_t(i)] = 40 + i;
             measurements.append(m);
-            t.commit();
         },
         10);
     const double bareAppend = timeMs([&] { bare.appendMeasurement(custNo); }, 10);
-    f.add("append_ms", "append one measurement (committed)", append, bareAppend, 10);
+    f.add("append_ms", "append one measurement (committed)", append, bareAppend, t.append);
 
     const int at = list.size() / 3;
     list.rowAt(at); // the row is on screen
     const double remove = timeMs([&] {
         list.removeWithMeasurements(list.keyAt(at));
-        for (int r = at; r < at + 30; ++r) list.rowAt(r); // the screen repainted
+        for (int r = at; r < at + 30; ++r)
+            list.rowAt(r); // the screen repainted
     });
     const qint64 other = list.keyAt(at + 40);
     const QVariant before = list.rowAt(at + 39).NAME;
@@ -279,13 +285,15 @@ void changeFigures(Database& db, BareRecords& bare, Figures& f)
         bare.removeSubject(other);
         bare.readRows("NAME", false, &before, beforeKey, 30);
     });
-    f.add("delete_subject_ms", "delete one subject with its measurements", remove, bareRemove, 20);
+    f.add("delete_subject_ms", "delete one subject with its measurements", remove, bareRemove, t.remove);
 
-    // The bare connection's writes make the program count once again; after
-    // that the count is kept, as each opening of the save screen reads it.
+    // The count the save screen shows: kept by triggers in the database, so
+    // the first one after the bare connection's writes reads one row too.
     const double recount = timeMs([&] { measurements.countAll(); });
     const double count = timeMs([&] { measurements.countAll(); });
     const double bareCount = timeMs([&] { bare.countMeasurements(); });
-    f.add("measurement_recount_ms", "count of all measurements, counted", recount, bareCount, 5000);
-    f.add("measurement_count_ms", "count of all measurements, kept (save screen)", count, bareCount, 50);
+    f.add("measurement_recount_ms", "count of all measurements, after other writers", recount, bareCount,
+          t.count);
+    f.add("measurement_count_ms", "count of all measurements, again (save screen)", count, bareCount,
+          t.count);
 }
