@@ -11,11 +11,12 @@ its connection string), one database per session.
 import contextlib
 import itertools
 import os
+import re
 import subprocess
 import time
 import unittest
 
-from lumodriver import REPO, Lumo, is_focused, name, text_of
+from lumodriver import REPO, Lumo, extents, is_focused, name, text_of
 from session import BROWSER, TYPED_VALUES, Session
 
 EDITOR_CHANGE = "受測者資料修改"
@@ -65,6 +66,33 @@ def restart_server():
     subprocess.run([str(REPO / "scripts" / "pgcluster"), "restart", cluster_state()], check=True, timeout=120)
 
 
+def run(*cmd):
+    return subprocess.run(list(cmd), capture_output=True, text=True, timeout=30).stdout
+
+
+def viewable_windows():
+    """(window id, process id) of the managed windows that show, bottom first."""
+    out = []
+    for wid in re.findall(r"0x[0-9a-fA-F]+", run("xprop", "-root", "_NET_CLIENT_LIST_STACKING")):
+        if "IsViewable" in run("xwininfo", "-id", wid):
+            out.append((str(int(wid, 16)), run("xdotool", "getwindowpid", str(int(wid, 16))).strip()))
+    return out
+
+
+def bring_forward(lumo):
+    """Two workstations share this one screen: before one is used, its windows
+    come forward in their own order, as if its user sat down at it (the
+    windows of both have the same titles, so a click could not tell them apart)."""
+    pid = str(lumo.proc.pid)
+    mine = [wid for wid, owner in viewable_windows() if owner == pid]
+    for wid in mine:
+        run("xdotool", "windowraise", wid)
+    if mine:
+        run("xdotool", "windowactivate", mine[-1])
+        lumo.wait_until(lambda: viewable_windows()[-1][1] == pid, 10,
+                        "the workstation's windows to come forward", dump=False)
+
+
 class Server(Session):
 
     @contextlib.contextmanager
@@ -72,10 +100,14 @@ class Server(Session):
         """The shared steps of session.py, taken on another workstation."""
         mine = self.lumo
         self.lumo = lumo
+        if lumo.app is not None:
+            bring_forward(lumo)
         try:
             yield lumo
         finally:
             self.lumo = mine
+            if mine.app is not None:
+                bring_forward(mine)
 
     def workstation(self, label, conninfo):
         other = Lumo(f"{self.session_name()}.{label}", ["--database", conninfo])
@@ -86,8 +118,14 @@ class Server(Session):
         lumo = self.lumo
         lumo.press("讀取資料", m)
         b = lumo.window(BROWSER, what=f"the browser {BROWSER!r} after 讀取資料")
-        subjects = lumo.wait_until(lambda: lumo.table_with_header(b, "姓名"), 10, "the browser's subject list")
+        # An empty table tells no column headers; the subject list is then the topmost table.
+        subjects = lumo.wait_until(lambda: lumo.table_with_header(b, "姓名") or self.topmost_table(b), 10,
+                                   "the browser's subject list")
         return b, subjects
+
+    def topmost_table(self, window):
+        tables = self.lumo.find_all("table", within=window)
+        return min(tables, key=lambda t: extents(t)[1]) if tables else None
 
     def listed(self, subjects, number):
         for c in self.lumo.find_all("table cell", within=subjects):
@@ -96,7 +134,9 @@ class Server(Session):
         return None
 
     def measurements_of(self, browser):
-        return self.lumo.table_with_header(browser, "測量日期")
+        """The measurement list: the lower of the browser's two tables."""
+        tables = self.lumo.find_all("table", within=browser)
+        return self.lumo.table_with_header(browser, "測量日期") or max(tables, key=lambda t: extents(t)[1])
 
     # ---- two workstations
 
@@ -119,10 +159,11 @@ class Server(Session):
         cell = b.wait_until(lambda: self.listed(subjects_b, "S1"), 1.0,
                             "workstation b's open browser to list the subject workstation a stored, within a second")
         b.step(f"b lists S1 {time.monotonic() - stored:.2f}s after a stored it")
-        b.screenshot("b-browser-sees-a")
-        b.click(cell, "subject S1 on workstation b")
-        b.wait_until(lambda: self.measurements_of(browser_b).queryTable().nRows == 1, 10,
-                     "workstation b to list a's measurement of S1")
+        with self.on(b):
+            b.screenshot("b-browser-sees-a")
+            b.click(cell, "subject S1 on workstation b")
+            b.wait_until(lambda: self.measurements_of(browser_b).queryTable().nRows == 1, 10,
+                         "workstation b to list a's measurement of S1")
 
         browser_a, subjects_a = self.open_browser(ma)
         a.click(self.listed(subjects_a, "S1") or a.fail("S1 is not listed on workstation a"), "subject S1")
