@@ -102,6 +102,8 @@ void TZumut::refreshFromState()
         m_list->clear();
         m_list->addItems(m_cmp.subjectListItems());
         m_list->clearSelection();
+        // No current item either: the first Down chooses entry 1, not entry 2.
+        m_list->setCurrentRow(-1);
     }
     m_header->showRecord(std::nullopt);
     m_status->showMessage(m_cmp.statusText());
