@@ -130,28 +130,6 @@ private slots:
                                   QPoint(4, 4)) >= ReadableContrast);
     }
 
-    void contrastRatios_data()
-    {
-        QTest::addColumn<QColor>("a");
-        QTest::addColumn<QColor>("b");
-        QTest::addColumn<double>("ratio");
-        QTest::newRow("black on white") << QColor(0, 0, 0) << QColor(255, 255, 255) << 21.0;
-        QTest::newRow("equal") << QColor(128, 128, 128) << QColor(128, 128, 128) << 1.0;
-        QTest::newRow("grey 118 on white, just enough")
-            << QColor(118, 118, 118) << QColor(255, 255, 255) << 4.54;
-        QTest::newRow("grey 120 on white, too little")
-            << QColor(120, 120, 120) << QColor(255, 255, 255) << 4.42;
-        QTest::newRow("yellow on white") << QColor(255, 255, 0) << QColor(255, 255, 255) << 1.07;
-    }
-    void contrastRatios()
-    {
-        QFETCH(QColor, a);
-        QFETCH(QColor, b);
-        QFETCH(double, ratio);
-        QVERIFY(qAbs(contrastRatio(a, b) - ratio) < 0.01);
-        QVERIFY(qAbs(contrastRatio(b, a) - ratio) < 0.01);
-    }
-
     void openingWithoutPrograms()
     {
         TreatmentPractice f;

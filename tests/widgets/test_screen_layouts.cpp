@@ -1,6 +1,7 @@
 // Screens on a 1366 x 768 desktop: each opens at its size with room for all
 // it holds, can be enlarged, and its chart or picture grows with it; lists
 // show all their columns; nothing moves when a page or a list appears.
+#include "analysis/contrast.h"
 #include "analysis/ui/tzuany.h"
 #include "app/fonts.h"
 #include "comparison/comparisonfixture.h"
@@ -223,6 +224,28 @@ private slots:
             QCOMPARE(places(), opened);
         }
         QVERIFY(screen.findChild<QWidget*>(QStringLiteral("DBGrid2"))->isVisible());
+    }
+
+    void contrastRatios_data()
+    {
+        QTest::addColumn<QColor>("a");
+        QTest::addColumn<QColor>("b");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("black on white") << QColor(0, 0, 0) << QColor(255, 255, 255) << 21.0;
+        QTest::newRow("equal") << QColor(128, 128, 128) << QColor(128, 128, 128) << 1.0;
+        QTest::newRow("grey 118 on white, just enough")
+            << QColor(118, 118, 118) << QColor(255, 255, 255) << 4.54;
+        QTest::newRow("grey 120 on white, too little")
+            << QColor(120, 120, 120) << QColor(255, 255, 255) << 4.42;
+        QTest::newRow("yellow on white") << QColor(255, 255, 0) << QColor(255, 255, 255) << 1.07;
+    }
+    void contrastRatios()
+    {
+        QFETCH(QColor, a);
+        QFETCH(QColor, b);
+        QFETCH(double, ratio);
+        QVERIFY(qAbs(contrastRatio(a, b) - ratio) < 0.01);
+        QVERIFY(qAbs(contrastRatio(b, a) - ratio) < 0.01);
     }
 
     void fittedWidths_data()
