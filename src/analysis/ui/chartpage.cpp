@@ -90,6 +90,7 @@ ChartPage::ChartPage(SharedState& state, const EnergyAnalysis& a, QWidget* paren
     cl->addWidget(m_caption);
     m_chart = new ChartArea(m_state, a, this);
     m_chart->setObjectName(QStringLiteral("ChartArea"));
+    m_chart->setAccessibleName(u("經絡虛實分析圖"));
     m_chart->onPaint = [this](const QString& title, const QString& status) {
         if (m_caption->text() != title) m_caption->setText(title);
         if (m_onStatus) m_onStatus(status);
