@@ -117,8 +117,8 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     split->setChildrenCollapsible(false);
     split->addWidget(m_chart);
     split->addWidget(m_table);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addWidget(heading);
@@ -156,7 +156,7 @@ void TZuTrend::fillTable()
         }
         m_table->setItem(i, 3, cell(fmt("%5.2f", r.BodyEnergy)));
         for (int k = 0; k < TrendRatioCount; ++k) {
-            const QString text = fmt("%5.3f", trendRatio(r, k)) + QLatin1Char('\n') + trendGradeText(r, k);
+            const QString text = fmt("%5.3f", trendRatio(r, k)) + QStringLiteral("  ") + trendGradeText(r, k);
             m_table->setItem(i, 4 + k, cell(text, gradeColour(trendGrade(r, k))));
         }
         m_table->setItem(i, 8, cell(meridianNames(r.meridiansHigh)));
