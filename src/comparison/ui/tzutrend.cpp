@@ -103,7 +103,8 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     // A ratio's verdict and the meridians' names wrap inside their cells, so
     // every column fits the window and no column hides beyond its edge.
     m_table->setWordWrap(true);
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, &TZuTrend::fitRowHeight);
     connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
         if (row >= 0 && row != m_selected) select(row);
     });
@@ -162,6 +163,14 @@ void TZuTrend::fillTable()
         m_table->setItem(i, 8, cell(meridianNames(r.meridiansHigh)));
         m_table->setItem(i, 9, cell(meridianNames(r.meridiansLow)));
     }
+    // The widest text of each column, measured once: the rows' height follows
+    // the columns' widths without measuring every row again (500 visits).
+    const QFontMetrics texts(m_table->font());
+    m_widest.fill(0, m_table->columnCount());
+    for (int i = 0; i < m_table->rowCount(); ++i)
+        for (int c = 0; c < m_table->columnCount(); ++c)
+            if (const QTableWidgetItem* item = m_table->item(i, c))
+                m_widest[c] = std::max(m_widest[c], texts.horizontalAdvance(item->text()));
     // Date, time, potential, body energy, four ratios with their verdicts and
     // the names of the meridians high and low: about 1,200 pixels in all.
     const QFontMetrics fm(m_table->font());
@@ -169,6 +178,20 @@ void TZuTrend::fillTable()
     fitColumns(m_table, {fm.horizontalAdvance(shortDate(QDate(2000, 12, 31))) + em,
                          fm.horizontalAdvance(longTime(QTime(23, 59, 59))) + em, 5 * em, 5 * em, 12 * em,
                          12 * em, 12 * em, 12 * em, 8 * em, 8 * em});
+    fitRowHeight();
+}
+
+// One height for every row: as many lines as the widest text of the
+// narrowest column needs, at most three.
+void TZuTrend::fitRowHeight()
+{
+    const QFontMetrics fm(m_table->font());
+    int lines = 1;
+    for (int c = 0; c < m_widest.size(); ++c) {
+        const int room = std::max(1, m_table->columnWidth(c) - 8);
+        lines = std::max(lines, (m_widest[c] + room - 1) / room);
+    }
+    m_table->verticalHeader()->setDefaultSectionSize(std::min(lines, 3) * fm.lineSpacing() + 6);
 }
 
 void TZuTrend::select(int row)
