@@ -40,7 +40,7 @@ bool prepareCalibration(CliContext& c, SharedState& state, ScriptedMessages& mes
     else if (!o.configuration)
         error = o.configuration.error;
     if (!error.isEmpty()) *c.err << error << Qt::endl;
-    return error.isEmpty();
+    return error.isEmpty() && !refusedReadOnly(c, o);
 }
 
 // Once the values are stored the simulated operator takes the tip off the
