@@ -127,9 +127,21 @@ void TZuStatu::runCheck()
     }
     m_state.InstrumentReady = true;
     m_instrument->EndMeasuring();
-    if (m_state.MainDatabase && dataFileExists(m_state.DataDirectory, QLatin1String(OldDatabaseFile)))
+    // Told before the first measuring run: nothing measured now could be stored.
+    // A waiting older database stays where it is until it can be converted.
+    if (!m_state.ReadOnlyReason.isEmpty())
+        tell(m_state.ReadOnlyReason);
+    else if (m_state.MainDatabase && dataFileExists(m_state.DataDirectory, QLatin1String(OldDatabaseFile)))
         convertWaitingDatabase();
     accept();
+}
+
+// The window closes as soon as the check is done: what the operator must know
+// shows in its status bar and in a notice that waits for 確  定.
+void TZuStatu::tell(const QString& text)
+{
+    m_statusBar->setText(text.section(QStringLiteral("\r\n"), 0, 0));
+    m_state.ShowMessageDialog(NoteImportant, text);
 }
 
 void TZuStatu::convertWaitingDatabase()
@@ -137,13 +149,20 @@ void TZuStatu::convertWaitingDatabase()
     m_statusBar->setText(u("LUMO 資料庫轉換中，請稍候.."));
     m_bar->setValue(0);
     int progress = 0;
-    Status st = lumo::convertWaitingDatabase(*m_state.MainDatabase, m_state.DataDirectory, [&](int n) {
-        progress = std::min(progress + n, StartupCheck::SequenceMs);
-        m_bar->setValue(progress);
-        m_clock.waitEvents(0);
-    });
-    if (!st) m_state.reportError(st.error);
+    bool already = false;
+    Status st = lumo::convertWaitingDatabase(
+        *m_state.MainDatabase, m_state.DataDirectory,
+        [&](int n) {
+            progress = std::min(progress + n, StartupCheck::SequenceMs);
+            m_bar->setValue(progress);
+            m_clock.waitEvents(0);
+        },
+        {}, &already);
     m_bar->setValue(StartupCheck::SequenceMs);
+    if (!st)
+        m_state.reportError(st.error);
+    else if (already)
+        tell(alreadyConvertedMessage());
 }
 
 void TZuStatu::closeEvent(QCloseEvent* e)
