@@ -127,6 +127,10 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
             Transaction t(*d);
             if (!t.active()) return fail(QStringLiteral("%1: %2").arg(path, t.begun().error));
             if (!createSchema(d->m_db, kind, &error)) return fail(QStringLiteral("%1: %2").arg(path, error));
+            // What the upgrade completed must now be what this version defines;
+            // otherwise nothing of it is kept.
+            const Status upgraded = checkLayout(d->m_db, kind);
+            if (!upgraded) return fail(QStringLiteral("%1: %2").arg(path, upgraded.error));
             Status s = t.commit();
             if (!s) return fail(s.error);
         }
