@@ -130,17 +130,17 @@ void TZuStatu::runCheck()
     // Told before the first measuring run: nothing measured now could be stored.
     // A waiting older database stays where it is until it can be converted.
     if (!m_state.ReadOnlyReason.isEmpty())
-        tell(m_state.ReadOnlyReason);
+        tell(u("資料目錄無法寫入，目前只能查閱資料。"), m_state.ReadOnlyReason);
     else if (m_state.MainDatabase && dataFileExists(m_state.DataDirectory, QLatin1String(OldDatabaseFile)))
         convertWaitingDatabase();
     accept();
 }
 
 // The window closes as soon as the check is done: what the operator must know
-// shows in its status bar and in a notice that waits for 確  定.
-void TZuStatu::tell(const QString& text)
+// shows in its status bar, in short, and in full in a notice that waits for 確  定.
+void TZuStatu::tell(const QString& status, const QString& text)
 {
-    m_statusBar->setText(text.section(QStringLiteral("\r\n"), 0, 0));
+    m_statusBar->setText(status);
     m_state.ShowMessageDialog(NoteImportant, text);
 }
 
@@ -162,7 +162,7 @@ void TZuStatu::convertWaitingDatabase()
     if (!st)
         m_state.reportError(st.error);
     else if (already)
-        tell(alreadyConvertedMessage());
+        tell(u("lumo.mdb 先前已經轉換，這次沒有再匯入。"), alreadyConvertedMessage());
 }
 
 void TZuStatu::closeEvent(QCloseEvent* e)
