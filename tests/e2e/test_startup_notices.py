@@ -40,7 +40,11 @@ def contents(folder):
 
 
 class StartupNotices(Session):
-    def answer_notice(self, text, what):
+    """Each scenario twice: with the mouse, and with the keyboard alone (the
+    notice's 確  定 is its default button; the program is then ended by the
+    session, so that no mouse event reaches its windows)."""
+
+    def answer_notice(self, text, what, keyboard):
         """The notice, not the status window behind it (whose status bar says the same)."""
         lumo = self.lumo
         notice = lumo.wait_until(
@@ -50,10 +54,31 @@ class StartupNotices(Session):
         self.assertTrue(status and any(text[:8] in t for t in lumo.texts(status)),
                         "the start-up status window's status bar does not say it")
         lumo.screenshot("notice")
-        lumo.press("確  定", notice)
+        if keyboard:
+            lumo.key("Return")
+        else:
+            lumo.press("確  定", notice)
         return self.wait_toolbar_enabled(60, "the main tool bar after the notice")
 
+    def end(self, keyboard):
+        if keyboard:
+            self.lumo.close()
+        else:
+            self.quit_program()
+
     def test_read_only_data_directory(self):
+        self.read_only_data_directory(False)
+
+    def test_read_only_data_directory_keyboard(self):
+        self.read_only_data_directory(True)
+
+    def test_converted_database_put_back(self):
+        self.converted_database_put_back(False)
+
+    def test_converted_database_put_back_keyboard(self):
+        self.converted_database_put_back(True)
+
+    def read_only_data_directory(self, keyboard):
         lumo = self.lumo
         prepare(lumo.data_dir, ["R1"])
         for p in [lumo.data_dir] + list(lumo.data_dir.rglob("*")):
@@ -61,15 +86,16 @@ class StartupNotices(Session):
         before = contents(lumo.data_dir)
         lumo.prefix = UNPRIVILEGED
         lumo.start()
-        main = self.answer_notice(READ_ONLY, "the start-up notice that nothing can be stored")
+        main = self.answer_notice(READ_ONLY, "the start-up notice that nothing can be stored", keyboard)
         self.assertIn(READ_ONLY_MARK, lumo.texts(main), "no read-only mark in the main window's status bar")
         lumo.screenshot("main-window-read-only")
         with lumo.db() as db:
             self.assertEqual(db.execute("SELECT CUSTNO FROM ZUCUST").fetchall(), [("R1",)])
-        self.quit_program()
-        self.assertEqual(contents(lumo.data_dir), before, "a file of the read-only data directory changed")
+        after = contents(lumo.data_dir)
+        self.end(keyboard)
+        self.assertEqual(after, before, "a file of the read-only data directory changed")
 
-    def test_converted_database_put_back(self):
+    def converted_database_put_back(self, keyboard):
         lumo = self.lumo
         prepare(lumo.data_dir)
         old = lumo.data_dir / "old.mdb"
@@ -85,22 +111,23 @@ class StartupNotices(Session):
         self.assertFalse((lumo.data_dir / "lumo.mdb").exists(), "lumo.mdb was not set aside after converting")
         with lumo.db() as db:
             self.assertEqual(db.execute("SELECT COUNT(*) FROM ZUCUST").fetchone()[0], 1)
-        self.quit_program()
-
-        lumo.step("the same file put back: told, set aside, not appended again")
         again = Lumo(self.session_name() + "-again")
-        self.addCleanup(lumo.close)  # the session's own cleanup takes the second run
         shutil.rmtree(again.data_dir)
         shutil.copytree(lumo.data_dir, again.data_dir)
+        old = shutil.copy(old, again.tmp / "old.mdb")  # the first run's folder goes with it
+        self.end(keyboard)
+        self.addCleanup(lumo.close)  # the session's own cleanup takes the second run
+
+        lumo.step("the same file put back: told, set aside, not appended again")
         shutil.copy(old, again.data_dir / "lumo.mdb")
         self.lumo = lumo = again
         lumo.start()
-        self.answer_notice(PUT_BACK, "the notice that lumo.mdb was converted before")
+        self.answer_notice(PUT_BACK, "the notice that lumo.mdb was converted before", keyboard)
         self.assertFalse((lumo.data_dir / "lumo.mdb").exists(), "the put-back lumo.mdb was not set aside")
         self.assertTrue((lumo.data_dir / "lumo_BAK.mdb").exists())
         with lumo.db() as db:
             self.assertEqual(db.execute("SELECT COUNT(*) FROM ZUCUST").fetchone()[0], 1, "appended twice")
-        self.quit_program()
+        self.end(keyboard)
 
 
 if __name__ == "__main__":
