@@ -213,7 +213,9 @@ Status Database::checkWritable()
     if (sqlite3* h = handle(); h && sqlite3_db_readonly(h, "main") == 1)
         return fail(databaseReadOnlyMessage());
     Transaction t(*this);
-    if (!t.active()) return fail(t.begun().error);
+    // Another workstation writing holds the lock: the file takes writes, only not now.
+    if (!t.active())
+        return t.begun().error == databaseBusyMessage() ? Status::success() : fail(t.begun().error);
     QSqlQuery q(m_db);
     if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return fail(sqlError(q));
     const int version = q.value(0).toInt();

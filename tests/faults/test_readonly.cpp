@@ -232,6 +232,22 @@ private slots:
         QCOMPARE(snapshot(p.data), before);
     }
 
+    // Another workstation in the middle of a change holds the lock the check
+    // waits for: the database is still one that takes writes.
+    void anotherWriterIsNoReadOnlyDatabase()
+    {
+        Practice p;
+        Status st;
+        auto other = Database::open(p.main, FileKind::Main, Database::Access::ReadWrite, &st);
+        auto mine = Database::open(p.main, FileKind::Main, Database::Access::ReadWrite, &st);
+        QVERIFY(other && mine);
+        Transaction busy(*other);
+        QVERIFY(busy.active());
+        mine->setBusyTimeout(100);
+        const Status s = mine->checkWritable();
+        QVERIFY2(s.ok, qPrintable(s.error));
+    }
+
     // Where everything can be written the check says nothing and leaves the
     // rows as they were.
     void startupOnAWritableDirectory()
