@@ -20,6 +20,7 @@ that of every font installed, which is the machine's, not the program's.
 
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -67,19 +68,32 @@ def watched(program, logs, wrapper=(), until=None, limit=120):
                     fail(f"{what} did not show its window within {limit} s")
                 time.sleep(0.5)
     finally:
-        # The program first (the loader's log is named after its process), so
-        # that a wrapper such as xvfb-run ends by itself and cleans up after it.
-        for f in logs.glob("ld.*"):
+        if p.poll() is None:
+            # The program first (the loader's log is named after its process), so
+            # that a wrapper such as xvfb-run ends by itself and cleans up after it.
+            for f in logs.glob("ld.*"):
+                pid = int(f.suffix[1:]) if f.suffix[1:].isdigit() else 0
+                if pid and descends(pid, p.pid):
+                    os.kill(pid, signal.SIGTERM)
             try:
-                os.kill(int(f.suffix[1:]), signal.SIGTERM)
-            except (ValueError, ProcessLookupError):
-                pass
-        try:
-            p.wait(30)
-        except subprocess.TimeoutExpired:
-            os.killpg(p.pid, signal.SIGKILL)
-            p.wait()
+                p.wait(30)
+            except subprocess.TimeoutExpired:
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
     return loaded(logs)
+
+
+def descends(pid, ancestor):
+    """Whether process pid still runs and was started, at any depth, by ancestor."""
+    while pid > 1:
+        try:
+            status = Path(f"/proc/{pid}/status").read_text()
+        except OSError:
+            return False
+        pid = int(re.search(r"^PPid:\s*(\d+)", status, re.M).group(1))
+        if pid == ancestor:
+            return True
+    return False
 
 
 def loaded(logs):
@@ -174,6 +188,13 @@ def main():
     declared = names(subprocess.run(["dpkg-deb", "-f", str(deb), "Depends"], capture_output=True, text=True,
                                     check=True).stdout)
     work = Path(tempfile.mkdtemp(prefix="lumo-loaded-"))
+    try:
+        check(root, declared, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def check(root, declared, work):
     for k in [k for k in os.environ if k.startswith("QT_")]:
         del os.environ[k]
     os.environ.update(HOME=str(work / "home"), XDG_RUNTIME_DIR=str(work / "runtime"), LANG="C.UTF-8")
@@ -205,7 +226,6 @@ def main():
         fail("the package's dependencies are not what the program loads")
     print(f"loaded: {len(used)} files of {len(by_package)} packages, all declared; "
           f"every one of the {len(declared)} declared packages loaded")
-    subprocess.run(["rm", "-rf", str(work)])
 
 
 if __name__ == "__main__":
