@@ -20,6 +20,7 @@ set(lumo_core_tests
   instrument/test_usbstrings instrument/test_access records/test_transfer records/test_legacy
   records/test_researchcsv app/test_cli_transfer backup/test_retention backup/test_backup
   app/test_cli_backup shell/test_privacy faults/test_crashloop faults/test_failingwrites)
+list(APPEND lumo_core_tests faults/test_readonly)
 foreach(source IN LISTS lumo_core_tests)
   get_filename_component(name ${source} NAME)
   lumo_test(${name} SOURCES ${source}.cpp LIBS lumo_core PkgConfig::SQLITE3)
