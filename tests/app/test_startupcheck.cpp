@@ -1,8 +1,9 @@
-#include "shell/startupcheck.h"
 #include "app/tzustatu.h"
 #include "instrument/protocol.h"
 #include "instrument/simfixture.h"
 #include "records/conversion.h"
+#include "records/database.h"
+#include "shell/startupcheck.h"
 
 #include <QFile>
 #include <QLabel>
@@ -25,32 +26,28 @@ QList<QByteArray> lampCommands(const QList<QByteArray>& log)
     return out;
 }
 
+// A database of this program's layout, less the fields an older one lacked.
 void makeOld(const QString& path, bool withProgramGroup, bool withProParm4, bool withAgeLimits)
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
-    db.setDatabaseName(path);
-    QVERIFY(db.open());
-    QSqlQuery q(db);
-    QVERIFY(q.exec("CREATE TABLE ZUCUST (MKEY INTEGER PRIMARY KEY, CUSTNO TEXT, NAME TEXT, SEX INTEGER, DBIRTH REAL, ADDR TEXT,"
-                   " TEL TEXT, TEL2 TEXT, TEL3 TEXT, EMAIL TEXT, BTYPE TEXT, HEIGHT REAL, WEIGHT REAL, MEMO TEXT, CUSTCAT TEXT,"
-                   " CUSTFG TEXT, PrtFG INTEGER)"));
-    QString zudata = "CREATE TABLE ZUDATA (MKEY INTEGER PRIMARY KEY, CUSTNO TEXT, ZUDATE REAL, ZUVOTA INTEGER, MEMO1 TEXT,"
-                     " MEMO2 TEXT, AutoKey TEXT, PrtFG INTEGER";
-    for (int i = 1; i <= 24; ++i) zudata += QStringLiteral(", ZU%1 REAL").arg(i);
-    QVERIFY(q.exec(zudata + ")"));
-    QString zupro = "CREATE TABLE ZUPRO (MKEY INTEGER PRIMARY KEY, ProNo TEXT, ProName TEXT, ProData TEXT, ProPict BLOB,"
-                    " ProScal INTEGER, PrtFG INTEGER";
-    if (withProgramGroup) {
-        zupro += ", ProFN TEXT";
+    Status st;
+    auto db = Database::create(path, FileKind::Main, &st);
+    QVERIFY2(db, qPrintable(st.error));
+    QSqlQuery q(db->sql());
+    QStringList gone;
+    if (!withProgramGroup) {
+        gone << QStringLiteral("ProFN");
         for (const char* f : {"ProScrp", "ProPrg", "ProParm"})
             for (int i = 1; i <= 4; ++i)
-                if (withProParm4 || QLatin1String(f) != QLatin1String("ProParm") || i != 4)
-                    zupro += QStringLiteral(", %1%2 TEXT").arg(QLatin1String(f)).arg(i);
+                gone << QStringLiteral("%1%2").arg(QLatin1String(f)).arg(i);
+    } else if (!withProParm4) {
+        gone << QStringLiteral("ProParm4");
     }
-    QVERIFY(q.exec(zupro + ")"));
-    QVERIFY(q.exec(QStringLiteral("CREATE TABLE ZUPRDT (MKEY INTEGER PRIMARY KEY, ProNo TEXT, ProSubN TEXT, ProNote TEXT,"
-                                  " ProAnd TEXT, ProCond TEXT, ProEng REAL, ProFlg INTEGER, PrtFG INTEGER%1)")
-                       .arg(withAgeLimits ? ", ProAGL INTEGER, ProAGH INTEGER" : "")));
+    for (const QString& c : gone)
+        QVERIFY(q.exec(QStringLiteral("ALTER TABLE ZUPRO DROP COLUMN ") + c));
+    if (!withAgeLimits) {
+        QVERIFY(q.exec("ALTER TABLE ZUPRDT DROP COLUMN ProAGL"));
+        QVERIFY(q.exec("ALTER TABLE ZUPRDT DROP COLUMN ProAGH"));
+    }
     QVERIFY(q.exec("INSERT INTO ZUCUST (MKEY, CUSTNO, NAME, SEX, DBIRTH) VALUES (500, 'OLD1', 'Old One', 0, 20000)"));
     QVERIFY(q.exec("INSERT INTO ZUCUST (MKEY, CUSTNO, NAME) VALUES (501, 'OLD2', 'Old Two')"));
     QVERIFY(q.exec("INSERT INTO ZUDATA (MKEY, CUSTNO, ZUDATE, ZU1, ZU24, MEMO1) VALUES (900, 'OLD1', 39000.5, 11.5, 42, 'memo')"));
@@ -61,9 +58,6 @@ void makeOld(const QString& path, bool withProgramGroup, bool withProParm4, bool
         QVERIFY(q.exec("INSERT INTO ZUPRO (ProNo, ProName) VALUES ('P1', 'Prog')"));
     QVERIFY(q.exec(QStringLiteral("INSERT INTO ZUPRDT (ProNo, ProCond%1) VALUES ('P1', '1'%2)")
                        .arg(withAgeLimits ? ", ProAGL, ProAGH" : "", withAgeLimits ? ", 20, 40" : "")));
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("old"));
 }
 
 struct MainFixture
