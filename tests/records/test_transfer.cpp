@@ -234,8 +234,8 @@ private slots:
         QCOMPARE(rowsOf(*p.main, QStringLiteral("ZUDATA"), true), measurements);
         QCOMPARE(p.shownTexts(),
                  (QStringList{TransferFlow::importQuestion(true),
-                              TransferFlow::commandsQuestion() + QStringLiteral("\r\n\r\n") +
-                                  u("P2 療程 P2: /usr/bin/xdg-open /tmp/handout.pdf"),
+                              TransferFlow::commandsQuestion(1) + QStringLiteral("\r\n\r\n") +
+                                  u("P2 療程 P2，按鈕 1：/usr/bin/xdg-open /tmp/handout.pdf"),
                               TransferFlow::emptyGroupNotice(false), TransferFlow::importSuccess(true)}));
         QCOMPARE(p.messages.shown()[2].kind, int(NoteAttention));
         QCOMPARE(p.tones, (QVector<int>{2, 1, 1}));
@@ -266,9 +266,11 @@ private slots:
             const bool hasCommand = pc.program.ProNo == QLatin1String("P2") && answer;
             QCOMPARE(pc.program.ProPrg[0], hasCommand ? QStringLiteral("/usr/bin/xdg-open") : QString());
             QCOMPARE(pc.program.ProParm[0], hasCommand ? QStringLiteral("/tmp/handout.pdf") : QString());
+            // Declined, the buttons go with their flags and hints: none stays enabled to start nothing.
+            QCOMPARE(pc.program.ProScrp[3], answer ? u("說明四") : QString());
+            QCOMPARE(pc.program.ProFN, answer ? QStringLiteral("1010") : QString());
             // Everything else arrives either way.
-            QCOMPARE(pc.program.ProScrp[3], u("說明四"));
-            QCOMPARE(pc.program.ProFN, QStringLiteral("1010"));
+            QCOMPARE(pc.program.ProData, u("說明，含 \"引號\"\r\n第二行"));
             QCOMPARE(pc.program.ProPict, everyByte() + pc.program.ProNo.toLatin1().right(2));
         }
     }

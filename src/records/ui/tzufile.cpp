@@ -144,8 +144,11 @@ void TZuFile::ToolButton1Click()
 {
     if (m_running) return;
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
-                      TransferHooks{m_state.messages, [this](int t) { m_state.playTone(t); },
-                                    [this](int v) { showProgress(v); }, [this](bool r) { setRunning(r); }});
+                      TransferHooks{m_state.messages,
+                                    [this](int t) { m_state.playTone(t); },
+                                    [this](int v) { showProgress(v); },
+                                    [this](bool r) { setRunning(r); },
+                                    {}});
     ExportRequest request{m_exportDir->directory(),
                           TransferGroups{m_exportPrograms->isChecked(), m_exportRecords->isChecked()},
                           m_exportCsv->isChecked(), m_anonymous->isChecked()};
@@ -159,8 +162,11 @@ void TZuFile::ToolButton2Click()
 {
     if (m_running) return;
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
-                      TransferHooks{m_state.messages, [this](int t) { m_state.playTone(t); },
-                                    [this](int v) { showProgress(v); }, [this](bool r) { setRunning(r); }});
+                      TransferHooks{m_state.messages,
+                                    [this](int t) { m_state.playTone(t); },
+                                    [this](int v) { showProgress(v); },
+                                    [this](bool r) { setRunning(r); },
+                                    {}});
     ImportRequest request{m_importDir->directory(),
                           TransferGroups{m_importPrograms->isChecked(), m_importRecords->isChecked()},
                           m_replace->isChecked()};
