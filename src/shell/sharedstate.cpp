@@ -62,6 +62,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     // chose is left as it is (workstations may share it) and reported.
     if (created) QFile::setPermissions(s.DataDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     out.privacy = checkPrivateDirectory(s.DataDirectory);
+    removeLeftovers(s.DataDirectory);
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();
