@@ -104,8 +104,9 @@ TrendLayout::TrendLayout(const QVector<TrendRow>& rows, bool male, QSize size, c
 int TrendLayout::xOf(double day) const
 {
     const int pad = std::max(4, body.width() / 40);
-    if (m_t1 <= m_t0) return body.center().x();
-    return body.left() + pad + int(std::lround((day - m_t0) / (m_t1 - m_t0) * (body.width() - 2 * pad)));
+    const double f = (day - m_t0) / (m_t1 - m_t0);
+    if (!(m_t1 > m_t0) || !std::isfinite(f)) return body.center().x(); // dates beyond any axis
+    return body.left() + pad + int(std::lround(std::clamp(f, 0.0, 1.0) * (body.width() - 2 * pad)));
 }
 
 int TrendLayout::yBody(double v) const
@@ -127,20 +128,25 @@ QVector<double> TrendLayout::dateTicks(int labelWidth) const
     if (!m_points) return ticks;
     const int room = std::max(2, body.width() / std::max(1, labelWidth * 3 / 2));
     const double span = m_t1 - m_t0;
+    // Never more ticks than there is room for, whatever the dates hold: past
+    // 2^53 adding a day leaves a day number as it was, and a loop waiting for
+    // it to pass the end would fill memory without end.
+    const int most = room + 2;
+    const bool calendar = dateFromDayNumber(m_t0).isValid() && dateFromDayNumber(m_t1).isValid();
     for (int days : {1, 2, 7, 14}) {
-        if (span / days > room) continue;
-        for (double d = std::ceil(m_t0 / days) * days; d <= m_t1; d += days)
+        if (!calendar || span / days > room) continue;
+        for (double d = std::ceil(m_t0 / days) * days; d <= m_t1 && ticks.size() < most; d += days)
             ticks << d;
         return ticks;
     }
     for (int months : {1, 2, 3, 6, 12, 24, 60, 120, 240}) {
-        if (span / (30.44 * months) > room) continue;
+        if (!calendar || span / (30.44 * months) > room) continue;
         const QDate start = dateFromDayNumber(m_t0);
         int index = start.year() * 12 + start.month() - 1;
         index = (index + months - 1) / months * months; // the next month on the step's grid
         QDate d(index / 12, index % 12 + 1, 1);
         if (d < start) d = d.addMonths(months);
-        for (; dayNumber(d) <= m_t1; d = d.addMonths(months))
+        for (; d.isValid() && dayNumber(d) <= m_t1 && ticks.size() < most; d = d.addMonths(months))
             ticks << dayNumber(d);
         return ticks;
     }

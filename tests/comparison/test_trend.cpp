@@ -207,6 +207,34 @@ private slots:
             QVERIFY(d >= rows[0].takenAt - 1 && d <= rows[4].takenAt + 1);
     }
 
+    // Whatever day numbers rows hold, the axis has no more labels than room
+    // and the chart is drawn: past 2^53 adding a day changes nothing, and the
+    // labels' loop once filled memory without end.
+    void datesBeyondTheCalendar_data()
+    {
+        QTest::addColumn<double>("first");
+        QTest::addColumn<double>("last");
+        QTest::newRow("a day apart past 2^53") << 1e16 << 1e16 + 1;
+        QTest::newRow("both at 1e300") << 1e300 << 1e300;
+        QTest::newRow("from -1e300 to 1e300") << -1e300 << 1e300;
+        QTest::newRow("2025 and 1e16") << dayNumber(T0) << 1e16;
+        QTest::newRow("weeks apart in the year 200000") << 7e7 << 7e7 + 30;
+    }
+    void datesBeyondTheCalendar()
+    {
+        QFETCH(double, first);
+        QFETCH(double, last);
+        QVector<MeasurementRow> ms{measurement(1, T0, 1), measurement(2, T0, 2)};
+        ms[0].ZUDATE = first;
+        ms[1].ZUDATE = last;
+        const QVector<TrendRow> rows = buildTrend(ms, defaultCompensationTable(), true);
+        const TrendLayout L(rows, true, QSize(1000, 600), QFontMetrics(trendChartFont()));
+        QVERIFY(L.dateTicks(80).size() <= L.body.width() / 120 + 2);
+        for (const TrendRow& r : rows)
+            QVERIFY(L.xOf(r.takenAt) >= L.body.left() && L.xOf(r.takenAt) <= L.body.right());
+        QCOMPARE(renderTrendChart(rows, true, QSize(1000, 600)).size(), QSize(1000, 600));
+    }
+
     // The picture: the corridor around the body energy, the selected point in red.
     void chartPicture()
     {
