@@ -1,6 +1,7 @@
 #include "app/dialogmessages.h"
 
 #include "app/tzumsag.h"
+#include "app/tzumsaglist.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -8,6 +9,11 @@
 namespace lumo {
 
 bool DialogMessages::show(int kind, const QString& text) { return ShowMessageDialog(kind, text); }
+
+bool DialogMessages::showList(int kind, const QString& text, const QStringList& items)
+{
+    return ShowListDialog(kind, text, items);
+}
 
 void DialogMessages::reportError(const QString& text)
 {

@@ -26,6 +26,16 @@ public:
     virtual bool show(int kind, const QString& text) = 0;
     // The general error report: any error no screen handles; the program continues.
     virtual void reportError(const QString& text) = 0;
+    // A question about a list the operator must see whole before answering
+    // (the external commands an import would bring): the program shows the
+    // items in a list that scrolls, with 否 as the default answer. A source
+    // without a list of its own shows them under the text.
+    virtual bool showList(int kind, const QString& text, const QStringList& items)
+    {
+        return show(kind, items.isEmpty()
+                              ? text
+                              : text + QStringLiteral("\r\n\r\n") + items.join(QStringLiteral("\r\n")));
+    }
 };
 
 // Answers from a queue (then a default), and keeps what was shown.

@@ -92,6 +92,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     // Before anything is written here: a folder that takes nothing is told at
     // start, not as an engine's error after a whole measuring run.
     out.writable = checkFolderWritable(s.DataDirectory);
+    removeLeftovers(s.DataDirectory);
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();

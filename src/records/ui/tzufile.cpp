@@ -34,6 +34,9 @@ QAction* toolAction(QToolBar* bar, const char* name, const char* text, const cha
     a->setObjectName(QLatin1String(name));
     a->setToolTip(u(hint));
     a->setStatusTip(u(hint));
+    // Reached with Tab and pressed with the space bar, as the page's controls are:
+    // an operation can be run without a mouse.
+    if (QWidget* button = bar->widgetForAction(a)) button->setFocusPolicy(Qt::TabFocus);
     return a;
 }
 
@@ -99,6 +102,9 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     m_pages->setCurrentIndex(0);
     m_status->showMessage(transferStatusText(true));
     updateButtons();
+    // The keys start on the pages (Ctrl+Tab turns them, Tab goes into one),
+    // not on 離  開, where a space or Enter would close the screen.
+    m_pages->setFocus();
 }
 
 void TZuFile::updateButtons()
@@ -144,8 +150,11 @@ void TZuFile::ToolButton1Click()
 {
     if (m_running) return;
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
-                      TransferHooks{m_state.messages, [this](int t) { m_state.playTone(t); },
-                                    [this](int v) { showProgress(v); }, [this](bool r) { setRunning(r); }});
+                      TransferHooks{m_state.messages,
+                                    [this](int t) { m_state.playTone(t); },
+                                    [this](int v) { showProgress(v); },
+                                    [this](bool r) { setRunning(r); },
+                                    {}});
     ExportRequest request{m_exportDir->directory(),
                           TransferGroups{m_exportPrograms->isChecked(), m_exportRecords->isChecked()},
                           m_exportCsv->isChecked(), m_anonymous->isChecked()};
@@ -159,8 +168,11 @@ void TZuFile::ToolButton2Click()
 {
     if (m_running) return;
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
-                      TransferHooks{m_state.messages, [this](int t) { m_state.playTone(t); },
-                                    [this](int v) { showProgress(v); }, [this](bool r) { setRunning(r); }});
+                      TransferHooks{m_state.messages,
+                                    [this](int t) { m_state.playTone(t); },
+                                    [this](int v) { showProgress(v); },
+                                    [this](bool r) { setRunning(r); },
+                                    {}});
     ImportRequest request{m_importDir->directory(),
                           TransferGroups{m_importPrograms->isChecked(), m_importRecords->isChecked()},
                           m_replace->isChecked()};
