@@ -7,7 +7,15 @@
 
 namespace lumo {
 
-bool DialogMessages::show(int kind, const QString& text) { return ShowMessageDialog(kind, text); }
+bool DialogMessages::show(int kind, const QString& text)
+{
+    return ShowMessageDialog(kind, text);
+}
+
+bool DialogMessages::askDefaultYes(int kind, const QString& text)
+{
+    return ShowMessageDialog(kind, text, nullptr, DefaultAnswer::Yes);
+}
 
 void DialogMessages::reportError(const QString& text)
 {

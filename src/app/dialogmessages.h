@@ -11,6 +11,7 @@ class DialogMessages : public MessageSource
 {
 public:
     bool show(int kind, const QString& text) override;
+    bool askDefaultYes(int kind, const QString& text) override;
     void reportError(const QString& text) override;
 };
 
