@@ -9,6 +9,7 @@
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
 #include "support/keys.h"
+#include "widgets/datefield.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -91,16 +92,22 @@ private slots:
         QVERIFY(stored->MEMO.isEmpty());
     }
 
+    // Enter after the name, the date typed from the field's start (no key to
+    // clear it first), Enter: a date goes on to 地址; a text that is no date
+    // is refused with a message and stays in the field, which keeps the focus;
+    // a proposal passed over with Enter is no birth date.
     void editorDateForms_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QDate>("date"); // invalid: the proposed date stays
+        QTest::addColumn<QDate>("date"); // invalid: refused (or, typed empty, passed over)
         QTest::newRow("as shown") << "1975/03/15" << QDate(1975, 3, 15);
         QTest::newRow("short month and day") << "1975/3/5" << QDate(1975, 3, 5);
         QTest::newRow("dashes") << "1975-03-15" << QDate(1975, 3, 15);
-        QTest::newRow("digits only") << "19750315" << QDate(1975, 3, 15);
+        QTest::newRow("digits only") << "19800101" << QDate(1980, 1, 1);
+        QTest::newRow("no such month") << "2019/75/09" << QDate();
         QTest::newRow("no such day") << "1975/02/30" << QDate();
         QTest::newRow("incomplete") << "1975/03" << QDate();
+        QTest::newRow("passed over") << "" << QDate();
     }
     void editorDateForms()
     {
@@ -111,13 +118,23 @@ private slots:
         QVERIFY(showActive(editor));
         editor.field("NAME")->setFocus();
         pressKey(Qt::Key_Return);
-        pressKey(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), editor.field("DBIRTH"));
         typeKeys(typed);
         pressKey(Qt::Key_Return);
-        const QDate expected = date.isValid() ? date : QDate::currentDate();
-        QCOMPARE(editor.field("DBIRTH")->text(), shortDate(expected));
-        // A proposal passed over with Enter is no birth date.
-        QCOMPARE(editor.findChild<QCheckBox*>(QStringLiteral("BirthCheck"))->isChecked(), date.isValid());
+        auto* birthBox = editor.findChild<QCheckBox*>(QStringLiteral("BirthCheck"));
+        const bool refused = !date.isValid() && !typed.isEmpty();
+        if (refused) {
+            QTRY_VERIFY(!f.messages.shown().empty());
+            QCOMPARE(f.messages.shown().back().text, refusedDateMessage(typed));
+            QCOMPARE(editor.field("DBIRTH")->text(), typed);
+            QTRY_COMPARE(QApplication::focusWidget(), editor.field("DBIRTH"));
+            QVERIFY(birthBox->isChecked());
+            return;
+        }
+        QVERIFY(f.messages.shown().empty());
+        QCOMPARE(QApplication::focusWidget(), editor.field("ADDR"));
+        QCOMPARE(editor.field("DBIRTH")->text(), shortDate(date.isValid() ? date : QDate::currentDate()));
+        QCOMPARE(birthBox->isChecked(), date.isValid());
     }
 
     void editorStatusTextIsWhole()
