@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolBar>
@@ -83,6 +84,10 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
         m_rules.enterSubjects();
         applyRules();
     });
+    // Enter on a subject goes on to its measurements; Enter on a measurement adds it.
+    connect(m_picker, &SubjectPicker::returnPressed, this, [this] {
+        if (!m_rows.isEmpty()) m_measurements->setFocus(Qt::TabFocusReason);
+    });
     connect(m_picker, &SubjectPicker::sortChanged, this, [this] {
         m_rules.sortChanged();
         applyRules();
@@ -120,12 +125,25 @@ void TZuMuti1::buildGrids()
     m_picked->setColumnWidth(3, 140);
     m_picked->installEventFilter(this);
     connect(m_picked, &QTableWidget::cellClicked, this, [this](int row, int) { clickPicked(row); });
+    // Moving to a picked row with the arrows chooses it as a click does.
+    connect(m_picked, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous, int) {
+        if (row >= 0 && row != previous) clickPicked(row);
+    });
 }
 
 bool TZuMuti1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_measurements && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ToolButtonLoadClick();
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusIn) {
         if (watched == m_measurements) {
+            // Reached by the keyboard, the first measurement is the current one.
+            if (m_measurements->currentRow() < 0 && !m_rows.isEmpty()) enterMeasurementList(0);
             m_rules.enterMeasurements(int(m_rows.size()));
             applyRules();
         } else if (watched == m_picked) {

@@ -53,12 +53,18 @@ signals:
     void rowDoubleClicked();
     void sortChanged();
     void focusEntered();
+    // A search moved to a matching subject (typing in the search box).
+    void searchFound();
+    // Enter on the list; the key goes on to the screen (its default button).
+    void returnPressed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fitColumns();
+    // Down or Enter in the search box: into the list, on the row found (or the first).
+    void enterListFromSearch();
     void refreshModel();
 
     SharedState& m_state;
