@@ -12,9 +12,11 @@ QString safePart(const QString& text)
     static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f\\x7f\\s]+"));
     QString s = text.trimmed();
     s.replace(unsafe, QStringLiteral("_"));
-    // A leading dot would hide the file; runs of "_" from the replacing read as one.
+    // A leading dot would hide the file; a "_" left at either end joins badly.
     while (s.startsWith(QLatin1Char('.')) || s.startsWith(QLatin1Char('_')))
         s.remove(0, 1);
+    while (s.endsWith(QLatin1Char('_')))
+        s.chop(1);
     return s.left(60);
 }
 

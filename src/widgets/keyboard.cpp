@@ -40,12 +40,6 @@ protected:
     }
 };
 
-EnterPresses* enterFilter(QWidget& window)
-{
-    if (auto* f = window.findChild<EnterPresses*>(QString(), Qt::FindDirectChildrenOnly)) return f;
-    return new EnterPresses(&window);
-}
-
 void prepareToolBars(QWidget& window, EnterPresses* filter)
 {
     for (QToolBar* bar : window.findChildren<QToolBar*>()) {
@@ -85,7 +79,7 @@ void prepareKeyboard(QWidget& window)
 {
     if (window.property("lumoKeyboard").toBool()) return;
     window.setProperty("lumoKeyboard", true);
-    EnterPresses* filter = enterFilter(window);
+    auto* filter = new EnterPresses(&window); // once: the window is prepared once
     prepareToolBars(window, filter);
     // Tab leaves a list or a grid (the arrows move inside it) and a text box.
     for (QAbstractItemView* v : window.findChildren<QAbstractItemView*>())

@@ -251,6 +251,24 @@ private slots:
         QVERIFY(f.state.CurrentMeasurementKey > 0);
     }
 
+    // Enter on a focused button presses that button, not the screen's default:
+    // on 離  開 of the subject editor with a number typed it leaves (asking
+    // first), where the default would have stored the subject.
+    void enterPressesTheFocusedButton()
+    {
+        Practice f;
+        auto s = openScreen(Editor, f);
+        typeKeys(QStringLiteral("N1"));
+        auto* leave = s->findChild<QPushButton*>(QStringLiteral("LeaveButton"));
+        QVERIFY(s->findChild<QPushButton*>(QStringLiteral("SaveButton"))->isDefault());
+        leave->setFocus();
+        f.messages.push(true);
+        pressKey(Qt::Key_Return);
+        QTRY_VERIFY(!s->isVisible());
+        QCOMPARE(f.messages.shown().back().text, discardChangesQuestion());
+        QCOMPARE(SubjectStore(*f.state.MainDatabase).count(), qint64(0));
+    }
+
     // No screen's default button (what Enter presses) deletes, clears or leaves.
     void defaultButtonsAreNeverDestructive_data()
     {

@@ -10,6 +10,7 @@
 #include "records/ui/tzusave.h"
 #include "support/keys.h"
 #include "widgets/datefield.h"
+#include "widgets/keyboard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -221,6 +222,68 @@ private slots:
         for (const char* a : {"載入資料", "修改資料", "刪除資料"})
             QVERIFY2(browser.action(u(a))->isEnabled(), a);
         QVERIFY(!browser.action(u("客戶刪除"))->isEnabled());
+    }
+
+    // The browser by keys alone: a subject found by the search is entered
+    // (its buttons work), Down goes into the list, Tab leaves the list (it
+    // never walks its cells), Enter goes on to the measurements and loads one.
+    void browserByKeyboard()
+    {
+        Practice f;
+        addSubjects(f.state, {QStringLiteral("A01"), QStringLiteral("B02")});
+        for (int i = 0; i < 2; ++i) {
+            MeasurementRow m;
+            m.CUSTNO = QStringLiteral("A01");
+            m.ZUDATE = 45000 + i;
+            m.ZU.fill(20 + i);
+            QVERIFY(MeasurementStore(*f.state.MainDatabase).append(m));
+        }
+        TZuread browser(f.state, TZuread::LoadMode::MeasurementScreen);
+        prepareKeyboard(browser);
+        QVERIFY(showActive(browser));
+        QTableView* subjects = browser.picker()->view();
+        browser.picker()->searchBox()->setFocus();
+        typeKeys(QStringLiteral("B0"));
+        QCOMPARE(browser.picker()->currentRow().CUSTNO, QStringLiteral("B02"));
+        QVERIFY(browser.action(u("客戶修改"))->isEnabled());
+        pressKey(Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), subjects);
+        pressKey(Qt::Key_Tab);
+        QVERIFY(!subjects->isAncestorOf(QApplication::focusWidget()) &&
+                QApplication::focusWidget() != subjects);
+
+        browser.picker()->searchBox()->setFocus();
+        pressKey(Qt::Key_A, Qt::ControlModifier);
+        typeKeys(QStringLiteral("A"));
+        pressKey(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), subjects);
+        QCOMPARE(browser.picker()->currentRow().CUSTNO, QStringLiteral("A01"));
+        pressKey(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), browser.measurements());
+        QCOMPARE(browser.measurements()->currentRow(), 0);
+        QVERIFY(browser.action(u("載入資料"))->isEnabled());
+        pressKey(Qt::Key_Down);
+        pressKey(Qt::Key_Return);
+        QVERIFY(browser.loaded());
+        QCOMPARE(browser.loadedRow().ZU[0], 21.0);
+        QVERIFY(!browser.isVisible());
+    }
+
+    // Tab in the memo moves on (the screens are walked by Tab); Ctrl+Tab types a tab.
+    void tabLeavesTheMemo()
+    {
+        Practice f;
+        TZuREdit editor(TZuREdit::Mode::Add, f.state, *f.state.MainDatabase);
+        prepareKeyboard(editor);
+        QVERIFY(showActive(editor));
+        auto* memo = editor.findChild<QPlainTextEdit*>(QStringLiteral("MEMO"));
+        memo->setFocus();
+        typeKeys(QStringLiteral("a"));
+        pressKey(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("a\t"));
+        pressKey(Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != memo);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("a\t"));
     }
 
     // The memo box under the subjects shows the highlighted subject's memo as
