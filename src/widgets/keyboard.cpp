@@ -75,6 +75,16 @@ void bindButton(QWidget& window, QPushButton* button, const CommonShortcut& s)
 
 } // namespace
 
+void toolBarAfter(QWidget* last, QToolBar* bar)
+{
+    QWidget* previous = last;
+    for (QAction* a : bar->actions())
+        if (QWidget* b = bar->widgetForAction(a); b && !a->isSeparator()) {
+            QWidget::setTabOrder(previous, b);
+            previous = b;
+        }
+}
+
 void prepareKeyboard(QWidget& window)
 {
     if (window.property("lumoKeyboard").toBool()) return;

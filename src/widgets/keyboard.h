@@ -9,10 +9,16 @@
 //   other push button becomes a default by having been focused, so Enter can
 //   never reach a delete or leave button by accident.
 
+class QToolBar;
 class QWidget;
 
 namespace lumo {
 
 void prepareKeyboard(QWidget& window);
+
+// The tool bar's buttons come after `last` in the Tab chain: on a screen
+// whose buttons act on what is chosen in its lists, Tab goes from the choice
+// to the buttons without passing a list that would choose again.
+void toolBarAfter(QWidget* last, QToolBar* bar);
 
 } // namespace lumo

@@ -4,6 +4,10 @@
 // whose 是 deletes, replaces or discards, and typed work that Esc does not
 // throw away without a question.
 #include "app/tzumsag.h"
+#include "comparison/ui/tzucmp.h"
+#include "comparison/ui/tzumut.h"
+#include "comparison/ui/tzumuti1.h"
+#include "comparison/ui/tzutrend.h"
 #include "measurement/measuringrun.h"
 #include "measurement/ui/tzudec.h"
 #include "measurement/ui/tzumnu.h"
@@ -19,6 +23,7 @@
 #include "treatment/ui/tzuprof.h"
 #include "treatment/ui/tzuprom.h"
 #include "widgets/keyboard.h"
+#include "widgets/modal.h"
 #include "widgets/unsavedchanges.h"
 
 #include <QAction>
@@ -49,7 +54,11 @@ enum Screen
     Manual,
     Editor,
     Settings,
-    Group
+    Group,
+    Compare,
+    Multi,
+    Picker,
+    Trend
 };
 
 std::unique_ptr<QDialog> makeScreen(int screen, Practice& f)
@@ -69,6 +78,14 @@ std::unique_ptr<QDialog> makeScreen(int screen, Practice& f)
         return std::make_unique<TZuCust>(f.state);
     case Group:
         return std::make_unique<TZuProM>(TZuProM::Mode::Add, f.state, nullptr);
+    case Compare:
+        return std::make_unique<TZuCmp>(f.state);
+    case Multi:
+        return std::make_unique<TZumut>(f.state);
+    case Picker:
+        return std::make_unique<TZuMuti1>(f.state);
+    case Trend:
+        return std::make_unique<TZuTrend>(f.state, f.state.CurrentSubject);
     }
     return {};
 }
@@ -77,7 +94,7 @@ std::unique_ptr<QDialog> makeScreen(int screen, Practice& f)
 std::unique_ptr<QDialog> openScreen(int screen, Practice& f)
 {
     auto s = makeScreen(screen, f);
-    prepareKeyboard(*s);
+    prepareScreen(*s);
     if (!showActive(*s)) qWarning("the screen did not become active");
     return s;
 }
@@ -173,6 +190,14 @@ private slots:
         QTest::newRow("settings 儲存資料")
             << int(Settings) << u("儲存資料  ") << QKeySequence(Qt::CTRL | Qt::Key_S);
         QTest::newRow("group 離  開") << int(Group) << u("   離  開   ") << QKeySequence(Qt::Key_Escape);
+        QTest::newRow("comparison 載入資料")
+            << int(Compare) << u("載入資料") << QKeySequence(Qt::CTRL | Qt::Key_O);
+        QTest::newRow("comparison 列  印")
+            << int(Compare) << u("列  印") << QKeySequence(Qt::CTRL | Qt::Key_P);
+        QTest::newRow("multi 列  印") << int(Multi) << u("列  印") << QKeySequence(Qt::CTRL | Qt::Key_P);
+        QTest::newRow("picker 載入資料")
+            << int(Picker) << u("載入資料") << QKeySequence(Qt::CTRL | Qt::Key_O);
+        QTest::newRow("trend 列  印") << int(Trend) << u("列  印") << QKeySequence(Qt::CTRL | Qt::Key_P);
     }
     void screensCarryTheTableKeys()
     {
@@ -195,7 +220,8 @@ private slots:
     void keysAreUnambiguousAndToolButtonsTakeTab_data()
     {
         QTest::addColumn<int>("screen");
-        for (int s : {Measuring, Save, Browser, Manual, Editor, Settings, Group})
+        for (int s :
+             {Measuring, Save, Browser, Manual, Editor, Settings, Group, Compare, Multi, Picker, Trend})
             QTest::addRow("screen %d", s) << s;
     }
     void keysAreUnambiguousAndToolButtonsTakeTab()

@@ -1,6 +1,7 @@
 #include "comparison/ui/tzumuti1.h"
 #include "records/searchfields.h"
 #include "widgets/actions.h"
+#include "widgets/keyboard.h"
 
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
@@ -75,6 +76,7 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     layout->addWidget(pickedGroup);
     resize(1100, 700);
 
+    toolBarAfter(m_picked, toolbar); // Tab: the lists first, then the buttons acting on them
     connect(m_picker, &SubjectPicker::currentChanged, this, &TZuMuti1::fillMeasurements);
     connect(m_picker, &SubjectPicker::rowEntered, this, [this] {
         m_rules.enterSubjects();

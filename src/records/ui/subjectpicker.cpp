@@ -93,7 +93,14 @@ void SubjectPicker::refreshModel()
 
 bool SubjectPicker::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view && event->type() == QEvent::FocusIn) emit focusEntered();
+    if (watched == m_view && event->type() == QEvent::FocusIn) {
+        emit focusEntered();
+        // Tabbing into the list enters its current row, as a click on it does;
+        // the screen's own focus on opening enters nothing.
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+        if ((why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) && hasCurrentRow())
+            emit rowEntered();
+    }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
@@ -104,6 +111,7 @@ bool SubjectPicker::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (watched == m_view && enter) emit returnPressed();
+        if (watched == m_view && key == Qt::Key_Space && hasCurrentRow()) emit rowEntered();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -112,7 +120,7 @@ void SubjectPicker::enterListFromSearch()
 {
     if (m_list.size() == 0) return;
     if (!hasCurrentRow()) selectPosition(0);
-    m_view->setFocus(Qt::TabFocusReason);
+    m_view->setFocus(Qt::OtherFocusReason);
     emit rowEntered();
 }
 

@@ -47,8 +47,9 @@ public:
 signals:
     // The current row moved, by the operator or by a search, a sort or a reload.
     void currentChanged();
-    // The operator entered a row: clicked one (also the current one) or moved
-    // to one with the keyboard. Searching and the screens' own moves do not enter.
+    // The operator entered a row: clicked one (also the current one), moved to
+    // one with the keyboard, tabbed into the list or pressed Space on it.
+    // The screens' own moves do not enter.
     void rowEntered();
     void rowDoubleClicked();
     void sortChanged();

@@ -9,6 +9,7 @@
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "widgets/keyboard.h"
 #include "widgets/modal.h"
 
 #include <QAction>
@@ -109,6 +110,7 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
     // a click would enter it; Enter on a subject goes on to its measurements,
     // Enter on a measurement loads it.
     connect(m_picker, &SubjectPicker::searchFound, this, &TZuread::enterSubjectList);
+    toolBarAfter(m_measurementMemo, toolbar);
     connect(m_picker, &SubjectPicker::returnPressed, this, [this] {
         if (!m_rows.isEmpty()) m_measurements->setFocus(Qt::TabFocusReason);
     });
