@@ -8,7 +8,15 @@
 
 namespace lumo {
 
-bool DialogMessages::show(int kind, const QString& text) { return ShowMessageDialog(kind, text); }
+bool DialogMessages::show(int kind, const QString& text)
+{
+    return ShowMessageDialog(kind, text);
+}
+
+bool DialogMessages::askDefaultYes(int kind, const QString& text)
+{
+    return ShowMessageDialog(kind, text, nullptr, DefaultAnswer::Yes);
+}
 
 bool DialogMessages::showList(int kind, const QString& text, const QStringList& items)
 {

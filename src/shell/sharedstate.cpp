@@ -98,7 +98,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     out.copies = copied.status();
     // A main database brought from the earlier Windows program becomes this program's file first.
     const Status migrated = migrateWaitingJetDatabase(s.DataDirectory, [&s](const QString& question) {
-        return s.ShowMessageDialog(AskImportant, question);
+        return s.askDefaultYes(AskImportant, question); // the original file is kept
     });
     if (!migrated) {
         out.databases = Status::failure(databaseStartupMessage(migrated.error));

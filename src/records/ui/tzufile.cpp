@@ -1,6 +1,7 @@
 #include "records/ui/tzufile.h"
 
 #include "records/transferflow.h"
+#include "records/transferfolders.h"
 #include "records/ui/directorychooser.h"
 #include "shell/sharedstate.h"
 #include "widgets/gradientbar.h"
@@ -95,9 +96,14 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
         updateButtons();
     });
 
-    // Opening: both directory choosers at the root of the file system, both lists hidden, the export page.
-    m_exportDir->setDirectory(QDir::rootPath());
-    m_importDir->setDirectory(QDir::rootPath());
+    // Opening: both directory choosers where a transfer file is usually
+    // carried (a removable drive, else the home folder), both lists hidden,
+    // the export page.
+    m_exportDir->setDirectory(transferStartFolder());
+    m_importDir->setDirectory(transferStartFolder());
+    for (DirectoryChooser* chooser : {m_exportDir, m_importDir})
+        connect(chooser, &DirectoryChooser::failed, this,
+                [this](const QString& message) { m_state.ShowMessageDialog(NoteAttention, message); });
     showLists();
     m_pages->setCurrentIndex(0);
     m_status->showMessage(transferStatusText(true));
@@ -149,6 +155,12 @@ void TZuFile::showProgress(int value)
 void TZuFile::ToolButton1Click()
 {
     if (m_running) return;
+    // Said before anything is asked or written: a missing folder is not a missing source.
+    if (!QFileInfo(m_exportDir->directory().trimmed()).isDir()) {
+        m_state.playTone(2);
+        m_state.ShowMessageDialog(NoteAttention, missingDestinationMessage(m_exportDir->directory()));
+        return;
+    }
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
                       TransferHooks{m_state.messages,
                                     [this](int t) { m_state.playTone(t); },
