@@ -15,11 +15,12 @@ struct CliContext
     bool dataDirectorySet = false;
     QString database; // --database: the main database on a server (wins over lumo-server.conf)
     QString deliveredDir;
-    QStringList args;      // the command and its arguments
-    bool simulate = false; // --simulate
-    QString tracePath;     // --trace-instrument
-    QString replayPath;    // --replay-instrument
-    QString shortCounts;   // --short-counts N[,M]: the simulated tip on the handle
+    QStringList args;            // the command and its arguments
+    bool simulate = false;       // --simulate
+    QString tracePath;           // --trace-instrument
+    QString replayPath;          // --replay-instrument
+    QString shortCounts;         // --short-counts N[,M]: the simulated tip on the handle
+    bool writesDatabase = false; // the command changes the main database: refused when it cannot
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -45,6 +46,13 @@ int cmdMigrate(CliContext& c); // cli_migrate.cpp
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.
 bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages);
+// A command that changes the main database, when the start-up found that
+// nothing can be written: the message on stderr, and true.
+bool refusedReadOnly(CliContext& c, const struct StartupOutcome& o);
+
+// The external commands an import or a restore brings, one marked line each
+// (describeCommands), and whether they were taken (--with-commands) or dropped.
+void printCommands(QTextStream& err, const QStringList& lines, bool taken);
 
 // Exit codes: 0 success, 2 a failure or a usage error, with its message on stderr.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);

@@ -4,6 +4,7 @@
 #include "records/databasewatch.h"
 #include "records/legacysource.h"
 #include "records/pgengine.h"
+#include "records/schemaobjects.h"
 #include "records/sqliteengine.h"
 
 #include <QAtomicInteger>
@@ -11,6 +12,8 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace lumo {
@@ -22,12 +25,11 @@ QString newConnectionName()
     return QStringLiteral("lumo-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-bool pragma(QSqlDatabase& db, const QString& sql, QString* error)
+// The schema version a file says it has (0 when it cannot be read).
+int fileVersion(QSqlDatabase& db)
 {
     QSqlQuery q(db);
-    if (q.exec(sql)) return true;
-    if (error) *error = q.lastError().text();
-    return false;
+    return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : 0;
 }
 
 } // namespace
@@ -54,6 +56,28 @@ bool isRowConflict(const Status& status)
     return !status.ok && status.error == rowConflictMessage();
 }
 
+namespace {
+
+bool pragma(QSqlDatabase& db, const QString& sql, QString* error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql)) return true;
+    if (error) *error = sqlError(q);
+    return false;
+}
+
+} // namespace
+
+QString databaseReadOnlyMessage()
+{
+    return QString::fromUtf8("資料庫無法寫入（檔案或資料目錄為唯讀），資料未儲存。");
+}
+
+QString diskFullMessage()
+{
+    return QString::fromUtf8("磁碟空間不足，資料未儲存。");
+}
+
 QString sqlError(const QSqlError& e)
 {
     // SQLite's driver reports SQLite's own result code; busy and locked both
@@ -62,11 +86,15 @@ QString sqlError(const QSqlError& e)
     // a deadlock the server broke.
     bool ok = false;
     const QString native = e.nativeErrorCode();
-    const int code = native.toInt(&ok);
-    if (ok && ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)) return databaseBusyMessage();
     if (native == QLatin1String("55P03") || native == QLatin1String("40P01")) return databaseBusyMessage();
     if (native.startsWith(QLatin1String("08")) || native.startsWith(QLatin1String("57P0")))
         return serverConnectionLostMessage(e.databaseText());
+    // SQLite's codes have at most four digits, the server's SQLSTATEs five characters.
+    const int code = native.toInt(&ok) & 0xff;
+    if (!ok || native.size() >= 5) return e.text();
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return databaseBusyMessage();
+    if (code == SQLITE_READONLY) return databaseReadOnlyMessage();
+    if (code == SQLITE_FULL) return diskFullMessage();
     return e.text();
 }
 
@@ -112,11 +140,26 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
 
     std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, access, EngineKind::Sqlite));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    sqlite3* h = d->handle();
+    if (!h) return fail(QStringLiteral("%1: no connection").arg(path));
+    distrustSchema(h);
+    // SQLite opens a file it may not write for reading without a word; the
+    // first change would fail instead.
+    if (access == Access::ReadWrite && sqlite3_db_readonly(h, "main") == 1)
+        return fail(QStringLiteral("%1: %2").arg(path, databaseReadOnlyMessage()));
+    if (access == Access::ReadOnly && !d->readableInPlace())
+        return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
 
     // Read before anything is written, so a damaged, foreign or newer file is
-    // reported and left exactly as it was. Files that are written must match
-    // the definition column by column: a missing column would otherwise only
-    // show later, as a row that seems not to exist.
+    // reported and left exactly as it was. Only this program's objects: a
+    // trigger, view or generated column brought in with a file would run with
+    // every row read or written (a newer file is the version check's to refuse).
+    // Files that are written must match the definition column by column: a
+    // missing column would otherwise only show later, as a row that seems not to exist.
+    if (fileVersion(d->m_db) <= SchemaVersion) {
+        const Status objects = checkSchemaObjects(h, kind);
+        if (!objects) return fail(QStringLiteral("%1: %2").arg(path, objects.error));
+    }
     const Status layout = d->m_engine->checkLayout(kind, access == Access::ReadWrite);
     if (!layout) return fail(QStringLiteral("%1: %2").arg(path, layout.error));
 
@@ -150,6 +193,7 @@ std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, S
     std::unique_ptr<Database> d(
         new Database(newConnectionName(), path, kind, Access::ReadWrite, EngineKind::Sqlite));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    if (sqlite3* h = d->handle()) distrustSchema(h);
     const Status created = d->bringSchemaUpToDate(true);
     if (!created) return fail(QStringLiteral("%1: %2").arg(path, created.error));
     if (status) *status = Status::success();
@@ -165,6 +209,9 @@ Status Database::bringSchemaUpToDate(bool created)
     Transaction t(*this);
     if (!t.active()) return t.begun();
     if (!(st = m_engine->createSchema(m_kind))) return st;
+    // What the upgrade completed must now be what this version defines;
+    // otherwise nothing of it is kept.
+    if (!(st = m_engine->checkLayout(m_kind, true))) return st;
     return t.commit();
 }
 
@@ -245,6 +292,29 @@ DatabaseWatch& Database::watch()
     return *m_watch;
 }
 
+// A file in write-ahead mode is read through a shared index beside it. In a
+// folder this process may not write, with no index there, the index cannot be
+// made and SQLite refuses even to read. No writer is at work then (a writer
+// keeps the index), so the file is read as one that does not change.
+bool Database::readableInPlace()
+{
+    {
+        QSqlQuery q(m_db);
+        if (q.exec(QStringLiteral("PRAGMA user_version"))) return true;
+        bool ok = false;
+        const int code = q.lastError().nativeErrorCode().toInt(&ok) & 0xff;
+        if (!ok || (code != SQLITE_READONLY && code != SQLITE_CANTOPEN))
+            return true; // the layout check says why
+    }
+    m_db.close();
+    QUrl url = QUrl::fromLocalFile(m_path);
+    url.setQuery(QStringLiteral("immutable=1"));
+    m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    m_db.setConnectOptions(
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI").arg(BusyTimeoutMs));
+    return m_db.open();
+}
+
 void Database::setBusyTimeout(int ms)
 {
     if (onServer())
@@ -265,6 +335,30 @@ Status Database::checkIntegrity()
         problems << q.value(0).toString();
     if (problems == QStringList{QStringLiteral("ok")}) return Status::success();
     return Status::failure(QStringLiteral("%1: %2").arg(m_path, problems.join(QStringLiteral("; "))));
+}
+
+Status Database::checkWritable()
+{
+    auto fail = [this](const QString& why) {
+        return Status::failure(QStringLiteral("%1: %2").arg(m_path, why));
+    };
+    if (readOnly()) return fail(databaseReadOnlyMessage());
+    // A server answers for its own storage; what it refuses, it says with the change.
+    if (onServer()) return Status::success();
+    // SQLite opens a file it may not write read-only without a word.
+    if (sqlite3* h = handle(); h && sqlite3_db_readonly(h, "main") == 1)
+        return fail(databaseReadOnlyMessage());
+    Transaction t(*this);
+    // Another workstation writing holds the lock: the file takes writes, only not now.
+    if (!t.active())
+        return t.begun().error == databaseBusyMessage() ? Status::success() : fail(t.begun().error);
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return fail(sqlError(q));
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version))) return fail(sqlError(q));
+    const Status s = t.commit();
+    return s ? s : fail(s.error);
 }
 
 sqlite3* Database::handle()

@@ -134,6 +134,12 @@ public:
     void setBusyTimeout(int ms);
     // SQLite's full check of the file; its findings as the error.
     Status checkIntegrity();
+    // Whether a change would reach the disk: a write of the file's own
+    // version number, committed, so that the journal or log, the directory
+    // entry for it and the disk space are all tried. Nothing of the data
+    // changes. A read-only connection, file or folder, or a full disk, fails
+    // with the reason in the operator's words.
+    Status checkWritable();
 
 private:
     friend class Transaction;
@@ -143,6 +149,7 @@ private:
     // statements must fail rather than go on in a new session).
     Status ensureConnected();
     Status bringSchemaUpToDate(bool created);
+    bool readableInPlace();
     QString m_connection;
     QString m_path;
     FileKind m_kind;
@@ -180,6 +187,10 @@ private:
 
 // "資料庫正由其他工作站使用中，請稍後再試。"
 QString databaseBusyMessage();
+// A write refused because the file or its folder is read-only, and one
+// refused for want of disk space: SQLite's own texts are English.
+QString databaseReadOnlyMessage();
+QString diskFullMessage();
 
 // A server database without this program's version that holds one of its
 // tables all the same: another program's, left as it is.
@@ -192,7 +203,8 @@ QString rowConflictMessage();
 bool isRowConflict(const Status& status);
 
 // The last error text of a query or database, for messages; a lock held by
-// another workstation beyond the wait reads as databaseBusyMessage().
+// another workstation beyond the wait reads as databaseBusyMessage(), a
+// read-only file or a full disk as the two messages above.
 QString sqlError(const class QSqlQuery& q);
 QString sqlError(const class QSqlError& e);
 

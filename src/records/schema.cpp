@@ -52,7 +52,7 @@ ColumnDef blob(const char* name)
 ColumnDef rowVersion()
 {
     return {QLatin1String(RowVersionColumn), ColumnType::Integer,
-            QStringLiteral("INTEGER NOT NULL DEFAULT 1"), 4};
+            QStringLiteral("INTEGER NOT NULL DEFAULT 1"), RowVersionsSince};
 }
 
 void numbered(QVector<ColumnDef>& columns, const char* stem, int count, ColumnDef (*make)(const QString&))
@@ -147,6 +147,26 @@ IndexDef index(const char* name, const char* table, std::initializer_list<const 
     for (const char* c : columns)
         d.columns << QLatin1String(c);
     return d;
+}
+
+// One row per calibration, successful or not: the values measured, the values
+// in use before, and whether the measured ones were taken into use (a failed
+// calibration is only when the operator chooses it).
+TableDef caliblog()
+{
+    auto column = [](const char* name, ColumnType type, const char* declaration) {
+        return ColumnDef{QLatin1String(name), type, QLatin1String(declaration)};
+    };
+    return {QStringLiteral("CALIBLOG"),
+            3,
+            {column("LOGKEY", ColumnType::Key, "INTEGER PRIMARY KEY AUTOINCREMENT"),
+             column("CALTIME", ColumnType::Real, "REAL NOT NULL"), // day number with the time of day
+             column("CALSTD", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("CALHIGH", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("PREVSTD", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("PREVHIGH", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("SUCCESS", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("APPLIED", ColumnType::Integer, "INTEGER NOT NULL DEFAULT 1")}};
 }
 
 // One index per sort field of the subject lists (ties broken by MKEY so that
@@ -305,8 +325,8 @@ const QStringList& knowledgeTextFields()
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(),      zudata(),   zupro(false),
-                                           zuprdt(false), lumoconv(), lumocount()};
+    static const QVector<TableDef> main = {zucust(),   zudata(),   zupro(false), zuprdt(false),
+                                           lumoconv(), caliblog(), lumocount()};
     static const QVector<TableDef> master = {zupro(true), zuprdt(true)};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {
@@ -458,11 +478,10 @@ Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns)
     while (q.next())
         tables << q.value(0).toString().toUpper();
     for (const TableDef& t : tablesOf(kind)) {
-        if (!tables.contains(t.name.toUpper())) {
-            // A table of a later version than the file's is the upgrade's to create.
-            if (t.since > std::max(version, 1)) continue;
-            return Status::failure(u("缺少資料表 %1").arg(t.name));
-        }
+        // A table of a later version than the file's is the upgrade's to
+        // create or to complete.
+        if (t.since > std::max(version, 1)) continue;
+        if (!tables.contains(t.name.toUpper())) return Status::failure(u("缺少資料表 %1").arg(t.name));
         if (!withColumns) continue;
         Status s = checkColumns(db, t, std::max(version, 1));
         if (!s) return s;

@@ -14,12 +14,14 @@ namespace lumo {
 
 // 1: the four tables of the main database, the knowledge and master tables.
 // 2: LUMOCONV, the record of the older databases already converted.
-// 4: ROWVER, the version of each row of the four tables (a save of a row
+// 3: CALIBLOG, the calibration log, with APPLIED (version 2 made the table on
+//    the fly when it first logged a calibration, without that column).
+// 6: ROWVER, the version of each row of the four tables (a save of a row
 //    another workstation changed meanwhile is refused), and LUMOCOUNT, the
 //    kept row counts of ZUCUST and ZUDATA with the triggers that keep them.
 // A file of version N gets every table, column, index and trigger whose
 // version is above N when it is opened for writing.
-constexpr int SchemaVersion = 4;
+constexpr int SchemaVersion = 6;
 
 enum class FileKind
 {
@@ -72,15 +74,18 @@ inline constexpr const char* RowVersionColumn = "ROWVER";
 // triggers in the database keep the counts, so every writer keeps them true.
 inline constexpr const char* KeptCountTable = "LUMOCOUNT";
 const QStringList& countedTables(FileKind kind);
-// The version that brought the kept counts.
-inline constexpr int KeptCountsSince = 4;
+// The versions that brought the kept counts and the row versions.
+inline constexpr int KeptCountsSince = 6;
+inline constexpr int RowVersionsSince = 6;
 
 // Whether a column of the definition compares without regard to case.
 bool isCaseless(const ColumnDef& c);
 // The key column of a table of the kind (MKEY for the four tables); empty when it has none.
 QString keyColumnOf(FileKind kind, const QString& table);
 
-// Creates the missing tables and indexes of the kind; runs inside the caller's transaction.
+// Creates the missing tables, columns, indexes and triggers of the kind, so
+// that a file of an older version gets what this one defines; runs inside
+// the caller's transaction.
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error);
 
 // Whether every index of the kind is in the file; the lists read along them,
@@ -94,7 +99,9 @@ QStringList requiredTables(FileKind kind);
 // Compares an open file with the definition without writing anything: a
 // version newer than this program's, a table of the current version that is
 // missing, a missing column or a column of another type is refused with a
-// message naming it. Tables a later version brought are left to the upgrade.
+// message naming it. Tables a later version than the file's brought are left
+// to the upgrade (an older version may have made one of them on the fly), and
+// checked after it.
 // Without columns only the version and the tables are checked (the files of
 // earlier versions that are only read may lack optional fields).
 Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns = true);

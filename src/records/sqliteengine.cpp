@@ -32,6 +32,9 @@ public:
     QString error() const
     {
         if (isBusy(rc())) return databaseBusyMessage();
+        // SQLite's own texts are English; these two the operator is told in words.
+        if ((rc() & 0xff) == SQLITE_READONLY) return databaseReadOnlyMessage();
+        if ((rc() & 0xff) == SQLITE_FULL) return diskFullMessage();
         return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("no connection");
     }
 

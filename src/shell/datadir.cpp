@@ -2,12 +2,14 @@
 
 #include "base/atomicfile.h"
 #include "records/database.h"
+#include "records/transferwork.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace lumo {
 namespace {
@@ -74,6 +76,22 @@ Status resolveDataDirectory(const QString& given, QString* resolved)
     return Status::success();
 }
 
+Status checkFolderWritable(const QString& dir)
+{
+    QTemporaryFile probe(withSeparator(dir) + QStringLiteral(".lumo-write-check-XXXXXX"));
+    // A block, not a byte: a disk with a few bytes left takes no new block.
+    const QByteArray block(4096, '\0');
+    if (probe.open() && probe.write(block) == block.size() && probe.flush()) return Status::success();
+    return Status::failure(u("資料目錄 %1 無法寫入（唯讀或磁碟已滿）：%2")
+                               .arg(QDir::toNativeSeparators(dir), probe.errorString()));
+}
+
+QString readOnlyDataMessage(const QString& reason)
+{
+    return u("資料目錄無法寫入，目前只能查閱資料，量測結果與任何變更都無法儲存：") + QStringLiteral("\r\n") +
+           reason;
+}
+
 Status CopiedFiles::status() const
 {
     if (failures.isEmpty()) return Status::success();
@@ -103,6 +121,15 @@ CopiedFiles copyDeliveredFiles(const QString& deliveredDir, const QString& dataD
                     QLatin1String(PictureFolder) + QLatin1Char('/') + f, out);
     }
     return out;
+}
+
+void removeLeftovers(const QString& dataDir)
+{
+    removeLeftoverTemporaries(dataDir,
+                              {QStringLiteral("*.mdb"), QStringLiteral("*.ini"), QStringLiteral("*.csv")});
+    const QString pictures = dataFilePath(dataDir, QLatin1String(PictureFolder));
+    if (QFileInfo(pictures).isDir()) removeLeftoverTemporaries(pictures, {QStringLiteral("*.bmp")});
+    WorkingFolder::removeLeftovers(dataDir);
 }
 
 PreparedFiles prepareDataDirectory(const QString& dataDir)

@@ -66,6 +66,29 @@ QString networkFolderMessage()
 
 namespace {
 
+// The main database for writing when the folder, the file and the disk take a
+// change; otherwise for reading, with the reason in out.writable. A file that
+// cannot be opened at all stays an error.
+Status openMainDatabase(SharedState& s, StartupOutcome& out)
+{
+    const QString path = s.dataPath(QLatin1String(MainDatabaseFile));
+    Status st;
+    if (out.writable) {
+        s.MainDatabase = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        if (st) {
+            out.writable = s.MainDatabase->checkWritable();
+            if (out.writable) return st;
+        } else if (st.error.contains(databaseReadOnlyMessage()) || st.error.contains(diskFullMessage())) {
+            out.writable = st;
+        } else {
+            return st;
+        }
+    }
+    s.MainDatabase = Database::open(path, FileKind::Main, Database::Access::ReadOnly, &st);
+    if (st) s.ReadOnlyReason = readOnlyDataMessage(out.writable.error);
+    return st;
+}
+
 // The file steps of a main database that is the data directory's lumo4.mdb
 // (an Access file of the earlier program already migrated): the upgrade
 // swap, the template copy, then the file opened (a fresh copy checked first).
@@ -79,9 +102,7 @@ Status openMainFile(SharedState& s, StartupOutcome& out)
             Status::failure(out.copies.ok ? prepared.copy.error
                                           : out.copies.error + QStringLiteral("\r\n") + prepared.copy.error);
 
-    Status st;
-    s.MainDatabase = Database::open(s.dataPath(QLatin1String(MainDatabaseFile)), FileKind::Main,
-                                    Database::Access::ReadWrite, &st);
+    Status st = openMainDatabase(s, out);
     // A fresh copy is checked before anything is stored in it; a damaged one
     // holds nothing of the user's and is removed, so the next start copies again.
     if (st && prepared.mainCreated) {
@@ -126,6 +147,10 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     if (created)
         QFile::setPermissions(s.DataDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     out.privacy = checkPrivateDirectory(s.DataDirectory);
+    // Before anything is written here: a folder that takes nothing is told at
+    // start, not as an engine's error after a whole measuring run.
+    out.writable = checkFolderWritable(s.DataDirectory);
+    removeLeftovers(s.DataDirectory);
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();
@@ -136,7 +161,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
         // A main database brought from the earlier Windows program becomes this
         // program's file first; declined or failed, nothing else is touched.
         const Status migrated = migrateWaitingJetDatabase(s.DataDirectory, [&s](const QString& question) {
-            return s.ShowMessageDialog(AskImportant, question);
+            return s.askDefaultYes(AskImportant, question); // the original file is kept
         });
         if (!migrated) {
             out.databases = Status::failure(databaseStartupMessage(migrated.error));

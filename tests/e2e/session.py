@@ -17,6 +17,8 @@ BROWSER = "經絡能量資料讀取"
 ANALYSIS = "資料分析"
 STATUS = "系統狀態設定"
 
+PREVIEW = "預覽列印"
+
 QUIT_QUESTION = "您確定要結束本系統嗎"
 STORE_QUESTION = "您要將檢測資料存於這個受測者資料中嗎"
 NOT_INSTALLED = "本功能尚未安裝。"
@@ -122,6 +124,24 @@ class Session(unittest.TestCase):
             return None
         return lumo.wait_until(look, timeout, what)
 
+    def print_preview(self, after, timeout=60):
+        """The preview that every 列  印 shows first; waits until it shows its pages."""
+        lumo = self.lumo
+        p = lumo.wait_until(lambda: next((w for w in lumo.windows() if name(w).startswith(PREVIEW)), None), timeout,
+                            f"the print preview {PREVIEW!r} after {after}")
+        lumo.wait_until(lambda: any(t.startswith("第 ") and "共" in t for t in lumo.texts(p)), timeout,
+                        "the preview to say how many pages the report has")
+        self.assert_fits(p, "when previewing")
+        lumo.screenshot("print-preview")
+        return p
+
+    def pass_print_preview(self, after):
+        """列  印 in the preview: on to the printer or the PDF file."""
+        lumo = self.lumo
+        p = self.print_preview(after)
+        lumo.press("列  印", p)
+        lumo.window_gone(name(p), what="the print preview to close after its 列  印")
+
     def is_notice(self, window):
         return any(NOT_INSTALLED in t for t in self.lumo.texts(window))
 
@@ -163,6 +183,41 @@ class Session(unittest.TestCase):
         self.assertTrue(x >= 0 and y >= 0 and x + w <= SCREEN_W and y + h <= SCREEN_H,
                         f"{name(window)!r} does not fit the {SCREEN_W}x{SCREEN_H} screen {when}: it is at ({x},{y}), "
                         f"{w}x{h}, so its lower or right part cannot be reached")
+
+    def maximise(self, window, what):
+        """Maximises a screen the way a keyboard user does: Alt+Space opens the
+        window manager's menu of the active window, x is its Maximize.  Returns
+        the extents before."""
+        lumo = self.lumo
+        before = extents(window)
+        lumo.key("alt+space")
+        lumo.key("x")
+        lumo.wait_until(lambda: extents(window)[2] >= SCREEN_W - 20 and extents(window)[3] >= SCREEN_H - 80, 10,
+                        f"{what} to fill the {SCREEN_W}x{SCREEN_H} screen after Alt+Space, x (it was {before})")
+        return before
+
+    def assert_laid_out(self, window, when):
+        """Nothing cut off or on top of another: every control lies inside its
+        window, and no two buttons, labels or boxes overlap."""
+        wx, wy, ww, wh = extents(window)
+        kinds = ("push button", "check box", "radio button", "label", "page tab", "combo box", "text", "table")
+        shown = [a for a in self.lumo.find_all(None, within=window) if role(a) in kinds and is_showing(a)]
+        boxes = []
+        for a in shown:
+            x, y, w, h = extents(a)
+            if w <= 0 or h <= 0:
+                continue
+            self.assertTrue(x >= wx and y >= wy and x + w <= wx + ww and y + h <= wy + wh,
+                            f"{describe(a)} at ({x},{y}) {w}x{h} reaches outside {name(window)!r} "
+                            f"({wx},{wy}) {ww}x{wh} {when}")
+            if role(a) in ("push button", "check box", "radio button", "label"):
+                boxes.append((a, (x, y, w, h)))
+        for i, (a, (x, y, w, h)) in enumerate(boxes):
+            for b, (x2, y2, w2, h2) in boxes[i + 1:]:
+                if x < x2 + w2 and x2 < x + w and y < y2 + h2 and y2 < y + h:
+                    # A control inside a group shares the group's rectangle; only siblings count.
+                    if a.parent == b.parent:
+                        self.fail(f"{describe(a)} and {describe(b)} overlap in {name(window)!r} {when}")
 
     def leave_measuring(self):
         lumo = self.lumo

@@ -130,6 +130,7 @@ class Measuring(Session):
         lumo = self.lumo
         pdf = lumo.tmp / "report.pdf"
         lumo.press("列  印", a)
+        self.pass_print_preview("列  印 on 資料列印")
         d = self.new_window([ANALYSIS, MEASURING], what="a file dialog offering a PDF file after 列  印 (no printer)")
         lumo.screenshot("print-file-dialog")
         field = lumo.find("text", FILE_NAME_FIELD, d)
@@ -187,7 +188,8 @@ class Measuring(Session):
         row = lumo.table_rows(measurements)[0]
         listed = row[first_value:first_value + 24]
         self.assertEqual(len(listed), 24, f"the measurement row has {len(listed)} values: {row}")
-        lumo.click(lumo.cell(measurements, 0, 1), "the first measurement row")
+        # 測量方式: the date column starts under the virtual probe panel on a 1366-pixel screen.
+        lumo.click(lumo.cell(measurements, 0, first_value - 1), "the first measurement row")
         lumo.screenshot("browser-picked")
         lumo.press("載入資料", b)
         lumo.window_gone(BROWSER, what="the browser to close after 載入資料")

@@ -298,7 +298,8 @@ class Server(Session):
         main = self.main_window()
         lumo.wait_until(lambda: not self.toolbar_disabled_names(main), 60, "the main tool bar to be enabled")
         lumo.screenshot("main-window-on-the-server")
-        self.assertEqual(psql(as_superuser(conninfo), "SELECT MAX(VERSION) FROM LUMOVERSION"), "4")
+        version = re.search(r"constexpr int SchemaVersion = (\d+);", (REPO / "src/records/schema.h").read_text())
+        self.assertEqual(psql(as_superuser(conninfo), "SELECT MAX(VERSION) FROM LUMOVERSION"), version.group(1))
         for root, _, files in os.walk(lumo.data_dir):
             for f in files:
                 with open(os.path.join(root, f), "rb") as fh:

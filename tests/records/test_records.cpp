@@ -49,7 +49,7 @@ void checkConflict(Database& a, Database& b, qint64 key, Get get, Save save, Set
     QCOMPARE(field(*get(b, key)), QStringLiteral("again"));
 }
 
-// The objects of version 4 taken away and the version set back to 2, as a
+// The row versions and kept counts taken away and the version set back to 2, as a
 // database of an earlier program.
 QStringList downgradeToVersion2(bool server)
 {
@@ -444,7 +444,7 @@ private slots:
         QCOMPARE(TreatmentTables(*db).conditions(asked).size(), found ? 1 : 0);
     }
 
-    // A database of version 2 gets what version 4 brought when it is next
+    // A database of version 2 gets what the later versions brought when it is next
     // opened: the row versions, and the kept counts counted once.
     void upgradeFromAnEarlierVersion()
     {

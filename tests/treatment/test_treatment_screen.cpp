@@ -2,12 +2,16 @@
 // and what they enable, a condition built in the panels and stored, the
 // questions of the deletions, and what a refused write or the close box
 // leaves behind.
+#include "analysis/contrast.h"
+#include "measurement/catalogue.h"
 #include "support/keys.h"
 #include "treatment/conditionpanels.h"
+#include "treatment/matching.h"
 #include "treatment/treatmentfixture.h"
 #include "treatment/ui/conditionpanelsview.h"
 #include "treatment/ui/programpicture.h"
 #include "treatment/ui/tzuprof.h"
+#include "widgets/unsavedchanges.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -21,8 +25,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <utility>
 
 using namespace lumo;
 using namespace lumo::test;
@@ -72,10 +79,61 @@ public:
 
 } // namespace
 
+// The colour in `area` of `img` that stands out most from the pixel at
+// `background`, as a contrast ratio.
+double strongestContrast(const QImage& img, const QRect& area, QPoint background)
+{
+    const QColor bg = img.pixelColor(background);
+    double best = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            best = std::max(best, contrastRatio(img.pixelColor(x, y), bg));
+    return best;
+}
+
 class TestTreatmentScreen : public QObject
 {
     Q_OBJECT
 private slots:
+    // Query mode shows the current condition in panels that cannot be
+    // changed: a ticked box's mark and every caption stay readable.
+    void queryModePanelsReadable_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("虛弱, ticked") << 1 << 0 << true;
+        QTest::newRow("亢奮, not ticked") << 1 << 1 << false;
+        QTest::newRow("肺經 虛證, not ticked") << 6 << 0 << false;
+    }
+    void queryModePanelsReadable()
+    {
+        QFETCH(int, position);
+        QFETCH(int, option);
+        QFETCH(bool, ticked);
+        TreatmentPractice f;
+        f.addProgram(QStringLiteral("A"), u("安神"), {u("虛")}); // code 1 at position 1: 虛弱
+        TZuProf s(f.state);
+        QVERIFY(showActive(s));
+        QCheckBox* box = s.panels()->optionBox(position, option);
+        QVERIFY(!box->isEnabled());
+        QCOMPARE(box->isChecked(), ticked);
+        const QImage img = box->grab().toImage();
+        QStyleOptionButton o;
+        o.initFrom(box);
+        const QRect mark = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &o, box);
+        const QRect caption = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &o, box);
+        QVERIFY(strongestContrast(img, caption, caption.topRight()) >= ReadableContrast);
+        if (ticked) {
+            // Inside the box's frame: the mark against the box's own background.
+            const QRect inside = mark.adjusted(2, 2, -2, -2);
+            QVERIFY(strongestContrast(img, inside, inside.topLeft()) >= ReadableContrast);
+        }
+        QVERIFY(strongestContrast(s.conditionNameField()->grab().toImage(),
+                                  s.conditionNameField()->rect().adjusted(4, 4, -4, -4),
+                                  QPoint(4, 4)) >= ReadableContrast);
+    }
+
     void openingWithoutPrograms()
     {
         TreatmentPractice f;
@@ -249,8 +307,9 @@ private slots:
         QCOMPARE(f.dump(), before);
     }
 
-    // The close box with an edit pending discards it; Escape does not close then.
-    void closeBoxDiscardsPendingEdit()
+    // Escape or the close box with an edit pending asks first: 否 (the
+    // default) stays in the edit, 是 discards it and closes.
+    void closingWithPendingEditAsks()
     {
         TreatmentPractice f;
         f.addProgram(QStringLiteral("P1"), u("補氣"), {u("一")});
@@ -260,8 +319,13 @@ private slots:
         clickCell(s.conditionGrid(), 0, 2);
         act(s, "修改條件")->trigger();
         clickBox(s.panels()->optionBox(7, 0));
+        f.messages.push(false);
         pressKey(Qt::Key_Escape);
         QVERIFY(s.isVisible());
+        QCOMPARE(s.mode(), ProgramScreenMode::ModifyCondition);
+        QCOMPARE(f.messages.shown().back().text, discardChangesQuestion());
+        QVERIFY(!f.messages.shown().back().defaultYes);
+        f.messages.push(true);
         QVERIFY(s.close());
         QVERIFY(!s.isVisible());
         QCOMPARE(f.dump(), before);
@@ -420,6 +484,47 @@ private slots:
         QTest::mouseClick(s.pictureClearButton(), Qt::LeftButton);
         act(s, "確認異動")->trigger();
         QVERIFY(f.tables().program(s.currentProgram()->MKEY)->ProPict.isEmpty());
+    }
+
+    // Every meridian label of the panels against the encoding the matching
+    // reads: ticking the box a practitioner reads as a meridian (and its 虛證)
+    // makes a condition that a measurement with exactly that meridian low on
+    // both sides meets, and one with any other meridian low does not. The
+    // names come from the catalogue, not from the panels, so two labels
+    // swapped in the panels show here.
+    void meridianLabelsMatchTheEncoding_data()
+    {
+        QTest::addColumn<int>("meridian");
+        for (int m = 0; m < MeridianCount; ++m)
+            QTest::newRow(qPrintable(shortName(Meridian(m)).remove(QLatin1Char(' ')))) << m;
+    }
+    void meridianLabelsMatchTheEncoding()
+    {
+        QFETCH(int, meridian);
+        const QString label = shortName(Meridian(meridian)).remove(QLatin1Char(' '));
+        ConditionPanelsView view;
+        view.setEditable(true);
+        view.show();
+        QCheckBox* category = nullptr;
+        QCheckBox* deficient = nullptr;
+        const auto boxes =
+            view.findChild<QWidget*>(QStringLiteral("MeridianPanel"))->findChildren<QCheckBox*>();
+        for (QCheckBox* b : boxes) {
+            if (b->text() == label) QVERIFY2(!std::exchange(category, b), "two boxes read the same meridian");
+            if (b->accessibleName() == label + u("虛證")) deficient = b;
+        }
+        QVERIFY2(category && deficient, qPrintable(label));
+        clickBox(category);
+        clickBox(deficient);
+        ConditionRow condition;
+        view.state().writeTo(condition);
+        for (int low = 0; low < MeridianCount; ++low) {
+            EnergyAnalysis a;
+            a.PointMark[size_t(leftPointOf(Meridian(low)) - 1)] = -1;
+            a.PointMark[size_t(rightPointOf(Meridian(low)) - 1)] = -1;
+            QVERIFY2(ConditionMatches(condition, a, 40, true) == (low == meridian),
+                     qPrintable(QStringLiteral("%1 low, ProCond %2").arg(low).arg(condition.ProCond)));
+        }
     }
 };
 

@@ -1,6 +1,7 @@
 #include "comparison/ui/tzucmp.h"
 #include "widgets/actions.h"
 
+#include "analysis/reportfilename.h"
 #include "analysis/ui/printsetup.h"
 #include "comparison/ui/chartbox.h"
 #include "comparison/ui/comparisonprinting.h"
@@ -67,7 +68,9 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
         this);
     m_chart->setObjectName(QStringLiteral("ChartBox"));
     m_chart->setAccessibleName(u("經絡能量比對圖"));
-    m_chart->setFixedSize(TwoRecordBox);
+    // The specified box is the opening size; an enlarged window enlarges the chart.
+    m_chart->setMinimumSize(TwoRecordBox);
+    m_chart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
 
@@ -77,10 +80,10 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     blocks->addStretch(1);
     auto* body = new QHBoxLayout;
     body->addLayout(blocks);
-    body->addWidget(m_chart);
+    body->addWidget(m_chart, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
-    layout->addLayout(body);
+    layout->addLayout(body, 1);
     layout->addWidget(m_status);
 
     // Opening: one curve, the base block, an empty comparison block.
@@ -138,8 +141,11 @@ void TZuCmp::ToolButtonLoadClick()
 void TZuCmp::ToolButtonPrintClick()
 {
     const TwoRecordPage page = m_cmp.page(m_state.config);
-    printComparisonJob(this, m_state, twoRecordJobTitle(),
-                       [&](ReportPage& p) { return printTwoRecordPage(p, page); });
+    const QString name =
+        proposedPdfName(page.base.number, page.base.name, reportDate(page.base.takenAt), u("比對"));
+    printComparisonJob(
+        this, m_state, twoRecordJobTitle(), [&](ReportPage& p) { return printTwoRecordPage(p, page); }, 10,
+        name);
 }
 
 } // namespace lumo

@@ -1,6 +1,7 @@
 #include "comparison/ui/tzumut.h"
 #include "widgets/actions.h"
 
+#include "analysis/reportfilename.h"
 #include "analysis/ui/printsetup.h"
 #include "comparison/ui/chartbox.h"
 #include "comparison/ui/comparisonprinting.h"
@@ -52,7 +53,9 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
         this);
     m_chart->setObjectName(QStringLiteral("ChartBox"));
     m_chart->setAccessibleName(u("多重能量比對圖"));
-    m_chart->setFixedSize(MultiBox);
+    // The specified box is the opening size; an enlarged window enlarges the chart.
+    m_chart->setMinimumSize(MultiBox);
+    m_chart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* listGroup = new QGroupBox(u("受測者資料"), this);
     m_list = new QListWidget(listGroup);
     m_list->setObjectName(QStringLiteral("ListBox1"));
@@ -74,10 +77,10 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
     side->addWidget(m_header);
     auto* body = new QHBoxLayout;
     body->addLayout(side);
-    body->addWidget(m_chart);
+    body->addWidget(m_chart, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
-    layout->addLayout(body);
+    layout->addLayout(body, 1);
     layout->addWidget(m_status);
     refreshFromState();
 }
@@ -100,6 +103,8 @@ void TZumut::refreshFromState()
         m_list->clear();
         m_list->addItems(m_cmp.subjectListItems());
         m_list->clearSelection();
+        // No current item either: the first Down chooses entry 1, not entry 2.
+        m_list->setCurrentRow(-1);
     }
     m_header->showRecord(std::nullopt);
     m_status->showMessage(m_cmp.statusText());
@@ -132,8 +137,11 @@ void TZumut::ToolButtonLoadClick()
 void TZumut::ToolButtonPrintClick()
 {
     const MultiRecordPage page = m_cmp.page(m_state.config);
-    printComparisonJob(this, m_state, multiRecordJobTitle(),
-                       [&](ReportPage& p) { return printMultiRecordPage(p, page); });
+    const RecordBlock first = page.entries.isEmpty() ? RecordBlock() : page.entries.constFirst();
+    const QString name = proposedPdfName(first.number, first.name, reportDate(first.takenAt), u("多重比對"));
+    printComparisonJob(
+        this, m_state, multiRecordJobTitle(), [&](ReportPage& p) { return printMultiRecordPage(p, page); },
+        10, name);
 }
 
 } // namespace lumo

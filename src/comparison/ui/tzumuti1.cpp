@@ -1,6 +1,9 @@
 #include "comparison/ui/tzumuti1.h"
 #include "records/searchfields.h"
 #include "widgets/actions.h"
+#include "widgets/columnfit.h"
+#include "widgets/screensize.h"
+#include "widgets/keyboard.h"
 
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
@@ -14,6 +17,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolBar>
@@ -72,8 +76,10 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     layout->addWidget(m_picker, 3);
     layout->addWidget(m_measurements, 2);
     layout->addWidget(pickedGroup);
-    resize(1100, 700);
+    // Wide enough for the 24 values side by side on a 1366-pixel screen.
+    openAt(this, QSize(1350, 720));
 
+    toolBarAfter(m_picked, toolbar); // Tab: the lists first, then the buttons acting on them
     connect(m_picker, &SubjectPicker::currentChanged, this, &TZuMuti1::fillMeasurements);
     // Another workstation's measurements of the current subject show at once.
     connect(m_picker, &SubjectPicker::changedElsewhere, this, [this](const QString& table) {
@@ -86,6 +92,10 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     connect(m_picker, &SubjectPicker::focusEntered, this, [this] {
         m_rules.enterSubjects();
         applyRules();
+    });
+    // Enter on a subject goes on to its measurements; Enter on a measurement adds it.
+    connect(m_picker, &SubjectPicker::returnPressed, this, [this] {
+        if (!m_rows.isEmpty()) m_measurements->setFocus(Qt::TabFocusReason);
     });
     connect(m_picker, &SubjectPicker::sortChanged, this, [this] {
         m_rules.sortChanged();
@@ -106,6 +116,7 @@ void TZuMuti1::buildGrids()
 {
     m_measurements = grid(0, 28, measurementGridHeaders(), QStringLiteral("MeasurementGrid"), this);
     m_measurements->installEventFilter(this);
+    fitMeasurementColumns(m_measurements);
     connect(m_measurements, &QTableWidget::cellClicked, this,
             [this](int row, int) { enterMeasurementList(row); });
     connect(m_measurements, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
@@ -118,18 +129,32 @@ void TZuMuti1::buildGrids()
     m_picked = grid(MaxPickedRecords, 4, {QStringLiteral("No."), u("編 號"), u("姓 名"), u("   測量時間")},
                     QStringLiteral("PickedGrid"), this);
     m_picked->setMaximumHeight(6 * 22 + m_picked->horizontalHeader()->sizeHint().height() + 4);
-    m_picked->setColumnWidth(0, 50);
-    m_picked->setColumnWidth(1, 160);
-    m_picked->setColumnWidth(2, 200);
-    m_picked->setColumnWidth(3, 140);
+    fitColumns(m_picked,
+               naturalWidths({QStringLiteral("No."), u("編 號"), u("姓 名"), u("   測量時間")},
+                             {QStringLiteral("0"), QStringLiteral("A0000000000"), u("王大同王大同"),
+                              dateTimeOfDay(dayNumber(QDateTime(QDate(2000, 12, 31), QTime(23, 59, 59))))},
+                             m_picked->horizontalHeader()->font(), m_picked->font()));
     m_picked->installEventFilter(this);
     connect(m_picked, &QTableWidget::cellClicked, this, [this](int row, int) { clickPicked(row); });
+    // Moving to a picked row with the arrows chooses it as a click does.
+    connect(m_picked, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous, int) {
+        if (row >= 0 && row != previous) clickPicked(row);
+    });
 }
 
 bool TZuMuti1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_measurements && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ToolButtonLoadClick();
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusIn) {
         if (watched == m_measurements) {
+            // Reached by the keyboard, the first measurement is the current one.
+            if (m_measurements->currentRow() < 0 && !m_rows.isEmpty()) enterMeasurementList(0);
             m_rules.enterMeasurements(int(m_rows.size()));
             applyRules();
         } else if (watched == m_picked) {
@@ -176,7 +201,7 @@ void TZuMuti1::fillPicked()
     for (int r = 0; r < MaxPickedRecords; ++r) {
         const bool held = r < set.size();
         const QStringList cells = held ? QStringList{QString::number(r + 1), set[r].CUSTNO, set[r].NAME,
-                                                     longTimeOfDay(set[r].ZUDATE)}
+                                                     dateTimeOfDay(set[r].ZUDATE)}
                                        : QStringList{QString(), QString(), QString(), QString()};
         for (int c = 0; c < 4; ++c)
             m_picked->setItem(r, c, new QTableWidgetItem(cells[c]));

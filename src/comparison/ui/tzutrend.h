@@ -36,6 +36,7 @@ public:
 
 private:
     void fillTable();
+    void fitRowHeight();
 
     SharedState& m_state;
     SubjectRow m_subject;
@@ -44,6 +45,7 @@ private:
     int m_selected = -1;
     ChartBox* m_chart;
     QTableWidget* m_table;
+    QVector<int> m_widest; // per column, in pixels
     QList<QAction*> m_actions;
     QStatusBar* m_status;
 };

@@ -13,8 +13,7 @@ class QStackedWidget;
 class QToolBar;
 class QRadioButton;
 class QSlider;
-class QSpinBox;
-class QLineEdit;
+class QDoubleSpinBox;
 class QGroupBox;
 class QTableWidget;
 class QStatusBar;
@@ -24,6 +23,7 @@ namespace lumo {
 class BalanceGraph;
 class GradientBar;
 class LedLamp;
+class PictureLabel;
 
 // The screens the measurement screen opens; each returns when its screen closed.
 struct MeasurementLinks
@@ -51,6 +51,10 @@ public:
     void ToolButtonMeasureClick();
     void ToolButtonStopClick();
     void ToolButtonClearClick();
+    // 儲存資料: the save screen, and a word in the status bar when it stored.
+    void ToolButtonSaveClick();
+    // What the idle status bar says: missing points, or the calibration reminder.
+    QString idleStatusText() const;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -74,6 +78,7 @@ private:
     void traceLine(QPoint from, QPoint to, bool fan) override;
     void pointStored(int point) override;
     void measurementCleared() override;
+    void instrumentMissing(bool missing) override;
 
     // The layout, built once; the run display above only changes what it shows.
     void buildUi();
@@ -86,6 +91,7 @@ private:
     QWidget* buildPotentialGroup();
     QWidget* buildMinimumGroup();
     void fillGrid();
+    void markMissingCells(bool mark);
     void showModeLabel(bool high);
     void showSubject();
     void setIdleButtons();
@@ -109,7 +115,7 @@ private:
     QLabel* m_channel;
     QLabel* m_source;
     QLabel* m_english;
-    QLabel* m_picture;
+    PictureLabel* m_picture;
     QLabel* m_pictureSource;
     QRadioButton* m_style[3];
     GradientBar* m_level;
@@ -127,10 +133,10 @@ private:
     QRadioButton* m_female;
     QRadioButton* m_high;
     QRadioButton* m_standard;
-    QLineEdit* m_minField;
-    QSpinBox* m_minUpDown;
+    QDoubleSpinBox* m_minUpDown; // the setting in uA, the one number shown for it
     QSlider* m_minTrack;
     QStatusBar* m_status;
+    QLabel* m_idleStatus; // shown whenever no prompt or brief notice covers it
     QList<QAction*> m_actions;
 };
 

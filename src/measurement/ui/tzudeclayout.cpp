@@ -2,22 +2,25 @@
 // so that nothing moves or grows between a run and the idle screen.
 #include "measurement/ui/tzudec.h"
 
+#include "base/formats.h"
 #include "measurement/ui/tzudecstyle.h"
 #include "widgets/balancegraph.h"
 #include "widgets/gradientbar.h"
+#include "widgets/instrumentstatus.h"
 #include "widgets/ledlamp.h"
+#include "widgets/picturelabel.h"
+#include "widgets/screensize.h"
 #include "widgets/valuegrid.h"
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -60,6 +63,10 @@ void TZudec::buildUi()
     m_status = new QStatusBar(this);
     m_status->setObjectName(QStringLiteral("StatusBar1"));
     m_status->setSizeGripEnabled(false);
+    m_idleStatus = new QLabel(m_status);
+    m_idleStatus->setObjectName(QStringLiteral("IdleStatus"));
+    m_status->addWidget(m_idleStatus, 1);
+    m_status->addPermanentWidget(new InstrumentStatus(&m_instrument, m_status));
 
     auto* leftColumn = new QVBoxLayout;
     leftColumn->addWidget(buildStatusGroup());
@@ -78,8 +85,10 @@ void TZudec::buildUi()
     layout->addWidget(gridGroup);
     layout->addLayout(middle, 1);
     layout->addWidget(m_status);
-    // Fits a 1366 x 768 screen with the window's frame and title.
-    setFixedSize(1000, 680);
+    // Opens at 1000 x 680, which fits a 1366 x 768 screen with the window's
+    // frame and title; enlarged, the grid widens and the point picture and
+    // the balance graph grow.
+    openAt(this, QSize(1000, 680));
 }
 
 QToolBar* TZudec::buildToolbar()
@@ -100,7 +109,7 @@ QToolBar* TZudec::buildToolbar()
     connect(m_actions[0], &QAction::triggered, this, &TZudec::ToolButtonMeasureClick);
     connect(m_actions[1], &QAction::triggered, this, &TZudec::ToolButtonStopClick);
     connect(m_actions[2], &QAction::triggered, this, [this] { openLinked(m_links.analysis, true); });
-    connect(m_actions[3], &QAction::triggered, this, [this] { openLinked(m_links.save); });
+    connect(m_actions[3], &QAction::triggered, this, &TZudec::ToolButtonSaveClick);
     connect(m_actions[4], &QAction::triggered, this, [this] { openLinked(m_links.browse); });
     connect(m_actions[5], &QAction::triggered, this, &TZudec::ToolButtonClearClick);
     connect(m_actions[6], &QAction::triggered, this, [this] { openLinked(m_links.manualEntry); });
@@ -162,11 +171,8 @@ QWidget* TZudec::buildPictureGroup()
     auto* pg = new QVBoxLayout(pictureGroup);
     m_english = valueLabel(pictureGroup, "EnglishLabel", 240);
     m_english->setAlignment(Qt::AlignCenter);
-    m_picture = new QLabel(pictureGroup);
+    m_picture = new PictureLabel(QSize(240, 180), pictureGroup);
     m_picture->setObjectName(QStringLiteral("PointPicture"));
-    m_picture->setFixedSize(240, 180);
-    m_picture->setAlignment(Qt::AlignCenter);
-    m_picture->setScaledContents(false);
     m_pictureSource = valueLabel(pictureGroup, "PictureSourcePoint", 240);
     m_pictureSource->setAlignment(Qt::AlignCenter);
     auto* styles = new QHBoxLayout;
@@ -185,10 +191,9 @@ QWidget* TZudec::buildPictureGroup()
         });
     }
     pg->addWidget(m_english, 0, Qt::AlignCenter);
-    pg->addWidget(m_picture, 0, Qt::AlignCenter);
+    pg->addWidget(m_picture, 1);
     pg->addWidget(m_pictureSource, 0, Qt::AlignCenter);
     pg->addLayout(styles);
-    pg->addStretch();
     return pictureGroup;
 }
 
@@ -228,14 +233,19 @@ QWidget* TZudec::buildSubjectGroup()
         m_subject[i]->setObjectName(QStringLiteral("Subject%1").arg(i + 1));
         subj->addWidget(m_subject[i], i / 3, (i % 3) * 2 + 1);
     }
-    auto* sexBox = new QGroupBox(u("性別"), m_subjectGroup);
-    auto* sexLayout = new QHBoxLayout(sexBox);
-    m_male = new QRadioButton(u("男性"), sexBox);
-    m_female = new QRadioButton(u("女性"), sexBox);
+    // 性別 on a line of its own like the other captions: a framed box would
+    // take the height the screen needs to open at 680 pixels.
+    m_male = new QRadioButton(u("男性"), m_subjectGroup);
+    m_female = new QRadioButton(u("女性"), m_subjectGroup);
+    auto* sexButtons = new QButtonGroup(m_subjectGroup);
+    sexButtons->addButton(m_male);
+    sexButtons->addButton(m_female);
+    auto* sexLayout = new QHBoxLayout;
     sexLayout->addWidget(m_male);
     sexLayout->addWidget(m_female);
     sexLayout->addStretch();
-    subj->addWidget(sexBox, 2, 0, 1, 6);
+    subj->addWidget(new QLabel(u("性別"), m_subjectGroup), 2, 0);
+    subj->addLayout(sexLayout, 2, 1, 1, 5);
     subj->setRowStretch(3, 1);
     connect(m_male, &QRadioButton::clicked, this, [this] { m_state.CurrentSubject.SEX = true; });
     connect(m_female, &QRadioButton::clicked, this, [this] { m_state.CurrentSubject.SEX = false; });
@@ -267,23 +277,26 @@ QWidget* TZudec::buildMinimumGroup()
 {
     auto* minimum = new QGroupBox(u("最低測量反應值"), this);
     auto* ml = new QHBoxLayout(minimum);
-    m_minField = new QLineEdit(minimum);
-    m_minField->setObjectName(QStringLiteral("MinResponseField"));
-    m_minField->setReadOnly(true);
-    m_minField->setMaximumWidth(70);
-    m_minUpDown = new QSpinBox(minimum);
+    // The field and its arrows are one control showing the setting in uA
+    // ("1.0"); the track bar beside it moves in the same tenths.
+    m_minUpDown = new QDoubleSpinBox(minimum);
     m_minUpDown->setObjectName(QStringLiteral("MinResponseUpDown"));
-    m_minUpDown->setRange(1, 50);
+    m_minUpDown->setDecimals(1);
+    m_minUpDown->setRange(0.1, 5.0);
+    m_minUpDown->setSingleStep(0.1);
+    m_minUpDown->setSuffix(QStringLiteral(" uA"));
     m_minTrack = new QSlider(Qt::Horizontal, minimum);
     m_minTrack->setObjectName(QStringLiteral("MinResponseTrack"));
     m_minTrack->setRange(1, 50);
     m_minTrack->setTickInterval(10);
     m_minTrack->setTickPosition(QSlider::TicksBelow);
-    ml->addWidget(m_minField);
     ml->addWidget(m_minUpDown);
     ml->addWidget(m_minTrack, 1);
-    ml->addWidget(new QLabel(QStringLiteral("(1.0)"), minimum));
-    connect(m_minUpDown, &QSpinBox::valueChanged, this, &TZudec::setMinResponse);
+    auto* usual = new QLabel(QStringLiteral("(1.0)"), minimum);
+    usual->setToolTip(u("一般使用 1.0 uA"));
+    ml->addWidget(usual);
+    connect(m_minUpDown, &QDoubleSpinBox::valueChanged, this,
+            [this](double ua) { setMinResponse(int(rnd(ua * 10))); });
     connect(m_minTrack, &QSlider::valueChanged, this, &TZudec::setMinResponse);
     return minimum;
 }

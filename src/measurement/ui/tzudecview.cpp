@@ -1,6 +1,7 @@
 // The measurement screen as the measuring run shows itself on it: the point,
 // the values, the bars, the lamps and the stability trace.
 #include "measurement/ui/tzudec.h"
+#include "widgets/picturelabel.h"
 
 #include "base/formats.h"
 #include "measurement/ui/tzudecstyle.h"
@@ -33,12 +34,13 @@ void TZudec::runStarted()
     m_standard->setEnabled(false);
     m_graphOrSubject->setCurrentWidget(m_graphGroup);
     fillGrid();
+    markMissingCells(false);
 }
 
 void TZudec::runEnded()
 {
     m_graphOrSubject->setCurrentWidget(m_subjectGroup);
-    m_picture->clear();
+    m_picture->setPicture(QPixmap());
     m_statusLamp->setOn(false);
     m_grid->setCurrentCell(0, 0);
     m_grid->setEnabled(false);
@@ -58,9 +60,7 @@ void TZudec::loadPicture(int point)
 {
     const QString folder = dataFilePath(m_state.DataDirectory, QLatin1String(PictureFolder));
     QPixmap pm(dataFilePath(folder, pictureFileName(point, m_state.config.PointPictureStyle)));
-    m_picture->setPixmap(pm.isNull()
-                             ? QPixmap()
-                             : pm.scaled(m_picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_picture->setPicture(pm);
 }
 
 void TZudec::showPoint(int point)
@@ -81,6 +81,14 @@ void TZudec::setStatus(const QString& text)
 {
     m_status->showMessage(text);
 }
+// The status line stays the run's prompt; while the instrument is missing it
+// turns red, and 停止測量 (enabled throughout a run) is the way out it names.
+void TZudec::instrumentMissing(bool missing)
+{
+    m_status->setStyleSheet(missing ? QStringLiteral("QStatusBar { color: rgb(255,0,0); font-weight: bold; }")
+                                    : QString());
+}
+
 void TZudec::setPickAllowed(bool allowed)
 {
     m_grid->setEnabled(allowed || m_run.running());

@@ -2,11 +2,13 @@
 
 #include "records/databasewatch.h"
 #include "shell/sharedstate.h"
+#include "widgets/columnfit.h"
 
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -79,6 +81,7 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     connect(m_view, &QTableView::clicked, this, [this] { emit rowEntered(); });
     connect(m_view, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
     m_view->installEventFilter(this);
+    m_search->installEventFilter(this);
     fitColumns();
     connect(&db.watch(), &DatabaseWatch::changed, this, &SubjectPicker::tableChanged);
 }
@@ -99,34 +102,56 @@ void SubjectPicker::refreshModel()
 
 bool SubjectPicker::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view && event->type() == QEvent::FocusIn) emit focusEntered();
+    if (watched == m_view && event->type() == QEvent::FocusIn) {
+        emit focusEntered();
+        // Tabbing into the list enters its current row, as a click on it does;
+        // the screen's own focus on opening enters nothing (a dialog being
+        // shown hands its first focus over with the Tab reason, before its
+        // window is active).
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+        if ((why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) && hasCurrentRow() &&
+            m_view->window()->isActiveWindow())
+            emit rowEntered();
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        // The search box's Enter never reaches the screen's default button:
+        // it would act on the row entered before the search.
+        if (watched == m_search && (enter || key == Qt::Key_Down)) {
+            enterListFromSearch();
+            return true;
+        }
+        if (watched == m_view && enter) emit returnPressed();
+        if (watched == m_view && key == Qt::Key_Space && hasCurrentRow()) emit rowEntered();
+    }
     return QWidget::eventFilter(watched, event);
 }
 
-// Every column wide enough for its heading and for the values it usually holds.
+void SubjectPicker::enterListFromSearch()
+{
+    if (m_list.size() == 0) return;
+    if (!hasCurrentRow()) selectPosition(0);
+    m_view->setFocus(Qt::OtherFocusReason);
+    emit rowEntered();
+}
+
+// Every column wide enough for its heading and for the values it usually
+// holds, and wider when the window gives room.
 void SubjectPicker::fitColumns()
 {
     // Index, number, name, sex, birth date, age, telephone, address, e-mail, mobile, fax.
-    const char* typical[11] = {"000000",
-                               "A0000000000",
-                               "王大同王大同",
-                               "男性",
-                               "2000/00/00",
-                               "000",
-                               "(00) 0000-0000",
-                               "台北市中正區重慶南路一段",
-                               "someone@example.com",
-                               "0900 000 000",
-                               "(00) 0000-0000"};
-    const QFontMetrics data(m_view->font());
-    const QFontMetrics heading(m_view->horizontalHeader()->font());
+    const char* typical[11] = {"000000",         "A0000000000",          "王大同王大同",
+                               "男性",           "2000/00/00",           "000",
+                               "(00) 0000-0000", "台北市中正區重慶南路", "someone@example.com",
+                               "0900 000 000",   "(00) 0000-0000"};
+    QStringList headings, samples;
     for (int c = 0; c < m_model->columnCount() && c < 11; ++c) {
-        const QString title = m_model->headerData(c, Qt::Horizontal).toString();
-        const int width = std::max(data.horizontalAdvance(QString::fromUtf8(typical[c])),
-                                   heading.horizontalAdvance(title)) +
-                          24;
-        m_view->setColumnWidth(c, width);
+        headings << m_model->headerData(c, Qt::Horizontal).toString();
+        samples << QString::fromUtf8(typical[c]);
     }
+    lumo::fitColumns(m_view,
+                     naturalWidths(headings, samples, m_view->horizontalHeader()->font(), m_view->font()));
 }
 
 void SubjectPicker::applyRememberedSort()
@@ -158,7 +183,9 @@ void SubjectPicker::search(const QString& text)
 {
     const int f = std::abs(m_state.SubjectSortField);
     const int pos = m_list.findPrefix(m_searchField(f), text.trimmed());
-    if (pos >= 0) selectPosition(pos); // nothing found: the current row stays
+    if (pos < 0) return; // nothing found: the current row stays
+    selectPosition(pos);
+    emit searchFound();
 }
 
 int SubjectPicker::currentPosition() const

@@ -9,12 +9,16 @@
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "widgets/columnfit.h"
+#include "widgets/keyboard.h"
 #include "widgets/modal.h"
+#include "widgets/screensize.h"
 
 #include <QAction>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -42,9 +46,33 @@ void showMeasurementRows(QTableWidget* grid, const QVector<MeasurementRow>& rows
         QStringList cells = {QString::number(r + 1), ZUDATE_C(m), ZUDATE_T(m), ZUVOTA_C(m)};
         for (double v : m.ZU)
             cells << measurementValueText(v);
-        for (int c = 0; c < cells.size(); ++c)
-            grid->setItem(r, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            // Values under each other by their decimal point.
+            if (c >= 4) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->setItem(r, c, item);
+        }
     }
+}
+
+void fitMeasurementColumns(QTableWidget* grid)
+{
+    // Nine points, as the grids of the measuring screen's era were: at the
+    // screen's ten the 24 values and their headings need 1,450 pixels.
+    QFont font = grid->font();
+    font.setPixelSize(12);
+    grid->setFont(font);
+    grid->horizontalHeader()->setFont(font);
+    grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    QStringList samples = {QStringLiteral("000"), shortDate(QDate(2000, 12, 31)), longTime(QTime(23, 59, 59)),
+                           u("標準")};
+    for (int i = 0; i < 24; ++i)
+        samples << QStringLiteral("000.0");
+    QStringList headings;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        headings << grid->horizontalHeaderItem(c)->text();
+    // Tight: the header's own margins only.
+    fitColumns(grid, naturalWidths(headings, samples, font, font, 8));
 }
 
 QStringList measurementGridHeaders()
@@ -92,7 +120,8 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
     layout->addWidget(m_subjectMemo);
     layout->addWidget(m_measurements, 2);
     layout->addWidget(m_measurementMemo);
-    resize(1100, 700);
+    // Wide enough for the 24 values side by side on a 1366-pixel screen.
+    openAt(this, QSize(1350, 700));
 
     // The measurements follow the current subject wherever it moved; the buttons
     // follow only what the operator entered.
@@ -110,6 +139,14 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
         if (table != QLatin1String("ZUDATA")) return;
         fillMeasurements();
         refreshCount();
+    });
+    // The keyboard's way through: a subject found by the search is entered as
+    // a click would enter it; Enter on a subject goes on to its measurements,
+    // Enter on a measurement loads it.
+    connect(m_picker, &SubjectPicker::searchFound, this, &TZuread::enterSubjectList);
+    toolBarAfter(m_measurementMemo, toolbar);
+    connect(m_picker, &SubjectPicker::returnPressed, this, [this] {
+        if (!m_rows.isEmpty()) m_measurements->setFocus(Qt::TabFocusReason);
     });
 
     // Opening.
@@ -165,6 +202,7 @@ void TZuread::buildMeasurementList()
     m_measurements->setSelectionMode(QAbstractItemView::SingleSelection);
     m_measurements->verticalHeader()->hide();
     m_measurements->installEventFilter(this);
+    fitMeasurementColumns(m_measurements);
     connect(m_measurements, &QTableWidget::cellClicked, this,
             [this](int row, int) { enterMeasurementList(row); });
     connect(m_measurements, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
@@ -177,10 +215,20 @@ void TZuread::buildMeasurementList()
 }
 
 // Entering the measurement list, also an empty one, makes it the active list.
+// Reached by the keyboard, the list's first measurement is the current one.
 bool TZuread::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_measurements && event->type() == QEvent::FocusIn)
-        enterMeasurementList(m_measurements->currentRow());
+    if (watched == m_measurements && event->type() == QEvent::FocusIn) {
+        const int row = m_measurements->currentRow();
+        enterMeasurementList(row < 0 && !m_rows.isEmpty() ? 0 : row);
+    }
+    if (watched == m_measurements && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_actions[0]->isEnabled()) {
+            load();
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -1,6 +1,7 @@
 #include "records/ui/tzusave.h"
 #include "records/searchfields.h"
 #include "widgets/modal.h"
+#include "widgets/screensize.h"
 
 #include "base/formats.h"
 #include "records/measurements.h"
@@ -72,7 +73,8 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     layout->addWidget(panel);
     layout->addWidget(m_picker, 1);
     layout->addWidget(status);
-    resize(980, 620);
+    // Wide enough for every subject column, 傳 真 included, on a 1366-pixel screen.
+    openAt(this, QSize(1240, 640));
 
     connect(add, &QPushButton::clicked, this, &TZusave::addSubject);
     connect(m_saveButton, &QPushButton::clicked, this, &TZusave::saveToTarget);
@@ -84,6 +86,9 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZusave::rowDoubleClicked);
     // Subjects and measurements another workstation stored count at once.
     connect(m_picker, &SubjectPicker::changedElsewhere, this, &TZusave::refreshCount);
+    // Enter stores the measurement under the subject chosen (the row entered):
+    // what this screen is for. Without one the button is disabled and Enter does nothing.
+    m_saveButton->setDefault(true);
 
     // Opening: the remembered sort, the count, and the measurement's subject as the target.
     m_picker->applyRememberedSort();
@@ -164,7 +169,7 @@ void TZusave::saveToTarget()
 void TZusave::rowDoubleClicked()
 {
     if (!m_picker->hasCurrentRow()) return;
-    if (!m_state.ShowMessageDialog(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) return;
+    if (!m_state.askDefaultYes(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) return;
     m_target = m_picker->currentRow();
     showTarget();
     saveToTarget();
@@ -197,7 +202,7 @@ void TZusave::addSubject()
     m_target = m_picker->currentRow();
     showTarget();
     m_state.playTone(1);
-    if (m_state.ShowMessageDialog(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) saveToTarget();
+    if (m_state.askDefaultYes(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) saveToTarget();
 }
 
 } // namespace lumo

@@ -2,12 +2,14 @@
 
 #include "records/databasewatch.h"
 #include "widgets/actions.h"
+#include "widgets/unsavedchanges.h"
 
 #include "shell/sharedstate.h"
 #include "treatment/ui/conditionpanelsview.h"
 #include "treatment/ui/programpicture.h"
 #include "treatment/ui/programtablemodel.h"
 #include "treatment/ui/tzuprom.h"
+#include "widgets/contrast.h"
 #include "widgets/modal.h"
 
 #include <QAction>
@@ -69,8 +71,9 @@ TZuProf::TZuProf(SharedState& state, QWidget* parent)
     m_status->setObjectName(QStringLiteral("StatusLine"));
     m_status->setFrameShape(QFrame::StyledPanel);
     auto* columns = new QHBoxLayout;
-    columns->addWidget(buildLeftColumn());
-    columns->addWidget(buildRightColumn(), 1);
+    // An enlarged screen widens the grids as well as the panels.
+    columns->addWidget(buildLeftColumn(), 1);
+    columns->addWidget(buildRightColumn(), 2);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(findChild<QToolBar*>(QStringLiteral("ToolBar1")));
     layout->addLayout(columns);
@@ -122,7 +125,7 @@ void TZuProf::buildToolbar()
 QWidget* TZuProf::buildLeftColumn()
 {
     auto* column = new QWidget(this);
-    column->setFixedWidth(420);
+    column->setMinimumWidth(420);
     m_programModel = new ProgramTableModel(this);
     m_programGrid = new QTableView(column);
     m_programGrid->setObjectName(QStringLiteral("ProgramGrid"));
@@ -208,8 +211,8 @@ QGridLayout* TZuProf::buildProgramData(QWidget* column)
         functions->addWidget(m_programButtons[size_t(i)]);
         connect(m_programButtons[size_t(i)], &QPushButton::clicked, this, [this, i] {
             if (m_program)
-                LaunchProgram(m_program->ProPrg[size_t(i)].trimmed(), m_program->ProParm[size_t(i)].trimmed(),
-                              launcher);
+                launchAndReport(m_state.messages, m_program->ProPrg[size_t(i)].trimmed(),
+                                m_program->ProParm[size_t(i)].trimmed(), launcher);
         });
     }
     functions->addStretch();
@@ -271,6 +274,9 @@ QWidget* TZuProf::buildRightColumn()
     layout->addWidget(data);
     layout->addWidget(m_panels);
     layout->addLayout(buildProgramData(column));
+    // In query mode the panels show the current condition while they cannot
+    // be changed: the ticked boxes must read as ticked.
+    readableWhenDisabled(column);
     return column;
 }
 
@@ -296,13 +302,14 @@ bool TZuProf::eventFilter(QObject* watched, QEvent* event)
 
 // Escape would close the screen; with an edit pending only the close box
 // (which discards it) or 放  棄 may end it.
-void TZuProf::keyPressEvent(QKeyEvent* e)
+void TZuProf::reject()
 {
-    if (e->key() == Qt::Key_Escape && editing()) {
-        e->accept();
-        return;
+    if (editing()) {
+        m_state.playTone(1);
+        if (!m_state.ShowMessageDialog(AskAttention, discardChangesQuestion())) return;
+        cancelEdit();
     }
-    QDialog::keyPressEvent(e);
+    QDialog::reject();
 }
 
 void TZuProf::openGroupEditor(bool add)
