@@ -21,6 +21,7 @@ from session import BROWSER, TYPED_VALUES, Session
 
 EDITOR_CHANGE = "受測者資料修改"
 CONFLICT = "這筆資料已被其他工作站修改，請重新載入後再修改。"
+DISCARD = "輸入的資料尚未儲存"
 PASSWORD_TITLE = "資料庫伺服器登入"
 PASSWORD_AGAIN = "密碼不正確"
 SECRET = "lumo-test-secret"  # the cluster's role lumo_password signs in with it
@@ -239,7 +240,9 @@ class Server(Session):
         self.assertEqual(text_of(field), "Gamma", "what was typed in the editor is gone after the refused save")
         a.screenshot("editor-kept")
         self.assertEqual(psql(conninfo, "SELECT NAME FROM ZUCUST"), "Beta")
+        # What was typed is still unsaved: leaving asks before it drops it.
         a.press("離  開", editor_a)
+        a.press("是", a.message(DISCARD, what="the question whether to drop what was typed"))
         a.window_gone(EDITOR_CHANGE)
         a.wait_until(lambda: self.listed(subjects_a, "Beta"), 10, "the browser to list the name b saved")
         a.screenshot("browser-after-conflict")
