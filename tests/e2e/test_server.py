@@ -4,7 +4,7 @@ its connection string), one database per session.
 
 - two workstations on one server, each seeing the other's measurement within a second;
 - a subject two workstations change at once: the second save is refused with
-  the conflict message and nothing is lost;
+  the conflict message and nothing is lost (also by keyboard alone);
 - the server restarted under a running program, which goes on without an error;
 - the password asked for at start-up (keyboard only), kept in memory only."""
 
@@ -16,8 +16,11 @@ import subprocess
 import time
 import unittest
 
-from lumodriver import REPO, Lumo, extents, is_focused, name, text_of
-from session import BROWSER, TYPED_VALUES, Session
+import pyatspi
+
+from lumodriver import PROBE_WINDOW, REPO, Lumo, describe, extents, is_focused, name, role, states, text_of, \
+    toplevel, walk
+from session import BROWSER, MEASURING, QUIT_QUESTION, TYPED_VALUES, Session
 
 EDITOR_CHANGE = "受測者資料修改"
 CONFLICT = "這筆資料已被其他工作站修改，請重新載入後再修改。"
@@ -246,6 +249,88 @@ class Server(Session):
         a.window_gone(EDITOR_CHANGE)
         a.wait_until(lambda: self.listed(subjects_a, "Beta"), 10, "the browser to list the name b saved")
         a.screenshot("browser-after-conflict")
+
+    # ---- the conflict by keyboard alone
+
+    def keyboard_only(self):
+        lumo = self.lumo
+        allowed = lumo.click
+
+        def refuse(acc, what=None, timeout=30, button=1, double=False):
+            top = name(toplevel(acc))
+            if top not in PROBE_WINDOW:
+                self.fail(f"a mouse click on {what or describe(acc)} in {top!r}: this session uses the keyboard only")
+            return allowed(acc, what, timeout, button, double)
+        lumo.click = refuse
+
+    def active(self, title, what):
+        lumo = self.lumo
+        w = lumo.window(title, what=what)
+        lumo.wait_until(lambda: states(w).contains(pyatspi.STATE_ACTIVE), 10, f"{title!r} to become the active window")
+        return w
+
+    def focus_on(self, window, wanted, what):
+        def look():
+            for _, a in walk(window):
+                if is_focused(a) and wanted(a):
+                    return a
+            return None
+        return self.lumo.wait_until(look, 10, what)
+
+    def test_conflict_by_keyboard(self):
+        """Another workstation saves the subject (its update raises the row's
+        version, as the records layer's does) while this one has it in its
+        editor; everything here by keys."""
+        conninfo = new_database()
+        lumo = self.lumo
+        lumo.args += ["--database", conninfo]
+        self.keyboard_only()
+        self.start_to_main()
+        psql(conninfo, "INSERT INTO ZUCUST (CUSTNO, NAME) VALUES ('S1', 'Alpha')")
+        self.wait_toolbar_enabled()
+        lumo.key("F5")
+        self.active(MEASURING, "the measuring screen after F5")
+        lumo.key("ctrl+o")
+        b = self.active(BROWSER, "the browser after Ctrl+O")
+        self.focus_on(b, lambda a: role(a) in ("table", "table cell"), "the subject list to have the focus")
+        lumo.key("space")
+        lumo.button("客戶修改", b, enabled=True, what="客戶修改 to be enabled once the row is entered with Space")
+        on_edit = lambda: any(is_focused(a) and role(a) == "push button" and name(a) == "客戶修改"  # noqa: E731
+                              for _, a in walk(b))
+        for _ in range(30):
+            if lumo.poll(on_edit, 0.5):
+                break
+            lumo.key("shift+Tab")
+        lumo.key("Return")
+        editor = self.active(EDITOR_CHANGE, "the subject editor after 客戶修改")
+        field = self.focus_on(editor, lambda a: role(a) == "text" and text_of(a) == "Alpha", "the 姓名 field")
+        psql(conninfo, "UPDATE ZUCUST SET NAME = 'Beta', ROWVER = ROWVER + 1 WHERE CUSTNO = 'S1'")
+        lumo.key("ctrl+a")
+        lumo.type_text("Gamma")
+        lumo.key("ctrl+s")
+        notice = lumo.message(CONFLICT, what="the conflict message after Ctrl+S")
+        lumo.screenshot("conflict-by-keys")
+        lumo.key("Return")
+        lumo.wait_until(lambda: not any(CONFLICT in t for w in lumo.windows() for t in lumo.texts(w)), 10,
+                        "the conflict message to close after Enter")
+        self.assertEqual(text_of(field), "Gamma", "what was typed is gone after the refused save")
+        self.assertEqual(psql(conninfo, "SELECT NAME FROM ZUCUST"), "Beta")
+        lumo.key("Escape")
+        lumo.message(DISCARD, what="the question whether to drop what was typed")
+        lumo.key("y")
+        lumo.window_gone(EDITOR_CHANGE, what="the editor to close after Y")
+        lumo.wait_until(lambda: self.listed(lumo.find("table", within=b), "Beta"), 10,
+                        "the browser to list the name the other workstation saved")
+        lumo.key("Escape")
+        lumo.window_gone(BROWSER, what="the browser to close on Esc")
+        self.back_on_measuring("Esc in the browser")
+        lumo.key("Escape")
+        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
+        self.wait_toolbar_enabled()
+        lumo.key("ctrl+q")
+        lumo.message(QUIT_QUESTION, what="the question whether to end the program")
+        lumo.key("y")
+        self.assertEqual(lumo.wait_exit(30, "the program to end after Y"), 0)
 
     # ---- the server restarted under a running program
 
