@@ -33,6 +33,8 @@ struct SharedState
     bool InstrumentReady = false;
     QString SerialText;
     int PointsSinceAnalysis = 0;
+    // The bounds of the reading grades: the defaults, or the practice's own.
+    QualityThresholds qualityThresholds;
     PrinterChoice printer;
 
     std::unique_ptr<Database> MainDatabase;
