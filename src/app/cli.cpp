@@ -37,7 +37,10 @@ const char* kUsage =
     "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
     "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
     "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
-    "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n";
+    "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n"
+    "  measure [--store CUSTNO] [--high]   a guided run against the simulated probe in virtual time\n"
+    "                 (--simulate [--probe-script FILE]): the readings and their grades as JSON\n"
+    "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n";
 
 } // namespace
 
@@ -171,6 +174,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
                 return 1;
             }
             c.shortCounts = arguments.at(++i);
+        } else if (a == QLatin1String("--probe-script")) {
+            if (i + 1 >= arguments.size()) {
+                err << "--probe-script needs a file\n";
+                return 2;
+            }
+            c.probeScript = arguments.at(++i);
         } else if (a == QLatin1String("--trace-instrument")) {
             if (i + 1 >= arguments.size()) {
                 err << "--trace-instrument needs a file\n";
@@ -208,6 +217,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
     if (command == QLatin1String("backup")) return cmdBackup(c);
     if (command == QLatin1String("restore")) return cmdRestore(c);
+    if (command == QLatin1String("measure")) return cmdMeasure(c);
+    if (command == QLatin1String("noise")) return cmdNoise(c);
     err << kUsage;
     return 2;
 }

@@ -14,7 +14,9 @@ namespace lumo {
 
 // 1: the four tables of the main database, the knowledge and master tables.
 // 2: LUMOCONV, the record of the older databases already converted.
-constexpr int SchemaVersion = 2;
+// 5: ZUQUAL and ZUCOND, how each measurement was taken (reading grades with
+//    their samples, and the conditions), beside ZUDATA and keyed by its MKEY.
+constexpr int SchemaVersion = 5;
 
 enum class FileKind {
     Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT

@@ -3,6 +3,7 @@
 #include "widgets/modal.h"
 
 #include "base/formats.h"
+#include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuredit.h"
@@ -148,7 +149,8 @@ void TZusave::saveToTarget()
     row.ZUVOTA = m_state.energy.VoltageMode;
     row.MEMO1 = m_state.energy.Memo.join(QStringLiteral("\r\n"));
     row.ZU = m_state.energy.Readings; // stored before compensation
-    const Status st = MeasurementStore(*m_state.MainDatabase).append(row);
+    // With how it was taken (grades, samples, conditions), in one transaction.
+    const Status st = appendMeasurementWithExtras(*m_state.MainDatabase, row, m_state.energy);
     if (!st) {
         m_state.reportError(st.error); // the measurement screen's state stays as it was
         return;
