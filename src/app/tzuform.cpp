@@ -144,6 +144,8 @@ void TZuForm::buildMenus()
         applyCustomButtons();
     });
     item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); });
+    item(support, "量測誤差", "本診所重複量測的誤差與最小可偵測變化",
+         [this] { openModule(Module::NoiseFigures); });
     support->addSeparator();
     item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); });
     support->addSeparator();

@@ -63,6 +63,7 @@ bool MeasuringRun::measureAgain(int point, QString* refusal)
     // The measurement's own potential, already confirmed when it was taken:
     // no question, and the grid keeps what it holds.
     m_running = true;
+    m_lastStored = 0; // nothing of this reading to measure again until it is kept
     m_view.runStarted();
     m_view.clearGraph();
     m_instrument.EndMeasuring();
@@ -90,7 +91,7 @@ void MeasuringRun::remeasure(int point)
         m_view.setStatus(u("【經絡能量測定完畢,請移開探測棒】"));
         m_view.setLamps(MeasuringView::Phase::Stored);
         ++m_state.PointsSinceAnalysis;
-        waitForLiftOff(point);
+        waitForLiftOff(true);
         keepRepeat(point, value, grade, std::move(samples));
         return;
     }

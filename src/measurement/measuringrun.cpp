@@ -71,7 +71,7 @@ void MeasuringRun::start()
         QualitySamples samples;
         if (takeReading(m_point, sum, n, samples) == Reading::Lost) continue; // the same point again
         store(m_point, sum, n, std::move(samples));
-        waitForLiftOff(m_point);
+        waitForLiftOff(m_point == 24);
         if (!m_stop) ++m_point;
     }
     finish();
@@ -255,14 +255,14 @@ void MeasuringRun::store(int point, double sum, int n, QualitySamples samples)
     m_view.pointStored(point);
 }
 
-void MeasuringRun::waitForLiftOff(int point)
+void MeasuringRun::waitForLiftOff(bool last)
 {
     Clock& clock = m_instrument.clock();
     const qint64 t0 = clock.nowMs();
     while (m_instrument.ReadProbe() >= contactThreshold()) {
         clock.waitEvents(0);
         if (clock.nowMs() - t0 > LiftOffQuestionMs) {
-            if (point == 24) return;
+            if (last) return;
             m_instrument.PlayTone(3);
             if (!m_state.ShowMessageDialog(AskImportant, overlongQuestion())) {
                 m_view.setPickAllowed(false);

@@ -108,7 +108,9 @@ private:
     Wait waitForContact(bool repeating = false);
     Reading takeReading(int point, double& sum, int& n, QualitySamples& samples);
     void store(int point, double sum, int n, QualitySamples samples);
-    void waitForLiftOff(int point);
+    // `last`: nothing follows (point 24, or a point measured again), so a
+    // probe held on ends the wait after 3 s without the question.
+    void waitForLiftOff(bool last);
     bool prepare();
     void finish();
     QString remeasureRefusal(int point) const;

@@ -47,11 +47,7 @@ void TZudec::setMinResponse(int tenths)
 
 void TZudec::fillGrid()
 {
-    for (int p = 1; p <= 24; ++p) {
-        const GridCell c = gridCellOfPoint(p);
-        const double v = m_state.energy.Readings[size_t(p - 1)];
-        m_grid->item(c.row - 1, c.column - 1)->setText(v == 0 ? QString() : fmt("%3.0f", v));
-    }
+    showAllGrades(); // each cell's value, with the mark of a point graded C
 }
 
 void TZudec::showModeLabel(bool high)
@@ -88,6 +84,7 @@ void TZudec::setIdleButtons()
     m_actions[8]->setEnabled(true);
     m_high->setEnabled(true);
     m_standard->setEnabled(true);
+    updateRemeasureAction();
 }
 
 void TZudec::refreshFromState()
@@ -139,6 +136,7 @@ void TZudec::openLinked(const std::function<void(QWidget*)>& open, bool afterAna
 void TZudec::ToolButtonMeasureClick()
 {
     if (m_run.running()) return;
+    prepareRepeatRun();
     m_run.start();
 }
 

@@ -3,6 +3,7 @@
 // from which a measurement is analysed, saved, loaded, typed in and compared.
 
 #include "measurement/measuringrun.h"
+#include "measurement/repeatsession.h"
 
 #include <QDialog>
 #include <functional>
@@ -18,6 +19,7 @@ class QLineEdit;
 class QGroupBox;
 class QTableWidget;
 class QStatusBar;
+class QCheckBox;
 
 namespace lumo {
 
@@ -51,6 +53,10 @@ public:
     void ToolButtonMeasureClick();
     void ToolButtonStopClick();
     void ToolButtonClearClick();
+    // 重新測量 (R): during a run the point stored last, after it the first
+    // point graded C that was not measured again (tzudecquality.cpp).
+    void ToolButtonRemeasureClick();
+    QCheckBox* repeatModeBox() const { return m_repeatMode; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -74,6 +80,18 @@ private:
     void traceLine(QPoint from, QPoint to, bool fan) override;
     void pointStored(int point) override;
     void measurementCleared() override;
+    void repeatDone(int point, bool replaced) override;
+
+    // Reading grades in the grid, measuring again, the repeat mode (tzudecquality.cpp).
+    QString cellText(int point) const;
+    void showGrade(int point);
+    void showAllGrades();
+    void announceGrade(int point);
+    int remeasureTarget() const;
+    void updateRemeasureAction();
+    void repeatModeToggled(bool on);
+    void measurementSaved();
+    void prepareRepeatRun();
 
     // The layout, built once; the run display above only changes what it shows.
     void buildUi();
@@ -132,6 +150,9 @@ private:
     QSlider* m_minTrack;
     QStatusBar* m_status;
     QList<QAction*> m_actions;
+    QAction* m_remeasure = nullptr;
+    QCheckBox* m_repeatMode = nullptr;
+    RepeatSession m_repeat;
 };
 
 } // namespace lumo

@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -68,6 +69,11 @@ void TZudec::buildUi()
     auto* settings = new QHBoxLayout;
     settings->addWidget(buildPotentialGroup());
     settings->addWidget(buildMinimumGroup(), 1);
+    m_repeatMode = new QCheckBox(u("重複量測模式"), this);
+    m_repeatMode->setObjectName(QStringLiteral("RepeatModeBox"));
+    m_repeatMode->setToolTip(u("同一位受測者於 30 分鐘內量測兩次，累積本診所的量測誤差資料"));
+    connect(m_repeatMode, &QCheckBox::toggled, this, &TZudec::repeatModeToggled);
+    settings->addWidget(m_repeatMode);
     leftColumn->addLayout(settings);
     auto* middle = new QHBoxLayout;
     middle->addLayout(leftColumn, 2);
@@ -100,12 +106,24 @@ QToolBar* TZudec::buildToolbar()
     connect(m_actions[0], &QAction::triggered, this, &TZudec::ToolButtonMeasureClick);
     connect(m_actions[1], &QAction::triggered, this, &TZudec::ToolButtonStopClick);
     connect(m_actions[2], &QAction::triggered, this, [this] { openLinked(m_links.analysis, true); });
-    connect(m_actions[3], &QAction::triggered, this, [this] { openLinked(m_links.save); });
+    connect(m_actions[3], &QAction::triggered, this, [this] {
+        const qint64 before = m_state.CurrentMeasurementKey;
+        openLinked(m_links.save);
+        if (m_state.CurrentMeasurementKey > 0 && m_state.CurrentMeasurementKey != before) measurementSaved();
+    });
     connect(m_actions[4], &QAction::triggered, this, [this] { openLinked(m_links.browse); });
     connect(m_actions[5], &QAction::triggered, this, &TZudec::ToolButtonClearClick);
     connect(m_actions[6], &QAction::triggered, this, [this] { openLinked(m_links.manualEntry); });
     connect(m_actions[7], &QAction::triggered, this, [this] { openLinked(m_links.compare); });
     connect(m_actions[8], &QAction::triggered, this, &QDialog::close);
+    // Measuring a point again is one key away, during the run and after it.
+    m_remeasure = new QAction(u("重新測量"), this);
+    m_remeasure->setObjectName(QStringLiteral("RemeasureAction"));
+    m_remeasure->setShortcut(QKeySequence(Qt::Key_R));
+    m_remeasure->setToolTip(u("重新測量品質不佳的測定點 (R)"));
+    m_remeasure->setStatusTip(m_remeasure->toolTip());
+    toolbar->insertAction(m_actions[8], m_remeasure);
+    connect(m_remeasure, &QAction::triggered, this, &TZudec::ToolButtonRemeasureClick);
     return toolbar;
 }
 
