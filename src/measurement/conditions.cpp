@@ -1,6 +1,12 @@
 #include "measurement/conditions.h"
 
+#include "base/atomicfile.h"
 #include "base/formats.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <cmath>
 
@@ -131,6 +137,59 @@ QStringList conditionWarnings(const MeasurementConditions& a, double takenA, con
     if (!differ.isEmpty())
         warnings << u("兩次量測條件不同：%1，數值差異可能來自量測條件").arg(differ.join(u("、")));
     return warnings;
+}
+
+} // namespace lumo
+
+namespace lumo {
+namespace {
+
+constexpr qint64 MaxConditionsFileBytes = 16 * 1024;
+
+template <typename T> void put(QJsonObject& o, const char* key, const std::optional<T>& v)
+{
+    if (v) o.insert(QLatin1String(key), double(*v));
+}
+
+std::optional<double> number(const QJsonObject& o, const char* key)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    return v.isDouble() ? std::optional<double>(v.toDouble()) : std::nullopt;
+}
+
+} // namespace
+
+QString lastConditionsFile(const QString& dataDirectory)
+{
+    return QDir(dataDirectory).filePath(QStringLiteral("LumoConditions.json"));
+}
+
+MeasurementConditions readLastConditions(const QString& dataDirectory)
+{
+    QFile f(lastConditionsFile(dataDirectory));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const QJsonObject o = QJsonDocument::fromJson(f.read(MaxConditionsFileBytes)).object();
+    MeasurementConditions c;
+    c.restMinutes = number(o, "rest_minutes");
+    c.mealHours = number(o, "meal_hours");
+    if (auto v = number(o, "exercise")) c.exercise = int(*v);
+    c.roomTemperature = number(o, "room_temperature");
+    c.humidity = number(o, "humidity");
+    if (auto v = number(o, "skin")) c.skinPreparation = int(*v);
+    return sanitizedConditions(c);
+}
+
+Status writeLastConditions(const QString& dataDirectory, const MeasurementConditions& given)
+{
+    const MeasurementConditions c = sanitizedConditions(given);
+    QJsonObject o;
+    put(o, "rest_minutes", c.restMinutes);
+    put(o, "meal_hours", c.mealHours);
+    put(o, "exercise", c.exercise);
+    put(o, "room_temperature", c.roomTemperature);
+    put(o, "humidity", c.humidity);
+    put(o, "skin", c.skinPreparation);
+    return writeFileAtomically(lastConditionsFile(dataDirectory), QJsonDocument(o).toJson());
 }
 
 } // namespace lumo

@@ -4,6 +4,8 @@
 // preparation; two measurements taken under different conditions differ for
 // those reasons too, and the comparisons say so.
 
+#include "base/status.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -42,5 +44,15 @@ QString conditionsNoteText(const MeasurementConditions& c);
 QStringList conditionWarnings(const MeasurementConditions& a, double takenA, const MeasurementConditions& b,
                               double takenB);
 constexpr double TimeOfDayWarningHours = 3;
+
+} // namespace lumo
+
+namespace lumo {
+
+// The last answers, kept in the data directory for the next save (the note
+// is about one measurement and is not kept). A damaged file reads as none.
+QString lastConditionsFile(const QString& dataDirectory); // "LumoConditions.json"
+MeasurementConditions readLastConditions(const QString& dataDirectory);
+Status writeLastConditions(const QString& dataDirectory, const MeasurementConditions& c);
 
 } // namespace lumo
