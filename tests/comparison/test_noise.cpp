@@ -2,10 +2,14 @@
 // the side tables that keep how a measurement was taken, the conditions'
 // warnings, and the two commands.
 #include "app/clirunner.h"
+#include "comparison/comparisonchart.h"
 #include "comparison/noise.h"
+#include "comparison/tworecord.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
+#include "records/researchcsv.h"
 #include "records/subjects.h"
+#include "records/transfer.h"
 #include "shell/sharedstate.h"
 
 #include <QJsonArray>
@@ -270,6 +274,114 @@ private slots:
         const qint64 mkey = o.value(QLatin1String("MKEY")).toInteger();
         QCOMPARE(mkey > 0, extra.contains(QStringLiteral("--store")));
         if (mkey > 0) QVERIFY(readMeasurementExtras(r.db(), mkey).hasQuality);
+    }
+
+    // The side rows travel with their measurements through the transfer file
+    // and land under the keys the measurements get, whatever those are.
+    void extrasTravelThroughTheTransferFile()
+    {
+        Records from, to;
+        EnergySet e;
+        for (int p = 1; p <= 24; ++p)
+            e.setReading(p, 30 + p);
+        e.Quality.grades[2] = {QualityGrade::C, QualityTest::Step, 14, {}, float(33.0)};
+        e.Conditions.exercise = 2;
+        e.Conditions.humidity = 60;
+        for (const char* no : {"T1", "T2"}) {
+            SubjectRow s;
+            s.CUSTNO = QLatin1String(no);
+            QVERIFY(SubjectStore(from.db()).append(s).ok);
+            MeasurementRow row;
+            row.CUSTNO = s.CUSTNO;
+            row.ZU = e.Readings;
+            QVERIFY((no[1] == '2' ? appendMeasurementWithExtras(from.db(), row, e)
+                                  : MeasurementStore(from.db()).append(row))
+                        .ok);
+        }
+        // Keys in the receiving practice start elsewhere.
+        to.add(QStringLiteral("OLD"), 45000, flat(20));
+        const QString file = from.dir.filePath(QStringLiteral("ZuTran.mdb"));
+        Status st;
+        {
+            auto transfer = Database::create(file, FileKind::Main, &st);
+            QVERIFY2(transfer, qPrintable(st.error));
+            QVERIFY(exportRows(from.db(), *transfer, {false, true}, {}).ok);
+        }
+        auto source = openLegacySource(file, &st);
+        QVERIFY2(source, qPrintable(st.error));
+        ImportScan scan;
+        QVERIFY(scanImport(*source, {false, true}, &scan).ok);
+        QVERIFY(importRows(to.db(), *source, {{false, true}, false, true}, scan, {}).ok);
+        const auto rows = MeasurementStore(to.db()).listForSubject(QStringLiteral("T2"));
+        QCOMPARE(rows.size(), 1);
+        const MeasurementExtras x = readMeasurementExtras(to.db(), rows[0].MKEY);
+        QVERIFY(x.hasQuality);
+        QCOMPARE(x.quality.grades[2].grade, QualityGrade::C);
+        QCOMPARE(x.conditions, e.Conditions);
+        const auto other = MeasurementStore(to.db()).listForSubject(QStringLiteral("T1"));
+        QVERIFY(!readMeasurementExtras(to.db(), other[0].MKEY).hasQuality);
+    }
+
+    void researchFileCarriesGradesAndConditions()
+    {
+        Records r;
+        SubjectRow s;
+        s.CUSTNO = QStringLiteral("R1");
+        QVERIFY(SubjectStore(r.db()).append(s).ok);
+        EnergySet e;
+        for (int p = 1; p <= 24; ++p)
+            e.setReading(p, 40);
+        for (size_t p = 0; p < 24; ++p)
+            e.Quality.grades[p] = {QualityGrade::A, QualityTest::None, 0, {}, 40.0f};
+        e.Quality.grades[23].grade = QualityGrade::C;
+        e.Conditions.roomTemperature = 23.5;
+        MeasurementRow row;
+        row.CUSTNO = s.CUSTNO;
+        row.ZU = e.Readings;
+        QVERIFY(appendMeasurementWithExtras(r.db(), row, e).ok);
+        ResearchCsv csv;
+        QVERIFY(buildResearchCsv(r.db(), {}, &csv).ok);
+        const QList<QByteArray> lines = csv.measurements.split('\n');
+        const QList<QByteArray> header = lines[0].trimmed().split(',');
+        const QList<QByteArray> values = lines[1].trimmed().split(',');
+        QCOMPARE(values[header.indexOf("QUALITY")], QByteArray(23, 'A') + 'C');
+        QCOMPARE(values[header.indexOf("ROOMTEMP")], QByteArray("23.5"));
+        QCOMPARE(values[header.indexOf("EXERCISE")], QByteArray());
+    }
+
+    // A point whose change from the first record is inside its MDC is drawn in
+    // the neutral colour on the band; beyond it in the series' own colour.
+    void twoRecordChartDrawsTheBand_data()
+    {
+        QTest::addColumn<double>("second");
+        QTest::addColumn<bool>("neutral");
+        QTest::newRow("inside the band") << 50.0 << true;
+        QTest::newRow("beyond it") << 120.0 << false;
+    }
+    void twoRecordChartDrawsTheBand()
+    {
+        QFETCH(double, second);
+        QFETCH(bool, neutral);
+        EnergySet base;
+        for (int p = 1; p <= 24; ++p)
+            base.setReading(p, 60 / meridianInfo(meridianOfPoint(p)).coefficient);
+        TwoRecordComparison cmp(SubjectRow(), base);
+        ComparisonRecord other;
+        other.Values.fill(second);
+        cmp.load(other);
+        const ComparisonChart chart = cmp.chart();
+        QVERIFY(chart.changeBand);
+        const QImage image = renderComparisonChart(chart, TwoRecordBox);
+        // The first slot: x = 30 + 12; heights on the 180 uA scale of H = 387.
+        const int h = TwoRecordBox.height() - 30, x = 42;
+        auto yOf = [h](double v) { return h - int(std::lround(h / 180.0 * v)); };
+        QCOMPARE(QColor(image.pixel(x + 6, yOf(60) - 12)), noChangeBandColour()); // between the markers
+        const QColor marker(image.pixel(x - 2, yOf(second) - 2)); // in the marker, off the line through it
+        QVERIFY2((marker == noChangeMarkerColour()) == neutral, qPrintable(marker.name()));
+        QVERIFY(cmp.notes()
+                    .join(QLatin1Char(' '))
+                    .contains(QString::fromUtf8(neutral ? "0 點的變化超出" : "24 點的變化超出")));
+        QVERIFY(cmp.notes().last().contains(QString::fromUtf8("文獻預設值")));
     }
 
     void noiseCommand()

@@ -5,6 +5,7 @@
 #include "comparison/ui/chartbox.h"
 #include "comparison/ui/comparisonprinting.h"
 #include "comparison/ui/recordblockview.h"
+#include "records/measurementextras.h"
 #include "records/ui/tzuread.h"
 #include "shell/sharedstate.h"
 #include "widgets/modal.h"
@@ -12,6 +13,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -71,9 +73,17 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
 
+    // Beside the chart, in maroon: how the two were taken and what is no real change.
+    m_notes = new QLabel(this);
+    m_notes->setObjectName(QStringLiteral("QualityNotes"));
+    m_notes->setWordWrap(true);
+    m_notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
+    m_notes->setMaximumWidth(m_baseBlock->sizeHint().width() + 60);
+    if (m_state.MainDatabase) m_cmp.setNoise(practiceNoise(*m_state.MainDatabase, m_state.compensation));
     auto* blocks = new QVBoxLayout;
     blocks->addWidget(m_baseBlock);
     blocks->addWidget(m_comparisonBlock);
+    blocks->addWidget(m_notes);
     blocks->addStretch(1);
     auto* body = new QHBoxLayout;
     body->addLayout(blocks);
@@ -88,6 +98,12 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     m_comparisonBlock->showRecord(std::nullopt);
     m_status->showMessage(u("請按 [載入資料] 鍵更改欲比對資料。"));
     showBandChoice();
+    showNotes();
+}
+
+void TZuCmp::showNotes()
+{
+    m_notes->setText(m_cmp.notes().join(QLatin1Char('\n')));
 }
 
 QAction* TZuCmp::action(const QString& caption) const
@@ -129,8 +145,12 @@ void TZuCmp::ToolButtonLoadClick()
     }
     activateWindow();
     if (!loaded) return;
-    m_cmp.load(m_state.ComparisonRecord);
+    const MeasurementExtras extras =
+        m_state.MainDatabase ? readMeasurementExtras(*m_state.MainDatabase, m_state.ComparisonRecord.MKEY)
+                             : MeasurementExtras();
+    m_cmp.load(m_state.ComparisonRecord, extras);
     m_comparisonBlock->showRecord(m_cmp.comparisonBlock());
+    showNotes();
     showBandChoice();
     m_chart->update();
 }
