@@ -109,6 +109,38 @@ QVector<TrendRow> buildTrend(QVector<MeasurementRow> measurements, const Compens
     return rows;
 }
 
+QStringList trendNotes(const QVector<TrendRow>& rows, const QVector<MeasurementRow>& measurements,
+                       const QHash<qint64, MeasurementExtras>& extras, int limit)
+{
+    QHash<qint64, const MeasurementRow*> byKey;
+    for (const MeasurementRow& m : measurements)
+        byKey.insert(m.MKEY, &m);
+    QStringList notes;
+    const TrendRow* first = nullptr;
+    for (int i = 0; i < rows.size(); ++i) {
+        const TrendRow& r = rows[i];
+        const MeasurementRow* m = byKey.value(r.MKEY);
+        if (!m) continue;
+        const MeasurementExtras x = extras.value(r.MKEY);
+        const QString label = QString::fromUtf8("第 %1 次（%2）").arg(i + 1).arg(shortDateOfDay(r.takenAt));
+        const QString poor = poorPointsText(countGrades(x.quality, m->ZU));
+        if (!poor.isEmpty()) notes << label + QString::fromUtf8("：") + poor;
+        if (!first) {
+            first = &r;
+            continue;
+        }
+        for (const QString& w :
+             conditionWarnings(extras.value(first->MKEY).conditions, first->takenAt, x.conditions, r.takenAt))
+            notes << label + QString::fromUtf8("與第 1 次：") + w;
+    }
+    if (notes.size() > limit) {
+        const qint64 more = notes.size() - limit;
+        notes = notes.mid(0, limit);
+        notes << QString::fromUtf8("……另有 %1 項").arg(more);
+    }
+    return notes;
+}
+
 int analysedCount(const QVector<TrendRow>& rows)
 {
     return int(std::count_if(rows.begin(), rows.end(), [](const TrendRow& r) { return r.analysed; }));

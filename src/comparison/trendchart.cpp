@@ -1,6 +1,7 @@
 #include "comparison/trendchart.h"
 
 #include "base/formats.h"
+#include "comparison/comparisonchart.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -11,6 +12,7 @@ namespace {
 
 using namespace chartcolour;
 const QColor Corridor(200, 232, 200), GridGrey(200, 200, 200), Panel(255, 255, 255);
+const QColor ChangeHatch(110, 130, 170); // the band of no real change
 
 QString u(const char* s)
 {
@@ -162,10 +164,12 @@ struct TrendPainter
     int fh;
     QVector<int> shown; // the analysed rows
     int half = 3;       // of a marker
+    const NoiseFigures* noise = nullptr;
 
-    TrendPainter(ChartSurface& surface, const QVector<TrendRow>& r, bool isMale, QSize sz, int u)
+    TrendPainter(ChartSurface& surface, const QVector<TrendRow>& r, bool isMale, QSize sz, int u,
+                 const NoiseFigures* n)
         : s(surface), rows(r), male(isMale), size(sz), unit(u),
-          L(r, isMale, sz, surface.painter().fontMetrics(), u), fh(surface.textHeight())
+          L(r, isMale, sz, surface.painter().fontMetrics(), u), fh(surface.textHeight()), noise(n)
     {
         for (int i = 0; i < rows.size(); ++i)
             if (rows[i].analysed) shown << i;
@@ -188,6 +192,34 @@ struct TrendPainter
         const int key = L.body.left() + s.textWidth(u("身體能量 (uA)")) + fh;
         s.fillRect(key, fh / 4 + fh / 4, key + fh, fh / 4 + fh * 3 / 4, Corridor);
         s.text(key + fh + fh / 3, fh / 4, u("生理界線"), Black);
+        if (!noise) return;
+        const int change = key + fh + fh / 3 + s.textWidth(u("生理界線")) + fh;
+        s.hatchedRect(change, fh / 4 + fh / 4, change + fh, fh / 4 + fh * 3 / 4, ChangeHatch, ChangeHatch,
+                      Qt::BDiagPattern, unit);
+        s.text(change + fh + fh / 3, fh / 4, noRealChangeText(), Black);
+    }
+
+    // The span around the first visit's value that is no real change, from
+    // that visit on; `y` maps a value, `clip` the panel it is drawn in.
+    template <typename Y> void changeBand(double first, double mdcPct, const QRect& clip, Y y)
+    {
+        if (!noise || shown.size() < 2) return;
+        const ChangeBand b = noChangeBand(first, mdcPct);
+        const int top = std::max(clip.top(), y(std::min(b.high, 1e6)));
+        const int bottom = std::min(clip.bottom(), y(b.low));
+        const int left = L.xOf(rows[shown[0]].takenAt);
+        // Hatched, so that the physiological band and the normal ranges beneath stay visible.
+        if (bottom > top)
+            s.hatchedRect(left, top, clip.right() + 1, bottom, ChangeHatch, ChangeHatch, Qt::BDiagPattern,
+                          unit);
+    }
+
+    // A later visit whose body energy is no real change from the first's.
+    bool noBodyChange(int row) const
+    {
+        if (!noise || shown.size() < 2 || row == shown[0]) return false;
+        return !isRealChange(rows[shown[0]].BodyEnergy, rows[row].BodyEnergy,
+                             noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct);
     }
 
     void timeGrid()
@@ -228,12 +260,15 @@ struct TrendPainter
             s.polyline(upper, Green, unit);
             s.polyline(lower, Green, unit);
         }
+        if (!shown.isEmpty())
+            changeBand(rows[shown[0]].BodyEnergy, noise ? noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct : 0,
+                       L.body, [this](double v) { return L.yBody(v); });
         QVector<QPoint> energy;
         for (int i : shown)
             energy << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].BodyEnergy));
         if (energy.size() > 1) s.polyline(energy, Blue, 2 * unit);
-        for (const QPoint& p : energy)
-            marker(p, Blue);
+        for (int j = 0; j < energy.size(); ++j)
+            marker(energy[j], noBodyChange(shown[j]) ? noChangeMarkerColour() : Blue);
         outline(s, L.body, Grey, unit);
     }
 
@@ -251,6 +286,9 @@ struct TrendPainter
             rightAligned(s, box.left() - fh / 3, yLow + spread, fmt("%4.2f", n.low), Navy);
         }
         s.text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
+        if (!shown.isEmpty() && noise)
+            changeBand(trendRatio(rows[shown[0]], k), noise->ofIndex(NoiseIndex(k + 1)).mdcPct, box,
+                       [this, k](double v) { return L.yRatio(k, v); });
         QVector<QPoint> line;
         for (int i : shown)
             line << QPoint(L.xOf(rows[i].takenAt), L.yRatio(k, trendRatio(rows[i], k)));
@@ -274,9 +312,9 @@ struct TrendPainter
 } // namespace
 
 void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, QSize size, int selected,
-                     int unit)
+                     int unit, const NoiseFigures* noise)
 {
-    TrendPainter p(s, rows, male, size, unit);
+    TrendPainter p(s, rows, male, size, unit, noise);
     p.panels();
     p.timeGrid();
     p.bodyEnergy();
@@ -308,14 +346,15 @@ QFont trendChartFont()
     return font;
 }
 
-QImage renderTrendChart(const QVector<TrendRow>& rows, bool male, QSize size, int selected)
+QImage renderTrendChart(const QVector<TrendRow>& rows, bool male, QSize size, int selected,
+                        const NoiseFigures* noise)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(QGuiApplication::palette().color(QPalette::Button));
     QPainter p(&image);
     p.setFont(trendChartFont());
     ChartSurface s(p);
-    paintTrendChart(s, rows, male, size, selected);
+    paintTrendChart(s, rows, male, size, selected, 1, noise);
     return image;
 }
 

@@ -4,6 +4,7 @@
 #include "app/clirunner.h"
 #include "comparison/comparisonchart.h"
 #include "comparison/noise.h"
+#include "comparison/trendchart.h"
 #include "comparison/tworecord.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
@@ -382,6 +383,47 @@ private slots:
                     .join(QLatin1Char(' '))
                     .contains(QString::fromUtf8(neutral ? "0 點的變化超出" : "24 點的變化超出")));
         QVERIFY(cmp.notes().last().contains(QString::fromUtf8("文獻預設值")));
+    }
+
+    // The trend draws a later visit's body energy that is no real change from
+    // the first visit's in the neutral colour, a real change in its own.
+    void trendDrawsTheBand_data()
+    {
+        QTest::addColumn<double>("later");
+        QTest::addColumn<bool>("neutral");
+        QTest::newRow("5 % more") << 42.0 << true;
+        QTest::newRow("half as much again") << 60.0 << false;
+    }
+    void trendDrawsTheBand()
+    {
+        QFETCH(double, later);
+        QFETCH(bool, neutral);
+        QVector<TrendRow> rows(2);
+        for (int i = 0; i < 2; ++i) {
+            TrendRow& r = rows[i];
+            r.MKEY = i + 1;
+            r.analysed = true;
+            r.takenAt = 45000 + 30 * i;
+            r.BodyEnergy = i == 0 ? 40 : later;
+            r.bandTop = r.BodyEnergy + bandOf(r.BodyEnergy).UpperOuterLimit;
+            r.bandBottom = r.BodyEnergy - bandOf(r.BodyEnergy).LowerOuterLimit;
+            r.UpperLowerRatio = r.LeftRightRatio = r.YinYangRatio = r.AutonomicRatio = 1;
+        }
+        const QSize size(900, 400);
+        const NoiseFigures noise = publishedNoise();
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QPainter p(&image);
+            p.setFont(trendChartFont());
+            ChartSurface s(p);
+            paintTrendChart(s, rows, true, size, -1, 1, &noise);
+        }
+        const TrendLayout layout(rows, true, size, QFontMetrics(trendChartFont()));
+        const QPoint at(layout.xOf(rows[1].takenAt), layout.yBody(later));
+        const QColor marker(image.pixel(at));
+        QVERIFY2((marker == noChangeMarkerColour()) == neutral, qPrintable(marker.name()));
+        QVERIFY(neutral || marker == QColor(0, 0, 255));
     }
 
     void noiseCommand()

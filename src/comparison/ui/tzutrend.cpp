@@ -56,6 +56,12 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     setWindowTitle(u("歷次能量趨勢"));
     m_measurements = MeasurementStore(*state.MainDatabase).listForSubject(subject.CUSTNO);
     m_rows = buildTrend(m_measurements, state.compensation, subject.SEX);
+    m_noise = practiceNoise(*state.MainDatabase, state.compensation);
+    QVector<qint64> keys;
+    for (const MeasurementRow& m : m_measurements)
+        keys << m.MKEY;
+    m_notes = trendNotes(m_rows, m_measurements, readMeasurementExtras(*state.MainDatabase, keys));
+    m_notes << m_noise.sourceText();
 
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -81,7 +87,9 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     heading->setObjectName(QStringLiteral("TrendHeading"));
     m_chart = new ChartBox(
         trendChartFont(),
-        [this](ChartSurface& s, QSize size) { paintTrendChart(s, m_rows, m_subject.SEX, size, m_selected); },
+        [this](ChartSurface& s, QSize size) {
+            paintTrendChart(s, m_rows, m_subject.SEX, size, m_selected, 1, &m_noise);
+        },
         this);
     m_chart->setObjectName(QStringLiteral("TrendChart"));
     m_chart->setAccessibleName(u("歷次能量趨勢圖"));
@@ -102,9 +110,15 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     m_status->setSizeGripEnabled(false);
     m_status->showMessage(u("請點選表格或圖形中的測量資料."));
 
+    // Poor points, differing conditions and the band's source, under the heading.
+    auto* notes = new QLabel(m_notes.join(QLatin1Char('\n')), this);
+    notes->setObjectName(QStringLiteral("QualityNotes"));
+    notes->setWordWrap(true);
+    notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addWidget(heading);
+    layout->addWidget(notes);
     layout->addWidget(m_chart, 4);
     layout->addWidget(m_table, 2);
     layout->addWidget(m_status);
@@ -187,7 +201,9 @@ void TZuTrend::ToolButtonPickClick()
 
 void TZuTrend::ToolButtonPrintClick()
 {
-    const TrendPage page{&m_state.config, m_subject, m_rows};
+    TrendPage page{&m_state.config, m_subject, m_rows};
+    page.noise = &m_noise;
+    page.notes = m_notes;
     printComparisonJob(
         this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
         TrendReportSize);
