@@ -68,6 +68,8 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     report(o.swap);
     report(o.databases);
     report(o.configuration);
+    // The defaults stand in for a practice's bounds that cannot be read: said, not a failure.
+    if (!o.qualityThresholds) *c.err << o.qualityThresholds.error << Qt::endl;
     return ok;
 }
 

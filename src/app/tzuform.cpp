@@ -213,6 +213,7 @@ void TZuForm::create(const QString& deliveredDir)
     if (!o.privacy) m_state.ShowMessageDialog(NoteAttention, o.privacy.error);
     if (!o.copies) m_state.reportError(o.copies.error);
     if (!o.configuration) m_state.reportError(o.configuration.error);
+    if (!o.qualityThresholds) m_state.reportError(o.qualityThresholds.error);
     m_statusText->setText(m_state.config.UserName1);
 }
 

@@ -1,5 +1,9 @@
 #include "measurement/quality.h"
 
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <algorithm>
 #include <cmath>
 
@@ -78,6 +82,43 @@ const std::array<QualityThresholdField, 9>& qualityThresholdFields()
         {"step_noise_se", &QualityThresholds::stepNoiseSe},
     }};
     return fields;
+}
+
+QString qualityThresholdsFile(const QString& dataDirectory)
+{
+    return QDir(dataDirectory).filePath(QStringLiteral("LumoQuality.json"));
+}
+
+QualityThresholds readQualityThresholds(const QString& dataDirectory, Status* status)
+{
+    *status = Status::success();
+    QualityThresholds t;
+    QFile f(qualityThresholdsFile(dataDirectory));
+    if (!f.exists()) return t;
+    QJsonParseError error;
+    const QJsonDocument doc =
+        f.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(f.read(64 * 1024), &error) : QJsonDocument();
+    if (!doc.isObject()) {
+        *status = Status::failure(u("%1：不是品質評等的設定檔，使用預設值").arg(f.fileName()));
+        return t;
+    }
+    QStringList refused;
+    const QJsonObject o = doc.object();
+    for (auto it = o.begin(); it != o.end(); ++it) {
+        const auto& fields = qualityThresholdFields();
+        const auto field = std::find_if(fields.begin(), fields.end(), [&](const QualityThresholdField& q) {
+            return it.key() == QLatin1String(q.key);
+        });
+        const double v = it.value().toDouble(-1);
+        if (field == fields.end() || !(v > 0) || !std::isfinite(v))
+            refused << it.key();
+        else
+            t.*(field->member) = v;
+    }
+    if (!refused.isEmpty())
+        *status = Status::failure(u("%1：%2 不是可用的設定（未知的名稱或不是正數），使用預設值")
+                                      .arg(f.fileName(), refused.join(u("、"))));
+    return t;
 }
 
 QualityFigures measureQuality(const QualitySamples& s, const QualityThresholds& t)

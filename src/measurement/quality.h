@@ -5,6 +5,8 @@
 // trusted), with the test that decided it and that test's figure. The value
 // itself never changes: grading only looks at how it was taken.
 
+#include "base/status.h"
+
 #include <QString>
 #include <QVector>
 #include <array>
@@ -59,6 +61,12 @@ struct QualityThresholdField
     double QualityThresholds::*member;
 };
 const std::array<QualityThresholdField, 9>& qualityThresholdFields();
+
+// A practice's own bounds: LumoQuality.json in the data directory, an object
+// with any of the keys above. No file gives the defaults; an unknown key or a
+// value that is not a positive number is named in *status and its default kept.
+QString qualityThresholdsFile(const QString& dataDirectory);
+QualityThresholds readQualityThresholds(const QString& dataDirectory, Status* status);
 
 // One probe reading while a point was held: milliseconds since contact, raw
 // counts, and the 600 ms tick it fell in (1..4).

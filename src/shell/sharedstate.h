@@ -72,6 +72,7 @@ struct StartupOutcome
     QStringList copiedFiles;
     // The data directory lies in a network folder: a notice, the program goes on.
     bool networkFolder = false;
+    Status qualityThresholds; // a practice's bounds that could not be read: the general error report
 };
 StartupOutcome runStartupFileSteps(SharedState& state, const QString& deliveredDir);
 

@@ -235,11 +235,18 @@ private slots:
         QTest::addColumn<QStringList>("extra");
         QTest::addColumn<int>("exit");
         QTest::addColumn<QString>("grade3");
-        QTest::newRow("a noisy point") << R"({"noise_pct": 15})" << QStringList{} << 0 << "C";
-        QTest::newRow("stored") << R"({})" << QStringList{"--store", "Q7"} << 0 << "A";
-        QTest::newRow("unknown subject") << R"({})" << QStringList{"--store", "NOBODY"} << 2 << "";
-        QTest::newRow("never touches") << R"({"value": 1, "noise_pct": 0})" << QStringList{} << 2 << "";
-        QTest::newRow("misspelt script") << R"({"noise": 15})" << QStringList{} << 2 << "";
+        QTest::addColumn<QByteArray>("bounds"); // the practice's LumoQuality.json, none when empty
+        QTest::newRow("a noisy point") << R"({"noise_pct": 15})" << QStringList{} << 0 << "C" << QByteArray();
+        QTest::newRow("a practice's wider spread") << R"({"noise_pct": 15})" << QStringList{} << 0 << "B"
+                                                   << QByteArray(R"({"unsteady_spread_pct": 20})");
+        QTest::newRow("a misspelt bound, said and left out")
+            << R"({"noise_pct": 15})" << QStringList{} << 0 << "C" << QByteArray(R"({"spread": 20})");
+        QTest::newRow("stored") << R"({})" << QStringList{"--store", "Q7"} << 0 << "A" << QByteArray();
+        QTest::newRow("unknown subject")
+            << R"({})" << QStringList{"--store", "NOBODY"} << 2 << "" << QByteArray();
+        QTest::newRow("never touches")
+            << R"({"value": 1, "noise_pct": 0})" << QStringList{} << 2 << "" << QByteArray();
+        QTest::newRow("misspelt script") << R"({"noise": 15})" << QStringList{} << 2 << "" << QByteArray();
     }
     void measureCommand()
     {
@@ -247,7 +254,12 @@ private slots:
         QFETCH(QStringList, extra);
         QFETCH(int, exit);
         QFETCH(QString, grade3);
+        QFETCH(QByteArray, bounds);
         Records r;
+        if (!bounds.isEmpty()) {
+            QFile f(qualityThresholdsFile(r.dir.path()));
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bounds) == bounds.size());
+        }
         SubjectRow s;
         s.CUSTNO = QStringLiteral("Q7");
         QVERIFY(SubjectStore(r.db()).append(s).ok);
@@ -271,6 +283,7 @@ private slots:
         }
         const QJsonObject o = QJsonDocument::fromJson(run.out.toUtf8()).object();
         QCOMPARE(o.value(QLatin1String("grades")).toArray().at(2).toString(), grade3);
+        QCOMPARE(run.err.contains(QLatin1String("LumoQuality.json")), bounds.contains("\"spread\""));
         QCOMPARE(o.value(QLatin1String("readings")).toArray().size(), 24);
         const qint64 mkey = o.value(QLatin1String("MKEY")).toInteger();
         QCOMPARE(mkey > 0, extra.contains(QStringLiteral("--store")));
