@@ -4,10 +4,12 @@ the run and kept, the grade line on the analysis screen, and the grades and
 the repeat stored with the measurement."""
 
 import json
+import sqlite3
+import subprocess
 import unittest
 
-from lumodriver import PROBE_AUTO, PROBE_LIFT, PROBE_TOUCH, is_enabled, name
-from session import ANALYSIS, MEASURING, Session
+from lumodriver import PROBE_AUTO, PROBE_LIFT, PROBE_TOUCH, binary, is_enabled, name
+from session import ANALYSIS, BROWSER, MEASURING, Session
 
 SUBJECT_NUMBER = "Q2701"
 SUBJECT_NAME = "Quality Tester"
@@ -19,6 +21,31 @@ def hand_script(path):
     points = [{"value": 40 + p % 7, "noise_pct": 0.5} for p in range(1, 25)]
     points[NOISY_POINT - 1] = {"value": 45, "noise_pct": 15}
     path.write_text(json.dumps({"points": points}))
+
+
+PRACTICE_SUBJECT = "Q2702"
+
+
+def seed_practice(lumo):
+    """A subject measured twice with the command line's scripted hand (one
+    point unsteady each time), the first at 09:00 after hard exercise, the
+    second at 15:00 at rest: a pair whose differences the times and the
+    conditions may explain."""
+    cli = binary().with_name("lumo-cli")
+    data = str(lumo.data_dir)
+    subprocess.run([str(cli), "--data-dir", data, "init"], check=True, capture_output=True, timeout=60)
+    with sqlite3.connect(str(lumo.data_dir / "lumo4.mdb")) as db:
+        db.execute("INSERT INTO ZUCUST (CUSTNO, NAME, SEX) VALUES (?, 'Pair Tester', 1)", (PRACTICE_SUBJECT,))
+    script = lumo.tmp / "practice.json"
+    hand_script(script)
+    for _ in range(2):
+        subprocess.run([str(cli), "--data-dir", data, "--simulate", "--probe-script", str(script), "measure",
+                        "--store", PRACTICE_SUBJECT], check=True, capture_output=True, timeout=120)
+    with sqlite3.connect(str(lumo.data_dir / "lumo4.mdb")) as db:
+        keys = [k for (k,) in db.execute("SELECT MKEY FROM ZUDATA ORDER BY MKEY")]
+        for key, hour, exercise in zip(keys, (9, 15), (3, 1)):
+            db.execute("UPDATE ZUDATA SET ZUDATE = 46300 + ? / 24.0 WHERE MKEY = ?", (hour, key))
+            db.execute("INSERT INTO ZUCOND (DATAKEY, EXERCISE) VALUES (?, ?)", (key, exercise))
 
 
 class Quality(Session):
@@ -72,6 +99,72 @@ class Quality(Session):
         self.assertEqual(len(grades), 24, f"stored grades: {grades!r}")
         self.assertNotIn("C", grades, f"stored grades: {grades!r}")
         self.assertLessEqual(len(blob), 2048, "the stored quality of one measurement")
+        self.leave_measuring()
+        self.quit_program()
+
+    def test_comparison_band_trend_and_noise_page(self):
+        lumo = self.lumo
+        seed_practice(lumo)
+        self.start_to_main()
+
+        lumo.step("系統支援 → 量測誤差")
+        main = self.wait_toolbar_enabled()
+        lumo.click(lumo.get("menu item", "系統支援", main), "the menu 系統支援")
+        lumo.click(lumo.get("menu item", "量測誤差"), "the menu item 量測誤差")
+        page = lumo.window("量測誤差", what="the page 量測誤差")
+        self.assert_fits(page, "when opened")
+        lumo.wait_until(lambda: any("依文獻預設值" in t for t in lumo.texts(page)), 10,
+                        "the page to say the band is the published default (the practice has no pairs)")
+        table = lumo.wait_until(lambda: lumo.table_with_header(page, "MDC95 (%)"), 10, "the table of figures")
+        self.assertEqual(len(lumo.table_rows(table)), 17, "twelve meridians and five indices")
+        lumo.screenshot("noise-page")
+        lumo.press("離  開", page)
+        lumo.window_gone("量測誤差", what="the page to close")
+
+        lumo.step("the two measurements compared")
+        m = self.open_measuring()
+        lumo.press("讀取資料", m)
+        b = lumo.window(BROWSER, what="the record browser")
+        lumo.click(self.subject_cell(b, PRACTICE_SUBJECT), f"subject {PRACTICE_SUBJECT}")
+        measurements = lumo.wait_until(lambda: lumo.table_with_header(b, "測量日期"), 10, "the measurement list")
+        lumo.click(lumo.cell(measurements, 0, 1), "the first measurement")
+        lumo.press("載入資料", b)
+        lumo.window_gone(BROWSER, what="the browser to close")
+        m = self.back_on_measuring("loading the first measurement")
+        lumo.press("能量比對", m)
+        c = lumo.window("能量比對", what="the two-record comparison")
+        lumo.press("載入資料", c)
+        b = lumo.window(BROWSER, what="the browser over the comparison")
+        lumo.click(self.subject_cell(b, PRACTICE_SUBJECT), f"subject {PRACTICE_SUBJECT}")
+        measurements = lumo.wait_until(lambda: lumo.table_with_header(b, "測量日期"), 10, "the measurement list")
+        lumo.click(lumo.cell(measurements, 1, 1), "the second measurement")
+        lumo.press("載入資料", b)
+        lumo.window_gone(BROWSER, what="the browser to close")
+        c = lumo.window("能量比對", what="the comparison to show again")
+        notes = lumo.wait_until(lambda: " ".join(t for t in lumo.texts(c) if "量測" in t) or None, 10,
+                                "the notes beside the chart")
+        for expected in ("兩次量測時段相差 6 小時", "運動（激烈／無）", "本次量測有 1 點品質不佳", "變化在量測誤差內",
+                         "依文獻預設值"):
+            self.assertIn(expected, notes, "the comparison's notes")
+        lumo.screenshot("comparison-notes-and-band")
+        lumo.press("離  開", c)
+        lumo.window_gone("能量比對", what="the comparison to close")
+
+        lumo.step("the trend")
+        m = self.back_on_measuring("the comparison")
+        lumo.press("讀取資料", m)
+        b = lumo.window(BROWSER, what="the record browser")
+        lumo.click(self.subject_cell(b, PRACTICE_SUBJECT), f"subject {PRACTICE_SUBJECT}")
+        lumo.press("歷次趨勢", b)
+        t = lumo.window("歷次能量趨勢", what="the trend")
+        lumo.wait_until(lambda: any("與第 1 次：兩次量測時段相差 6 小時" in x for x in lumo.texts(t)), 10,
+                        "the trend's warning between the visits")
+        lumo.screenshot("trend-notes-and-band")
+        lumo.press("離  開", t)
+        lumo.window_gone("歷次能量趨勢", what="the trend to close")
+        b = lumo.window(BROWSER, what="the browser after the trend")
+        lumo.press("離  開", b)
+        lumo.window_gone(BROWSER, what="the browser to close")
         self.leave_measuring()
         self.quit_program()
 

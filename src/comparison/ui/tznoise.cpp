@@ -47,6 +47,7 @@ TZuNoise::TZuNoise(SharedState& state, QWidget* parent) : QDialog(parent)
     m_table->setColumnCount(4);
     m_table->setHorizontalHeaderLabels({u("經絡／指標"), u("差值筆數"), u("SEM (%)"), u("MDC95 (%)")});
     m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(22); // the seventeen rows at once
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     auto* leave = new QPushButton(u("離  開"), this);
     leave->setObjectName(QStringLiteral("LeaveButton"));
@@ -58,7 +59,8 @@ TZuNoise::TZuNoise(SharedState& state, QWidget* parent) : QDialog(parent)
     layout->addWidget(m_table, 1);
     layout->addWidget(leave, 0, Qt::AlignRight);
     fill();
-    resize(560, 600);
+    resize(560, 620);
+    leave->setFocus(); // nothing here to change: Enter or Esc closes it
 }
 
 void TZuNoise::fill()

@@ -73,17 +73,15 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
 
-    // Beside the chart, in maroon: how the two were taken and what is no real change.
+    // Under the chart, in maroon: how the two were taken and what is no real change.
     m_notes = new QLabel(this);
     m_notes->setObjectName(QStringLiteral("QualityNotes"));
     m_notes->setWordWrap(true);
     m_notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
-    m_notes->setMaximumWidth(m_baseBlock->sizeHint().width() + 60);
     if (m_state.MainDatabase) m_cmp.setNoise(practiceNoise(*m_state.MainDatabase, m_state.compensation));
     auto* blocks = new QVBoxLayout;
     blocks->addWidget(m_baseBlock);
     blocks->addWidget(m_comparisonBlock);
-    blocks->addWidget(m_notes);
     blocks->addStretch(1);
     auto* body = new QHBoxLayout;
     body->addLayout(blocks);
@@ -91,6 +89,7 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addLayout(body);
+    layout->addWidget(m_notes); // the width of the screen: the notes are sentences
     layout->addWidget(m_status);
 
     // Opening: one curve, the base block, an empty comparison block.
