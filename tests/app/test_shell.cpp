@@ -71,7 +71,9 @@ private slots:
         QMenu* support = w.findChild<QMenu*>(QStringLiteral("MenuSupport"));
         QStringList items;
         for (QAction* a : support->actions()) items << (a->isSeparator() ? QStringLiteral("|") : a->text());
-        QCOMPARE(items, QString::fromUtf8("專家療程設定,用戶資料設定,數位校準系統,|,檔案匯入/匯出,|,離開系統").split(QLatin1Char(',')));
+        QCOMPARE(items, QString::fromUtf8(
+                            "專家療程設定,用戶資料設定,數位校準系統,量測誤差,|,檔案匯入/匯出,|,離開系統")
+                            .split(QLatin1Char(',')));
         QCOMPARE(w.toolAction(QString::fromUtf8("經絡解說"))->toolTip(), QString::fromUtf8("各經絡相關資料圖例解說"));
         QCOMPARE(w.toolAction(QString::fromUtf8("離開系統"))->toolTip(), QString::fromUtf8("退出L.U.M.O.系統執行"));
         // Before the first activation everything is disabled and the menus hidden.

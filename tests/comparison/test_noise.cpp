@@ -6,6 +6,7 @@
 #include "comparison/noise.h"
 #include "comparison/trendchart.h"
 #include "comparison/tworecord.h"
+#include "records/conversion.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/researchcsv.h"
@@ -334,6 +335,35 @@ private slots:
         QCOMPARE(x.conditions, e.Conditions);
         const auto other = MeasurementStore(to.db()).listForSubject(QStringLiteral("T1"));
         QVERIFY(!readMeasurementExtras(to.db(), other[0].MKEY).hasQuality);
+    }
+
+    // An upgrade sets the main database aside and converts it into the new
+    // one: how its measurements were taken comes along.
+    void extrasSurviveAnUpgradesConversion()
+    {
+        Records r;
+        const QString oldPath = r.dir.filePath(QStringLiteral("lumo.mdb"));
+        EnergySet e;
+        for (int p = 1; p <= 24; ++p)
+            e.setReading(p, 50);
+        e.Quality.grades[0] = {QualityGrade::B, QualityTest::Slope, 7, {}, 50.0f};
+        e.Conditions.skinPreparation = 3;
+        {
+            Status st;
+            auto old = Database::create(oldPath, FileKind::Main, &st);
+            QVERIFY2(old, qPrintable(st.error));
+            MeasurementRow row;
+            row.CUSTNO = QStringLiteral("U1");
+            row.ZU = e.Readings;
+            QVERIFY(appendMeasurementWithExtras(*old, row, e).ok);
+        }
+        r.add(QStringLiteral("NEW"), 45000, flat(30)); // the new file's keys start elsewhere
+        QVERIFY(convertOldDatabase(r.db(), oldPath, {}, nullptr).ok);
+        const auto rows = MeasurementStore(r.db()).listForSubject(QStringLiteral("U1"));
+        QCOMPARE(rows.size(), 1);
+        const MeasurementExtras x = readMeasurementExtras(r.db(), rows[0].MKEY);
+        QCOMPARE(x.quality.grades[0].grade, QualityGrade::B);
+        QCOMPARE(x.conditions.skinPreparation, std::optional<int>(3));
     }
 
     void researchFileCarriesGradesAndConditions()
