@@ -21,8 +21,8 @@ struct NotedMeasurement
 };
 NotedMeasurement notedMeasurement(const QString& label, const EnergySet& e);
 
-// Each measurement's poor points; then the warnings between the first and
-// every later one (with the two labels when there are more than two).
+// Each measurement's poor points, then the warnings between the first and
+// every later one: in full for two measurements, one line per kind for more.
 QStringList comparisonNotes(const QVector<NotedMeasurement>& measured);
 
 // How many of the 24 points changed beyond the practice's MDC: "24 點中 3 點的

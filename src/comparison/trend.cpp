@@ -6,6 +6,12 @@
 #include <algorithm>
 
 namespace lumo {
+namespace {
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+} // namespace
 
 double trendRatio(const TrendRow& r, int ratio)
 {
@@ -109,35 +115,42 @@ QVector<TrendRow> buildTrend(QVector<MeasurementRow> measurements, const Compens
     return rows;
 }
 
+// One line per kind, however many visits: the visits' poor points, the
+// visits whose time of day is more than 3 hours from the first visit's, and
+// those whose answered conditions differ from its.
 QStringList trendNotes(const QVector<TrendRow>& rows, const QVector<MeasurementRow>& measurements,
-                       const QHash<qint64, MeasurementExtras>& extras, int limit)
+                       const QHash<qint64, MeasurementExtras>& extras)
 {
     QHash<qint64, const MeasurementRow*> byKey;
     for (const MeasurementRow& m : measurements)
         byKey.insert(m.MKEY, &m);
-    QStringList notes;
+    QStringList poor, hours, differ;
     const TrendRow* first = nullptr;
     for (int i = 0; i < rows.size(); ++i) {
         const TrendRow& r = rows[i];
         const MeasurementRow* m = byKey.value(r.MKEY);
         if (!m) continue;
         const MeasurementExtras x = extras.value(r.MKEY);
-        const QString label = QString::fromUtf8("第 %1 次（%2）").arg(i + 1).arg(shortDateOfDay(r.takenAt));
-        const QString poor = poorPointsText(countGrades(x.quality, m->ZU));
-        if (!poor.isEmpty()) notes << label + QString::fromUtf8("：") + poor;
+        const int c = countGrades(x.quality, m->ZU).c;
+        if (c > 0) poor << u("第 %1 次 %2 點").arg(i + 1).arg(c);
         if (!first) {
             first = &r;
             continue;
         }
-        for (const QString& w :
-             conditionWarnings(extras.value(first->MKEY).conditions, first->takenAt, x.conditions, r.takenAt))
-            notes << label + QString::fromUtf8("與第 1 次：") + w;
+        const MeasurementConditions none;
+        if (!conditionWarnings(none, first->takenAt, none, r.takenAt).isEmpty())
+            hours << QString::number(i + 1);
+        if (!conditionWarnings(extras.value(first->MKEY).conditions, 0, x.conditions, 0).isEmpty())
+            differ << QString::number(i + 1);
     }
-    if (notes.size() > limit) {
-        const qint64 more = notes.size() - limit;
-        notes = notes.mid(0, limit);
-        notes << QString::fromUtf8("……另有 %1 項").arg(more);
-    }
+    QStringList notes;
+    if (!poor.isEmpty()) notes << u("品質不佳：") + poor.join(u("、"));
+    if (!hours.isEmpty())
+        notes << u("第 %1 次與第 1 次時段相差 %2 小時以上，數值差異可能來自時段")
+                     .arg(hours.join(u("、")))
+                     .arg(TimeOfDayWarningHours);
+    if (!differ.isEmpty())
+        notes << u("第 %1 次與第 1 次量測條件不同，數值差異可能來自量測條件").arg(differ.join(u("、")));
     return notes;
 }
 

@@ -38,11 +38,12 @@ NormalRange trendNormalRange(int ratio, bool male);
 QVector<TrendRow> buildTrend(QVector<MeasurementRow> measurements, const CompensationTable& table, bool male);
 int analysedCount(const QVector<TrendRow>& rows);
 
-// How the visits were taken: each visit's poor points and the warnings
-// between the first visit and each later one ("第 3 次與第 1 次：..."), at most
-// `limit` lines (then how many more there are). `measurements` in any order.
+// How the visits were taken, at most three lines whatever their number: the
+// visits with poor points, those whose time of day is more than 3 hours from
+// the first visit's, and those whose conditions differ from its.
+// `measurements` in any order.
 QStringList trendNotes(const QVector<TrendRow>& rows, const QVector<MeasurementRow>& measurements,
-                       const QHash<qint64, MeasurementExtras>& extras, int limit = 8);
+                       const QHash<qint64, MeasurementExtras>& extras);
 
 // The table as UTF-8 with a byte-order mark, a header row, CRLF line ends;
 // numbers in the shortest form that reads back as the same double.

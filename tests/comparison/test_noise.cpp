@@ -3,6 +3,7 @@
 // warnings, and the two commands.
 #include "app/clirunner.h"
 #include "comparison/comparisonchart.h"
+#include "comparison/comparisonnotes.h"
 #include "comparison/noise.h"
 #include "comparison/trendchart.h"
 #include "comparison/tworecord.h"
@@ -228,6 +229,24 @@ private slots:
         b.exercise = exerciseB;
         b.restMinutes = restB;
         QCOMPARE(lumo::conditionWarnings(a, 45000 + hourA / 24, b, 45100 + hourB / 24), expected);
+    }
+
+    // Three or more measurements: one line per kind, naming them.
+    void notesOfSeveralMeasurements()
+    {
+        QVector<NotedMeasurement> m(3);
+        const double hours[3] = {9, 15, 10};
+        for (int i = 0; i < 3; ++i) {
+            m[i].label = QString::fromUtf8("第 %1 筆").arg(i + 1);
+            m[i].readings.fill(40);
+            m[i].takenAt = 45000 + i + hours[i] / 24;
+            m[i].extras.conditions.exercise = i == 2 ? 3 : 1;
+        }
+        m[1].extras.quality.grades[7] = {QualityGrade::C, QualityTest::Spread, 12, {}, 40.0f};
+        QCOMPARE(comparisonNotes(m),
+                 (QStringList{QString::fromUtf8("品質不佳：第 2 筆 1 點"),
+                              QString::fromUtf8("第 2 筆與第 1 筆時段相差 3 小時以上，數值差異可能來自時段"),
+                              QString::fromUtf8("第 3 筆與第 1 筆量測條件不同，數值差異可能來自量測條件")}));
     }
 
     void measureCommand_data()

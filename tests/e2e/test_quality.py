@@ -157,8 +157,10 @@ class Quality(Session):
         lumo.click(self.subject_cell(b, PRACTICE_SUBJECT), f"subject {PRACTICE_SUBJECT}")
         lumo.press("歷次趨勢", b)
         t = lumo.window("歷次能量趨勢", what="the trend")
-        lumo.wait_until(lambda: any("與第 1 次：兩次量測時段相差 6 小時" in x for x in lumo.texts(t)), 10,
-                        "the trend's warning between the visits")
+        for expected in ("品質不佳：第 1 次 1 點、第 2 次 1 點", "第 2 次與第 1 次時段相差 3 小時以上",
+                         "第 2 次與第 1 次量測條件不同"):
+            lumo.wait_until(lambda e=expected: any(e in x for x in lumo.texts(t)), 10,
+                            f"the trend's note {expected!r}")
         lumo.screenshot("trend-notes-and-band")
         lumo.press("離  開", t)
         lumo.window_gone("歷次能量趨勢", what="the trend to close")

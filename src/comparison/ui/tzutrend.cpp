@@ -56,12 +56,7 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     setWindowTitle(u("歷次能量趨勢"));
     m_measurements = MeasurementStore(*state.MainDatabase).listForSubject(subject.CUSTNO);
     m_rows = buildTrend(m_measurements, state.compensation, subject.SEX);
-    m_noise = practiceNoise(*state.MainDatabase, state.compensation);
-    QVector<qint64> keys;
-    for (const MeasurementRow& m : m_measurements)
-        keys << m.MKEY;
-    m_notes = trendNotes(m_rows, m_measurements, readMeasurementExtras(*state.MainDatabase, keys));
-    m_notes << m_noise.sourceText();
+    readNotes();
 
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -110,23 +105,40 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     m_status->setSizeGripEnabled(false);
     m_status->showMessage(u("請點選表格或圖形中的測量資料."));
 
-    // Poor points, differing conditions and the band's source, under the heading.
-    auto* notes = new QLabel(m_notes.join(QLatin1Char('\n')), this);
-    notes->setObjectName(QStringLiteral("QualityNotes"));
-    notes->setWordWrap(true);
-    notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addWidget(heading);
-    layout->addWidget(notes);
+    layout->addWidget(notesLabel());
     layout->addWidget(m_chart, 4);
     layout->addWidget(m_table, 2);
     layout->addWidget(m_status);
     fillTable();
-    resize(1240, 700);
+    resize(1240,
+           740); // the notes' lines above the chart come out of the screen's spare height, not the table's
     // Nothing is chosen on opening: the table, given the focus, would make its first row current.
     m_chart->setFocusPolicy(Qt::StrongFocus);
     m_chart->setFocus();
+}
+
+// The band of no real change, and how the visits were taken.
+void TZuTrend::readNotes()
+{
+    m_noise = practiceNoise(*m_state.MainDatabase, m_state.compensation);
+    QVector<qint64> keys;
+    for (const MeasurementRow& m : m_measurements)
+        keys << m.MKEY;
+    m_notes = trendNotes(m_rows, m_measurements, readMeasurementExtras(*m_state.MainDatabase, keys));
+    m_notes << m_noise.sourceText();
+}
+
+// Poor points, differing conditions and the band's source, under the heading.
+QLabel* TZuTrend::notesLabel()
+{
+    auto* notes = new QLabel(m_notes.join(QLatin1Char('\n')), this);
+    notes->setObjectName(QStringLiteral("QualityNotes"));
+    notes->setWordWrap(true);
+    notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
+    return notes;
 }
 
 QAction* TZuTrend::action(const QString& caption) const

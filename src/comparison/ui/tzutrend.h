@@ -37,6 +37,8 @@ public:
 
 private:
     void fillTable();
+    void readNotes();
+    class QLabel* notesLabel();
 
     SharedState& m_state;
     SubjectRow m_subject;
