@@ -31,15 +31,29 @@ void ChartSurface::polyline(const QVector<QPoint>& points, const QColor& c, int 
     m_p.setPen(pen(c, width, style));
     QVector<QPoint> moved;
     moved.reserve(points.size());
-    for (const QPoint& p : points) moved << p + m_origin;
+    for (const QPoint& p : points)
+        moved << p + m_origin;
     m_p.drawPolyline(moved.constData(), int(moved.size()));
 }
 
 void ChartSurface::fillRect(int x1, int y1, int x2, int y2, const QColor& c)
 {
-    const QRect r = QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2) - 1, std::max(y1, y2) - 1));
+    const QRect r =
+        QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2) - 1, std::max(y1, y2) - 1));
     if (r.isEmpty()) return;
     m_p.fillRect(r.translated(m_origin), filtered(c));
+}
+
+void ChartSurface::outlinedRect(int x1, int y1, int x2, int y2, const QColor& fill, const QColor& outline,
+                                int ring)
+{
+    const int left = std::min(x1, x2), right = std::max(x1, x2);
+    const int top = std::min(y1, y2), bottom = std::max(y1, y2);
+    fillRect(left, top, right, bottom, fill);
+    fillRect(left - ring, top - ring, right + ring, top, outline);
+    fillRect(left - ring, bottom, right + ring, bottom + ring, outline);
+    fillRect(left - ring, top, left, bottom, outline);
+    fillRect(right, top, right + ring, bottom, outline);
 }
 
 void ChartSurface::hatchedRect(int x1, int y1, int x2, int y2, const QColor& outline, const QColor& hatch,
@@ -65,7 +79,9 @@ void ChartSurface::hatchLines(const QRect& r, const QColor& c, Qt::BrushStyle st
 {
     const int step = std::max(2, int(8 * m_hatchScale + 0.5));
     // On a diagonal grid fixed to the chart's origin, so neighbouring bars line up.
-    auto aligned = [step](int v, int origin) { return origin + int(std::floor(double(v - origin) / step)) * step; };
+    auto aligned = [step](int v, int origin) {
+        return origin + int(std::floor(double(v - origin) / step)) * step;
+    };
     const int top = r.top(), bottom = r.bottom() + 1, left = r.left(), right = r.right() + 1;
     m_p.save();
     m_p.setClipRect(r, Qt::IntersectClip);
@@ -84,7 +100,8 @@ void ChartSurface::hatchLines(const QRect& r, const QColor& c, Qt::BrushStyle st
 void ChartSurface::polygon(const QVector<QPoint>& points, const QColor& c)
 {
     QVector<QPoint> moved;
-    for (const QPoint& p : points) moved << p + m_origin;
+    for (const QPoint& p : points)
+        moved << p + m_origin;
     m_p.setPen(Qt::NoPen);
     m_p.setBrush(filtered(c));
     m_p.drawPolygon(moved.constData(), int(moved.size()));
@@ -107,8 +124,14 @@ void ChartSurface::text(int x, int y, const QString& s, const QColor& c)
 }
 
 // Metrics of the painter's device: a printer's font differs from the screen's.
-int ChartSurface::textWidth(const QString& s) const { return m_p.fontMetrics().horizontalAdvance(s); }
+int ChartSurface::textWidth(const QString& s) const
+{
+    return m_p.fontMetrics().horizontalAdvance(s);
+}
 
-int ChartSurface::textHeight() const { return m_p.fontMetrics().height(); }
+int ChartSurface::textHeight() const
+{
+    return m_p.fontMetrics().height();
+}
 
 } // namespace lumo

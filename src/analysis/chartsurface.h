@@ -43,13 +43,19 @@ public:
         m_hatchWidth = width;
     }
 
-    void line(int x1, int y1, int x2, int y2, const QColor& c, int width = 1, Qt::PenStyle style = Qt::SolidLine);
-    void polyline(const QVector<QPoint>& points, const QColor& c, int width = 1, Qt::PenStyle style = Qt::SolidLine);
+    void line(int x1, int y1, int x2, int y2, const QColor& c, int width = 1,
+              Qt::PenStyle style = Qt::SolidLine);
+    void polyline(const QVector<QPoint>& points, const QColor& c, int width = 1,
+                  Qt::PenStyle style = Qt::SolidLine);
     // The rectangle covers x1..x2-1 and y1..y2-1 (as a window's rectangle does).
     void fillRect(int x1, int y1, int x2, int y2, const QColor& c);
+    // The same filled pixels with a ring `ring` pixels wide around them, so a
+    // light fill stays visible on a light background.
+    void outlinedRect(int x1, int y1, int x2, int y2, const QColor& fill, const QColor& outline,
+                      int ring = 1);
     // An outline in `outline` around the same pixels, filled with the hatch.
-    void hatchedRect(int x1, int y1, int x2, int y2, const QColor& outline, const QColor& hatch, Qt::BrushStyle style,
-                     int outlineWidth = 1);
+    void hatchedRect(int x1, int y1, int x2, int y2, const QColor& outline, const QColor& hatch,
+                     Qt::BrushStyle style, int outlineWidth = 1);
     void polygon(const QVector<QPoint>& points, const QColor& c);
     void ellipse(int x1, int y1, int x2, int y2, const QColor& c);
     // Text with its top-left corner at (x, y), transparent background.

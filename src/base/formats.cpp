@@ -55,6 +55,11 @@ QString longTimeOfDay(double day)
     return longTime(dateTimeFromDayNumber(day).time());
 }
 
+QString dateTimeOfDay(double day)
+{
+    return shortDateOfDay(day) + QLatin1Char(' ') + longTimeOfDay(day);
+}
+
 // Read as typed: year, month and day with "/", "-" or "." between them (one or
 // two digits for month and day), or eight digits in a row. Anything else, and a
 // day that does not exist, is no date.

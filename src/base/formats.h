@@ -26,6 +26,8 @@ QString shortDate(const QDate& d);
 QString longTime(const QTime& t);
 QString shortDateOfDay(double day);
 QString longTimeOfDay(double day);
+// Both, a blank between: the system's date-and-time form.
+QString dateTimeOfDay(double day);
 // What the operator typed in those forms; an invalid date or time when it is none.
 QDate parseShortDate(const QString& text);
 QTime parseLongTime(const QString& text);

@@ -15,6 +15,9 @@ namespace {
 
 using namespace chartcolour;
 const QColor Teal(0, 128, 128), Aqua(0, 255, 255), Purple(128, 0, 128), Fuchsia(255, 0, 255), Lime(0, 255, 0);
+// Around every marker, outside its specified square: white, yellow and aqua
+// fills would otherwise vanish on the light background and on paper.
+const QColor MarkerOutline(0, 0, 0);
 
 QString u(const char* s)
 {
@@ -37,6 +40,8 @@ struct Frame
     int mm(double v) const { return page->MmInDots(v); }
     // A thin pen: one pixel on screen, a fifth of a millimetre on paper.
     int thin() const { return paper() ? std::max(1, mm(1) / 5) : 1; }
+    // The ring around a marker: one pixel on screen, a tenth of a millimetre on paper.
+    int ring() const { return paper() ? std::max(1, mm(1) / 10) : 1; }
 };
 
 void axisAndGrid(ChartSurface& s, const Frame& f)
@@ -100,7 +105,7 @@ void legend(ChartSurface& s, const ComparisonChart& c, const Frame& f)
         const int x = legendX(c, f, n);
         if (!f.paper()) {
             s.line(x + 20, 10, x + 64, 10, st.line, 1, st.style);
-            s.fillRect(x + 38, 6, x + 46, 15, st.screenMarker);
+            s.outlinedRect(x + 38, 6, x + 46, 15, st.screenMarker, MarkerOutline, f.ring());
             s.text(x, 2, fmt("%2d", n) + QLatin1Char(':'), Black);
             continue;
         }
@@ -111,7 +116,8 @@ void legend(ChartSurface& s, const ComparisonChart& c, const Frame& f)
         else
             s.text(x, top - f.mm(6), fmt("%2d", n) + QLatin1Char(':'), Black);
         s.line(x + f.mm(10), top - f.mm(3), x + f.mm(20), top - f.mm(3), st.line, f.thin(), st.style);
-        s.fillRect(x + f.mm(14), top - f.mm(4), x + f.mm(16), top - f.mm(2), st.printMarker);
+        s.outlinedRect(x + f.mm(14), top - f.mm(4), x + f.mm(16), top - f.mm(2), st.printMarker,
+                       MarkerOutline, f.ring());
     }
     // The two-record page marks whose band it shows with a red "XX" before its label.
     if (f.paper() && c.kind == ComparisonKind::TwoRecord && c.bandSeries > 0 &&
@@ -133,23 +139,30 @@ bool noRealChange(const ComparisonChart& c, int series, int point)
 }
 
 // Values of 180 uA and more plot at or above the top: nothing is clamped.
+// The lines of every series first and the markers over them, so that no
+// later series' line runs across an earlier series' marker.
 void curves(ChartSurface& s, const ComparisonChart& c, const Frame& f)
 {
     const int offset = curveOffset(f);
     const int half = f.paper() ? f.mm(1) : 3;
+    auto pointAt = [&](int n, int k) {
+        const double v = c.series[n - 1][size_t(slotPoint(k + 1) - 1)];
+        return QPoint(f.X0 + offset + r(f.W / 24.0 * k), f.T + f.H - r(f.H / 180.0 * v));
+    };
+    for (int n = 1; n <= c.series.size(); ++n) {
+        const SeriesStyle st = seriesStyle(c.kind, n);
+        for (int k = 1; k < 24; ++k) {
+            const QPoint a = pointAt(n, k - 1), b = pointAt(n, k);
+            s.line(a.x(), a.y(), b.x(), b.y(), st.line, f.thin(), st.style);
+        }
+    }
     for (int n = 1; n <= c.series.size(); ++n) {
         const SeriesStyle st = seriesStyle(c.kind, n);
         const QColor marker = f.paper() ? st.printMarker : st.screenMarker;
-        const auto& values = c.series[n - 1];
-        QPoint previous;
         for (int k = 0; k < 24; ++k) {
-            const int point = slotPoint(k + 1);
-            const double v = values[size_t(point - 1)];
-            const QPoint p(f.X0 + offset + r(f.W / 24.0 * k), f.T + f.H - r(f.H / 180.0 * v));
-            if (k > 0) s.line(previous.x(), previous.y(), p.x(), p.y(), st.line, f.thin(), st.style);
-            s.fillRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half,
-                       noRealChange(c, n, point) ? noChangeMarkerColour() : marker);
-            previous = p;
+            const QPoint p = pointAt(n, k);
+            const QColor fill = noRealChange(c, n, slotPoint(k + 1)) ? noChangeMarkerColour() : marker;
+            s.outlinedRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, fill, MarkerOutline, f.ring());
         }
     }
 }

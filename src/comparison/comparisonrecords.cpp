@@ -57,7 +57,7 @@ PickedRecord pickedRecordOf(const SubjectRow& subject, const MeasurementRow& row
 
 QString pickIdentity(const QString& custNo, double takenAt)
 {
-    return custNo + shortDateOfDay(takenAt) + QLatin1Char(' ') + longTimeOfDay(takenAt);
+    return custNo + dateTimeOfDay(takenAt);
 }
 
 PickOutcome addPicked(QVector<PickedRecord>& set, const PickedRecord& entry)

@@ -13,7 +13,9 @@ QStringList MultiRecordComparison::subjectListItems() const
 {
     QStringList items;
     for (int n = 1; n <= m_set.size(); ++n)
-        items << fmt("%1d", n) + QStringLiteral(".  ") + m_set[n - 1].NAME;
+        // Visits of one subject differ only in when they were measured.
+        items << fmt("%1d", n) + QStringLiteral(".  ") + m_set[n - 1].NAME + QStringLiteral("  ") +
+                     dateTimeOfDay(m_set[n - 1].ZUDATE);
     if (!m_set.isEmpty()) items << QString::fromUtf8("[隱藏生理界線]");
     return items;
 }

@@ -16,7 +16,7 @@ class MultiRecordComparison
 public:
     explicit MultiRecordComparison(const QVector<PickedRecord>& set) : m_set(set) {}
 
-    // "1.  name" per entry, then "[隱藏生理界線]" when there is any entry.
+    // "1.  name  date time" per entry, then "[隱藏生理界線]" when there is any entry.
     QStringList subjectListItems() const;
     // Selects item `item` of the list (0-based): an entry, or the last item,
     // which hides the band. Anything else selects nothing.

@@ -62,6 +62,14 @@ QString trendRatioLabel(int ratio)
     return QString::fromUtf8(labels[std::clamp(ratio, 0, TrendRatioCount - 1)]);
 }
 
+QString meridianNames(const QVector<Meridian>& meridians)
+{
+    QStringList names;
+    for (Meridian m : meridians)
+        names << shortName(m).remove(QLatin1Char(' '));
+    return names.join(QString::fromUtf8("、"));
+}
+
 NormalRange trendNormalRange(int ratio, bool male)
 {
     switch (ratio) {
@@ -106,9 +114,11 @@ QVector<TrendRow> buildTrend(QVector<MeasurementRow> measurements, const Compens
             r.AutonomicGrade = a->AutonomicGrade;
             for (int i = 0; i < MeridianCount; ++i) {
                 const Judgement j = MeridianJudgement(*a, Meridian(i));
-                r.highMeridians += j == Judgement::High;
-                r.lowMeridians += j == Judgement::Low;
+                if (j == Judgement::High) r.meridiansHigh << Meridian(i);
+                if (j == Judgement::Low) r.meridiansLow << Meridian(i);
             }
+            r.highMeridians = int(r.meridiansHigh.size());
+            r.lowMeridians = int(r.meridiansLow.size());
         }
         rows << r;
     }

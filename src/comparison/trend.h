@@ -23,6 +23,7 @@ struct TrendRow
     double UpperLowerRatio = 0, LeftRightRatio = 0, YinYangRatio = 0, AutonomicRatio = 0;
     int UpperLowerGrade = 0, LeftRightGrade = 0, YinYangGrade = 0, AutonomicGrade = 0;
     int highMeridians = 0, lowMeridians = 0;
+    QVector<Meridian> meridiansHigh, meridiansLow; // judged high and low, in Meridian order
 };
 
 // The four ratios in the order the table and the chart show them.
@@ -31,6 +32,8 @@ double trendRatio(const TrendRow& row, int ratio);
 int trendGrade(const TrendRow& row, int ratio);
 QString trendGradeText(const TrendRow& row, int ratio, TextStyle style = TextStyle::Screen);
 QString trendRatioLabel(int ratio); // "精神狀態比值" ...
+// The meridians' names without blanks, "肺經、心包經"; empty for none.
+QString meridianNames(const QVector<Meridian>& meridians);
 NormalRange trendNormalRange(int ratio, bool male);
 
 // The rows of the measurements in date order (then by key), each analysed with

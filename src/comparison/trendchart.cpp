@@ -35,34 +35,64 @@ void outline(ChartSurface& s, const QRect& r, const QColor& c, int width)
     s.line(r.left(), r.bottom(), r.left(), r.top(), c, width);
 }
 
-void rightAligned(ChartSurface& s, int right, int centreY, const QString& t, const QColor& c)
+// Heights in lines of text (fh): the legend above the chart, the two label
+// lines under it, a ratio strip's plot (room for its two limit values), the
+// least body plot, and the gap between strips.
+int legendHeight(int fh)
 {
-    s.text(right - s.textWidth(t), centreY - s.textHeight() / 2, t, c);
+    return fh * 3 / 2;
+}
+int labelsHeight(int fh)
+{
+    return 2 * fh + fh / 2;
+}
+int minimumStrip(int fh)
+{
+    return 2 * fh + fh / 2;
+}
+int minimumBody(int fh)
+{
+    return 4 * fh;
+}
+int stripGap(int fh)
+{
+    return fh / 3;
 }
 
 } // namespace
 
-TrendLayout::TrendLayout(const QVector<TrendRow>& rows, bool male, QSize size, const QFontMetrics& fm,
-                         int unitWidth)
-    : unit(unitWidth)
+int TrendLayout::minimumHeight(const QFontMetrics& fm)
 {
     const int fh = fm.height();
+    return legendHeight(fh) + minimumBody(fh) + fh / 2 + TrendRatioCount * (fh + minimumStrip(fh)) +
+           (TrendRatioCount - 1) * stripGap(fh) + labelsHeight(fh) + 1;
+}
+
+TrendLayout::TrendLayout(const QVector<TrendRow>& rows, bool male, QSize size, const QFontMetrics& fm,
+                         int unitWidth)
+    : unit(unitWidth), m_fh(fm.height())
+{
+    const int fh = m_fh, gap = stripGap(fh);
     const int left = fm.horizontalAdvance(QStringLiteral("000.00")) + fh;
     const int right = size.width() - fh;
-    const int top = fh * 3 / 2;
-    const int bottom = size.height() - fh * 3 / 2;
-    const int bodyHeight = (bottom - top) * 40 / 100;
+    const int top = legendHeight(fh);
+    dateLabelY = size.height() - labelsHeight(fh) + fh / 4;
+    const int bottom = size.height() - labelsHeight(fh);
+    // The body takes about 40 % of the plotted height, each strip 15 %, but no
+    // strip less than its two limit values need.
+    const int plotted = bottom - top - fh / 2 - TrendRatioCount * fh - (TrendRatioCount - 1) * gap;
+    int strip = std::max(minimumStrip(fh), plotted * 15 / 100);
+    if (plotted - TrendRatioCount * strip < minimumBody(fh))
+        strip = std::max(fh, (plotted - minimumBody(fh)) / TrendRatioCount);
+    const int bodyHeight = std::max(fh, plotted - TrendRatioCount * strip);
     body = QRect(QPoint(left, top), QPoint(right, top + bodyHeight));
     // Each ratio's strip has its name on a line of its own above it, so no
     // label covers a point.
-    const int gap = fh / 3;
     const int stripsTop = body.bottom() + fh / 2;
-    const int stripHeight = (bottom - stripsTop - TrendRatioCount * fh - 3 * gap) / TrendRatioCount;
     for (int i = 0; i < TrendRatioCount; ++i) {
-        const int y = stripsTop + i * (fh + stripHeight + gap) + fh;
-        ratios[size_t(i)] = QRect(QPoint(left, y), QPoint(right, y + stripHeight));
+        const int y = stripsTop + i * (fh + strip + gap) + fh;
+        ratios[size_t(i)] = QRect(QPoint(left, y), QPoint(right, y + strip));
     }
-    dateLabelY = bottom + fh / 4;
 
     double lo = 1e300, hi = -1e300;
     std::array<double, TrendRatioCount> rlo, rhi;
@@ -71,31 +101,32 @@ TrendLayout::TrendLayout(const QVector<TrendRow>& rows, bool male, QSize size, c
         rlo[size_t(i)] = n.low;
         rhi[size_t(i)] = n.high;
     }
-    bool first = true;
-    for (const TrendRow& r : rows) {
-        if (!r.analysed) continue;
-        m_t0 = first ? r.takenAt : std::min(m_t0, r.takenAt);
-        m_t1 = first ? r.takenAt : std::max(m_t1, r.takenAt);
-        first = false;
-        lo = std::min(lo, r.bandBottom);
-        hi = std::max(hi, r.bandTop);
+    for (int r = 0; r < rows.size(); ++r) {
+        if (!rows[r].analysed) {
+            m_slotOfRow << -1;
+            continue;
+        }
+        m_slotOfRow << int(m_rowOfSlot.size());
+        m_rowOfSlot << r;
+        lo = std::min(lo, rows[r].bandBottom);
+        hi = std::max(hi, rows[r].bandTop);
         for (int i = 0; i < TrendRatioCount; ++i) {
-            rlo[size_t(i)] = std::min(rlo[size_t(i)], trendRatio(r, i));
-            rhi[size_t(i)] = std::max(rhi[size_t(i)], trendRatio(r, i));
+            rlo[size_t(i)] = std::min(rlo[size_t(i)], trendRatio(rows[r], i));
+            rhi[size_t(i)] = std::max(rhi[size_t(i)], trendRatio(rows[r], i));
         }
     }
-    m_points = !first;
-    if (!m_points) return;
-    // Less than a day apart: half a day either side, so the axis has a date.
-    if (m_t1 - m_t0 < 1) {
-        m_t0 -= 0.5;
-        m_t1 += 0.5;
-    }
+    if (!hasPoints()) return;
     m_bodyLow = std::floor(lo / 10) * 10;
     m_bodyHigh = std::ceil(hi / 10) * 10;
     if (m_bodyHigh - m_bodyLow < 20) m_bodyHigh = m_bodyLow + 20;
+    // Tick labels at least a line and a half apart.
     const double span = m_bodyHigh - m_bodyLow;
-    m_bodyStep = span <= 80 ? 10 : span <= 200 ? 20 : 50;
+    m_bodyStep = 200;
+    for (double step : {5.0, 10.0, 20.0, 25.0, 50.0, 100.0})
+        if (body.height() * step / span >= 1.5 * fh) {
+            m_bodyStep = step;
+            break;
+        }
     for (int i = 0; i < TrendRatioCount; ++i) {
         const double pad = (rhi[size_t(i)] - rlo[size_t(i)]) * 0.15;
         m_low[size_t(i)] = std::max(0.0, rlo[size_t(i)] - pad);
@@ -103,11 +134,21 @@ TrendLayout::TrendLayout(const QVector<TrendRow>& rows, bool male, QSize size, c
     }
 }
 
-int TrendLayout::xOf(double day) const
+int TrendLayout::slotWidth() const
 {
-    const int pad = std::max(4, body.width() / 40);
-    if (m_t1 <= m_t0) return body.center().x();
-    return body.left() + pad + int(std::lround((day - m_t0) / (m_t1 - m_t0) * (body.width() - 2 * pad)));
+    return body.width() / std::max(1, slotCount());
+}
+
+int TrendLayout::xOfSlot(int slot) const
+{
+    const int n = std::max(1, slotCount());
+    return body.left() + int((2 * qint64(slot) + 1) * body.width() / (2 * n));
+}
+
+int TrendLayout::xOfRow(int row) const
+{
+    const int slot = slotOfRow(row);
+    return slot < 0 ? -1 : xOfSlot(slot);
 }
 
 int TrendLayout::yBody(double v) const
@@ -123,31 +164,34 @@ int TrendLayout::yRatio(int i, double v) const
     return r.bottom() - int(std::lround((v - lo) / (hi - lo) * r.height()));
 }
 
-QVector<double> TrendLayout::dateTicks(int labelWidth) const
+QVector<int> TrendLayout::labelledSlots(int labelWidth) const
 {
-    QVector<double> ticks;
-    if (!m_points) return ticks;
-    const int room = std::max(2, body.width() / std::max(1, labelWidth * 3 / 2));
-    const double span = m_t1 - m_t0;
-    for (int days : {1, 2, 7, 14}) {
-        if (span / days > room) continue;
-        for (double d = std::ceil(m_t0 / days) * days; d <= m_t1; d += days)
-            ticks << d;
-        return ticks;
+    QVector<int> chosen;
+    const int step = std::max(1, (labelWidth + m_fh + slotWidth() - 1) / std::max(1, slotWidth()));
+    for (int s = 0; s < slotCount(); s += step)
+        chosen << s;
+    return chosen;
+}
+
+std::pair<int, int> TrendLayout::limitLabelTops(int ratio, bool male) const
+{
+    const QRect& box = ratios[size_t(ratio)];
+    const NormalRange n = trendNormalRange(ratio, male);
+    int high = std::clamp(yRatio(ratio, n.high), box.top(), box.bottom()) - m_fh / 2;
+    int low = std::clamp(yRatio(ratio, n.low), box.top(), box.bottom()) - m_fh / 2;
+    if (low - high < m_fh) { // a band narrower than a line: the values move apart
+        high -= (m_fh - (low - high) + 1) / 2;
+        low = high + m_fh;
     }
-    for (int months : {1, 2, 3, 6, 12, 24, 60, 120, 240}) {
-        if (span / (30.44 * months) > room) continue;
-        const QDate start = dateFromDayNumber(m_t0);
-        int index = start.year() * 12 + start.month() - 1;
-        index = (index + months - 1) / months * months; // the next month on the step's grid
-        QDate d(index / 12, index % 12 + 1, 1);
-        if (d < start) d = d.addMonths(months);
-        for (; dayNumber(d) <= m_t1; d = d.addMonths(months))
-            ticks << dayNumber(d);
-        return ticks;
+    if (high < box.top()) {
+        high = box.top();
+        low = std::max(low, high + m_fh);
     }
-    ticks << m_t0 << m_t1;
-    return ticks;
+    if (low + m_fh > box.bottom() + 1) {
+        low = box.bottom() + 1 - m_fh;
+        high = std::min(high, low - m_fh);
+    }
+    return {high, low};
 }
 
 namespace {
@@ -162,8 +206,8 @@ struct TrendPainter
     int unit;
     TrendLayout L;
     int fh;
-    QVector<int> shown; // the analysed rows
-    int half = 3;       // of a marker
+    int half = 3; // of a marker
+    QVector<TrendLabel> labels;
     const NoiseFigures* noise = nullptr;
 
     TrendPainter(ChartSurface& surface, const QVector<TrendRow>& r, bool isMale, QSize sz, int u,
@@ -171,11 +215,18 @@ struct TrendPainter
         : s(surface), rows(r), male(isMale), size(sz), unit(u),
           L(r, isMale, sz, surface.painter().fontMetrics(), u), fh(surface.textHeight()), noise(n)
     {
-        for (int i = 0; i < rows.size(); ++i)
-            if (rows[i].analysed) shown << i;
-        // Markers shrink where the points crowd (hundreds of measurements over a few years).
-        const int room = L.body.width() / std::max<int>(1, int(shown.size()));
-        half = std::clamp(room / 3, 1, 3) * unit;
+        // Markers shrink where the visits crowd (hundreds of measurements).
+        half = std::clamp(L.slotWidth() / 3, 1, 3) * unit;
+    }
+
+    void text(int x, int y, const QString& t, const QColor& c)
+    {
+        s.text(x, y, t, c);
+        labels << TrendLabel{QRect(x, y, s.textWidth(t), fh), t};
+    }
+    void rightAligned(int right, int top, const QString& t, const QColor& c)
+    {
+        text(right - s.textWidth(t), top, t, c);
     }
 
     void marker(QPoint p, const QColor& c)
@@ -188,70 +239,83 @@ struct TrendPainter
         s.fillRect(L.body.left(), L.body.top(), L.body.right() + 1, L.body.bottom() + 1, Panel);
         for (const QRect& r : L.ratios)
             s.fillRect(r.left(), r.top(), r.right() + 1, r.bottom() + 1, Panel);
-        s.text(L.body.left(), fh / 4, u("身體能量 (uA)"), Black);
+        text(L.body.left(), fh / 4, u("身體能量 (uA)"), Black);
         const int key = L.body.left() + s.textWidth(u("身體能量 (uA)")) + fh;
         s.fillRect(key, fh / 4 + fh / 4, key + fh, fh / 4 + fh * 3 / 4, Corridor);
-        s.text(key + fh + fh / 3, fh / 4, u("生理界線"), Black);
+        text(key + fh + fh / 3, fh / 4, u("生理界線"), Black);
         if (!noise) return;
         const int change = key + fh + fh / 3 + s.textWidth(u("生理界線")) + fh;
         s.hatchedRect(change, fh / 4 + fh / 4, change + fh, fh / 4 + fh * 3 / 4, ChangeHatch, ChangeHatch,
                       Qt::BDiagPattern, unit);
-        s.text(change + fh + fh / 3, fh / 4, noRealChangeText(), Black);
+        text(change + fh + fh / 3, fh / 4, noRealChangeText(), Black);
     }
 
     // The span around the first visit's value that is no real change, from
     // that visit on; `y` maps a value, `clip` the panel it is drawn in.
     template <typename Y> void changeBand(double first, double mdcPct, const QRect& clip, Y y)
     {
-        if (!noise || shown.size() < 2) return;
+        if (!noise || L.slotCount() < 2) return;
         const ChangeBand b = noChangeBand(first, mdcPct);
         const int top = std::max(clip.top(), y(std::min(b.high, 1e6)));
         const int bottom = std::min(clip.bottom(), y(b.low));
-        const int left = L.xOf(rows[shown[0]].takenAt);
         // Hatched, so that the physiological band and the normal ranges beneath stay visible.
         if (bottom > top)
-            s.hatchedRect(left, top, clip.right() + 1, bottom, ChangeHatch, ChangeHatch, Qt::BDiagPattern,
+            s.hatchedRect(L.xOfSlot(0), top, clip.right() + 1, bottom, ChangeHatch, ChangeHatch, Qt::BDiagPattern,
                           unit);
     }
 
     // A later visit whose body energy is no real change from the first's.
-    bool noBodyChange(int row) const
+    bool noBodyChange(int slot) const
     {
-        if (!noise || shown.size() < 2 || row == shown[0]) return false;
-        return !isRealChange(rows[shown[0]].BodyEnergy, rows[row].BodyEnergy,
+        if (!noise || L.slotCount() < 2 || slot == 0) return false;
+        return !isRealChange(rows[L.rowOfSlot(0)].BodyEnergy, rows[L.rowOfSlot(slot)].BodyEnergy,
                              noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct);
     }
 
-    void timeGrid()
+    // Under each labelled visit its time, and its date where the date
+    // changes; a dotted line up through the body and the strips.
+    void visitAxis()
     {
         const int labelWidth = s.textWidth(shortDate(QDate(2000, 12, 31)));
-        for (double d : L.dateTicks(labelWidth)) {
-            const int x = L.xOf(d);
+        QDate previous;
+        for (int slot : L.labelledSlots(labelWidth)) {
+            const int x = L.xOfSlot(slot);
             s.line(x, L.body.top(), x, L.ratios.back().bottom(), GridGrey, unit, Qt::DotLine);
-            const QString t = shortDate(dateFromDayNumber(d));
-            const int w = s.textWidth(t);
-            s.text(std::clamp(x - w / 2, 0, size.width() - w), L.dateLabelY, t, Black);
+            const QDateTime at = dateTimeFromDayNumber(rows[L.rowOfSlot(slot)].takenAt);
+            auto centred = [&](int y, const QString& t) {
+                const int w = s.textWidth(t);
+                text(std::clamp(x - w / 2, 0, size.width() - w), y, t, Black);
+            };
+            if (at.date() != previous) centred(L.dateLabelY, shortDate(at.date()));
+            centred(L.dateLabelY + fh, at.time().toString(QStringLiteral("HH:mm")));
+            previous = at.date();
         }
         if (!L.hasPoints()) return;
         for (double v = L.bodyLow(); v <= L.bodyHigh() + 1e-9; v += L.bodyStep()) {
             const int y = L.yBody(v);
             s.line(L.body.left(), y, L.body.right(), y, GridGrey, unit, Qt::DotLine);
-            rightAligned(s, L.body.left() - fh / 3, y, fmt("%3.0f", v), Navy);
+            rightAligned(L.body.left() - fh / 3, y - fh / 2, fmt("%3.0f", v), Navy);
         }
+    }
+
+    QPoint at(int slot, double value, int ratio = -1) const
+    {
+        return QPoint(L.xOfSlot(slot), ratio < 0 ? L.yBody(value) : L.yRatio(ratio, value));
     }
 
     // The band as a corridor: its upper limits forward, its lower limits back.
     void bodyEnergy()
     {
-        if (shown.size() == 1) {
-            const TrendRow& r = rows[shown[0]];
-            const int x = L.xOf(r.takenAt);
+        const int n = L.slotCount();
+        if (n == 1) {
+            const TrendRow& r = rows[L.rowOfSlot(0)];
+            const int x = L.xOfSlot(0);
             s.fillRect(x - fh / 2, L.yBody(r.bandTop), x + fh / 2, L.yBody(r.bandBottom), Corridor);
-        } else if (shown.size() > 1) {
+        } else if (n > 1) {
             QVector<QPoint> upper, lower;
-            for (int i : shown) {
-                upper << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].bandTop));
-                lower << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].bandBottom));
+            for (int slot = 0; slot < n; ++slot) {
+                upper << at(slot, rows[L.rowOfSlot(slot)].bandTop);
+                lower << at(slot, rows[L.rowOfSlot(slot)].bandBottom);
             }
             QVector<QPoint> corridor = upper;
             for (auto it = lower.crbegin(); it != lower.crend(); ++it)
@@ -260,15 +324,15 @@ struct TrendPainter
             s.polyline(upper, Green, unit);
             s.polyline(lower, Green, unit);
         }
-        if (!shown.isEmpty())
-            changeBand(rows[shown[0]].BodyEnergy, noise ? noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct : 0,
-                       L.body, [this](double v) { return L.yBody(v); });
+        if (n > 0 && noise)
+            changeBand(rows[L.rowOfSlot(0)].BodyEnergy, noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct, L.body,
+                       [this](double v) { return L.yBody(v); });
         QVector<QPoint> energy;
-        for (int i : shown)
-            energy << QPoint(L.xOf(rows[i].takenAt), L.yBody(rows[i].BodyEnergy));
+        for (int slot = 0; slot < n; ++slot)
+            energy << at(slot, rows[L.rowOfSlot(slot)].BodyEnergy);
         if (energy.size() > 1) s.polyline(energy, Blue, 2 * unit);
-        for (int j = 0; j < energy.size(); ++j)
-            marker(energy[j], noBodyChange(shown[j]) ? noChangeMarkerColour() : Blue);
+        for (int slot = 0; slot < energy.size(); ++slot)
+            marker(energy[slot], noBodyChange(slot) ? noChangeMarkerColour() : Blue);
         outline(s, L.body, Grey, unit);
     }
 
@@ -280,58 +344,56 @@ struct TrendPainter
             const int yHigh = L.yRatio(k, n.high), yLow = L.yRatio(k, n.low);
             const int top = std::max(box.top(), yHigh), bottom = std::min(box.bottom(), yLow);
             if (bottom > top) s.fillRect(box.left(), top, box.right() + 1, bottom, Corridor);
-            // The two limits' values, moved apart when the band is narrower than a line.
-            const int spread = std::max(0, fh - (yLow - yHigh)) / 2;
-            rightAligned(s, box.left() - fh / 3, yHigh - spread, fmt("%4.2f", n.high), Navy);
-            rightAligned(s, box.left() - fh / 3, yLow + spread, fmt("%4.2f", n.low), Navy);
+            const auto [highTop, lowTop] = L.limitLabelTops(k, male);
+            rightAligned(box.left() - fh / 3, highTop, fmt("%4.2f", n.high), Navy);
+            rightAligned(box.left() - fh / 3, lowTop, fmt("%4.2f", n.low), Navy);
         }
-        s.text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
-        if (!shown.isEmpty() && noise)
-            changeBand(trendRatio(rows[shown[0]], k), noise->ofIndex(NoiseIndex(k + 1)).mdcPct, box,
+        text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
+        if (L.slotCount() > 0 && noise)
+            changeBand(trendRatio(rows[L.rowOfSlot(0)], k), noise->ofIndex(NoiseIndex(k + 1)).mdcPct, box,
                        [this, k](double v) { return L.yRatio(k, v); });
         QVector<QPoint> line;
-        for (int i : shown)
-            line << QPoint(L.xOf(rows[i].takenAt), L.yRatio(k, trendRatio(rows[i], k)));
+        for (int slot = 0; slot < L.slotCount(); ++slot)
+            line << at(slot, trendRatio(rows[L.rowOfSlot(slot)], k), k);
         if (line.size() > 1) s.polyline(line, Navy, unit);
-        for (int j = 0; j < line.size(); ++j)
-            marker(line[j], gradeColour(trendGrade(rows[shown[j]], k)));
+        for (int slot = 0; slot < line.size(); ++slot)
+            marker(line[slot], gradeColour(trendGrade(rows[L.rowOfSlot(slot)], k)));
         outline(s, box, Grey, unit);
     }
 
     void selection(int selected)
     {
-        if (selected < 0 || selected >= rows.size() || !rows[selected].analysed) return;
-        const TrendRow& r = rows[selected];
-        const int x = L.xOf(r.takenAt);
+        const int x = L.xOfRow(selected);
+        if (x < 0) return;
         s.line(x, L.body.top(), x, L.ratios.back().bottom(), Red, unit, Qt::DashLine);
-        const int y = L.yBody(r.BodyEnergy), h = 2 * half;
+        const int y = L.yBody(rows[selected].BodyEnergy), h = 2 * half;
         outline(s, QRect(QPoint(x - h, y - h), QPoint(x + h, y + h)), Red, 2 * unit);
     }
 };
 
 } // namespace
 
-void paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, QSize size, int selected,
-                     int unit, const NoiseFigures* noise)
+QVector<TrendLabel> paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, QSize size,
+                                    int selected, int unit, const NoiseFigures* noise)
 {
     TrendPainter p(s, rows, male, size, unit, noise);
     p.panels();
-    p.timeGrid();
+    p.visitAxis();
     p.bodyEnergy();
     for (int k = 0; k < TrendRatioCount; ++k)
         p.ratio(k);
     p.selection(selected);
+    return p.labels;
 }
 
-int trendRowAt(const TrendLayout& L, const QVector<TrendRow>& rows, QPoint p, int tolerance)
+int trendRowAt(const TrendLayout& L, QPoint p, int tolerance)
 {
     if (p.y() < L.body.top() || p.y() > L.ratios.back().bottom()) return -1;
     int best = -1, bestDistance = tolerance + 1;
-    for (int i = 0; i < rows.size(); ++i) {
-        if (!rows[i].analysed) continue;
-        const int d = std::abs(L.xOf(rows[i].takenAt) - p.x());
+    for (int slot = 0; slot < L.slotCount(); ++slot) {
+        const int d = std::abs(L.xOfSlot(slot) - p.x());
         if (d < bestDistance) {
-            best = i;
+            best = L.rowOfSlot(slot);
             bestDistance = d;
         }
     }

@@ -41,8 +41,9 @@ void nextTableLine(ReportPage& p)
     if (p.pageNumber() != page && !p.isAbandoned()) tableHeading(p);
 }
 
-// The verdicts printed under a row's figures, from a little right of the date
-// to the page's right margin.
+// The verdicts and the names of the meridians judged high and low, printed
+// under a row's figures, from a little right of the date to the page's right
+// margin.
 constexpr double VerdictMm = 12;
 QStringList verdictLines(const ReportPage& p, const TrendRow& r)
 {
@@ -50,8 +51,11 @@ QStringList verdictLines(const ReportPage& p, const TrendRow& r)
     QStringList verdicts;
     for (int k = 0; k < TrendRatioCount; ++k)
         verdicts << trendGradeText(r, k, TextStyle::Print);
+    QString text = verdicts.join(u("；"));
+    if (!r.meridiansHigh.isEmpty()) text += u("；偏高經絡: ") + meridianNames(r.meridiansHigh);
+    if (!r.meridiansLow.isEmpty()) text += u("；偏低經絡: ") + meridianNames(r.meridiansLow);
     const double widthMm = p.PrintWidth() * 25.4 / p.dpi() - VerdictMm - 5;
-    return wrapText(verdicts.join(u("；")), p.font(TableSize), int(widthMm / 25.4 * 96));
+    return wrapText(text, p.font(TableSize), int(widthMm / 25.4 * 96));
 }
 
 void tableRow(ReportPage& p, const TrendRow& r)
@@ -115,10 +119,12 @@ bool printTrendPage(ReportPage& p, const TrendPage& in)
         }
     if (!in.notes.isEmpty()) p.LineCursor += p.LineHeight();
 
-    const QSize box(p.PrintWidth() - p.MmInDots(20), p.MmInDots(95));
     QPainter& g = p.painter();
     g.save();
     g.setFont(p.font(TableSize));
+    // 95 mm, or more where the report font needs it for every label's line.
+    const QSize box(p.PrintWidth() - p.MmInDots(20),
+                    std::max(p.MmInDots(95), TrendLayout::minimumHeight(g.fontMetrics())));
     ChartSurface s(g, QPoint(p.MmInDots(10), p.LineCursor));
     paintTrendChart(s, in.rows, in.subject.SEX, box, -1, std::max(1, p.MmInDots(0.25)), in.noise);
     g.restore();

@@ -1,5 +1,6 @@
 // The screen charts of the comparisons probed pixel by pixel: the picture the
 // screen box, the printed page's source and the command line share.
+#include "analysis/contrast.h"
 #include "comparison/comparisonchart.h"
 #include "measurement/catalogue.h"
 
@@ -261,6 +262,42 @@ private slots:
         const int x = int(std::nearbyint(574.0 / 24 * 3)) + 42;
         const int y = 387 - int(std::nearbyint(387.0 / 180 * (10.0 + 20 * series)));
         QCOMPARE(img.pixelColor(x - 3, y - 3), marker);
+    }
+
+    // On white (paper, a light theme) every marker keeps its fill and gets a
+    // dark ring around it: white, yellow and aqua squares stay visible.
+    void markersOutlinedOnWhite_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("series");
+        QTest::addColumn<QColor>("fill");
+        QTest::newRow("two-record base") << int(ComparisonKind::TwoRecord) << 1 << Red;
+        QTest::newRow("two-record comparison") << int(ComparisonKind::TwoRecord) << 2 << Aqua;
+        QTest::newRow("multi 2, yellow") << int(ComparisonKind::Multi) << 2 << QColor(255, 255, 0);
+        QTest::newRow("multi 3, white") << int(ComparisonKind::Multi) << 3 << White;
+        QTest::newRow("multi 6, lime") << int(ComparisonKind::Multi) << 6 << QColor(0, 255, 0);
+    }
+    void markersOutlinedOnWhite()
+    {
+        QFETCH(int, kind);
+        QFETCH(int, series);
+        QFETCH(QColor, fill);
+        ComparisonChart c;
+        c.kind = ComparisonKind(kind);
+        for (int s = 1; s <= series; ++s)
+            c.series << all(10.0 + 25 * s);
+        QImage img(1200, 700, QImage::Format_RGB32); // an enlarged box
+        img.fill(White);
+        QPainter p(&img);
+        ChartSurface surface(p);
+        paintComparisonChart(surface, c, img.width(), img.height());
+        const int W = img.width() - 30, H = img.height() - 30;
+        const int x = int(std::nearbyint(W / 24.0 * 5)) + 42;
+        const int y = H - int(std::nearbyint(H / 180.0 * (10.0 + 25 * series)));
+        QCOMPARE(img.pixelColor(x - 3, y - 3), fill);
+        QCOMPARE(img.pixelColor(x + 2, y + 2), fill);
+        for (QPoint ring : {QPoint(x - 4, y - 4), QPoint(x + 3, y), QPoint(x, y + 3), QPoint(x - 4, y + 3)})
+            QVERIFY(contrastRatio(img.pixelColor(ring), White) >= ReadableContrast);
     }
 };
 

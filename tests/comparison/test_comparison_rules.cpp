@@ -225,8 +225,9 @@ private slots:
         QCOMPARE(set[2].CUSTNO, QStringLiteral("N4"));
         QCOMPARE(set[1].BodyEnergy, meanOf(set[1].Values));
         MultiRecordComparison cmp(set);
-        QCOMPARE(cmp.subjectListItems(),
-                 QStringList({u("1.  Name N1"), u("2.  Name N3"), u("3.  Name N4"), u("[隱藏生理界線]")}));
+        const QString when = QStringLiteral("  ") + dateTimeOfDay(dayNumber(T0));
+        QCOMPARE(cmp.subjectListItems(), QStringList({u("1.  Name N1") + when, u("2.  Name N3") + when,
+                                                      u("3.  Name N4") + when, u("[隱藏生理界線]")}));
         QVERIFY(!removePicked(set, 3));
         QVERIFY(!removePicked(set, -1));
         QCOMPARE(set.size(), 3);

@@ -111,7 +111,7 @@ private slots:
         QCOMPARE(cellText(picker.picked(), 0, 0), QStringLiteral("1"));
         QCOMPARE(cellText(picker.picked(), 0, 1), QStringLiteral("P1"));
         QCOMPARE(cellText(picker.picked(), 0, 2), u("受測者1"));
-        QCOMPARE(cellText(picker.picked(), 0, 3), longTimeOfDay(f.state.PickedRecords[0].ZUDATE));
+        QCOMPARE(cellText(picker.picked(), 0, 3), dateTimeOfDay(f.state.PickedRecords[0].ZUDATE));
         QVERIFY(f.messages.shown().empty());
         // The seventh: tone 1, the 注意 notice, the set stays at six.
         const int before = tones(f, 1);
@@ -193,7 +193,11 @@ private slots:
         QStringList items;
         for (int i = 0; i < screen.subjectList()->count(); ++i)
             items << screen.subjectList()->item(i)->text();
-        QCOMPARE(items, QStringList({u("1.  受測者1"), u("2.  受測者3"), u("[隱藏生理界線]")}));
+        // Each visit with the date and time it was measured.
+        const auto& set = f.state.PickedRecords;
+        QCOMPARE(items,
+                 QStringList({u("1.  受測者1  ") + dateTimeOfDay(set[0].ZUDATE),
+                              u("2.  受測者3  ") + dateTimeOfDay(set[1].ZUDATE), u("[隱藏生理界線]")}));
     }
 
     void selectingAnEntry()
@@ -321,7 +325,7 @@ private slots:
         // A click on the third measurement's point in the chart selects its row.
         const TrendLayout layout(screen.rows(), true, screen.chartBox()->size(),
                                  QFontMetrics(screen.chartBox()->font()));
-        const QPoint point(layout.xOf(screen.rows()[2].takenAt), layout.yBody(screen.rows()[2].BodyEnergy));
+        const QPoint point(layout.xOfRow(2), layout.yBody(screen.rows()[2].BodyEnergy));
         QTest::mouseClick(screen.chartBox(), Qt::LeftButton, {}, point);
         QCOMPARE(screen.selected(), 2);
         QCOMPARE(screen.table()->currentRow(), 2);

@@ -482,7 +482,7 @@ private slots:
             paintTrendChart(s, rows, true, size, -1, 1, &noise);
         }
         const TrendLayout layout(rows, true, size, QFontMetrics(trendChartFont()));
-        const QPoint at(layout.xOf(rows[1].takenAt), layout.yBody(later));
+        const QPoint at(layout.xOfRow(1), layout.yBody(later));
         const QColor marker(image.pixel(at));
         QVERIFY2((marker == noChangeMarkerColour()) == neutral, qPrintable(marker.name()));
         QVERIFY(neutral || marker == QColor(0, 0, 255));

@@ -185,26 +185,120 @@ private slots:
         }
     }
 
-    // Dates are spaced by time: 3 days and 40 days after the first lie at 3/40 of the way.
-    void timeAxis()
+    // Visits stand at even steps, whatever time lies between them: two visits
+    // minutes apart are as far apart as two a year apart.
+    void visitsAtEvenSteps_data()
+    {
+        QTest::addColumn<qint64>("gapSeconds");
+        QTest::newRow("ten minutes") << qint64(600);
+        QTest::newRow("a day") << qint64(86400);
+        QTest::newRow("a year") << qint64(365) * 86400;
+    }
+    void visitsAtEvenSteps()
+    {
+        QFETCH(qint64, gapSeconds);
+        QVector<MeasurementRow> ms;
+        for (int i = 0; i < 3; ++i)
+            ms << measurement(20 + i, T0.addSecs(gapSeconds * i), i + 1);
+        const QVector<TrendRow> rows = buildTrend(ms, defaultCompensationTable(), true);
+        const QImage img = renderTrendChart(rows, true, QSize(1000, 600));
+        const TrendLayout L(rows, true, img.size(), QFontMetrics(trendChartFont()));
+        const int x0 = L.xOfRow(0), x1 = L.xOfRow(1), x2 = L.xOfRow(2);
+        QVERIFY(x0 > L.body.left() && x2 < L.body.right());
+        QVERIFY(qAbs((x2 - x1) - (x1 - x0)) <= 1);
+        QVERIFY(x1 - x0 > 100);
+        // Each visit has its own marker on the body energy line.
+        for (int r = 0; r < 3; ++r)
+            QCOMPARE(img.pixelColor(L.xOfRow(r), L.yBody(rows[r].BodyEnergy)), QColor(0, 0, 255));
+    }
+
+    // A refused measurement takes no step; a click near a step picks its row.
+    void refusedRowsAndClicks()
     {
         const QVector<TrendRow> rows = buildTrend(course(), defaultCompensationTable(), true);
+        const TrendLayout L(rows, true, QSize(1000, 600), QFontMetrics(trendChartFont()));
+        QCOMPARE(L.slotCount(), 3);
+        QCOMPARE(L.xOfRow(2), -1);
+        QCOMPARE(L.xOfRow(3), -1);
+        const int x1 = L.xOfRow(1), x4 = L.xOfRow(4);
+        QCOMPARE(trendRowAt(L, QPoint(x1 + 3, L.body.center().y()), 8), 1);
+        QCOMPARE(trendRowAt(L, QPoint(x4 - 2, L.ratios[2].center().y()), 8), 4);
+        QCOMPARE(trendRowAt(L, QPoint((x1 + x4) / 2, L.body.center().y()), 8), -1);
+        QCOMPARE(trendRowAt(L, QPoint(x1, L.body.top() - 5), 8), -1);
+    }
+
+    // Under each visit its time, and its date where the date changes.
+    void labelsShowTheVisitsDates()
+    {
+        const QDateTime day1(QDate(2025, 3, 2), QTime(9, 30)), day2(QDate(2025, 4, 10), QTime(14, 5));
+        const QVector<TrendRow> rows = buildTrend(
+            {measurement(1, day1, 1), measurement(2, day1.addSecs(600), 2), measurement(3, day2, 3)},
+            defaultCompensationTable(), true);
+        QImage img(1000, 600, QImage::Format_RGB32);
+        QPainter p(&img);
+        p.setFont(trendChartFont());
+        ChartSurface s(p);
+        const QVector<TrendLabel> labels = paintTrendChart(s, rows, true, img.size(), -1);
+        const TrendLayout L(rows, true, img.size(), p.fontMetrics());
+        QStringList under;
+        QList<int> centres;
+        for (const TrendLabel& l : labels)
+            if (l.rect.top() >= L.dateLabelY) {
+                under << l.text;
+                centres << l.rect.center().x();
+            }
+        QCOMPARE(under, QStringList({shortDate(day1.date()), u("09:30"), u("09:40"), shortDate(day2.date()),
+                                     u("14:05")}));
+        // Each under its visit.
+        const int visit[5] = {0, 0, 1, 2, 2};
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(qAbs(centres[i] - L.xOfRow(visit[i])) <= 1);
+    }
+
+    // No label covers another or leaves the box: at the screen's smallest
+    // chart, the command line's picture, a maximised window, crowded visits
+    // and a printed page's resolution.
+    void labelsNeverOverlapOrClip_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("visits");
+        QTest::addColumn<int>("dpi");
+        QFont f = trendChartFont();
+        const int smallest = TrendLayout::minimumHeight(QFontMetrics(f));
+        QTest::newRow("smallest") << QSize(640, smallest) << 8 << 96;
+        QTest::newRow("command line") << QSize(1000, 600) << 8 << 96;
+        QTest::newRow("maximised") << QSize(1900, 760) << 8 << 96;
+        QTest::newRow("crowded") << QSize(1000, 600) << 120 << 96;
+        QTest::newRow("a year of daily visits") << QSize(1000, 600) << 365 << 96;
+        QTest::newRow("on paper") << QSize(2100, 1250) << 20 << 300;
+    }
+    void labelsNeverOverlapOrClip()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, visits);
+        QFETCH(int, dpi);
+        QVector<MeasurementRow> ms;
+        for (int i = 0; i < visits; ++i)
+            ms << measurement(i + 1, T0.addSecs(qint64(i) * 86400 + (i % 3) * 600), i % 9);
+        const QVector<TrendRow> rows = buildTrend(ms, defaultCompensationTable(), false);
+        QImage img(size, QImage::Format_RGB32);
+        img.setDotsPerMeterX(int(dpi / 0.0254));
+        img.setDotsPerMeterY(int(dpi / 0.0254));
+        QPainter p(&img);
         QFont font = trendChartFont();
-        const TrendLayout L(rows, true, QSize(1000, 600), QFontMetrics(font));
-        QVERIFY(L.hasPoints());
-        const int x0 = L.xOf(rows[0].takenAt), x1 = L.xOf(rows[1].takenAt), x4 = L.xOf(rows[4].takenAt);
-        QVERIFY(x0 > L.body.left() && x4 < L.body.right());
-        QVERIFY(qAbs(double(x1 - x0) / (x4 - x0) - 3.0 / 40) < 0.01);
-        // Clicking near a point picks its row; a refused row is never picked.
-        QCOMPARE(trendRowAt(L, rows, QPoint(x1 + 3, L.body.center().y()), 8), 1);
-        QCOMPARE(trendRowAt(L, rows, QPoint(x4 - 2, L.ratios[2].center().y()), 8), 4);
-        QCOMPARE(trendRowAt(L, rows, QPoint(L.xOf(rows[2].takenAt), L.body.center().y()), 8), -1);
-        QCOMPARE(trendRowAt(L, rows, QPoint(x1, L.body.top() - 5), 8), -1);
-        // Labels lie within the time shown.
-        const QVector<double> ticks = L.dateTicks(80);
-        QVERIFY(ticks.size() >= 2);
-        for (double d : ticks)
-            QVERIFY(d >= rows[0].takenAt - 1 && d <= rows[4].takenAt + 1);
+        if (dpi != 96) font.setPointSize(8); // the report's table size
+        p.setFont(font);
+        size.setHeight(std::max(size.height(), TrendLayout::minimumHeight(p.fontMetrics())));
+        ChartSurface s(p);
+        const QVector<TrendLabel> labels = paintTrendChart(s, rows, false, size, 2, dpi / 96);
+        QVERIFY(labels.size() > 20);
+        const QRect box(QPoint(0, 0), size);
+        for (int i = 0; i < labels.size(); ++i) {
+            QVERIFY2(box.contains(labels[i].rect), qPrintable(labels[i].text));
+            for (int j = i + 1; j < labels.size(); ++j)
+                QVERIFY2(!labels[i].rect.intersects(labels[j].rect),
+                         qPrintable(labels[i].text + u(" / ") + labels[j].text));
+        }
     }
 
     // The picture: the corridor around the body energy, the selected point in red.
@@ -214,7 +308,7 @@ private slots:
         const QImage img = renderTrendChart(rows, true, QSize(1000, 600), 1);
         QCOMPARE(img.size(), QSize(1000, 600));
         const TrendLayout L(rows, true, img.size(), QFontMetrics(trendChartFont()));
-        const int x = L.xOf(rows[1].takenAt);
+        const int x = L.xOfRow(1);
         QCOMPARE(img.pixelColor(x - 2, L.yBody(rows[1].BodyEnergy) - 2), QColor(0, 0, 255));
         const int inCorridor = (L.yBody(rows[1].bandTop) + L.yBody(rows[1].BodyEnergy)) / 2;
         QCOMPARE(img.pixelColor(x + 1, inCorridor), QColor(200, 232, 200));
@@ -223,16 +317,19 @@ private slots:
         for (int y = L.body.top(); y < L.body.bottom() && !red; ++y)
             red = img.pixelColor(x, y) == QColor(255, 0, 0);
         QVERIFY(red);
-        // The refused measurement has no point: at its time the line passes (a
-        // few pixels high), no 7-pixel marker.
-        auto blueInColumn = [&](int cx) {
-            int n = 0;
-            for (int y = L.body.top(); y < L.body.bottom(); ++y)
-                n += img.pixelColor(cx, y) == QColor(0, 0, 255);
-            return n;
-        };
-        QVERIFY(blueInColumn(L.xOf(rows[0].takenAt)) >= 7);
-        QVERIFY(blueInColumn(L.xOf(rows[2].takenAt)) <= 4);
+    }
+
+    // The names of the meridians judged high and low, as the table and the
+    // printed page show them.
+    void meridianNamesOfARow()
+    {
+        QCOMPARE(meridianNames({}), QString());
+        QCOMPARE(meridianNames({Meridian::Lung, Meridian::Pericardium, Meridian::Bladder}),
+                 u("肺經、心包經、膀胱經"));
+        for (const TrendRow& r : buildTrend(course(), defaultCompensationTable(), true)) {
+            QCOMPARE(int(r.meridiansHigh.size()), r.highMeridians);
+            QCOMPARE(int(r.meridiansLow.size()), r.lowMeridians);
+        }
     }
 };
 

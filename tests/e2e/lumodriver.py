@@ -35,7 +35,8 @@ import pyatspi  # noqa: E402
 warnings.filterwarnings("ignore", category=DeprecationWarning, module="pyatspi")
 
 REPO = Path(__file__).resolve().parents[2]
-SCREEN_W, SCREEN_H = 1366, 768
+# The screen scripts/e2e started (E2E_SCREEN, WIDTHxHEIGHT); 1366x768 when run without it.
+SCREEN_W, SCREEN_H = (int(v) for v in os.environ.get("E2E_SCREEN", "1366x768").lower().split("x"))
 
 # A hung program must not hang the suite: every accessibility call gives up
 # after a few seconds, and the waits above it keep their own overall limit.

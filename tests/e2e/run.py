@@ -5,11 +5,15 @@
 FILE selects test_*.py files (default: all in this folder); -k keeps the
 sessions whose id (module.Class.test) contains SUBSTRING (may be given more
 than once, any match keeps it; a leading 'not ' drops instead); -x stops at
-the first failing session.  Ends with the line 'N passed, N failed' and exits
+the first failing session.  A session class that names a SCREEN ("1920x1080")
+runs only on a screen of that size (E2E_SCREEN); the others run on any size
+but are meant for the default one.  Sessions left out for their screen are
+named in the output, never dropped silently.  Ends with the line 'N passed, N failed' and exits
 1 when a session failed, 5 when none was selected.
 """
 
 import argparse
+import os
 import signal
 import sys
 import time
@@ -35,6 +39,11 @@ def sessions(files):
                 out.append(t)
     flatten(suite)
     return out
+
+
+def screen_of(test):
+    """The screen size a session needs, or None when any will do."""
+    return getattr(type(test), "SCREEN", None)
 
 
 def selected(test, keys):
@@ -81,6 +90,11 @@ def main(argv):
             print(f"no such session file: {f}", file=sys.stderr)
             return 4
     tests = [t for t in sessions(files) if selected(t, a.k)]
+    here = os.environ.get("E2E_SCREEN", "1366x768")
+    elsewhere = [t for t in tests if screen_of(t) not in (None, here)]
+    tests = [t for t in tests if t not in elsewhere]
+    for t in elsewhere:
+        print(f"not run on this {here} screen: {t.id()} (needs E2E_SCREEN={screen_of(t)})")
     if a.list:
         for t in tests:
             print(t.id())

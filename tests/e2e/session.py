@@ -164,6 +164,41 @@ class Session(unittest.TestCase):
                         f"{name(window)!r} does not fit the {SCREEN_W}x{SCREEN_H} screen {when}: it is at ({x},{y}), "
                         f"{w}x{h}, so its lower or right part cannot be reached")
 
+    def maximise(self, window, what):
+        """Maximises a screen the way a keyboard user does: Alt+Space opens the
+        window manager's menu of the active window, x is its Maximize.  Returns
+        the extents before."""
+        lumo = self.lumo
+        before = extents(window)
+        lumo.key("alt+space")
+        lumo.key("x")
+        lumo.wait_until(lambda: extents(window)[2] >= SCREEN_W - 20 and extents(window)[3] >= SCREEN_H - 80, 10,
+                        f"{what} to fill the {SCREEN_W}x{SCREEN_H} screen after Alt+Space, x (it was {before})")
+        return before
+
+    def assert_laid_out(self, window, when):
+        """Nothing cut off or on top of another: every control lies inside its
+        window, and no two buttons, labels or boxes overlap."""
+        wx, wy, ww, wh = extents(window)
+        kinds = ("push button", "check box", "radio button", "label", "page tab", "combo box", "text", "table")
+        shown = [a for a in self.lumo.find_all(None, within=window) if role(a) in kinds and is_showing(a)]
+        boxes = []
+        for a in shown:
+            x, y, w, h = extents(a)
+            if w <= 0 or h <= 0:
+                continue
+            self.assertTrue(x >= wx and y >= wy and x + w <= wx + ww and y + h <= wy + wh,
+                            f"{describe(a)} at ({x},{y}) {w}x{h} reaches outside {name(window)!r} "
+                            f"({wx},{wy}) {ww}x{wh} {when}")
+            if role(a) in ("push button", "check box", "radio button", "label"):
+                boxes.append((a, (x, y, w, h)))
+        for i, (a, (x, y, w, h)) in enumerate(boxes):
+            for b, (x2, y2, w2, h2) in boxes[i + 1:]:
+                if x < x2 + w2 and x2 < x + w and y < y2 + h2 and y2 < y + h:
+                    # A control inside a group shares the group's rectangle; only siblings count.
+                    if a.parent == b.parent:
+                        self.fail(f"{describe(a)} and {describe(b)} overlap in {name(window)!r} {when}")
+
     def leave_measuring(self):
         lumo = self.lumo
         m = self.back_on_measuring("the last step")

@@ -187,7 +187,8 @@ class Measuring(Session):
         row = lumo.table_rows(measurements)[0]
         listed = row[first_value:first_value + 24]
         self.assertEqual(len(listed), 24, f"the measurement row has {len(listed)} values: {row}")
-        lumo.click(lumo.cell(measurements, 0, 1), "the first measurement row")
+        # 測量方式: the date column starts under the virtual probe panel on a 1366-pixel screen.
+        lumo.click(lumo.cell(measurements, 0, first_value - 1), "the first measurement row")
         lumo.screenshot("browser-picked")
         lumo.press("載入資料", b)
         lumo.window_gone(BROWSER, what="the browser to close after 載入資料")

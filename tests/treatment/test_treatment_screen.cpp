@@ -2,6 +2,7 @@
 // and what they enable, a condition built in the panels and stored, the
 // questions of the deletions, and what a refused write or the close box
 // leaves behind.
+#include "analysis/contrast.h"
 #include "support/keys.h"
 #include "treatment/conditionpanels.h"
 #include "treatment/treatmentfixture.h"
@@ -21,6 +22,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTableView>
 #include <QTableWidget>
 
@@ -72,10 +75,61 @@ public:
 
 } // namespace
 
+// The colour in `area` of `img` that stands out most from the pixel at
+// `background`, as a contrast ratio.
+double strongestContrast(const QImage& img, const QRect& area, QPoint background)
+{
+    const QColor bg = img.pixelColor(background);
+    double best = 1;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            best = std::max(best, contrastRatio(img.pixelColor(x, y), bg));
+    return best;
+}
+
 class TestTreatmentScreen : public QObject
 {
     Q_OBJECT
 private slots:
+    // Query mode shows the current condition in panels that cannot be
+    // changed: a ticked box's mark and every caption stay readable.
+    void queryModePanelsReadable_data()
+    {
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("option");
+        QTest::addColumn<bool>("ticked");
+        QTest::newRow("虛弱, ticked") << 1 << 0 << true;
+        QTest::newRow("亢奮, not ticked") << 1 << 1 << false;
+        QTest::newRow("肺經 虛證, not ticked") << 6 << 0 << false;
+    }
+    void queryModePanelsReadable()
+    {
+        QFETCH(int, position);
+        QFETCH(int, option);
+        QFETCH(bool, ticked);
+        TreatmentPractice f;
+        f.addProgram(QStringLiteral("A"), u("安神"), {u("虛")}); // code 1 at position 1: 虛弱
+        TZuProf s(f.state);
+        QVERIFY(showActive(s));
+        QCheckBox* box = s.panels()->optionBox(position, option);
+        QVERIFY(!box->isEnabled());
+        QCOMPARE(box->isChecked(), ticked);
+        const QImage img = box->grab().toImage();
+        QStyleOptionButton o;
+        o.initFrom(box);
+        const QRect mark = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &o, box);
+        const QRect caption = box->style()->subElementRect(QStyle::SE_CheckBoxContents, &o, box);
+        QVERIFY(strongestContrast(img, caption, caption.topRight()) >= ReadableContrast);
+        if (ticked) {
+            // Inside the box's frame: the mark against the box's own background.
+            const QRect inside = mark.adjusted(2, 2, -2, -2);
+            QVERIFY(strongestContrast(img, inside, inside.topLeft()) >= ReadableContrast);
+        }
+        QVERIFY(strongestContrast(s.conditionNameField()->grab().toImage(),
+                                  s.conditionNameField()->rect().adjusted(4, 4, -4, -4),
+                                  QPoint(4, 4)) >= ReadableContrast);
+    }
+
     void openingWithoutPrograms()
     {
         TreatmentPractice f;

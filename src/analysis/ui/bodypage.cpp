@@ -95,6 +95,7 @@ void addIndexRows(QGridLayout* g, QWidget* group, const EnergyAnalysis& a)
         g->addWidget(new QLabel(r.caption, group), i + 1, 1);
         auto* value = new QLabel(r.value, group);
         value->setObjectName(QStringLiteral("IndexValue%1").arg(i + 1));
+        value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         g->addWidget(value, i + 1, 2);
         g->addWidget(new QLabel(r.range, group), i + 1, 3);
         g->addWidget(gauge(group, r.gaugeMax, r.gaugePos, r.colour, 160), i + 1, 4);
@@ -139,7 +140,7 @@ QGroupBox* valuesGroup(const EnergySet& energy, QWidget* page)
     labels.rows = {u("左　側"), u("右　側")};
     labels.hands = u("手  部");
     labels.feet = u("足  部");
-    auto* grid = addValueGrid(vl, values, labels, Qt::AlignLeft | Qt::AlignVCenter);
+    auto* grid = addValueGrid(vl, values, labels, Qt::AlignRight | Qt::AlignVCenter);
     grid->setObjectName(QStringLiteral("ValueGrid"));
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int p = 1; p <= 24; ++p) {

@@ -26,7 +26,10 @@ public:
     ChartArea(SharedState& state, const EnergyAnalysis& a, QWidget* parent)
         : QWidget(parent), m_state(state), m_a(a)
     {
-        setFixedSize(757, 393);
+        // The specified area is where the screen opens; enlarged, the chart
+        // grows with the page (the painters draw on any size).
+        setMinimumSize(757, 393);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     }
     // Told the title of the chart drawn and its status text after each painting.
     std::function<void(const QString& title, const QString& status)> onPaint;
@@ -86,12 +89,13 @@ ChartPage::ChartPage(SharedState& state, const EnergyAnalysis& a, QWidget* paren
     m_caption->setObjectName(QStringLiteral("ChartCaption"));
     cl->addWidget(m_caption);
     m_chart = new ChartArea(m_state, a, this);
+    m_chart->setObjectName(QStringLiteral("ChartArea"));
+    m_chart->setAccessibleName(u("經絡虛實分析圖"));
     m_chart->onPaint = [this](const QString& title, const QString& status) {
         if (m_caption->text() != title) m_caption->setText(title);
         if (m_onStatus) m_onStatus(status);
     };
-    cl->addWidget(m_chart);
-    cl->addStretch();
+    cl->addWidget(m_chart, 1);
 }
 
 void ChartPage::setOnStatus(std::function<void(const QString&)> f)

@@ -86,8 +86,12 @@ KnowledgePage::KnowledgePage(int page, const char* listName, const QList<Box>& b
         m_boxes << t;
     }
     auto* grid = new QGridLayout(this);
-    grid->addWidget(new QLabel(u("單經絡分析"), this), 0, 0);
-    grid->addWidget(m_list, 1, 0);
+    // The list over the master programs, down the whole height of the page.
+    auto* left = new QVBoxLayout;
+    left->addWidget(new QLabel(u("單經絡分析"), this));
+    left->addWidget(m_list, 1);
+    m_masterSlot = new QVBoxLayout;
+    left->addLayout(m_masterSlot, 1);
     int row = 0;
     for (int i = 0; i < boxes.size(); ++i) {
         grid->addWidget(new QLabel(u(boxes[i].caption), this), row++, 1);
@@ -106,6 +110,14 @@ KnowledgePage::KnowledgePage(int page, const char* listName, const QList<Box>& b
     }
     m_copy = new CopyButtons(page, m_boxes, std::move(toRecord), this);
     grid->addLayout(m_copy->row(), row, 1);
+    grid->addLayout(left, 0, 0, row + 1, 1);
+    grid->setColumnStretch(0, 1);
+    grid->setColumnStretch(1, 1);
+}
+
+void KnowledgePage::holdMaster(QWidget* panel)
+{
+    if (panel->parentWidget() != this) m_masterSlot->addWidget(panel);
 }
 
 void KnowledgePage::choose(int choice)

@@ -11,6 +11,7 @@
 #include <functional>
 
 class QHBoxLayout;
+class QVBoxLayout;
 class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
@@ -66,11 +67,16 @@ public:
     // The advice buttons stop paging (no master program is shown).
     void forgetChoices() { m_choiceTexts.clear(); }
     void enableChoices(bool on);
+    // The master programs (one panel, shared by the three pages) move under
+    // this page's list when the page is shown, so the space they take is part
+    // of every page and the window never grows to make room for them.
+    void holdMaster(QWidget* panel);
 
 private:
     void choose(int choice);
 
     QListWidget* m_list;
+    QVBoxLayout* m_masterSlot;
     QList<QPlainTextEdit*> m_boxes;
     QList<QPushButton*> m_choices;
     QStringList m_choiceTexts;

@@ -9,6 +9,7 @@
 #include "records/measurements.h"
 #include "shell/datadir.h"
 #include "treatment/matching.h"
+#include "widgets/screensize.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -138,15 +139,15 @@ void TZuany::buildPages()
         if (tabs[i].tip) m_pages->setTabToolTip(i, u(tabs[i].tip));
     }
 
-    QWidget* masterPanel = buildMasterPanel();
+    buildMasterPanel();
+    m_knowledgePages[0]->holdMaster(m_masterPanel);
     auto* leave = new QPushButton(u("離  開"), this);
     connect(leave, &QPushButton::clicked, this, &TZuany::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_pages, 1);
-    layout->addWidget(masterPanel);
     layout->addWidget(leave, 0, Qt::AlignRight);
     layout->addWidget(m_status);
-    resize(1000, 720);
+    openAt(this, QSize(1000, 720));
 
     fillLists();
     m_recordChanged = false;
@@ -173,11 +174,11 @@ QWidget* TZuany::buildMasterPanel()
 {
     m_masterPanel = new QWidget(this);
     auto* layout = new QVBoxLayout(m_masterPanel);
+    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel(u("多經絡分析"), m_masterPanel));
     m_master = new QListWidget(m_masterPanel);
     m_master->setObjectName(QStringLiteral("MasterProgramList"));
-    m_master->setMaximumHeight(110);
-    layout->addWidget(m_master);
+    layout->addWidget(m_master, 1);
     return m_masterPanel;
 }
 
@@ -287,7 +288,7 @@ void TZuany::pageChanged(int index)
 {
     m_help->setText(u(kHelp[std::clamp(index, 0, 8)]));
     if (index == 1) m_help->setText(chartStatusText(m_state.AnalysisChart));
-    m_masterPanel->setVisible(index >= 3 && index <= 5);
+    if (index >= 3 && index <= 5) m_knowledgePages[index - 3]->holdMaster(m_masterPanel);
     for (KnowledgePage* p : m_knowledgePages)
         p->enableChoices(m_masterShown);
 }

@@ -69,7 +69,9 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
         this);
     m_chart->setObjectName(QStringLiteral("ChartBox"));
     m_chart->setAccessibleName(u("經絡能量比對圖"));
-    m_chart->setFixedSize(TwoRecordBox);
+    // The specified box is the opening size; an enlarged window enlarges the chart.
+    m_chart->setMinimumSize(TwoRecordBox);
+    m_chart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
 
@@ -85,10 +87,10 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     blocks->addStretch(1);
     auto* body = new QHBoxLayout;
     body->addLayout(blocks);
-    body->addWidget(m_chart);
+    body->addWidget(m_chart, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
-    layout->addLayout(body);
+    layout->addLayout(body, 1);
     layout->addWidget(m_notes); // the width of the screen: the notes are sentences
     layout->addWidget(m_status);
 

@@ -53,7 +53,9 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
         this);
     m_chart->setObjectName(QStringLiteral("ChartBox"));
     m_chart->setAccessibleName(u("多重能量比對圖"));
-    m_chart->setFixedSize(MultiBox);
+    // The specified box is the opening size; an enlarged window enlarges the chart.
+    m_chart->setMinimumSize(MultiBox);
+    m_chart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     auto* listGroup = new QGroupBox(u("受測者資料"), this);
     m_list = new QListWidget(listGroup);
     m_list->setObjectName(QStringLiteral("ListBox1"));
@@ -80,10 +82,10 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
     side->addWidget(m_notes);
     auto* body = new QHBoxLayout;
     body->addLayout(side);
-    body->addWidget(m_chart);
+    body->addWidget(m_chart, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
-    layout->addLayout(body);
+    layout->addLayout(body, 1);
     layout->addWidget(m_status);
     refreshFromState();
 }
@@ -106,6 +108,8 @@ void TZumut::refreshFromState()
         m_list->clear();
         m_list->addItems(m_cmp.subjectListItems());
         m_list->clearSelection();
+        // No current item either: the first Down chooses entry 1, not entry 2.
+        m_list->setCurrentRow(-1);
     }
     m_header->showRecord(std::nullopt);
     m_status->showMessage(m_cmp.statusText());

@@ -1,6 +1,8 @@
 #include "comparison/ui/tzumuti1.h"
 #include "records/searchfields.h"
 #include "widgets/actions.h"
+#include "widgets/columnfit.h"
+#include "widgets/screensize.h"
 
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
@@ -72,7 +74,8 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     layout->addWidget(m_picker, 3);
     layout->addWidget(m_measurements, 2);
     layout->addWidget(pickedGroup);
-    resize(1100, 700);
+    // Wide enough for the 24 values side by side on a 1366-pixel screen.
+    openAt(this, QSize(1350, 720));
 
     connect(m_picker, &SubjectPicker::currentChanged, this, &TZuMuti1::fillMeasurements);
     connect(m_picker, &SubjectPicker::rowEntered, this, [this] {
@@ -102,6 +105,7 @@ void TZuMuti1::buildGrids()
 {
     m_measurements = grid(0, 28, measurementGridHeaders(), QStringLiteral("MeasurementGrid"), this);
     m_measurements->installEventFilter(this);
+    fitMeasurementColumns(m_measurements);
     connect(m_measurements, &QTableWidget::cellClicked, this,
             [this](int row, int) { enterMeasurementList(row); });
     connect(m_measurements, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
@@ -114,10 +118,11 @@ void TZuMuti1::buildGrids()
     m_picked = grid(MaxPickedRecords, 4, {QStringLiteral("No."), u("編 號"), u("姓 名"), u("   測量時間")},
                     QStringLiteral("PickedGrid"), this);
     m_picked->setMaximumHeight(6 * 22 + m_picked->horizontalHeader()->sizeHint().height() + 4);
-    m_picked->setColumnWidth(0, 50);
-    m_picked->setColumnWidth(1, 160);
-    m_picked->setColumnWidth(2, 200);
-    m_picked->setColumnWidth(3, 140);
+    fitColumns(m_picked,
+               naturalWidths({QStringLiteral("No."), u("編 號"), u("姓 名"), u("   測量時間")},
+                             {QStringLiteral("0"), QStringLiteral("A0000000000"), u("王大同王大同"),
+                              dateTimeOfDay(dayNumber(QDateTime(QDate(2000, 12, 31), QTime(23, 59, 59))))},
+                             m_picked->horizontalHeader()->font(), m_picked->font()));
     m_picked->installEventFilter(this);
     connect(m_picked, &QTableWidget::cellClicked, this, [this](int row, int) { clickPicked(row); });
 }
@@ -164,7 +169,7 @@ void TZuMuti1::fillPicked()
     for (int r = 0; r < MaxPickedRecords; ++r) {
         const bool held = r < set.size();
         const QStringList cells = held ? QStringList{QString::number(r + 1), set[r].CUSTNO, set[r].NAME,
-                                                     longTimeOfDay(set[r].ZUDATE)}
+                                                     dateTimeOfDay(set[r].ZUDATE)}
                                        : QStringList{QString(), QString(), QString(), QString()};
         for (int c = 0; c < 4; ++c)
             m_picked->setItem(r, c, new QTableWidgetItem(cells[c]));

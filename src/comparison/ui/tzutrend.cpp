@@ -11,9 +11,13 @@
 #include "records/measurements.h"
 #include "shell/sharedstate.h"
 
+#include "widgets/columnfit.h"
+#include "widgets/screensize.h"
+
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QToolBar>
@@ -88,7 +92,9 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
         this);
     m_chart->setObjectName(QStringLiteral("TrendChart"));
     m_chart->setAccessibleName(u("歷次能量趨勢圖"));
-    m_chart->setMinimumSize(900, 400);
+    // Tall enough that every label of the four strips has its line.
+    m_chart->setMinimumSize(640, TrendLayout::minimumHeight(QFontMetrics(m_chart->font())));
+    m_chart->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     m_chart->clicked = [this](QPoint p) { clickChart(p); };
     m_table = new QTableWidget(0, 10, this);
     m_table->setObjectName(QStringLiteral("TrendTable"));
@@ -97,7 +103,11 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setDefaultSectionSize(22);
+    // A ratio's verdict and the meridians' names wrap inside their cells, so
+    // every column fits the window and no column hides beyond its edge.
+    m_table->setWordWrap(true);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    connect(m_table->horizontalHeader(), &QHeaderView::sectionResized, this, &TZuTrend::fitRowHeight);
     connect(m_table, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
         if (row >= 0 && row != m_selected) select(row);
     });
@@ -105,16 +115,22 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     m_status->setSizeGripEnabled(false);
     m_status->showMessage(u("請點選表格或圖形中的測量資料."));
 
+    // The operator shares the height between the chart and the table.
+    auto* split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("TrendSplitter"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(m_chart);
+    split->addWidget(m_table);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addWidget(heading);
     layout->addWidget(notesLabel());
-    layout->addWidget(m_chart, 4);
-    layout->addWidget(m_table, 2);
+    layout->addWidget(split, 1);
     layout->addWidget(m_status);
     fillTable();
-    resize(1240,
-           740); // the notes' lines above the chart come out of the screen's spare height, not the table's
+    openAt(this, QSize(1240, 720));
     // Nothing is chosen on opening: the table, given the focus, would make its first row current.
     m_chart->setFocusPolicy(Qt::StrongFocus);
     m_chart->setFocus();
@@ -169,12 +185,38 @@ void TZuTrend::fillTable()
             const QString text = fmt("%5.3f", trendRatio(r, k)) + QStringLiteral("  ") + trendGradeText(r, k);
             m_table->setItem(i, 4 + k, cell(text, gradeColour(trendGrade(r, k))));
         }
-        m_table->setItem(i, 8, cell(QString::number(r.highMeridians)));
-        m_table->setItem(i, 9, cell(QString::number(r.lowMeridians)));
+        m_table->setItem(i, 8, cell(meridianNames(r.meridiansHigh)));
+        m_table->setItem(i, 9, cell(meridianNames(r.meridiansLow)));
     }
-    const int widths[10] = {90, 80, 75, 75, 250, 270, 250, 230, 70, 70};
-    for (int c = 0; c < 10; ++c)
-        m_table->setColumnWidth(c, widths[c]);
+    // The widest text of each column, measured once: the rows' height follows
+    // the columns' widths without measuring every row again (500 visits).
+    const QFontMetrics texts(m_table->font());
+    m_widest.fill(0, m_table->columnCount());
+    for (int i = 0; i < m_table->rowCount(); ++i)
+        for (int c = 0; c < m_table->columnCount(); ++c)
+            if (const QTableWidgetItem* item = m_table->item(i, c))
+                m_widest[c] = std::max(m_widest[c], texts.horizontalAdvance(item->text()));
+    // Date, time, potential, body energy, four ratios with their verdicts and
+    // the names of the meridians high and low: about 1,200 pixels in all.
+    const QFontMetrics fm(m_table->font());
+    const int em = fm.horizontalAdvance(u("經"));
+    fitColumns(m_table, {fm.horizontalAdvance(shortDate(QDate(2000, 12, 31))) + em,
+                         fm.horizontalAdvance(longTime(QTime(23, 59, 59))) + em, 5 * em, 5 * em, 12 * em,
+                         12 * em, 12 * em, 12 * em, 8 * em, 8 * em});
+    fitRowHeight();
+}
+
+// One height for every row: as many lines as the widest text of the
+// narrowest column needs, at most three.
+void TZuTrend::fitRowHeight()
+{
+    const QFontMetrics fm(m_table->font());
+    int lines = 1;
+    for (int c = 0; c < m_widest.size(); ++c) {
+        const int room = std::max(1, m_table->columnWidth(c) - 8);
+        lines = std::max(lines, (m_widest[c] + room - 1) / room);
+    }
+    m_table->verticalHeader()->setDefaultSectionSize(std::min(lines, 3) * fm.lineSpacing() + 6);
 }
 
 void TZuTrend::select(int row)
@@ -193,7 +235,7 @@ void TZuTrend::select(int row)
 void TZuTrend::clickChart(QPoint at)
 {
     const TrendLayout layout(m_rows, m_subject.SEX, m_chart->size(), QFontMetrics(m_chart->font()));
-    const int row = trendRowAt(layout, m_rows, at, 8);
+    const int row = trendRowAt(layout, at, 8);
     if (row >= 0) select(row);
 }
 

@@ -39,6 +39,7 @@ private:
     void fillTable();
     void readNotes();
     class QLabel* notesLabel();
+    void fitRowHeight();
 
     SharedState& m_state;
     SubjectRow m_subject;
@@ -49,6 +50,7 @@ private:
     int m_selected = -1;
     ChartBox* m_chart;
     QTableWidget* m_table;
+    QVector<int> m_widest; // per column, in pixels
     QList<QAction*> m_actions;
     QStatusBar* m_status;
 };

@@ -4,6 +4,7 @@
 #include "widgets/analoguemeter.h"
 #include "widgets/gradientbar.h"
 #include "widgets/ledlamp.h"
+#include "widgets/screensize.h"
 
 #include <QAction>
 #include <QGridLayout>
@@ -88,8 +89,9 @@ void TSyspt::buildUi()
     layout->addWidget(buildLog());
     layout->addStretch(1);
     layout->addWidget(statusBar);
-    // Fits beside the virtual probe panel on a 1366 x 768 screen, frame included.
-    setFixedSize(940, 560);
+    // Opens beside the virtual probe panel on a 1366 x 768 screen, frame
+    // included; it can be enlarged like every screen.
+    openAt(this, QSize(940, 560));
 }
 
 void TSyspt::buildToolbar()

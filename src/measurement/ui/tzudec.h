@@ -26,6 +26,7 @@ namespace lumo {
 class BalanceGraph;
 class GradientBar;
 class LedLamp;
+class PictureLabel;
 
 // The screens the measurement screen opens; each returns when its screen closed.
 struct MeasurementLinks
@@ -127,7 +128,7 @@ private:
     QLabel* m_channel;
     QLabel* m_source;
     QLabel* m_english;
-    QLabel* m_picture;
+    PictureLabel* m_picture;
     QLabel* m_pictureSource;
     QRadioButton* m_style[3];
     GradientBar* m_level;

@@ -6,6 +6,8 @@
 #include "widgets/balancegraph.h"
 #include "widgets/gradientbar.h"
 #include "widgets/ledlamp.h"
+#include "widgets/picturelabel.h"
+#include "widgets/screensize.h"
 #include "widgets/valuegrid.h"
 
 #include <QAction>
@@ -84,8 +86,10 @@ void TZudec::buildUi()
     layout->addWidget(gridGroup);
     layout->addLayout(middle, 1);
     layout->addWidget(m_status);
-    // Fits a 1366 x 768 screen with the window's frame and title.
-    setFixedSize(1000, 680);
+    // Opens at 1000 x 680, which fits a 1366 x 768 screen with the window's
+    // frame and title; enlarged, the grid widens and the point picture and
+    // the balance graph grow.
+    openAt(this, QSize(1000, 680));
 }
 
 QToolBar* TZudec::buildToolbar()
@@ -180,11 +184,8 @@ QWidget* TZudec::buildPictureGroup()
     auto* pg = new QVBoxLayout(pictureGroup);
     m_english = valueLabel(pictureGroup, "EnglishLabel", 240);
     m_english->setAlignment(Qt::AlignCenter);
-    m_picture = new QLabel(pictureGroup);
+    m_picture = new PictureLabel(QSize(240, 180), pictureGroup);
     m_picture->setObjectName(QStringLiteral("PointPicture"));
-    m_picture->setFixedSize(240, 180);
-    m_picture->setAlignment(Qt::AlignCenter);
-    m_picture->setScaledContents(false);
     m_pictureSource = valueLabel(pictureGroup, "PictureSourcePoint", 240);
     m_pictureSource->setAlignment(Qt::AlignCenter);
     auto* styles = new QHBoxLayout;
@@ -203,10 +204,9 @@ QWidget* TZudec::buildPictureGroup()
         });
     }
     pg->addWidget(m_english, 0, Qt::AlignCenter);
-    pg->addWidget(m_picture, 0, Qt::AlignCenter);
+    pg->addWidget(m_picture, 1);
     pg->addWidget(m_pictureSource, 0, Qt::AlignCenter);
     pg->addLayout(styles);
-    pg->addStretch();
     return pictureGroup;
 }
 
@@ -246,14 +246,19 @@ QWidget* TZudec::buildSubjectGroup()
         m_subject[i]->setObjectName(QStringLiteral("Subject%1").arg(i + 1));
         subj->addWidget(m_subject[i], i / 3, (i % 3) * 2 + 1);
     }
-    auto* sexBox = new QGroupBox(u("性別"), m_subjectGroup);
-    auto* sexLayout = new QHBoxLayout(sexBox);
-    m_male = new QRadioButton(u("男性"), sexBox);
-    m_female = new QRadioButton(u("女性"), sexBox);
+    // 性別 on a line of its own like the other captions: a framed box would
+    // take the height the screen needs to open at 680 pixels.
+    m_male = new QRadioButton(u("男性"), m_subjectGroup);
+    m_female = new QRadioButton(u("女性"), m_subjectGroup);
+    auto* sexButtons = new QButtonGroup(m_subjectGroup);
+    sexButtons->addButton(m_male);
+    sexButtons->addButton(m_female);
+    auto* sexLayout = new QHBoxLayout;
     sexLayout->addWidget(m_male);
     sexLayout->addWidget(m_female);
     sexLayout->addStretch();
-    subj->addWidget(sexBox, 2, 0, 1, 6);
+    subj->addWidget(new QLabel(u("性別"), m_subjectGroup), 2, 0);
+    subj->addLayout(sexLayout, 2, 1, 1, 5);
     subj->setRowStretch(3, 1);
     connect(m_male, &QRadioButton::clicked, this, [this] { m_state.CurrentSubject.SEX = true; });
     connect(m_female, &QRadioButton::clicked, this, [this] { m_state.CurrentSubject.SEX = false; });

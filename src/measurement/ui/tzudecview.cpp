@@ -1,6 +1,7 @@
 // The measurement screen as the measuring run shows itself on it: the point,
 // the values, the bars, the lamps and the stability trace.
 #include "measurement/ui/tzudec.h"
+#include "widgets/picturelabel.h"
 
 #include "base/formats.h"
 #include "measurement/ui/tzudecstyle.h"
@@ -39,7 +40,7 @@ void TZudec::runStarted()
 void TZudec::runEnded()
 {
     m_graphOrSubject->setCurrentWidget(m_subjectGroup);
-    m_picture->clear();
+    m_picture->setPicture(QPixmap());
     m_statusLamp->setOn(false);
     m_grid->setCurrentCell(0, 0);
     m_grid->setEnabled(false);
@@ -59,9 +60,7 @@ void TZudec::loadPicture(int point)
 {
     const QString folder = dataFilePath(m_state.DataDirectory, QLatin1String(PictureFolder));
     QPixmap pm(dataFilePath(folder, pictureFileName(point, m_state.config.PointPictureStyle)));
-    m_picture->setPixmap(pm.isNull()
-                             ? QPixmap()
-                             : pm.scaled(m_picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_picture->setPicture(pm);
 }
 
 void TZudec::showPoint(int point)

@@ -4,6 +4,7 @@
 #include "widgets/analoguemeter.h"
 #include "widgets/gradientbar.h"
 #include "widgets/ledlamp.h"
+#include "widgets/screensize.h"
 #include "widgets/segmentmeter.h"
 
 #include <QAction>
@@ -68,8 +69,9 @@ void TZuLoc::buildUi()
     layout->addLayout(settings);
     layout->addLayout(display, 1);
     layout->addWidget(m_status);
-    // Fits beside the virtual probe panel on a 1366 x 768 screen, frame included.
-    setFixedSize(860, 470);
+    // Opens beside the virtual probe panel on a 1366 x 768 screen, frame
+    // included; it can be enlarged like every screen.
+    openAt(this, QSize(860, 470));
 }
 
 void TZuLoc::buildToolbar()

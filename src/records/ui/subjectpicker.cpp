@@ -1,6 +1,7 @@
 #include "records/ui/subjectpicker.h"
 
 #include "shell/sharedstate.h"
+#include "widgets/columnfit.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -95,30 +96,22 @@ bool SubjectPicker::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-// Every column wide enough for its heading and for the values it usually holds.
+// Every column wide enough for its heading and for the values it usually
+// holds, and wider when the window gives room.
 void SubjectPicker::fitColumns()
 {
     // Index, number, name, sex, birth date, age, telephone, address, e-mail, mobile, fax.
-    const char* typical[11] = {"000000",
-                               "A0000000000",
-                               "王大同王大同",
-                               "男性",
-                               "2000/00/00",
-                               "000",
-                               "(00) 0000-0000",
-                               "台北市中正區重慶南路一段",
-                               "someone@example.com",
-                               "0900 000 000",
-                               "(00) 0000-0000"};
-    const QFontMetrics data(m_view->font());
-    const QFontMetrics heading(m_view->horizontalHeader()->font());
+    const char* typical[11] = {"000000",         "A0000000000",          "王大同王大同",
+                               "男性",           "2000/00/00",           "000",
+                               "(00) 0000-0000", "台北市中正區重慶南路", "someone@example.com",
+                               "0900 000 000",   "(00) 0000-0000"};
+    QStringList headings, samples;
     for (int c = 0; c < m_model->columnCount() && c < 11; ++c) {
-        const QString title = m_model->headerData(c, Qt::Horizontal).toString();
-        const int width = std::max(data.horizontalAdvance(QString::fromUtf8(typical[c])),
-                                   heading.horizontalAdvance(title)) +
-                          24;
-        m_view->setColumnWidth(c, width);
+        headings << m_model->headerData(c, Qt::Horizontal).toString();
+        samples << QString::fromUtf8(typical[c]);
     }
+    lumo::fitColumns(m_view,
+                     naturalWidths(headings, samples, m_view->horizontalHeader()->font(), m_view->font()));
 }
 
 void SubjectPicker::applyRememberedSort()

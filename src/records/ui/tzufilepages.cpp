@@ -102,8 +102,13 @@ QWidget* TZuFile::buildExportPage()
     m_anonymous = box("CheckBox6", "不含個人資料", source);
     m_programModel = new TextRows({u("編號"), u("療程名稱")}, this);
     m_subjectModel = new TextRows({u("編號"), u("姓名"), u("地址")}, this);
-    m_programList = buildList("DBGrid1", m_programModel, source);
-    m_subjectList = buildList("DBGrid2", m_subjectModel, source);
+    // The lists live in an area of their own under the boxes, so that showing
+    // or hiding one never moves a box.
+    auto* listArea = new QWidget(source);
+    listArea->setObjectName(QStringLiteral("ExportLists"));
+    listArea->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+    m_programList = buildList("DBGrid1", m_programModel, listArea);
+    m_subjectList = buildList("DBGrid2", m_subjectModel, listArea);
     m_programList->setColumnWidth(0, 110);
     m_subjectList->setColumnWidth(0, 110);
     m_subjectList->setColumnWidth(1, 110);
@@ -124,13 +129,15 @@ QWidget* TZuFile::buildExportPage()
     csvRow->addSpacing(24);
     csvRow->addWidget(m_anonymous);
     csvRow->addStretch();
-    // The lists take the room when shown; without them the boxes stay together at the top.
+    // The boxes stay together at the top; the lists shown share the room below.
     boxes->addLayout(programRow);
-    boxes->addWidget(m_programList, 10);
     boxes->addLayout(subjectRow);
-    boxes->addWidget(m_subjectList, 20);
     boxes->addLayout(csvRow);
-    boxes->addStretch(1);
+    boxes->addWidget(listArea, 1);
+    auto* lists = new QVBoxLayout(listArea);
+    lists->setContentsMargins(0, 0, 0, 0);
+    lists->addWidget(m_programList, 1);
+    lists->addWidget(m_subjectList, 2);
 
     auto* target = new QGroupBox(u("匯出目的地"), page);
     m_exportDir = new DirectoryChooser(u("匯出到下列路徑"), target);

@@ -10,7 +10,9 @@
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "widgets/columnfit.h"
 #include "widgets/modal.h"
+#include "widgets/screensize.h"
 
 #include <QAction>
 #include <QEvent>
@@ -43,9 +45,33 @@ void showMeasurementRows(QTableWidget* grid, const QVector<MeasurementRow>& rows
         QStringList cells = {QString::number(r + 1), ZUDATE_C(m), ZUDATE_T(m), ZUVOTA_C(m)};
         for (double v : m.ZU)
             cells << measurementValueText(v);
-        for (int c = 0; c < cells.size(); ++c)
-            grid->setItem(r, c, new QTableWidgetItem(cells[c]));
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            // Values under each other by their decimal point.
+            if (c >= 4) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            grid->setItem(r, c, item);
+        }
     }
+}
+
+void fitMeasurementColumns(QTableWidget* grid)
+{
+    // Nine points, as the grids of the measuring screen's era were: at the
+    // screen's ten the 24 values and their headings need 1,450 pixels.
+    QFont font = grid->font();
+    font.setPixelSize(12);
+    grid->setFont(font);
+    grid->horizontalHeader()->setFont(font);
+    grid->verticalHeader()->setDefaultSectionSize(QFontMetrics(font).height() + 6);
+    QStringList samples = {QStringLiteral("000"), shortDate(QDate(2000, 12, 31)), longTime(QTime(23, 59, 59)),
+                           u("標準")};
+    for (int i = 0; i < 24; ++i)
+        samples << QStringLiteral("000.0");
+    QStringList headings;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        headings << grid->horizontalHeaderItem(c)->text();
+    // Tight: the header's own margins only.
+    fitColumns(grid, naturalWidths(headings, samples, font, font, 8));
 }
 
 QStringList measurementGridHeaders()
@@ -93,7 +119,8 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
     layout->addWidget(m_subjectMemo);
     layout->addWidget(m_measurements, 2);
     layout->addWidget(m_measurementMemo);
-    resize(1100, 700);
+    // Wide enough for the 24 values side by side on a 1366-pixel screen.
+    openAt(this, QSize(1350, 700));
 
     // The measurements follow the current subject wherever it moved; the buttons
     // follow only what the operator entered.
@@ -159,6 +186,7 @@ void TZuread::buildMeasurementList()
     m_measurements->setSelectionMode(QAbstractItemView::SingleSelection);
     m_measurements->verticalHeader()->hide();
     m_measurements->installEventFilter(this);
+    fitMeasurementColumns(m_measurements);
     connect(m_measurements, &QTableWidget::cellClicked, this,
             [this](int row, int) { enterMeasurementList(row); });
     connect(m_measurements, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {

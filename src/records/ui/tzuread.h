@@ -83,5 +83,8 @@ private:
 QStringList measurementGridHeaders();
 // One subject's measurements in a grid with those headers, one row each.
 void showMeasurementRows(QTableWidget* grid, const QVector<MeasurementRow>& rows);
+// The grid's font and columns: all 28 fit a window 1350 pixels wide, and
+// widen with a larger one.
+void fitMeasurementColumns(QTableWidget* grid);
 
 } // namespace lumo

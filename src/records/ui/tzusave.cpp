@@ -1,6 +1,7 @@
 #include "records/ui/tzusave.h"
 #include "records/searchfields.h"
 #include "widgets/modal.h"
+#include "widgets/screensize.h"
 
 #include "base/formats.h"
 #include "records/measurementextras.h"
@@ -81,7 +82,8 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     layout->addWidget(m_conditions);
     layout->addWidget(m_picker, 1);
     layout->addWidget(status);
-    resize(980, 620);
+    // Wide enough for every subject column, 傳 真 included, on a 1366-pixel screen.
+    openAt(this, QSize(1240, 640));
 
     connect(add, &QPushButton::clicked, this, &TZusave::addSubject);
     connect(m_saveButton, &QPushButton::clicked, this, &TZusave::saveToTarget);

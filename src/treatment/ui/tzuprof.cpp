@@ -6,6 +6,7 @@
 #include "treatment/ui/programpicture.h"
 #include "treatment/ui/programtablemodel.h"
 #include "treatment/ui/tzuprom.h"
+#include "widgets/contrast.h"
 #include "widgets/modal.h"
 
 #include <QAction>
@@ -67,8 +68,9 @@ TZuProf::TZuProf(SharedState& state, QWidget* parent)
     m_status->setObjectName(QStringLiteral("StatusLine"));
     m_status->setFrameShape(QFrame::StyledPanel);
     auto* columns = new QHBoxLayout;
-    columns->addWidget(buildLeftColumn());
-    columns->addWidget(buildRightColumn(), 1);
+    // An enlarged screen widens the grids as well as the panels.
+    columns->addWidget(buildLeftColumn(), 1);
+    columns->addWidget(buildRightColumn(), 2);
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(findChild<QToolBar*>(QStringLiteral("ToolBar1")));
     layout->addLayout(columns);
@@ -119,7 +121,7 @@ void TZuProf::buildToolbar()
 QWidget* TZuProf::buildLeftColumn()
 {
     auto* column = new QWidget(this);
-    column->setFixedWidth(420);
+    column->setMinimumWidth(420);
     m_programModel = new ProgramTableModel(this);
     m_programGrid = new QTableView(column);
     m_programGrid->setObjectName(QStringLiteral("ProgramGrid"));
@@ -268,6 +270,9 @@ QWidget* TZuProf::buildRightColumn()
     layout->addWidget(data);
     layout->addWidget(m_panels);
     layout->addLayout(buildProgramData(column));
+    // In query mode the panels show the current condition while they cannot
+    // be changed: the ticked boxes must read as ticked.
+    readableWhenDisabled(column);
     return column;
 }
 
