@@ -250,8 +250,8 @@ struct TrendPainter
         text(change + fh + fh / 3, fh / 4, noRealChangeText(), Black);
     }
 
-    // The span around the first visit's value that is no real change, from
-    // that visit on; `y` maps a value, `clip` the panel it is drawn in.
+    // The span around the first visit's value that is no real change, over
+    // the visits; `y` maps a value, `clip` the panel it is drawn in.
     template <typename Y> void changeBand(double first, double mdcPct, const QRect& clip, Y y)
     {
         if (!noise || L.slotCount() < 2) return;
@@ -259,9 +259,10 @@ struct TrendPainter
         const int top = std::max(clip.top(), y(std::min(b.high, 1e6)));
         const int bottom = std::min(clip.bottom(), y(b.low));
         // Hatched, so that the physiological band and the normal ranges beneath stay visible.
+        // From the first visit to the last, as the physiological band runs.
+        const int right = std::min(clip.right() + 1, L.xOfSlot(L.slotCount() - 1) + 1);
         if (bottom > top)
-            s.hatchedRect(L.xOfSlot(0), top, clip.right() + 1, bottom, ChangeHatch, ChangeHatch, Qt::BDiagPattern,
-                          unit);
+            s.hatchedRect(L.xOfSlot(0), top, right, bottom, ChangeHatch, ChangeHatch, Qt::BDiagPattern, unit);
     }
 
     // A later visit whose body energy is no real change from the first's.

@@ -127,7 +127,7 @@ class Quality(Session):
         b = lumo.window(BROWSER, what="the record browser")
         lumo.click(self.subject_cell(b, PRACTICE_SUBJECT), f"subject {PRACTICE_SUBJECT}")
         measurements = lumo.wait_until(lambda: lumo.table_with_header(b, "測量日期"), 10, "the measurement list")
-        lumo.click(lumo.cell(measurements, 0, 1), "the first measurement")
+        lumo.click(lumo.cell(measurements, 0, 4), "the first measurement")  # right of the probe panel
         lumo.press("載入資料", b)
         lumo.window_gone(BROWSER, what="the browser to close")
         m = self.back_on_measuring("loading the first measurement")
@@ -137,7 +137,7 @@ class Quality(Session):
         b = lumo.window(BROWSER, what="the browser over the comparison")
         lumo.click(self.subject_cell(b, PRACTICE_SUBJECT), f"subject {PRACTICE_SUBJECT}")
         measurements = lumo.wait_until(lambda: lumo.table_with_header(b, "測量日期"), 10, "the measurement list")
-        lumo.click(lumo.cell(measurements, 1, 1), "the second measurement")
+        lumo.click(lumo.cell(measurements, 1, 4), "the second measurement")
         lumo.press("載入資料", b)
         lumo.window_gone(BROWSER, what="the browser to close")
         c = lumo.window("能量比對", what="the comparison to show again")
