@@ -66,10 +66,9 @@ bool MeasuringRun::measureAgain(int point, QString* refusal)
     m_lastStored = 0; // nothing of this reading to measure again until it is kept
     m_view.runStarted();
     m_view.clearGraph();
-    m_instrument.EndMeasuring();
-    m_instrument.StartMeasuring();
-    m_instrument.SetPotential(m_state.config.HighPotential);
+    startMeasuring();
     m_stop = false;
+    m_missing = false;
     remeasure(point);
     finish();
     return true;

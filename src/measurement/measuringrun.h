@@ -58,6 +58,9 @@ public:
     // The measurement in the grid was cleared before a run: shown at once, so
     // that declining the potential question afterwards leaves no stale values.
     virtual void measurementCleared() {}
+    // The instrument was unplugged during the run (true) or plugged in again
+    // (false); the status line says so meanwhile.
+    virtual void instrumentMissing(bool missing) { Q_UNUSED(missing); }
 };
 
 class MeasuringRun
@@ -92,6 +95,8 @@ public:
     static constexpr int ReadingTicks = 4;
     static constexpr int TickMs = 600;
     static constexpr int LiftOffQuestionMs = 3000;
+    // How often a missing instrument is looked for (between events).
+    static constexpr int DetachedPollMs = 50;
 
 private:
     enum class Reading
@@ -111,6 +116,9 @@ private:
     // `last`: nothing follows (point 24, or a point measured again), so a
     // probe held on ends the wait after 3 s without the question.
     void waitForLiftOff(bool last);
+    bool instrumentPresent();
+    int readProbe();
+    void startMeasuring();
     bool prepare();
     void finish();
     QString remeasureRefusal(int point) const;
@@ -124,6 +132,7 @@ private:
     bool m_running = false;
     bool m_pickAllowed = false;
     int m_point = 1;
+    bool m_missing = false; // the instrument was unplugged during the run
     int m_lastStored = 0;
     int m_repeatPoint = 0; // asked for during the run, taken at the next wait
 };
@@ -132,6 +141,9 @@ private:
 QString clearBeforeMeasuringQuestion();
 QString highPotentialQuestion();
 QString overlongQuestion();
+QString contactPrompt();
+// The status line while the instrument is unplugged during a run.
+QString instrumentMissingStatus();
 // Which reading of a point measured again to keep.
 QString repeatQuestion(int point, double first, const PointGrade& firstGrade, double second,
                        const PointGrade& secondGrade);

@@ -1,12 +1,13 @@
 // The records layer against other workstations and foreign files: a lock held
 // beyond the wait, files of another layout or a newer version, a conversion
 // that dies between its commit and its rename.
+#include "base/filesystemkind.h"
+#include "records/caliblog.h"
 #include "records/conversion.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
-#include "base/filesystemkind.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -145,6 +146,8 @@ private slots:
             << QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion + 1)
             << QStringList{QString::number(SchemaVersion + 1), QString::fromUtf8("新版")};
         QTest::newRow("missing table") << "DROP TABLE ZUPRDT" << QStringList{"ZUPRDT"};
+        QTest::newRow("calibration log without a column")
+            << "ALTER TABLE CALIBLOG DROP COLUMN APPLIED" << QStringList{"CALIBLOG", "APPLIED"};
     }
     void foreignLayoutIsRefusedUntouched()
     {
@@ -175,39 +178,78 @@ private slots:
         QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
     }
 
-    // A file of any earlier version gets every table a later version brought.
+    // Files of earlier versions opened for writing get what this version
+    // defines: the conversion record, the calibration log, the side tables of
+    // the measurements (version 5), and a log that
+    // version 2 made on the fly gets APPLIED (1: every calibration of that
+    // version was taken into use). One made by something else is refused, and
+    // the file stays at its version.
     void olderLayoutIsUpgraded_data()
     {
-        QTest::addColumn<int>("version");
-        for (int v = 1; v < SchemaVersion; ++v)
-            QTest::newRow(qPrintable(QStringLiteral("version %1").arg(v))) << v;
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("logRows"); // -1: refused
+        const QString oldLog =
+            "CREATE TABLE CALIBLOG (LOGKEY INTEGER PRIMARY KEY AUTOINCREMENT, CALTIME REAL "
+            "NOT NULL, CALSTD INTEGER NOT NULL, CALHIGH INTEGER NOT NULL, PREVSTD INTEGER "
+            "NOT NULL, PREVHIGH INTEGER NOT NULL, SUCCESS INTEGER NOT NULL)";
+        QTest::newRow("version 1") << "DROP TABLE LUMOCONV; DROP TABLE CALIBLOG; PRAGMA user_version = 1"
+                                   << 0;
+        QTest::newRow("version 3") << "PRAGMA user_version = 3" << 0;
+        QTest::newRow("version 2 without a log") << "DROP TABLE CALIBLOG; PRAGMA user_version = 2" << 0;
+        QTest::newRow("version 2 with its log")
+            << "DROP TABLE CALIBLOG; " + oldLog +
+                   "; INSERT INTO CALIBLOG VALUES (1, 46000.5, 2987, 2990, 4000, 4000, 0); "
+                   "INSERT INTO CALIBLOG VALUES (2, 46001.5, 3996, 4000, 2987, 2990, 1); PRAGMA user_version "
+                   "= 2"
+            << 2;
+        QTest::newRow("version 2 with a foreign log")
+            << "DROP TABLE CALIBLOG; CREATE TABLE CALIBLOG (SOMETHING TEXT); PRAGMA user_version = 2" << -1;
     }
     void olderLayoutIsUpgraded()
     {
-        QFETCH(int, version);
+        QFETCH(QString, change);
+        QFETCH(int, logRows);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("lumo4.mdb"));
         fileWithRows(path, 1);
-        QStringList dropped;
         {
             Status st;
             auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
-            for (const TableDef& t : tablesOf(FileKind::Main))
-                if (t.since > version) {
-                    QVERIFY(exec(*db, QStringLiteral("DROP TABLE %1").arg(t.name)));
-                    dropped << t.name;
-                }
-            QVERIFY(exec(*db, QStringLiteral("PRAGMA user_version = %1").arg(version)));
+            // No version before 5 had the measurements' side tables.
+            for (const QString& sql : QStringLiteral("DROP TABLE ZUQUAL; DROP TABLE ZUCOND; ").append(change).split(
+                     QStringLiteral("; ")))
+                QVERIFY2(exec(*db, sql), qPrintable(sql));
         }
         Status st;
         auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        if (logRows < 0) {
+            QVERIFY(!db);
+            QVERIFY2(st.error.contains(QStringLiteral("CALIBLOG")), qPrintable(st.error));
+            db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, &st);
+            QVERIFY(db);
+            QSqlQuery v(db->sql());
+            QVERIFY(v.exec(QStringLiteral("PRAGMA user_version")) && v.next());
+            QCOMPARE(v.value(0).toInt(), 2);
+            QCOMPARE(count(*db, "ZUDATA"), 2);
+            return;
+        }
         QVERIFY2(db, qPrintable(st.error));
-        for (const QString& table : dropped)
-            QCOMPARE(count(*db, table.toLatin1().constData()), 0);
+        QCOMPARE(count(*db, "LUMOCONV"), 0);
+        QCOMPARE(count(*db, "ZUQUAL"), 0);
+        QCOMPARE(count(*db, "ZUCOND"), 0);
         QSqlQuery q(db->sql());
         QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
         QCOMPARE(q.value(0).toInt(), SchemaVersion);
         QCOMPARE(count(*db, "ZUDATA"), 2);
+        CalibrationLog log(*db);
+        QCOMPARE(int(log.latest(5).size()), logRows);
+        for (const CalibrationEntry& e : log.latest(5))
+            QVERIFY(e.applied);
+        CalibrationEntry declined{QDateTime::currentDateTime(), 2000, 2100, 3996, 4000, false};
+        declined.applied = false;
+        QVERIFY(log.append(declined).ok);
+        QCOMPARE(log.latest(1).first().applied, false);
+        QCOMPARE(log.latest(1).first().previousStandard, 3996);
     }
 
     void conversionThatDiesBeforeItsRenameIsNotRepeated()

@@ -81,6 +81,7 @@ private:
     void traceLine(QPoint from, QPoint to, bool fan) override;
     void pointStored(int point) override;
     void measurementCleared() override;
+    void instrumentMissing(bool missing) override;
     void repeatDone(int point, bool replaced) override;
 
     // Reading grades in the grid, measuring again, the repeat mode (tzudecquality.cpp).
