@@ -40,7 +40,8 @@ const char* kUsage =
     "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
     "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
     "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
-    "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n"
+    "  restore FILE [--with-commands]   put a checked copy in place of the main database, kept as\n"
+    "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n"
     "  measure [--store CUSTNO] [--high]   a guided run against the simulated probe in virtual time\n"
     "                 (--simulate [--probe-script FILE]): the readings and their grades as JSON\n"
     "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n";

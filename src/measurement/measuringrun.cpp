@@ -110,7 +110,7 @@ bool MeasuringRun::prepare()
     }
     if (s.config.HighPotential) {
         m_instrument.PlayTone(2);
-        if (!s.ShowMessageDialog(AskImportant, highPotentialQuestion())) return false;
+        if (!s.askDefaultYes(AskImportant, highPotentialQuestion())) return false;
     }
     m_running = true;
     s.AnalysisChart = 1;
@@ -315,7 +315,7 @@ void MeasuringRun::waitForLiftOff(bool last)
         if (clock.nowMs() - t0 > LiftOffQuestionMs) {
             if (last) return;
             m_instrument.PlayTone(3);
-            if (!m_state.ShowMessageDialog(AskImportant, overlongQuestion())) {
+            if (!m_state.askDefaultYes(AskImportant, overlongQuestion())) {
                 m_view.setPickAllowed(false);
                 m_stop = true;
             }

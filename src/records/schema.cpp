@@ -160,7 +160,7 @@ const char* const kUpgradeTo3 = "ALTER TABLE CALIBLOG ADD COLUMN APPLIED INTEGER
 TableDef zuqual()
 {
     return {QStringLiteral("ZUQUAL"),
-            5,
+            4,
             {key(),
              {QStringLiteral("DATAKEY"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL")},
              text("GRADES"),
@@ -174,7 +174,7 @@ TableDef zuqual()
 TableDef zucond()
 {
     return {QStringLiteral("ZUCOND"),
-            5,
+            4,
             {key(),
              {QStringLiteral("DATAKEY"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL")},
              optionalReal("RESTMIN"),

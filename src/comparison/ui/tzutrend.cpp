@@ -1,6 +1,7 @@
 #include "comparison/ui/tzutrend.h"
 #include "widgets/actions.h"
 
+#include "analysis/reportfilename.h"
 #include "analysis/ui/printsetup.h"
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
@@ -258,9 +259,10 @@ void TZuTrend::ToolButtonPrintClick()
     TrendPage page{&m_state.config, m_subject, m_rows};
     page.noise = &m_noise;
     page.notes = m_notes;
+    const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"));
     printComparisonJob(
         this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
-        TrendReportSize);
+        TrendReportSize, name);
 }
 
 } // namespace lumo

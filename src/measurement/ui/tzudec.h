@@ -14,8 +14,7 @@ class QStackedWidget;
 class QToolBar;
 class QRadioButton;
 class QSlider;
-class QSpinBox;
-class QLineEdit;
+class QDoubleSpinBox;
 class QGroupBox;
 class QTableWidget;
 class QStatusBar;
@@ -58,6 +57,10 @@ public:
     // point graded C that was not measured again (tzudecquality.cpp).
     void ToolButtonRemeasureClick();
     QCheckBox* repeatModeBox() const { return m_repeatMode; }
+    // 儲存資料: the save screen, and a word in the status bar when it stored.
+    void ToolButtonSaveClick();
+    // What the idle status bar says: missing points, or the calibration reminder.
+    QString idleStatusText() const;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -106,6 +109,7 @@ private:
     QWidget* buildPotentialGroup();
     QWidget* buildMinimumGroup();
     void fillGrid();
+    void markMissingCells(bool mark);
     void showModeLabel(bool high);
     void showSubject();
     void setIdleButtons();
@@ -147,10 +151,10 @@ private:
     QRadioButton* m_female;
     QRadioButton* m_high;
     QRadioButton* m_standard;
-    QLineEdit* m_minField;
-    QSpinBox* m_minUpDown;
+    QDoubleSpinBox* m_minUpDown; // the setting in uA, the one number shown for it
     QSlider* m_minTrack;
     QStatusBar* m_status;
+    QLabel* m_idleStatus; // shown whenever no prompt or brief notice covers it
     QList<QAction*> m_actions;
     QAction* m_remeasure = nullptr;
     QCheckBox* m_repeatMode = nullptr;

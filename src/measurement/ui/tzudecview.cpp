@@ -35,6 +35,7 @@ void TZudec::runStarted()
     m_standard->setEnabled(false);
     m_graphOrSubject->setCurrentWidget(m_graphGroup);
     fillGrid();
+    markMissingCells(false);
 }
 
 void TZudec::runEnded()
