@@ -327,6 +327,7 @@ private slots:
             QVERIFY(SubjectStore(from.db()).append(s).ok);
             MeasurementRow row;
             row.CUSTNO = s.CUSTNO;
+            row.ZUDATE = 46000; // an import refuses dates before 1900
             row.ZU = e.Readings;
             QVERIFY((no[1] == '2' ? appendMeasurementWithExtras(from.db(), row, e)
                                   : MeasurementStore(from.db()).append(row))
@@ -345,7 +346,8 @@ private slots:
         QVERIFY2(source, qPrintable(st.error));
         ImportScan scan;
         QVERIFY(scanImport(*source, {false, true}, &scan).ok);
-        QVERIFY(importRows(to.db(), *source, {{false, true}, false, true}, scan, {}).ok);
+        const Status imported = importRows(to.db(), *source, {{false, true}, false, true}, scan, {});
+        QVERIFY2(imported.ok, qPrintable(imported.error));
         const auto rows = MeasurementStore(to.db()).listForSubject(QStringLiteral("T2"));
         QCOMPARE(rows.size(), 1);
         const MeasurementExtras x = readMeasurementExtras(to.db(), rows[0].MKEY);
