@@ -76,7 +76,7 @@ class Quality(Session):
         lumo.screenshot("repeat-question")
         self.assertTrue(any("C" in t and "波動" in t for t in lumo.texts(q)),
                         f"the question does not name the first reading's grade: {lumo.texts(q)}")
-        lumo.key("Return")  # 是: keep the new reading
+        lumo.key("y")  # 是: keep the new reading (否 is the default: the first reading stays unless chosen)
         lumo.click(lumo.probe_button(PROBE_LIFT), "the virtual probe's 抬起")
         lumo.wait_until(lambda: not lumo.grid_values(m)[NOISY_POINT - 1].strip().endswith("C"), 20,
                         f"point {NOISY_POINT} to lose its C mark once the new reading is kept")
