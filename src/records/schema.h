@@ -16,7 +16,9 @@ namespace lumo {
 // 2: LUMOCONV, the record of the older databases already converted.
 // 3: CALIBLOG, the calibration log, with APPLIED (version 2 made the table on
 //    the fly when it first logged a calibration, without that column).
-constexpr int SchemaVersion = 3;
+// 4: ZUQUAL and ZUCOND, how each measurement was taken (reading grades with
+//    their samples, and the conditions), beside ZUDATA and keyed by its MKEY.
+constexpr int SchemaVersion = 4;
 
 enum class FileKind {
     Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT
