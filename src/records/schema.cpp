@@ -54,6 +54,15 @@ ColumnDef rowVersion()
     return {QLatin1String(RowVersionColumn), ColumnType::Integer,
             QStringLiteral("INTEGER NOT NULL DEFAULT 1"), RowVersionsSince};
 }
+// Answers that may be missing: NULL, never a 0 that reads as an answer.
+ColumnDef optionalReal(const char* name)
+{
+    return {QLatin1String(name), ColumnType::Real, QStringLiteral("REAL")};
+}
+ColumnDef optionalInteger(const char* name)
+{
+    return {QLatin1String(name), ColumnType::Integer, QStringLiteral("INTEGER")};
+}
 
 void numbered(QVector<ColumnDef>& columns, const char* stem, int count, ColumnDef (*make)(const QString&))
 {
@@ -169,6 +178,38 @@ TableDef caliblog()
              column("APPLIED", ColumnType::Integer, "INTEGER NOT NULL DEFAULT 1")}};
 }
 
+// How each measurement was taken, one row per ZUDATA row (DATAKEY = its
+// MKEY): the 24 grade letters, and the grades' figures with a compact sample
+// trace of every point and the points measured twice (measurement/qualitycodec).
+TableDef zuqual()
+{
+    return {QStringLiteral("ZUQUAL"),
+            4,
+            {key(),
+             {QStringLiteral("DATAKEY"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL")},
+             text("GRADES"),
+             blob("QUALITY")}};
+}
+
+// The conditions of a measurement, each answer optional: minutes of rest,
+// hours since the last meal, exercise today (1 none, 2 light, 3 hard), room
+// temperature (°C) and relative humidity (%), skin preparation (1 dry,
+// 2 wiped, 3 moistened), the operator's note. The time of day is ZUDATE's.
+TableDef zucond()
+{
+    return {QStringLiteral("ZUCOND"),
+            4,
+            {key(),
+             {QStringLiteral("DATAKEY"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL")},
+             optionalReal("RESTMIN"),
+             optionalReal("MEALHRS"),
+             optionalInteger("EXERCISE"),
+             optionalReal("ROOMTEMP"),
+             optionalReal("HUMIDITY"),
+             optionalInteger("SKINPREP"),
+             text("OPNOTE")}};
+}
+
 // One index per sort field of the subject lists (ties broken by MKEY so that
 // every order is total and stable), the named orders, and the link fields.
 QVector<IndexDef> mainIndexes()
@@ -182,7 +223,9 @@ QVector<IndexDef> mainIndexes()
             index("ZUCUST_EMAIL", "ZUCUST", {"EMAIL", "MKEY"}),
             index("ZUCUST_TEL2", "ZUCUST", {"TEL2", "MKEY"}),
             index("ZUCUST_TEL3", "ZUCUST", {"TEL3", "MKEY"}),
-            index("ZUDT1", "ZUDATA", {"CUSTNO", "ZUDATE", "MKEY"})};
+            index("ZUDT1", "ZUDATA", {"CUSTNO", "ZUDATE", "MKEY"}),
+            index("ZUQUAL_DATA", "ZUQUAL", {"DATAKEY"}),
+            index("ZUCOND_DATA", "ZUCOND", {"DATAKEY"})};
 }
 QVector<IndexDef> programIndexes()
 {
@@ -325,8 +368,8 @@ const QStringList& knowledgeTextFields()
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(),   zudata(),   zupro(false), zuprdt(false),
-                                           lumoconv(), caliblog(), lumocount()};
+    static const QVector<TableDef> main = {zucust(),   zudata(),   zupro(false), zuprdt(false), lumoconv(),
+                                           caliblog(), zuqual(),   zucond(),     lumocount()};
     static const QVector<TableDef> master = {zupro(true), zuprdt(true)};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {

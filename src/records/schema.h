@@ -16,6 +16,8 @@ namespace lumo {
 // 2: LUMOCONV, the record of the older databases already converted.
 // 3: CALIBLOG, the calibration log, with APPLIED (version 2 made the table on
 //    the fly when it first logged a calibration, without that column).
+// 4: ZUQUAL and ZUCOND, how each measurement was taken (reading grades with
+//    their samples, and the conditions), beside ZUDATA and keyed by its MKEY.
 // 6: ROWVER, the version of each row of the four tables (a save of a row
 //    another workstation changed meanwhile is refused), and LUMOCOUNT, the
 //    kept row counts of ZUCUST and ZUDATA with the triggers that keep them.
