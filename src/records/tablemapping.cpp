@@ -44,6 +44,11 @@ QVariant declaredDefault(const ColumnDef& c, FieldKind kind)
 {
     static const QRegularExpression re(QStringLiteral("DEFAULT\\s+(\\S+)"));
     const QString given = re.match(c.declaration).captured(1);
+    // An answer that may be missing (a number without a default that may be
+    // NULL) stays missing: a 0 would read as an answer.
+    const bool mayBeMissing =
+        given.isEmpty() && !c.declaration.contains(QLatin1String("NOT NULL"), Qt::CaseInsensitive);
+    if (mayBeMissing && kind != FieldKind::Text) return QVariant();
     switch (kind) {
     case FieldKind::Boolean:
     case FieldKind::Integer:

@@ -5,8 +5,8 @@
 
 #include "records/measurements.h"
 #include "records/programs.h"
+#include "records/schema.h"
 #include "records/subjects.h"
-#include "records/tablemapping.h"
 #include "support/engines.h"
 
 #include <QCryptographicHash>
@@ -25,16 +25,16 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
-const QStringList kTables = {"ZUCUST", "ZUDATA", "ZUPRO", "ZUPRDT", "LUMOCONV"};
-
-// Every field the migration carries, with MKEY, in key order.
-SqlRows rowsOf(Database& db, const QString& table)
+// Every table the migration carries (the kept counts are the triggers' own),
+// every column of the definition, in key order.
+SqlRows rowsOf(Database& db, const TableDef& t)
 {
     QStringList columns;
-    for (const MappedField& f : mappedFields(table, true))
-        columns << f.name;
+    for (const ColumnDef& c : t.columns)
+        columns << c.name;
     SqlRows rows;
-    db.run(QStringLiteral("SELECT %1 FROM %2 ORDER BY MKEY").arg(columns.join(QStringLiteral(", ")), table),
+    db.run(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3")
+               .arg(columns.join(QStringLiteral(", ")), t.name, keyColumnOf(FileKind::Main, t.name)),
            {}, &rows);
     return rows;
 }
@@ -42,13 +42,13 @@ SqlRows rowsOf(Database& db, const QString& table)
 // The first difference between two tables' rows, or nothing.
 QString difference(Database& a, Database& b)
 {
-    for (const QString& table : kTables) {
-        const SqlRows x = rowsOf(a, table), y = rowsOf(b, table);
+    for (const TableDef& t : tablesOf(FileKind::Main)) {
+        if (t.name == QLatin1String(KeptCountTable)) continue;
+        const SqlRows x = rowsOf(a, t), y = rowsOf(b, t);
         if (x.size() != y.size())
-            return QStringLiteral("%1: %2 rows, then %3").arg(table).arg(x.size()).arg(y.size());
-        const QVector<MappedField> fields = mappedFields(table, true);
+            return QStringLiteral("%1: %2 rows, then %3").arg(t.name).arg(x.size()).arg(y.size());
         for (int r = 0; r < x.size(); ++r)
-            for (int c = 0; c < fields.size(); ++c) {
+            for (int c = 0; c < t.columns.size(); ++c) {
                 const QVariant& v = x[r][c];
                 const QVariant& w = y[r][c];
                 const bool same = v.isNull() || w.isNull()              ? v.isNull() == w.isNull()
@@ -57,9 +57,9 @@ QString difference(Database& a, Database& b)
                                                                         : v.toString() == w.toString();
                 if (!same)
                     return QStringLiteral("%1 row %2 %3: %4 / %5")
-                        .arg(table)
+                        .arg(t.name)
                         .arg(r)
-                        .arg(fields[c].name, v.toString(), w.toString());
+                        .arg(t.columns[c].name, v.toString(), w.toString());
             }
     }
     return {};
@@ -117,6 +117,18 @@ void seed(Database& db)
     QVERIFY(db.run(QStringLiteral("INSERT INTO LUMOCONV (SOURCEHASH, CONVDATE) VALUES ('abc', 45000.5)")).ok);
     QVERIFY(db.run(QStringLiteral("UPDATE ZUCUST SET TEL = NULL, EMAIL = '' WHERE MKEY = 2")).ok);
     QVERIFY(db.run(QStringLiteral("DELETE FROM ZUDATA WHERE MKEY = 3")).ok); // a gap in the keys
+    // How measurements were taken (a blob, answers left NULL) and a calibration.
+    QVERIFY(
+        db.run(QStringLiteral("INSERT INTO ZUQUAL (DATAKEY, GRADES, QUALITY) VALUES (2, 'AB', ?)"), {picture})
+            .ok);
+    QVERIFY(db.run(QStringLiteral(
+                       "INSERT INTO ZUCOND (DATAKEY, RESTMIN, EXERCISE, OPNOTE) VALUES (4, 7.5, 2, ?)"),
+                   {u("飯後")})
+                .ok);
+    QVERIFY(
+        db.run(QStringLiteral("INSERT INTO CALIBLOG (CALTIME, CALSTD, CALHIGH, PREVSTD, PREVHIGH, SUCCESS, "
+                              "APPLIED) VALUES (45000.25, 1, 2, 3, 4, 0, 0)"))
+            .ok);
 }
 
 QByteArray hashOf(const QString& path)

@@ -2,6 +2,7 @@
 // SQLite file and on the tests' PostgreSQL server.
 #include "base/formats.h"
 #include "records/databasewatch.h"
+#include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/programs.h"
 #include "records/subjectmodel.h"
@@ -493,6 +494,33 @@ private slots:
         changed.clear();
         QVERIFY(MeasurementStore(*db).append(m).ok);
         QVERIFY(!changed.wait(3 * DatabaseWatch::PollMs));
+    }
+
+    // How a measurement was taken lies beside its row, on either engine: the
+    // grades' blob and the conditions, unanswered ones NULL and not 0.
+    void measurementExtrasBesideTheRow()
+    {
+        LUMO_FRESH_MAIN(db, m_dir);
+        MeasurementRow row;
+        row.CUSTNO = QStringLiteral("Q1");
+        EnergySet measured;
+        measured.Quality.grades[3] = {QualityGrade::B, QualityTest::None, 2.5, {}, 41.5f};
+        measured.Conditions.restMinutes = 10;
+        measured.Conditions.skinPreparation = 2;
+        measured.Conditions.note = QString::fromUtf8("飯後");
+        QVERIFY(appendMeasurementWithExtras(*db, row, measured).ok);
+        MeasurementRow bare;
+        bare.CUSTNO = QStringLiteral("Q1");
+        QVERIFY(appendMeasurementWithExtras(*db, bare, EnergySet()).ok);
+        auto other = another(*db);
+        const QHash<qint64, MeasurementExtras> read = readMeasurementExtras(*other, {row.MKEY, bare.MKEY});
+        QVERIFY(!read.contains(bare.MKEY));
+        const MeasurementExtras e = read.value(row.MKEY);
+        QVERIFY(e.hasQuality && e.hasConditions);
+        QCOMPARE(e.quality.grades[3].grade, QualityGrade::B);
+        QCOMPARE(e.quality.grades[3].value, 41.5f);
+        QCOMPARE(e.conditions, measured.Conditions);
+        QVERIFY(!e.conditions.mealHours.has_value());
     }
 
     void programsWithConditions()
