@@ -109,7 +109,8 @@ QString folderWrittenBy(const CliContext& c, const QString& command)
                                                   QStringLiteral("restore")};
     if (intoDataDirectory.contains(command)) return c.dataDirectory;
     // A measurement stored under a subject goes into the main database.
-    if (command == QLatin1String("measure") && c.args.contains(QStringLiteral("--store"))) return c.dataDirectory;
+    if (command == QLatin1String("measure") && c.args.contains(QStringLiteral("--store")))
+        return c.dataDirectory;
     // Without --data-dir the demonstration works in a folder of its own.
     if (command == QLatin1String("demo")) return c.dataDirectorySet ? c.dataDirectory : QString();
     if (command == QLatin1String("backup")) {
@@ -215,6 +216,34 @@ int cmdInstrument(CliContext& c)
     return s.ready ? 0 : 2;
 }
 
+// The command's exit code; -1 for a command that does not exist.
+int runCommand(CliContext& c, const QString& command)
+{
+    if (command == QLatin1String("init")) return cmdInit(c);
+    if (command == QLatin1String("config")) return cmdConfigDump(c);
+    if (command == QLatin1String("instrument")) return cmdInstrument(c);
+    if (command == QLatin1String("analyse")) return cmdAnalyse(c);
+    if (command == QLatin1String("chart")) return cmdChart(c);
+    if (command == QLatin1String("match")) return cmdMatch(c);
+    if (command == QLatin1String("decipher")) return cmdDecipher(c);
+    if (command == QLatin1String("encipher")) return cmdEncipher(c);
+    if (command == QLatin1String("report")) return cmdReport(c);
+    if (command == QLatin1String("demo")) return cmdDemo(c);
+    if (command == QLatin1String("calibrate")) return cmdCalibrate(c);
+    if (command == QLatin1String("compare")) return cmdCompare(c);
+    if (command == QLatin1String("trend")) return cmdTrend(c);
+    if (command == QLatin1String("export")) return cmdExport(c);
+    if (command == QLatin1String("import")) return cmdImport(c);
+    if (command == QLatin1String("export-csv")) return cmdExportCsv(c);
+    if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
+    if (command == QLatin1String("backup")) return cmdBackup(c);
+    if (command == QLatin1String("restore")) return cmdRestore(c);
+    if (command == QLatin1String("migrate")) return cmdMigrate(c);
+    if (command == QLatin1String("measure")) return cmdMeasure(c);
+    if (command == QLatin1String("noise")) return cmdNoise(c);
+    return -1;
+}
+
 } // namespace
 
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
@@ -278,30 +307,9 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     c.args = rest;
     const QString command = rest.value(0);
     if (refusedForWriting(c, command)) return 2;
-    if (command == QLatin1String("init")) return cmdInit(c);
-    if (command == QLatin1String("config")) return cmdConfigDump(c);
-    if (command == QLatin1String("instrument")) return cmdInstrument(c);
-    if (command == QLatin1String("analyse")) return cmdAnalyse(c);
-    if (command == QLatin1String("chart")) return cmdChart(c);
-    if (command == QLatin1String("match")) return cmdMatch(c);
-    if (command == QLatin1String("decipher")) return cmdDecipher(c);
-    if (command == QLatin1String("encipher")) return cmdEncipher(c);
-    if (command == QLatin1String("report")) return cmdReport(c);
-    if (command == QLatin1String("demo")) return cmdDemo(c);
-    if (command == QLatin1String("calibrate")) return cmdCalibrate(c);
-    if (command == QLatin1String("compare")) return cmdCompare(c);
-    if (command == QLatin1String("trend")) return cmdTrend(c);
-    if (command == QLatin1String("export")) return cmdExport(c);
-    if (command == QLatin1String("import")) return cmdImport(c);
-    if (command == QLatin1String("export-csv")) return cmdExportCsv(c);
-    if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
-    if (command == QLatin1String("backup")) return cmdBackup(c);
-    if (command == QLatin1String("restore")) return cmdRestore(c);
-    if (command == QLatin1String("migrate")) return cmdMigrate(c);
-    if (command == QLatin1String("measure")) return cmdMeasure(c);
-    if (command == QLatin1String("noise")) return cmdNoise(c);
-    err << kUsage;
-    return 2;
+    const int code = runCommand(c, command);
+    if (code < 0) err << kUsage;
+    return code < 0 ? 2 : code;
 }
 
 } // namespace lumo

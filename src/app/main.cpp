@@ -20,6 +20,64 @@
 #include <QScreen>
 #include <cstdio>
 
+namespace {
+
+// Where the data directory and the main database are (--data-dir, --database);
+// false after telling what was wrong.
+bool takeLocations(const QCommandLineParser& parser, const QCommandLineOption& dataDir,
+                   const QCommandLineOption& database, lumo::SharedState& state,
+                   lumo::DialogMessages& messages)
+{
+    state.DataDirectory = lumo::defaultDataDirectory();
+    // Taken as the command line takes it: relative to the current directory, never empty, never the root.
+    if (parser.isSet(dataDir)) {
+        const lumo::Status given = lumo::resolveDataDirectory(parser.value(dataDir), &state.DataDirectory);
+        if (!given) {
+            messages.show(lumo::NoteImportant, given.error);
+            return false;
+        }
+    }
+    if (parser.isSet(database)) {
+        state.databaseOption = parser.value(database);
+        if (state.databaseOption.trimmed().isEmpty()) {
+            messages.show(lumo::NoteImportant, lumo::databaseStartupMessage(QStringLiteral("--database")));
+            return false;
+        }
+    }
+    // The server's password, when libpq has none for it, is asked for once and kept in memory only.
+    state.askPassword = [](const QString& server, bool again) {
+        return lumo::askServerPassword(server, again);
+    };
+    return true;
+}
+
+// The virtual probe panel of the simulated instrument, with the hand script
+// when one is given; null after telling why the script could not be read.
+std::unique_ptr<lumo::ProbePanel> makeProbePanel(lumo::InstrumentStack& stack, const QString& script,
+                                                 lumo::DialogMessages& messages)
+{
+    auto panel = std::make_unique<lumo::ProbePanel>(*stack.simulator(), stack.clock());
+    if (!script.isEmpty()) {
+        lumo::HandScript hands;
+        const lumo::Status read = lumo::readHandScript(script, hands);
+        if (!read) {
+            messages.show(lumo::NoteImportant, read.error);
+            return nullptr;
+        }
+        panel->setHandScript(hands);
+    }
+    // At the left edge, beside the screens, which open centred on the main window.
+    panel->adjustSize();
+    const QRect area = QGuiApplication::primaryScreen()
+                           ? QGuiApplication::primaryScreen()->availableGeometry()
+                           : QRect(0, 0, 1366, 768);
+    panel->move(area.left(), area.top() + (area.height() - panel->height()) / 2);
+    panel->show();
+    return panel;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // Before any file is created: the data directory holds health records.
@@ -58,27 +116,7 @@ int main(int argc, char** argv)
     lumo::SharedState state;
     lumo::DialogMessages messages;
     state.messages = &messages;
-    state.DataDirectory = lumo::defaultDataDirectory();
-    // Taken as the command line takes it: relative to the current directory, never empty, never the root.
-    if (parser.isSet(dataDir)) {
-        const lumo::Status given = lumo::resolveDataDirectory(parser.value(dataDir), &state.DataDirectory);
-        if (!given) {
-            messages.show(lumo::NoteImportant, given.error);
-            return 2;
-        }
-    }
-
-    if (parser.isSet(database)) {
-        state.databaseOption = parser.value(database);
-        if (state.databaseOption.trimmed().isEmpty()) {
-            messages.show(lumo::NoteImportant, lumo::databaseStartupMessage(QStringLiteral("--database")));
-            return 2;
-        }
-    }
-    // The server's password, when libpq has none for it, is asked for once and kept in memory only.
-    state.askPassword = [](const QString& server, bool again) {
-        return lumo::askServerPassword(server, again);
-    };
+    if (!takeLocations(parser, dataDir, database, state, messages)) return 2;
 
     using Kind = lumo::InstrumentStack::Kind;
     const Kind kind = parser.isSet(replay)     ? Kind::Replay
@@ -101,23 +139,8 @@ int main(int argc, char** argv)
 
     std::unique_ptr<lumo::ProbePanel> panel;
     if (stack.simulator()) {
-        panel = std::make_unique<lumo::ProbePanel>(*stack.simulator(), stack.clock());
-        if (parser.isSet(probeScript)) {
-            lumo::HandScript hands;
-            const lumo::Status read = lumo::readHandScript(parser.value(probeScript), hands);
-            if (!read) {
-                messages.show(lumo::NoteImportant, read.error);
-                return 2;
-            }
-            panel->setHandScript(hands);
-        }
-        // At the left edge, beside the screens, which open centred on the main window.
-        panel->adjustSize();
-        const QRect area = QGuiApplication::primaryScreen()
-                               ? QGuiApplication::primaryScreen()->availableGeometry()
-                               : QRect(0, 0, 1366, 768);
-        panel->move(area.left(), area.top() + (area.height() - panel->height()) / 2);
-        panel->show();
+        panel = makeProbePanel(stack, parser.value(probeScript), messages);
+        if (!panel) return 2;
     }
 
     lumo::TZuForm window(state, lumo::standardModules(), lumo::instrumentHooks(stack, state),
