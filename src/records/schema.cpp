@@ -120,6 +120,16 @@ TableDef lumoconv()
              real("CONVDATE")}};
 }
 
+// The last merge of two subjects, until the next one: the kept subject's
+// fields before it, the removed subject whole and the measurements whose
+// number it changed, each as JSON text (a merge is one row, read whole).
+TableDef zumerge()
+{
+    return {QStringLiteral("ZUMERGE"),
+            3,
+            {key(), real("MERGEDATE"), integer("KEPTKEY"), text("KEPTBEFORE"), text("REMOVED"), text("MOVED")}};
+}
+
 // One index per sort field of the subject lists (ties broken by MKEY so that
 // every order is total and stable), the named orders, and the link fields.
 const char* const kMainIndexes[] = {
@@ -256,7 +266,7 @@ const QStringList& knowledgeTextFields()
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(), zudata(), zupro(false), zuprdt(), lumoconv()};
+    static const QVector<TableDef> main = {zucust(), zudata(), zupro(false), zuprdt(), lumoconv(), zumerge()};
     static const QVector<TableDef> master = {zupro(true), zuprdt()};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {

@@ -14,7 +14,8 @@ namespace lumo {
 
 // 1: the four tables of the main database, the knowledge and master tables.
 // 2: LUMOCONV, the record of the older databases already converted.
-constexpr int SchemaVersion = 2;
+// 3: ZUMERGE, the last merge of two subjects, kept so it can be undone.
+constexpr int SchemaVersion = 3;
 
 enum class FileKind {
     Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT
