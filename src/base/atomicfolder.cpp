@@ -89,7 +89,8 @@ Status FolderBeside::write(const QString& name, const QByteArray& content)
             left -= n;
         }
     }
-    if (!err && ::fsync(fd) != 0) err = errno;
+    // Forced to disk all at once when the folder is placed: one flush of the
+    // file system instead of one wait per file.
     if (::close(fd) != 0 && !err) err = errno;
     return err ? failure(shown, err) : Status::success();
 }
@@ -97,7 +98,13 @@ Status FolderBeside::write(const QString& name, const QByteArray& content)
 Status FolderBeside::place()
 {
     if (!m_begun) return m_begun;
-    if (int err = syncPath(m_work, O_RDONLY | O_DIRECTORY)) return failure(m_target, err);
+    // Every file and the folder itself on disk before the name appears, so a
+    // power cut never leaves a named folder with files cut short.
+    const int dir = ::open(m_work.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return failure(m_target, errno);
+    const int err = ::syncfs(dir) == 0 && ::fsync(dir) == 0 ? 0 : errno;
+    ::close(dir);
+    if (err) return failure(m_target, err);
     const QByteArray target = QFile::encodeName(m_target);
     // A plain rename would replace an empty folder made meanwhile under the name.
     if (::renameat2(AT_FDCWD, m_work.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) != 0) {

@@ -1,6 +1,6 @@
 #pragma once
 // A folder of several files that appears whole or not at all: the files are
-// written into a hidden folder beside the target, each forced to disk, and the
+// written into a hidden folder beside the target, forced to disk, and the
 // folder is then renamed to its name in one step that never replaces anything
 // there. Until then, and after any failure, the target does not exist and the
 // hidden folder is removed when this object goes.

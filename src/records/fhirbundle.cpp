@@ -2,6 +2,7 @@
 
 #include "analysis/energy.h"
 #include "base/formats.h"
+#include "base/json.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -77,11 +78,14 @@ QString dateTimeText(double day)
                .arg(minutes % 60, 2, 10, QLatin1Char('0'));
 }
 
-QJsonObject entry(const QString& id, QJsonObject resource)
+// One entry of the bundle as text. Each resource is written on its own and
+// the bundle put together around them: nesting thousands of resources into
+// one JSON document first copies them over and over.
+QByteArray entry(const QString& id, QJsonObject resource)
 {
     resource.insert(QStringLiteral("id"), id);
-    return {{QStringLiteral("fullUrl"), QStringLiteral("urn:uuid:") + id},
-            {QStringLiteral("resource"), resource}};
+    return "{\"fullUrl\":" + jsonString(QStringLiteral("urn:uuid:") + id) +
+           ",\"resource\":" + QJsonDocument(resource).toJson(QJsonDocument::Compact) + '}';
 }
 
 QJsonObject patient(const SubjectRow& s)
@@ -242,27 +246,24 @@ QByteArray subjectBundleJson(const SubjectRow& subject, const QVector<Measuremen
                              const CompensationTable& compensation, const QDateTime& exportedAt)
 {
     const QString patientId = idFor(QStringLiteral("subject:%1").arg(subject.MKEY));
-    QJsonArray entries{entry(patientId, patient(subject))};
+    QByteArrayList entries{entry(patientId, patient(subject))};
     for (const MeasurementRow& m : measurements) {
         QJsonArray members;
-        QJsonArray points;
+        QByteArrayList points;
         for (int p = 1; p <= PointCount; ++p) {
             const QString id = idFor(QStringLiteral("measurement:%1:point:%2").arg(m.MKEY).arg(p));
             members.append(reference(id));
-            points.append(entry(id, pointObservation(p, m, patientId)));
+            points << entry(id, pointObservation(p, m, patientId));
         }
-        entries.append(entry(idFor(QStringLiteral("measurement:%1").arg(m.MKEY)),
-                             panelObservation(m, subject, patientId, members, compensation)));
-        for (const QJsonValue& p : points)
-            entries.append(p);
+        entries << entry(idFor(QStringLiteral("measurement:%1").arg(m.MKEY)),
+                         panelObservation(m, subject, patientId, members, compensation));
+        entries << points;
     }
-    QJsonObject bundle{{QStringLiteral("resourceType"), QStringLiteral("Bundle")},
-                       // Each export is a bundle of its own.
-                       {QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
-                       {QStringLiteral("type"), QStringLiteral("collection")},
-                       {QStringLiteral("timestamp"), dateTimeText(dayNumber(exportedAt))},
-                       {QStringLiteral("entry"), entries}};
-    return QJsonDocument(bundle).toJson(QJsonDocument::Indented);
+    // Each export is a bundle of its own; one entry a line.
+    return "{\"resourceType\":\"Bundle\",\"id\":" +
+           jsonString(QUuid::createUuid().toString(QUuid::WithoutBraces)) +
+           ",\"type\":\"collection\",\"timestamp\":" + jsonString(dateTimeText(dayNumber(exportedAt))) +
+           ",\"entry\":[\n" + entries.join(",\n") + "\n]}\n";
 }
 
 } // namespace lumo

@@ -9,7 +9,11 @@
 #include "shell/sharedstate.h"
 
 #include <QDir>
+#include <QThread>
+
 #include <QSqlQuery>
+#include <atomic>
+#include <thread>
 
 namespace lumo {
 namespace {
@@ -30,21 +34,83 @@ EnergySet energyOf(const MeasurementRow& m, const CompensationTable& table)
     return e;
 }
 
-Status writeReports(SharedState& state, const SubjectRow& subject, const QVector<MeasurementRow>& rows,
-                    const QString& options, FolderBeside& folder,
-                    const std::function<void(int, int)>& progress)
+Status renderOne(SharedState& state, const SubjectRow& subject, const MeasurementRow& m,
+                 const QString& options, QByteArray* pdf)
 {
-    for (int i = 0; i < rows.size(); ++i) {
-        const MeasurementRow& m = rows[i];
-        QString error;
-        auto ctx = reportContext(state, subject, energyOf(m, state.compensation), options, m.MEMO1, &error);
-        // A refused analysis still gives a context: the report prints the values and the reason.
-        if (!ctx) return Status::failure(error);
-        QByteArray pdf;
-        if (!renderReportPdf(ctx->input, &pdf, &error)) return Status::failure(error);
-        if (Status s = folder.write(reportFileName(i + 1, m), pdf); !s) return s;
-        if (progress) progress(i + 1, int(rows.size()));
+    QString error;
+    auto ctx = reportContext(state, subject, energyOf(m, state.compensation), options, m.MEMO1, &error);
+    // A refused analysis still gives a context: the report prints the values and the reason.
+    if (!ctx) return Status::failure(error);
+    if (!renderReportPdf(ctx->input, pdf, &error)) return Status::failure(error);
+    return Status::success();
+}
+
+// What a helper thread renders with: its own connections to the databases
+// (a connection belongs to the thread that opened it) and a copy of the
+// settings the report reads.
+struct ReportWorker
+{
+    SharedState state;
+    Status opened;
+    explicit ReportWorker(const SharedState& from)
+    {
+        state.DataDirectory = from.DataDirectory;
+        state.config = from.config;
+        state.compensation = from.compensation;
+        state.MainDatabase =
+            Database::open(from.MainDatabase->path(), FileKind::Main, Database::Access::ReadOnly, &opened);
+        if (opened && from.KnowledgeDatabase)
+            state.KnowledgeDatabase = Database::open(from.KnowledgeDatabase->path(), FileKind::Knowledge,
+                                                     Database::Access::ReadOnly, &opened);
     }
+};
+
+// The reports of the measurements, rendered side by side on the machine's
+// cores: a report is some ten milliseconds of font and page work, most of a
+// large export's time. Each thread takes every n-th measurement.
+Status renderReports(SharedState& state, const SubjectRow& subject, const QVector<MeasurementRow>& rows,
+                     const QString& options, QVector<QByteArray>* pdfs,
+                     const std::function<void(int, int)>& progress)
+{
+    const int total = int(rows.size());
+    const int threads = total < 8 ? 1 : qBound(1, QThread::idealThreadCount(), 4);
+    pdfs->resize(total);
+    QVector<Status> outcomes(threads);
+    // Plain pointers into storage that does not move while the threads run.
+    QByteArray* out = pdfs->data();
+    Status* result = outcomes.data();
+    std::atomic<int> done{0};
+    std::atomic<bool> failed{false};
+    auto work = [&](SharedState& st, int first) {
+        for (int i = first; i < total && !failed; i += threads) {
+            result[first] = renderOne(st, subject, rows[i], options, &out[i]);
+            if (!result[first]) failed = true;
+            ++done;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back([&, t] {
+            ReportWorker w(state);
+            if (!w.opened) {
+                result[t] = w.opened;
+                failed = true;
+                return;
+            }
+            work(w.state, t);
+        });
+    // This thread takes its share and reports the progress of all.
+    for (int i = 0; i < total && !failed; i += threads) {
+        result[0] = renderOne(state, subject, rows[i], options, &out[i]);
+        if (!result[0]) failed = true;
+        ++done;
+        if (progress) progress(done, total);
+    }
+    for (std::thread& h : helpers)
+        h.join();
+    for (const Status& o : outcomes)
+        if (!o) return o;
+    if (progress) progress(total, total);
     return Status::success();
 }
 
@@ -102,7 +168,10 @@ Status exportSubjectRecords(SharedState& state, const SubjectRow& subject, const
                           subjectBundleJson(subject, rows, state.compensation, QDateTime::currentDateTime()));
     if (st) st = folder.write(QLatin1String(ResearchSubjectsFile), csv.subjects);
     if (st) st = folder.write(QLatin1String(ResearchMeasurementsFile), csv.measurements);
-    if (st) st = writeReports(state, subject, rows, printOptions, folder, progress);
+    QVector<QByteArray> pdfs;
+    if (st) st = renderReports(state, subject, rows, printOptions, &pdfs, progress);
+    for (int i = 0; st && i < rows.size(); ++i)
+        st = folder.write(reportFileName(i + 1, rows[i]), pdfs[i]);
     if (st) st = folder.place();
     if (!st) return st;
     if (outcome) *outcome = SubjectExportOutcome{QDir(folderPath).absolutePath(), int(rows.size())};
