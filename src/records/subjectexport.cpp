@@ -81,6 +81,7 @@ Status renderReports(SharedState& state, const SubjectRow& subject, const QVecto
     Status* result = outcomes.data();
     std::atomic<int> done{0};
     std::atomic<bool> failed{false};
+    int shown = 0;
     auto work = [&](SharedState& st, int first) {
         for (int i = first; i < total && !failed; i += threads) {
             result[first] = renderOne(st, subject, rows[i], options, &out[i]);
@@ -103,14 +104,15 @@ Status renderReports(SharedState& state, const SubjectRow& subject, const QVecto
     for (int i = 0; i < total && !failed; i += threads) {
         result[0] = renderOne(state, subject, rows[i], options, &out[i]);
         if (!result[0]) failed = true;
-        ++done;
-        if (progress) progress(done, total);
+        shown = ++done;
+        if (progress) progress(shown, total);
     }
     for (std::thread& h : helpers)
         h.join();
     for (const Status& o : outcomes)
         if (!o) return o;
-    if (progress) progress(total, total);
+    // The helpers may finish after this thread's last report.
+    if (progress && shown != total) progress(total, total);
     return Status::success();
 }
 
