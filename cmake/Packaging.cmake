@@ -29,10 +29,14 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
        "command line (lumo-cli), the delivered knowledge and program databases, and a\n"
        "udev rule that lets the user at the seat use the instrument.")
 # The libraries come from the binaries; what they load by name does not show
-# there: Qt's window-system plugins, its SQLite driver, and the CJK font the
-# whole interface is drawn in.
+# there: Qt's SQLite driver, the CJK font the interface is drawn in, the one
+# the printed report is written in (its glyphs map back to the characters in a
+# PDF's text), and Qt's own texts in Traditional Chinese (the file and print
+# dialogs). Qt's window-system plugin for X comes with libqt6gui6.
+# tests/package/check_loaded.py compares this with what the installed program
+# loads.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite, fonts-noto-cjk")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-noto-cjk, fonts-wqy-microhei, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/data/debian/postinst ${CMAKE_SOURCE_DIR}/data/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -19,8 +19,9 @@ set(lumo_core_tests
   measurement/test_calibration measurement/test_locating_rules instrument/test_trace
   instrument/test_usbstrings instrument/test_access records/test_transfer records/test_legacy
   records/test_researchcsv app/test_cli_transfer backup/test_retention backup/test_backup
-  app/test_cli_backup shell/test_privacy faults/test_crashloop faults/test_failingwrites
-  records/test_fhirbundle records/test_subjectcsv records/test_subjectmerge)
+  app/test_cli_backup shell/test_privacy faults/test_crashloop faults/test_failingwrites)
+list(APPEND lumo_core_tests faults/test_readonly)
+list(APPEND lumo_core_tests records/test_fhirbundle records/test_subjectcsv records/test_subjectmerge)
 foreach(source IN LISTS lumo_core_tests)
   get_filename_component(name ${source} NAME)
   lumo_test(${name} SOURCES ${source}.cpp LIBS lumo_core PkgConfig::SQLITE3)

@@ -10,6 +10,7 @@
 #include "instrument/stack.h"
 #include "shell/identificationreport.h"
 
+#include <QFileInfo>
 #include <variant>
 
 namespace lumo {
@@ -29,7 +30,9 @@ const char* kUsage =
     "  encipher [--first HH] TEXT\n"
     "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
     "  demo --out DIR   measure a demonstration subject and print its report\n"
-    "  calibrate      calibrate the probe (--simulate [--short-counts N[,M]]: the simulated one)\n"
+    "  calibrate [--keep-failed]   calibrate the probe (--simulate [--short-counts N[,M]]: the simulated "
+    "one;\n"
+    "                 a failed calibration's values are used only with --keep-failed)\n"
     "  compare [--multi] --mkey K1 [--mkey K2 ...] [--band B | --select N] --out FILE.png|.pdf\n"
     "  trend --custno NUMBER --out FILE.csv|.png|.pdf\n"
     "  export --to DEST [--programs] [--records]\n"
@@ -42,6 +45,20 @@ const char* kUsage =
     "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n";
 
 } // namespace
+
+namespace {
+QString refusedMessage(const QString& reason)
+{
+    return QString::fromUtf8("資料目錄無法寫入，命令未執行：") + reason;
+}
+} // namespace
+
+bool refusedReadOnly(CliContext& c, const StartupOutcome& o)
+{
+    if (!c.writesDatabase || o.writable) return false;
+    *c.err << refusedMessage(o.writable.error) << Qt::endl;
+    return true;
+}
 
 // The creation steps without a window; every failure goes to stderr. A file
 // step that did not do its work (a delivered file not copied, a swap refused)
@@ -67,10 +84,50 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     report(o.swap);
     report(o.databases);
     report(o.configuration);
+    if (refusedReadOnly(c, o)) ok = false;
     return ok;
 }
 
 namespace {
+
+// The folder a command writes into, empty for a command that writes nothing
+// there; and whether it changes the main database.
+QString folderWrittenBy(const CliContext& c, const QString& command)
+{
+    static const QStringList intoDataDirectory = {QStringLiteral("init"), QStringLiteral("calibrate"),
+                                                  QStringLiteral("import"), QStringLiteral("export"),
+                                                  QStringLiteral("restore")};
+    if (intoDataDirectory.contains(command)) return c.dataDirectory;
+    // Without --data-dir the demonstration works in a folder of its own.
+    if (command == QLatin1String("demo")) return c.dataDirectorySet ? c.dataDirectory : QString();
+    if (command == QLatin1String("backup")) {
+        const int to = int(c.args.indexOf(QStringLiteral("--to")));
+        return to >= 0 ? c.args.value(to + 1) : c.dataDirectory;
+    }
+    return {};
+}
+
+bool changesDatabase(const QString& command)
+{
+    return QStringList{QStringLiteral("init"), QStringLiteral("calibrate"), QStringLiteral("import"),
+                       QStringLiteral("demo")}
+        .contains(command);
+}
+
+// A command that writes is refused before it does anything when its folder
+// takes nothing (read-only, or a full disk); the database itself is tried by
+// the start-up steps (prepareState). A folder that is not there yet is made
+// by the command, which reports a failure to make it.
+bool refusedForWriting(CliContext& c, const QString& command)
+{
+    c.writesDatabase = changesDatabase(command);
+    const QString folder = folderWrittenBy(c, command);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
+    const Status s = checkFolderWritable(folder);
+    if (s) return false;
+    *c.err << refusedMessage(s.error) << Qt::endl;
+    return true;
+}
 
 int prepare(CliContext& c, SharedState& state)
 {
@@ -191,6 +248,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     }
     c.args = rest;
     const QString command = rest.value(0);
+    if (refusedForWriting(c, command)) return 2;
     if (command == QLatin1String("init")) return cmdInit(c);
     if (command == QLatin1String("config")) return cmdConfigDump(c);
     if (command == QLatin1String("instrument")) return cmdInstrument(c);

@@ -19,6 +19,7 @@ struct CliContext
     QString tracePath;        // --trace-instrument
     QString replayPath;       // --replay-instrument
     QString shortCounts;      // --short-counts N[,M]: the simulated tip on the handle
+    bool writesDatabase = false; // the command changes the main database: refused when it cannot
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -45,6 +46,9 @@ int cmdRestore(CliContext& c);
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.
 bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages);
+// A command that changes the main database, when the start-up found that
+// nothing can be written: the message on stderr, and true.
+bool refusedReadOnly(CliContext& c, const struct StartupOutcome& o);
 
 // Exit codes: 0 success, 2 a failure or a usage error, with its message on stderr.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);

@@ -2,6 +2,7 @@
 // the calibration screen stores it (configuration and log).
 #include "app/cli.h"
 
+#include "base/formats.h"
 #include "base/json.h"
 #include "instrument/stack.h"
 #include "measurement/calibrationrun.h"
@@ -40,7 +41,7 @@ bool prepareCalibration(CliContext& c, SharedState& state, ScriptedMessages& mes
     else if (!o.configuration)
         error = o.configuration.error;
     if (!error.isEmpty()) *c.err << error << Qt::endl;
-    return error.isEmpty();
+    return error.isEmpty() && !refusedReadOnly(c, o);
 }
 
 // Once the values are stored the simulated operator takes the tip off the
@@ -54,16 +55,18 @@ struct LiftingView : CalibrationView
     }
 };
 
-void printResult(CliContext& c, const SharedState& state, const CalibrationRun& run)
+void printResult(CliContext& c, const CalibrationRun& run)
 {
     JsonWriter w;
     w.beginObject();
-    w.key(QStringLiteral("CalibStandard")).value(state.config.CalibStandard);
-    w.key(QStringLiteral("CalibHigh")).value(state.config.CalibHigh);
-    w.key(QStringLiteral("CalibDate")).value(state.config.CalibDate);
+    // This calibration's values; Applied says whether they are now the ones in use.
+    w.key(QStringLiteral("CalibStandard")).value(run.standardValue());
+    w.key(QStringLiteral("CalibHigh")).value(run.highValue());
+    w.key(QStringLiteral("CalibDate")).value(shortDate(QDate::currentDate()));
     w.key(QStringLiteral("Success")).value(run.outcome() == CalibrationRun::Outcome::Succeeded);
     w.key(QStringLiteral("PreviousStandard")).value(run.previousStandard());
     w.key(QStringLiteral("PreviousHigh")).value(run.previousHigh());
+    w.key(QStringLiteral("Applied")).value(run.valuesApplied());
     w.endObject();
     *c.out << QString::fromUtf8(w.text()) << Qt::endl;
 }
@@ -84,6 +87,8 @@ int cmdCalibrate(CliContext& c)
     }
     SharedState state;
     ScriptedMessages messages;
+    // The question after a failure: without an operator to ask, the previous values stay.
+    messages.setDefaultAnswer(c.args.contains(QStringLiteral("--keep-failed")));
     if (!prepareCalibration(c, state, messages)) return 2;
 
     // The simulated instrument runs in virtual time: the calibration takes a moment.
@@ -123,11 +128,11 @@ int cmdCalibrate(CliContext& c)
         *c.err << "the tip never closed the circuit within 60 s: nothing stored" << Qt::endl;
         return 2;
     }
-    if (!run.configurationSaved()) {
+    if (run.valuesApplied() && !run.configurationSaved()) {
         *c.err << "the calibration values could not be stored" << Qt::endl;
         return 2;
     }
-    printResult(c, state, run);
+    printResult(c, run);
     return outcome == CalibrationRun::Outcome::Succeeded ? 0 : 3;
 }
 

@@ -212,6 +212,15 @@ void TZuForm::create(const QString& deliveredDir)
     if (!o.copies) m_state.reportError(o.copies.error);
     if (!o.configuration) m_state.reportError(o.configuration.error);
     m_statusText->setText(m_state.config.UserName1);
+    // The start-up status tells why; the mark stays in sight for the whole run.
+    if (!m_state.ReadOnlyReason.isEmpty()) {
+        auto* mark = new QLabel(u("唯讀：資料無法儲存"), this);
+        mark->setObjectName(QStringLiteral("ReadOnlyMark"));
+        mark->setToolTip(m_state.ReadOnlyReason);
+        mark->setStyleSheet(
+            QStringLiteral("color: rgb(255,255,255); background: rgb(128,0,0); padding: 0 6px;"));
+        statusBar()->addPermanentWidget(mark);
+    }
 }
 
 void TZuForm::requestClose()
@@ -363,7 +372,8 @@ void TZuForm::closeEvent(QCloseEvent* e)
 void TZuForm::backUpOnClosing()
 {
     // A copy a day; a copy that fails is told once and never keeps the program open.
-    if (m_backedUp || !m_state.MainDatabase) return;
+    // A data directory that takes nothing has nothing new to copy either.
+    if (m_backedUp || !m_state.MainDatabase || !m_state.ReadOnlyReason.isEmpty()) return;
     m_backedUp = true;
     const BackupResult r = runDailyBackup(m_state.DataDirectory, m_today());
     if (!r.status) m_state.reportError(backupFailureMessage(r.status.error));

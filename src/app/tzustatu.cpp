@@ -127,9 +127,21 @@ void TZuStatu::runCheck()
     }
     m_state.InstrumentReady = true;
     m_instrument->EndMeasuring();
-    if (m_state.MainDatabase && dataFileExists(m_state.DataDirectory, QLatin1String(OldDatabaseFile)))
+    // Told before the first measuring run: nothing measured now could be stored.
+    // A waiting older database stays where it is until it can be converted.
+    if (!m_state.ReadOnlyReason.isEmpty())
+        tell(u("資料目錄無法寫入，目前只能查閱資料。"), m_state.ReadOnlyReason);
+    else if (m_state.MainDatabase && dataFileExists(m_state.DataDirectory, QLatin1String(OldDatabaseFile)))
         convertWaitingDatabase();
     accept();
+}
+
+// The window closes as soon as the check is done: what the operator must know
+// shows in its status bar, in short, and in full in a notice that waits for 確  定.
+void TZuStatu::tell(const QString& status, const QString& text)
+{
+    m_statusBar->setText(status);
+    m_state.ShowMessageDialog(NoteImportant, text);
 }
 
 void TZuStatu::convertWaitingDatabase()
@@ -137,13 +149,20 @@ void TZuStatu::convertWaitingDatabase()
     m_statusBar->setText(u("LUMO 資料庫轉換中，請稍候.."));
     m_bar->setValue(0);
     int progress = 0;
-    Status st = lumo::convertWaitingDatabase(*m_state.MainDatabase, m_state.DataDirectory, [&](int n) {
-        progress = std::min(progress + n, StartupCheck::SequenceMs);
-        m_bar->setValue(progress);
-        m_clock.waitEvents(0);
-    });
-    if (!st) m_state.reportError(st.error);
+    bool already = false;
+    Status st = lumo::convertWaitingDatabase(
+        *m_state.MainDatabase, m_state.DataDirectory,
+        [&](int n) {
+            progress = std::min(progress + n, StartupCheck::SequenceMs);
+            m_bar->setValue(progress);
+            m_clock.waitEvents(0);
+        },
+        {}, &already);
     m_bar->setValue(StartupCheck::SequenceMs);
+    if (!st)
+        m_state.reportError(st.error);
+    else if (already)
+        tell(u("lumo.mdb 先前已經轉換，這次沒有再匯入。"), alreadyConvertedMessage());
 }
 
 void TZuStatu::closeEvent(QCloseEvent* e)

@@ -30,6 +30,7 @@ protected:
 
 private:
     void convertWaitingDatabase();
+    void tell(const QString& status, const QString& text);
 
     SharedState& m_state;
     Instrument* m_instrument;

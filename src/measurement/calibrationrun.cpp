@@ -39,6 +39,15 @@ QString lowConductivityStatus()
              "食鹽水濃度、3. 導電棉安裝方式。");
 }
 
+QString keepFailedCalibrationQuestion(int standard, int previousStandard, int previousHigh)
+{
+    return u("本次校準失敗：標準電位值 %1 低於 %2。\r\n"
+             "是否仍要使用本次的校準值？\r\n"
+             "選「否」則保留前次的校準值（標準電位值 %3，高電位值 %4）。")
+        .arg(thousands(standard, 0), thousands(CalibrationSuccessCounts, 0), thousands(previousStandard, 0),
+             thousands(previousHigh, 0));
+}
+
 int standardValueOf(double mean)
 {
     return int(rnd(mean - mean * 0.001));
@@ -105,6 +114,7 @@ CalibrationRun::Outcome CalibrationRun::start()
     m_running = true;
     m_timedOut = false;
     m_outcome = Outcome::None;
+    m_applied = false;
     m_saved = false;
     m_display.running = true;
     refresh();
@@ -266,19 +276,28 @@ void CalibrationRun::showOutcome()
     refresh();
 }
 
-// Step 9: both outcomes store the values; the log follows in its own transaction.
+// Step 9. A failed calibration (a dry or badly fitted cotton tip) gives too
+// low a count for 200 uA, and every later measurement would read too high; its
+// values are taken into use only when the operator chooses so, and the
+// previous ones stay otherwise. The log keeps both, and which one is in use.
 void CalibrationRun::store()
 {
     Configuration& c = m_state.config;
     m_previousS = c.CalibStandard;
     m_previousH = c.CalibHigh;
-    c.CalibStandard = m_s;
-    c.CalibHigh = m_h;
-    c.CalibDate = shortDate(QDate::currentDate());
-    m_saved = m_state.saveConfiguration();
+    m_applied =
+        m_outcome == Outcome::Succeeded ||
+        m_state.ShowMessageDialog(AskAttention, keepFailedCalibrationQuestion(m_s, m_previousS, m_previousH));
+    if (m_applied) {
+        c.CalibStandard = m_s;
+        c.CalibHigh = m_h;
+        c.CalibDate = shortDate(QDate::currentDate());
+        m_saved = m_state.saveConfiguration();
+    }
     if (m_state.MainDatabase) {
-        const CalibrationEntry e{QDateTime::currentDateTime(),   m_s, m_h, m_previousS, m_previousH,
-                                 m_outcome == Outcome::Succeeded};
+        CalibrationEntry e{QDateTime::currentDateTime(),   m_s, m_h, m_previousS, m_previousH,
+                           m_outcome == Outcome::Succeeded};
+        e.applied = m_applied;
         const Status s = CalibrationLog(*m_state.MainDatabase).append(e);
         if (!s) m_state.reportError(s.error);
     }

@@ -69,7 +69,7 @@ public:
         Stopped,   // 停止校準 while waiting for the short circuit: nothing stored
         TimedOut,  // the contact time limit passed while waiting: nothing stored
         Succeeded, // stored, S >= 3000
-        Failed     // stored all the same, S < 3000
+        Failed     // S < 3000: logged; the values are used only when the operator keeps them
     };
 
     CalibrationRun(SharedState& state, Instrument& instrument, CalibrationView& view);
@@ -90,6 +90,9 @@ public:
     int previousStandard() const { return m_previousS; }
     int previousHigh() const { return m_previousH; }
     Outcome outcome() const { return m_outcome; }
+    // The measured values were taken into use: after a success, or a failure
+    // the operator chose to keep.
+    bool valuesApplied() const { return m_applied; }
     // The configuration file took the new values (false: the general error report has why).
     bool configurationSaved() const { return m_saved; }
 
@@ -138,6 +141,7 @@ private:
     qint64 m_lastTick = 0;
     int m_s = 0, m_h = 0, m_previousS = 0, m_previousH = 0;
     Outcome m_outcome = Outcome::None;
+    bool m_applied = false;
     bool m_saved = false;
 };
 
@@ -147,5 +151,7 @@ QString wrongCalibrationNotice();
 QString separateProbeNotice();
 QString removeProbeStatus();
 QString lowConductivityStatus();
+// After a failure: whether to use the values all the same (否 keeps the previous ones).
+QString keepFailedCalibrationQuestion(int standard, int previousStandard, int previousHigh);
 
 } // namespace lumo

@@ -25,6 +25,15 @@ QString overlongQuestion()
     return u("測量時間過長！！是否繼續檢測？");
 }
 
+QString contactPrompt()
+{
+    return u("請至指定的代表測定點開始測量,或以滑鼠點選測量位置");
+}
+QString instrumentMissingStatus()
+{
+    return u("找不到測量儀器！請檢查USB連線，重新插上後即可繼續測量；或按【停止測量】結束測量。");
+}
+
 MeasuringRun::MeasuringRun(SharedState& state, Instrument& instrument, MeasuringView& view)
     : m_state(state), m_instrument(instrument), m_view(view)
 {
@@ -76,10 +85,9 @@ void MeasuringRun::start()
     s.AnalysisChart = 1;
     m_view.runStarted();
     m_view.clearGraph();
-    m_instrument.EndMeasuring();
-    m_instrument.StartMeasuring();
-    m_instrument.SetPotential(s.config.HighPotential);
+    startMeasuring();
     m_stop = false;
+    m_missing = false;
 
     while (!m_stop && m_point <= 24) {
         m_view.showPoint(m_point);
@@ -100,15 +108,54 @@ void MeasuringRun::start()
     m_view.showLive(0);
     m_view.setLamps(MeasuringView::Phase::Idle);
     m_instrument.EndMeasuring();
+    if (m_missing) m_view.instrumentMissing(false);
     m_running = false;
     m_view.runEnded();
+}
+
+// Idle, the measuring circuit on, the potential in use: at the start of a
+// run, and again for an instrument plugged in during one (it starts idle).
+void MeasuringRun::startMeasuring()
+{
+    m_instrument.EndMeasuring();
+    m_instrument.StartMeasuring();
+    m_instrument.SetPotential(m_state.config.HighPotential);
+}
+
+// A missing instrument answers nothing: its last reply would be read again
+// and again, and a reading taken from it. It reads 0 (no contact) instead,
+// after a pause that keeps the loops from spinning.
+int MeasuringRun::readProbe()
+{
+    if (m_instrument.attached()) return m_instrument.ReadProbe();
+    m_instrument.clock().waitEvents(DetachedPollMs);
+    return 0;
+}
+
+// Whether the instrument is there; the view and the status line follow its
+// coming and going, and one plugged in again is set up for measuring.
+bool MeasuringRun::instrumentPresent()
+{
+    const bool present = m_instrument.attached();
+    if (present != m_missing) return present;
+    m_missing = !present;
+    m_view.instrumentMissing(m_missing);
+    if (m_missing) {
+        m_view.setStatus(instrumentMissingStatus());
+        m_view.setLamps(MeasuringView::Phase::Idle);
+    } else {
+        startMeasuring();
+        m_view.setStatus(contactPrompt());
+        m_view.setLamps(MeasuringView::Phase::Waiting);
+    }
+    return present;
 }
 
 bool MeasuringRun::waitForContact()
 {
     m_pickAllowed = true;
     m_view.setPickAllowed(true);
-    m_view.setStatus(u("請至指定的代表測定點開始測量,或以滑鼠點選測量位置"));
+    m_view.setStatus(contactPrompt());
     m_view.setLevelBar(0);
     m_view.setCompletionBar(0);
     m_view.showValues(0, 0);
@@ -121,10 +168,14 @@ bool MeasuringRun::waitForContact()
         m_view.showValues(r / cpu, 0);
         m_view.showLive(r / cpu);
         if (m_stop) return false;
+        if (!instrumentPresent()) {
+            r = readProbe(); // 0, after a pause
+            continue;
+        }
         const double threshold = contactThreshold(); // the minimum response may change meanwhile
-        r = m_instrument.ReadProbe();
+        r = readProbe();
         if (r > threshold) {
-            r = (m_instrument.ReadProbe() + r) / 2; // a second reading confirms the contact
+            r = (readProbe() + r) / 2; // a second reading confirms the contact
             if (r > threshold) break;
         }
     }
@@ -150,16 +201,16 @@ MeasuringRun::Reading MeasuringRun::takeReading(double& sum, int& n)
     int tick = 1;
     const qint64 t0 = clock.nowMs();
     qint64 tLast = t0;
-    double base = m_instrument.ReadProbe();
+    double base = readProbe();
     QPoint last(0, int(rnd(400 * ys)));
     int completion = 0;
     for (;;) {
-        const double c = m_instrument.ReadProbe();
+        const double c = readProbe();
         const qint64 e = clock.nowMs() - t0;
         if (e < 200) {
             // The first 200 ms draw a fan from the lower left corner while the base settles.
             m_view.traceLine(QPoint(3, g.height()), QPoint(int(rnd(e * xs)), int(rnd((600 - e) * ys))), true);
-            base = e > 150 ? (m_instrument.ReadProbe() + base) / 2 : m_instrument.ReadProbe();
+            base = e > 150 ? (readProbe() + base) / 2 : readProbe();
             last = QPoint(int(rnd(e * xs)), int(rnd((600 - e) * ys)));
         } else {
             int y = int(rnd(400 * ys - (c - base) / cpu * 10 * ys));
@@ -219,7 +270,7 @@ void MeasuringRun::waitForLiftOff(int point)
 {
     Clock& clock = m_instrument.clock();
     const qint64 t0 = clock.nowMs();
-    while (m_instrument.ReadProbe() >= contactThreshold()) {
+    while (readProbe() >= contactThreshold()) {
         clock.waitEvents(0);
         if (clock.nowMs() - t0 > LiftOffQuestionMs) {
             if (point == 24) return;

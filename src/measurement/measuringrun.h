@@ -51,6 +51,9 @@ public:
     // The measurement in the grid was cleared before a run: shown at once, so
     // that declining the potential question afterwards leaves no stale values.
     virtual void measurementCleared() {}
+    // The instrument was unplugged during the run (true) or plugged in again
+    // (false); the status line says so meanwhile.
+    virtual void instrumentMissing(bool missing) { Q_UNUSED(missing); }
 };
 
 class MeasuringRun
@@ -72,6 +75,8 @@ public:
     static constexpr int ReadingTicks = 4;
     static constexpr int TickMs = 600;
     static constexpr int LiftOffQuestionMs = 3000;
+    // How often a missing instrument is looked for (between events).
+    static constexpr int DetachedPollMs = 50;
 
 private:
     enum class Reading
@@ -80,6 +85,9 @@ private:
         Lost
     };
     bool waitForContact();
+    bool instrumentPresent();
+    int readProbe();
+    void startMeasuring();
     Reading takeReading(double& sum, int& n);
     void store(int point, double sum, int n);
     void waitForLiftOff(int point);
@@ -90,6 +98,7 @@ private:
     bool m_stop = false;
     bool m_running = false;
     bool m_pickAllowed = false;
+    bool m_missing = false; // the instrument was unplugged during the run
     int m_point = 1;
 };
 
@@ -97,6 +106,9 @@ private:
 QString clearBeforeMeasuringQuestion();
 QString highPotentialQuestion();
 QString overlongQuestion();
+QString contactPrompt();
+// The status line while the instrument is unplugged during a run.
+QString instrumentMissingStatus();
 
 } // namespace lumo
 

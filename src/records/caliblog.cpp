@@ -9,13 +9,6 @@
 namespace lumo {
 namespace {
 
-const char* kCreate = "CREATE TABLE IF NOT EXISTS CALIBLOG ("
-                      "LOGKEY INTEGER PRIMARY KEY AUTOINCREMENT, "
-                      "CALTIME REAL NOT NULL, " // day number with the time of day
-                      "CALSTD INTEGER NOT NULL, CALHIGH INTEGER NOT NULL, "
-                      "PREVSTD INTEGER NOT NULL, PREVHIGH INTEGER NOT NULL, "
-                      "SUCCESS INTEGER NOT NULL)";
-
 bool hasTable(Database& db)
 {
     QSqlQuery q(db.sql());
@@ -27,19 +20,20 @@ bool hasTable(Database& db)
 
 Status CalibrationLog::append(const CalibrationEntry& e)
 {
-    if (m_db.readOnly()) return Status::failure(QStringLiteral("CALIBLOG: the database is read-only"));
+    if (m_db.readOnly()) return Status::failure(QStringLiteral("CALIBLOG: ") + databaseReadOnlyMessage());
     Transaction t(m_db);
-    if (!t.active()) return Status::failure(QStringLiteral("CALIBLOG: ") + m_db.sql().lastError().text());
+    if (!t.active()) return Status::failure(QStringLiteral("CALIBLOG: ") + t.begun().error);
     QSqlQuery q(m_db.sql());
-    if (!q.exec(QLatin1String(kCreate))) return Status::failure(QStringLiteral("CALIBLOG: ") + sqlError(q));
-    q.prepare(QStringLiteral("INSERT INTO CALIBLOG (CALTIME, CALSTD, CALHIGH, PREVSTD, PREVHIGH, SUCCESS) "
-                             "VALUES (?, ?, ?, ?, ?, ?)"));
+    q.prepare(
+        QStringLiteral("INSERT INTO CALIBLOG (CALTIME, CALSTD, CALHIGH, PREVSTD, PREVHIGH, SUCCESS, APPLIED) "
+                       "VALUES (?, ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(dayNumber(e.at));
     q.addBindValue(e.standard);
     q.addBindValue(e.high);
     q.addBindValue(e.previousStandard);
     q.addBindValue(e.previousHigh);
     q.addBindValue(int(e.success));
+    q.addBindValue(int(e.applied));
     if (!q.exec()) return Status::failure(QStringLiteral("CALIBLOG: ") + sqlError(q));
     return t.commit();
 }
@@ -48,15 +42,22 @@ QVector<CalibrationEntry> CalibrationLog::latest(int count)
 {
     QVector<CalibrationEntry> out;
     if (!hasTable(m_db)) return out;
+    // A file of version 2 opened for reading only has its log without APPLIED:
+    // every calibration of that version was taken into use.
+    const QString applied = m_db.hasColumn(QStringLiteral("CALIBLOG"), QStringLiteral("APPLIED"))
+                                ? QStringLiteral("APPLIED")
+                                : QStringLiteral("1");
     QSqlQuery q(m_db.sql());
     q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT CALTIME, CALSTD, CALHIGH, PREVSTD, PREVHIGH, SUCCESS FROM CALIBLOG "
-                             "ORDER BY LOGKEY DESC LIMIT ?"));
+    q.prepare(QStringLiteral("SELECT CALTIME, CALSTD, CALHIGH, PREVSTD, PREVHIGH, SUCCESS, %1 FROM CALIBLOG "
+                             "ORDER BY LOGKEY DESC LIMIT ?")
+                  .arg(applied));
     q.addBindValue(count);
     if (!q.exec()) return out;
     while (q.next())
         out.append({dateTimeFromDayNumber(q.value(0).toDouble()), q.value(1).toInt(), q.value(2).toInt(),
-                    q.value(3).toInt(), q.value(4).toInt(), q.value(5).toInt() != 0});
+                    q.value(3).toInt(), q.value(4).toInt(), q.value(5).toInt() != 0,
+                    q.value(6).toInt() != 0});
     return out;
 }
 

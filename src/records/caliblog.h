@@ -1,9 +1,9 @@
 #pragma once
 // The calibration log: every calibration, successful or not, as one row of
 // CALIBLOG in the main database, so that the practice can see how the probe's
-// conductivity develops and when it was last calibrated. The table belongs to
-// the main file only (it is created there when first written) and is not part
-// of the tables a transfer file carries.
+// conductivity develops, when it was last calibrated and which values were
+// taken into use. The table is defined with the others (records/schema); it is
+// not among the tables a transfer carries.
 
 #include "base/status.h"
 
@@ -23,6 +23,9 @@ struct CalibrationEntry
     int previousStandard = 0;
     int previousHigh = 0;
     bool success = false;
+    // The measured values were taken into use (always after a success; after
+    // a failure only when the operator chose to keep them).
+    bool applied = true;
 };
 
 class CalibrationLog
@@ -30,7 +33,7 @@ class CalibrationLog
 public:
     explicit CalibrationLog(Database& db) : m_db(db) {}
 
-    // Appends one row in its own transaction (creating the table when missing).
+    // Appends one row in its own transaction.
     Status append(const CalibrationEntry& entry);
     // The newest entries first; empty when nothing was logged yet.
     QVector<CalibrationEntry> latest(int count);

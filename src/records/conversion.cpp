@@ -104,11 +104,17 @@ Status convertOldDatabase(Database& main, const QString& oldPath, const std::fun
     return st;
 }
 
+QString alreadyConvertedMessage()
+{
+    return QString::fromUtf8("lumo.mdb 的資料先前已經轉換到目前的資料庫中，這次沒有再匯入（以免重複）；"
+                             "該檔案已改名為 lumo_BAK.mdb。");
+}
+
 Status convertWaitingDatabase(Database& main, const QString& dataDir, const std::function<void(int)>& advance,
-                              const ConversionHooks& hooks)
+                              const ConversionHooks& hooks, bool* alreadyConverted)
 {
     const QString oldPath = dataFilePath(dataDir, QLatin1String(OldDatabaseFile));
-    Status st = convertOldDatabase(main, oldPath, advance);
+    Status st = convertOldDatabase(main, oldPath, advance, alreadyConverted);
     if (!st) return st;
     if (hooks.afterCommit) hooks.afterCommit();
     const QString backup = dataFilePath(dataDir, QLatin1String(OldBackupFile));

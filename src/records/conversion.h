@@ -27,7 +27,12 @@ struct ConversionHooks
 // (replacing an older backup). The old file keeps its name on any error; a
 // file converted by an earlier start that ended before the rename is only
 // renamed now, so its rows are never appended twice.
+// *alreadyConverted is set when the file was found converted before (a copy
+// put back, or a start that ended before the rename): nothing was appended.
 Status convertWaitingDatabase(Database& main, const QString& dataDir, const std::function<void(int)>& advance,
-                              const ConversionHooks& hooks = {});
+                              const ConversionHooks& hooks = {}, bool* alreadyConverted = nullptr);
+
+// What the start-up status tells when lumo.mdb was set aside without appending.
+QString alreadyConvertedMessage();
 
 } // namespace lumo

@@ -4,10 +4,11 @@
 
 #include <QAtomicInteger>
 #include <QFileInfo>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlDriver>
 #include <QSqlRecord>
+#include <QUrl>
 #include <sqlite3.h>
 
 namespace lumo {
@@ -19,14 +20,6 @@ QString newConnectionName()
     return QStringLiteral("lumo-%1").arg(counter.fetchAndAddRelaxed(1));
 }
 
-bool pragma(QSqlDatabase& db, const QString& sql, QString* error)
-{
-    QSqlQuery q(db);
-    if (q.exec(sql)) return true;
-    if (error) *error = q.lastError().text();
-    return false;
-}
-
 } // namespace
 
 QString databaseBusyMessage()
@@ -34,13 +27,38 @@ QString databaseBusyMessage()
     return QString::fromUtf8("資料庫正由其他工作站使用中，請稍後再試。");
 }
 
+namespace {
+
+bool pragma(QSqlDatabase& db, const QString& sql, QString* error)
+{
+    QSqlQuery q(db);
+    if (q.exec(sql)) return true;
+    if (error) *error = sqlError(q);
+    return false;
+}
+
+} // namespace
+
+QString databaseReadOnlyMessage()
+{
+    return QString::fromUtf8("資料庫無法寫入（檔案或資料目錄為唯讀），資料未儲存。");
+}
+
+QString diskFullMessage()
+{
+    return QString::fromUtf8("磁碟空間不足，資料未儲存。");
+}
+
 QString sqlError(const QSqlError& e)
 {
     // The driver reports SQLite's own result code; busy and locked both mean
     // that another connection kept the lock longer than this one waits.
     bool ok = false;
-    const int code = e.nativeErrorCode().toInt(&ok);
-    if (ok && ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)) return databaseBusyMessage();
+    const int code = e.nativeErrorCode().toInt(&ok) & 0xff;
+    if (!ok) return e.text();
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return databaseBusyMessage();
+    if (code == SQLITE_READONLY) return databaseReadOnlyMessage();
+    if (code == SQLITE_FULL) return diskFullMessage();
     return e.text();
 }
 
@@ -77,6 +95,12 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
 
     std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, access));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    // SQLite opens a file it may not write for reading without a word; the
+    // first change would fail instead.
+    if (access == Access::ReadWrite && d->handle() && sqlite3_db_readonly(d->handle(), "main") == 1)
+        return fail(QStringLiteral("%1: %2").arg(path, databaseReadOnlyMessage()));
+    if (access == Access::ReadOnly && !d->readableInPlace())
+        return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
 
     // Read before anything is written, so a damaged, foreign or newer file is
     // reported and left exactly as it was. Files that are written must match
@@ -103,6 +127,10 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
             Transaction t(*d);
             if (!t.active()) return fail(QStringLiteral("%1: %2").arg(path, t.begun().error));
             if (!createSchema(d->m_db, kind, &error)) return fail(QStringLiteral("%1: %2").arg(path, error));
+            // What the upgrade completed must now be what this version defines;
+            // otherwise nothing of it is kept.
+            const Status upgraded = checkLayout(d->m_db, kind);
+            if (!upgraded) return fail(QStringLiteral("%1: %2").arg(path, upgraded.error));
             Status s = t.commit();
             if (!s) return fail(s.error);
         }
@@ -134,6 +162,29 @@ std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, S
     return d;
 }
 
+// A file in write-ahead mode is read through a shared index beside it. In a
+// folder this process may not write, with no index there, the index cannot be
+// made and SQLite refuses even to read. No writer is at work then (a writer
+// keeps the index), so the file is read as one that does not change.
+bool Database::readableInPlace()
+{
+    {
+        QSqlQuery q(m_db);
+        if (q.exec(QStringLiteral("PRAGMA user_version"))) return true;
+        bool ok = false;
+        const int code = q.lastError().nativeErrorCode().toInt(&ok) & 0xff;
+        if (!ok || (code != SQLITE_READONLY && code != SQLITE_CANTOPEN))
+            return true; // the layout check says why
+    }
+    m_db.close();
+    QUrl url = QUrl::fromLocalFile(m_path);
+    url.setQuery(QStringLiteral("immutable=1"));
+    m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    m_db.setConnectOptions(
+        QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1;QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI").arg(BusyTimeoutMs));
+    return m_db.open();
+}
+
 void Database::setBusyTimeout(int ms)
 {
     QSqlQuery q(m_db);
@@ -150,6 +201,28 @@ Status Database::checkIntegrity()
         problems << q.value(0).toString();
     if (problems == QStringList{QStringLiteral("ok")}) return Status::success();
     return Status::failure(QStringLiteral("%1: %2").arg(m_path, problems.join(QStringLiteral("; "))));
+}
+
+Status Database::checkWritable()
+{
+    auto fail = [this](const QString& why) {
+        return Status::failure(QStringLiteral("%1: %2").arg(m_path, why));
+    };
+    if (readOnly()) return fail(databaseReadOnlyMessage());
+    // SQLite opens a file it may not write read-only without a word.
+    if (sqlite3* h = handle(); h && sqlite3_db_readonly(h, "main") == 1)
+        return fail(databaseReadOnlyMessage());
+    Transaction t(*this);
+    // Another workstation writing holds the lock: the file takes writes, only not now.
+    if (!t.active())
+        return t.begun().error == databaseBusyMessage() ? Status::success() : fail(t.begun().error);
+    QSqlQuery q(m_db);
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next()) return fail(sqlError(q));
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (!q.exec(QStringLiteral("PRAGMA user_version = %1").arg(version))) return fail(sqlError(q));
+    const Status s = t.commit();
+    return s ? s : fail(s.error);
 }
 
 sqlite3* Database::handle()

@@ -94,9 +94,16 @@ public:
     void setBusyTimeout(int ms);
     // SQLite's full check of the file; its findings as the error.
     Status checkIntegrity();
+    // Whether a change would reach the disk: a write of the file's own
+    // version number, committed, so that the journal or log, the directory
+    // entry for it and the disk space are all tried. Nothing of the data
+    // changes. A read-only connection, file or folder, or a full disk, fails
+    // with the reason in the operator's words.
+    Status checkWritable();
 
 private:
     Database(const QString& connection, const QString& path, FileKind kind, Access access);
+    bool readableInPlace();
     QString m_connection;
     QString m_path;
     FileKind m_kind;
@@ -135,9 +142,14 @@ private:
 
 // "資料庫正由其他工作站使用中，請稍後再試。"
 QString databaseBusyMessage();
+// A write refused because the file or its folder is read-only, and one
+// refused for want of disk space: SQLite's own texts are English.
+QString databaseReadOnlyMessage();
+QString diskFullMessage();
 
 // The last error text of a query or database, for messages; a lock held by
-// another workstation beyond the wait reads as databaseBusyMessage().
+// another workstation beyond the wait reads as databaseBusyMessage(), a
+// read-only file or a full disk as the two messages above.
 QString sqlError(const class QSqlQuery& q);
 QString sqlError(const class QSqlError& e);
 

@@ -4,7 +4,10 @@
 // read the Chinese texts), comma separated, quoted as RFC 4180 says, lines
 // ending in CR LF. Measurements carry their readings, the compensated values
 // and the analysis figures with their grades (empty where the analysis refuses
-// a measurement). The anonymous form leaves out what names a person.
+// a measurement). Texts never run as formulas in a spreadsheet; numbers are
+// written with the digits they were stored with. The anonymous form names no
+// person: a pseudonym of this export instead of the subject number, the birth
+// year instead of the birth date, none of the texts.
 
 #include "records/database.h"
 
@@ -18,8 +21,11 @@ inline constexpr const char* ResearchMeasurementsFile = "lumo-measurements.csv";
 
 struct ResearchCsvOptions
 {
-    // 不含個人資料: without names, addresses, telephone numbers, e-mail and the
-    // free-text remarks; the subject number stays.
+    // 不含個人資料: SUBJECT, a pseudonym drawn at random for this export, in
+    // place of the subject number and the row keys (each file in the order of
+    // the pseudonyms, which tells nothing of the numbers); BIRTHYEAR in place
+    // of the birth date; no name, address, telephone, e-mail, remarks, nor the
+    // free texts CUSTCAT and CUSTFG that no screen shows.
     bool anonymous = false;
     QString custNo; // one subject only (compared without regard to case); empty: every subject
 };
@@ -42,8 +48,15 @@ Status buildResearchCsv(Database& main, const ResearchCsvOptions& options, Resea
 // the system's error number of a failed write.
 Status writeResearchCsv(const QString& directory, const ResearchCsv& csv, int* osError = nullptr);
 
-// One field as RFC 4180 writes it: quoted when it holds a comma, a quote, a
-// line break or leading or trailing blanks, quotes doubled.
+// One text field as RFC 4180 writes it: quoted when it holds a comma, a quote,
+// a line break or leading or trailing blanks, quotes doubled. A text that a
+// spreadsheet would take for a formula (one that begins with =, +, -, @, a tab
+// or a carriage return) gets a leading apostrophe, which spreadsheets read as
+// "text" and do not show.
 QString csvField(const QString& value);
+
+// A stored number as the files write it: 15 significant digits, which is all
+// a double holds faithfully (an empty field for a value that is not finite).
+QByteArray csvNumber(double value);
 
 } // namespace lumo

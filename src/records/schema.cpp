@@ -126,9 +126,34 @@ TableDef lumoconv()
 TableDef zumerge()
 {
     return {QStringLiteral("ZUMERGE"),
-            3,
+            4,
             {key(), real("MERGEDATE"), integer("KEPTKEY"), text("KEPTBEFORE"), text("REMOVED"), text("MOVED")}};
 }
+
+// One row per calibration, successful or not: the values measured, the values
+// in use before, and whether the measured ones were taken into use (a failed
+// calibration is only when the operator chooses it).
+TableDef caliblog()
+{
+    auto column = [](const char* name, ColumnType type, const char* declaration) {
+        return ColumnDef{QLatin1String(name), type, QLatin1String(declaration)};
+    };
+    return {QStringLiteral("CALIBLOG"),
+            3,
+            {column("LOGKEY", ColumnType::Key, "INTEGER PRIMARY KEY AUTOINCREMENT"),
+             column("CALTIME", ColumnType::Real, "REAL NOT NULL"), // day number with the time of day
+             column("CALSTD", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("CALHIGH", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("PREVSTD", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("PREVHIGH", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("SUCCESS", ColumnType::Integer, "INTEGER NOT NULL"),
+             column("APPLIED", ColumnType::Integer, "INTEGER NOT NULL DEFAULT 1")}};
+}
+
+// What a file of an older version needs beyond the tables it lacks. A log
+// made on the fly by version 2 gets APPLIED: every calibration of that
+// version was taken into use, failed or not, hence the default 1.
+const char* const kUpgradeTo3 = "ALTER TABLE CALIBLOG ADD COLUMN APPLIED INTEGER NOT NULL DEFAULT 1";
 
 // One index per sort field of the subject lists (ties broken by MKEY so that
 // every order is total and stable), the named orders, and the link fields.
@@ -250,6 +275,29 @@ Status checkColumns(QSqlDatabase& db, const TableDef& t)
     return Status::success();
 }
 
+int fileVersion(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : 0;
+}
+
+bool hasTable(QSqlDatabase& db, const QString& name)
+{
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE"));
+    q.addBindValue(name);
+    return q.exec() && q.next();
+}
+
+bool hasColumn(QSqlDatabase& db, const QString& table, const QString& column)
+{
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) return false;
+    while (q.next())
+        if (q.value(1).toString().compare(column, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
 } // namespace
 
 const QStringList& knowledgeTextFields()
@@ -266,7 +314,8 @@ const QStringList& knowledgeTextFields()
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(), zudata(), zupro(false), zuprdt(), lumoconv(), zumerge()};
+    static const QVector<TableDef> main = {zucust(),   zudata(),   zupro(false), zuprdt(),
+                                           lumoconv(), caliblog(), zumerge()};
     static const QVector<TableDef> master = {zupro(true), zuprdt()};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {
@@ -291,6 +340,9 @@ QStringList requiredTables(FileKind kind)
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error)
 {
     QStringList statements;
+    if (kind == FileKind::Main && fileVersion(db) < 3 && hasTable(db, QStringLiteral("CALIBLOG")) &&
+        !hasColumn(db, QStringLiteral("CALIBLOG"), QStringLiteral("APPLIED")))
+        statements << QLatin1String(kUpgradeTo3);
     for (const TableDef& t : tablesOf(kind))
         statements << createStatement(t);
     if (kind == FileKind::Main)
@@ -343,11 +395,10 @@ Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns)
     while (q.next())
         tables << q.value(0).toString().toUpper();
     for (const TableDef& t : tablesOf(kind)) {
-        if (!tables.contains(t.name.toUpper())) {
-            // A table of a later version than the file's is the upgrade's to create.
-            if (t.since > std::max(version, 1)) continue;
-            return Status::failure(u("缺少資料表 %1").arg(t.name));
-        }
+        // A table of a later version than the file's is the upgrade's to
+        // create or to complete.
+        if (t.since > std::max(version, 1)) continue;
+        if (!tables.contains(t.name.toUpper())) return Status::failure(u("缺少資料表 %1").arg(t.name));
         if (!withColumns) continue;
         Status s = checkColumns(db, t);
         if (!s) return s;

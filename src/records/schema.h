@@ -14,8 +14,10 @@ namespace lumo {
 
 // 1: the four tables of the main database, the knowledge and master tables.
 // 2: LUMOCONV, the record of the older databases already converted.
-// 3: ZUMERGE, the last merge of two subjects, kept so it can be undone.
-constexpr int SchemaVersion = 3;
+// 3: CALIBLOG, the calibration log, with APPLIED (version 2 made the table on
+//    the fly when it first logged a calibration, without that column).
+// 4: ZUMERGE, the last merge of two subjects, kept so it can be undone.
+constexpr int SchemaVersion = 4;
 
 enum class FileKind {
     Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT
@@ -50,7 +52,8 @@ struct TableDef
 // The tables of a file of the kind, in creation order.
 const QVector<TableDef>& tablesOf(FileKind kind);
 
-// Creates the missing tables and indexes of the kind; runs inside the caller's transaction.
+// Creates the missing tables and indexes of the kind and brings the tables of
+// an older version to this one; runs inside the caller's transaction.
 bool createSchema(QSqlDatabase& db, FileKind kind, QString* error);
 
 // Whether every index of the kind is in the file; the lists read along them,
@@ -64,7 +67,9 @@ QStringList requiredTables(FileKind kind);
 // Compares an open file with the definition without writing anything: a
 // version newer than this program's, a table of the current version that is
 // missing, a missing column or a column of another type is refused with a
-// message naming it. Tables a later version brought are left to the upgrade.
+// message naming it. Tables a later version than the file's brought are left
+// to the upgrade (an older version may have made one of them on the fly), and
+// checked after it.
 // Without columns only the version and the tables are checked (the files of
 // earlier versions that are only read may lack optional fields).
 Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns = true);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace lumo {
 namespace {
@@ -72,6 +73,22 @@ Status resolveDataDirectory(const QString& given, QString* resolved)
             u("不可使用檔案系統的根目錄 %1 作為資料目錄：請指定其下的一個目錄。").arg(dir));
     *resolved = withSeparator(dir);
     return Status::success();
+}
+
+Status checkFolderWritable(const QString& dir)
+{
+    QTemporaryFile probe(withSeparator(dir) + QStringLiteral(".lumo-write-check-XXXXXX"));
+    // A block, not a byte: a disk with a few bytes left takes no new block.
+    const QByteArray block(4096, '\0');
+    if (probe.open() && probe.write(block) == block.size() && probe.flush()) return Status::success();
+    return Status::failure(u("資料目錄 %1 無法寫入（唯讀或磁碟已滿）：%2")
+                               .arg(QDir::toNativeSeparators(dir), probe.errorString()));
+}
+
+QString readOnlyDataMessage(const QString& reason)
+{
+    return u("資料目錄無法寫入，目前只能查閱資料，量測結果與任何變更都無法儲存：") + QStringLiteral("\r\n") +
+           reason;
 }
 
 Status CopiedFiles::status() const

@@ -35,6 +35,13 @@ bool dataFileExists(const QString& dir, const QString& name);
 // one (the program would spread its files over it). Ends in a separator.
 Status resolveDataDirectory(const QString& given, QString* resolved);
 
+// Whether the folder takes a new file: one block written and removed again,
+// so that a read-only folder, file system or a full disk is found before
+// anything is done there. The failure names the folder and the reason.
+Status checkFolderWritable(const QString& dir);
+// "資料目錄無法寫入，只能查閱資料：" followed by the reason.
+QString readOnlyDataMessage(const QString& reason);
+
 // Copies every delivered file and picture that the data directory lacks; never
 // overwrites. Every copy is checked (a full disk cuts files short): a failed
 // one leaves no file behind and its message is among the failures.

@@ -49,6 +49,33 @@ QString networkFolderMessage()
     return QString::fromUtf8("資料目錄位於網路磁碟，多台工作站共用時建議改用資料庫伺服器。");
 }
 
+namespace {
+
+// The main database for writing when the folder, the file and the disk take a
+// change; otherwise for reading, with the reason in out.writable. A file that
+// cannot be opened at all stays an error.
+Status openMainDatabase(SharedState& s, StartupOutcome& out)
+{
+    const QString path = s.dataPath(QLatin1String(MainDatabaseFile));
+    Status st;
+    if (out.writable) {
+        s.MainDatabase = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        if (st) {
+            out.writable = s.MainDatabase->checkWritable();
+            if (out.writable) return st;
+        } else if (st.error.contains(databaseReadOnlyMessage()) || st.error.contains(diskFullMessage())) {
+            out.writable = st;
+        } else {
+            return st;
+        }
+    }
+    s.MainDatabase = Database::open(path, FileKind::Main, Database::Access::ReadOnly, &st);
+    if (st) s.ReadOnlyReason = readOnlyDataMessage(out.writable.error);
+    return st;
+}
+
+} // namespace
+
 StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
 {
     StartupOutcome out;
@@ -62,6 +89,9 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     // chose is left as it is (workstations may share it) and reported.
     if (created) QFile::setPermissions(s.DataDirectory, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     out.privacy = checkPrivateDirectory(s.DataDirectory);
+    // Before anything is written here: a folder that takes nothing is told at
+    // start, not as an engine's error after a whole measuring run.
+    out.writable = checkFolderWritable(s.DataDirectory);
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();
@@ -81,9 +111,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
             Status::failure(out.copies.ok ? prepared.copy.error
                                           : out.copies.error + QStringLiteral("\r\n") + prepared.copy.error);
 
-    Status st;
-    s.MainDatabase = Database::open(s.dataPath(QLatin1String(MainDatabaseFile)), FileKind::Main,
-                                    Database::Access::ReadWrite, &st);
+    Status st = openMainDatabase(s, out);
     // A fresh copy is checked before anything is stored in it; a damaged one
     // holds nothing of the user's and is removed, so the next start copies again.
     if (st && prepared.mainCreated) {

@@ -34,6 +34,10 @@ struct SharedState
     QString SerialText;
     int PointsSinceAnalysis = 0;
     PrinterChoice printer;
+    // Why nothing can be stored (a read-only data directory or file, a full
+    // disk), as found at start and as the operator is told it; empty when the
+    // data can be written. The main database is then open for reading only.
+    QString ReadOnlyReason;
 
     std::unique_ptr<Database> MainDatabase;
     std::unique_ptr<Database> KnowledgeDatabase;
@@ -67,6 +71,9 @@ struct StartupOutcome
     Status copies;        // delivered files that could not be copied: the general error report
     Status swap;          // an upgrade swap refused (a file in use): a notice, the files as they were
     Status privacy;       // a data directory other users can read: a notice, the program goes on
+    // The data directory or the main database takes no writes (the reason):
+    // the database is open for reading only and the start-up status says so.
+    Status writable;
     QStringList copiedFiles;
     // The data directory lies in a network folder: a notice, the program goes on.
     bool networkFolder = false;

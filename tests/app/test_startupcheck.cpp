@@ -25,7 +25,9 @@ QList<QByteArray> lampCommands(const QList<QByteArray>& log)
     return out;
 }
 
-void makeOld(const QString& path, bool withProgramGroup, bool withProParm4, bool withAgeLimits)
+// An older database with every field of the four tables but those named in
+// `missing`; each table holds rows with a value in every field it has.
+void makeOld(const QString& path, const QStringList& missing = {})
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
     db.setDatabaseName(path);
@@ -38,29 +40,41 @@ void makeOld(const QString& path, bool withProgramGroup, bool withProParm4, bool
                      " MEMO2 TEXT, AutoKey TEXT, PrtFG INTEGER";
     for (int i = 1; i <= 24; ++i) zudata += QStringLiteral(", ZU%1 REAL").arg(i);
     QVERIFY(q.exec(zudata + ")"));
-    QString zupro = "CREATE TABLE ZUPRO (MKEY INTEGER PRIMARY KEY, ProNo TEXT, ProName TEXT, ProData TEXT, ProPict BLOB,"
-                    " ProScal INTEGER, PrtFG INTEGER";
-    if (withProgramGroup) {
-        zupro += ", ProFN TEXT";
-        for (const char* f : {"ProScrp", "ProPrg", "ProParm"})
-            for (int i = 1; i <= 4; ++i)
-                if (withProParm4 || QLatin1String(f) != QLatin1String("ProParm") || i != 4)
-                    zupro += QStringLiteral(", %1%2 TEXT").arg(QLatin1String(f)).arg(i);
+    // The optional fields of a program and a condition, with their values.
+    QStringList proFields{"ProNo", "ProName", "ProFN"}, proValues{"'P1'", "'Prog'", "'1010'"};
+    const std::pair<const char*, char> groups[] = {{"ProScrp", 's'}, {"ProPrg", 'g'}, {"ProParm", 'p'}};
+    for (const auto& [stem, letter] : groups)
+        for (int i = 1; i <= 4; ++i) {
+            proFields << QStringLiteral("%1%2").arg(QLatin1String(stem)).arg(i);
+            proValues << QStringLiteral("'%1%2'").arg(QLatin1Char(letter)).arg(i);
+        }
+    QStringList dtFields{"ProNo", "ProCond", "ProAGL", "ProAGH"}, dtValues{"'P1'", "'1'", "20", "40"};
+    for (const QString& m : missing) {
+        for (auto* pair : {&proFields, &dtFields}) {
+            const int at = int(pair->indexOf(m));
+            if (at < 0) continue;
+            pair->removeAt(at);
+            (pair == &proFields ? proValues : dtValues).removeAt(at);
+        }
     }
+    QString zupro = "CREATE TABLE ZUPRO (MKEY INTEGER PRIMARY KEY, ProData TEXT, ProPict BLOB, ProScal "
+                    "INTEGER, PrtFG INTEGER";
+    for (const QString& f : proFields)
+        zupro += QStringLiteral(", %1 TEXT").arg(f);
     QVERIFY(q.exec(zupro + ")"));
-    QVERIFY(q.exec(QStringLiteral("CREATE TABLE ZUPRDT (MKEY INTEGER PRIMARY KEY, ProNo TEXT, ProSubN TEXT, ProNote TEXT,"
-                                  " ProAnd TEXT, ProCond TEXT, ProEng REAL, ProFlg INTEGER, PrtFG INTEGER%1)")
-                       .arg(withAgeLimits ? ", ProAGL INTEGER, ProAGH INTEGER" : "")));
+    QString zuprdt =
+        "CREATE TABLE ZUPRDT (MKEY INTEGER PRIMARY KEY, ProSubN TEXT, ProNote TEXT, ProAnd TEXT, ProEng REAL,"
+        " ProFlg INTEGER, PrtFG INTEGER";
+    for (const QString& f : dtFields)
+        zuprdt += QStringLiteral(", %1 %2").arg(f, f.startsWith("ProAG") ? "INTEGER" : "TEXT");
+    QVERIFY(q.exec(zuprdt + ")"));
     QVERIFY(q.exec("INSERT INTO ZUCUST (MKEY, CUSTNO, NAME, SEX, DBIRTH) VALUES (500, 'OLD1', 'Old One', 0, 20000)"));
     QVERIFY(q.exec("INSERT INTO ZUCUST (MKEY, CUSTNO, NAME) VALUES (501, 'OLD2', 'Old Two')"));
     QVERIFY(q.exec("INSERT INTO ZUDATA (MKEY, CUSTNO, ZUDATE, ZU1, ZU24, MEMO1) VALUES (900, 'OLD1', 39000.5, 11.5, 42, 'memo')"));
-    if (withProgramGroup)
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO ZUPRO (ProNo, ProName, ProFN, ProScrp1, ProParm3%1) VALUES ('P1', 'Prog', '1010', 's1', 'p3'%2)")
-                           .arg(withProParm4 ? ", ProParm4" : "", withProParm4 ? ", 'p4'" : "")));
-    else
-        QVERIFY(q.exec("INSERT INTO ZUPRO (ProNo, ProName) VALUES ('P1', 'Prog')"));
-    QVERIFY(q.exec(QStringLiteral("INSERT INTO ZUPRDT (ProNo, ProCond%1) VALUES ('P1', '1'%2)")
-                       .arg(withAgeLimits ? ", ProAGL, ProAGH" : "", withAgeLimits ? ", 20, 40" : "")));
+    QVERIFY(q.exec(
+        QStringLiteral("INSERT INTO ZUPRO (%1) VALUES (%2)").arg(proFields.join(','), proValues.join(','))));
+    QVERIFY(q.exec(
+        QStringLiteral("INSERT INTO ZUPRDT (%1) VALUES (%2)").arg(dtFields.join(','), dtValues.join(','))));
     db.close();
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QStringLiteral("old"));
@@ -200,10 +214,58 @@ private slots:
         }
     }
 
+    // What the operator must learn at start reaches the status bar and a
+    // notice, since the window closes as soon as the check is done: a data
+    // directory that takes nothing (and a waiting older database is left for
+    // later), and an older database put back after it was converted (set
+    // aside again, nothing appended twice).
+    void statusWindowTells_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("read-only data") << true << QString::fromUtf8("資料目錄無法寫入，目前只能查閱資料");
+        QTest::newRow("converted file put back") << false << alreadyConvertedMessage();
+    }
+    void statusWindowTells()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, notice);
+        MainFixture f;
+        const QString old = f.dir.filePath(QStringLiteral("lumo.mdb"));
+        makeOld(old);
+        const QString copy = f.dir.filePath(QStringLiteral("copy.mdb"));
+        QVERIFY(QFile::copy(old, copy));
+        if (!readOnly) {
+            QVERIFY(convertWaitingDatabase(*f.main, f.dir.path(), nullptr).ok);
+            QVERIFY(QFile::rename(copy, old)); // the operator puts the file back
+        }
+        const QString subjects = f.value("SELECT COUNT(*) FROM ZUCUST");
+        SharedState state;
+        ScriptedMessages messages;
+        state.messages = &messages;
+        state.DataDirectory = f.dir.path() + QLatin1Char('/');
+        state.MainDatabase = std::move(f.main);
+        if (readOnly)
+            state.ReadOnlyReason = QString::fromUtf8(
+                "資料目錄無法寫入，目前只能查閱資料，量測結果與任何變更都無法儲存：\r\nwhy");
+        SimStack s;
+        TZuStatu w(state, &s.instrument, s.clock);
+        w.runCheck();
+        QVERIFY(state.InstrumentReady);
+        QVERIFY(!messages.shown().empty());
+        QCOMPARE(messages.shown().back().kind, int(NoteImportant));
+        QVERIFY2(messages.shown().back().text.startsWith(notice), qPrintable(messages.shown().back().text));
+        QCOMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar"))->text().left(8), notice.left(8));
+        f.main = std::move(state.MainDatabase);
+        QCOMPARE(f.value("SELECT COUNT(*) FROM ZUCUST"), subjects);
+        QCOMPARE(QFile::exists(old), readOnly);
+        QCOMPARE(QFile::exists(f.dir.filePath(QStringLiteral("lumo_BAK.mdb"))), !readOnly);
+    }
+
     void conversionAppendsWithNewKeys()
     {
         MainFixture f;
-        makeOld(f.dir.filePath(QStringLiteral("lumo.mdb")), true, true, true);
+        makeOld(f.dir.filePath(QStringLiteral("lumo.mdb")));
         QFile::copy(f.dir.filePath(QStringLiteral("lumo.mdb")), f.dir.filePath(QStringLiteral("lumo_BAK.mdb"))); // an older backup
         QFile stale(f.dir.filePath(QStringLiteral("lumo_BAK.mdb")));
         QVERIFY(stale.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -226,34 +288,54 @@ private slots:
         QVERIFY(bak.readAll().startsWith("SQLite format 3"));
     }
 
+    // The conversion's own rule for an older layout: the optional fields are
+    // copied in order up to the first one the file lacks; that one and those
+    // after it stay empty, even where the file has them (an import would copy
+    // those). The program's button fields and the two age limits alike.
     void optionalFieldGroups_data()
     {
-        QTest::addColumn<bool>("group");
-        QTest::addColumn<bool>("parm4");
-        QTest::addColumn<QString>("fn");
-        QTest::addColumn<QString>("parm3");
-        QTest::newRow("without ProFN") << false << false << "" << "";
-        QTest::newRow("without only ProParm4") << true << false << "1010" << "p3";
+        QTest::addColumn<QStringList>("missing");
+        QTest::addColumn<QString>("buttons"); // ProFN, ProScrp1..4, ProPrg1..4, ProParm1..4
+        QTest::addColumn<QString>("ages");    // ProAGL, ProAGH
+        const QString all = "1010,s1,s2,s3,s4,g1,g2,g3,g4,p1,p2,p3,p4";
+        QStringList group{"ProFN"};
+        for (const char* f : {"ProScrp", "ProPrg", "ProParm"})
+            for (int i = 1; i <= 4; ++i)
+                group << QStringLiteral("%1%2").arg(QLatin1String(f)).arg(i);
+        QTest::newRow("every field") << QStringList() << all << "20,40";
+        QTest::newRow("without the button fields") << group << ",,,,,,,,,,,,"
+                                                   << "20,40";
+        QTest::newRow("without ProFN alone") << QStringList{"ProFN"} << ",,,,,,,,,,,,"
+                                             << "20,40";
+        QTest::newRow("without ProScrp3") << QStringList{"ProScrp3"} << "1010,s1,s2,,,,,,,,,,"
+                                          << "20,40";
+        QTest::newRow("without ProParm4")
+            << QStringList{"ProParm4"} << "1010,s1,s2,s3,s4,g1,g2,g3,g4,p1,p2,p3,"
+            << "20,40";
+        QTest::newRow("without ProAGL") << QStringList{"ProAGL"} << all << "0,0";
+        QTest::newRow("without ProAGH") << QStringList{"ProAGH"} << all << "20,0";
     }
     void optionalFieldGroups()
     {
-        QFETCH(bool, group);
-        QFETCH(bool, parm4);
-        QFETCH(QString, fn);
-        QFETCH(QString, parm3);
+        QFETCH(QStringList, missing);
+        QFETCH(QString, buttons);
+        QFETCH(QString, ages);
         MainFixture f;
-        makeOld(f.dir.filePath(QStringLiteral("lumo.mdb")), group, parm4, false);
+        makeOld(f.dir.filePath(QStringLiteral("lumo.mdb")), missing);
         QVERIFY(convertWaitingDatabase(*f.main, f.dir.path(), nullptr).ok);
-        QCOMPARE(f.value("SELECT ProFN FROM ZUPRO"), fn);
-        QCOMPARE(f.value("SELECT ProParm3 FROM ZUPRO"), parm3);
-        QCOMPARE(f.value("SELECT ProParm4 FROM ZUPRO"), QString());
-        QCOMPARE(f.value("SELECT ProAGL FROM ZUPRDT"), QStringLiteral("0"));
+        // An empty field may be stored as NULL.
+        QString fields = "ifnull(ProFN, '')";
+        for (const char* g : {"ProScrp", "ProPrg", "ProParm"})
+            for (int i = 1; i <= 4; ++i)
+                fields += QStringLiteral(" || ',' || ifnull(%1%2, '')").arg(QLatin1String(g)).arg(i);
+        QCOMPARE(f.value("SELECT " + fields + " FROM ZUPRO"), buttons);
+        QCOMPARE(f.value("SELECT ifnull(ProAGL, 0) || ',' || ifnull(ProAGH, 0) FROM ZUPRDT"), ages);
     }
 
     void failureLeavesEverythingUnchanged()
     {
         MainFixture f;
-        makeOld(f.dir.filePath(QStringLiteral("lumo.mdb")), true, true, true);
+        makeOld(f.dir.filePath(QStringLiteral("lumo.mdb")));
         // The main database refuses measurement rows: the subjects appended before must go too.
         QSqlQuery q(f.main->sql());
         QVERIFY(q.exec("CREATE TRIGGER refuse BEFORE INSERT ON ZUDATA BEGIN SELECT RAISE(ABORT, 'disk full'); END"));

@@ -304,6 +304,9 @@ class Lumo:
         self.args = list(args)
         # Variables a session adds to the program's environment (set before start()).
         self.env = {}
+        # A command the program is started under (set before start()); it must
+        # run the program in its own process, as setpriv does.
+        self.prefix = []
         self.art = artifacts_root() / session
         if self.art.exists():
             shutil.rmtree(self.art)
@@ -334,7 +337,7 @@ class Lumo:
             env[var] = str(self.tmp / sub)
         env.update(self.env)
         self._log = open(self.log_path, "w")
-        cmd = [str(exe), "--simulate", "--data-dir", str(self.data_dir)] + self.args
+        cmd = self.prefix + [str(exe), "--simulate", "--data-dir", str(self.data_dir)] + self.args
         self.step(f"start {' '.join(cmd)}")
         # Started in its temporary folder, so that file dialogs open there and not in the work tree.
         self.proc = subprocess.Popen(cmd, env=env, cwd=self.tmp, stdin=subprocess.DEVNULL, stdout=self._log,

@@ -1,6 +1,7 @@
 """Locating an acupoint and calibrating the probe, as a practitioner does it
 with the virtual probe: 數位校準 (a stop while waiting, a successful and a
-failed calibration, each stored), and 穴道定位 (a sweep along the skin in the
+failed calibration whose values are declined and one whose values are kept,
+each logged), and 穴道定位 (a sweep along the skin in the
 search mode, then the locating mode graded near, on and away from the point).
 Each returns to the main window with its tool bar enabled."""
 
@@ -21,6 +22,7 @@ REMOVE_STATUS = "請將探測棒移開"
 IDLE_STATUS = "環境校準值為本次與前一次的校準比值。"
 WRONG_CALIBRATION = "自動校準系統發現錯誤的校準方式！請重新校準一次"
 LOW_CONDUCTIVITY = "檢測棒的導電度過低，您需要重新校準！"
+KEEP_FAILED = "是否仍要使用本次的校準值"
 
 
 class LocatingCalibration(unittest.TestCase):
@@ -108,9 +110,31 @@ class LocatingCalibration(unittest.TestCase):
 
     def calibration_log(self):
         with self.lumo.db() as db:
-            if not db.execute("SELECT 1 FROM sqlite_master WHERE name = 'CALIBLOG'").fetchall():
-                return []
-            return db.execute("SELECT CALSTD, CALHIGH, SUCCESS FROM CALIBLOG ORDER BY LOGKEY").fetchall()
+            return db.execute("SELECT CALSTD, CALHIGH, SUCCESS, APPLIED FROM CALIBLOG ORDER BY LOGKEY").fetchall()
+
+    def log_results(self, w):
+        grid = self.lumo.table_with_header(w, "結果")
+        self.assertIsNotNone(grid, "no calibration log grid with the column 結果")
+        return [row[5] for row in self.lumo.table_rows(grid)]
+
+    def fail_calibration(self, w, handle, answer, label):
+        """A calibration whose standard value stays below 3000: the result, then
+        the question whether to use its values, answered with `answer`."""
+        lumo = self.lumo
+        lumo.press("開始校準", w)
+        self.wait_text(w, CONTACT_PROMPT)
+        self.click_again(handle, "the virtual probe's 棉花端接觸握把")
+        question = lumo.message(KEEP_FAILED, 30, "the question whether to keep the failed calibration's values")
+        self.assertTrue(self.shows(w, "【校準失敗】"), "the failure's result line under the question")
+        lumo.screenshot(f"calibration-failure-question-{label}")
+        lumo.press(answer, question)
+        self.wait_text(w, REMOVE_STATUS, 10)
+        lumo.screenshot(f"calibration-failure-{label}")
+        self.click_again(handle, "the virtual probe's 棉花端接觸握把 (off the handle)")
+        lumo.button("開始校準", w, enabled=True, what="開始校準 to be enabled after the failed calibration")
+        self.wait_text(w, LOW_CONDUCTIVITY)
+        self.assertTrue(self.shows(w, "【校準失敗】"), "the failure's result line after the tip came off")
+        lumo.screenshot(f"calibration-failure-done-{label}")
 
     # ---- the virtual probe
 
@@ -229,24 +253,22 @@ class LocatingCalibration(unittest.TestCase):
         lumo.button("開始校準", w, enabled=True, what="開始校準 to be enabled after the tip came off")
         self.wait_text(w, IDLE_STATUS)
         lumo.screenshot("calibration-done")
-        self.assertEqual(self.calibration_log(), [(3996, 4000, 1)])
+        self.assertEqual(self.calibration_log(), [(3996, 4000, 1, 1)])
         self.assertEqual((self.config_line(1), self.config_line(2)), ("3996", "4000"))
 
-        lumo.step("a calibration with too little conductivity")
+        lumo.step("a calibration with too little conductivity, its values declined")
         self.set_count(0, 2990)
         self.set_count(1, 2990)
-        lumo.press("開始校準", w)
-        self.wait_text(w, CONTACT_PROMPT)
-        self.click_again(handle, "the virtual probe's 棉花端接觸握把")
-        self.wait_text(w, "【校準失敗】", 30)
-        self.wait_text(w, REMOVE_STATUS, 10)
-        lumo.screenshot("calibration-failure")
-        self.click_again(handle, "the virtual probe's 棉花端接觸握把 (off the handle)")
-        lumo.button("開始校準", w, enabled=True, what="開始校準 to be enabled after the failed calibration")
-        self.wait_text(w, LOW_CONDUCTIVITY)
-        self.assertTrue(self.shows(w, "【校準失敗】"), "the failure's result line after the tip came off")
-        lumo.screenshot("calibration-failure-done")
-        self.assertEqual(self.calibration_log(), [(3996, 4000, 1), (2987, 2990, 0)])
+        self.fail_calibration(w, handle, "否", "declined")
+        self.assertEqual(self.calibration_log(), [(3996, 4000, 1, 1), (2987, 2990, 0, 0)])
+        self.assertEqual((self.config_line(1), self.config_line(2)), ("3996", "4000"),
+                         "a declined failure changed the values in use")
+        self.assertEqual(self.value_beside(w, "標準電位值:"), "3,996", "the previous values after 否")
+        self.assertIn("失敗，未採用", self.log_results(w), "the log grid's result of a declined failure")
+
+        lumo.step("a calibration with too little conductivity, its values kept by choice")
+        self.fail_calibration(w, handle, "是", "kept")
+        self.assertEqual(self.calibration_log(), [(3996, 4000, 1, 1), (2987, 2990, 0, 0), (2987, 2990, 0, 1)])
         self.assertEqual((self.config_line(1), self.config_line(2)), ("2987", "2990"))
         self.assertEqual(self.value_beside(w, "校準日期:") != "", True)
 

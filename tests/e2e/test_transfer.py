@@ -4,6 +4,7 @@ module), the transfer file imported twice (appended, then replacing), and the
 main window usable again afterwards."""
 
 import csv
+import re
 import sqlite3
 import subprocess
 import unittest
@@ -134,13 +135,17 @@ class Transfer(Session):
             subjects = list(csv.DictReader(f))
         with open(stick / "lumo-measurements.csv", encoding="utf-8-sig", newline="") as f:
             measurements = list(csv.DictReader(f))
-        self.assertEqual([s["CUSTNO"] for s in subjects], ["T001", "T002", "T003"])
-        self.assertNotIn("NAME", subjects[0], "the anonymous file names the subjects")
-        self.assertNotIn("MEMO", subjects[0], "the anonymous file holds the remarks")
+        for column in ("CUSTNO", "NAME", "MEMO", "DBIRTH", "MKEY"):
+            self.assertNotIn(column, subjects[0], f"the anonymous file holds {column}")
+        pseudonyms = [s["SUBJECT"] for s in subjects]
+        self.assertEqual(len(set(pseudonyms)), 3, "one pseudonym per subject")
+        self.assertTrue(all(re.fullmatch(r"P[0-9A-F]{8}", p) for p in pseudonyms), pseudonyms)
+        self.assertEqual({s["BIRTHYEAR"] for s in subjects}, {"1965"}, "the birth year in place of the date")
         self.assertEqual(len(measurements), 6)
-        self.assertEqual(measurements[0]["ZUDATE"], "2024-03-05T14:24:00")
-        self.assertEqual(float(measurements[1]["ZU24"]), 44.0)
-        self.assertTrue(measurements[0]["BodyEnergy"], "no analysis figures in the research file")
+        self.assertEqual(sorted(m["SUBJECT"] for m in measurements), sorted(pseudonyms * 2))
+        self.assertEqual(sorted(m["ZUDATE"] for m in measurements)[0], "2024-03-05T14:24:00")
+        self.assertEqual(sorted(float(m["ZU24"]) for m in measurements), [43.0] * 3 + [44.0] * 3)
+        self.assertTrue(all(m["BodyEnergy"] for m in measurements), "no analysis figures in the research file")
 
     def import_appended_then_replacing(self, w, stick):
         """The file appended with the external program declined, then replacing with it accepted."""

@@ -1,7 +1,7 @@
 // Probe calibration in virtual time on the simulated probe with its tip on the
-// handle: the values and their rounding, success and failure (stored in both
-// cases), the restart on separation, stop, the separation time limit, and a
-// silent or unplugged instrument in every step.
+// handle: the values and their rounding, success and failure (a failure's
+// values used only when the operator keeps them, logged either way), the restart on separation, stop, the
+// separation time limit, and a silent or unplugged instrument in every step.
 #include "base/formats.h"
 #include "measurement/calibrationrun.h"
 #include "measurement/practicefixture.h"
@@ -137,12 +137,17 @@ private slots:
         QTest::addColumn<int>("high");
         QTest::addColumn<bool>("success");
         QTest::addColumn<double>("standardChange");
-        QTest::newRow("4000 throughout") << 4000 << 4000 << 3996 << 4000 << true << -4 / 4095.0 * 200;
-        QTest::newRow("mean 2990: stored, yet failed")
-            << 2990 << 2990 << 2987 << 2990 << false << -1013 / 4095.0 * 200;
-        QTest::newRow("4041 over 4000") << 4045 << 3600 << 4041 << 3600 << true << 41 / 4095.0 * 200;
-        QTest::newRow("S exactly 3000") << 3003 << 3003 << 3000 << 3003 << true << -1000 / 4095.0 * 200;
-        QTest::newRow("S 2999") << 3002 << 3002 << 2999 << 3002 << false << -1001 / 4095.0 * 200;
+        QTest::addColumn<bool>("keep"); // the operator's answer after a failure
+        QTest::newRow("4000 throughout")
+            << 4000 << 4000 << 3996 << 4000 << true << -4 / 4095.0 * 200 << false;
+        QTest::newRow("mean 2990: failed, previous values kept")
+            << 2990 << 2990 << 2987 << 2990 << false << -1013 / 4095.0 * 200 << false;
+        QTest::newRow("mean 2990: failed, new values kept by choice")
+            << 2990 << 2990 << 2987 << 2990 << false << -1013 / 4095.0 * 200 << true;
+        QTest::newRow("4041 over 4000") << 4045 << 3600 << 4041 << 3600 << true << 41 / 4095.0 * 200 << false;
+        QTest::newRow("S exactly 3000")
+            << 3003 << 3003 << 3000 << 3003 << true << -1000 / 4095.0 * 200 << false;
+        QTest::newRow("S 2999") << 3002 << 3002 << 2999 << 3002 << false << -1001 / 4095.0 * 200 << false;
     }
     void outcome()
     {
@@ -152,7 +157,10 @@ private slots:
         QFETCH(int, high);
         QFETCH(bool, success);
         QFETCH(double, standardChange);
+        QFETCH(bool, keep);
         Calibrating c(standardCounts, highCounts);
+        c.f.messages.push(keep);
+        const QString dateBefore = c.f.state.config.CalibDate;
         CalibrationDisplay atResult;
         c.watch([&](const CalibrationDisplay& d) {
             if (!d.result.isEmpty() && d.result != u("【校準系統啟動中】") && atResult.result.isEmpty())
@@ -162,15 +170,31 @@ private slots:
         const auto outcome = c.run.start();
         QCOMPARE(outcome, success ? CalibrationRun::Outcome::Succeeded : CalibrationRun::Outcome::Failed);
 
-        // Stored in both cases, in the configuration file and the log.
+        // A failure asks whether to use its values (否 keeps the previous ones);
+        // a success asks nothing.
+        const bool applied = success || keep;
+        QCOMPARE(c.run.valuesApplied(), applied);
+        if (!success) {
+            QCOMPARE(int(c.f.messages.shown().size()), 1);
+            QCOMPARE(c.f.messages.shown().front().kind, int(AskAttention));
+            QCOMPARE(c.f.messages.shown().front().text, keepFailedCalibrationQuestion(standard, 4000, 4000));
+        } else {
+            QVERIFY(c.f.messages.shown().empty());
+        }
+        // The values in use, in memory and in the configuration file.
         const Configuration& cfg = c.f.state.config;
-        QCOMPARE(cfg.CalibStandard, standard);
-        QCOMPARE(cfg.CalibHigh, high);
-        QCOMPARE(cfg.CalibDate, shortDate(QDate::currentDate()));
-        Configuration saved;
-        QVERIFY(LoadConfiguration(c.f.state.dataPath(QLatin1String(ConfigurationFileName)), saved).ok);
-        QCOMPARE(saved.CalibStandard, standard);
-        QCOMPARE(saved.CalibHigh, high);
+        QCOMPARE(cfg.CalibStandard, applied ? standard : 4000);
+        QCOMPARE(cfg.CalibHigh, applied ? high : 4000);
+        QCOMPARE(cfg.CalibDate, applied ? shortDate(QDate::currentDate()) : dateBefore);
+        if (applied) {
+            Configuration saved;
+            QVERIFY(LoadConfiguration(c.f.state.dataPath(QLatin1String(ConfigurationFileName)), saved).ok);
+            QCOMPARE(saved.CalibStandard, standard);
+            QCOMPARE(saved.CalibHigh, high);
+        } else {
+            QCOMPARE(c.configFile(), c.configBefore);
+        }
+        // The log holds both: what was measured and what was in use, and which one is now.
         const auto log = CalibrationLog(*c.f.state.MainDatabase).latest(5);
         QCOMPARE(log.size(), 1);
         QCOMPARE(log.at(0).standard, standard);
@@ -178,6 +202,7 @@ private slots:
         QCOMPARE(log.at(0).previousStandard, 4000);
         QCOMPARE(log.at(0).previousHigh, 4000);
         QCOMPARE(log.at(0).success, success);
+        QCOMPARE(log.at(0).applied, applied);
 
         // What the result showed; then the idle screen (a failure keeps its message).
         QCOMPARE(atResult.result, success ? u("【校準成功】") : u("【校準失敗】"));
@@ -204,7 +229,6 @@ private slots:
         QVERIFY(c.storedAt - c.phaseStart >= 16 * CalibrationRun::TickMs);
         // Each tick comes at the first pass 280 ms after the last one: a few exchanges late at most.
         QVERIFY(c.storedAt - c.phaseStart < 16 * (CalibrationRun::TickMs + 16));
-        QVERIFY(c.f.messages.shown().empty());
     }
 
     // Lifting the tip at tick 5 shows the notice and starts again from the
@@ -405,7 +429,8 @@ private slots:
     {
         Calibrating c(4045, 3600);
         QSqlQuery q(c.f.state.MainDatabase->sql());
-        QVERIFY(q.exec(QStringLiteral("CREATE TABLE CALIBLOG (SOMETHING TEXT)"))); // not the log's table
+        QVERIFY(q.exec(QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON CALIBLOG "
+                                      "BEGIN SELECT RAISE(ABORT, 'no room'); END")));
         QCOMPARE(c.run.start(), CalibrationRun::Outcome::Succeeded);
         QCOMPARE(c.f.messages.errors().size(), 1);
         QVERIFY(c.f.messages.errors().first().startsWith(QStringLiteral("CALIBLOG")));

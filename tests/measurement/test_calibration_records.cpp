@@ -68,7 +68,7 @@ private slots:
     {
         Practice f;
         CalibrationLog log(*f.state.MainDatabase);
-        QVERIFY(log.latest(5).isEmpty()); // no table yet
+        QVERIFY(log.latest(5).isEmpty()); // nothing logged yet
         const QDateTime t0(QDate(2026, 1, 1), QTime(9, 30, 15));
         for (int i = 0; i < 7; ++i)
             QVERIFY(log.append({t0.addDays(i), 3900 + i, 4000 + i, 3899 + i, 3999 + i, i % 2 == 0}).ok);
@@ -80,9 +80,6 @@ private slots:
         QCOMPARE(five.at(1).success, false);
         QCOMPARE(five.at(1).previousHigh, 4004);
     }
-
-    // The log table belongs to the main file: a fresh transfer-kind file has none.
-    void notInTheSchema() { QVERIFY(!requiredTables(FileKind::Main).contains(QStringLiteral("CALIBLOG"))); }
 
     // The screen: previous values from the settings, a calibration run through
     // the toolbar, the log's last entries; 停止校準 while waiting ends it.
@@ -157,19 +154,24 @@ private slots:
         QTest::addColumn<int>("standard");
         QTest::addColumn<int>("high");
         QTest::addColumn<bool>("success");
-        QTest::newRow("default short circuit") << QStringList{"--simulate"} << 0 << 3996 << 4000 << true;
-        QTest::newRow("N only") << QStringList{"--simulate", "--short-counts", "2990"} << 3 << 2987 << 2990
-                                << false;
+        QTest::addColumn<bool>("applied");
+        QTest::newRow("default short circuit")
+            << QStringList{"--simulate"} << 0 << 3996 << 4000 << true << true;
+        QTest::newRow("N only: failed, previous values stay")
+            << QStringList{"--simulate", "--short-counts", "2990"} << 3 << 2987 << 2990 << false << false;
+        QTest::newRow("N only: failed, kept by --keep-failed")
+            << QStringList{"--simulate", "--short-counts", "2990", "--keep-failed"} << 3 << 2987 << 2990
+            << false << true;
         QTest::newRow("N,M") << QStringList{"--simulate", "--short-counts", "4045,3600"} << 0 << 4041 << 3600
-                             << true;
+                             << true << true;
         QTest::newRow("tip never closes")
-            << QStringList{"--simulate", "--short-counts", "0"} << 2 << 0 << 0 << false;
+            << QStringList{"--simulate", "--short-counts", "0"} << 2 << 0 << 0 << false << false;
         QTest::newRow("not a count") << QStringList{"--simulate", "--short-counts", "4000,x"} << 2 << 0 << 0
-                                     << false;
+                                     << false << false;
         QTest::newRow("above 12 bits")
-            << QStringList{"--simulate", "--short-counts", "5000"} << 2 << 0 << 0 << false;
+            << QStringList{"--simulate", "--short-counts", "5000"} << 2 << 0 << 0 << false << false;
         QTest::newRow("counts without --simulate")
-            << QStringList{"--short-counts", "4000"} << 2 << 0 << 0 << false;
+            << QStringList{"--short-counts", "4000"} << 2 << 0 << 0 << false << false;
     }
     void cli()
     {
@@ -178,6 +180,7 @@ private slots:
         QFETCH(int, standard);
         QFETCH(int, high);
         QFETCH(bool, success);
+        QFETCH(bool, applied);
         QTemporaryDir dir;
         const QString cli = QStringLiteral(LUMO_BIN_DIR "/lumo-cli");
         auto run = [&](const QStringList& args) {
@@ -192,7 +195,11 @@ private slots:
         const QByteArray before = ini.readAll();
         ini.close();
 
-        auto [code, out, err] = run(options + QStringList{"calibrate"});
+        // --keep-failed belongs to the command, after its name.
+        QStringList args = options;
+        const bool keep = args.removeAll(QStringLiteral("--keep-failed")) > 0;
+        auto [code, out, err] =
+            run(args + QStringList{"calibrate"} + (keep ? QStringList{"--keep-failed"} : QStringList()));
         QVERIFY2(code == exitCode, err.constData());
         QVERIFY(ini.open(QIODevice::ReadOnly));
         const QByteArray after = ini.readAll();
@@ -207,19 +214,24 @@ private slots:
         QCOMPARE(o.value("CalibStandard").toInt(), standard);
         QCOMPARE(o.value("CalibHigh").toInt(), high);
         QCOMPARE(o.value("Success").toBool(), success);
+        QCOMPARE(o.value("Applied").toBool(), applied);
         QCOMPARE(o.value("PreviousStandard").toInt(), 4000);
         QCOMPARE(o.value("PreviousHigh").toInt(), 4000);
         QCOMPARE(o.value("CalibDate").toString(), shortDate(QDate::currentDate()));
-        Configuration saved = parseConfiguration(after);
-        QCOMPARE(saved.CalibStandard, standard);
-        QCOMPARE(saved.CalibHigh, high);
+        if (applied) {
+            Configuration saved = parseConfiguration(after);
+            QCOMPARE(saved.CalibStandard, standard);
+            QCOMPARE(saved.CalibHigh, high);
+        } else {
+            QCOMPARE(after, before);
+        }
 
-        // A second calibration sees the first as its previous one, and both are logged.
+        // A second calibration sees the values in use as its previous ones, and both are logged.
         auto [code2, out2, err2] = run({"--simulate", "calibrate"});
         QCOMPARE(code2, 0);
         const QJsonObject o2 = QJsonDocument::fromJson(out2).object();
-        QCOMPARE(o2.value("PreviousStandard").toInt(), standard);
-        QCOMPARE(o2.value("PreviousHigh").toInt(), high);
+        QCOMPARE(o2.value("PreviousStandard").toInt(), applied ? standard : 4000);
+        QCOMPARE(o2.value("PreviousHigh").toInt(), applied ? high : 4000);
         Status st;
         auto db = Database::open(dir.filePath(QStringLiteral("lumo4.mdb")), FileKind::Main,
                                  Database::Access::ReadOnly, &st);
@@ -228,6 +240,7 @@ private slots:
         QCOMPARE(log.size(), 2);
         QCOMPARE(log.last().standard, standard);
         QCOMPARE(log.last().success, success);
+        QCOMPARE(log.last().applied, applied);
     }
 
     // A configuration that could not be read is not overwritten with defaults.

@@ -37,6 +37,8 @@ void grab(QWidget& w, const char* name)
 struct RecordingView : MeasuringView
 {
     QList<int> shown, stored;
+    QStringList statuses;
+    QList<bool> missing;
     std::function<void(int)> onShow;
     void showPoint(int p) override
     {
@@ -44,6 +46,11 @@ struct RecordingView : MeasuringView
         if (onShow) onShow(p);
     }
     void pointStored(int p) override { stored << p; }
+    void setStatus(const QString& text) override
+    {
+        if (statuses.isEmpty() || statuses.last() != text) statuses << text;
+    }
+    void instrumentMissing(bool m) override { missing << m; }
 };
 
 } // namespace
@@ -206,6 +213,71 @@ private slots:
         QVERIFY(view.stored.isEmpty());
         QCOMPARE(f.state.energy.Readings[0], 33.0);
         QCOMPARE(view.shown, (QList<int>{1, 1})); // the same point again
+    }
+
+    // The instrument pulled out during a run: the status line says it is
+    // missing (and how to stop), nothing is read from the last reply it gave,
+    // and plugged in again it is set up for measuring and the wait goes on.
+    // The value changes while it is out, so a reading taken from the stale
+    // reply would show.
+    void instrumentUnpluggedDuringTheRun_data()
+    {
+        QTest::addColumn<int>("unplugAfterMs"); // after the touch; -1: before it
+        QTest::addColumn<bool>("pluggedAgain");
+        QTest::newRow("while waiting for contact") << -1 << true;
+        QTest::newRow("during the reading") << 1000 << true;
+        QTest::newRow("stopped while missing") << 1000 << false;
+    }
+    void instrumentUnpluggedDuringTheRun()
+    {
+        QFETCH(int, unplugAfterMs);
+        QFETCH(bool, pluggedAgain);
+        Practice f;
+        RecordingView view;
+        MeasuringRun run(f.state, f.sim.instrument, view);
+        SimulatedProbe& probe = f.sim.sim.probe();
+        probe.setNoise(0);
+        qint64 unpluggedAt = -1;
+        auto unplug = [&] {
+            f.sim.sim.unplug();
+            unpluggedAt = f.sim.clock.nowMs();
+            probe.setValue(25.0); // what the point reads once the instrument is back
+            f.sim.sim.clearLog();
+        };
+        view.onShow = [&](int p) {
+            if (p != 1) return run.requestStop();
+            if (view.shown.size() > 1) return; // the same point again, after the lost reading
+            probe.touch(40, f.sim.clock.nowMs());
+            if (unplugAfterMs < 0) unplug();
+        };
+        const qint64 start = f.sim.clock.nowMs();
+        f.sim.clock.setTick([&](qint64 now) {
+            f.sim.sim.timeAdvanced();
+            if (unpluggedAt < 0 && unplugAfterMs >= 0 && now - start >= unplugAfterMs) unplug();
+            if (unpluggedAt >= 0 && now - unpluggedAt >= 5000 && !f.sim.sim.plugged()) {
+                if (pluggedAgain)
+                    f.sim.sim.plug();
+                else
+                    run.requestStop();
+            }
+        });
+        run.start();
+        QVERIFY(unpluggedAt >= 0);
+        QVERIFY2(view.statuses.contains(instrumentMissingStatus()), qPrintable(view.statuses.join('|')));
+        QCOMPARE(view.missing.value(0), true);
+        QCOMPARE(view.missing.last(), false); // the run ends with the status line as usual
+        if (!pluggedAgain) {
+            QVERIFY(view.stored.isEmpty());
+            QCOMPARE(f.state.energy.Readings[0], 0.0);
+            return;
+        }
+        // Back: idle, circuit on, the potential; the prompt again; the point read afresh.
+        const auto log = f.sim.sim.log();
+        QCOMPARE(log.mid(0, 3), (QList<QByteArray>{"X000000", "N000000", "L000000"}));
+        QCOMPARE(view.statuses.at(view.statuses.indexOf(instrumentMissingStatus()) + 1), contactPrompt());
+        QCOMPARE(view.stored, QList<int>{1});
+        QVERIFY2(std::fabs(f.state.energy.Readings[0] - 25.0) < 0.01,
+                 qPrintable(QString::number(f.state.energy.Readings[0])));
     }
 
     void pickingAndLiftOffAtPoint24()

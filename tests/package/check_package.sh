@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder and checks it: its files
 # (dpkg-deb -c), its control fields (dpkg-deb -f), that dpkg would install it
-# here (dpkg --dry-run, as root), and that the installed layout works: the
-# extracted lumo-cli prepares a data directory from the delivered files beside it.
+# here (dpkg --dry-run, as root), that the installed layout works (the
+# extracted lumo-cli prepares a data directory from the delivered files beside
+# it), and that the package declares what the installed program loads.
 #   check_package.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -30,7 +31,7 @@ if grep -E '/(test_|bench_|record_traces|lumo-datagen)|\.built$' <<<"$contents";
 [ "$(dpkg-deb -f "$deb" Package)" = lumo ] || fail "package name"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for d in libqt6core6 libqt6widgets6 libhidapi-hidraw0 libusb-1.0-0 libudev1 libsqlite3-0 \
-         qt6-qpa-plugins libqt6sql6-sqlite fonts-noto-cjk; do
+         libqt6sql6-sqlite fonts-noto-cjk fonts-wqy-microhei qt6-translations-l10n; do
   grep -qE "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 
@@ -47,4 +48,7 @@ QT_QPA_PLATFORM=offscreen "$work/root/usr/bin/lumo-cli" --data-dir "$data" init 
 for f in lumo4.mdb lumoTW.mdb lumoMTW.mdb ZuDefTw.ini Data/CLh1.bmp; do
   [ -f "$data/$f" ] || fail "the installed layout did not deliver $f"
 done
+# What the installed program loads (libraries, Qt's plugins, fonts, translations) against the Depends.
+python3 "$(dirname "$0")/check_loaded.py" "$deb" "$work/root" || fail "the dependencies against what the program loads"
+
 echo "package $(basename "$deb"): contents, dependencies and installed layout as expected"

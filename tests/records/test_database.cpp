@@ -1,12 +1,13 @@
 // The records layer against other workstations and foreign files: a lock held
 // beyond the wait, files of another layout or a newer version, a conversion
 // that dies between its commit and its rename.
+#include "base/filesystemkind.h"
+#include "records/caliblog.h"
 #include "records/conversion.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
-#include "base/filesystemkind.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -145,6 +146,8 @@ private slots:
             << QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion + 1)
             << QStringList{QString::number(SchemaVersion + 1), QString::fromUtf8("新版")};
         QTest::newRow("missing table") << "DROP TABLE ZUPRDT" << QStringList{"ZUPRDT"};
+        QTest::newRow("calibration log without a column")
+            << "ALTER TABLE CALIBLOG DROP COLUMN APPLIED" << QStringList{"CALIBLOG", "APPLIED"};
     }
     void foreignLayoutIsRefusedUntouched()
     {
@@ -175,25 +178,72 @@ private slots:
         QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
     }
 
+    // Files of versions 1 and 2 opened for writing get what this version
+    // defines: the conversion record, the calibration log, and a log that
+    // version 2 made on the fly gets APPLIED (1: every calibration of that
+    // version was taken into use). One made by something else is refused, and
+    // the file stays at its version.
+    void olderLayoutIsUpgraded_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("logRows"); // -1: refused
+        const QString oldLog =
+            "CREATE TABLE CALIBLOG (LOGKEY INTEGER PRIMARY KEY AUTOINCREMENT, CALTIME REAL "
+            "NOT NULL, CALSTD INTEGER NOT NULL, CALHIGH INTEGER NOT NULL, PREVSTD INTEGER "
+            "NOT NULL, PREVHIGH INTEGER NOT NULL, SUCCESS INTEGER NOT NULL)";
+        QTest::newRow("version 1") << "DROP TABLE LUMOCONV; DROP TABLE CALIBLOG; PRAGMA user_version = 1"
+                                   << 0;
+        QTest::newRow("version 2 without a log") << "DROP TABLE CALIBLOG; PRAGMA user_version = 2" << 0;
+        QTest::newRow("version 2 with its log")
+            << "DROP TABLE CALIBLOG; " + oldLog +
+                   "; INSERT INTO CALIBLOG VALUES (1, 46000.5, 2987, 2990, 4000, 4000, 0); "
+                   "INSERT INTO CALIBLOG VALUES (2, 46001.5, 3996, 4000, 2987, 2990, 1); PRAGMA user_version "
+                   "= 2"
+            << 2;
+        QTest::newRow("version 2 with a foreign log")
+            << "DROP TABLE CALIBLOG; CREATE TABLE CALIBLOG (SOMETHING TEXT); PRAGMA user_version = 2" << -1;
+    }
     void olderLayoutIsUpgraded()
     {
+        QFETCH(QString, change);
+        QFETCH(int, logRows);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("lumo4.mdb"));
         fileWithRows(path, 1);
         {
             Status st;
             auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
-            QVERIFY(exec(*db, QStringLiteral("DROP TABLE LUMOCONV")) &&
-                    exec(*db, QStringLiteral("PRAGMA user_version = 1")));
+            for (const QString& sql : change.split(QStringLiteral("; ")))
+                QVERIFY2(exec(*db, sql), qPrintable(sql));
         }
         Status st;
         auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        if (logRows < 0) {
+            QVERIFY(!db);
+            QVERIFY2(st.error.contains(QStringLiteral("CALIBLOG")), qPrintable(st.error));
+            db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, &st);
+            QVERIFY(db);
+            QSqlQuery v(db->sql());
+            QVERIFY(v.exec(QStringLiteral("PRAGMA user_version")) && v.next());
+            QCOMPARE(v.value(0).toInt(), 2);
+            QCOMPARE(count(*db, "ZUDATA"), 2);
+            return;
+        }
         QVERIFY2(db, qPrintable(st.error));
         QCOMPARE(count(*db, "LUMOCONV"), 0);
         QSqlQuery q(db->sql());
         QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
         QCOMPARE(q.value(0).toInt(), SchemaVersion);
         QCOMPARE(count(*db, "ZUDATA"), 2);
+        CalibrationLog log(*db);
+        QCOMPARE(int(log.latest(5).size()), logRows);
+        for (const CalibrationEntry& e : log.latest(5))
+            QVERIFY(e.applied);
+        CalibrationEntry declined{QDateTime::currentDateTime(), 2000, 2100, 3996, 4000, false};
+        declined.applied = false;
+        QVERIFY(log.append(declined).ok);
+        QCOMPARE(log.latest(1).first().applied, false);
+        QCOMPARE(log.latest(1).first().previousStandard, 3996);
     }
 
     void conversionThatDiesBeforeItsRenameIsNotRepeated()

@@ -1,6 +1,7 @@
 // The research files read back with a CSV reader written from the RFC: the
 // byte-order mark, the columns, texts with commas, quotes and line breaks,
-// the analysis figures, the anonymous form and one subject's files.
+// texts that look like formulas, the figures' digits, the analysis figures,
+// the anonymous form and one subject's files.
 #include "analysis/energy.h"
 #include "base/formats.h"
 #include "records/researchcsv.h"
@@ -8,6 +9,7 @@
 #include "transferfixture.h"
 
 #include <QFile>
+#include <limits>
 
 using namespace lumo;
 using namespace lumo::test;
@@ -105,6 +107,9 @@ private slots:
         QCOMPARE(m.value(0, "AutonomicGrade").toInt(), a->AutonomicGrade);
     }
 
+    // The anonymous form: a pseudonym of this export in place of the subject
+    // number and the row keys, the birth year in place of the date, none of
+    // the texts; the measurements still belong to their subject.
     void anonymousLeavesOutThePerson()
     {
         TransferPractice p;
@@ -112,13 +117,102 @@ private slots:
         ResearchCsv csv;
         QVERIFY(buildResearchCsv(*p.main, ResearchCsvOptions{true, {}}, &csv).ok);
         const Table s = parse(csv.subjects);
-        QCOMPARE(s.header, (QStringList{"MKEY", "CUSTNO", "SEX", "DBIRTH", "BTYPE", "HEIGHT", "WEIGHT",
-                                        "CUSTCAT", "CUSTFG", "PrtFG"}));
-        for (const char* personal : {"陳志明", "台北市", "02-2345", "example.org", "備註"}) {
+        QCOMPARE(s.header,
+                 (QStringList{"SUBJECT", "SEX", "BIRTHYEAR", "BTYPE", "HEIGHT", "WEIGHT", "PrtFG"}));
+        const Table m = parse(csv.measurements);
+        QCOMPARE(m.header.mid(0, 4), (QStringList{"SUBJECT", "ZUDATE", "ZUVOTA", "ZU1"}));
+        for (const char* personal : {"陳志明", "台北市", "02-2345", "example.org", "備註", "cat", "fg"}) {
             QVERIFY2(!QString::fromUtf8(csv.subjects).contains(u(personal)), personal);
             QVERIFY2(!QString::fromUtf8(csv.measurements).contains(u(personal)), personal);
         }
-        QCOMPARE(parse(csv.measurements).rows.size(), 6);
+        // No subject number in any field (and, by the headers, no row key).
+        QStringList keys;
+        QSqlQuery q(p.main->sql());
+        QVERIFY(q.exec(QStringLiteral("SELECT CUSTNO FROM ZUCUST")));
+        while (q.next())
+            keys << q.value(0).toString();
+        for (const Table* t : {&s, &m})
+            for (const QStringList& row : t->rows)
+                for (const QString& k : keys)
+                    QVERIFY2(!row.contains(k), qPrintable(k));
+
+        // Each pseudonym once, in their order, with the birth year; each
+        // measurement under the pseudonym of its subject (two each).
+        QStringList pseudonyms;
+        QMap<QString, QString> yearOf;
+        for (int i = 0; i < s.rows.size(); ++i) {
+            pseudonyms << s.value(i, "SUBJECT");
+            yearOf.insert(s.value(i, "SUBJECT"), s.value(i, "BIRTHYEAR"));
+        }
+        QCOMPARE(pseudonyms.size(), 3);
+        QCOMPARE(QSet<QString>(pseudonyms.begin(), pseudonyms.end()).size(), 3);
+        QStringList sorted = pseudonyms;
+        sorted.sort();
+        QCOMPARE(pseudonyms, sorted);
+        QCOMPARE(QStringList(yearOf.values()).filter(QStringLiteral("1960")).size(),
+                 2); // C1's 1896 counts as none
+        QVERIFY(yearOf.values().contains(QString()));
+        QCOMPARE(m.rows.size(), 6);
+        for (const QString& p : pseudonyms) {
+            int n = 0;
+            for (int i = 0; i < m.rows.size(); ++i)
+                n += m.value(i, "SUBJECT") == p;
+            QCOMPARE(n, 2);
+        }
+        // Another export, other pseudonyms: two files cannot be joined by them.
+        ResearchCsv again;
+        QVERIFY(buildResearchCsv(*p.main, ResearchCsvOptions{true, {}}, &again).ok);
+        for (const QString& p : pseudonyms)
+            QVERIFY(!QString::fromUtf8(again.subjects).contains(p));
+    }
+
+    // Texts a spreadsheet would run as formulas are written as text; numbers,
+    // negative ones too, stay numbers with the digits they were stored with.
+    void formulasAndFigures()
+    {
+        TransferPractice p;
+        SubjectRow s;
+        s.CUSTNO = QStringLiteral("=HYPERLINK(\"http://x\",\"y\")");
+        s.NAME = QStringLiteral("+886-2-2345");
+        s.ADDR = QStringLiteral("@SUM(A1)");
+        s.HEIGHT = -1.5;
+        s.WEIGHT = 64.1;
+        QVERIFY(SubjectStore(*p.main).append(s).ok);
+        MeasurementRow r;
+        r.CUSTNO = s.CUSTNO;
+        r.ZU.fill(27.1);
+        QVERIFY(MeasurementStore(*p.main).append(r).ok);
+        ResearchCsv csv;
+        QVERIFY(buildResearchCsv(*p.main, {}, &csv).ok);
+        const Table t = parse(csv.subjects);
+        QCOMPARE(t.value(0, "CUSTNO"), QStringLiteral("'=HYPERLINK(\"http://x\",\"y\")"));
+        QCOMPARE(t.value(0, "NAME"), QStringLiteral("'+886-2-2345"));
+        QCOMPARE(t.value(0, "ADDR"), QStringLiteral("'@SUM(A1)"));
+        QCOMPARE(t.value(0, "HEIGHT"), QStringLiteral("-1.5"));
+        QCOMPARE(t.value(0, "WEIGHT"), QStringLiteral("64.1"));
+        const Table m = parse(csv.measurements);
+        QCOMPARE(m.value(0, "CUSTNO"), t.value(0, "CUSTNO"));
+        QCOMPARE(m.value(0, "ZU3"), QStringLiteral("27.1"));
+        QCOMPARE(m.value(0, "COMP3"), QStringLiteral("30.02951")); // 27.1 x 1.1081, the heart's coefficient
+    }
+
+    void numbers_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("a product's binary noise") << 27.1 * 1.1081 << "30.02951";
+        QTest::newRow("a sum's") << 0.1 + 0.2 << "0.3";
+        QTest::newRow("stored with one decimal") << 170.5 << "170.5";
+        QTest::newRow("whole") << 42.0 << "42";
+        QTest::newRow("negative") << -1.25 << "-1.25";
+        QTest::newRow("fifteen digits") << 123.456789012345 << "123.456789012345";
+        QTest::newRow("not finite") << std::numeric_limits<double>::infinity() << "";
+    }
+    void numbers()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, written);
+        QCOMPARE(QString::fromLatin1(csvNumber(value)), written);
     }
 
     void oneSubject_data()
@@ -203,15 +297,37 @@ private slots:
                                   << "\"a\nb\"";
         QTest::newRow("leading blank") << " a"
                                        << "\" a\"";
+        // Formula starts: text for a spreadsheet, behind an apostrophe.
+        QTest::newRow("=") << "=1+1"
+                           << "'=1+1";
+        QTest::newRow("+") << "+886 2"
+                           << "'+886 2";
+        QTest::newRow("-") << "-12"
+                           << "'-12";
+        QTest::newRow("@") << "@SUM(A1)"
+                           << "'@SUM(A1)";
+        QTest::newRow("tab") << "\t=1"
+                             << "'\t=1";
+        QTest::newRow("CR") << "\r=1"
+                            << "\"'\r=1\"";
+        QTest::newRow("= with a comma") << "=A1,B1"
+                                        << "\"'=A1,B1\"";
+        QTest::newRow("= inside") << "a=b"
+                                  << "a=b";
     }
     void fieldQuoting()
     {
         QFETCH(QString, value);
         QFETCH(QString, written);
         QCOMPARE(csvField(value), written);
+        // Read back: the value, behind the apostrophe where it had to be neutralised.
         const CsvRead r = readCsv(csvField(value) + QStringLiteral(",x\r\n"));
         QCOMPARE(r.error, QString());
-        QCOMPARE(r.records.value(0), (QStringList{value, QStringLiteral("x")}));
+        const QString shown =
+            written.startsWith(QLatin1Char('\'')) || written.startsWith(QLatin1String("\"'"))
+                ? QLatin1Char('\'') + value
+                : value;
+        QCOMPARE(r.records.value(0), (QStringList{shown, QStringLiteral("x")}));
     }
 
     void writtenIntoTheDirectory()

@@ -3,8 +3,10 @@
 // questions of the deletions, and what a refused write or the close box
 // leaves behind.
 #include "analysis/contrast.h"
+#include "measurement/catalogue.h"
 #include "support/keys.h"
 #include "treatment/conditionpanels.h"
+#include "treatment/matching.h"
 #include "treatment/treatmentfixture.h"
 #include "treatment/ui/conditionpanelsview.h"
 #include "treatment/ui/programpicture.h"
@@ -26,6 +28,7 @@
 #include <QStyleOptionButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <utility>
 
 using namespace lumo;
 using namespace lumo::test;
@@ -474,6 +477,47 @@ private slots:
         QTest::mouseClick(s.pictureClearButton(), Qt::LeftButton);
         act(s, "確認異動")->trigger();
         QVERIFY(f.tables().program(s.currentProgram()->MKEY)->ProPict.isEmpty());
+    }
+
+    // Every meridian label of the panels against the encoding the matching
+    // reads: ticking the box a practitioner reads as a meridian (and its 虛證)
+    // makes a condition that a measurement with exactly that meridian low on
+    // both sides meets, and one with any other meridian low does not. The
+    // names come from the catalogue, not from the panels, so two labels
+    // swapped in the panels show here.
+    void meridianLabelsMatchTheEncoding_data()
+    {
+        QTest::addColumn<int>("meridian");
+        for (int m = 0; m < MeridianCount; ++m)
+            QTest::newRow(qPrintable(shortName(Meridian(m)).remove(QLatin1Char(' ')))) << m;
+    }
+    void meridianLabelsMatchTheEncoding()
+    {
+        QFETCH(int, meridian);
+        const QString label = shortName(Meridian(meridian)).remove(QLatin1Char(' '));
+        ConditionPanelsView view;
+        view.setEditable(true);
+        view.show();
+        QCheckBox* category = nullptr;
+        QCheckBox* deficient = nullptr;
+        const auto boxes =
+            view.findChild<QWidget*>(QStringLiteral("MeridianPanel"))->findChildren<QCheckBox*>();
+        for (QCheckBox* b : boxes) {
+            if (b->text() == label) QVERIFY2(!std::exchange(category, b), "two boxes read the same meridian");
+            if (b->accessibleName() == label + u("虛證")) deficient = b;
+        }
+        QVERIFY2(category && deficient, qPrintable(label));
+        clickBox(category);
+        clickBox(deficient);
+        ConditionRow condition;
+        view.state().writeTo(condition);
+        for (int low = 0; low < MeridianCount; ++low) {
+            EnergyAnalysis a;
+            a.PointMark[size_t(leftPointOf(Meridian(low)) - 1)] = -1;
+            a.PointMark[size_t(rightPointOf(Meridian(low)) - 1)] = -1;
+            QVERIFY2(ConditionMatches(condition, a, 40, true) == (low == meridian),
+                     qPrintable(QStringLiteral("%1 low, ProCond %2").arg(low).arg(condition.ProCond)));
+        }
     }
 };
 

@@ -105,7 +105,9 @@ void TSyspt::fillLog()
                                  thousands(e.high, 5),
                                  thousands(e.previousStandard, 5),
                                  thousands(e.previousHigh, 5),
-                                 QString::fromUtf8(e.success ? "成功" : "失敗")};
+                                 QString::fromUtf8(e.success   ? "成功"
+                                                   : e.applied ? "失敗，已採用"
+                                                               : "失敗，未採用")};
         for (int c = 0; c < 6; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
             item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter

@@ -75,6 +75,7 @@ private:
     void traceLine(QPoint from, QPoint to, bool fan) override;
     void pointStored(int point) override;
     void measurementCleared() override;
+    void instrumentMissing(bool missing) override;
 
     // The layout, built once; the run display above only changes what it shows.
     void buildUi();

@@ -80,6 +80,14 @@ void TZudec::setStatus(const QString& text)
 {
     m_status->showMessage(text);
 }
+// The status line stays the run's prompt; while the instrument is missing it
+// turns red, and 停止測量 (enabled throughout a run) is the way out it names.
+void TZudec::instrumentMissing(bool missing)
+{
+    m_status->setStyleSheet(missing ? QStringLiteral("QStatusBar { color: rgb(255,0,0); font-weight: bold; }")
+                                    : QString());
+}
+
 void TZudec::setPickAllowed(bool allowed)
 {
     m_grid->setEnabled(allowed || m_run.running());
