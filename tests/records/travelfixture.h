@@ -24,6 +24,7 @@ struct TravelPractice
     {
         state.DataDirectory = dir.filePath(QStringLiteral("data")) + QLatin1Char('/');
         state.messages = &messages;
+        messages.setDefaultAnswer(true);
         runStartupFileSteps(state, deliveredDirectory());
     }
     Database& db() { return *state.MainDatabase; }
