@@ -124,7 +124,7 @@ int main(int argc, char** argv)
                 size.subjects * size.measurementsEach);
 
     ScriptedMessages answers; // every question answered 是, the commands kept
-    TransferHooks hooks{&answers, {}, {}, {}};
+    TransferHooks hooks{&answers, {}, {}, {}, {}};
     const Run exported = timed(
         [&] {
             return TransferFlow(*from.main, from.dir, hooks)

@@ -3,7 +3,8 @@
 add_executable(records_writer records/records_writer.cpp)
 add_executable(conversion_crasher records/conversion_crasher.cpp)
 add_executable(crash_writer faults/crash_writer.cpp)
-foreach(helper records_writer conversion_crasher crash_writer)
+add_executable(transfer_runner records/transfer_runner.cpp)
+foreach(helper records_writer conversion_crasher crash_writer transfer_runner)
   target_link_libraries(${helper} PRIVATE lumo_core)
   target_include_directories(${helper} PRIVATE ${CMAKE_SOURCE_DIR}/src)
 endforeach()
@@ -19,13 +20,14 @@ set(lumo_core_tests
   measurement/test_calibration measurement/test_locating_rules instrument/test_trace
   instrument/test_usbstrings instrument/test_access records/test_transfer records/test_legacy
   records/test_researchcsv app/test_cli_transfer backup/test_retention backup/test_backup
-  app/test_cli_backup shell/test_privacy faults/test_crashloop faults/test_failingwrites)
+  app/test_cli_backup shell/test_privacy faults/test_crashloop faults/test_failingwrites
+  records/test_schemaobjects records/test_transfer_files base/test_visibletext)
 list(APPEND lumo_core_tests faults/test_readonly)
 list(APPEND lumo_core_tests records/test_fhirbundle records/test_subjectcsv records/test_subjectmerge)
 foreach(source IN LISTS lumo_core_tests)
   get_filename_component(name ${source} NAME)
   lumo_test(${name} SOURCES ${source}.cpp LIBS lumo_core PkgConfig::SQLITE3)
-  add_dependencies(${name} lumo_data lumo-cli records_writer conversion_crasher crash_writer)
+  add_dependencies(${name} lumo_data lumo-cli records_writer conversion_crasher crash_writer transfer_runner)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/instrument)
   target_compile_definitions(${name} PRIVATE LUMO_SHARE_DIR="${LUMO_SHARE_DIR}"
     LUMO_BIN_DIR="${CMAKE_BINARY_DIR}/bin" LUMO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

@@ -294,6 +294,12 @@ void expertPrograms(ReportPage& p, const ReportInput& in)
     p.sectionStart();
     p.PrintTextLine(u("專家療程建議"), Blue);
     p.NextLine();
+    // As the screen says it: an empty section would read as a report cut short.
+    if (in.userPrograms.isEmpty()) {
+        p.PrintTextLine(u("沒有符合條件的專家療程。"));
+        p.NextLine();
+        return;
+    }
     std::optional<ProgramLookup> lookup;
     if (opt(in, 1) && in.programDatabase) lookup.emplace(*in.programDatabase);
     for (int n = 0; n < in.userPrograms.size(); ++n) {

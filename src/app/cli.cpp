@@ -42,7 +42,8 @@ const char* kUsage =
     "  import-subjects --csv FILE [--map FIELD=COLUMN ...] [--skip-existing] [--dry-run]\n"
     "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
     "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
-    "  restore FILE   put a checked copy in place of the main database, kept as lumo4_before_restore.mdb\n";
+    "  restore FILE [--with-commands]   put a checked copy in place of the main database, kept as\n"
+    "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n";
 
 } // namespace
 

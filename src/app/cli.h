@@ -50,6 +50,10 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
 // nothing can be written: the message on stderr, and true.
 bool refusedReadOnly(CliContext& c, const struct StartupOutcome& o);
 
+// The external commands an import or a restore brings, one marked line each
+// (describeCommands), and whether they were taken (--with-commands) or dropped.
+void printCommands(QTextStream& err, const QStringList& lines, bool taken);
+
 // Exit codes: 0 success, 2 a failure or a usage error, with its message on stderr.
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err);
 

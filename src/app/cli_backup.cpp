@@ -4,6 +4,7 @@
 #include "app/cli.h"
 
 #include "backup/backup.h"
+#include "backup/manifest.h"
 #include "shell/datadir.h"
 
 #include <QDir>
@@ -39,20 +40,29 @@ int cmdBackup(CliContext& c)
 
 int cmdRestore(CliContext& c)
 {
-    if (c.args.size() != 2) {
-        *c.err << "usage: lumo-cli [--data-dir DIR] restore FILE" << Qt::endl;
+    QStringList files = c.args.mid(1);
+    const bool withCommands = files.removeAll(QStringLiteral("--with-commands")) > 0;
+    if (files.size() != 1) {
+        *c.err << "usage: lumo-cli [--data-dir DIR] restore FILE [--with-commands]" << Qt::endl;
         return 2;
     }
-    const QString file = QFileInfo(c.args.at(1)).absoluteFilePath();
+    const QString file = QFileInfo(files.first()).absoluteFilePath();
     if (!QFileInfo(file).isFile()) {
         *c.err << QStringLiteral("%1: file not found").arg(file) << Qt::endl;
         return 2;
     }
-    const Status s = restoreBackup(file, c.dataDirectory);
-    if (!s) {
-        *c.err << s.error << Qt::endl;
+    const RestoreResult r = restoreBackup(file, c.dataDirectory, withCommands);
+    if (!r.status) {
+        *c.err << r.status.error << Qt::endl;
         return 2;
     }
+    if (!r.commands.isEmpty()) printCommands(*c.err, describeCommands(r.commands), r.commandsKept);
+    if (r.manifestMatched)
+        *c.out << QString::fromUtf8("SHA-256 與備份清單 %1 相符。").arg(manifestPath(file)) << Qt::endl;
+    else
+        *c.err
+            << QString::fromUtf8("找不到備份清單 %1：無法確認檔案在備份後未被改動。").arg(manifestPath(file))
+            << Qt::endl;
     *c.out << QString::fromUtf8("已還原資料庫；原資料庫保留為 %1")
                   .arg(dataFilePath(c.dataDirectory, QLatin1String(BeforeRestoreFile)))
            << Qt::endl;

@@ -2,10 +2,35 @@
 
 #include "base/privatefiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// One folder per user, kept between runs: a folder made for each run stayed
+// behind whenever a run was killed (hundreds of them in /tmp). Empty when
+// the name is taken by something that is not the user's private folder.
+QString userRuntimeFolder()
+{
+    const QString path = QDir::tempPath() + QStringLiteral("/lumo-cli-runtime-%1").arg(::getuid());
+    const QByteArray name = QFile::encodeName(path);
+    ::mkdir(name.constData(), 0700);
+    struct stat st
+    {
+    };
+    if (::lstat(name.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 077) != 0)
+        return {};
+    return path;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -14,10 +39,14 @@ int main(int argc, char** argv)
     // The command line draws charts and reports without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     // The offscreen platform wants a private runtime folder of its own.
-    QTemporaryDir runtime;
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") && runtime.isValid()) {
-        QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    std::unique_ptr<QTemporaryDir> fallback;
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        QString runtime = userRuntimeFolder();
+        if (runtime.isEmpty()) {
+            fallback = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/lumo-cli-XXXXXX"));
+            if (fallback->isValid()) runtime = fallback->path();
+        }
+        if (!runtime.isEmpty()) qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     }
     QGuiApplication app(argc, argv);
     QGuiApplication::setOrganizationName(QStringLiteral("Quenta"));

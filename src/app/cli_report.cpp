@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <memory>
 
 namespace lumo {
 namespace {
@@ -139,8 +140,13 @@ int cmdDemo(CliContext& c)
         *c.err << "usage: lumo-cli [--data-dir DIR] demo --out DIR" << Qt::endl;
         return 2;
     }
-    QTemporaryDir fresh;
-    if (!c.dataDirectorySet) c.dataDirectory = fresh.path() + QLatin1Char('/');
+    // A data directory of its own only when none was named: a run killed
+    // leaves an empty folder behind otherwise.
+    std::unique_ptr<QTemporaryDir> fresh;
+    if (!c.dataDirectorySet) {
+        fresh = std::make_unique<QTemporaryDir>();
+        c.dataDirectory = fresh->path() + QLatin1Char('/');
+    }
     if (!QDir().mkpath(outDir)) {
         *c.err << outDir << ": cannot be created" << Qt::endl;
         return 2;

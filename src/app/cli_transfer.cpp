@@ -19,8 +19,9 @@ QString option(const QStringList& args, const QString& name)
 }
 
 // Answers every question with 是, except that imported programs keep their
-// external commands only when asked to; the success text goes to stdout,
-// notices and errors to stderr.
+// external commands only when asked to (the commands are printed either way,
+// every hidden character marked); the success text goes to stdout, notices
+// and errors to stderr.
 class CommandAnswers : public MessageSource
 {
 public:
@@ -31,8 +32,12 @@ public:
             *m_c.out << text << Qt::endl;
         else if (kind >= NoteQuestion)
             *m_c.err << text << Qt::endl;
-        if (text.startsWith(TransferFlow::commandsQuestion())) return m_withCommands;
         return true;
+    }
+    bool showList(int, const QString&, const QStringList& items) override
+    {
+        printCommands(*m_c.err, items, m_withCommands);
+        return m_withCommands;
     }
     void reportError(const QString& text) override { *m_c.err << text << Qt::endl; }
 
@@ -66,7 +71,7 @@ int runTransfer(CliContext& c, bool exporting)
     if (!prepareState(c, state, quiet)) return 2;
     CommandAnswers answers(c, c.args.contains(QStringLiteral("--with-commands")));
     state.messages = &answers;
-    TransferFlow flow(*state.MainDatabase, state.DataDirectory, TransferHooks{&answers, {}, {}, {}});
+    TransferFlow flow(*state.MainDatabase, state.DataDirectory, TransferHooks{&answers, {}, {}, {}, {}});
     const TransferOutcome outcome =
         exporting ? flow.runExport(ExportRequest{dir, groups, false, false})
                   : flow.runImport(ImportRequest{dir, groups, c.args.contains(QStringLiteral("--replace"))});
@@ -98,6 +103,16 @@ void writeValue(JsonWriter& w, const QVariant& v)
 }
 
 } // namespace
+
+void printCommands(QTextStream& err, const QStringList& lines, bool taken)
+{
+    err << (taken ? QString::fromUtf8("療程含有以下外部執行程式，依 --with-commands 一併保留：")
+                  : QString::fromUtf8("療程含有以下外部執行程式，已略過，療程按鈕的設定與說明一併清除"
+                                      "（要保留請加 --with-commands）："))
+        << Qt::endl;
+    for (const QString& line : lines)
+        err << "  " << line << Qt::endl;
+}
 
 int cmdExport(CliContext& c)
 {

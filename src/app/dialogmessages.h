@@ -11,6 +11,8 @@ class DialogMessages : public MessageSource
 {
 public:
     bool show(int kind, const QString& text) override;
+    bool showList(int kind, const QString& text, const QStringList& items) override;
+    bool askDefaultYes(int kind, const QString& text) override;
     void reportError(const QString& text) override;
 };
 

@@ -11,6 +11,7 @@
 #include "shell/sharedstate.h"
 
 #include "base/privatefiles.h"
+#include "widgets/focusframe.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -26,6 +27,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("lumo"));
     QApplication::setApplicationDisplayName(QString::fromUtf8("L.U.M.O. 經絡能量分析系統"));
     lumo::applyChineseFont(app);
+    QApplication::setStyle(new lumo::FocusFrameStyle);
     lumo::installQtTranslations(app);
 
     QCommandLineParser parser;

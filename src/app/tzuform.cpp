@@ -4,8 +4,11 @@
 #include "backup/backup.h"
 #include "base/formats.h"
 #include "shell/datadir.h"
+#include "shell/shortcuts.h"
 #include "shell/ui/launcher.h"
 #include "shell/usersettings.h"
+#include "widgets/instrumentstatus.h"
+#include "widgets/keyboard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -52,6 +55,7 @@ TZuForm::TZuForm(SharedState& state, ModuleTable modules, ShellInstrumentHooks h
     buildMenus();
     buildFooter();
     create(deliveredDir);
+    prepareKeyboard(*this);
 }
 
 // Some of the style's stock icons come only in small sizes; they are scaled up
@@ -146,6 +150,8 @@ void TZuForm::buildMenus()
     item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); });
     support->addSeparator();
     item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); });
+    item(support, "快速鍵一覽", "各畫面共用的快速鍵",
+         [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
     support->addSeparator();
     item(support, "離開系統", "退出L.U.M.O.系統執行", [this] { close(); });
     QAction* about = item(nullptr, "關於版本", "", [this] { showAbout(); });
@@ -174,7 +180,7 @@ void TZuForm::buildFooter()
     link->setObjectName(QStringLiteral("LinkLabel"));
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     connect(link, &QLabel::linkActivated, this,
-            [](const QString& address) { LaunchProgram(address, QString()); });
+            [this](const QString& address) { launchAndReport(m_state.messages, address, QString()); });
     auto* version = new QLabel(u(kVersionLabel), central);
     version->setObjectName(QStringLiteral("VersionLabel"));
     footer->addWidget(link);
@@ -186,6 +192,7 @@ void TZuForm::buildFooter()
     m_statusText = new QLabel(this);
     m_statusText->setObjectName(QStringLiteral("StatusBarText"));
     statusBar()->addWidget(m_statusText, 1);
+    statusBar()->addPermanentWidget(new InstrumentStatus(m_state.instrument, this));
 }
 
 void TZuForm::create(const QString& deliveredDir)
@@ -270,8 +277,11 @@ void TZuForm::firstActivation()
 void TZuForm::applyCustomButtons()
 {
     const QString& flags = m_state.config.ToolFlags;
+    // A button whose program this computer does not have (the defaults name
+    // programs of another system) is not shown; the settings screen says why.
     for (int n = 1; n <= 6; ++n) {
-        m_custom[n - 1]->setVisible(customButtonVisible(flags, n));
+        m_custom[n - 1]->setVisible(customButtonVisible(flags, n) &&
+                                    programFound(m_state.config.ToolProgram[size_t(n - 1)], m_launcher));
         m_custom[n - 1]->setToolTip(m_state.config.ToolHint[size_t(n - 1)]);
         m_custom[n - 1]->setStatusTip(m_state.config.ToolHint[size_t(n - 1)]);
     }
@@ -306,7 +316,8 @@ void TZuForm::openModule(Module m)
 void TZuForm::runCustomButton(int n)
 {
     SetModuleButtonsEnabled(false);
-    LaunchProgram(m_state.config.ToolProgram[size_t(n - 1)], m_state.config.ToolParam[size_t(n - 1)]);
+    launchAndReport(m_state.messages, m_state.config.ToolProgram[size_t(n - 1)],
+                    m_state.config.ToolParam[size_t(n - 1)]);
     SetModuleButtonsEnabled(true);
 }
 
@@ -341,7 +352,7 @@ void TZuForm::showAbout()
     auto* link =
         new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QLatin1String(MakerWebAddress)), &box);
     connect(link, &QLabel::linkActivated, &box,
-            [](const QString& address) { LaunchProgram(address, QString()); });
+            [this](const QString& address) { launchAndReport(m_state.messages, address, QString()); });
     grid->addWidget(link, 5, 0, 1, 2);
     auto* ok = new QPushButton(u("確  定"), &box);
     connect(ok, &QPushButton::clicked, &box, &QDialog::accept);

@@ -4,6 +4,7 @@
 
 #include "app/modules.h"
 #include "shell/sharedstate.h"
+#include "shell/ui/launcher.h"
 
 #include <QDate>
 #include <QMainWindow>
@@ -49,6 +50,8 @@ public:
     bool creationFailed() const { return m_closeRequested; }
     // The day the copy made on closing is named after (tests give their own).
     void setToday(std::function<QDate()> today) { m_today = std::move(today); }
+    // Where the custom buttons' programs are looked for; tests give their own.
+    void setLauncher(const LauncherPlatform& platform) { m_launcher = platform; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -79,6 +82,7 @@ private:
     bool m_closing = false;
     bool m_backedUp = false;
     std::function<QDate()> m_today = [] { return QDate::currentDate(); };
+    LauncherPlatform m_launcher = LauncherPlatform::system();
 };
 
 } // namespace lumo

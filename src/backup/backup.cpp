@@ -1,7 +1,9 @@
 #include "backup/backup.h"
 
+#include "backup/manifest.h"
 #include "backup/retention.h"
 #include "base/atomicfile.h"
+#include "base/privatefiles.h"
 #include "records/database.h"
 #include "shell/datadir.h"
 
@@ -24,19 +26,12 @@ void removeWithCompanions(const QString& path)
     Database::removeOrphanedCompanions(path);
 }
 
-// Copies of health records: the folder is the user's alone.
-Status ensureFolder(const QString& folder)
-{
-    if (!QDir().mkpath(folder)) return Status::failure(QStringLiteral("%1: cannot be created").arg(folder));
-    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return Status::success();
-}
-
-QStringList prune(const QString& folder, Status* status)
+QStringList prune(const QString& folder, const QString& justMade, Status* status)
 {
     const QStringList names = QDir(folder).entryList(QDir::Files);
     QStringList removed;
-    for (const QString& name : backupsToPrune(names)) {
+    for (const QString& name : backupsToPrune(names, justMade)) {
+        QFile::remove(manifestPath(QDir(folder).filePath(name)));
         if (QFile::remove(QDir(folder).filePath(name)))
             removed << name;
         else if (status->ok)
@@ -44,6 +39,22 @@ QStringList prune(const QString& folder, Status* status)
                 Status::failure(QStringLiteral("%1: cannot be removed").arg(QDir(folder).filePath(name)));
     }
     return removed;
+}
+
+// The copy to be put in place: this program's tables and columns (an older
+// layout brought up to date), and its external commands only when wanted.
+Status prepareIncoming(const QString& incoming, bool withCommands, RestoreResult* r)
+{
+    Status s;
+    std::unique_ptr<Database> db = Database::open(incoming, FileKind::Main, Database::Access::ReadWrite, &s);
+    if (!db) return s;
+    if (!(s = listProgramCommands(*db, &r->commands))) return s;
+    r->commandsKept = withCommands;
+    if (r->commands.isEmpty() || withCommands) return Status::success();
+    Transaction t(*db);
+    if (!t.active()) return t.begun();
+    if (!(s = clearProgramButtons(*db))) return s;
+    return t.commit();
 }
 
 } // namespace
@@ -56,7 +67,9 @@ QString backupFailureMessage(const QString& reason)
 BackupResult makeBackup(const QString& database, const QString& folder, QDate day, bool pruneOld)
 {
     BackupResult r;
-    if (!(r.status = ensureFolder(folder))) return r;
+    // Copies of health records: a folder made here is the user's alone; one
+    // that exists (the operator's, or /tmp) keeps its mode.
+    if (!(r.status = makePrivateFolders(folder))) return r;
     const QString target = QDir(folder).filePath(backupFileName(day));
     if (!isRegularOrAbsent(target)) {
         r.status = Status::failure(QStringLiteral("%1: not a regular file; it is left as it is").arg(target));
@@ -66,14 +79,20 @@ BackupResult makeBackup(const QString& database, const QString& folder, QDate da
     // checked one is renamed into place (over an earlier copy of the same day).
     const QString partial = target + QStringLiteral(".partial");
     removeWithCompanions(partial);
-    if (!(r.status = copyDatabase(database, partial))) return r;
+    QVector<qint64> rows;
+    if (!(r.status = copyDatabase(database, partial, &rows))) return r;
+    // The manifest of the copy this one replaces would describe another file.
+    QFile::remove(manifestPath(target));
     if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
         removeWithCompanions(partial);
         r.status = Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(partial, target));
         return r;
     }
     r.path = target;
-    if (pruneOld) r.pruned = prune(folder, &r.status);
+    // After the copy is in place: a manifest never describes a file that is
+    // not there. A copy without one is reported, and kept.
+    if (!(r.status = writeManifest(target, rows, QDateTime::currentDateTime()))) return r;
+    if (pruneOld) r.pruned = prune(folder, QFileInfo(target).fileName(), &r.status);
     return r;
 }
 
@@ -93,31 +112,38 @@ BackupResult runDailyBackup(const QString& dataDir, QDate today)
     return makeBackup(database, folder, today, true);
 }
 
-Status restoreBackup(const QString& file, const QString& dataDir)
+RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool withCommands)
 {
+    RestoreResult r;
     const QString main = dataFilePath(dataDir, QLatin1String(MainDatabaseFile));
     const QString keep = dataFilePath(dataDir, QLatin1String(BeforeRestoreFile));
-    if (QFileInfo::exists(keep))
-        return Status::failure(u("%1 已存在（上次還原前的資料庫）：請先將它移到別處，再還原。").arg(keep));
+    if (QFileInfo::exists(keep)) {
+        r.status =
+            Status::failure(u("%1 已存在（上次還原前的資料庫）：請先將它移到別處，再還原。").arg(keep));
+        return r;
+    }
+    ManifestCheck manifest = ManifestCheck::Missing;
+    if (!(r.status = checkManifest(file, &manifest))) return r;
+    r.manifestMatched = manifest == ManifestCheck::Matched;
     // The copy that will be put in place is made here, in the data directory,
     // so the final step is a rename on one file system.
     const QString incoming = QDir(dataDir).filePath(QStringLiteral("lumo4_restoring.mdb"));
     removeWithCompanions(incoming);
     Status s = copyDatabase(file, incoming);
-    if (!s) return Status::failure(u("%1 不是完整的資料庫檔案：").arg(file) + s.error);
-    {
-        // This program's tables and columns; an older layout is brought up to date in the copy.
-        std::unique_ptr<Database> check =
-            Database::open(incoming, FileKind::Main, Database::Access::ReadWrite, &s);
-        if (!check) {
-            removeWithCompanions(incoming);
-            return Status::failure(u("%1 不是 LUMO 的資料庫：").arg(file) + s.error);
-        }
+    if (!s) {
+        r.status = Status::failure(u("%1 不是完整的 LUMO 資料庫檔案：").arg(file) + s.error);
+        return r;
+    }
+    if (!(s = prepareIncoming(incoming, withCommands, &r))) {
+        removeWithCompanions(incoming);
+        r.status = Status::failure(u("%1 不是 LUMO 的資料庫：").arg(file) + s.error);
+        return r;
     }
     s = QFileInfo::exists(main) ? Database::replaceFile(main, incoming, keep)
                                 : Database::moveFile(incoming, main);
     if (!s) removeWithCompanions(incoming);
-    return s;
+    r.status = s;
+    return r;
 }
 
 } // namespace lumo

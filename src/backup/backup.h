@@ -5,6 +5,7 @@
 // put back in place as a whole.
 
 #include "base/status.h"
+#include "records/programcommands.h"
 
 #include <QDate>
 #include <QString>
@@ -29,7 +30,7 @@ Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* row
 struct BackupResult
 {
     Status status;
-    QString path;         // the copy that was made
+    QString path;         // the copy that was made (with its manifest beside it)
     bool skipped = false; // today's copy was there already
     QStringList pruned;   // names removed by the keeping rules
 };
@@ -45,11 +46,22 @@ BackupResult runDailyBackup(const QString& dataDir, QDate today);
 // "備份資料庫失敗：" with the reason; shown once, closing goes on.
 QString backupFailureMessage(const QString& reason);
 
+struct RestoreResult
+{
+    Status status;
+    bool manifestMatched = false;     // false: no manifest beside the copy (a failure refuses it)
+    QVector<ProgramCommand> commands; // the external commands of the copy's programs
+    bool commandsKept = false;        // with withCommands; otherwise they were cleared with their buttons
+};
+
 // Puts the copy `file` in the place of the main database of dataDir: the copy
-// is checked (integrity, this program's tables and columns), the database in
-// place is kept as lumo4_before_restore.mdb, all or nothing. Refused while
+// is checked (its manifest's SHA-256 when it has one, this program's schema
+// objects before any row is read, integrity, tables and columns), the
+// database in place is kept as lumo4_before_restore.mdb, all or nothing. The
+// copy's programs arrive without their external commands (and the buttons'
+// flags and hints) unless withCommands, as an import's do. Refused while
 // another workstation has the database open, and while an earlier
 // lumo4_before_restore.mdb is there (it may hold the only copy of rows).
-Status restoreBackup(const QString& file, const QString& dataDir);
+RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool withCommands = false);
 
 } // namespace lumo

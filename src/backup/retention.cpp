@@ -46,7 +46,7 @@ void keepPeriods(const std::vector<Dated>& newestFirst, int count,
 
 } // namespace
 
-QStringList backupsToPrune(const QStringList& names)
+QStringList backupsToPrune(const QStringList& names, const QString& justMade)
 {
     std::vector<Dated> dated;
     for (const QString& n : names)
@@ -68,6 +68,7 @@ QStringList backupsToPrune(const QStringList& names)
         kept);
     keepPeriods(
         dated, KeepMonthly, [](QDate d) { return qint64(d.year()) * 100 + d.month(); }, kept);
+    if (!justMade.isEmpty()) kept.insert(justMade);
     QStringList pruned;
     for (const Dated& d : dated)
         if (!kept.count(d.name)) pruned << d.name;

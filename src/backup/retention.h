@@ -23,6 +23,8 @@ std::optional<QDate> backupDate(const QString& fileName);
 // The names among `names` to remove: the newest copy of each of the last
 // KeepDaily days that have a copy, of each of the last KeepWeekly ISO weeks and
 // of each of the last KeepMonthly months stay; names that are not backups stay.
-QStringList backupsToPrune(const QStringList& names);
+// `justMade` always stays: after the clock was set back, copies dated later
+// than today's would otherwise push out the copy that was just made.
+QStringList backupsToPrune(const QStringList& names, const QString& justMade = QString());
 
 } // namespace lumo

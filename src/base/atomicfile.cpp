@@ -12,9 +12,12 @@
 #include <cstring>
 #include <fcntl.h>
 #include <libgen.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
+#include <QDir>
+#include <QRegularExpression>
 
 namespace lumo {
 
@@ -27,6 +30,9 @@ bool isRegularOrAbsent(const QString& path)
 }
 
 namespace {
+
+// The temporary file beside a target: target + TempInfix + six characters.
+constexpr const char* TempInfix = ".lumo-";
 
 Status notRegular(const QString& path)
 {
@@ -120,10 +126,16 @@ void syncDirectoryOf(const QByteArray& path)
 class TempBeside
 {
 public:
-    explicit TempBeside(const QByteArray& target) : m_target(target), m_path(target + ".XXXXXX")
+    explicit TempBeside(const QByteArray& target) : m_target(target), m_path(target + TempInfix + "XXXXXX")
     {
         m_fd = ::mkstemp(m_path.data());
-        if (m_fd < 0) m_error = errno;
+        if (m_fd < 0) {
+            m_error = errno;
+            return;
+        }
+        // Held while it is written: a later start tells a file being written
+        // from one a killed process left (removeLeftoverTemporaries).
+        ::flock(m_fd, LOCK_EX | LOCK_NB);
     }
     ~TempBeside()
     {
@@ -245,5 +257,64 @@ Status copyFileAtomically(const QString& from, const QString& to, bool overwrite
 }
 
 #endif
+
+namespace {
+
+// A temporary name of a file among the names: ".lumo-" and six characters, or
+// the bare six characters earlier versions used. Those random six mix the
+// kinds of characters; an operator's ".backup" or ".202401" does not.
+bool isTemporaryOf(const QString& entry, const QStringList& names)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(.+)\\.(lumo-)?([A-Za-z0-9]{6})$"));
+    const QRegularExpressionMatch m = pattern.match(entry);
+    if (!m.hasMatch()) return false;
+    if (m.captured(2).isEmpty()) {
+        const QString random = m.captured(3);
+        const bool lower = random.contains(QRegularExpression(QStringLiteral("[a-z]")));
+        const bool upper = random.contains(QRegularExpression(QStringLiteral("[A-Z]")));
+        const bool digit = random.contains(QRegularExpression(QStringLiteral("[0-9]")));
+        if (int(lower) + int(upper) + int(digit) < 2) return false;
+    }
+    const QString base = m.captured(1);
+    for (const QString& n : names) {
+        const QRegularExpression wanted(QRegularExpression::wildcardToRegularExpression(n),
+                                        QRegularExpression::CaseInsensitiveOption);
+        if (wanted.match(base).hasMatch()) return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QStringList removeLeftoverTemporaries(const QString& dir, const QStringList& names)
+{
+    QStringList removed;
+#ifndef Q_OS_WIN
+    const QDir d(dir);
+    for (const QString& entry : d.entryList(QDir::Files | QDir::Hidden)) {
+        if (!isTemporaryOf(entry, names)) continue;
+        const QByteArray path = QFile::encodeName(d.filePath(entry));
+        struct stat named
+        {
+        };
+        if (::lstat(path.constData(), &named) != 0 || !S_ISREG(named.st_mode)) continue;
+        // Never through a link, and only what no writer holds (opened for
+        // writing: on a network folder an exclusive lock needs that).
+        const int fd = ::open(path.constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st
+        {
+        };
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::unlink(path.constData()) == 0)
+            removed << entry;
+        ::close(fd);
+    }
+#else
+    Q_UNUSED(dir);
+    Q_UNUSED(names);
+#endif
+    return removed;
+}
 
 } // namespace lumo

@@ -28,4 +28,11 @@ Status copyFileAtomically(const QString& from, const QString& to, bool overwrite
 // True when the path names nothing, or a regular file (through any link).
 bool isRegularOrAbsent(const QString& path);
 
+// Removes the temporary files that a process killed while writing one of
+// `names` (wildcards allowed: "*.bmp") in `dir` left beside it. A temporary
+// file that a writer still holds is left alone, so a writer on another
+// workstation goes on; so is any file the program did not name (an
+// operator's "ZuDefTw.ini.backup"). Returns the names removed.
+QStringList removeLeftoverTemporaries(const QString& dir, const QStringList& names);
+
 } // namespace lumo

@@ -8,6 +8,14 @@ namespace lumo {
 namespace {
 const QDate kEpoch(1899, 12, 30);
 constexpr qint64 kMsPerDay = 86400000;
+
+// Day numbers beyond a few hundred thousand years have no calendar date here
+// (a stored 1e300 would overflow the conversion to whole days): they give an
+// invalid date, which shows as an empty text.
+bool hasCalendarDate(double day)
+{
+    return std::isfinite(day) && std::fabs(day) < 1e8;
+}
 } // namespace
 
 double dayNumber(const QDate& d)
@@ -25,6 +33,7 @@ double dayNumber(const QDateTime& dt)
 
 QDateTime dateTimeFromDayNumber(double day)
 {
+    if (!hasCalendarDate(day)) return QDateTime();
     double whole = std::trunc(day);
     double frac = std::fabs(day - whole);
     qint64 ms = qint64(std::llround(frac * double(kMsPerDay)));
@@ -35,6 +44,7 @@ QDateTime dateTimeFromDayNumber(double day)
 
 QDate dateFromDayNumber(double day)
 {
+    if (!hasCalendarDate(day)) return QDate();
     return kEpoch.addDays(qint64(std::trunc(day)));
 }
 

@@ -18,14 +18,32 @@ enum MessageKind {
     NoteImportant = 6  // 重要資訊 notice
 };
 
+// A question's default answer is what Enter (or a stray key) gives. Every
+// question defaults to 否, so that whatever 是 deletes, replaces or discards
+// is never one key away, also in questions added later; a question whose 是
+// is the expected and harmless answer (store the measurement here, go on
+// measuring) says so by asking through askDefaultYes.
 class MessageSource
 {
 public:
     virtual ~MessageSource() = default;
     // Shows the message and returns true for 是 or 確  定, false for 否 or the close box.
+    // A question's default answer is 否.
     virtual bool show(int kind, const QString& text) = 0;
+    // The same question with 是 as its default answer.
+    virtual bool askDefaultYes(int kind, const QString& text) { return show(kind, text); }
     // The general error report: any error no screen handles; the program continues.
     virtual void reportError(const QString& text) = 0;
+    // A question about a list the operator must see whole before answering
+    // (the external commands an import would bring): the program shows the
+    // items in a list that scrolls, with 否 as the default answer. A source
+    // without a list of its own shows them under the text.
+    virtual bool showList(int kind, const QString& text, const QStringList& items)
+    {
+        return show(kind, items.isEmpty()
+                              ? text
+                              : text + QStringLiteral("\r\n\r\n") + items.join(QStringLiteral("\r\n")));
+    }
 };
 
 // Answers from a queue (then a default), and keeps what was shown.
@@ -36,6 +54,7 @@ public:
     {
         int kind;
         QString text;
+        bool defaultYes = false; // a question asked with 是 as its default answer
     };
 
     void push(bool answer) { m_answers.push_back(answer); }
@@ -43,12 +62,18 @@ public:
 
     bool show(int kind, const QString& text) override
     {
-        m_shown.push_back({kind, text});
+        m_shown.push_back({kind, text, m_defaultYes});
+        m_defaultYes = false;
         if (kind >= NoteQuestion) return true;
         if (m_answers.empty()) return m_default;
         bool a = m_answers.front();
         m_answers.pop_front();
         return a;
+    }
+    bool askDefaultYes(int kind, const QString& text) override
+    {
+        m_defaultYes = true;
+        return show(kind, text);
     }
     void reportError(const QString& text) override { m_errors << text; }
 
@@ -65,6 +90,7 @@ private:
     std::deque<Shown> m_shown;
     QStringList m_errors;
     bool m_default = true;
+    bool m_defaultYes = false;
 };
 
 } // namespace lumo

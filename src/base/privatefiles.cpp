@@ -1,9 +1,12 @@
 #include "base/privatefiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QString>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #endif
 
@@ -19,6 +22,11 @@ unsigned modeAfterMask(unsigned mode)
 Status checkPrivateDirectory(const QString&)
 {
     return Status::success();
+}
+Status makePrivateFolders(const QString& path)
+{
+    if (QDir().mkpath(path)) return Status::success();
+    return Status::failure(QStringLiteral("%1: cannot be created").arg(path));
 }
 
 #else
@@ -46,6 +54,30 @@ unsigned modeAfterMask(unsigned mode)
     const mode_t mask = ::umask(077);
     ::umask(mask);
     return mode & ~unsigned(mask);
+}
+
+Status makePrivateFolders(const QString& path)
+{
+    const QString clean = QDir::cleanPath(QDir(path).absolutePath());
+    // Each folder from the top down: only those that are missing are made.
+    qsizetype from = 1;
+    for (;;) {
+        const qsizetype slash = clean.indexOf(QLatin1Char('/'), from);
+        const QString folder = slash < 0 ? clean : clean.left(slash);
+        const QByteArray name = QFile::encodeName(folder);
+        struct stat st
+        {
+        };
+        if (::stat(name.constData(), &st) != 0) {
+            if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
+                return Status::failure(
+                    QStringLiteral("%1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+            if (::stat(name.constData(), &st) != 0) st.st_mode = 0;
+        }
+        if (!S_ISDIR(st.st_mode)) return Status::failure(QStringLiteral("%1: not a folder").arg(folder));
+        if (slash < 0) return Status::success();
+        from = slash + 1;
+    }
 }
 
 Status checkPrivateDirectory(const QString& dir)

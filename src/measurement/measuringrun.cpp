@@ -78,7 +78,7 @@ void MeasuringRun::start()
     }
     if (s.config.HighPotential) {
         m_instrument.PlayTone(2);
-        if (!s.ShowMessageDialog(AskImportant, highPotentialQuestion())) return;
+        if (!s.askDefaultYes(AskImportant, highPotentialQuestion())) return;
     }
     m_running = true;
     m_point = 1;
@@ -275,7 +275,7 @@ void MeasuringRun::waitForLiftOff(int point)
         if (clock.nowMs() - t0 > LiftOffQuestionMs) {
             if (point == 24) return;
             m_instrument.PlayTone(3);
-            if (!m_state.ShowMessageDialog(AskImportant, overlongQuestion())) {
+            if (!m_state.askDefaultYes(AskImportant, overlongQuestion())) {
                 m_view.setPickAllowed(false);
                 m_stop = true;
             }

@@ -1,6 +1,7 @@
 #include "records/database.h"
 
 #include "base/filesystemkind.h"
+#include "records/schemaobjects.h"
 
 #include <QAtomicInteger>
 #include <QFileInfo>
@@ -18,6 +19,13 @@ QString newConnectionName()
 {
     static QAtomicInteger<int> counter;
     return QStringLiteral("lumo-%1").arg(counter.fetchAndAddRelaxed(1));
+}
+
+// The schema version a file says it has (0 when it cannot be read).
+int fileVersion(QSqlDatabase& db)
+{
+    QSqlQuery q(db);
+    return q.exec(QStringLiteral("PRAGMA user_version")) && q.next() ? q.value(0).toInt() : 0;
 }
 
 } // namespace
@@ -95,17 +103,26 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
 
     std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, access));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    sqlite3* h = d->handle();
+    if (!h) return fail(QStringLiteral("%1: no connection").arg(path));
+    distrustSchema(h);
     // SQLite opens a file it may not write for reading without a word; the
     // first change would fail instead.
-    if (access == Access::ReadWrite && d->handle() && sqlite3_db_readonly(d->handle(), "main") == 1)
+    if (access == Access::ReadWrite && sqlite3_db_readonly(h, "main") == 1)
         return fail(QStringLiteral("%1: %2").arg(path, databaseReadOnlyMessage()));
     if (access == Access::ReadOnly && !d->readableInPlace())
         return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
 
     // Read before anything is written, so a damaged, foreign or newer file is
-    // reported and left exactly as it was. Files that are written must match
-    // the definition column by column: a missing column would otherwise only
-    // show later, as a row that seems not to exist.
+    // reported and left exactly as it was. Only this program's objects: a
+    // trigger, view or generated column brought in with a file would run with
+    // every row read or written (a newer file is the version check's to refuse).
+    // Files that are written must match the definition column by column: a
+    // missing column would otherwise only show later, as a row that seems not to exist.
+    if (fileVersion(d->m_db) <= SchemaVersion) {
+        const Status objects = checkSchemaObjects(h, kind);
+        if (!objects) return fail(QStringLiteral("%1: %2").arg(path, objects.error));
+    }
     const Status layout = checkLayout(d->m_db, kind, access == Access::ReadWrite);
     if (!layout) return fail(QStringLiteral("%1: %2").arg(path, layout.error));
 
@@ -150,6 +167,7 @@ std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, S
     removeOrphanedCompanions(path);
     std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, Access::ReadWrite));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    if (sqlite3* h = d->handle()) distrustSchema(h);
     QString error;
     {
         Transaction t(*d);

@@ -3,6 +3,8 @@
 // practice, and the per-value cost of the SQL module would dominate it.
 #include "records/sqlitesource.h"
 
+#include "records/schemaobjects.h"
+
 #include <QFile>
 #include <sqlite3.h>
 
@@ -217,9 +219,20 @@ std::unique_ptr<LegacySource> openSqliteSource(const QString& path, Status* stat
         if (status) *status = Status::failure(QStringLiteral("%1: %2").arg(path, error));
         return nullptr;
     }
+    // The file is someone else's: its schema runs nothing here, and only a
+    // file with this program's objects is read at all (before the check of
+    // its pages, which would compute generated columns).
+    distrustSchema(db);
     auto source = std::make_unique<SqliteSource>(path, db);
     Status st = source->load();
-    if (st) st = source->verify();
+    if (st) {
+        const Status objects = checkSchemaObjects(db, FileKind::Main);
+        if (!objects) {
+            if (status) *status = Status::failure(QStringLiteral("%1: %2").arg(path, objects.error));
+            return nullptr;
+        }
+        st = source->verify();
+    }
     if (!st) {
         if (status) *status = Status::failure(notADatabaseMessage(path) + QStringLiteral("\r\n") + st.error);
         return nullptr;

@@ -2,6 +2,7 @@
 
 #include "base/formats.h"
 #include "base/json.h"
+#include "records/programcommands.h"
 #include "records/schema.h"
 
 #include <QRegularExpression>
@@ -160,6 +161,13 @@ bool toNumber(const QVariant& in, double* out)
 
 } // namespace
 
+bool isMeasurementDay(double day)
+{
+    static const double first = dayNumber(QDate(1900, 1, 1));
+    static const double afterLast = dayNumber(QDate(2101, 1, 1));
+    return day >= first && day < afterLast; // false for NaN
+}
+
 bool isCommandField(const QString& field)
 {
     return field.startsWith(QLatin1String("ProPrg"), Qt::CaseInsensitive) ||
@@ -188,7 +196,7 @@ QString missingFieldMessage(const QString& table, const QString& field)
 bool carryValue(const MappedField& f, const QVariant& in, const CarryRules& rules, QVariant* out,
                 QString* problem)
 {
-    if (rules.emptyCommands && isCommandField(f.name)) {
+    if (rules.emptyCommands && isButtonField(f.name)) {
         *out = f.emptyValue;
         return true;
     }
@@ -214,8 +222,13 @@ bool carryValue(const MappedField& f, const QVariant& in, const CarryRules& rule
         return true;
     case FieldKind::DateTime:
         if (isNumber(in) ? !toNumber(in, &n) : !textToDay(textOf(in), &n)) break;
-        if (rules.dateToSecond && f.name.compare(QLatin1String("ZUDATE"), Qt::CaseInsensitive) == 0)
-            n = toWholeSecond(n);
+        if (f.name.compare(QLatin1String("ZUDATE"), Qt::CaseInsensitive) == 0) {
+            if (rules.boundedMeasurementDates && !isMeasurementDay(n)) {
+                *problem = u("測量日期 %1 不在 1900/01/01 至 2100/12/31 之間").arg(textOf(in).left(40));
+                return false;
+            }
+            if (rules.dateToSecond) n = toWholeSecond(n);
+        }
         *out = QVariant(n);
         return true;
     case FieldKind::Boolean: {

@@ -48,8 +48,17 @@ struct CarryRules
     // empty. Conversion: the optional fields are copied in order up to the first
     // one the file lacks; that one and those after it are left empty.
     bool optionalUpToFirstMissing = false;
-    bool emptyCommands = false; // the operator declined the external programs
+    // The operator declined the external programs: the program buttons
+    // (flags, hints, programs, parameters) arrive empty.
+    bool emptyCommands = false;
+    // An import: a measurement must be dated within isMeasurementDay.
+    bool boundedMeasurementDates = false;
 };
+
+// 1900-01-01 .. 2100-12-31, the dates an imported measurement may carry: the
+// screens lay out time axes and lists over them, and a date far beyond
+// (a day number of 1e16) has no calendar date at all.
+bool isMeasurementDay(double day);
 
 // Converts a value read from a file into the stored form of the field; false
 // (with *problem set) when it has none (text where a number belongs).

@@ -1,5 +1,6 @@
 #include "records/transfer.h"
 
+#include "records/programcommands.h"
 #include "records/sqlitesource.h"
 #include "records/tablemapping.h"
 
@@ -64,34 +65,6 @@ Status importTable(Database& main, LegacySource& source, const char* table, cons
     auto rows = source.open(QLatin1String(table), &st);
     if (!rows) return st;
     return copyRows(*rows, QLatin1String(table), main, rules, perRow);
-}
-
-// The buttons of the programs that would start something: a program, or a
-// file handed to the shell.
-Status listCommands(LegacySource& source, QStringList* commands)
-{
-    Status st;
-    auto rows = source.open(QStringLiteral("ZUPRO"), &st);
-    if (!rows) return st;
-    const int no = rows->columnIndex(QStringLiteral("ProNo"));
-    const int name = rows->columnIndex(QStringLiteral("ProName"));
-    int program[4], parameter[4];
-    for (int i = 0; i < 4; ++i) {
-        program[i] = rows->columnIndex(QStringLiteral("ProPrg%1").arg(i + 1));
-        parameter[i] = rows->columnIndex(QStringLiteral("ProParm%1").arg(i + 1));
-    }
-    LegacyRow row;
-    while (rows->next(&row)) {
-        for (int i = 0; i < 4; ++i) {
-            const QString prg = program[i] < 0 ? QString() : row.value(program[i]).toString().trimmed();
-            const QString parm = parameter[i] < 0 ? QString() : row.value(parameter[i]).toString().trimmed();
-            if (prg.isEmpty() && parm.isEmpty()) continue;
-            *commands << QStringLiteral("%1 %2: %3 %4")
-                             .arg(row.value(no).toString(), row.value(name).toString(), prg, parm)
-                             .trimmed();
-        }
-    }
-    return rows->error();
 }
 
 } // namespace
@@ -245,7 +218,10 @@ Status scanImport(LegacySource& source, TransferGroups groups, ImportScan* scan)
     if (groups.programs) {
         if ((scan->programs = source.rowCount(QStringLiteral("ZUPRO"), &st)) < 0) return st;
         if ((scan->conditions = source.rowCount(QStringLiteral("ZUPRDT"), &st)) < 0) return st;
-        if (scan->programs > 0 && !(st = listCommands(source, &scan->commands))) return st;
+        if (scan->programs > 0) {
+            auto rows = source.open(QStringLiteral("ZUPRO"), &st);
+            if (!rows || !(st = listProgramCommands(*rows, &scan->commands))) return st;
+        }
     }
     if (groups.records) {
         if ((scan->subjects = source.rowCount(QStringLiteral("ZUCUST"), &st)) < 0) return st;
@@ -261,6 +237,7 @@ Status importRows(Database& main, LegacySource& source, const ImportChoice& choi
     if (!t.active()) return t.begun();
     CarryRules rules;
     rules.emptyCommands = !choice.withCommands;
+    rules.boundedMeasurementDates = true;
     for (const GroupTables* g : {&kPrograms, &kRecords}) {
         if (g == &kPrograms ? !scan.importsPrograms(choice.groups) : !scan.importsRecords(choice.groups))
             continue;

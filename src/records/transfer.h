@@ -6,6 +6,7 @@
 
 #include "records/database.h"
 #include "records/legacysource.h"
+#include "records/programcommands.h"
 
 #include <functional>
 
@@ -73,9 +74,8 @@ qint64 exportRowCount(Database& main, TransferGroups groups, Status* status);
 struct ImportScan
 {
     qint64 programs = 0, conditions = 0, subjects = 0, measurements = 0;
-    // The external commands the programs' buttons would start, one line each:
-    // "ProNo ProName: 程式 參數".
-    QStringList commands;
+    // The external commands the programs' buttons would start.
+    QVector<ProgramCommand> commands;
     bool importsPrograms(TransferGroups g) const { return g.programs && programs > 0; }
     bool importsRecords(TransferGroups g) const { return g.records && subjects > 0; }
 };

@@ -2,6 +2,7 @@
 
 #include "base/atomicfile.h"
 #include "records/researchcsv.h"
+#include "records/transferwork.h"
 #include "shell/datadir.h"
 
 #include <QDir>
@@ -16,15 +17,14 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
-// Deleting a file first clears its read-only attribute; the files SQLite kept
-// beside it go with it, so that no log meets the next file of that name.
-void removeDatabaseFile(const QString& path)
+// The files SQLite keeps beside a database of that name. A new transfer file
+// takes the name: a journal or log of the file it replaces would be applied
+// to it when it is read. Removing a link removes the link alone, never
+// touching what it points to; deleting needs no change of a file's mode here.
+void removeStaleCompanions(const QString& path)
 {
-    if (QFileInfo::exists(path)) {
-        QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner);
-        QFile::remove(path);
-    }
-    Database::removeOrphanedCompanions(path);
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
 }
 
 // Runs the operation's end whatever way it leaves: the bar back to 0, 離  開 enabled.
@@ -78,18 +78,11 @@ QString TransferFlow::emptyGroupNotice(bool programs)
     return programs ? u("來源的 [專家療程] 資料是空的，將跳過匯入動作。")
                     : u("來源的 [病歷檢測] 資料是空的，將跳過匯入動作。");
 }
-QString TransferFlow::commandsQuestion()
+QString TransferFlow::commandsQuestion(qsizetype count)
 {
-    return u("匯入的專家療程含有以下外部執行程式，確定要一併匯入嗎 ?");
-}
-
-QString TransferFlow::workingCopyPath(const QString& chosenDirectory) const
-{
-    const QString data = QFileInfo(m_dataDirectory).canonicalFilePath();
-    if (!chosenDirectory.isEmpty() && !data.isEmpty() &&
-        QFileInfo(chosenDirectory.trimmed()).canonicalFilePath() == data)
-        return dataFilePath(m_dataDirectory, QStringLiteral("ZuTran.working.mdb"));
-    return dataFilePath(m_dataDirectory, QLatin1String(TransferDatabaseFile));
+    return u("匯入的專家療程含有以下外部執行程式（共 %1 項），確定要一併匯入嗎 ?\r\n"
+             "按「否」則療程照常匯入，但不含這些程式，療程按鈕的設定與說明也一併清除。")
+        .arg(count);
 }
 
 QString TransferFlow::chosenDirectory(const QString& directory)
@@ -118,9 +111,15 @@ void TransferFlow::fail(int tone, const QString& message)
     if (m_hooks.messages) m_hooks.messages->show(NoteAttention, message);
 }
 
-void TransferFlow::removeWorkingCopy()
+bool TransferFlow::failCopy(int osError, TransferDirection direction)
 {
-    removeDatabaseFile(m_working);
+    fail(2, transferFailureMessage(transferErrorText(osError, direction), direction));
+    return false;
+}
+
+void TransferFlow::reached(const char* step)
+{
+    if (m_hooks.reached) m_hooks.reached(step);
 }
 
 TransferOutcome TransferFlow::runExport(const ExportRequest& request)
@@ -162,50 +161,42 @@ TransferOutcome TransferFlow::runExport(const ExportRequest& request)
 
 bool TransferFlow::exportTransferFile(const QString& target, TransferGroups groups)
 {
-    m_working = workingCopyPath(QFileInfo(target).path());
-    const QString working = m_working;
-    struct Cleanup
-    {
-        TransferFlow* flow;
-        ~Cleanup() { flow->removeWorkingCopy(); }
-    } cleanup{this};
-    auto step = [this] { m_progress.advance(); };
-
-    removeWorkingCopy();
+    WorkingFolder::removeLeftovers(m_dataDirectory); // of operations that were killed
+    WorkingFolder folder(m_dataDirectory);
+    if (!folder.status()) return failCopy(folder.osError(), TransferDirection::Export);
+    const QString working = folder.filePath(QLatin1String(TransferDatabaseFile));
     int osError = 0;
     Status st = copyFileAtomically(dataFilePath(m_dataDirectory, QLatin1String(TemplateDatabaseFile)),
                                    working, false, &osError);
-    if (!st) {
-        fail(2, transferFailureMessage(transferErrorText(osError, TransferDirection::Export),
-                                       TransferDirection::Export));
-        return false;
-    }
-    step();
+    if (!st) return failCopy(osError, TransferDirection::Export);
+    m_progress.advance();
+    if (!buildTransferFile(working, groups)) return false;
+    reached("built");
+    m_progress.advance();
+    // A copy killed half-way left its temporary file here; the copy is
+    // written beside its final name and renamed into place.
+    removeLeftoverTemporaries(QFileInfo(target).path(), {QFileInfo(target).fileName()});
+    removeStaleCompanions(target);
+    st = copyFileAtomically(working, target, true, &osError);
+    m_progress.advance();
+    m_progress.advance(); // the working copy goes with its folder
+    if (!st) return failCopy(osError, TransferDirection::Export);
+    return true;
+}
+
+bool TransferFlow::buildTransferFile(const QString& working, TransferGroups groups)
+{
+    Status st;
     {
         auto transfer = Database::open(working, FileKind::Main, Database::Access::ReadWrite, &st);
         if (transfer) {
-            step();
-            st = exportRows(m_main, *transfer, groups, step);
+            m_progress.advance();
+            st = exportRows(m_main, *transfer, groups, [this] { m_progress.advance(); });
         }
     }
     if (st) st = Database::settle(working); // whole on its own, without a log beside it
-    if (!st) {
-        fail(2, transferErrorMessage(st.error, TransferDirection::Export));
-        return false;
-    }
-    step();
-    // The copy is written beside its final name and renamed into place.
-    removeDatabaseFile(target + QStringLiteral("-journal"));
-    st = copyFileAtomically(working, target, true, &osError);
-    step();
-    removeWorkingCopy();
-    step();
-    if (!st) {
-        fail(2, transferFailureMessage(transferErrorText(osError, TransferDirection::Export),
-                                       TransferDirection::Export));
-        return false;
-    }
-    return true;
+    if (!st) fail(2, transferErrorMessage(st.error, TransferDirection::Export));
+    return st.ok;
 }
 
 bool TransferFlow::exportCsv(const ExportRequest& request, const QString& directory)
@@ -218,6 +209,8 @@ bool TransferFlow::exportCsv(const ExportRequest& request, const QString& direct
         return false;
     }
     m_progress.advance();
+    removeLeftoverTemporaries(directory,
+                              {QLatin1String(ResearchSubjectsFile), QLatin1String(ResearchMeasurementsFile)});
     int osError = 0;
     st = writeResearchCsv(directory, csv, &osError);
     if (!st) {

@@ -15,6 +15,9 @@ struct TransferHooks
     std::function<void(int tone)> tone;        // an alert tone before a question or notice
     std::function<void(int value)> progress;   // the bar, 0..TransferProgress::Maximum
     std::function<void(bool running)> running; // 離  開 is disabled while an operation runs
+    // Reached a step ("copied in": the import's working copy is whole; "built":
+    // the export's). Tests hold an operation there while another one runs.
+    std::function<void(const char* step)> reached;
 };
 
 enum class TransferOutcome
@@ -47,11 +50,6 @@ public:
     TransferOutcome runExport(const ExportRequest& request);
     TransferOutcome runImport(const ImportRequest& request);
 
-    // The working copy "ZuTran.mdb" in the data directory: it exists only
-    // while an operation runs. When the chosen directory is the data directory
-    // itself, the operator's transfer file has that name: the working copy
-    // then takes another, so that neither deletes the other.
-    QString workingCopyPath(const QString& chosenDirectory = QString()) const;
     // The chosen directory as the operations take it: trimmed, ending in a separator.
     static QString chosenDirectory(const QString& directory);
     // The transfer file in a directory (its name matched without regard to case); empty when there is none.
@@ -62,22 +60,23 @@ public:
     static QString exportSuccess();
     static QString importSuccess(bool replace);
     static QString emptyGroupNotice(bool programs);
-    static QString commandsQuestion();
+    static QString commandsQuestion(qsizetype count);
 
 private:
     bool ask(int kind, const QString& text);
     void fail(int tone, const QString& message);
     bool exportTransferFile(const QString& target, TransferGroups groups);
+    bool buildTransferFile(const QString& working, TransferGroups groups);
     bool exportCsv(const ExportRequest& request, const QString& directory);
     bool importFrom(const QString& source, const ImportRequest& request);
     bool confirmCommands(const ImportScan& scan);
-    void removeWorkingCopy();
+    bool failCopy(int osError, TransferDirection direction);
+    void reached(const char* step);
 
     Database& m_main;
     QString m_dataDirectory;
     TransferHooks m_hooks;
     TransferProgress m_progress;
-    QString m_working; // the working copy of the running operation
 };
 
 } // namespace lumo

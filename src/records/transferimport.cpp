@@ -1,8 +1,9 @@
-// The import steps of TransferFlow: the transfer file is copied into the data
-// directory, read there, and every change it brings is one transaction.
+// The import steps of TransferFlow: the transfer file is copied into a working
+// folder of the data directory with what SQLite keeps beside it, read there as
+// SQLite presents it after recovery, and every change it brings is one transaction.
 #include "records/transferflow.h"
 
-#include "base/atomicfile.h"
+#include "records/transferwork.h"
 #include "shell/datadir.h"
 
 #include <QFileInfo>
@@ -10,13 +11,7 @@
 namespace lumo {
 namespace {
 
-QString u(const char* s)
-{
-    return QString::fromUtf8(s);
-}
-
-constexpr int ImportSteps = 2;     // copied in, opened
-constexpr int CommandsListed = 12; // lines of external commands the question shows
+constexpr int ImportSteps = 2; // copied in, opened
 
 } // namespace
 
@@ -46,25 +41,21 @@ TransferOutcome TransferFlow::runImport(const ImportRequest& request)
 
 bool TransferFlow::confirmCommands(const ImportScan& scan)
 {
-    QString text = commandsQuestion() + QStringLiteral("\r\n");
-    for (int i = 0; i < scan.commands.size() && i < CommandsListed; ++i)
-        text += QStringLiteral("\r\n") + scan.commands.at(i);
-    if (scan.commands.size() > CommandsListed)
-        text += QStringLiteral("\r\n") + u("……共 %1 項").arg(scan.commands.size());
     if (m_hooks.tone) m_hooks.tone(1);
-    return ask(AskAttention, text);
+    return m_hooks.messages &&
+           m_hooks.messages->showList(AskAttention, commandsQuestion(scan.commands.size()),
+                                      describeCommands(scan.commands));
 }
 
 bool TransferFlow::importFrom(const QString& source, const ImportRequest& request)
 {
-    m_working = workingCopyPath(QFileInfo(source).path());
-    const QString working = m_working;
-    struct Cleanup
-    {
-        TransferFlow* flow;
-        ~Cleanup() { flow->removeWorkingCopy(); }
-    } cleanup{this};
-    // Messages name the file the operator chose, not its copy.
+    // This operation's own working copy: another import or export at the
+    // same time works on its own, and neither reads or removes the other's.
+    WorkingFolder::removeLeftovers(m_dataDirectory); // of operations that were killed
+    WorkingFolder folder(m_dataDirectory);
+    if (!folder.status()) return failCopy(folder.osError(), TransferDirection::Import);
+    const QString working = folder.filePath(QLatin1String(TransferDatabaseFile));
+    // Messages about the content name the file the operator chose, not its copy.
     auto failWith = [&](const Status& st) {
         QString error = st.error;
         error.replace(working, source);
@@ -72,14 +63,10 @@ bool TransferFlow::importFrom(const QString& source, const ImportRequest& reques
         return false;
     };
 
-    removeWorkingCopy();
     int osError = 0;
-    Status st = copyFileAtomically(source, working, false, &osError);
-    if (!st) {
-        fail(2, transferFailureMessage(transferErrorText(osError, TransferDirection::Import),
-                                       TransferDirection::Import));
-        return false;
-    }
+    Status st = copyRecovered(source, working, &osError);
+    if (!st) return osError ? failCopy(osError, TransferDirection::Import) : failWith(st);
+    reached("copied in");
     std::unique_ptr<LegacySource> file = openLegacySource(working, &st);
     if (!file) return failWith(st);
     ImportScan scan;
@@ -109,7 +96,6 @@ bool TransferFlow::importFrom(const QString& source, const ImportRequest& reques
     st = importRows(m_main, *file, choice, scan, [this] { m_progress.advance(); });
     if (!st) return failWith(st);
     file.reset();
-    removeWorkingCopy();
     m_progress.fill();
     ask(NoteImportant, importSuccess(request.replace));
     return true;

@@ -2,6 +2,7 @@
 
 #include "base/atomicfile.h"
 #include "records/database.h"
+#include "records/transferwork.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -120,6 +121,15 @@ CopiedFiles copyDeliveredFiles(const QString& deliveredDir, const QString& dataD
                     QLatin1String(PictureFolder) + QLatin1Char('/') + f, out);
     }
     return out;
+}
+
+void removeLeftovers(const QString& dataDir)
+{
+    removeLeftoverTemporaries(dataDir,
+                              {QStringLiteral("*.mdb"), QStringLiteral("*.ini"), QStringLiteral("*.csv")});
+    const QString pictures = dataFilePath(dataDir, QLatin1String(PictureFolder));
+    if (QFileInfo(pictures).isDir()) removeLeftoverTemporaries(pictures, {QStringLiteral("*.bmp")});
+    WorkingFolder::removeLeftovers(dataDir);
 }
 
 PreparedFiles prepareDataDirectory(const QString& dataDir)

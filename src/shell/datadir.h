@@ -53,6 +53,12 @@ struct CopiedFiles
 };
 CopiedFiles copyDeliveredFiles(const QString& deliveredDir, const QString& dataDir);
 
+// Removes what processes killed in the data directory left: temporary files
+// beside the files written whole (the configuration, copies of the delivered
+// files and pictures) and the working folders of imports and exports. What
+// a running process (another workstation) still holds stays.
+void removeLeftovers(const QString& dataDir);
+
 // The creation steps on files: the template check, the upgrade swap and the
 // template copy. templateMissing is set when Zuspa.mdb is absent (the steps after
 // it still run, as the window does before it closes).

@@ -92,12 +92,13 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
     // Before anything is written here: a folder that takes nothing is told at
     // start, not as an engine's error after a whole measuring run.
     out.writable = checkFolderWritable(s.DataDirectory);
+    removeLeftovers(s.DataDirectory);
     const CopiedFiles copied = copyDeliveredFiles(deliveredDir, s.DataDirectory);
     out.copiedFiles = copied.copied;
     out.copies = copied.status();
     // A main database brought from the earlier Windows program becomes this program's file first.
     const Status migrated = migrateWaitingJetDatabase(s.DataDirectory, [&s](const QString& question) {
-        return s.ShowMessageDialog(AskImportant, question);
+        return s.askDefaultYes(AskImportant, question); // the original file is kept
     });
     if (!migrated) {
         out.databases = Status::failure(databaseStartupMessage(migrated.error));

@@ -49,7 +49,12 @@ struct SharedState
 
     // The path of a data file, matched without regard to case.
     QString dataPath(const QString& name) const;
+    // A question defaults to 否; askDefaultYes for one whose 是 is the expected, harmless answer.
     bool ShowMessageDialog(int kind, const QString& text) { return messages ? messages->show(kind, text) : false; }
+    bool askDefaultYes(int kind, const QString& text)
+    {
+        return messages ? messages->askDefaultYes(kind, text) : false;
+    }
     void reportError(const QString& text)
     {
         if (messages) messages->reportError(text);

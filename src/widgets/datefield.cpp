@@ -26,7 +26,25 @@ bool overwriteDigit(QLineEdit& field, QKeyEvent* event)
     return true;
 }
 
+// Reached by Tab, Enter or a screen's move, the whole text is selected and the
+// first key typed replaces it; a click puts the cursor where it was clicked.
+void selectUnlessClicked(QLineEdit& field, QFocusEvent* event)
+{
+    if (event->reason() != Qt::MouseFocusReason && event->reason() != Qt::PopupFocusReason) field.selectAll();
+}
+
 } // namespace
+
+QString refusedDateMessage(const QString& typed)
+{
+    return QString::fromUtf8("「%1」不是正確的日期，請以 年/月/日 輸入，例如 1980/01/31 或 19800131。")
+        .arg(typed);
+}
+
+QString refusedTimeMessage(const QString& typed)
+{
+    return QString::fromUtf8("「%1」不是正確的時間，請以 時:分:秒 輸入，例如 09:30:00。").arg(typed);
+}
 
 DateField::DateField(QWidget* parent) : QLineEdit(parent)
 {
@@ -35,7 +53,6 @@ DateField::DateField(QWidget* parent) : QLineEdit(parent)
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9/.\\-]{0,10}")), this));
     setPlaceholderText(QStringLiteral("yyyy/mm/dd"));
     setMaxLength(10);
-    connect(this, &QLineEdit::editingFinished, this, &DateField::commit);
 }
 
 void DateField::setDate(const QDate& date)
@@ -46,20 +63,34 @@ void DateField::setDate(const QDate& date)
     if (changed) emit dateChanged(m_date);
 }
 
-void DateField::commit()
+bool DateField::commit()
 {
-    const QDate typed = parseShortDate(text());
+    const QString t = text().trimmed();
+    const QDate typed = parseShortDate(t);
+    if (!t.isEmpty() && !typed.isValid()) {
+        emit refused(t);
+        return false;
+    }
     setDate(typed.isValid() ? typed : m_date);
+    return true;
+}
+
+void DateField::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    selectUnlessClicked(*this, event);
 }
 
 void DateField::focusOutEvent(QFocusEvent* event)
 {
-    commit();
+    // A refusal while the screen's own message takes the focus is said once, by the first.
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason) commit();
     QLineEdit::focusOutEvent(event);
 }
 
 void DateField::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) commit();
     if (!overwriteDigit(*this, event)) QLineEdit::keyPressEvent(event);
 }
 
@@ -68,7 +99,6 @@ TimeField::TimeField(QWidget* parent) : QLineEdit(parent)
     setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9:]{0,8}")), this));
     setPlaceholderText(QStringLiteral("hh:mm:ss"));
     setMaxLength(8);
-    connect(this, &QLineEdit::editingFinished, this, &TimeField::commit);
 }
 
 void TimeField::setTime(const QTime& time)
@@ -77,20 +107,33 @@ void TimeField::setTime(const QTime& time)
     setText(time.isValid() ? longTime(time) : QString());
 }
 
-void TimeField::commit()
+bool TimeField::commit()
 {
-    const QTime typed = parseLongTime(text());
+    const QString t = text().trimmed();
+    const QTime typed = parseLongTime(t);
+    if (!t.isEmpty() && !typed.isValid()) {
+        emit refused(t);
+        return false;
+    }
     setTime(typed.isValid() ? typed : m_time);
+    return true;
+}
+
+void TimeField::focusInEvent(QFocusEvent* event)
+{
+    QLineEdit::focusInEvent(event);
+    selectUnlessClicked(*this, event);
 }
 
 void TimeField::focusOutEvent(QFocusEvent* event)
 {
-    commit();
+    if (event->reason() != Qt::PopupFocusReason && event->reason() != Qt::ActiveWindowFocusReason) commit();
     QLineEdit::focusOutEvent(event);
 }
 
 void TimeField::keyPressEvent(QKeyEvent* event)
 {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) commit();
     if (!overwriteDigit(*this, event)) QLineEdit::keyPressEvent(event);
 }
 

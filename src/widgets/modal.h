@@ -12,4 +12,9 @@ namespace lumo {
 // A dialog without a parent has no window to be modal to and blocks them all.
 int execModal(QDialog& dialog);
 
+// What execModal does to a screen before it runs: the program's own screens
+// get the shared keyboard rules (keyboard.h); Qt's standard dialogs (files,
+// printing, input) keep their own keys.
+void prepareScreen(QDialog& dialog);
+
 } // namespace lumo

@@ -1,11 +1,13 @@
 #include "analysis/charts.h"
 #include "analysis/report.h"
 #include "analysis/reportinput.h"
+#include "analysis/ui/printpreview.h"
 #include "analysis/ui/printsetup.h"
 #include "analysis/ui/tzuany.h"
 #include "analysisfixture.h"
 #include "records/measurements.h"
 #include "records/programs.h"
+#include "support/dialogs.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -288,7 +290,14 @@ private slots:
         QCOMPARE(again.pageLayout().orientation(), QPageLayout::Landscape);
 
         TZuany s(f.state);
+        // The pages show first; 列  印 in the preview goes on to the file.
+        int previewed = 0;
+        test::whenShown<PrintPreview>([&](PrintPreview& p) {
+            previewed = p.pageCount();
+            p.accept();
+        });
         s.findChild<QPushButton*>(QStringLiteral("PrintButton"))->click();
+        QVERIFY(previewed >= 1);
         QVERIFY(pdfText(pdf).contains(QStringLiteral("Quenta LUMO Version")));
         QVERIFY(f.messages.errors().isEmpty());
     }

@@ -1,5 +1,6 @@
 #include "analysis/charts.h"
 #include "analysis/report.h"
+#include "analysis/reportfilename.h"
 #include "analysisfixture.h"
 #include "base/formats.h"
 #include "recordingdevice.h"
@@ -72,7 +73,47 @@ private slots:
         QTest::newRow("pair status") << QString::fromUtf8("正  常") << QColor(0, 128, 0);
         QTest::newRow("record title") << QString::fromUtf8("症狀描述與處置") << QColor(0, 0, 255);
         QTest::newRow("program title") << QString::fromUtf8("專家療程建議") << QColor(0, 0, 255);
+        // No program matches: the section says so, as the screen does.
+        QTest::newRow("no program matches")
+            << QString::fromUtf8("沒有符合條件的專家療程。") << QColor(Qt::black);
     }
+    // The PDF file a report proposes: subject number, name and date, safe on
+    // any file system a practice exchanges files with.
+    void proposedPdfNames_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("number, name, date")
+            << "A001" << QString::fromUtf8("王小明") << "" << QString::fromUtf8("A001_王小明_20260501.pdf");
+        QTest::newRow("blanks") << " A 001 "
+                                << "Chen  Tester"
+                                << ""
+                                << "A_001_Chen_Tester_20260501.pdf";
+        QTest::newRow("path characters") << "../x"
+                                         << "a/b:c*?"
+                                         << ""
+                                         << "x_a_b_c_20260501.pdf";
+        QTest::newRow("line break in the name")
+            << "A1" << QString::fromUtf8("王\n小明") << "" << QString::fromUtf8("A1_王_小明_20260501.pdf");
+        QTest::newRow("no subject") << ""
+                                    << "  "
+                                    << ""
+                                    << "LUMO_20260501.pdf";
+        QTest::newRow("a comparison")
+            << "A001"
+            << "Lin" << QString::fromUtf8("比對") << QString::fromUtf8("A001_Lin_20260501_比對.pdf");
+    }
+    void proposedPdfNames()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(QString, expected);
+        QCOMPARE(proposedPdfName(number, name, QDate(2026, 5, 1), kind), expected);
+    }
+
     void textColours()
     {
         QFETCH(QString, text);

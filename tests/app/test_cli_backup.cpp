@@ -3,6 +3,7 @@
 
 #include "backup/retention.h"
 #include "records/database.h"
+#include "records/programs.h"
 #include "records/subjects.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace lumo;
 using namespace lumo::test;
@@ -82,10 +84,18 @@ private slots:
         QCOMPARE(r.out.trimmed(), copy);
         QCOMPARE(i.subjects(copy), 1);
 
+        // The operator's own folder keeps its mode.
         const QString elsewhere = i.dir.filePath(QStringLiteral("stick"));
+        QVERIFY(QDir().mkpath(elsewhere));
+        QCOMPARE(::chmod(QFile::encodeName(elsewhere).constData(), 0755), 0);
         r = i.run({QStringLiteral("backup"), QStringLiteral("--to"), elsewhere});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QVERIFY(QFile::exists(elsewhere + QLatin1Char('/') + backupFileName(QDate::currentDate())));
+        struct stat st
+        {
+        };
+        QCOMPARE(::stat(QFile::encodeName(elsewhere).constData(), &st), 0);
+        QCOMPARE(int(st.st_mode & 0777), 0755);
 
         i.addSubject(QStringLiteral("A2"));
         r = i.run({QStringLiteral("restore"), copy});
@@ -93,6 +103,47 @@ private slots:
         QVERIFY(r.out.contains(QStringLiteral("lumo4_before_restore.mdb")));
         QCOMPARE(i.subjects(i.main()), 1);
         QCOMPARE(i.subjects(i.data + QStringLiteral("/lumo4_before_restore.mdb")), 2);
+    }
+
+    // The commands of the copy's programs are printed with nothing hidden
+    // and come only with --with-commands; the manifest's check is reported.
+    void restoreTellsWhatItBrings_data()
+    {
+        QTest::addColumn<bool>("withCommands");
+        QTest::newRow("without --with-commands") << false;
+        QTest::newRow("--with-commands") << true;
+    }
+    void restoreTellsWhatItBrings()
+    {
+        QFETCH(bool, withCommands);
+        Installation i;
+        {
+            Status st;
+            auto db = Database::open(i.main(), FileKind::Main, Database::Access::ReadWrite, &st);
+            ProgramRow p;
+            p.ProNo = QStringLiteral("P9");
+            p.ProName = QStringLiteral("Calm") + QString(3000, QLatin1Char(' ')) + QStringLiteral("\n\n");
+            p.ProFN = QStringLiteral("1000");
+            p.ProPrg = {QStringLiteral("/bin/sh"), {}, {}, {}};
+            p.ProParm = {QStringLiteral("-c 'rm -rf ~'"), {}, {}, {}};
+            QVERIFY(ProgramStore(*db).append(p).ok);
+        }
+        CliRun r = i.run({QStringLiteral("backup")});
+        const QString copy = r.out.trimmed();
+        QStringList args{QStringLiteral("restore"), copy};
+        if (withCommands) args << QStringLiteral("--with-commands");
+        r = i.run(args);
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        QVERIFY(r.err.contains(
+            QString::fromUtf8("  P9 Calm⟨空白×3000⟩⟨換行×2⟩，按鈕 1：/bin/sh -c 'rm -rf ~'\n")));
+        QCOMPARE(r.err.contains(QString::fromUtf8("已略過")), !withCommands);
+        QVERIFY(r.out.contains(QString::fromUtf8("SHA-256 與備份清單")));
+        Status st;
+        auto db = Database::open(i.main(), FileKind::Main, Database::Access::ReadOnly, &st);
+        const auto programs = ProgramStore(*db).loadAll();
+        QCOMPARE(programs.size(), 1);
+        QCOMPARE(programs[0].program.ProPrg[0], withCommands ? QStringLiteral("/bin/sh") : QString());
+        QCOMPARE(programs[0].program.ProFN, withCommands ? QStringLiteral("1000") : QString());
     }
 
     void failures_data()

@@ -8,6 +8,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 using namespace lumo;
 using namespace lumo::test;
@@ -40,6 +41,28 @@ struct Installation
 QString line(const QString& text)
 {
     return text + QLatin1Char('\n');
+}
+
+// A transfer file holding the practice with numbers "TAG-...", in its own folder.
+QString transferFolder(const QTemporaryDir& dir, const QString& tag)
+{
+    const QString folder = dir.filePath(tag);
+    QDir().mkpath(folder);
+    Status st;
+    {
+        auto db = Database::create(folder + QStringLiteral("/ZuTran.mdb"), FileKind::Main, &st);
+        if (db) fillPractice(*db, tag);
+    }
+    Database::settle(folder + QStringLiteral("/ZuTran.mdb"));
+    return folder;
+}
+
+qint64 subjectsTagged(Database& db, const QString& tag)
+{
+    QSqlQuery q(db.sql());
+    return q.exec(QStringLiteral("SELECT COUNT(*) FROM ZUCUST WHERE CUSTNO LIKE '%1-%'").arg(tag)) && q.next()
+               ? q.value(0).toLongLong()
+               : -1;
 }
 
 } // namespace
@@ -87,7 +110,10 @@ private slots:
         r = b.run(args);
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out, line(TransferFlow::importSuccess(false)));
-        QCOMPARE(r.err, QString());
+        // Printed either way; the heading says whether they came.
+        QCOMPARE(r.err.count(u("外部執行程式")), 1);
+        QCOMPARE(r.err.contains(u("已略過")), !withCommands);
+        QVERIFY(r.err.contains(u("  P2 療程 P2，按鈕 1：/usr/bin/xdg-open /tmp/handout.pdf\n")));
         auto db = b.open();
         QCOMPARE(countOf(*db, "ZUCUST"), 3);
         QCOMPARE(countOf(*db, "ZUDATA"), 6);
@@ -96,6 +122,69 @@ private slots:
         QCOMPARE(programs[1].program.ProNo, QStringLiteral("P2"));
         QCOMPARE(programs[1].program.ProPrg[0],
                  withCommands ? QStringLiteral("/usr/bin/xdg-open") : QString());
+        QCOMPARE(programs[1].program.ProFN, withCommands ? QStringLiteral("1010") : QString());
+    }
+
+    // Two operations on one data directory at once: the first held at its
+    // step by the test (a seam, never a sleep) while the command runs whole.
+    // Each reads and writes its own working copy.
+    void twoAtOnce_data()
+    {
+        QTest::addColumn<QString>("first");  // the held one: import or export
+        QTest::addColumn<QString>("step");   // where it is held
+        QTest::addColumn<QString>("second"); // the command run meanwhile
+        QTest::newRow("two imports") << "import"
+                                     << "copied in"
+                                     << "import";
+        QTest::newRow("an import during an export") << "export"
+                                                    << "built"
+                                                    << "import";
+        QTest::newRow("two exports") << "export"
+                                     << "built"
+                                     << "export";
+    }
+    void twoAtOnce()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, step);
+        QFETCH(QString, second);
+        Installation a(true);
+        const QString x = transferFolder(a.dir, QStringLiteral("X"));
+        const QString y = transferFolder(a.dir, QStringLiteral("Y"));
+        const QString out1 = a.dir.filePath(QStringLiteral("out1")),
+                      out2 = a.dir.filePath(QStringLiteral("out2"));
+        QDir().mkpath(out1);
+        QDir().mkpath(out2);
+
+        QProcess held;
+        held.start(QStringLiteral(LUMO_BIN_DIR "/transfer_runner"),
+                   {a.data, first, first == QLatin1String("import") ? x : out1, step});
+        QVERIFY(held.waitForReadyRead(60000));
+        QCOMPARE(held.readLine().trimmed(), step.toUtf8());
+        const CliRun r = second == QLatin1String("import")
+                             ? a.run({"import", "--from", y, "--programs", "--records", "--with-commands"})
+                             : a.run({"export", "--to", out2, "--programs", "--records"});
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        held.write("go\n");
+        QVERIFY(held.waitForFinished(60000));
+        QVERIFY2(held.exitCode() == 0, held.readAllStandardError().constData());
+
+        auto db = a.open();
+        QCOMPARE(subjectsTagged(*db, QStringLiteral("X")), first == QLatin1String("import") ? 3 : 0);
+        QCOMPARE(subjectsTagged(*db, QStringLiteral("Y")), second == QLatin1String("import") ? 3 : 0);
+        // An export holds the practice as it was when its rows were read.
+        for (const QString& out : {out1, out2}) {
+            if (!QFile::exists(out + QStringLiteral("/ZuTran.mdb"))) continue;
+            Status st;
+            auto file = Database::open(out + QStringLiteral("/ZuTran.mdb"), FileKind::Main,
+                                       Database::Access::ReadOnly, &st);
+            QVERIFY2(file, qPrintable(st.error));
+            QCOMPARE(countOf(*file, "ZUCUST"), 3);
+            QCOMPARE(subjectsTagged(*file, QStringLiteral("Y")), 0);
+        }
+        // Nothing of either operation stays behind.
+        QCOMPARE(QDir(a.data).entryList({QStringLiteral("ZuTran*")}, QDir::AllEntries | QDir::Hidden),
+                 QStringList());
     }
 
     void anEmptyGroupIsSkippedTheOtherDone()

@@ -9,9 +9,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace lumo;
 using lumo::test::runCli;
@@ -198,6 +200,40 @@ private slots:
         QVERIFY(
             !printed.contains(QStringLiteral("1000000000000"))); // the value table does not spell out 1e308
         QVERIFY(printed.contains(QStringLiteral("---")));
+    }
+
+    // Runs killed at any moment leave nothing behind in the temporary folder
+    // but the one runtime folder every run uses (each run once left a folder
+    // of its own there).
+    void killedRunsLeaveNoFolders()
+    {
+        QTemporaryDir dir;
+        const QString tmp = dir.filePath(QStringLiteral("tmp"));
+        QVERIFY(QDir().mkpath(tmp));
+        const QString data = practice(dir);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), tmp);
+        env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        auto entries = [&] {
+            return QDir(tmp).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        };
+        for (int i = 0; i < 3; ++i) {
+            QProcess p;
+            p.setProcessEnvironment(env);
+            p.start(QStringLiteral(LUMO_BIN_DIR "/lumo-cli"),
+                    {QStringLiteral("--data-dir"), data, QStringLiteral("demo"), QStringLiteral("--out"),
+                     dir.filePath(QStringLiteral("out%1").arg(i))});
+            QVERIFY(QTest::qWaitFor([&] { return !entries().isEmpty() || p.state() == QProcess::NotRunning; },
+                                    60000));
+            p.kill();
+            p.waitForFinished(10000);
+        }
+        QProcess p;
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(LUMO_BIN_DIR "/lumo-cli"),
+                {QStringLiteral("--data-dir"), data, QStringLiteral("init")});
+        QVERIFY(p.waitForFinished(60000) && p.exitCode() == 0);
+        QCOMPARE(entries(), QStringList{QStringLiteral("lumo-cli-runtime-%1").arg(::getuid())});
     }
 };
 

@@ -1,8 +1,9 @@
-#include "shell/startupcheck.h"
 #include "app/tzustatu.h"
 #include "instrument/protocol.h"
 #include "instrument/simfixture.h"
 #include "records/conversion.h"
+#include "records/database.h"
+#include "shell/startupcheck.h"
 
 #include <QFile>
 #include <QLabel>
@@ -26,20 +27,14 @@ QList<QByteArray> lampCommands(const QList<QByteArray>& log)
 }
 
 // An older database with every field of the four tables but those named in
-// `missing`; each table holds rows with a value in every field it has.
+// `missing`; each table holds rows with a value in every field it has. Made
+// from this program's layout, so only the missing fields tell it apart.
 void makeOld(const QString& path, const QStringList& missing = {})
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
-    db.setDatabaseName(path);
-    QVERIFY(db.open());
-    QSqlQuery q(db);
-    QVERIFY(q.exec("CREATE TABLE ZUCUST (MKEY INTEGER PRIMARY KEY, CUSTNO TEXT, NAME TEXT, SEX INTEGER, DBIRTH REAL, ADDR TEXT,"
-                   " TEL TEXT, TEL2 TEXT, TEL3 TEXT, EMAIL TEXT, BTYPE TEXT, HEIGHT REAL, WEIGHT REAL, MEMO TEXT, CUSTCAT TEXT,"
-                   " CUSTFG TEXT, PrtFG INTEGER)"));
-    QString zudata = "CREATE TABLE ZUDATA (MKEY INTEGER PRIMARY KEY, CUSTNO TEXT, ZUDATE REAL, ZUVOTA INTEGER, MEMO1 TEXT,"
-                     " MEMO2 TEXT, AutoKey TEXT, PrtFG INTEGER";
-    for (int i = 1; i <= 24; ++i) zudata += QStringLiteral(", ZU%1 REAL").arg(i);
-    QVERIFY(q.exec(zudata + ")"));
+    Status st;
+    auto db = Database::create(path, FileKind::Main, &st);
+    QVERIFY2(db, qPrintable(st.error));
+    QSqlQuery q(db->sql());
     // The optional fields of a program and a condition, with their values.
     QStringList proFields{"ProNo", "ProName", "ProFN"}, proValues{"'P1'", "'Prog'", "'1010'"};
     const std::pair<const char*, char> groups[] = {{"ProScrp", 's'}, {"ProPrg", 'g'}, {"ProParm", 'p'}};
@@ -55,19 +50,10 @@ void makeOld(const QString& path, const QStringList& missing = {})
             if (at < 0) continue;
             pair->removeAt(at);
             (pair == &proFields ? proValues : dtValues).removeAt(at);
+            const char* table = pair == &proFields ? "ZUPRO" : "ZUPRDT";
+            QVERIFY(q.exec(QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(QLatin1String(table), m)));
         }
     }
-    QString zupro = "CREATE TABLE ZUPRO (MKEY INTEGER PRIMARY KEY, ProData TEXT, ProPict BLOB, ProScal "
-                    "INTEGER, PrtFG INTEGER";
-    for (const QString& f : proFields)
-        zupro += QStringLiteral(", %1 TEXT").arg(f);
-    QVERIFY(q.exec(zupro + ")"));
-    QString zuprdt =
-        "CREATE TABLE ZUPRDT (MKEY INTEGER PRIMARY KEY, ProSubN TEXT, ProNote TEXT, ProAnd TEXT, ProEng REAL,"
-        " ProFlg INTEGER, PrtFG INTEGER";
-    for (const QString& f : dtFields)
-        zuprdt += QStringLiteral(", %1 %2").arg(f, f.startsWith("ProAG") ? "INTEGER" : "TEXT");
-    QVERIFY(q.exec(zuprdt + ")"));
     QVERIFY(q.exec("INSERT INTO ZUCUST (MKEY, CUSTNO, NAME, SEX, DBIRTH) VALUES (500, 'OLD1', 'Old One', 0, 20000)"));
     QVERIFY(q.exec("INSERT INTO ZUCUST (MKEY, CUSTNO, NAME) VALUES (501, 'OLD2', 'Old Two')"));
     QVERIFY(q.exec("INSERT INTO ZUDATA (MKEY, CUSTNO, ZUDATE, ZU1, ZU24, MEMO1) VALUES (900, 'OLD1', 39000.5, 11.5, 42, 'memo')"));
@@ -75,9 +61,6 @@ void makeOld(const QString& path, const QStringList& missing = {})
         QStringLiteral("INSERT INTO ZUPRO (%1) VALUES (%2)").arg(proFields.join(','), proValues.join(','))));
     QVERIFY(q.exec(
         QStringLiteral("INSERT INTO ZUPRDT (%1) VALUES (%2)").arg(dtFields.join(','), dtValues.join(','))));
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("old"));
 }
 
 struct MainFixture

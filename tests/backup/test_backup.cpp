@@ -7,6 +7,8 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <sys/stat.h>
 
@@ -126,6 +128,97 @@ private slots:
         QVERIFY2(r.status, qPrintable(r.status.error));
         auto copy = d.open(r.path);
         QCOMPARE(countOf(*copy, "ZUCUST"), 4);
+        // Beside it, its SHA-256 (taken before the copy was opened here).
+        QFile manifest(r.path + QStringLiteral(".json"));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        const QJsonObject m = QJsonDocument::fromJson(manifest.readAll()).object();
+        QCOMPARE(m.value(QStringLiteral("file")).toString(), QStringLiteral("lumo4-20261210.mdb"));
+        QCOMPARE(m.value(QStringLiteral("rows")).toObject().value(QStringLiteral("ZUCUST")).toInt(), 4);
+        QVERIFY(m.value(QStringLiteral("sha256")).toString().size() == 64);
+    }
+
+    // After the clock was set back the newest dates are older copies': the
+    // copy just made stays all the same, and its manifest with it.
+    void theCopyJustMadeStays()
+    {
+        DataDir d;
+        auto db = d.create();
+        for (int day = 2; day <= 20; ++day)
+            QVERIFY(makeBackup(d.main(), d.backups(), QDate(2026, 12, day), true).status);
+        // Its day, week and month all have newer copies.
+        const BackupResult r = makeBackup(d.main(), d.backups(), QDate(2026, 12, 1), true);
+        QVERIFY2(r.status, qPrintable(r.status.error));
+        QVERIFY(QFile::exists(r.path));
+        QVERIFY(QFile::exists(r.path + QStringLiteral(".json")));
+        QVERIFY(!r.pruned.contains(QStringLiteral("lumo4-20261201.mdb")));
+        // Pruned copies take their manifests with them.
+        for (const QString& name : QDir(d.backups()).entryList({QStringLiteral("*.json")}))
+            QVERIFY2(QFile::exists(d.backups() + QLatin1Char('/') + name.chopped(5)), qPrintable(name));
+    }
+
+    // Only folders the program makes are made private; a folder that is there
+    // (the operator's, /tmp) and what a link points to keep their modes.
+    void backupFoldersKeepTheirModes_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("mode"); // of the folder named, after the copy
+        QTest::newRow("an existing folder") << "existing" << 0755;
+        QTest::newRow("a link to a folder") << "link" << 0750;
+        QTest::newRow("new folders two deep") << "new" << 0700;
+    }
+    void backupFoldersKeepTheirModes()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, mode);
+        DataDir d;
+        auto db = d.create();
+        const QString target = d.tmp.filePath(QStringLiteral("shared"));
+        QString named = target;
+        if (kind == QLatin1String("new")) {
+            named = target + QStringLiteral("/inner");
+        } else {
+            QVERIFY(QDir().mkpath(target));
+            QCOMPARE(::chmod(QFile::encodeName(target).constData(), mode_t(mode)), 0);
+            if (kind == QLatin1String("link")) {
+                named = d.tmp.filePath(QStringLiteral("link"));
+                QVERIFY(QFile::link(target, named));
+            }
+        }
+        const BackupResult r = makeBackup(d.main(), named, QDate(2026, 12, 9), false);
+        QVERIFY2(r.status, qPrintable(r.status.error));
+        QCOMPARE(modeOf(target), kind == QLatin1String("new") ? 0700 : mode);
+        QCOMPARE(modeOf(named), mode);
+        QVERIFY(QFile::exists(named + QStringLiteral("/lumo4-20261209.mdb")));
+    }
+
+    // A restored copy's programs come without their external commands unless
+    // they are wanted, as an import's do: the buttons' flags and hints go too.
+    void restoredCommandsOnlyWhenWanted_data()
+    {
+        QTest::addColumn<bool>("wanted");
+        QTest::newRow("not wanted") << false;
+        QTest::newRow("wanted") << true;
+    }
+    void restoredCommandsOnlyWhenWanted()
+    {
+        QFETCH(bool, wanted);
+        DataDir d;
+        d.create();
+        const QString copy = runDailyBackup(d.dir(), QDate(2026, 12, 9)).path;
+        QVERIFY(QFile::remove(copy + QStringLiteral(".json"))); // a copy from elsewhere
+        const RestoreResult r = restoreBackup(copy, d.dir(), wanted);
+        QVERIFY2(r.status, qPrintable(r.status.error));
+        QVERIFY(!r.manifestMatched);
+        QCOMPARE(r.commands.size(), 1);
+        QCOMPARE(r.commands.first().program, QStringLiteral("/usr/bin/xdg-open"));
+        QCOMPARE(r.commandsKept, wanted);
+        auto db = d.open(d.main());
+        for (const auto& pc : ProgramStore(*db).loadAll()) {
+            const bool kept = wanted && pc.program.ProNo == QLatin1String("P2");
+            QCOMPARE(pc.program.ProPrg[0], kept ? QStringLiteral("/usr/bin/xdg-open") : QString());
+            QCOMPARE(pc.program.ProFN, wanted ? QStringLiteral("1010") : QString());
+            QCOMPARE(pc.program.ProScrp[0], wanted ? u("說明一") : QString());
+        }
     }
 
     void closingDailyPrunesTheFolder()
@@ -169,8 +262,9 @@ private slots:
         addSubject(*db, QStringLiteral("after the copy"));
         const QStringList before = everyRow(*db);
         db.reset();
-        const Status s = restoreBackup(copy, d.dir());
-        QVERIFY2(s, qPrintable(s.error));
+        const RestoreResult r = restoreBackup(copy, d.dir());
+        QVERIFY2(r.status, qPrintable(r.status.error));
+        QVERIFY(r.manifestMatched);
         // No log of the old file may meet the new one.
         QVERIFY(!QFile::exists(d.main() + QStringLiteral("-wal")));
         QVERIFY(!QFile::exists(d.main() + QStringLiteral("-shm")));
@@ -186,18 +280,33 @@ private slots:
     void restoreRefusals_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::newRow("not a database") << "text";
-        QTest::newRow("a SQLite file of another program") << "foreign";
-        QTest::newRow("an earlier restore's file is still there") << "kept";
-        QTest::newRow("another workstation has the database open") << "open";
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("not a database") << "text" << u("不符");
+        QTest::newRow("a SQLite file of another program") << "foreign" << u("資料表 notes");
+        QTest::newRow("an earlier restore's file is still there") << "kept" << u("已存在");
+        QTest::newRow("another workstation has the database open") << "open" << u("其他工作站");
+        QTest::newRow("a memo changed after the copy")
+            << "UPDATE ZUDATA SET MEMO1 = 'changed' WHERE MKEY = 1" << u("SHA-256");
+        // A copy from elsewhere (no manifest) that carries code of its own.
+        QTest::newRow("a trigger")
+            << "-CREATE TRIGGER wipe AFTER INSERT ON ZUDATA BEGIN DELETE FROM ZUCUST; END"
+            << u("觸發程序 wipe");
+        QTest::newRow("a view") << "-CREATE VIEW v AS SELECT * FROM ZUCUST" << u("檢視表 v");
+        QTest::newRow("a generated column")
+            << "-ALTER TABLE ZUCUST ADD COLUMN X TEXT AS (zeroblob(1e9))" << u("資料表 ZUCUST");
     }
     void restoreRefusals()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, expected);
         DataDir d;
         d.create();
         QString file = runDailyBackup(d.dir(), QDate(2026, 12, 9)).path;
-        if (kind == QLatin1String("text")) {
+        if (kind.contains(QLatin1Char(' '))) {
+            if (kind.startsWith(QLatin1Char('-'))) QVERIFY(QFile::remove(file + QStringLiteral(".json")));
+            auto copy = d.open(file);
+            QVERIFY(QSqlQuery(copy->sql()).exec(kind.mid(kind.startsWith(QLatin1Char('-')) ? 1 : 0)));
+        } else if (kind == QLatin1String("text")) {
             QFile f(file);
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
             f.write("hello");
@@ -222,9 +331,9 @@ private slots:
             addSubject(*db, QStringLiteral("newest"));
         }
         const QByteArray mainBefore = hashOf(d.main());
-        const Status s = restoreBackup(file, d.dir());
+        const Status s = restoreBackup(file, d.dir()).status;
         QVERIFY(!s);
-        QVERIFY(!s.error.isEmpty());
+        QVERIFY2(s.error.contains(expected), qPrintable(s.error));
         if (kind != QLatin1String("open")) QCOMPARE(hashOf(d.main()), mainBefore);
         auto db = d.open(d.main());
         QVERIFY(db);

@@ -80,6 +80,18 @@ private slots:
             QVERIFY(backupDate(n).has_value());
     }
 
+    // The clock set back: the copy just made is older than every other one of
+    // its day, week and month, and stays all the same.
+    void theCopyJustMadeStays()
+    {
+        QStringList names = namesFrom(QDate(2026, 12, 2), 19);
+        names << backupFileName(QDate(2026, 12, 1));
+        QVERIFY(backupsToPrune(names).contains(backupFileName(QDate(2026, 12, 1))));
+        const QStringList pruned = backupsToPrune(names, backupFileName(QDate(2026, 12, 1)));
+        QVERIFY(!pruned.contains(backupFileName(QDate(2026, 12, 1))));
+        QCOMPARE(pruned, backupsToPrune(namesFrom(QDate(2026, 12, 2), 19)));
+    }
+
     void aYearOfClosingEveryDay()
     {
         // The program closes once a day for 500 days and prunes each time.

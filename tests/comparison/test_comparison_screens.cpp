@@ -1,6 +1,7 @@
 // The two-record comparison and its links, driven through their real modal
 // loops: opened from the measurement screen, the record browser in comparison
 // mode, the band buttons, the chart box and printing.
+#include "analysis/ui/printpreview.h"
 #include "app/modules.h"
 #include "comparison/comparisonfixture.h"
 #include "comparison/ui/chartbox.h"
@@ -11,6 +12,7 @@
 #include "measurement/ui/tzudec.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuread.h"
+#include "support/dialogs.h"
 #include "support/keys.h"
 #include "widgets/modal.h"
 
@@ -197,6 +199,7 @@ private slots:
         f.state.printer.outputFile = out.filePath(QStringLiteral("cmp.pdf"));
         TZuCmp screen(f.state);
         QVERIFY(showActive(screen));
+        test::whenShown<PrintPreview>([](PrintPreview& p) { p.accept(); });
         screen.action(u("列  印"))->trigger();
         QFile pdf(f.state.printer.outputFile);
         QVERIFY(pdf.open(QIODevice::ReadOnly));

@@ -1,6 +1,7 @@
 // The multi-record comparison, its record picker and the trend screen, driven
 // through their seams with real clicks: counts, enabling, the limit and
 // duplicate notices with their tone, removal with renumbering, re-opening.
+#include "analysis/ui/printpreview.h"
 #include "comparison/comparisonfixture.h"
 #include "comparison/trendchart.h"
 #include "comparison/ui/chartbox.h"
@@ -12,6 +13,7 @@
 #include "measurement/practicefixture.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuread.h"
+#include "support/dialogs.h"
 #include "support/keys.h"
 
 #include <QAction>
@@ -233,6 +235,7 @@ private slots:
         QCOMPARE(screen.header()->texts(), QStringList(6, QString()));
         QTemporaryDir out;
         f.state.printer.outputFile = out.filePath(QStringLiteral("multi.pdf"));
+        test::whenShown<PrintPreview>([](PrintPreview& p) { p.accept(); });
         screen.action(u("列  印"))->trigger();
         QVERIFY(QFileInfo(f.state.printer.outputFile).size() > 0);
     }
@@ -347,6 +350,7 @@ private slots:
         QVERIFY(screen.frameGeometry().width() <= 1366 && screen.frameGeometry().height() <= 768);
         QTemporaryDir out;
         f.state.printer.outputFile = out.filePath(QStringLiteral("trend.pdf"));
+        test::whenShown<PrintPreview>([](PrintPreview& p) { p.accept(); });
         screen.action(u("列  印"))->trigger();
         QVERIFY(QFileInfo(f.state.printer.outputFile).size() > 0);
     }

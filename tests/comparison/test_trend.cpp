@@ -301,6 +301,34 @@ private slots:
         }
     }
 
+    // Whatever day numbers rows hold, the chart, its date labels and the
+    // table's CSV are made: a day number of 1e300 once overflowed the
+    // conversion to a date, and a time axis past 2^53 filled memory.
+    void datesBeyondTheCalendar_data()
+    {
+        QTest::addColumn<double>("first");
+        QTest::addColumn<double>("last");
+        QTest::newRow("a day apart past 2^53") << 1e16 << 1e16 + 1;
+        QTest::newRow("both at 1e300") << 1e300 << 1e300;
+        QTest::newRow("from -1e300 to 1e300") << -1e300 << 1e300;
+        QTest::newRow("2025 and 1e16") << dayNumber(T0) << 1e16;
+        QTest::newRow("weeks apart in the year 200000") << 7e7 << 7e7 + 30;
+    }
+    void datesBeyondTheCalendar()
+    {
+        QFETCH(double, first);
+        QFETCH(double, last);
+        QVector<MeasurementRow> ms{measurement(1, T0, 1), measurement(2, T0, 2)};
+        ms[0].ZUDATE = first;
+        ms[1].ZUDATE = last;
+        const QVector<TrendRow> rows = buildTrend(ms, defaultCompensationTable(), true);
+        const TrendLayout L(rows, true, QSize(1000, 600), QFontMetrics(trendChartFont()));
+        for (int i = 0; i < rows.size(); ++i)
+            QVERIFY(L.xOfRow(i) >= L.body.left() && L.xOfRow(i) <= L.body.right());
+        QCOMPARE(renderTrendChart(rows, true, QSize(1000, 600)).size(), QSize(1000, 600));
+        QCOMPARE(trendCsv(rows).count("\r\n"), 3);
+    }
+
     // The picture: the corridor around the body energy, the selected point in red.
     void chartPicture()
     {

@@ -17,6 +17,8 @@ BROWSER = "經絡能量資料讀取"
 ANALYSIS = "資料分析"
 STATUS = "系統狀態設定"
 
+PREVIEW = "預覽列印"
+
 QUIT_QUESTION = "您確定要結束本系統嗎"
 STORE_QUESTION = "您要將檢測資料存於這個受測者資料中嗎"
 NOT_INSTALLED = "本功能尚未安裝。"
@@ -121,6 +123,24 @@ class Session(unittest.TestCase):
                     return w
             return None
         return lumo.wait_until(look, timeout, what)
+
+    def print_preview(self, after, timeout=60):
+        """The preview that every 列  印 shows first; waits until it shows its pages."""
+        lumo = self.lumo
+        p = lumo.wait_until(lambda: next((w for w in lumo.windows() if name(w).startswith(PREVIEW)), None), timeout,
+                            f"the print preview {PREVIEW!r} after {after}")
+        lumo.wait_until(lambda: any(t.startswith("第 ") and "共" in t for t in lumo.texts(p)), timeout,
+                        "the preview to say how many pages the report has")
+        self.assert_fits(p, "when previewing")
+        lumo.screenshot("print-preview")
+        return p
+
+    def pass_print_preview(self, after):
+        """列  印 in the preview: on to the printer or the PDF file."""
+        lumo = self.lumo
+        p = self.print_preview(after)
+        lumo.press("列  印", p)
+        lumo.window_gone(name(p), what="the print preview to close after its 列  印")
 
     def is_notice(self, window):
         return any(NOT_INSTALLED in t for t in self.lumo.texts(window))

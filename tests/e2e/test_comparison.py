@@ -84,6 +84,7 @@ class Comparison(Session):
         """列  印 on a machine without printers: the program asks for a PDF file."""
         lumo = self.lumo
         lumo.press("列  印", window)
+        self.pass_print_preview(f"列  印 in {name(window)!r}")
         dialog = lumo.wait_until(lambda: next((w for w in lumo.windows(PRINT_TITLE)
                                                if lumo.find("text", None, w) is not None), None), 30,
                                  "the file dialog 列印 asking where the PDF goes (there is no printer)")

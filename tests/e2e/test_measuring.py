@@ -130,6 +130,7 @@ class Measuring(Session):
         lumo = self.lumo
         pdf = lumo.tmp / "report.pdf"
         lumo.press("列  印", a)
+        self.pass_print_preview("列  印 on 資料列印")
         d = self.new_window([ANALYSIS, MEASURING], what="a file dialog offering a PDF file after 列  印 (no printer)")
         lumo.screenshot("print-file-dialog")
         field = lumo.find("text", FILE_NAME_FIELD, d)

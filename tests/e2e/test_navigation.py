@@ -8,7 +8,7 @@ hide the others), and then all of them one after another in one program."""
 
 import unittest
 
-from lumodriver import MAIN_TITLE, name
+from lumodriver import MAIN_TITLE, name, role
 from session import ANALYSIS, BROWSER, MANUAL, MEASURING, SAVE, TYPED_VALUES, Session
 
 # Button on the measuring screen -> the screen it opens (None: whatever shows,
@@ -22,8 +22,9 @@ MEASURING_SCREENS = [
 ]
 
 # Button on the main tool bar -> the screen it opens; None: whatever shows (a
-# notice for a part not installed); "nothing": it starts something outside
-# the program (a web page, a player, an editor) and opens no window here.
+# notice for a part not installed); "outside": it starts something outside the
+# program (here the maker's web page) and opens no window of its own, or, on a
+# machine that cannot open it, a notice saying why.
 MAIN_SCREENS = [
     ("經絡測量", "measuring", MEASURING),
     ("多重比對", "comparison", None),
@@ -32,10 +33,12 @@ MAIN_SCREENS = [
     ("專家療程", "expert_programs", None),
     ("數位校準", "calibration", None),
     ("檔案處理", "file_exchange", None),
-    ("功能1", "function_1", "nothing"),
-    ("功能 2", "function_2", "nothing"),
-    ("功能 3", "function_3", "nothing"),
+    ("功能1", "function_1", "outside"),
 ]
+
+# 功能 2 and 功能 3 name programs of another system (wmplayer.exe, winword.exe):
+# on a machine without them the buttons are not shown.
+MISSING_PROGRAM_BUTTONS = ["功能 2", "功能 3"]
 
 # A main-window screen that is known to open and close; used to show that the
 # program still answers after a button that opens nothing.
@@ -64,7 +67,12 @@ class Navigation(Session):
         lumo = self.lumo
         main = self.wait_toolbar_enabled(what=f"the main tool bar to be enabled before {button}")
         lumo.press(button, main)
-        if title == "nothing":
+        notice = lumo.poll(lambda: next((w for w in lumo.windows() if role(w) in ("dialog", "alert")), None), 5) \
+            if title == "outside" else None
+        if notice is not None:
+            lumo.step(f"{button} said why nothing opened: {' '.join(lumo.texts(notice))!r}")
+            w = notice
+        elif title == "outside":
             # Nothing to wait for; that the program still answers is shown by a screen that opens next.
             b, t = PROBE_SCREEN
             main = self.wait_toolbar_enabled(what=f"the main tool bar to be enabled after {button}")
@@ -82,6 +90,14 @@ class Navigation(Session):
         self.assertIsNotNone(lumo.find_window(MAIN_TITLE), "the main window is not showing")
         lumo.screenshot(f"{ident}-back-on-main")
         return main
+
+    def test_main_missing_programs_not_shown(self):
+        self.start_to_main()
+        main = self.wait_toolbar_enabled()
+        shown = [name(b) for b in self.toolbar_buttons(main)]
+        for caption in MISSING_PROGRAM_BUTTONS:
+            self.assertNotIn(caption, shown, f"{caption} is shown although its program is not on this machine")
+        self.assertIn("功能1", shown)
 
     # ---- all in one program
 

@@ -5,11 +5,13 @@ main window usable again afterwards."""
 
 import csv
 import re
+import shutil
 import sqlite3
 import subprocess
 import unittest
 
-from lumodriver import binary, is_checked, is_enabled, role
+import pyatspi
+from lumodriver import binary, is_checked, is_enabled, is_focused, is_selected, name, role
 from session import Session
 
 TRANSFER = "檔案匯入/匯出作業"
@@ -46,6 +48,24 @@ def seed(data_dir):
                 values = [20.0 + p + day for p in range(24)]
                 db.execute("INSERT INTO ZUDATA (CUSTNO, ZUDATE, ZUVOTA, " + ", ".join(f"ZU{i}" for i in range(1, 25)) +
                            ") VALUES (?, ?, ?, " + ", ".join("?" * 24) + ")", [number, 45356.6 + day, day] + values)
+    db.close()
+
+
+PADDED = "Calm" + " " * 3000 + "\n" * 40
+HIDDEN_COMMAND = ("/bin/sh", "-c 'touch /tmp/lumo-e2e-ran'")
+
+
+def hand_over(data_dir, stick):
+    """A transfer file someone hands over: one program whose name pushes
+    anything after it out of a fixed box (thousands of blanks, forty line
+    breaks) and whose first button starts a shell."""
+    target = stick / "ZuTran.mdb"
+    shutil.copy(data_dir / "Zuspa.mdb", target)
+    db = sqlite3.connect(str(target))
+    with db:
+        db.execute("INSERT INTO ZUPRO (ProNo, ProName, ProFN, ProScrp1, ProPrg1, ProParm1) "
+                   "VALUES ('P9', ?, '1000', 'calming', ?, ?)", (PADDED,) + HIDDEN_COMMAND)
+        db.execute("INSERT INTO ZUPRDT (ProNo, ProSubN, ProCond) VALUES ('P9', 'cond', '1200')")
     db.close()
 
 
@@ -165,6 +185,9 @@ class Transfer(Session):
         self.answer(APPENDED, "確  定", "appended", "the notice that the data were appended")
         self.assertEqual(self.counts(), {"ZUCUST": 6, "ZUDATA": 12, "ZUPRO": 4})
         self.assertEqual(self.commands(), ["", "", "", COMMAND], "the declined command arrived")
+        with self.lumo.db() as db:
+            flags = sorted(r[0] for r in db.execute("SELECT ProFN FROM ZUPRO"))
+        self.assertEqual(flags, ["", "", "1000", "1000"], "the declined programs kept their button flags")
 
         lumo.click(lumo.get("radio button", "取代原有資料", w), "取代原有資料")
         lumo.press("匯入資料", w)
@@ -174,6 +197,90 @@ class Transfer(Session):
         self.assertEqual(self.counts(), {"ZUCUST": 3, "ZUDATA": 6, "ZUPRO": 2})
         self.assertEqual(self.commands(), ["", COMMAND])
         lumo.screenshot("after-replace")
+
+    # ---- keyboard only: no mouse event reaches the program's windows
+
+    def tab_to(self, acc, what, most=40):
+        """Tab (forward) until `acc` has the focus."""
+        for _ in range(most):
+            if is_focused(acc):
+                return
+            self.lumo.key("Tab")
+            self.lumo.poll(lambda: is_focused(acc), 1.0)
+        self.lumo.fail(f"Tab never reached {what}")
+
+    def answer_by_keys(self, text, button, shot, what):
+        """Moves to `button` with Tab and presses it with the space bar."""
+        lumo = self.lumo
+        m = lumo.message(text, what=what)
+        lumo.screenshot(shot)
+        self.tab_to(lumo.button(button, m), f"{button} in {what}")
+        lumo.key("space")
+        lumo.wait_until(lambda: not any(text in t for d in lumo.windows() if role(d) in ("dialog", "alert")
+                                        for t in lumo.texts(d)), 20, f"{what} to close after {button}")
+
+    def test_import_by_keyboard_declines_hidden_command(self):
+        """檔案處理 from the menu, the import page, the boxes and the directory,
+        匯入資料, all by keys; the question lists the program with its padded
+        name shown as one short mark and its command in full, and Enter
+        answers 否: the program arrives without its command, flag or hint."""
+        lumo = self.lumo
+        subprocess.run([str(binary().with_name("lumo-cli")), "--data-dir", str(lumo.data_dir), "init"], check=True,
+                       capture_output=True, timeout=120)
+        stick = lumo.tmp / "stick"
+        stick.mkdir()
+        hand_over(lumo.data_dir, stick)
+        self.start_to_main()
+        self.wait_toolbar_enabled(what="the main tool bar before the menu")
+        # The menu bar by Alt, 系統支援 (the fifth entry), 檔案匯入/匯出 (its fourth item).
+        lumo.key("alt")
+        lumo.key("Right", "Right", "Right", "Right", "Down")
+        support = lumo.get("menu item", "檔案匯入/匯出", what="the menu item 檔案匯入/匯出 in 系統支援")
+        for _ in range(6):
+            if lumo.poll(lambda: is_focused(support) or is_selected(support), 0.5):
+                break
+            lumo.key("Down")
+        lumo.key("Return")
+        w = lumo.window(TRANSFER, what=f"the screen {TRANSFER!r} opened from the menu by keys")
+        lumo.wait_until(lambda: w.getState().contains(pyatspi.STATE_ACTIVE), 10,
+                        f"{TRANSFER!r} to take the keys (its window active)")
+        lumo.screenshot("keys-transfer-opened")
+        lumo.key("ctrl+Tab")
+        lumo.wait_until(lambda: "本功能會將您所指定的磁碟或目錄中檔案資料，匯入到系統工作目錄中。" in lumo.texts(w), 10,
+                        "the import page after Ctrl+Tab")
+        box = lumo.get("check box", "專家療程資料", w)
+        self.tab_to(box, "the box 專家療程資料")
+        lumo.key("space")
+        lumo.wait_until(lambda: is_checked(box), 10, "專家療程資料 ticked by the space bar")
+        path = lumo.get("text", None, w, what="the directory path box")
+        self.tab_to(path, "the directory path box")
+        lumo.key("ctrl+a")
+        lumo.type_text(str(stick))
+        lumo.key("Return")
+        lumo.get("list item", "ZuTran.mdb", w, what="ZuTran.mdb in the import file list")
+        go = lumo.button("匯入資料", w, enabled=True, what="匯入資料 enabled once the file is listed")
+        self.tab_to(go, "the tool button 匯入資料")
+        lumo.screenshot("keys-import-ready")
+        lumo.key("space")
+        self.answer_by_keys(APPEND_QUESTION, "是", "keys-append-question", "the append question")
+
+        q = lumo.message(COMMANDS_QUESTION, what="the question about the external programs")
+        items = [name(i) for i in lumo.find_all("list item", within=q)]
+        self.assertEqual(len(items), 1, f"the question lists {items!r}")
+        self.assertIn("Calm⟨空白×3000⟩⟨換行×40⟩", items[0], "the padded name is not shown as a mark")
+        self.assertTrue(items[0].endswith("/bin/sh -c 'touch /tmp/lumo-e2e-ran'"), items[0])
+        lumo.screenshot("keys-commands-question")
+        lumo.key("Return")  # 否 is the default
+        lumo.wait_until(lambda: lumo.find_window(name(q)) is None or not any(
+            COMMANDS_QUESTION in t for t in lumo.texts(q)), 20, "the question to close after Enter")
+        self.answer_by_keys(APPENDED, "確  定", "keys-appended", "the notice that the data were appended")
+        with self.lumo.db() as db:
+            rows = db.execute("SELECT ProNo, ProFN, ProScrp1, ProPrg1, ProParm1 FROM ZUPRO").fetchall()
+        self.assertEqual(rows, [("P9", "", "", "", "")], "the declined command came with its button")
+        self.tab_to(lumo.button("離  開", w), "the tool button 離  開")
+        lumo.key("space")
+        lumo.window_gone(TRANSFER, what=f"{TRANSFER!r} to close after 離  開 by keys")
+        self.wait_toolbar_enabled(what="the main tool bar after the transfer screen closed")
 
 
 if __name__ == "__main__":

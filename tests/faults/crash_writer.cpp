@@ -98,7 +98,7 @@ bool importTransferFile(Database& main, const QString& dataDir, const QString& s
     }
     ScriptedMessages yes;
     yes.setDefaultAnswer(true);
-    TransferFlow flow(main, dataDir, TransferHooks{&yes, {}, {}, {}});
+    TransferFlow flow(main, dataDir, TransferHooks{&yes, {}, {}, {}, {}});
     const bool ok =
         flow.runImport(ImportRequest{source, TransferGroups{false, true}, false}) == TransferOutcome::Done;
     QDir(source).removeRecursively();

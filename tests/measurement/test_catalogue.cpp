@@ -1,4 +1,5 @@
 #include "measurement/catalogue.h"
+#include "measurement/missingpoints.h"
 
 #include <QtTest>
 
@@ -114,6 +115,51 @@ private slots:
         QVERIFY(e.allMeasured());
         e.clearReadings();
         QVERIFY(!e.hasData());
+    }
+
+    // What the measuring screen says after a run that left points out: a few
+    // named (with the source point when there are very few), more counted;
+    // nothing when all are measured or none.
+    void missingPointsSaid_data()
+    {
+        QTest::addColumn<QList<int>>("missing");
+        QTest::addColumn<QStringList>("said");    // texts the line holds
+        QTest::addColumn<QStringList>("notSaid"); // texts it must not hold
+        const QString fail = QString::fromUtf8("能量分析及能量比對需要 24 點全部測量");
+        QTest::newRow("none missing") << QList<int>{} << QStringList{} << QStringList{fail};
+        QTest::newRow("nothing measured") << QList<int>{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
+                                                        13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24}
+                                          << QStringList{} << QStringList{fail};
+        QTest::newRow("one: place and source point")
+            << QList<int>{3}
+            << QStringList{QString::fromUtf8("缺少 1 個測量點"), QString::fromUtf8("左手心經 神門 HT7"), fail}
+            << QStringList{};
+        QTest::newRow("right foot stomach")
+            << QList<int>{24} << QStringList{QString::fromUtf8("右腳胃經")} << QStringList{};
+        QTest::newRow("five: places only") << QList<int>{1, 7, 13, 19, 20}
+                                           << QStringList{QString::fromUtf8("缺少 5 個測量點"),
+                                                          QString::fromUtf8("左手肺經、右手肺經、左腳脾經")}
+                                           << QStringList{QString::fromUtf8("太淵")};
+        QTest::newRow("ten: counted, the grid shows them")
+            << QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}
+            << QStringList{QString::fromUtf8("缺少 10 個測量點（表格中標示的空格）")}
+            << QStringList{QString::fromUtf8("左手肺經")};
+    }
+    void missingPointsSaid()
+    {
+        QFETCH(QList<int>, missing);
+        QFETCH(QStringList, said);
+        QFETCH(QStringList, notSaid);
+        EnergySet e;
+        for (int p = 1; p <= 24; ++p)
+            if (!missing.contains(p)) e.setReading(p, 20);
+        QCOMPARE(missingPoints(e), QVector<int>(missing.begin(), missing.end()));
+        const QString text = missingPointsText(e);
+        QCOMPARE(text.isEmpty(), said.isEmpty());
+        for (const QString& t : said)
+            QVERIFY2(text.contains(t), qPrintable(text));
+        for (const QString& t : notSaid)
+            QVERIFY2(!text.contains(t), qPrintable(text));
     }
 
 private:

@@ -1,15 +1,18 @@
 // The measurement screen as the hub of a session, driven through its real modal
 // loops and real key events: what method-level tests cannot see.
 #include "base/formats.h"
+#include "measurement/missingpoints.h"
 #include "measurement/practicefixture.h"
 #include "measurement/ui/tzudec.h"
 #include "measurement/ui/tzumnu.h"
 #include "support/keys.h"
+#include "widgets/instrumentstatus.h"
 #include "widgets/modal.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -107,6 +110,67 @@ private slots:
 
     // The potential buttons choose the next run's potential; the measurement
     // keeps the potential it was measured with.
+    // The status bar says a store (and only a store) for a while after the
+    // save screen closed; loading a measurement is no store.
+    void storingIsSaid_data()
+    {
+        QTest::addColumn<int>("link"); // 0 save stores, 1 save left, 2 browser loads
+        QTest::addColumn<bool>("said");
+        QTest::newRow("stored") << 0 << true;
+        QTest::newRow("save screen left") << 1 << false;
+        QTest::newRow("loaded, not stored") << 2 << false;
+    }
+    void storingIsSaid()
+    {
+        QFETCH(int, link);
+        QFETCH(bool, said);
+        Practice f;
+        fillReadings(f.state, 30);
+        MeasurementLinks links;
+        auto pretend = [&f](qint64 key) {
+            f.state.CurrentSubject.CUSTNO = QStringLiteral("A01");
+            f.state.CurrentSubject.NAME = QStringLiteral("Lin");
+            f.state.CurrentMeasurementKey = key;
+        };
+        links.save = [&](QWidget*) {
+            if (link == 0) pretend(77);
+        };
+        links.browse = [&](QWidget*) { pretend(78); };
+        TZudec hub(f.state, f.sim.instrument, links);
+        QVERIFY(showActive(hub));
+        hub.action(link == 2 ? u("讀取資料") : u("儲存資料"))->trigger();
+        const QString shown = hub.findChild<QStatusBar*>(QStringLiteral("StatusBar1"))->currentMessage();
+        QCOMPARE(shown.startsWith(u("已儲存 A01 Lin ")), said);
+    }
+
+    // After a run that left points out the idle status names them and their
+    // cells (only theirs) are marked; the instrument's presence follows plugging.
+    void missingPointsAndInstrumentShown()
+    {
+        Practice f;
+        fillReadings(f.state, 30);
+        f.state.energy.Readings[2] = 0; // point 3: left hand, Heart
+        f.state.energy.recompensate(f.state.compensation);
+        TZudec hub(f.state, f.sim.instrument, MeasurementLinks{});
+        QVERIFY(showActive(hub));
+        QCOMPARE(hub.findChild<QLabel*>(QStringLiteral("IdleStatus"))->text(),
+                 missingPointsText(f.state.energy));
+        auto* grid = hub.findChild<QTableWidget*>(QStringLiteral("StringGrid1"));
+        for (int p = 1; p <= 24; ++p) {
+            const GridCell c = gridCellOfPoint(p);
+            const QString note =
+                grid->item(c.row - 1, c.column - 1)->data(Qt::AccessibleDescriptionRole).toString();
+            QCOMPARE(note, p == 3 ? u("未測量") : QString());
+        }
+        QVERIFY(!hub.action(u("能量分析"))->isEnabled());
+        auto* instrument = hub.findChild<InstrumentStatus*>(QStringLiteral("InstrumentStatus"));
+        QCOMPARE(instrument->text(), instrumentConnectedText());
+        f.sim.sim.unplug();
+        QTRY_COMPARE(instrument->text(), instrumentMissingText());
+        f.sim.sim.plug();
+        QTRY_COMPARE(instrument->text(), instrumentConnectedText());
+    }
+
     void potentialButtonsKeepTheMeasurementsPotential()
     {
         Practice f;

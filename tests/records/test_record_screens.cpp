@@ -9,6 +9,8 @@
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
 #include "support/keys.h"
+#include "widgets/datefield.h"
+#include "widgets/keyboard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -91,16 +93,22 @@ private slots:
         QVERIFY(stored->MEMO.isEmpty());
     }
 
+    // Enter after the name, the date typed from the field's start (no key to
+    // clear it first), Enter: a date goes on to 地址; a text that is no date
+    // is refused with a message and stays in the field, which keeps the focus;
+    // a proposal passed over with Enter is no birth date.
     void editorDateForms_data()
     {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QDate>("date"); // invalid: the proposed date stays
+        QTest::addColumn<QDate>("date"); // invalid: refused (or, typed empty, passed over)
         QTest::newRow("as shown") << "1975/03/15" << QDate(1975, 3, 15);
         QTest::newRow("short month and day") << "1975/3/5" << QDate(1975, 3, 5);
         QTest::newRow("dashes") << "1975-03-15" << QDate(1975, 3, 15);
-        QTest::newRow("digits only") << "19750315" << QDate(1975, 3, 15);
+        QTest::newRow("digits only") << "19800101" << QDate(1980, 1, 1);
+        QTest::newRow("no such month") << "2019/75/09" << QDate();
         QTest::newRow("no such day") << "1975/02/30" << QDate();
         QTest::newRow("incomplete") << "1975/03" << QDate();
+        QTest::newRow("passed over") << "" << QDate();
     }
     void editorDateForms()
     {
@@ -111,13 +119,23 @@ private slots:
         QVERIFY(showActive(editor));
         editor.field("NAME")->setFocus();
         pressKey(Qt::Key_Return);
-        pressKey(Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), editor.field("DBIRTH"));
         typeKeys(typed);
         pressKey(Qt::Key_Return);
-        const QDate expected = date.isValid() ? date : QDate::currentDate();
-        QCOMPARE(editor.field("DBIRTH")->text(), shortDate(expected));
-        // A proposal passed over with Enter is no birth date.
-        QCOMPARE(editor.findChild<QCheckBox*>(QStringLiteral("BirthCheck"))->isChecked(), date.isValid());
+        auto* birthBox = editor.findChild<QCheckBox*>(QStringLiteral("BirthCheck"));
+        const bool refused = !date.isValid() && !typed.isEmpty();
+        if (refused) {
+            QTRY_VERIFY(!f.messages.shown().empty());
+            QCOMPARE(f.messages.shown().back().text, refusedDateMessage(typed));
+            QCOMPARE(editor.field("DBIRTH")->text(), typed);
+            QTRY_COMPARE(QApplication::focusWidget(), editor.field("DBIRTH"));
+            QVERIFY(birthBox->isChecked());
+            return;
+        }
+        QVERIFY(f.messages.shown().empty());
+        QCOMPARE(QApplication::focusWidget(), editor.field("ADDR"));
+        QCOMPARE(editor.field("DBIRTH")->text(), shortDate(date.isValid() ? date : QDate::currentDate()));
+        QCOMPARE(birthBox->isChecked(), date.isValid());
     }
 
     void editorStatusTextIsWhole()
@@ -204,6 +222,68 @@ private slots:
         for (const char* a : {"載入資料", "修改資料", "刪除資料"})
             QVERIFY2(browser.action(u(a))->isEnabled(), a);
         QVERIFY(!browser.action(u("客戶刪除"))->isEnabled());
+    }
+
+    // The browser by keys alone: a subject found by the search is entered
+    // (its buttons work), Down goes into the list, Tab leaves the list (it
+    // never walks its cells), Enter goes on to the measurements and loads one.
+    void browserByKeyboard()
+    {
+        Practice f;
+        addSubjects(f.state, {QStringLiteral("A01"), QStringLiteral("B02")});
+        for (int i = 0; i < 2; ++i) {
+            MeasurementRow m;
+            m.CUSTNO = QStringLiteral("A01");
+            m.ZUDATE = 45000 + i;
+            m.ZU.fill(20 + i);
+            QVERIFY(MeasurementStore(*f.state.MainDatabase).append(m));
+        }
+        TZuread browser(f.state, TZuread::LoadMode::MeasurementScreen);
+        prepareKeyboard(browser);
+        QVERIFY(showActive(browser));
+        QTableView* subjects = browser.picker()->view();
+        browser.picker()->searchBox()->setFocus();
+        typeKeys(QStringLiteral("B0"));
+        QCOMPARE(browser.picker()->currentRow().CUSTNO, QStringLiteral("B02"));
+        QVERIFY(browser.action(u("客戶修改"))->isEnabled());
+        pressKey(Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), subjects);
+        pressKey(Qt::Key_Tab);
+        QVERIFY(!subjects->isAncestorOf(QApplication::focusWidget()) &&
+                QApplication::focusWidget() != subjects);
+
+        browser.picker()->searchBox()->setFocus();
+        pressKey(Qt::Key_A, Qt::ControlModifier);
+        typeKeys(QStringLiteral("A"));
+        pressKey(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), subjects);
+        QCOMPARE(browser.picker()->currentRow().CUSTNO, QStringLiteral("A01"));
+        pressKey(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), browser.measurements());
+        QCOMPARE(browser.measurements()->currentRow(), 0);
+        QVERIFY(browser.action(u("載入資料"))->isEnabled());
+        pressKey(Qt::Key_Down);
+        pressKey(Qt::Key_Return);
+        QVERIFY(browser.loaded());
+        QCOMPARE(browser.loadedRow().ZU[0], 21.0);
+        QVERIFY(!browser.isVisible());
+    }
+
+    // Tab in the memo moves on (the screens are walked by Tab); Ctrl+Tab types a tab.
+    void tabLeavesTheMemo()
+    {
+        Practice f;
+        TZuREdit editor(TZuREdit::Mode::Add, f.state, *f.state.MainDatabase);
+        prepareKeyboard(editor);
+        QVERIFY(showActive(editor));
+        auto* memo = editor.findChild<QPlainTextEdit*>(QStringLiteral("MEMO"));
+        memo->setFocus();
+        typeKeys(QStringLiteral("a"));
+        pressKey(Qt::Key_Tab, Qt::ControlModifier);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("a\t"));
+        pressKey(Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != memo);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("a\t"));
     }
 
     // The memo box under the subjects shows the highlighted subject's memo as

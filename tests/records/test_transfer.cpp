@@ -234,8 +234,8 @@ private slots:
         QCOMPARE(rowsOf(*p.main, QStringLiteral("ZUDATA"), true), measurements);
         QCOMPARE(p.shownTexts(),
                  (QStringList{TransferFlow::importQuestion(true),
-                              TransferFlow::commandsQuestion() + QStringLiteral("\r\n\r\n") +
-                                  u("P2 療程 P2: /usr/bin/xdg-open /tmp/handout.pdf"),
+                              TransferFlow::commandsQuestion(1) + QStringLiteral("\r\n\r\n") +
+                                  u("P2 療程 P2，按鈕 1：/usr/bin/xdg-open /tmp/handout.pdf"),
                               TransferFlow::emptyGroupNotice(false), TransferFlow::importSuccess(true)}));
         QCOMPARE(p.messages.shown()[2].kind, int(NoteAttention));
         QCOMPARE(p.tones, (QVector<int>{2, 1, 1}));
@@ -266,9 +266,11 @@ private slots:
             const bool hasCommand = pc.program.ProNo == QLatin1String("P2") && answer;
             QCOMPARE(pc.program.ProPrg[0], hasCommand ? QStringLiteral("/usr/bin/xdg-open") : QString());
             QCOMPARE(pc.program.ProParm[0], hasCommand ? QStringLiteral("/tmp/handout.pdf") : QString());
+            // Declined, the buttons go with their flags and hints: none stays enabled to start nothing.
+            QCOMPARE(pc.program.ProScrp[3], answer ? u("說明四") : QString());
+            QCOMPARE(pc.program.ProFN, answer ? QStringLiteral("1010") : QString());
             // Everything else arrives either way.
-            QCOMPARE(pc.program.ProScrp[3], u("說明四"));
-            QCOMPARE(pc.program.ProFN, QStringLiteral("1010"));
+            QCOMPARE(pc.program.ProData, u("說明，含 \"引號\"\r\n第二行"));
             QCOMPARE(pc.program.ProPict, everyByte() + pc.program.ProNo.toLatin1().right(2));
         }
     }
@@ -278,23 +280,24 @@ private slots:
         TransferPractice p;
         const QString dir = p.folder(QStringLiteral("old"));
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("older"));
-            db.setDatabaseName(dir + QStringLiteral("/ZuTran.mdb"));
-            QVERIFY(db.open());
-            QSqlQuery q(db);
+            // A file of the layout before the program buttons and the age limits.
+            Status st;
+            auto old = Database::create(dir + QStringLiteral("/ZuTran.mdb"), FileKind::Main, &st);
+            QSqlQuery q(old->sql());
+            QStringList gone{QStringLiteral("ProFN")};
+            for (const char* stem : {"ProScrp", "ProPrg", "ProParm"})
+                for (int i = 1; i <= 4; ++i)
+                    gone << QLatin1String(stem) + QString::number(i);
+            for (const QString& c : gone)
+                QVERIFY(q.exec(QStringLiteral("ALTER TABLE ZUPRO DROP COLUMN ") + c));
+            QVERIFY(q.exec("ALTER TABLE ZUPRDT DROP COLUMN ProAGL"));
+            QVERIFY(q.exec("ALTER TABLE ZUPRDT DROP COLUMN ProAGH"));
+            QVERIFY(q.exec("INSERT INTO ZUPRO (MKEY, ProNo, ProName, ProData, ProPict, ProScal, PrtFG)"
+                           " VALUES (7, 'OLD', 'Old program', 'text', x'00ff10', 1, 0)"));
             QVERIFY(
-                q.exec("CREATE TABLE ZUPRO (MKEY INTEGER PRIMARY KEY, ProNo TEXT, ProName TEXT, ProData TEXT,"
-                       " ProPict BLOB, ProScal INTEGER, PrtFG INTEGER)"));
-            QVERIFY(q.exec(
-                "CREATE TABLE ZUPRDT (MKEY INTEGER PRIMARY KEY, ProNo TEXT, ProSubN TEXT, ProNote TEXT,"
-                " ProAnd TEXT, ProCond TEXT, ProEng REAL, ProFlg INTEGER, PrtFG INTEGER)"));
-            QVERIFY(q.exec("CREATE TABLE ZUCUST (MKEY INTEGER PRIMARY KEY, CUSTNO TEXT)"));
-            QVERIFY(q.exec("CREATE TABLE ZUDATA (MKEY INTEGER PRIMARY KEY, CUSTNO TEXT)"));
-            QVERIFY(q.exec("INSERT INTO ZUPRO VALUES (7, 'OLD', 'Old program', 'text', x'00ff10', 1, 0)"));
-            QVERIFY(q.exec("INSERT INTO ZUPRDT VALUES (9, 'OLD', 'cond', 'note', '1', '2', 33.5, 1, 0)"));
-            db.close();
+                q.exec("INSERT INTO ZUPRDT (MKEY, ProNo, ProSubN, ProNote, ProAnd, ProCond, ProEng, ProFlg,"
+                       " PrtFG) VALUES (9, 'OLD', 'cond', 'note', '1', '2', 33.5, 1, 0)"));
         }
-        QSqlDatabase::removeDatabase(QStringLiteral("older"));
         QCOMPARE(p.flow().runImport(ImportRequest{dir, {true, false}, false}), TransferOutcome::Done);
         const auto programs = ProgramStore(*p.main).loadAll(true);
         QCOMPARE(programs.size(), 1);

@@ -1,6 +1,7 @@
 // The import and export screen through its controls: what opening shows, the
 // lists and counts of the ticked boxes, the button states of both pages, a
 // directory typed as a user types it, and the controls while an operation runs.
+#include "records/transferfolders.h"
 #include "records/ui/directorychooser.h"
 #include "records/ui/tzufile.h"
 #include "shell/sharedstate.h"
@@ -13,10 +14,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QToolBar>
 
 using namespace lumo;
@@ -74,8 +77,9 @@ private slots:
         QVERIFY(s.action("ToolButton3")->isEnabled());
         QCOMPARE(s.action("ToolButton1")->toolTip(), u("開始將選取的資料匯出至外部檔案"));
         QCOMPARE(s.action("ToolButton2")->toolTip(), u("開始將外部檔案資料匯入至系統中"));
-        QCOMPARE(s.screen->exportChooser()->directory(), QDir::rootPath());
-        QCOMPARE(s.screen->importChooser()->directory(), QDir::rootPath());
+        // Where transfer files are carried (a removable drive, else home), never "/".
+        QCOMPARE(s.screen->exportChooser()->directory(), transferStartFolder());
+        QCOMPARE(s.screen->importChooser()->directory(), transferStartFolder());
         QCOMPARE(s.find<QLabel>("WorkDirectory")->text(), QDir::toNativeSeparators(s.p.dataDir));
         QVERIFY(!s.box("CheckBox6")->isEnabled()); // 不含個人資料 belongs to the CSV box
         // Every screen fits the smallest display the program supports.
@@ -189,6 +193,74 @@ private slots:
         QCOMPARE(countOf(*s.state.MainDatabase, "ZUPRO"), 3);
         QCOMPARE(countOf(*s.state.MainDatabase, "ZUCUST"), 3);
         QVERIFY(!QFile::exists(s.p.dataDir + QStringLiteral("ZuTran.mdb")));
+    }
+
+    // The first drive mounted under a desktop's mount folders, else home.
+    void startFolder_data()
+    {
+        QTest::addColumn<QStringList>("made"); // folders made below the temporary root
+        QTest::addColumn<QString>("expected"); // below the root; "home" for the home folder
+        QTest::newRow("nothing mounted") << QStringList{"media/op"} << "home";
+        QTest::newRow("a stick for the user")
+            << QStringList{"media/op/STICK", "media/op/CARD"} << "media/op/CARD";
+        QTest::newRow("mounted by the system") << QStringList{"run/media/op/DISK"} << "run/media/op/DISK";
+        QTest::newRow("the user's own mount folder is no drive") << QStringList{"media/op"} << "home";
+    }
+    void startFolder()
+    {
+        QFETCH(QStringList, made);
+        QFETCH(QString, expected);
+        QTemporaryDir root;
+        for (const QString& m : made)
+            QVERIFY(QDir(root.path()).mkpath(m));
+        const QStringList roots = {root.filePath(QStringLiteral("media/op")),
+                                   root.filePath(QStringLiteral("run/media/op")),
+                                   root.filePath(QStringLiteral("media"))};
+        const QString home = root.filePath(QStringLiteral("home"));
+        QCOMPARE(transferStartFolder(roots, home),
+                 expected == QLatin1String("home") ? home : root.filePath(expected));
+    }
+
+    // 新增資料夾: a plain name is made and chosen; anything else is refused with the reason.
+    void newFolder_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("made");
+        QTest::newRow("a name") << "匯出 2026" << true;
+        QTest::newRow("empty") << "  " << false;
+        QTest::newRow("a path") << "a/b" << false;
+        QTest::newRow("the parent") << ".." << false;
+        QTest::newRow("already there") << "stick" << false;
+    }
+    void newFolder()
+    {
+        QFETCH(QString, name);
+        QFETCH(bool, made);
+        Screen s;
+        const QString dir = s.p.folder(QStringLiteral("stick"));
+        const QString parent = QFileInfo(dir).absolutePath();
+        DirectoryChooser* chooser = s.screen->exportChooser();
+        chooser->setDirectory(parent);
+        chooser->askFolderName = [name](QWidget*) { return name; };
+        QSignalSpy failed(chooser, &DirectoryChooser::failed);
+        chooser->createFolder(name);
+        QCOMPARE(failed.isEmpty(), made);
+        QCOMPARE(chooser->directory(), made ? QDir(parent).filePath(name.trimmed()) : parent);
+        if (made) QVERIFY(QFileInfo(QDir(parent).filePath(name.trimmed())).isDir());
+    }
+
+    // A destination that does not exist is said as such, before the question,
+    // and nothing is written.
+    void exportToAMissingFolderSaysSo()
+    {
+        Screen s;
+        QVERIFY(showActive(*s.screen));
+        s.box("CheckBox1")->click();
+        const QString missing = s.p.folder(QStringLiteral("stick")) + QStringLiteral("/not there");
+        s.chooseByTyping(s.screen->exportChooser(), missing);
+        s.action("ToolButton1")->trigger();
+        QCOMPARE(s.p.shownTexts(), QStringList{missingDestinationMessage(missing)});
+        QVERIFY(!QFileInfo::exists(missing));
     }
 
     void leaving()

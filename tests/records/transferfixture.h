@@ -160,6 +160,7 @@ struct TransferPractice
     QVector<int> tones;
     QVector<int> bar;
     QVector<bool> running;
+    std::function<void(const char*)> reached;
 
     TransferPractice()
     {
@@ -174,7 +175,7 @@ struct TransferPractice
     TransferHooks hooks()
     {
         return TransferHooks{&messages, [this](int t) { tones << t; }, [this](int v) { bar << v; },
-                             [this](bool r) { running << r; }};
+                             [this](bool r) { running << r; }, reached};
     }
     TransferFlow flow() { return TransferFlow(*main, dataDir, hooks()); }
     QString folder(const QString& name)

@@ -13,7 +13,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace lumo;
 
@@ -176,6 +179,72 @@ private slots:
         const CopiedFiles again = copyDeliveredFiles(delivered(), dir.path());
         QVERIFY2(again.status().ok, qPrintable(again.status().error));
         QCOMPARE(again.copied.size(), 1 + pictures.size());
+    }
+
+    // What a process killed while writing left: gone at the next start,
+    // unless a process (another workstation) still holds it, or it is not a
+    // temporary file of the program's at all.
+    void leftoversGoAtTheNextStart_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("kind"); // file, held, folder, held folder, link
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("beside the configuration") << "ZuDefTw.ini.lumo-a1B2c3"
+                                                  << "file" << false;
+        QTest::newRow("an earlier version's name") << "ZuDefTw.ini.Ab3dE9"
+                                                   << "file" << false;
+        QTest::newRow("a copy of a delivered file") << "lumoTW.mdb.x7Yz9Q"
+                                                    << "file" << false;
+        QTest::newRow("a picture") << "Data/P01.bmp.lumo-Qw3rT6"
+                                   << "file" << false;
+        QTest::newRow("a working folder of a killed import") << "ZuTran-k1ll3d"
+                                                             << "folder" << false;
+        QTest::newRow("an earlier version's working copy") << "ZuTran.working.mdb"
+                                                           << "file" << false;
+        QTest::newRow("being written now") << "ZuDefTw.ini.lumo-h0ld3r"
+                                           << "held" << true;
+        QTest::newRow("a working folder in use") << "ZuTran-w0rk1n"
+                                                 << "held folder" << true;
+        QTest::newRow("the operator's copy") << "ZuDefTw.ini.backup"
+                                             << "file" << true;
+        QTest::newRow("the operator's dated copy") << "ZuDefTw.ini.202401"
+                                                   << "file" << true;
+        QTest::newRow("not a file the program writes") << "notes.txt.Ab3dE9"
+                                                       << "file" << true;
+        QTest::newRow("a link named like one") << "ZuDefTw.ini.lumo-l1nk00"
+                                               << "link" << true;
+    }
+    void leftoversGoAtTheNextStart()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, kind);
+        QFETCH(bool, kept);
+        QTemporaryDir dir;
+        const QString data = dir.filePath(QStringLiteral("data"));
+        const QString path = data + QLatin1Char('/') + entry;
+        QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+        const QString outside = dir.filePath(QStringLiteral("outside.txt"));
+        int held = -1;
+        if (kind.endsWith(QLatin1String("folder"))) {
+            QVERIFY(QDir().mkpath(path));
+            QFile(path + QStringLiteral("/ZuTran.mdb")).open(QIODevice::WriteOnly);
+            QFile(path + QStringLiteral("/.lock")).open(QIODevice::WriteOnly);
+            if (kind == QLatin1String("held folder"))
+                held = ::open(QFile::encodeName(path + QStringLiteral("/.lock")).constData(), O_RDWR);
+        } else if (kind == QLatin1String("link")) {
+            QFile(outside).open(QIODevice::WriteOnly);
+            QVERIFY(QFile::link(outside, path));
+        } else {
+            QFile(path).open(QIODevice::WriteOnly);
+            if (kind == QLatin1String("held")) held = ::open(QFile::encodeName(path).constData(), O_RDWR);
+        }
+        if (held >= 0) QCOMPARE(::flock(held, LOCK_EX), 0);
+        SharedState s;
+        s.DataDirectory = data + QLatin1Char('/');
+        runStartupFileSteps(s, delivered());
+        QCOMPARE(QFileInfo::exists(path) || QFileInfo(path).isSymLink(), kept);
+        if (kind == QLatin1String("link")) QVERIFY(QFile::exists(outside));
+        if (held >= 0) ::close(held);
     }
 };
 

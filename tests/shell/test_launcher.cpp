@@ -79,9 +79,9 @@ private slots:
         QTest::newRow("no shell reads it") << QStringList{} << "echo"
                                            << "a; rm -rf ~ $(id) `x` | y"
                                            << "start echo|a;|rm|-rf|~|$(id)|`x`|||y";
-        QTest::newRow("both empty") << QStringList{} << ""
-                                    << ""
-                                    << "open ";
+        QTest::newRow("both empty: nothing to open") << QStringList{} << ""
+                                                     << ""
+                                                     << "";
     }
     void launches()
     {
@@ -92,8 +92,11 @@ private slots:
         FakePlatform fake;
         for (const QString& f : files)
             fake.files.insert(f);
-        LaunchProgram(program, parameter, fake.platform());
+        const LaunchOutcome o = LaunchProgram(program, parameter, fake.platform());
         QCOMPARE(fake.calls, call.isEmpty() ? QStringList() : QStringList{call});
+        // Whatever started nothing says why; what started says nothing.
+        QCOMPARE(o.started, !call.isEmpty());
+        QCOMPARE(o.message.isEmpty(), o.started);
     }
 
     // A program that is a document (or a folder) is opened, not run, and its
@@ -106,19 +109,49 @@ private slots:
         QCOMPARE(fake.calls, QStringList{QStringLiteral("open /home/op/guide.pdf")});
     }
 
-    // A program that cannot start is silent: the launcher neither asks again nor reports.
-    void failureShowsNothing()
+    // Nothing that fails is silent: a program this computer lacks is named
+    // before anything is tried, one that cannot start and an address nothing
+    // opens are named with the reason; the launcher never tries a second time.
+    void failuresAreSaid_data()
     {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("parameter");
+        QTest::addColumn<bool>("located");
+        QTest::addColumn<bool>("startWorks");
+        QTest::addColumn<QString>("opener"); // why nothing opens documents and addresses
+        QTest::addColumn<int>("attempts");   // start or open calls made
+        QTest::addColumn<QString>("named");  // what the message names
+        QTest::newRow("missing program") << "wmplayer.exe"
+                                         << "x" << false << true << "" << 0 << "wmplayer.exe";
+        QTest::newRow("cannot start") << "/opt/tool"
+                                      << "" << true << false << "" << 1 << "/opt/tool";
+        QTest::newRow("no browser") << ""
+                                    << "http://example.org/" << true << true << "no browser" << 0
+                                    << "no browser";
+        QTest::newRow("found and started") << "/opt/tool"
+                                           << "" << true << true << "" << 1 << "";
+    }
+    void failuresAreSaid()
+    {
+        QFETCH(QString, program);
+        QFETCH(QString, parameter);
+        QFETCH(bool, located);
+        QFETCH(bool, startWorks);
+        QFETCH(QString, opener);
+        QFETCH(int, attempts);
+        QFETCH(QString, named);
         FakePlatform fake;
         LauncherPlatform p = fake.platform();
-        int starts = 0;
-        p.start = [&starts](const QString&, const QStringList&) {
-            ++starts;
-            return false;
-        };
-        LaunchProgram(QStringLiteral("wmplayer.exe"), QStringLiteral("x"), p);
-        QCOMPARE(starts, 1);
-        QVERIFY(fake.calls.isEmpty());
+        int calls = 0;
+        p.locate = [located](const QString& prog) { return located ? prog : QString(); };
+        p.start = [&](const QString&, const QStringList&) { return ++calls, startWorks; };
+        p.openDocument = [&](const QString&) { return ++calls, true; };
+        p.openerMissing = [opener](const QString&) { return opener; };
+        const LaunchOutcome o = LaunchProgram(program, parameter, p);
+        QCOMPARE(calls, attempts);
+        QCOMPARE(o.started, named.isEmpty());
+        QVERIFY2(o.message.contains(named), qPrintable(o.message));
+        QCOMPARE(programFound(program, p), located);
     }
 
     void searchOrderStartsAtC()

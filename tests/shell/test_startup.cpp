@@ -195,7 +195,7 @@ private slots:
     void startupTellsOfANetworkFolder()
     {
         QTemporaryDir dir;
-        for (const QByteArray forced : {QByteArray("1"), QByteArray("0")}) {
+        for (const QByteArray& forced : {QByteArray("1"), QByteArray("0")}) {
             SharedState s;
             s.DataDirectory = dir.path() + QLatin1Char('/');
             qputenv("LUMO_NETWORK_FOLDER", forced);

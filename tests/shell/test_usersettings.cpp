@@ -303,6 +303,10 @@ private slots:
         ModuleTable modules;
         modules[Module::UserSettings] = [](SharedState& s, QWidget* p) { return new TZuCust(s, p); };
         TZuForm w(state, modules, hooks, QStringLiteral(LUMO_SHARE_DIR));
+        // Every program counts as installed here (wmplayer.exe too): the flags alone decide.
+        LauncherPlatform everywhere = LauncherPlatform::system();
+        everywhere.locate = [](const QString& p) { return p; };
+        w.setLauncher(everywhere);
         w.show();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         QTRY_VERIFY(state.InstrumentReady);

@@ -11,6 +11,7 @@
 #include "treatment/ui/conditionpanelsview.h"
 #include "treatment/ui/programpicture.h"
 #include "treatment/ui/tzuprof.h"
+#include "widgets/unsavedchanges.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -306,8 +307,9 @@ private slots:
         QCOMPARE(f.dump(), before);
     }
 
-    // The close box with an edit pending discards it; Escape does not close then.
-    void closeBoxDiscardsPendingEdit()
+    // Escape or the close box with an edit pending asks first: 否 (the
+    // default) stays in the edit, 是 discards it and closes.
+    void closingWithPendingEditAsks()
     {
         TreatmentPractice f;
         f.addProgram(QStringLiteral("P1"), u("補氣"), {u("一")});
@@ -317,8 +319,13 @@ private slots:
         clickCell(s.conditionGrid(), 0, 2);
         act(s, "修改條件")->trigger();
         clickBox(s.panels()->optionBox(7, 0));
+        f.messages.push(false);
         pressKey(Qt::Key_Escape);
         QVERIFY(s.isVisible());
+        QCOMPARE(s.mode(), ProgramScreenMode::ModifyCondition);
+        QCOMPARE(f.messages.shown().back().text, discardChangesQuestion());
+        QVERIFY(!f.messages.shown().back().defaultYes);
+        f.messages.push(true);
         QVERIFY(s.close());
         QVERIFY(!s.isVisible());
         QCOMPARE(f.dump(), before);

@@ -2,10 +2,13 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSettings>
 #include <QVBoxLayout>
 
 namespace lumo {
@@ -33,7 +36,18 @@ void runWithAbortBox(QWidget* parent, const std::function<void(const std::functi
     box.hide();
 }
 
-PrintTarget choosePrintTarget(QWidget* parent, const PrinterChoice& choice)
+QString lastReportFolder()
+{
+    const QString kept = QSettings().value(QStringLiteral("reports/lastFolder")).toString();
+    return !kept.isEmpty() && QFileInfo(kept).isDir() ? kept : QDir::homePath();
+}
+
+void rememberReportFolder(const QString& folder)
+{
+    QSettings().setValue(QStringLiteral("reports/lastFolder"), folder);
+}
+
+PrintTarget choosePrintTarget(QWidget* parent, const PrinterChoice& choice, const QString& proposedName)
 {
     PrintTarget t;
     t.pdfFile = choice.outputFile;
@@ -44,9 +58,12 @@ PrintTarget choosePrintTarget(QWidget* parent, const PrinterChoice& choice)
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        dialog.setDirectory(lastReportFolder());
+        if (!proposedName.isEmpty()) dialog.selectFile(proposedName);
         if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
             t.pdfFile = dialog.selectedFiles().constFirst();
         t.cancelled = t.pdfFile.isEmpty();
+        if (!t.cancelled) rememberReportFolder(QFileInfo(t.pdfFile).absolutePath());
     }
     return t;
 }

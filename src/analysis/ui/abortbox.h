@@ -24,6 +24,14 @@ struct PrintTarget
     bool cancelled = false;
     QString pdfFile;
 };
-PrintTarget choosePrintTarget(QWidget* parent, const PrinterChoice& choice);
+// The file dialog proposes `proposedName` (see reportfilename.h) in the folder
+// a report was last written to (the home folder the first time), never the
+// folder the program happened to be started from.
+PrintTarget choosePrintTarget(QWidget* parent, const PrinterChoice& choice,
+                              const QString& proposedName = QString());
+
+// The folder the last report file went to, kept between runs of the program.
+QString lastReportFolder();
+void rememberReportFolder(const QString& folder);
 
 } // namespace lumo

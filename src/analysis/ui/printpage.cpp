@@ -1,8 +1,10 @@
 #include "analysis/ui/printpage.h"
 
 #include "analysis/report.h"
+#include "analysis/reportfilename.h"
 #include "analysis/reportinput.h"
 #include "analysis/ui/abortbox.h"
+#include "analysis/ui/printpreview.h"
 #include "analysis/ui/printsetup.h"
 #include "shell/sharedstate.h"
 
@@ -171,26 +173,33 @@ void PrintPage::printToPdf(const QString& path)
     if (written) m_state.ShowMessageDialog(NoteImportant, pdfWrittenNotice(path));
 }
 
-// 列  印: onto the printer chosen with 列印設定, or the PDF file chosen there.
-// Without any printer the operator is offered a PDF file instead of nothing.
+// 列  印: the pages in the preview first; from there onto the printer chosen
+// with 列印設定, or the PDF file chosen there. Without any printer the
+// operator is offered a PDF file, named for the subject, instead of nothing.
 void PrintPage::print()
 {
     const PrinterChoice& choice = m_state.printer;
-    const PrintTarget target = choosePrintTarget(window(), choice);
-    if (target.cancelled) return;
-    if (!target.pdfFile.isEmpty()) {
-        printToPdf(target.pdfFile);
-        return;
-    }
     QString error;
     auto ctx = reportContext(m_state, printOptionsText(), m_recordText(), &error);
     if (!ctx) {
         m_state.reportError(error);
         return;
     }
+    const QString title = u("L.U.M.O 分析資料.");
+    if (!previewBeforePrinting(window(), title, choice,
+                               [&ctx](QPrinter& p) { PrintAnalysisReport(ctx->input, p); }))
+        return;
+    const SubjectRow& s = m_state.CurrentSubject;
+    const PrintTarget target = choosePrintTarget(
+        window(), choice, proposedPdfName(s.CUSTNO, s.NAME, reportDate(m_state.energy.TakenAt)));
+    if (target.cancelled) return;
+    if (!target.pdfFile.isEmpty()) {
+        printToPdf(target.pdfFile);
+        return;
+    }
     QPrinter printer(QPrinter::HighResolution);
     applyPrinterChoice(choice, printer);
-    printer.setDocName(u("L.U.M.O 分析資料."));
+    printer.setDocName(title);
     runWithAbortBox(window(), [&](const std::function<bool()>& abandoned) {
         PrintAnalysisReport(ctx->input, printer, abandoned, [&printer] { printer.abort(); });
     });

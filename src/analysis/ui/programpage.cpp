@@ -76,7 +76,8 @@ void ProgramPage::launch(int button)
 {
     if (m_list->currentRow() < 0 || !m_state.MainDatabase) return;
     if (auto p = ProgramStore(*m_state.MainDatabase).findByName(m_list->currentItem()->text()))
-        LaunchProgram(p->ProPrg[size_t(button)].trimmed(), p->ProParm[size_t(button)].trimmed());
+        launchAndReport(m_state.messages, p->ProPrg[size_t(button)].trimmed(),
+                        p->ProParm[size_t(button)].trimmed());
 }
 
 void ProgramPage::showProgram(int row)

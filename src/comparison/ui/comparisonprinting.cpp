@@ -2,6 +2,7 @@
 
 #include "analysis/report.h"
 #include "analysis/ui/abortbox.h"
+#include "analysis/ui/printpreview.h"
 #include "analysis/ui/printsetup.h"
 #include "shell/sharedstate.h"
 
@@ -10,9 +11,12 @@
 namespace lumo {
 
 void printComparisonJob(QWidget* parent, SharedState& state, const QString& title,
-                        const std::function<bool(ReportPage&)>& draw, int reportSize)
+                        const std::function<bool(ReportPage&)>& draw, int reportSize,
+                        const QString& proposedName)
 {
-    const PrintTarget target = choosePrintTarget(parent, state.printer);
+    auto preview = [&](QPrinter& printer) { printOnDevice(printer, draw, {}, reportSize); };
+    if (!previewBeforePrinting(parent, title, state.printer, preview)) return;
+    const PrintTarget target = choosePrintTarget(parent, state.printer, proposedName);
     if (target.cancelled) return;
     bool written = false;
     runWithAbortBox(parent, [&](const std::function<bool()>& abandoned) {

@@ -12,8 +12,10 @@ namespace lumo {
 struct SharedState;
 
 // `draw` prints the page and returns false once the job was abandoned; the
-// page's abandonment question is the abort box's.
+// page's abandonment question is the abort box's. The page shows in the
+// preview first; a PDF file is proposed under `proposedName`.
 void printComparisonJob(QWidget* parent, SharedState& state, const QString& title,
-                        const std::function<bool(ReportPage&)>& draw, int reportSize = 10);
+                        const std::function<bool(ReportPage&)>& draw, int reportSize = 10,
+                        const QString& proposedName = QString());
 
 } // namespace lumo

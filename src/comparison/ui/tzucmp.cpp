@@ -1,6 +1,7 @@
 #include "comparison/ui/tzucmp.h"
 #include "widgets/actions.h"
 
+#include "analysis/reportfilename.h"
 #include "analysis/ui/printsetup.h"
 #include "comparison/ui/chartbox.h"
 #include "comparison/ui/comparisonprinting.h"
@@ -140,8 +141,11 @@ void TZuCmp::ToolButtonLoadClick()
 void TZuCmp::ToolButtonPrintClick()
 {
     const TwoRecordPage page = m_cmp.page(m_state.config);
-    printComparisonJob(this, m_state, twoRecordJobTitle(),
-                       [&](ReportPage& p) { return printTwoRecordPage(p, page); });
+    const QString name =
+        proposedPdfName(page.base.number, page.base.name, reportDate(page.base.takenAt), u("比對"));
+    printComparisonJob(
+        this, m_state, twoRecordJobTitle(), [&](ReportPage& p) { return printTwoRecordPage(p, page); }, 10,
+        name);
 }
 
 } // namespace lumo

@@ -1,6 +1,7 @@
 #include "comparison/ui/tzumut.h"
 #include "widgets/actions.h"
 
+#include "analysis/reportfilename.h"
 #include "analysis/ui/printsetup.h"
 #include "comparison/ui/chartbox.h"
 #include "comparison/ui/comparisonprinting.h"
@@ -136,8 +137,11 @@ void TZumut::ToolButtonLoadClick()
 void TZumut::ToolButtonPrintClick()
 {
     const MultiRecordPage page = m_cmp.page(m_state.config);
-    printComparisonJob(this, m_state, multiRecordJobTitle(),
-                       [&](ReportPage& p) { return printMultiRecordPage(p, page); });
+    const RecordBlock first = page.entries.isEmpty() ? RecordBlock() : page.entries.constFirst();
+    const QString name = proposedPdfName(first.number, first.name, reportDate(first.takenAt), u("多重比對"));
+    printComparisonJob(
+        this, m_state, multiRecordJobTitle(), [&](ReportPage& p) { return printMultiRecordPage(p, page); },
+        10, name);
 }
 
 } // namespace lumo

@@ -3,6 +3,7 @@
 #include "widgets/actions.h"
 #include "widgets/columnfit.h"
 #include "widgets/screensize.h"
+#include "widgets/keyboard.h"
 
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
@@ -16,6 +17,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QTableView>
 #include <QTableWidget>
 #include <QToolBar>
@@ -77,6 +79,7 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     // Wide enough for the 24 values side by side on a 1366-pixel screen.
     openAt(this, QSize(1350, 720));
 
+    toolBarAfter(m_picked, toolbar); // Tab: the lists first, then the buttons acting on them
     connect(m_picker, &SubjectPicker::currentChanged, this, &TZuMuti1::fillMeasurements);
     connect(m_picker, &SubjectPicker::rowEntered, this, [this] {
         m_rules.enterSubjects();
@@ -85,6 +88,10 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     connect(m_picker, &SubjectPicker::focusEntered, this, [this] {
         m_rules.enterSubjects();
         applyRules();
+    });
+    // Enter on a subject goes on to its measurements; Enter on a measurement adds it.
+    connect(m_picker, &SubjectPicker::returnPressed, this, [this] {
+        if (!m_rows.isEmpty()) m_measurements->setFocus(Qt::TabFocusReason);
     });
     connect(m_picker, &SubjectPicker::sortChanged, this, [this] {
         m_rules.sortChanged();
@@ -125,12 +132,25 @@ void TZuMuti1::buildGrids()
                              m_picked->horizontalHeader()->font(), m_picked->font()));
     m_picked->installEventFilter(this);
     connect(m_picked, &QTableWidget::cellClicked, this, [this](int row, int) { clickPicked(row); });
+    // Moving to a picked row with the arrows chooses it as a click does.
+    connect(m_picked, &QTableWidget::currentCellChanged, this, [this](int row, int, int previous, int) {
+        if (row >= 0 && row != previous) clickPicked(row);
+    });
 }
 
 bool TZuMuti1::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_measurements && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ToolButtonLoadClick();
+            return true;
+        }
+    }
     if (event->type() == QEvent::FocusIn) {
         if (watched == m_measurements) {
+            // Reached by the keyboard, the first measurement is the current one.
+            if (m_measurements->currentRow() < 0 && !m_rows.isEmpty()) enterMeasurementList(0);
             m_rules.enterMeasurements(int(m_rows.size()));
             applyRules();
         } else if (watched == m_picked) {

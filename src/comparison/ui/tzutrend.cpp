@@ -1,6 +1,7 @@
 #include "comparison/ui/tzutrend.h"
 #include "widgets/actions.h"
 
+#include "analysis/reportfilename.h"
 #include "analysis/ui/printsetup.h"
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
@@ -231,9 +232,10 @@ void TZuTrend::ToolButtonPickClick()
 void TZuTrend::ToolButtonPrintClick()
 {
     const TrendPage page{&m_state.config, m_subject, m_rows};
+    const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"));
     printComparisonJob(
         this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
-        TrendReportSize);
+        TrendReportSize, name);
 }
 
 } // namespace lumo

@@ -2,16 +2,16 @@
 #include "widgets/actions.h"
 
 #include "base/formats.h"
+#include "measurement/missingpoints.h"
 #include "measurement/ui/tzudecstyle.h"
 #include "records/caliblog.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDoubleSpinBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
 
@@ -39,10 +39,9 @@ QAction* TZudec::action(const QString& caption) const
 void TZudec::setMinResponse(int tenths)
 {
     QSignalBlocker a(m_minUpDown), b(m_minTrack);
-    m_minUpDown->setValue(tenths);
+    m_minUpDown->setValue(tenths / 10.0);
     m_minTrack->setValue(tenths);
     m_state.config.MinResponse = tenths / 10.0;
-    m_minField->setText(fmt("%7.1f", m_state.config.MinResponse));
 }
 
 void TZudec::fillGrid()
@@ -52,6 +51,31 @@ void TZudec::fillGrid()
         const double v = m_state.energy.Readings[size_t(p - 1)];
         m_grid->item(c.row - 1, c.column - 1)->setText(v == 0 ? QString() : fmt("%3.0f", v));
     }
+}
+
+// After a run that left points out, their empty cells stand out, so the
+// operator sees where to measure again; during a run no cell is marked.
+void TZudec::markMissingCells(bool mark)
+{
+    const EnergySet& e = m_state.energy;
+    for (int p = 1; p <= 24; ++p) {
+        const GridCell c = gridCellOfPoint(p);
+        QTableWidgetItem* item = m_grid->item(c.row - 1, c.column - 1);
+        const bool missing = mark && e.hasData() && e.Readings[size_t(p - 1)] == 0;
+        item->setBackground(missing ? QBrush(tzudec::MissingCell) : QBrush());
+        const QString note = missing ? tzudec::u("未測量") : QString();
+        item->setToolTip(note);
+        item->setData(Qt::AccessibleDescriptionRole, note);
+    }
+}
+
+QString TZudec::idleStatusText() const
+{
+    const QString missing = missingPointsText(m_state.energy);
+    if (!missing.isEmpty()) return missing;
+    // A probe not calibrated for a long time reads wrong: the idle screen says so.
+    return m_state.MainDatabase ? calibrationReminder(*m_state.MainDatabase, QDate::currentDate())
+                                : QString();
 }
 
 void TZudec::showModeLabel(bool high)
@@ -104,6 +128,7 @@ void TZudec::refreshFromState()
         e.VoltageMode = m_state.config.HighPotential;
     }
     fillGrid();
+    markMissingCells(true);
     showModeLabel(e.VoltageMode);
     // After a load or typed values the potential buttons follow the measurement.
     (e.VoltageMode ? m_high : m_standard)->setChecked(true);
@@ -111,9 +136,7 @@ void TZudec::refreshFromState()
     setIdleButtons();
     showSubject();
     m_status->clearMessage();
-    // A probe not calibrated for a long time reads wrong: the idle screen says so.
-    if (m_state.MainDatabase)
-        m_status->showMessage(calibrationReminder(*m_state.MainDatabase, QDate::currentDate()));
+    m_idleStatus->setText(idleStatusText());
 }
 
 void TZudec::showEvent(QShowEvent* ev)
@@ -134,6 +157,20 @@ void TZudec::openLinked(const std::function<void(QWidget*)>& open, bool afterAna
     if (afterAnalysis) advanceUsageCounterIfDue(m_state, m_instrument);
     refreshFromState();
     activateWindow();
+}
+
+void TZudec::ToolButtonSaveClick()
+{
+    const qint64 before = m_state.CurrentMeasurementKey;
+    openLinked(m_links.save);
+    const qint64 key = m_state.CurrentMeasurementKey;
+    if (key <= 0 || key == before) return;
+    // The save screen closes on storing; without a word the operator cannot
+    // tell a stored measurement from a screen that was left.
+    const SubjectRow& s = m_state.CurrentSubject;
+    m_status->showMessage(tzudec::u("已儲存 ") + s.CUSTNO + QLatin1Char(' ') + s.NAME + QLatin1Char(' ') +
+                              longTime(QTime::currentTime()),
+                          tzudec::SavedNoticeMs);
 }
 
 void TZudec::ToolButtonMeasureClick()

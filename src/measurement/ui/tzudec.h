@@ -13,8 +13,7 @@ class QStackedWidget;
 class QToolBar;
 class QRadioButton;
 class QSlider;
-class QSpinBox;
-class QLineEdit;
+class QDoubleSpinBox;
 class QGroupBox;
 class QTableWidget;
 class QStatusBar;
@@ -52,6 +51,10 @@ public:
     void ToolButtonMeasureClick();
     void ToolButtonStopClick();
     void ToolButtonClearClick();
+    // 儲存資料: the save screen, and a word in the status bar when it stored.
+    void ToolButtonSaveClick();
+    // What the idle status bar says: missing points, or the calibration reminder.
+    QString idleStatusText() const;
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -88,6 +91,7 @@ private:
     QWidget* buildPotentialGroup();
     QWidget* buildMinimumGroup();
     void fillGrid();
+    void markMissingCells(bool mark);
     void showModeLabel(bool high);
     void showSubject();
     void setIdleButtons();
@@ -129,10 +133,10 @@ private:
     QRadioButton* m_female;
     QRadioButton* m_high;
     QRadioButton* m_standard;
-    QLineEdit* m_minField;
-    QSpinBox* m_minUpDown;
+    QDoubleSpinBox* m_minUpDown; // the setting in uA, the one number shown for it
     QSlider* m_minTrack;
     QStatusBar* m_status;
+    QLabel* m_idleStatus; // shown whenever no prompt or brief notice covers it
     QList<QAction*> m_actions;
 };
 

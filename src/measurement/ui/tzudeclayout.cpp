@@ -2,9 +2,11 @@
 // so that nothing moves or grows between a run and the idle screen.
 #include "measurement/ui/tzudec.h"
 
+#include "base/formats.h"
 #include "measurement/ui/tzudecstyle.h"
 #include "widgets/balancegraph.h"
 #include "widgets/gradientbar.h"
+#include "widgets/instrumentstatus.h"
 #include "widgets/ledlamp.h"
 #include "widgets/picturelabel.h"
 #include "widgets/screensize.h"
@@ -12,14 +14,13 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
 #include <QRadioButton>
 #include <QSlider>
-#include <QSpinBox>
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -62,6 +63,10 @@ void TZudec::buildUi()
     m_status = new QStatusBar(this);
     m_status->setObjectName(QStringLiteral("StatusBar1"));
     m_status->setSizeGripEnabled(false);
+    m_idleStatus = new QLabel(m_status);
+    m_idleStatus->setObjectName(QStringLiteral("IdleStatus"));
+    m_status->addWidget(m_idleStatus, 1);
+    m_status->addPermanentWidget(new InstrumentStatus(&m_instrument, m_status));
 
     auto* leftColumn = new QVBoxLayout;
     leftColumn->addWidget(buildStatusGroup());
@@ -104,7 +109,7 @@ QToolBar* TZudec::buildToolbar()
     connect(m_actions[0], &QAction::triggered, this, &TZudec::ToolButtonMeasureClick);
     connect(m_actions[1], &QAction::triggered, this, &TZudec::ToolButtonStopClick);
     connect(m_actions[2], &QAction::triggered, this, [this] { openLinked(m_links.analysis, true); });
-    connect(m_actions[3], &QAction::triggered, this, [this] { openLinked(m_links.save); });
+    connect(m_actions[3], &QAction::triggered, this, &TZudec::ToolButtonSaveClick);
     connect(m_actions[4], &QAction::triggered, this, [this] { openLinked(m_links.browse); });
     connect(m_actions[5], &QAction::triggered, this, &TZudec::ToolButtonClearClick);
     connect(m_actions[6], &QAction::triggered, this, [this] { openLinked(m_links.manualEntry); });
@@ -272,23 +277,26 @@ QWidget* TZudec::buildMinimumGroup()
 {
     auto* minimum = new QGroupBox(u("最低測量反應值"), this);
     auto* ml = new QHBoxLayout(minimum);
-    m_minField = new QLineEdit(minimum);
-    m_minField->setObjectName(QStringLiteral("MinResponseField"));
-    m_minField->setReadOnly(true);
-    m_minField->setMaximumWidth(70);
-    m_minUpDown = new QSpinBox(minimum);
+    // The field and its arrows are one control showing the setting in uA
+    // ("1.0"); the track bar beside it moves in the same tenths.
+    m_minUpDown = new QDoubleSpinBox(minimum);
     m_minUpDown->setObjectName(QStringLiteral("MinResponseUpDown"));
-    m_minUpDown->setRange(1, 50);
+    m_minUpDown->setDecimals(1);
+    m_minUpDown->setRange(0.1, 5.0);
+    m_minUpDown->setSingleStep(0.1);
+    m_minUpDown->setSuffix(QStringLiteral(" uA"));
     m_minTrack = new QSlider(Qt::Horizontal, minimum);
     m_minTrack->setObjectName(QStringLiteral("MinResponseTrack"));
     m_minTrack->setRange(1, 50);
     m_minTrack->setTickInterval(10);
     m_minTrack->setTickPosition(QSlider::TicksBelow);
-    ml->addWidget(m_minField);
     ml->addWidget(m_minUpDown);
     ml->addWidget(m_minTrack, 1);
-    ml->addWidget(new QLabel(QStringLiteral("(1.0)"), minimum));
-    connect(m_minUpDown, &QSpinBox::valueChanged, this, &TZudec::setMinResponse);
+    auto* usual = new QLabel(QStringLiteral("(1.0)"), minimum);
+    usual->setToolTip(u("一般使用 1.0 uA"));
+    ml->addWidget(usual);
+    connect(m_minUpDown, &QDoubleSpinBox::valueChanged, this,
+            [this](double ua) { setMinResponse(int(rnd(ua * 10))); });
     connect(m_minTrack, &QSlider::valueChanged, this, &TZudec::setMinResponse);
     return minimum;
 }

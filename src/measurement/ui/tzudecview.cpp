@@ -34,6 +34,7 @@ void TZudec::runStarted()
     m_standard->setEnabled(false);
     m_graphOrSubject->setCurrentWidget(m_graphGroup);
     fillGrid();
+    markMissingCells(false);
 }
 
 void TZudec::runEnded()

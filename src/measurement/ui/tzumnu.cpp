@@ -176,6 +176,19 @@ QLayout* TZumnu::buildDateRow()
     m_date->setMaximumWidth(120);
     m_time->setMaximumWidth(100);
     connect(m_dateBox, &QCheckBox::toggled, this, &TZumnu::setDateEnabled);
+    // A date or time that is none is said, after the key or focus change that
+    // found it, and the field keeps it selected for retyping.
+    auto refuse = [this](QLineEdit* field, const QString& message) {
+        m_state.ShowMessageDialog(NoteAttention, message);
+        field->setFocus();
+        field->selectAll();
+    };
+    connect(
+        m_date, &DateField::refused, this,
+        [this, refuse](const QString& t) { refuse(m_date, refusedDateMessage(t)); }, Qt::QueuedConnection);
+    connect(
+        m_time, &TimeField::refused, this,
+        [this, refuse](const QString& t) { refuse(m_time, refusedTimeMessage(t)); }, Qt::QueuedConnection);
     auto* dates = new QHBoxLayout;
     dates->addWidget(potential);
     dates->addWidget(m_dateBox);
@@ -224,6 +237,39 @@ void TZumnu::openMeasurement()
         setDateEnabled(add);
     }
     updateClearEnabled();
+    m_unsaved.settle();
+}
+
+QString TZumnu::shownText(int row, int column) const
+{
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    if (editor && m_grid->isAncestorOf(editor) && m_grid->currentRow() == row &&
+        m_grid->currentColumn() == column)
+        return editor->text();
+    return m_grid->item(row, column)->text();
+}
+
+// The values as they would be stored (a cell shown as " 12.5" or "12.5" is
+// one value), the potential, the date and time as typed, and the memo.
+QString TZumnu::snapshot() const
+{
+    QStringList parts;
+    for (int p = 1; p <= 24; ++p) {
+        const GridCell c = gridCellOfPoint(p);
+        parts << QString::number(cellValueForSave(shownText(c.row - 1, c.column - 1)), 'f', 1);
+    }
+    parts << QString::number(m_high->isChecked()) << QString::number(m_dateBox->isChecked()) << m_date->text()
+          << m_time->text() << m_memo->toPlainText();
+    return parts.join(QLatin1Char('\x1f'));
+}
+
+void TZumnu::reject()
+{
+    if (m_unsaved.changed()) {
+        m_state.playTone(1);
+        if (!m_state.ShowMessageDialog(AskAttention, discardChangesQuestion())) return;
+    }
+    QDialog::reject();
 }
 
 QAction* TZumnu::action(const QString& caption) const
@@ -319,8 +365,8 @@ void TZumnu::save()
     for (int p = 1; p <= 24; ++p)
         values[size_t(p - 1)] = cellValueForSave(cellText(p));
     const bool high = m_high->isChecked();
-    m_date->commit();
-    m_time->commit();
+    // A date or time that is no date is not stored as another one.
+    if (m_dateBox->isChecked() && (!m_date->commit() || !m_time->commit())) return;
     const QTime whole = QTime::fromMSecsSinceStartOfDay(m_time->time().msecsSinceStartOfDay() / 1000 * 1000);
     const double when = m_dateBox->isChecked() ? dayNumber(QDateTime(m_date->date(), whole)) : 0;
     const QString memo = m_memo->toPlainText();

@@ -4,6 +4,7 @@
 // measurement in memory; change mode writes a stored row.
 
 #include "records/rows.h"
+#include "widgets/unsavedchanges.h"
 
 #include <QDialog>
 
@@ -52,6 +53,11 @@ public:
     void setDateEnabled(bool on);
     QCheckBox* dateBox() const { return m_dateBox; }
 
+    // Esc, the close box and 離  開: typed work is not thrown away without a question.
+    void reject() override;
+    // Typed values, date, potential or memo not yet stored.
+    bool hasUnsavedChanges() const { return m_unsaved.changed(); }
+
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
@@ -63,6 +69,9 @@ private:
     void enterInCurrentCell();
     void fill(const std::array<double, 24>& values);
     void updateClearEnabled();
+    QString snapshot() const;
+    // The text of the cell being typed into, or the cell's own text.
+    QString shownText(int row, int column) const;
 
     Mode m_mode;
     SharedState& m_state;
@@ -75,6 +84,7 @@ private:
     TimeField* m_time;
     QPlainTextEdit* m_memo;
     QList<QAction*> m_actions;
+    UnsavedChanges m_unsaved{[this] { return snapshot(); }};
 };
 
 } // namespace lumo

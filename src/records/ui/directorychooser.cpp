@@ -1,12 +1,16 @@
 #include "records/ui/directorychooser.h"
 
 #include "records/transferflow.h"
+#include "records/transferfolders.h"
 
 #include <QDir>
 #include <QFileSystemModel>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -28,13 +32,29 @@ DirectoryChooser::DirectoryChooser(const QString& caption, QWidget* parent) : QW
     m_tree->header()->hide();
     m_note = new QLabel(this);
     m_note->setObjectName(QStringLiteral("TransferFileNote"));
+    m_newFolder = new QPushButton(QString::fromUtf8("新增資料夾"), this);
+    m_newFolder->setObjectName(QStringLiteral("NewFolderButton"));
+    m_newFolder->setToolTip(QString::fromUtf8("在選取的目錄中建立一個新的資料夾"));
+    // Enter in the path box chooses the typed directory; it must not make a folder.
+    m_newFolder->setAutoDefault(false);
+    askFolderName = [](QWidget* parent) {
+        return QInputDialog::getText(parent, QString::fromUtf8("新增資料夾"),
+                                     QString::fromUtf8("新資料夾名稱："));
+    };
+    connect(m_newFolder, &QPushButton::clicked, this, [this] {
+        const QString name = askFolderName ? askFolderName(window()) : QString();
+        if (!name.trimmed().isEmpty()) createFolder(name);
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(new QLabel(caption, this));
     layout->addWidget(m_path);
     layout->addWidget(m_tree, 1);
-    layout->addWidget(m_note);
+    auto* below = new QHBoxLayout;
+    below->addWidget(m_note, 1);
+    below->addWidget(m_newFolder);
+    layout->addLayout(below);
 
     connect(m_path, &QLineEdit::editingFinished, this, [this] { choose(m_path->text(), false); });
     // The tree reads directories in the background and sorts what it read
@@ -75,6 +95,18 @@ void DirectoryChooser::choose(const QString& path, bool fromTree)
     if (!fromTree) showInTree(QDir::cleanPath(path.trimmed()));
     refresh();
     emit directoryChanged(m_path->text());
+}
+
+bool DirectoryChooser::createFolder(const QString& name)
+{
+    QString created;
+    const Status st = createFolderIn(m_path->text(), name, &created);
+    if (!st) {
+        emit failed(st.error);
+        return false;
+    }
+    choose(created, false);
+    return true;
 }
 
 void DirectoryChooser::showInTree(const QString& path)

@@ -4,10 +4,12 @@
 // whether the directory holds a transfer file.
 
 #include <QWidget>
+#include <functional>
 
 class QFileSystemModel;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QTimer;
 class QTreeView;
 
@@ -27,10 +29,19 @@ public:
 
     QLineEdit* pathBox() const { return m_path; }
     QTreeView* tree() const { return m_tree; }
+    QPushButton* newFolderButton() const { return m_newFolder; }
+
+    // 新增資料夾: the name the operator gives; tests give their own.
+    std::function<QString(QWidget* parent)> askFolderName;
+    // Makes the folder `name` in the chosen directory and chooses it; the
+    // reason when it cannot (said through failed()).
+    bool createFolder(const QString& name);
 
 signals:
     // After every change of the chosen directory (typed, clicked or set).
     void directoryChanged(const QString& directory);
+    // A folder could not be made: the reason, for the screen's message.
+    void failed(const QString& message);
 
 private:
     void choose(const QString& path, bool fromTree);
@@ -41,6 +52,7 @@ private:
     QTreeView* m_tree;
     QFileSystemModel* m_model;
     QLabel* m_note;
+    QPushButton* m_newFolder;
     QString m_transferFile;
     QTimer* m_follow;
     bool m_following = true;

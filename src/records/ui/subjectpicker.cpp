@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -79,6 +80,7 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     connect(m_view, &QTableView::clicked, this, [this] { emit rowEntered(); });
     connect(m_view, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
     m_view->installEventFilter(this);
+    m_search->installEventFilter(this);
     fitColumns();
 }
 
@@ -92,8 +94,38 @@ void SubjectPicker::refreshModel()
 
 bool SubjectPicker::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_view && event->type() == QEvent::FocusIn) emit focusEntered();
+    if (watched == m_view && event->type() == QEvent::FocusIn) {
+        emit focusEntered();
+        // Tabbing into the list enters its current row, as a click on it does;
+        // the screen's own focus on opening enters nothing (a dialog being
+        // shown hands its first focus over with the Tab reason, before its
+        // window is active).
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(event)->reason();
+        if ((why == Qt::TabFocusReason || why == Qt::BacktabFocusReason) && hasCurrentRow() &&
+            m_view->window()->isActiveWindow())
+            emit rowEntered();
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+        // The search box's Enter never reaches the screen's default button:
+        // it would act on the row entered before the search.
+        if (watched == m_search && (enter || key == Qt::Key_Down)) {
+            enterListFromSearch();
+            return true;
+        }
+        if (watched == m_view && enter) emit returnPressed();
+        if (watched == m_view && key == Qt::Key_Space && hasCurrentRow()) emit rowEntered();
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void SubjectPicker::enterListFromSearch()
+{
+    if (m_list.size() == 0) return;
+    if (!hasCurrentRow()) selectPosition(0);
+    m_view->setFocus(Qt::OtherFocusReason);
+    emit rowEntered();
 }
 
 // Every column wide enough for its heading and for the values it usually
@@ -143,7 +175,9 @@ void SubjectPicker::search(const QString& text)
 {
     const int f = std::abs(m_state.SubjectSortField);
     const int pos = m_list.findPrefix(m_searchField(f), text.trimmed());
-    if (pos >= 0) selectPosition(pos); // nothing found: the current row stays
+    if (pos < 0) return; // nothing found: the current row stays
+    selectPosition(pos);
+    emit searchFound();
 }
 
 int SubjectPicker::currentPosition() const

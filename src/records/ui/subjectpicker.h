@@ -47,18 +47,25 @@ public:
 signals:
     // The current row moved, by the operator or by a search, a sort or a reload.
     void currentChanged();
-    // The operator entered a row: clicked one (also the current one) or moved
-    // to one with the keyboard. Searching and the screens' own moves do not enter.
+    // The operator entered a row: clicked one (also the current one), moved to
+    // one with the keyboard, tabbed into the list or pressed Space on it.
+    // The screens' own moves do not enter.
     void rowEntered();
     void rowDoubleClicked();
     void sortChanged();
     void focusEntered();
+    // A search moved to a matching subject (typing in the search box).
+    void searchFound();
+    // Enter on the list; the key goes on to the screen (its default button).
+    void returnPressed();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fitColumns();
+    // Down or Enter in the search box: into the list, on the row found (or the first).
+    void enterListFromSearch();
     void refreshModel();
 
     SharedState& m_state;

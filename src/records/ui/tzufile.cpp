@@ -2,6 +2,7 @@
 
 #include "records/subjectmerge.h"
 #include "records/transferflow.h"
+#include "records/transferfolders.h"
 #include "records/ui/directorychooser.h"
 #include "records/ui/tzuimport.h"
 #include "records/ui/tzumerge.h"
@@ -38,6 +39,9 @@ QAction* toolAction(QToolBar* bar, const char* name, const char* text, const cha
     a->setObjectName(QLatin1String(name));
     a->setToolTip(u(hint));
     a->setStatusTip(u(hint));
+    // Reached with Tab and pressed with the space bar, as the page's controls are:
+    // an operation can be run without a mouse.
+    if (QWidget* button = bar->widgetForAction(a)) button->setFocusPolicy(Qt::TabFocus);
     return a;
 }
 
@@ -101,13 +105,21 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
         updateButtons();
     });
 
-    // Opening: both directory choosers at the root of the file system, both lists hidden, the export page.
-    m_exportDir->setDirectory(QDir::rootPath());
-    m_importDir->setDirectory(QDir::rootPath());
+    // Opening: both directory choosers where a transfer file is usually
+    // carried (a removable drive, else the home folder), both lists hidden,
+    // the export page.
+    m_exportDir->setDirectory(transferStartFolder());
+    m_importDir->setDirectory(transferStartFolder());
+    for (DirectoryChooser* chooser : {m_exportDir, m_importDir})
+        connect(chooser, &DirectoryChooser::failed, this,
+                [this](const QString& message) { m_state.ShowMessageDialog(NoteAttention, message); });
     showLists();
     m_pages->setCurrentIndex(0);
     m_status->showMessage(transferStatusText(true));
     updateButtons();
+    // The keys start on the pages (Ctrl+Tab turns them, Tab goes into one),
+    // not on 離  開, where a space or Enter would close the screen.
+    m_pages->setFocus();
 }
 
 void TZuFile::updateButtons()
@@ -153,9 +165,18 @@ void TZuFile::showProgress(int value)
 void TZuFile::ToolButton1Click()
 {
     if (m_running) return;
+    // Said before anything is asked or written: a missing folder is not a missing source.
+    if (!QFileInfo(m_exportDir->directory().trimmed()).isDir()) {
+        m_state.playTone(2);
+        m_state.ShowMessageDialog(NoteAttention, missingDestinationMessage(m_exportDir->directory()));
+        return;
+    }
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
-                      TransferHooks{m_state.messages, [this](int t) { m_state.playTone(t); },
-                                    [this](int v) { showProgress(v); }, [this](bool r) { setRunning(r); }});
+                      TransferHooks{m_state.messages,
+                                    [this](int t) { m_state.playTone(t); },
+                                    [this](int v) { showProgress(v); },
+                                    [this](bool r) { setRunning(r); },
+                                    {}});
     ExportRequest request{m_exportDir->directory(),
                           TransferGroups{m_exportPrograms->isChecked(), m_exportRecords->isChecked()},
                           m_exportCsv->isChecked(), m_anonymous->isChecked()};
@@ -169,8 +190,11 @@ void TZuFile::ToolButton2Click()
 {
     if (m_running) return;
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
-                      TransferHooks{m_state.messages, [this](int t) { m_state.playTone(t); },
-                                    [this](int v) { showProgress(v); }, [this](bool r) { setRunning(r); }});
+                      TransferHooks{m_state.messages,
+                                    [this](int t) { m_state.playTone(t); },
+                                    [this](int v) { showProgress(v); },
+                                    [this](bool r) { setRunning(r); },
+                                    {}});
     ImportRequest request{m_importDir->directory(),
                           TransferGroups{m_importPrograms->isChecked(), m_importRecords->isChecked()},
                           m_replace->isChecked()};

@@ -12,6 +12,7 @@
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
 #include "widgets/columnfit.h"
+#include "widgets/keyboard.h"
 #include "widgets/modal.h"
 #include "widgets/screensize.h"
 
@@ -19,6 +20,7 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -133,6 +135,14 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
             m_actions[i]->setEnabled(false);
     });
     connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZuread::editSubjectInPlace);
+    // The keyboard's way through: a subject found by the search is entered as
+    // a click would enter it; Enter on a subject goes on to its measurements,
+    // Enter on a measurement loads it.
+    connect(m_picker, &SubjectPicker::searchFound, this, &TZuread::enterSubjectList);
+    toolBarAfter(m_measurementMemo, toolbar);
+    connect(m_picker, &SubjectPicker::returnPressed, this, [this] {
+        if (!m_rows.isEmpty()) m_measurements->setFocus(Qt::TabFocusReason);
+    });
 
     // Opening.
     for (int i = 0; i <= 4; ++i)
@@ -214,10 +224,20 @@ void TZuread::buildMeasurementList()
 }
 
 // Entering the measurement list, also an empty one, makes it the active list.
+// Reached by the keyboard, the list's first measurement is the current one.
 bool TZuread::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_measurements && event->type() == QEvent::FocusIn)
-        enterMeasurementList(m_measurements->currentRow());
+    if (watched == m_measurements && event->type() == QEvent::FocusIn) {
+        const int row = m_measurements->currentRow();
+        enterMeasurementList(row < 0 && !m_rows.isEmpty() ? 0 : row);
+    }
+    if (watched == m_measurements && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_actions[0]->isEnabled()) {
+            load();
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 

@@ -40,6 +40,9 @@ TZuREdit::TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow
     buildLayout();
     connect(m_hasBirth, &QCheckBox::toggled, m_birth, &QWidget::setEnabled);
     connect(m_no, &QLineEdit::textChanged, this, &TZuREdit::updateSaveEnabled);
+    connect(m_birth, &QLineEdit::textEdited, this, [this] { m_birthTyped = true; });
+    // Said after the key or the focus change that found it, not inside it.
+    connect(m_birth, &DateField::refused, this, &TZuREdit::refuseDate, Qt::QueuedConnection);
     if (add) {
         (m_state.CurrentSubject.SEX ? m_male : m_female)->setChecked(true);
         proposeBirthDate();
@@ -47,6 +50,43 @@ TZuREdit::TZuREdit(Mode mode, SharedState& state, Database& db, const SubjectRow
         fillFrom(row);
     }
     updateSaveEnabled();
+    m_save->setDefault(true);
+    m_unsaved.settle();
+}
+
+QString TZuREdit::snapshot() const
+{
+    const QStringList parts = {m_no->text(),
+                               m_name->text(),
+                               QString::number(m_hasBirth->isChecked()),
+                               m_birth->text(),
+                               m_addr->text(),
+                               m_email->text(),
+                               m_tel->text(),
+                               m_tel2->text(),
+                               m_tel3->text(),
+                               QString::number(m_male->isChecked()),
+                               m_memo->toPlainText()};
+    return parts.join(QLatin1Char('\x1f'));
+}
+
+void TZuREdit::reject()
+{
+    if (m_unsaved.changed()) {
+        m_state.playTone(1);
+        if (!m_state.ShowMessageDialog(AskAttention, discardChangesQuestion())) return;
+    }
+    QDialog::reject();
+}
+
+// An impossible date is said, and the field keeps it, selected for retyping.
+void TZuREdit::refuseDate(const QString& typed)
+{
+    m_state.ShowMessageDialog(NoteAttention, refusedDateMessage(typed));
+    m_hasBirth->setChecked(true);
+    m_birth->setEnabled(true);
+    m_birth->setFocus();
+    m_birth->selectAll();
 }
 
 void TZuREdit::buildFields()
@@ -191,11 +231,9 @@ bool TZuREdit::eventFilter(QObject* o, QEvent* e)
                 m_birth->setFocus();
                 return true;
             }
-            if (o == m_birth) m_birth->commit();
-            if (o == m_birth && m_proposed.isValid() && m_birth->date() == m_proposed) {
-                // A proposed date merely passed over is not a birth date.
-                m_hasBirth->setChecked(false);
-                m_birth->setEnabled(false);
+            if (o == m_birth) {
+                enterInBirthDate();
+                return true;
             }
             focusNextChild();
             return true;
@@ -204,9 +242,24 @@ bool TZuREdit::eventFilter(QObject* o, QEvent* e)
     return QDialog::eventFilter(o, e);
 }
 
+// Enter in the date goes on to 地址 (the next field), whatever happens to the
+// date: the focus moves before the field may be disabled, which would
+// otherwise pass the focus on by itself and Enter would skip a field.
+void TZuREdit::enterInBirthDate()
+{
+    if (!m_birth->commit()) return; // refused: the message says so, the field keeps the focus
+    m_addr->setFocus();
+    if (m_proposed.isValid() && m_birth->date() == m_proposed && !m_birthTyped) {
+        // A proposed date merely passed over is not a birth date.
+        m_hasBirth->setChecked(false);
+        m_birth->setEnabled(false);
+    }
+}
+
 void TZuREdit::save()
 {
-    m_birth->commit(); // a date typed but not yet left counts as typed
+    // A date typed but not yet left counts as typed; one that is no date is not stored.
+    if (m_hasBirth->isChecked() && !m_birth->commit()) return;
     SubjectStore store(m_db);
     const QString memo = m_memo->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
     if (m_mode == Mode::Add) {

@@ -2,6 +2,7 @@
 // The subject editor: adds a subject or changes the current one.
 
 #include "records/rows.h"
+#include "widgets/unsavedchanges.h"
 
 #include <QDate>
 #include <QDialog>
@@ -38,6 +39,10 @@ public:
     // Tests type into the fields through these.
     QLineEdit* field(const char* name) const;
 
+    // Esc, the close box and 離  開 ask before typed changes are thrown away.
+    void reject() override;
+    bool hasUnsavedChanges() const { return m_unsaved.changed(); }
+
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
@@ -48,6 +53,9 @@ private:
     void fillFrom(const SubjectRow& row);
     void updateSaveEnabled();
     double birthDay() const;
+    void enterInBirthDate();
+    void refuseDate(const QString& typed);
+    QString snapshot() const;
 
     Mode m_mode;
     SharedState& m_state;
@@ -56,6 +64,7 @@ private:
     bool m_added = false;
     qint64 m_addedKey = 0;
     QDate m_proposed; // a date the editor proposed, to recognise one left unchanged
+    bool m_birthTyped = false; // the operator typed into the date (also today's date on purpose)
     QLineEdit* m_no;
     QLineEdit* m_name;
     QCheckBox* m_hasBirth;
@@ -70,6 +79,7 @@ private:
     QPlainTextEdit* m_memo;
     QPushButton* m_save;
     QPushButton* m_leave;
+    UnsavedChanges m_unsaved{[this] { return snapshot(); }};
 };
 
 // The duplicate notice for a number already given to `existingName`.

@@ -84,6 +84,9 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     });
     connect(m_picker, &SubjectPicker::rowEntered, this, &TZusave::rowEntered);
     connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZusave::rowDoubleClicked);
+    // Enter stores the measurement under the subject chosen (the row entered):
+    // what this screen is for. Without one the button is disabled and Enter does nothing.
+    m_saveButton->setDefault(true);
 
     // Opening: the remembered sort, the count, and the measurement's subject as the target.
     m_picker->applyRememberedSort();
@@ -163,7 +166,7 @@ void TZusave::saveToTarget()
 void TZusave::rowDoubleClicked()
 {
     if (!m_picker->hasCurrentRow()) return;
-    if (!m_state.ShowMessageDialog(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) return;
+    if (!m_state.askDefaultYes(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) return;
     m_target = m_picker->currentRow();
     showTarget();
     saveToTarget();
@@ -196,7 +199,7 @@ void TZusave::addSubject()
     m_target = m_picker->currentRow();
     showTarget();
     m_state.playTone(1);
-    if (m_state.ShowMessageDialog(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) saveToTarget();
+    if (m_state.askDefaultYes(AskQuestion, u("您要將檢測資料存於這個受測者資料中嗎？"))) saveToTarget();
 }
 
 } // namespace lumo

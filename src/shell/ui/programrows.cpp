@@ -87,7 +87,7 @@ void ProgramRows::addRow(QGridLayout* grid, int n, int maxLength)
     // The test works on the texts as typed, saved or not.
     connect(w.test, &QPushButton::clicked, this, [this, n] {
         const Widgets& r = m_rows[n - 1];
-        LaunchProgram(r.program->text().trimmed(), r.param->text().trimmed(), launcher);
+        launchAndReport(messages, r.program->text().trimmed(), r.param->text().trimmed(), launcher);
     });
 }
 
@@ -109,6 +109,16 @@ void ProgramRows::setRow(int n, const Row& row)
         e->setToolTip(e->text());
         e->setCursorPosition(0);
     }
+}
+
+QString ProgramRows::snapshot() const
+{
+    QStringList parts;
+    for (int n = 1; n <= rows(); ++n) {
+        const Row r = row(n);
+        parts << QString::number(r.enabled) << r.hint << r.program << r.param;
+    }
+    return parts.join(QLatin1Char('\x1f'));
 }
 
 ProgramRows::Row ProgramRows::row(int n) const

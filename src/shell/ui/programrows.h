@@ -33,6 +33,8 @@ public:
     int rows() const { return int(m_rows.size()); }
     void setRow(int n, const Row& row); // 1-based
     Row row(int n) const;               // the texts exactly as typed
+    // Every row in one text: two snapshots differ when anything was changed.
+    QString snapshot() const;
 
     QCheckBox* box(int n) const { return m_rows[n - 1].box; }
     QLineEdit* hintField(int n) const { return m_rows[n - 1].hint; }
@@ -45,6 +47,8 @@ public:
     // Replaceable in tests.
     FileChooser chooser = systemFileChooser();
     LauncherPlatform launcher = LauncherPlatform::system();
+    // Where a test launch that started nothing is said.
+    MessageSource* messages = nullptr;
 
 private:
     struct Widgets

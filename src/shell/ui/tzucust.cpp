@@ -44,7 +44,13 @@ TZuCust::TZuCust(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     auto* programs = new QWidget;
     auto* programsLayout = new QVBoxLayout(programs);
     m_rows = new ProgramRows(6, 0, programs);
+    m_rows->messages = m_state.messages;
     programsLayout->addWidget(m_rows);
+    m_missing = new QLabel(programs);
+    m_missing->setObjectName(QStringLiteral("MissingProgramsNote"));
+    m_missing->setWordWrap(true);
+    m_missing->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
+    programsLayout->addWidget(m_missing);
     programsLayout->addStretch();
     m_pages->addTab(programs, u("外掛功能"));
     m_pages->setTabToolTip(1, u("系統外掛執行程式設定"));
@@ -63,6 +69,46 @@ TZuCust::TZuCust(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     }
     m_pages->setCurrentIndex(0);
     resize(960, 420);
+    m_unsaved.settle();
+    for (int n = 1; n <= 6; ++n) {
+        connect(m_rows->programField(n), &QLineEdit::textChanged, this, &TZuCust::showMissingPrograms);
+        connect(m_rows->box(n), &QCheckBox::toggled, this, &TZuCust::showMissingPrograms);
+    }
+    showMissingPrograms();
+}
+
+// The main window does not show a button whose program this computer lacks
+// (the defaults name programs of another system); here the operator reads why.
+void TZuCust::showMissingPrograms()
+{
+    QStringList lines;
+    for (int n = 1; n <= 6; ++n) {
+        const ProgramRows::Row r = m_rows->row(n);
+        if (r.enabled && !programFound(r.program.trimmed(), m_rows->launcher))
+            lines << u("程式 %1：這台電腦沒有「%2」，主畫面不顯示這個按鈕。請以「瀏覽」選擇這台電腦上的程式，"
+                       "或清空程式欄，改由按鈕開啟參數中的檔案或網址。")
+                         .arg(n)
+                         .arg(r.program.trimmed());
+    }
+    m_missing->setText(lines.join(QLatin1Char('\n')));
+    m_missing->setVisible(!lines.isEmpty());
+}
+
+QString TZuCust::snapshot() const
+{
+    QStringList parts;
+    for (QLineEdit* e : m_user)
+        parts << e->text();
+    return (parts << m_rows->snapshot()).join(QLatin1Char('\x1f'));
+}
+
+void TZuCust::reject()
+{
+    if (m_unsaved.changed()) {
+        m_state.playTone(1);
+        if (!m_state.ShowMessageDialog(AskAttention, discardChangesQuestion())) return;
+    }
+    QDialog::reject();
 }
 
 QWidget* TZuCust::buildUserPage()

@@ -2,10 +2,13 @@
 // The user settings screen: the texts that name the practice on the screen and
 // on printed reports, and the six custom function buttons of the main window.
 
+#include "widgets/unsavedchanges.h"
+
 #include <QDialog>
 #include <array>
 
 class QAction;
+class QLabel;
 class QLineEdit;
 class QTabWidget;
 
@@ -29,9 +32,14 @@ public:
 
     // 儲存資料: nothing reaches the configuration unless its file was written.
     void save();
+    // Esc, the close box and 離  開 ask before typed changes are thrown away.
+    void reject() override;
+    bool hasUnsavedChanges() const { return m_unsaved.changed(); }
 
 private:
     QWidget* buildUserPage();
+    QString snapshot() const;
+    void showMissingPrograms();
 
     SharedState& m_state;
     QTabWidget* m_pages = nullptr;
@@ -39,6 +47,8 @@ private:
     ProgramRows* m_rows = nullptr;
     QAction* m_save = nullptr;
     QAction* m_leave = nullptr;
+    QLabel* m_missing = nullptr;
+    UnsavedChanges m_unsaved{[this] { return snapshot(); }};
 };
 
 } // namespace lumo

@@ -1,5 +1,6 @@
 #include "treatment/ui/tzuprof.h"
 #include "widgets/actions.h"
+#include "widgets/unsavedchanges.h"
 
 #include "shell/sharedstate.h"
 #include "treatment/ui/conditionpanelsview.h"
@@ -207,8 +208,8 @@ QGridLayout* TZuProf::buildProgramData(QWidget* column)
         functions->addWidget(m_programButtons[size_t(i)]);
         connect(m_programButtons[size_t(i)], &QPushButton::clicked, this, [this, i] {
             if (m_program)
-                LaunchProgram(m_program->ProPrg[size_t(i)].trimmed(), m_program->ProParm[size_t(i)].trimmed(),
-                              launcher);
+                launchAndReport(m_state.messages, m_program->ProPrg[size_t(i)].trimmed(),
+                                m_program->ProParm[size_t(i)].trimmed(), launcher);
         });
     }
     functions->addStretch();
@@ -298,13 +299,14 @@ bool TZuProf::eventFilter(QObject* watched, QEvent* event)
 
 // Escape would close the screen; with an edit pending only the close box
 // (which discards it) or 放  棄 may end it.
-void TZuProf::keyPressEvent(QKeyEvent* e)
+void TZuProf::reject()
 {
-    if (e->key() == Qt::Key_Escape && editing()) {
-        e->accept();
-        return;
+    if (editing()) {
+        m_state.playTone(1);
+        if (!m_state.ShowMessageDialog(AskAttention, discardChangesQuestion())) return;
+        cancelEdit();
     }
-    QDialog::keyPressEvent(e);
+    QDialog::reject();
 }
 
 void TZuProf::openGroupEditor(bool add)

@@ -37,6 +37,9 @@ class TZuProf : public QDialog
 public:
     explicit TZuProf(SharedState& state, QWidget* parent = nullptr);
     ~TZuProf() override;
+    // Esc and the close box with a condition being added or changed ask first;
+    // 是 discards the pending change (as 放  棄) and closes.
+    void reject() override;
 
     // The controls, for tests and the end-to-end driver.
     QTableView* programGrid() const { return m_programGrid; }
@@ -86,7 +89,6 @@ public:
     LauncherPlatform launcher = LauncherPlatform::system();
 
 protected:
-    void keyPressEvent(QKeyEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

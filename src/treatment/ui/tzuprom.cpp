@@ -56,6 +56,29 @@ TZuProM::TZuProM(Mode mode, SharedState& state, const ProgramRow* current, QWidg
     }
     m_picture->setOwnSize(m_ownSize->isChecked());
     m_save->setEnabled(groupNumberGiven(m_number->text()));
+    m_unsaved.settle();
+}
+
+QString TZuProM::snapshot() const
+{
+    const GroupFields f = fields();
+    return QStringList{f.ProNo,
+                       f.ProName,
+                       f.ProData,
+                       QString::number(qHash(f.ProPict)),
+                       QString::number(f.ProPict.size()),
+                       QString::number(f.ProScal),
+                       m_rows->snapshot()}
+        .join(QLatin1Char('\x1f'));
+}
+
+void TZuProM::reject()
+{
+    if (m_unsaved.changed()) {
+        m_state.playTone(1);
+        if (!m_state.ShowMessageDialog(AskAttention, discardChangesQuestion())) return;
+    }
+    QDialog::reject();
 }
 
 void TZuProM::buildLayout()
@@ -85,6 +108,7 @@ void TZuProM::buildLayout()
     m_ownSize->setObjectName(QStringLiteral("ProScal"));
     // The columns' sizes; longer number and name texts are refused on saving, with a message.
     m_rows = new ProgramRows(4, 150, this);
+    m_rows->messages = m_state.messages;
     m_rows->chooser = m_chooser;
 
     auto* numberLabel = new QLabel(u("療程編號"), this);

@@ -6,6 +6,7 @@
 #include "records/rows.h"
 #include "shell/ui/filechooser.h"
 #include "treatment/groupediting.h"
+#include "widgets/unsavedchanges.h"
 
 #include <QDialog>
 
@@ -51,8 +52,12 @@ public:
 
     // The open dialogs of the picture and the rows; tests answer them.
     void setFileChooser(FileChooser chooser);
+    // Esc, the close box and 離  開 ask before typed changes are thrown away.
+    void reject() override;
+    bool hasUnsavedChanges() const { return m_unsaved.changed(); }
 
 private:
+    QString snapshot() const;
     void buildLayout();
     void fill(const ProgramRow& row);
     GroupFields fields() const;
@@ -74,6 +79,7 @@ private:
     QAction* m_leave = nullptr;
     bool m_saved = false;
     QString m_savedNumber;
+    UnsavedChanges m_unsaved{[this] { return snapshot(); }};
 };
 
 } // namespace lumo
