@@ -7,6 +7,7 @@
 #include "records/ui/tzuimport.h"
 #include "records/ui/tzumerge.h"
 #include "shell/sharedstate.h"
+#include "shell/shortcuts.h"
 #include "widgets/gradientbar.h"
 #include "widgets/modal.h"
 
@@ -58,9 +59,10 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     m_export = toolAction(bar, "ToolButton1", "資料匯出", "開始將選取的資料匯出至外部檔案");
     m_import = toolAction(bar, "ToolButton2", "匯入資料", "開始將外部檔案資料匯入至系統中");
     bar->addSeparator();
-    m_subjects =
-        toolAction(bar, "ImportSubjects", "匯入受測者清單", "從試算表的 CSV 檔案匯入受測者 (Ctrl+L)");
-    m_subjects->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L)); // tool bar buttons take no focus
+    m_subjects = toolAction(bar, "ImportSubjects", "匯入受測者清單", "從試算表的 CSV 檔案匯入受測者");
+    // This screen's own key, beside the Tab chain the tool bar is in.
+    m_subjects->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    m_subjects->setToolTip(hintWithKey(m_subjects->toolTip(), m_subjects->shortcut()));
     bar->addSeparator();
     m_leave = toolAction(bar, "ToolButton3", "離  開", "離開檔案匯入/匯出作業");
 

@@ -11,6 +11,7 @@
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "shell/shortcuts.h"
 #include "widgets/columnfit.h"
 #include "widgets/keyboard.h"
 #include "widgets/modal.h"
@@ -184,10 +185,11 @@ QToolBar* TZuread::buildToolbar()
     m_exportSubject->setToolTip(u("將受測者的所有資料匯出為一個資料夾 (FHIR、CSV、分析報表)"));
     m_mergeSubjects = new QAction(u("合併受測者"), toolbar);
     m_mergeSubjects->setToolTip(u("將重覆的受測者合併為一位"));
-    // Tool bar buttons take no focus: keys reach these two directly.
+    // Keys of this screen's own, beside the Tab chain the tool bar is in.
     m_exportSubject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     m_mergeSubjects->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
     for (QAction* a : {m_exportSubject, m_mergeSubjects}) {
+        a->setToolTip(hintWithKey(a->toolTip(), a->shortcut()));
         toolbar->insertAction(m_actions[5], a);
         m_actions << a;
     }
