@@ -6,7 +6,9 @@
 #include "records/ui/tzuexport.h"
 #include "records/ui/tzuimport.h"
 #include "records/ui/tzumerge.h"
+#include "support/keys.h"
 #include "travelfixture.h"
+#include "widgets/modal.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -110,6 +112,33 @@ private slots:
         screen.undoClicked();
         QCOMPARE(SubjectStore(p.db()).count(), 2);
         QVERIFY(lastShown(p.messages).startsWith(u("已復原上次的合併")));
+    }
+
+    // Enter on the merge screen, wherever the keys stand, never merges nor
+    // undoes: only a button pressed on purpose does.
+    void enterNeverMerges_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("a field's choice") << QStringLiteral("choice");
+        QTest::newRow("the number box") << QStringLiteral("FindNumber");
+        QTest::newRow("the list of others") << QStringLiteral("Others");
+    }
+    void enterNeverMerges()
+    {
+        QFETCH(QString, focus);
+        TravelPractice p;
+        const SubjectRow kept = p.subject(QStringLiteral("A01"), u("王"));
+        p.subject(QStringLiteral("A01"), u("王小明"));
+        TZuMerge screen(p.state, kept.MKEY);
+        prepareScreen(screen);
+        QVERIFY(showActive(screen));
+        QWidget* w = focus == QLatin1String("choice") ? screen.option(MergeField::NAME, true)
+                                                      : screen.findChild<QWidget*>(focus);
+        w->setFocus();
+        pressKey(Qt::Key_Return);
+        QCOMPARE(SubjectStore(p.db()).count(), 2);
+        QVERIFY(p.messages.shown().empty());
+        QVERIFY(screen.isVisible());
     }
 
     // Opened after an import, on the numbers two subjects hold.
