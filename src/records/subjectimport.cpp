@@ -17,14 +17,14 @@ QString u(const char* s)
 }
 
 const ImportFieldInfo kFields[ImportFieldCount] = {
-    {ImportField::CUSTNO, "CUSTNO", "編號", 15},   {ImportField::NAME, "NAME", "姓名", 50},
-    {ImportField::SEX, "SEX", "性別", 0},          {ImportField::DBIRTH, "DBIRTH", "生日", 0},
-    {ImportField::ADDR, "ADDR", "地址", 100},      {ImportField::TEL, "TEL", "電話", 30},
-    {ImportField::TEL2, "TEL2", "行動電話", 30},   {ImportField::TEL3, "TEL3", "傳真", 30},
-    {ImportField::EMAIL, "EMAIL", "E-Mail", 50},   {ImportField::MEMO, "MEMO", "備註", 0},
-    {ImportField::BTYPE, "BTYPE", "血型", 5},      {ImportField::HEIGHT, "HEIGHT", "身高", 0},
-    {ImportField::WEIGHT, "WEIGHT", "體重", 0},    {ImportField::CUSTCAT, "CUSTCAT", "類別", 50},
-    {ImportField::CUSTFG, "CUSTFG", "CUSTFG", 10},
+    {ImportField::CUSTNO, "CUSTNO", "編號", 15}, {ImportField::NAME, "NAME", "姓名", 50},
+    {ImportField::SEX, "SEX", "性別", 0},        {ImportField::DBIRTH, "DBIRTH", "生日", 0},
+    {ImportField::ADDR, "ADDR", "地址", 100},    {ImportField::TEL, "TEL", "電話", 30},
+    {ImportField::TEL2, "TEL2", "行動電話", 30}, {ImportField::TEL3, "TEL3", "傳真", 30},
+    {ImportField::EMAIL, "EMAIL", "E-Mail", 50}, {ImportField::MEMO, "MEMO", "備註", 0},
+    {ImportField::BTYPE, "BTYPE", "血型", 5},    {ImportField::HEIGHT, "HEIGHT", "身高", 0},
+    {ImportField::WEIGHT, "WEIGHT", "體重", 0},  {ImportField::CUSTCAT, "CUSTCAT", "類別", 50},
+    {ImportField::CUSTFG, "CUSTFG", "標記", 10},
 };
 
 // Header texts in their compared form: without blanks (also the full-width
@@ -58,6 +58,7 @@ const QHash<QString, ImportField>& knownHeaders()
             {ImportField::HEIGHT, "身高 height"},
             {ImportField::WEIGHT, "體重 weight"},
             {ImportField::CUSTCAT, "類別 category"},
+            {ImportField::CUSTFG, "標記 flag"},
         };
         QHash<QString, ImportField> h;
         for (const auto& [field, list] : names)

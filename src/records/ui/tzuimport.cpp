@@ -55,6 +55,7 @@ TZuImport::TZuImport(SharedState& state, QWidget* parent) : QDialog(parent), m_s
     m_preview->setObjectName(QStringLiteral("Preview"));
     m_preview->setAccessibleName(u("前幾筆資料"));
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_preview->verticalHeader()->hide(); // the file's own line numbers are the first column
     m_problems = new QListWidget(this);
     m_problems->setObjectName(QStringLiteral("Problems"));
     m_problems->setAccessibleName(u("問題"));
@@ -99,6 +100,13 @@ TZuImport::TZuImport(SharedState& state, QWidget* parent) : QDialog(parent), m_s
     layout->addLayout(existingRow);
     layout->addLayout(buttons);
     openAt(this, QSize(1100, 640));
+    // Tab goes as the work does: the file, its columns, what they give, the choice, the buttons.
+    QList<QWidget*> chain{m_file, read};
+    for (QComboBox* c : m_columns)
+        chain << c;
+    chain << m_preview << m_problems << m_skip << m_refuse << m_import << leave;
+    for (int i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 
     connect(m_file, &QLineEdit::returnPressed, this, &TZuImport::readFile);
     connect(read, &QPushButton::clicked, this, &TZuImport::readFile);

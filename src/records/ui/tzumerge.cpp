@@ -89,6 +89,19 @@ TZuMerge::TZuMerge(SharedState& state, qint64 keptKey, QWidget* parent) : QDialo
     layout->addWidget(buildFields(), 1);
     layout->addLayout(buttons);
     openAt(this, QSize(900, 560));
+    // Tab goes as the eye does: the numbers, the fields one by one, then the buttons.
+    QWidget* previous = m_find;
+    for (int i = 0; i < MergeFieldCount; ++i)
+        for (QWidget* r :
+             {static_cast<QWidget*>(m_mine[size_t(i)]), static_cast<QWidget*>(m_theirs[size_t(i)])}) {
+            setTabOrder(previous, r);
+            previous = r;
+        }
+    for (QWidget* b :
+         {static_cast<QWidget*>(m_merge), static_cast<QWidget*>(m_undo), static_cast<QWidget*>(leave)}) {
+        setTabOrder(previous, b);
+        previous = b;
+    }
 
     connect(m_duplicates, &QComboBox::activated, this, &TZuMerge::chooseDuplicate);
     connect(m_others, &QComboBox::currentIndexChanged, this, &TZuMerge::otherChanged);
