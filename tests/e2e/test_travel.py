@@ -3,9 +3,10 @@ alone (no mouse event in the program's windows):
 
 - 匯入受測者清單 from 檔案處理: a Big5, tab-separated file whose third row has
   a number the practice holds (listed, skipped, the others stored);
-- 匯出個人資料 and 合併受測者 from the record browser: the folder written with
-  a report per measurement, two subjects of one number merged with the other
-  name chosen, and the merge undone;
+- 匯出個人資料 and 合併受測者 from the record browser: the export of a number
+  two subjects hold refused with the reason, the two merged with the other
+  name chosen, the folder then written with a report per measurement, and
+  the merge undone;
 - an appending import of a transfer file that brings a number already there,
   after which 檔案處理 says so and offers the merge, which is accepted."""
 
@@ -26,6 +27,7 @@ MERGE = "合併受測者"
 IMPORT_QUESTION = "確定要匯入 2 位受測者嗎？"
 IMPORT_DONE = "受測者清單匯入完成：新增 2 位受測者，1 筆編號已經存在而略過。"
 EXPORT_DONE = "個人資料已匯出"
+SHARED = "編號 A01 有 2 位受測者，無法分辨各自的測量資料；請先以「合併受測者」合併後再匯出。"
 MERGE_QUESTION = "確定要將 ["
 MERGE_DONE = "合併完成"
 UNDO_QUESTION = "確定要復原上次的合併嗎？"
@@ -228,17 +230,23 @@ class Travel(Session):
         lumo.key("space")  # the first row, A01 with its two measurements, entered
         return b
 
-    def export_subject(self, b, out):
+    def open_from_browser(self, b, caption, key):
         lumo = self.lumo
-        lumo.button(EXPORT, b, enabled=True, what=f"{EXPORT} enabled on the entered subject")
+        lumo.button(caption, b, enabled=True, what=f"{caption} enabled on the entered subject")
         if self.keys:
-            lumo.key("ctrl+e")
-            e = self.active(EXPORT, f"the screen {EXPORT!r} after Ctrl+E")
+            lumo.key(key)
+            w = self.active(caption, f"the screen {caption!r} after {key}")
         else:
-            lumo.press(EXPORT, b)
-            e = lumo.window(EXPORT, what=f"the screen {EXPORT!r}")
-        self.assert_fits(e, "when opened")
-        self.assert_laid_out(e, "when opened")
+            lumo.press(caption, b)
+            w = lumo.window(caption, what=f"the screen {caption!r}")
+        self.assert_fits(w, "when opened")
+        self.assert_laid_out(w, "when opened")
+        return w
+
+    def export_subject(self, b, out, shared=False):
+        """The subject's folder written into `out`; refused while its number is shared."""
+        lumo = self.lumo
+        e = self.open_from_browser(b, EXPORT, "ctrl+e")
         box = lumo.get("text", "匯出到資料夾", e)
         if self.keys:
             lumo.wait_until(lambda: is_focused(box), 10, "the folder box to have the focus as the screen opens")
@@ -251,6 +259,11 @@ class Travel(Session):
             lumo.key("Return")  # 匯  出 is the default button
         else:
             lumo.press("匯  出", e)
+        if shared:
+            self.notice(SHARED, "export-refused")
+            self.assertEqual(list(out.iterdir()), [], "a refused export left something behind")
+            self.leave(EXPORT, e)
+            return
         self.notice(EXPORT_DONE, "export-done")
         lumo.window_gone(EXPORT, what="the export screen to close after its notice")
         folders = list(out.iterdir())
@@ -259,21 +272,15 @@ class Travel(Session):
         self.assertIn("subject.json", files)
         self.assertEqual(len([f for f in files if f.endswith(".pdf")]), 2, files)
 
-    def merge_and_undo(self, b):
+    def merge(self, b):
         lumo = self.lumo
-        if self.keys:
-            lumo.key("ctrl+m")
-            g = self.active(MERGE, f"the screen {MERGE!r} after Ctrl+M")
-        else:
-            lumo.press(MERGE, b)
-            g = lumo.window(MERGE, what=f"the screen {MERGE!r}")
-        self.assert_fits(g, "when opened")
-        self.assert_laid_out(g, "when opened")
+        g = self.open_from_browser(b, MERGE, "ctrl+m")
         lumo.get("label", "2 筆", g, what="the kept subject's measurements")
         choice = lumo.get("radio button", "姓名：併入的", g)
         if self.keys:
-            self.tab_to(choice, "the merged-in subject's name")
-            lumo.key("space")
+            # Tab reaches the field's chosen side; the arrow goes to the other side and chooses it.
+            self.tab_to(lumo.get("radio button", "姓名：保留的", g), "the kept subject's name")
+            lumo.key("Right")
         else:
             lumo.click(choice, "the merged-in subject's name")
         lumo.wait_until(lambda: is_checked(choice), 10, "the other name to be chosen")
@@ -284,6 +291,12 @@ class Travel(Session):
         self.notice(MERGE_DONE, "merge-done")
         self.assertEqual(self.subjects(), [("A01", "Wang Xiao", "02-1234"), ("B01", "Lin", "")])
         self.assertEqual(self.measurements_of("A01"), 2)
+        lumo.screenshot("merged")
+        self.leave(MERGE, g)
+
+    def undo(self, b):
+        lumo = self.lumo
+        g = self.open_from_browser(b, MERGE, "ctrl+m")
         lumo.wait_until(lambda: any("上次合併：" in t for t in lumo.texts(g)), 10, "the last merge to be said")
         self.push("復原上次合併", g)
         self.answer(UNDO_QUESTION, "undo-question")
@@ -298,8 +311,10 @@ class Travel(Session):
         out.mkdir()
         self.start_to_main()
         b = self.open_browser()
+        self.export_subject(b, out, shared=True)
+        self.merge(b)
         self.export_subject(b, out)
-        self.merge_and_undo(b)
+        self.undo(b)
         self.leave(BROWSER, b)
         self.leave(MEASURING, lumo.window(MEASURING, what="the measuring screen again"))
         self.quit()

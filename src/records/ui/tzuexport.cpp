@@ -4,6 +4,7 @@
 #include "records/measurements.h"
 #include "records/operationhook.h"
 #include "records/subjectexport.h"
+#include "records/transferfolders.h"
 #include "shell/sharedstate.h"
 #include "widgets/screensize.h"
 
@@ -40,7 +41,8 @@ TZuExport::TZuExport(SharedState& state, const SubjectRow& subject, QWidget* par
                        .arg(count),
                    this);
     about->setWordWrap(true);
-    m_directory = new QLineEdit(QDir::homePath(), this);
+    // Where a copy is usually carried away: a removable drive, else the home folder.
+    m_directory = new QLineEdit(transferStartFolder(), this);
     m_directory->setObjectName(QStringLiteral("Directory"));
     m_directory->setAccessibleName(u("匯出到資料夾"));
     m_name = new QLineEdit(subjectFolderName(subject.CUSTNO, QDate::currentDate()), this);

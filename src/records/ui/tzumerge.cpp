@@ -54,6 +54,7 @@ TZuMerge::TZuMerge(SharedState& state, qint64 keptKey, QWidget* parent) : QDialo
     m_others = new QComboBox(this);
     m_others->setObjectName(QStringLiteral("Others"));
     m_others->setAccessibleName(u("併入的受測者"));
+    m_others->setPlaceholderText(u("(沒有其他受測者使用這個編號；請在右邊輸入另一個編號)"));
     m_find = new QLineEdit(this);
     m_find->setObjectName(QStringLiteral("FindNumber"));
     m_find->setAccessibleName(u("併入的受測者編號"));
@@ -131,9 +132,9 @@ QWidget* TZuMerge::buildFields()
         grid->addWidget(new QLabel(label + u("："), box), i + 1, 0);
         m_groups[size_t(i)] = new QButtonGroup(box);
         for (bool other : {false, true}) {
+            // Exclusive within the field's own group (the group, not the parent, decides);
+            // the arrows go from one side to the other.
             auto* r = new QRadioButton(box);
-            // Exclusive within the field's own group only, and each a stop of the Tab key.
-            r->setAutoExclusive(false);
             r->setAccessibleName(label + (other ? u("：併入的") : u("：保留的")));
             m_groups[size_t(i)]->addButton(r, other ? 1 : 0);
             grid->addWidget(r, i + 1, other ? 2 : 1);
@@ -211,7 +212,11 @@ void TZuMerge::otherChanged()
     m_other = key > 0 ? SubjectStore(*m_state.MainDatabase).get(key) : std::nullopt;
     const qint64 count =
         m_other ? MeasurementStore(*m_state.MainDatabase).countForSubject(m_other->CUSTNO) : 0;
-    m_otherCount->setText(m_other ? u("%1 筆").arg(count) : QString());
+    // Measurements are linked by the number: two subjects of one number hold the same ones.
+    const bool shared = m_kept && m_other && m_kept->CUSTNO == m_other->CUSTNO;
+    m_otherCount->setText(!m_other ? QString()
+                          : shared ? u("與保留的受測者共用這 %1 筆").arg(count)
+                                   : u("%1 筆").arg(count));
     for (int i = 0; i < MergeFieldCount; ++i) {
         const MergeField f = MergeField(i);
         const QString mine = m_kept ? mergeFieldText(*m_kept, f) : QString();
@@ -237,16 +242,20 @@ void TZuMerge::showLastMerge()
                          : QString());
 }
 
+QString TZuMerge::mergeQuestion() const
+{
+    const qint64 moving = MeasurementStore(*m_state.MainDatabase).countForSubject(m_other->CUSTNO);
+    const QString what = m_other->CUSTNO == m_kept->CUSTNO
+                             ? u("編號 %1 的 %2 筆測量資料都歸保留的受測者").arg(m_kept->CUSTNO).arg(moving)
+                             : u("[ %1 ] 的 %2 筆測量資料將移到保留的受測者").arg(who(*m_other)).arg(moving);
+    return u("確定要將 [ %1 ] 併入 [ %2 ] 嗎？\r\n%3，[ %1 ] 將被刪除 (在下次合併之前可以復原)。")
+        .arg(who(*m_other), who(*m_kept), what);
+}
+
 void TZuMerge::mergeClicked()
 {
     if (!m_kept || !m_other) return;
-    const qint64 moving = MeasurementStore(*m_state.MainDatabase).countForSubject(m_other->CUSTNO);
-    if (!m_state.ShowMessageDialog(
-            AskAttention, u("確定要將 [ %1 ] 併入 [ %2 ] 嗎？\r\n[ %1 ] 的 %3 筆測量資料將移到保留的受測者，"
-                            "[ %1 ] 將被刪除 (在下次合併之前可以復原)。")
-                              .arg(who(*m_other), who(*m_kept))
-                              .arg(moving)))
-        return;
+    if (!m_state.ShowMessageDialog(AskAttention, mergeQuestion())) return;
     int moved = 0;
     const qint64 kept = m_kept->MKEY;
     const Status st = runRecordOperation(m_state, RecordOperation::MergeSubjects, m_kept->CUSTNO, [&] {

@@ -44,6 +44,7 @@ private:
     void otherChanged();
     void showLastMerge();
     void fillDuplicates();
+    QString mergeQuestion() const;
 
     SharedState& m_state;
     std::optional<SubjectRow> m_kept;
