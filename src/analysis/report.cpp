@@ -1,4 +1,5 @@
 #include "analysis/report.h"
+#include "analysis/reportquality.h"
 
 #include "analysis/charts.h"
 #include "base/formats.h"
@@ -328,6 +329,7 @@ void analysedSections(ReportPage& p, const ReportInput& in)
     const std::pair<int, int> charts[] = {{3, 1},  {8, 2},  {9, 3},  {10, 4},
                                           {12, 5}, {13, 6}, {19, 8}, {20, 9}};
     if (opt(in, 2) && !p.isAbandoned()) valueTable(p, in);
+    if (opt(in, 2) && !p.isAbandoned()) printMeasurementQuality(p, in.energy);
     for (auto [option, chart] : charts)
         if (opt(in, option) && !p.isAbandoned()) printChart(p, chart, in.analysis);
     if (opt(in, 4) && !p.isAbandoned()) bodyState(p, in);
@@ -343,6 +345,7 @@ void analysedSections(ReportPage& p, const ReportInput& in)
 void refusedSections(ReportPage& p, const ReportInput& in)
 {
     if (opt(in, 2) && !p.isAbandoned()) valueTable(p, in);
+    if (opt(in, 2) && !p.isAbandoned()) printMeasurementQuality(p, in.energy);
     if (!p.isAbandoned()) unanalysable(p, in);
     if (opt(in, 11) && !p.isAbandoned()) treatmentRecord(p, in);
 }

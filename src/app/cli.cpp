@@ -43,7 +43,10 @@ const char* kUsage =
     "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
     "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
     "  restore FILE [--with-commands]   put a checked copy in place of the main database, kept as\n"
-    "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n";
+    "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n"
+    "  measure [--store CUSTNO] [--high]   a guided run against the simulated probe in virtual time\n"
+    "                 (--simulate [--probe-script FILE]): the readings and their grades as JSON\n"
+    "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n";
 
 } // namespace
 
@@ -85,6 +88,8 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     report(o.swap);
     report(o.databases);
     report(o.configuration);
+    // The defaults stand in for a practice's bounds that cannot be read: said, not a failure.
+    if (!o.qualityThresholds) *c.err << o.qualityThresholds.error << Qt::endl;
     if (refusedReadOnly(c, o)) ok = false;
     return ok;
 }
@@ -99,6 +104,8 @@ QString folderWrittenBy(const CliContext& c, const QString& command)
                                                   QStringLiteral("import"), QStringLiteral("export"),
                                                   QStringLiteral("restore")};
     if (intoDataDirectory.contains(command)) return c.dataDirectory;
+    // A measurement stored under a subject goes into the main database.
+    if (command == QLatin1String("measure") && c.args.contains(QStringLiteral("--store"))) return c.dataDirectory;
     // Without --data-dir the demonstration works in a folder of its own.
     if (command == QLatin1String("demo")) return c.dataDirectorySet ? c.dataDirectory : QString();
     if (command == QLatin1String("backup")) {
@@ -121,7 +128,8 @@ bool changesDatabase(const QString& command)
 // by the command, which reports a failure to make it.
 bool refusedForWriting(CliContext& c, const QString& command)
 {
-    c.writesDatabase = changesDatabase(command);
+    c.writesDatabase = changesDatabase(command) ||
+                       (command == QLatin1String("measure") && c.args.contains(QStringLiteral("--store")));
     const QString folder = folderWrittenBy(c, command);
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) return false;
     const Status s = checkFolderWritable(folder);
@@ -231,6 +239,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
                 return 1;
             }
             c.shortCounts = arguments.at(++i);
+        } else if (a == QLatin1String("--probe-script")) {
+            if (i + 1 >= arguments.size()) {
+                err << "--probe-script needs a file\n";
+                return 2;
+            }
+            c.probeScript = arguments.at(++i);
         } else if (a == QLatin1String("--trace-instrument")) {
             if (i + 1 >= arguments.size()) {
                 err << "--trace-instrument needs a file\n";
@@ -271,6 +285,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
     if (command == QLatin1String("backup")) return cmdBackup(c);
     if (command == QLatin1String("restore")) return cmdRestore(c);
+    if (command == QLatin1String("measure")) return cmdMeasure(c);
+    if (command == QLatin1String("noise")) return cmdNoise(c);
     err << kUsage;
     return 2;
 }

@@ -19,6 +19,7 @@ struct CliContext
     QString tracePath;        // --trace-instrument
     QString replayPath;       // --replay-instrument
     QString shortCounts;      // --short-counts N[,M]: the simulated tip on the handle
+    QString probeScript;      // --probe-script FILE: the simulated operator's hand at each point
     bool writesDatabase = false; // the command changes the main database: refused when it cannot
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
@@ -42,6 +43,8 @@ int cmdExportSubject(CliContext& c); // cli_travel.cpp
 int cmdImportSubjects(CliContext& c);
 int cmdBackup(CliContext& c);  // cli_backup.cpp
 int cmdRestore(CliContext& c);
+int cmdMeasure(CliContext& c); // cli_quality.cpp
+int cmdNoise(CliContext& c);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

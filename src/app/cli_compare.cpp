@@ -7,6 +7,7 @@
 #include "comparison/trendchart.h"
 #include "comparison/trendprint.h"
 #include "comparison/tworecord.h"
+#include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
 #include "shell/sharedstate.h"
@@ -173,8 +174,12 @@ int compareTwo(CliContext& c, SharedState& state, const Arguments& a, Output out
     energy.recompensate(state.compensation);
     energy.TakenAt = base->row.ZUDATE;
     energy.VoltageMode = base->row.ZUVOTA;
+    loadMeasurementExtras(*state.MainDatabase, base->row.MKEY, energy);
     TwoRecordComparison cmp(base->subject, energy);
-    if (second) cmp.load(comparisonRecordOf(second->subject, second->row, state.compensation));
+    cmp.setNoise(practiceNoise(*state.MainDatabase, state.compensation));
+    if (second)
+        cmp.load(comparisonRecordOf(second->subject, second->row, state.compensation),
+                 readMeasurementExtras(*state.MainDatabase, second->row.MKEY));
     cmp.choose(band == QLatin1String("base")         ? BandChoice::Base
                : band == QLatin1String("comparison") ? BandChoice::Comparison
                                                      : BandChoice::Hidden);
@@ -254,13 +259,21 @@ int cmdTrend(CliContext& c)
     if (!prepared(c, state, messages)) return 2;
     const auto subject = SubjectStore(*state.MainDatabase).findByCustNo(a.custno);
     if (!subject) return fail(c, QStringLiteral("no subject has the number %1").arg(a.custno));
-    const QVector<TrendRow> rows =
-        buildTrend(MeasurementStore(*state.MainDatabase).listForSubject(subject->CUSTNO), state.compensation,
-                   subject->SEX);
+    const QVector<MeasurementRow> measured =
+        MeasurementStore(*state.MainDatabase).listForSubject(subject->CUSTNO);
+    const QVector<TrendRow> rows = buildTrend(measured, state.compensation, subject->SEX);
     if (output == Output::Csv) return finish(c, writeFileAtomically(a.out, trendCsv(rows)), a.out);
+    const NoiseFigures noise = practiceNoise(*state.MainDatabase, state.compensation);
     if (output == Output::Png)
-        return finish(c, writeImage(renderTrendChart(rows, subject->SEX, QSize(1000, 600)), a.out), a.out);
+        return finish(
+            c, writeImage(renderTrendChart(rows, subject->SEX, QSize(1000, 600), -1, &noise), a.out), a.out);
     TrendPage page{&state.config, *subject, rows};
+    page.noise = &noise;
+    QVector<qint64> keys;
+    for (const MeasurementRow& m : measured)
+        keys << m.MKEY;
+    page.notes = trendNotes(rows, measured, readMeasurementExtras(*state.MainDatabase, keys));
+    page.notes << noise.sourceText();
     return finish(c,
                   printToPdfFile(
                       a.out, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); }, nullptr,

@@ -9,6 +9,7 @@
 #include "instrument/simulator.h"
 #include "instrument/stack.h"
 #include "measurement/measuringrun.h"
+#include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
 #include "shell/datadir.h"
@@ -40,6 +41,7 @@ void loadMeasurement(SharedState& state, const MeasurementRow& m)
     state.energy.TakenAt = m.ZUDATE;
     state.energy.VoltageMode = m.ZUVOTA;
     state.energy.Memo = m.MEMO1.isEmpty() ? QStringList() : m.MEMO1.split(QStringLiteral("\r\n"));
+    loadMeasurementExtras(*state.MainDatabase, m.MKEY, state.energy);
     state.CurrentMeasurementKey = m.MKEY;
 }
 
@@ -195,7 +197,7 @@ int cmdDemo(CliContext& c)
     row.ZUVOTA = state.energy.VoltageMode;
     row.MEMO1 = state.energy.Memo.join(QStringLiteral("\r\n"));
     row.ZU = state.energy.Readings;
-    st = MeasurementStore(*state.MainDatabase).append(row);
+    st = appendMeasurementWithExtras(*state.MainDatabase, row, state.energy);
     if (!st) {
         *c.err << st.error << Qt::endl;
         return 2;

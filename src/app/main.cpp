@@ -4,6 +4,7 @@
 #include "app/shellhooks.h"
 #include "app/translations.h"
 #include "app/tzuform.h"
+#include "instrument/handscript.h"
 #include "instrument/replay.h"
 #include "instrument/stack.h"
 #include "instrument/ui/probepanel.h"
@@ -39,7 +40,12 @@ int main(int argc, char** argv)
     QCommandLineOption replay(QStringLiteral("replay-instrument"),
                               QStringLiteral("Run against the instrument recorded in trace FILE."),
                               QStringLiteral("FILE"));
-    parser.addOptions({dataDir, simulate, trace, replay});
+    QCommandLineOption probeScript(
+        QStringLiteral("probe-script"),
+        QStringLiteral("With --simulate: the hand of the probe panel's automatic mode, "
+                       "point by point, from the JSON script FILE."),
+        QStringLiteral("FILE"));
+    parser.addOptions({dataDir, simulate, trace, replay, probeScript});
     parser.addHelpOption();
     parser.process(app);
 
@@ -78,6 +84,15 @@ int main(int argc, char** argv)
     std::unique_ptr<lumo::ProbePanel> panel;
     if (stack.simulator()) {
         panel = std::make_unique<lumo::ProbePanel>(*stack.simulator(), stack.clock());
+        if (parser.isSet(probeScript)) {
+            lumo::HandScript hands;
+            const lumo::Status read = lumo::readHandScript(parser.value(probeScript), hands);
+            if (!read) {
+                messages.show(lumo::NoteImportant, read.error);
+                return 2;
+            }
+            panel->setHandScript(hands);
+        }
         // At the left edge, beside the screens, which open centred on the main window.
         panel->adjustSize();
         const QRect area = QGuiApplication::primaryScreen()

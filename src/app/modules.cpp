@@ -1,6 +1,7 @@
 #include "app/modules.h"
 
 #include "analysis/ui/tzuany.h"
+#include "comparison/ui/tznoise.h"
 #include "comparison/ui/tzucmp.h"
 #include "comparison/ui/tzumut.h"
 #include "knowledge/ui/tzuadv.h"
@@ -69,6 +70,7 @@ ModuleTable standardModules()
     };
     t[Module::UserSettings] = [](SharedState& s, QWidget* parent) { return new TZuCust(s, parent); };
     t[Module::FileTransfer] = [](SharedState& s, QWidget* p) { return new TZuFile(s, p); };
+    t[Module::NoiseFigures] = [](SharedState& s, QWidget* p) { return new TZuNoise(s, p); };
     return t;
 }
 

@@ -18,7 +18,8 @@ enum class Module {
     TreatmentPrograms, // 專家療程
     Calibration,       // 數位校準
     FileTransfer,      // 檔案處理
-    UserSettings       // 用戶資料設定
+    UserSettings,      // 用戶資料設定
+    NoiseFigures       // 量測誤差 (系統支援)
 };
 
 using ModuleFactory = std::function<QDialog*(SharedState&, QWidget* parent)>;

@@ -148,6 +148,8 @@ void TZuForm::buildMenus()
         applyCustomButtons();
     });
     item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); });
+    item(support, "量測誤差", "本診所重複量測的誤差與最小可偵測變化",
+         [this] { openModule(Module::NoiseFigures); });
     support->addSeparator();
     item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); });
     item(support, "快速鍵一覽", "各畫面共用的快速鍵",
@@ -218,6 +220,7 @@ void TZuForm::create(const QString& deliveredDir)
     if (!o.privacy) m_state.ShowMessageDialog(NoteAttention, o.privacy.error);
     if (!o.copies) m_state.reportError(o.copies.error);
     if (!o.configuration) m_state.reportError(o.configuration.error);
+    if (!o.qualityThresholds) m_state.reportError(o.qualityThresholds.error);
     m_statusText->setText(m_state.config.UserName1);
     // The start-up status tells why; the mark stays in sight for the whole run.
     if (!m_state.ReadOnlyReason.isEmpty()) {

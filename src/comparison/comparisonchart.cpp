@@ -4,6 +4,7 @@
 #include "analysis/energy.h"
 #include "analysis/reportpage.h"
 #include "base/formats.h"
+#include "comparison/noise.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -124,12 +125,25 @@ void legend(ChartSurface& s, const ComparisonChart& c, const Frame& f)
         s.text(legendX(c, f, c.bandSeries) - f.mm(5), f.T - f.mm(6), QStringLiteral("XX"), Red);
 }
 
+int curveOffset(const Frame& f)
+{
+    return f.paper() ? f.mm(4) : 12;
+}
+
+// A value of series 2 whose change from series 1 is no real one.
+bool noRealChange(const ComparisonChart& c, int series, int point)
+{
+    if (!c.changeBand || series != 2 || c.series.size() < 2) return false;
+    const size_t i = size_t(point - 1);
+    return !isRealChange(c.series[0][i], c.series[1][i], c.changeMdcPct[i]);
+}
+
 // Values of 180 uA and more plot at or above the top: nothing is clamped.
 // The lines of every series first and the markers over them, so that no
 // later series' line runs across an earlier series' marker.
 void curves(ChartSurface& s, const ComparisonChart& c, const Frame& f)
 {
-    const int offset = f.paper() ? f.mm(4) : 12;
+    const int offset = curveOffset(f);
     const int half = f.paper() ? f.mm(1) : 3;
     auto pointAt = [&](int n, int k) {
         const double v = c.series[n - 1][size_t(slotPoint(k + 1) - 1)];
@@ -147,10 +161,29 @@ void curves(ChartSurface& s, const ComparisonChart& c, const Frame& f)
         const QColor marker = f.paper() ? st.printMarker : st.screenMarker;
         for (int k = 0; k < 24; ++k) {
             const QPoint p = pointAt(n, k);
-            s.outlinedRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, marker, MarkerOutline,
-                           f.ring());
+            const QColor fill = noRealChange(c, n, slotPoint(k + 1)) ? noChangeMarkerColour() : marker;
+            s.outlinedRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, fill, MarkerOutline, f.ring());
         }
     }
+}
+
+// The span around series 1 that is no real change, under the curves, kept
+// inside the frame (the MDC of a point can reach beyond the scale).
+void changeBandArea(ChartSurface& s, const ComparisonChart& c, const Frame& f)
+{
+    if (!c.changeBand || c.series.isEmpty()) return;
+    QVector<QPoint> upper, lower;
+    for (int k = 0; k < 24; ++k) {
+        const int point = slotPoint(k + 1);
+        const ChangeBand b = noChangeBand(c.series[0][size_t(point - 1)], c.changeMdcPct[size_t(point - 1)]);
+        const int x = f.X0 + curveOffset(f) + r(f.W / 24.0 * k);
+        auto y = [&](double v) {
+            return std::clamp(f.T + f.H - r(f.H / 180.0 * std::min(v, 1e6)), f.T, f.T + f.H);
+        };
+        upper << QPoint(x, y(b.high));
+        lower.prepend(QPoint(x, y(b.low)));
+    }
+    s.polygon(upper + lower, noChangeBandColour());
 }
 
 void band(ChartSurface& s, const ComparisonChart& c, const Frame& f)
@@ -166,6 +199,7 @@ void band(ChartSurface& s, const ComparisonChart& c, const Frame& f)
 
 void paint(ChartSurface& s, const ComparisonChart& c, const Frame& f)
 {
+    changeBandArea(s, c, f);
     axisAndGrid(s, f);
     columnLabels(s, f);
     legend(s, c, f);
@@ -174,6 +208,18 @@ void paint(ChartSurface& s, const ComparisonChart& c, const Frame& f)
 }
 
 } // namespace
+
+const QColor& noChangeBandColour()
+{
+    static const QColor c(214, 226, 238); // a pale blue-grey: visible on the button face and on paper
+    return c;
+}
+
+const QColor& noChangeMarkerColour()
+{
+    static const QColor c(150, 150, 150);
+    return c;
+}
 
 SeriesStyle seriesStyle(ComparisonKind kind, int series)
 {

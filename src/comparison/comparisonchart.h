@@ -36,7 +36,15 @@ struct ComparisonChart
     QVector<std::array<double, 24>> series; // compensated values, in series order
     int bandSeries = 0;                     // the series (1..) whose band is drawn; 0: no band
     double bandCentre = 0;                  // the body energy the band surrounds
+    // The band of no real change around series 1, with the MDC95 (%) of each
+    // point: a value of series 2 inside it is drawn in the neutral colour.
+    bool changeBand = false;
+    std::array<double, 24> changeMdcPct{};
 };
+
+// The band's fill and the neutral marker of "變化在量測誤差內".
+const QColor& noChangeBandColour();
+const QColor& noChangeMarkerColour();
 
 // The band's four levels, top to bottom: m + 21 f, m + 11.5 f, m - 10.5 f, m - 20 f.
 std::array<double, 4> bandLevels(double bodyEnergy);

@@ -68,6 +68,20 @@ void chartWithCaption(ReportPage& p, const QString& caption, const ComparisonCha
     p.LineCursor = top + p.MmInDots(100);
 }
 
+// Under the records: poor points, condition warnings and the band's source,
+// in maroon so that they read as remarks on the data above.
+void noteLines(ReportPage& p, const QStringList& notes)
+{
+    if (notes.isEmpty()) return;
+    p.LineCursor += p.LineHeight();
+    for (const QString& note : notes)
+        for (const QString& line : wrapText(note, p.font()))
+            if (!p.isAbandoned()) {
+                p.text(p.MmInDots(10), p.LineCursor, line, QColor(128, 0, 0));
+                p.LineCursor += p.LineHeight();
+            }
+}
+
 } // namespace
 
 QString twoRecordJobTitle()
@@ -92,6 +106,7 @@ bool printTwoRecordPage(ReportPage& p, const TwoRecordPage& in)
         p.LineCursor += p.MmInDots(3) + p.LineHeight();
         recordLines(p, *in.comparison);
     }
+    noteLines(p, in.notes);
     if (p.isAbandoned()) return false;
     p.LineCursor += p.MmInDots(10) + p.LineHeight();
     chartWithCaption(p, u("能量比對圖"), in.chart);
@@ -107,6 +122,7 @@ bool printMultiRecordPage(ReportPage& p, const MultiRecordPage& in)
         recordLines(p, in.entries[n - 1]);
         p.LineCursor += p.LineHeight();
     }
+    noteLines(p, in.notes);
     if (p.isAbandoned()) return false;
     p.LineCursor += p.MmInDots(10);
     chartWithCaption(p, u("多重能量比對圖"), in.chart);

@@ -32,6 +32,7 @@ struct TwoRecordPage
     RecordBlock base;
     std::optional<RecordBlock> comparison; // only once a record was loaded on the screen
     ComparisonChart chart;
+    QStringList notes; // how the measurements were taken, and the band of no real change
     QDateTime printedAt = QDateTime::currentDateTime();
 };
 
@@ -40,6 +41,7 @@ struct MultiRecordPage
     const Configuration* config = nullptr;
     QVector<RecordBlock> entries;
     ComparisonChart chart; // bandSeries: the entry selected in the subject list
+    QStringList notes;     // how the measurements were taken
     QDateTime printedAt = QDateTime::currentDateTime();
 };
 

@@ -36,6 +36,7 @@ ComparisonRecord comparisonRecordOf(const SubjectRow& subject, const Measurement
     r.ZUVOTA = row.ZUVOTA;
     r.StoredMean = meanOf(row.ZU);
     r.Values = compensated(row, table);
+    r.Stored = row.ZU;
     return r;
 }
 
@@ -50,6 +51,7 @@ PickedRecord pickedRecordOf(const SubjectRow& subject, const MeasurementRow& row
     r.ZUVOTA = row.ZUVOTA;
     r.Values = compensated(row, table);
     r.BodyEnergy = meanOf(r.Values);
+    r.Stored = row.ZU;
     return r;
 }
 

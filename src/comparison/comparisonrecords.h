@@ -27,6 +27,7 @@ struct ComparisonRecord
     bool ZUVOTA = false;
     double StoredMean = 0;           // of the 24 stored values, before compensation
     std::array<double, 24> Values{}; // the stored values compensated
+    std::array<double, 24> Stored{}; // as stored (what the reading grades belong to)
 };
 
 ComparisonRecord comparisonRecordOf(const SubjectRow& subject, const MeasurementRow& row,
@@ -42,6 +43,7 @@ struct PickedRecord
     bool ZUVOTA = false;
     std::array<double, 24> Values{}; // the stored values compensated
     double BodyEnergy = 0;           // the mean of the compensated values
+    std::array<double, 24> Stored{}; // as stored (what the reading grades belong to)
 };
 
 PickedRecord pickedRecordOf(const SubjectRow& subject, const MeasurementRow& row,

@@ -61,4 +61,19 @@ MultiRecordPage MultiRecordComparison::page(const Configuration& config, const Q
     return p;
 }
 
+QStringList MultiRecordComparison::notes(const QHash<qint64, MeasurementExtras>& extras) const
+{
+    QVector<NotedMeasurement> measured;
+    for (int n = 1; n <= m_set.size(); ++n) {
+        const PickedRecord& r = m_set[n - 1];
+        NotedMeasurement m;
+        m.label = QString::fromUtf8("第 %1 筆").arg(n);
+        m.readings = r.Stored;
+        m.extras = extras.value(r.MKEY);
+        m.takenAt = r.ZUDATE;
+        measured << m;
+    }
+    return comparisonNotes(measured);
+}
+
 } // namespace lumo

@@ -2,6 +2,7 @@
 // What the multi-record comparison shows of the picked measurements: the
 // subject list, the selected entry with its band, the chart and the page.
 
+#include "comparison/comparisonnotes.h"
 #include "comparison/comparisonprint.h"
 #include "comparison/comparisonrecords.h"
 
@@ -23,6 +24,10 @@ public:
     int selectedEntry() const { return m_selected; } // 0-based; -1 for none
     std::optional<RecordBlock> header() const;
     QString statusText() const;
+
+    // Each entry's poor points, and the warnings between the first entry and
+    // each later one, from the entries' side rows by MKEY.
+    QStringList notes(const QHash<qint64, MeasurementExtras>& extras) const;
 
     ComparisonChart chart() const;
     MultiRecordPage page(const Configuration& config,

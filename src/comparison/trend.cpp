@@ -6,6 +6,12 @@
 #include <algorithm>
 
 namespace lumo {
+namespace {
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+} // namespace
 
 double trendRatio(const TrendRow& r, int ratio)
 {
@@ -117,6 +123,45 @@ QVector<TrendRow> buildTrend(QVector<MeasurementRow> measurements, const Compens
         rows << r;
     }
     return rows;
+}
+
+// One line per kind, however many visits: the visits' poor points, the
+// visits whose time of day is more than 3 hours from the first visit's, and
+// those whose answered conditions differ from its.
+QStringList trendNotes(const QVector<TrendRow>& rows, const QVector<MeasurementRow>& measurements,
+                       const QHash<qint64, MeasurementExtras>& extras)
+{
+    QHash<qint64, const MeasurementRow*> byKey;
+    for (const MeasurementRow& m : measurements)
+        byKey.insert(m.MKEY, &m);
+    QStringList poor, hours, differ;
+    const TrendRow* first = nullptr;
+    for (int i = 0; i < rows.size(); ++i) {
+        const TrendRow& r = rows[i];
+        const MeasurementRow* m = byKey.value(r.MKEY);
+        if (!m) continue;
+        const MeasurementExtras x = extras.value(r.MKEY);
+        const int c = countGrades(x.quality, m->ZU).c;
+        if (c > 0) poor << u("第 %1 次 %2 點").arg(i + 1).arg(c);
+        if (!first) {
+            first = &r;
+            continue;
+        }
+        const MeasurementConditions none;
+        if (!conditionWarnings(none, first->takenAt, none, r.takenAt).isEmpty())
+            hours << QString::number(i + 1);
+        if (!conditionWarnings(extras.value(first->MKEY).conditions, 0, x.conditions, 0).isEmpty())
+            differ << QString::number(i + 1);
+    }
+    QStringList notes;
+    if (!poor.isEmpty()) notes << u("品質不佳：") + poor.join(u("、"));
+    if (!hours.isEmpty())
+        notes << u("第 %1 次與第 1 次時段相差 %2 小時以上，數值差異可能來自時段")
+                     .arg(hours.join(u("、")))
+                     .arg(TimeOfDayWarningHours);
+    if (!differ.isEmpty())
+        notes << u("第 %1 次與第 1 次量測條件不同，數值差異可能來自量測條件").arg(differ.join(u("、")));
+    return notes;
 }
 
 int analysedCount(const QVector<TrendRow>& rows)

@@ -3,6 +3,7 @@
 // order, with the analysis figures a course of treatment is judged by.
 
 #include "analysis/energy.h"
+#include "records/measurementextras.h"
 #include "records/rows.h"
 
 #include <QByteArray>
@@ -39,6 +40,13 @@ NormalRange trendNormalRange(int ratio, bool male);
 // the subject's sex.
 QVector<TrendRow> buildTrend(QVector<MeasurementRow> measurements, const CompensationTable& table, bool male);
 int analysedCount(const QVector<TrendRow>& rows);
+
+// How the visits were taken, at most three lines whatever their number: the
+// visits with poor points, those whose time of day is more than 3 hours from
+// the first visit's, and those whose conditions differ from its.
+// `measurements` in any order.
+QStringList trendNotes(const QVector<TrendRow>& rows, const QVector<MeasurementRow>& measurements,
+                       const QHash<qint64, MeasurementExtras>& extras);
 
 // The table as UTF-8 with a byte-order mark, a header row, CRLF line ends;
 // numbers in the shortest form that reads back as the same double.

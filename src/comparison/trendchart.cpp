@@ -1,6 +1,7 @@
 #include "comparison/trendchart.h"
 
 #include "base/formats.h"
+#include "comparison/comparisonchart.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -11,6 +12,7 @@ namespace {
 
 using namespace chartcolour;
 const QColor Corridor(200, 232, 200), GridGrey(200, 200, 200), Panel(255, 255, 255);
+const QColor ChangeHatch(110, 130, 170); // the band of no real change
 
 QString u(const char* s)
 {
@@ -206,10 +208,12 @@ struct TrendPainter
     int fh;
     int half = 3; // of a marker
     QVector<TrendLabel> labels;
+    const NoiseFigures* noise = nullptr;
 
-    TrendPainter(ChartSurface& surface, const QVector<TrendRow>& r, bool isMale, QSize sz, int u)
+    TrendPainter(ChartSurface& surface, const QVector<TrendRow>& r, bool isMale, QSize sz, int u,
+                 const NoiseFigures* n)
         : s(surface), rows(r), male(isMale), size(sz), unit(u),
-          L(r, isMale, sz, surface.painter().fontMetrics(), u), fh(surface.textHeight())
+          L(r, isMale, sz, surface.painter().fontMetrics(), u), fh(surface.textHeight()), noise(n)
     {
         // Markers shrink where the visits crowd (hundreds of measurements).
         half = std::clamp(L.slotWidth() / 3, 1, 3) * unit;
@@ -239,6 +243,34 @@ struct TrendPainter
         const int key = L.body.left() + s.textWidth(u("身體能量 (uA)")) + fh;
         s.fillRect(key, fh / 4 + fh / 4, key + fh, fh / 4 + fh * 3 / 4, Corridor);
         text(key + fh + fh / 3, fh / 4, u("生理界線"), Black);
+        if (!noise) return;
+        const int change = key + fh + fh / 3 + s.textWidth(u("生理界線")) + fh;
+        s.hatchedRect(change, fh / 4 + fh / 4, change + fh, fh / 4 + fh * 3 / 4, ChangeHatch, ChangeHatch,
+                      Qt::BDiagPattern, unit);
+        text(change + fh + fh / 3, fh / 4, noRealChangeText(), Black);
+    }
+
+    // The span around the first visit's value that is no real change, over
+    // the visits; `y` maps a value, `clip` the panel it is drawn in.
+    template <typename Y> void changeBand(double first, double mdcPct, const QRect& clip, Y y)
+    {
+        if (!noise || L.slotCount() < 2) return;
+        const ChangeBand b = noChangeBand(first, mdcPct);
+        const int top = std::max(clip.top(), y(std::min(b.high, 1e6)));
+        const int bottom = std::min(clip.bottom(), y(b.low));
+        // Hatched, so that the physiological band and the normal ranges beneath stay visible.
+        // From the first visit to the last, as the physiological band runs.
+        const int right = std::min(clip.right() + 1, L.xOfSlot(L.slotCount() - 1) + 1);
+        if (bottom > top)
+            s.hatchedRect(L.xOfSlot(0), top, right, bottom, ChangeHatch, ChangeHatch, Qt::BDiagPattern, unit);
+    }
+
+    // A later visit whose body energy is no real change from the first's.
+    bool noBodyChange(int slot) const
+    {
+        if (!noise || L.slotCount() < 2 || slot == 0) return false;
+        return !isRealChange(rows[L.rowOfSlot(0)].BodyEnergy, rows[L.rowOfSlot(slot)].BodyEnergy,
+                             noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct);
     }
 
     // Under each labelled visit its time, and its date where the date
@@ -293,12 +325,15 @@ struct TrendPainter
             s.polyline(upper, Green, unit);
             s.polyline(lower, Green, unit);
         }
+        if (n > 0 && noise)
+            changeBand(rows[L.rowOfSlot(0)].BodyEnergy, noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct, L.body,
+                       [this](double v) { return L.yBody(v); });
         QVector<QPoint> energy;
         for (int slot = 0; slot < n; ++slot)
             energy << at(slot, rows[L.rowOfSlot(slot)].BodyEnergy);
         if (energy.size() > 1) s.polyline(energy, Blue, 2 * unit);
-        for (const QPoint& p : energy)
-            marker(p, Blue);
+        for (int slot = 0; slot < energy.size(); ++slot)
+            marker(energy[slot], noBodyChange(slot) ? noChangeMarkerColour() : Blue);
         outline(s, L.body, Grey, unit);
     }
 
@@ -315,6 +350,9 @@ struct TrendPainter
             rightAligned(box.left() - fh / 3, lowTop, fmt("%4.2f", n.low), Navy);
         }
         text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
+        if (L.slotCount() > 0 && noise)
+            changeBand(trendRatio(rows[L.rowOfSlot(0)], k), noise->ofIndex(NoiseIndex(k + 1)).mdcPct, box,
+                       [this, k](double v) { return L.yRatio(k, v); });
         QVector<QPoint> line;
         for (int slot = 0; slot < L.slotCount(); ++slot)
             line << at(slot, trendRatio(rows[L.rowOfSlot(slot)], k), k);
@@ -337,9 +375,9 @@ struct TrendPainter
 } // namespace
 
 QVector<TrendLabel> paintTrendChart(ChartSurface& s, const QVector<TrendRow>& rows, bool male, QSize size,
-                                    int selected, int unit)
+                                    int selected, int unit, const NoiseFigures* noise)
 {
-    TrendPainter p(s, rows, male, size, unit);
+    TrendPainter p(s, rows, male, size, unit, noise);
     p.panels();
     p.visitAxis();
     p.bodyEnergy();
@@ -371,14 +409,15 @@ QFont trendChartFont()
     return font;
 }
 
-QImage renderTrendChart(const QVector<TrendRow>& rows, bool male, QSize size, int selected)
+QImage renderTrendChart(const QVector<TrendRow>& rows, bool male, QSize size, int selected,
+                        const NoiseFigures* noise)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(QGuiApplication::palette().color(QPalette::Button));
     QPainter p(&image);
     p.setFont(trendChartFont());
     ChartSurface s(p);
-    paintTrendChart(s, rows, male, size, selected);
+    paintTrendChart(s, rows, male, size, selected, 1, noise);
     return image;
 }
 

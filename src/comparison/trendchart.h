@@ -6,6 +6,7 @@
 // time underneath; measurements the analysis refused are left out.
 
 #include "analysis/chartsurface.h"
+#include "comparison/noise.h"
 #include "comparison/trend.h"
 
 #include <QFontMetrics>
@@ -66,16 +67,19 @@ private:
 };
 
 // Paints the chart in a box of `size` at the surface's origin; `selected` is
-// the row (index into rows) marked as chosen, -1 for none. Returns the labels
-// written (texts of the axes, the strips and the visits).
+// the row (index into rows) marked as chosen, -1 for none. With `noise`, the
+// band of no real change around the first visit's values is drawn, and a later
+// body energy inside it in the neutral colour. Returns the labels written
+// (texts of the axes, the strips and the visits).
 QVector<TrendLabel> paintTrendChart(ChartSurface& surface, const QVector<TrendRow>& rows, bool male,
-                                    QSize size, int selected, int unit = 1);
+                                    QSize size, int selected, int unit = 1, const NoiseFigures* noise = nullptr);
 
 // The analysed row whose step lies nearest to `p` across, within `tolerance`
 // pixels and inside the plotted height; -1 when none does.
 int trendRowAt(const TrendLayout& layout, QPoint p, int tolerance);
 
 QFont trendChartFont();
-QImage renderTrendChart(const QVector<TrendRow>& rows, bool male, QSize size, int selected = -1);
+QImage renderTrendChart(const QVector<TrendRow>& rows, bool male, QSize size, int selected = -1,
+                        const NoiseFigures* noise = nullptr);
 
 } // namespace lumo

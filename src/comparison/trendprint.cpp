@@ -112,6 +112,12 @@ bool printTrendPage(ReportPage& p, const TrendPage& in)
     p.text(p.MmInDots(60), p.LineCursor, u("姓名:  ") + in.subject.NAME, Qt::black, 10);
     p.text(p.MmInDots(115), p.LineCursor, u("測量筆數:  ") + QString::number(in.rows.size()), Qt::black, 10);
     p.LineCursor += 2 * p.LineHeight();
+    for (const QString& note : in.notes)
+        for (const QString& line : wrapText(note, p.font())) {
+            p.text(p.MmInDots(10), p.LineCursor, line, QColor(128, 0, 0));
+            p.LineCursor += p.LineHeight();
+        }
+    if (!in.notes.isEmpty()) p.LineCursor += p.LineHeight();
 
     QPainter& g = p.painter();
     g.save();
@@ -120,7 +126,7 @@ bool printTrendPage(ReportPage& p, const TrendPage& in)
     const QSize box(p.PrintWidth() - p.MmInDots(20),
                     std::max(p.MmInDots(95), TrendLayout::minimumHeight(g.fontMetrics())));
     ChartSurface s(g, QPoint(p.MmInDots(10), p.LineCursor));
-    paintTrendChart(s, in.rows, in.subject.SEX, box, -1, std::max(1, p.MmInDots(0.25)));
+    paintTrendChart(s, in.rows, in.subject.SEX, box, -1, std::max(1, p.MmInDots(0.25)), in.noise);
     g.restore();
     p.LineCursor += box.height() + p.LineHeight();
 

@@ -4,6 +4,7 @@
 // measurement, with page breaks when the table runs long.
 
 #include "analysis/reportpage.h"
+#include "comparison/noise.h"
 #include "comparison/trend.h"
 
 #include <QDateTime>
@@ -18,6 +19,8 @@ struct TrendPage
     SubjectRow subject;
     QVector<TrendRow> rows;
     QDateTime printedAt = QDateTime::currentDateTime();
+    const NoiseFigures* noise = nullptr; // the band of no real change, when drawn
+    QStringList notes{};                 // how the visits were taken
 };
 
 QString trendJobTitle();  // "L.U.M.O 歷次能量趨勢資料."

@@ -10,12 +10,27 @@ TwoRecordComparison::TwoRecordComparison(const SubjectRow& subject, const Energy
     m_base.high = energy.VoltageMode;
     m_base.takenAt = energy.TakenAt;
     m_baseValues = energy.Compensated;
+    m_baseNoted = notedMeasurement(QString::fromUtf8("1.原始資料"), energy);
 }
 
-void TwoRecordComparison::load(const ComparisonRecord& record)
+void TwoRecordComparison::load(const ComparisonRecord& record, const MeasurementExtras& extras)
 {
     m_comparison = record;
     m_band = BandChoice::Hidden;
+    m_comparisonNoted.label = QString::fromUtf8("2.比對資料");
+    m_comparisonNoted.readings = record.Stored; // the grades belong to the values as stored
+    m_comparisonNoted.extras = extras;
+    m_comparisonNoted.takenAt = record.ZUDATE;
+}
+
+QStringList TwoRecordComparison::notes() const
+{
+    QVector<NotedMeasurement> measured{m_baseNoted};
+    if (m_comparison) measured << m_comparisonNoted;
+    QStringList notes = comparisonNotes(measured);
+    if (m_comparison)
+        notes << changeSummary(m_baseValues, m_comparison->Values, m_noise) << m_noise.sourceText();
+    return notes;
 }
 
 bool TwoRecordComparison::choose(BandChoice choice)
@@ -37,7 +52,12 @@ ComparisonChart TwoRecordComparison::chart() const
     ComparisonChart c;
     c.kind = ComparisonKind::TwoRecord;
     c.series << m_baseValues;
-    if (m_comparison) c.series << m_comparison->Values;
+    if (m_comparison) {
+        c.series << m_comparison->Values;
+        c.changeBand = true;
+        for (int p = 1; p <= 24; ++p)
+            c.changeMdcPct[size_t(p - 1)] = m_noise.ofPoint(p).mdcPct;
+    }
     if (m_band == BandChoice::Base) {
         c.bandSeries = 1;
         c.bandCentre = m_base.bodyEnergy;
@@ -55,6 +75,7 @@ TwoRecordPage TwoRecordComparison::page(const Configuration& config, const QDate
     p.base = m_base;
     p.comparison = comparisonBlock();
     p.chart = chart();
+    p.notes = notes();
     p.printedAt = at;
     return p;
 }

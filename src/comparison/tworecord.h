@@ -3,6 +3,7 @@
 // measurement screen, the record loaded through the browser, the band choice
 // and the chart and page they make.
 
+#include "comparison/comparisonnotes.h"
 #include "comparison/comparisonprint.h"
 #include "comparison/comparisonrecords.h"
 
@@ -23,8 +24,15 @@ public:
     // The base record: the subject and the measurement the measurement screen holds.
     TwoRecordComparison(const SubjectRow& subject, const EnergySet& energy);
 
-    // The comparison record was loaded on this screen: two curves, the band hidden.
-    void load(const ComparisonRecord& record);
+    // The comparison record was loaded on this screen: two curves, the band
+    // hidden; `extras`: how it was taken (its grades and conditions).
+    void load(const ComparisonRecord& record, const MeasurementExtras& extras = {});
+    // The practice's figures of a real change (the published ones until set).
+    void setNoise(const NoiseFigures& noise) { m_noise = noise; }
+    const NoiseFigures& noise() const { return m_noise; }
+    // Poor points, condition warnings and, once a record is loaded, how many
+    // points changed beyond the measurement error and where that band comes from.
+    QStringList notes() const;
     bool loaded() const { return m_comparison.has_value(); }
     int seriesCount() const { return loaded() ? 2 : 1; }
 
@@ -46,6 +54,8 @@ private:
     std::array<double, 24> m_baseValues{};
     std::optional<ComparisonRecord> m_comparison;
     BandChoice m_band = BandChoice::Hidden;
+    NotedMeasurement m_baseNoted, m_comparisonNoted;
+    NoiseFigures m_noise = publishedNoise();
 };
 
 } // namespace lumo

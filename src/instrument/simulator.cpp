@@ -39,16 +39,27 @@ void SimulatedProbe::lift()
 
 void SimulatedProbe::startAutomatic(qint64 now, unsigned seed)
 {
-    m_auto = true;
-    m_autoIndex = 0;
-    m_autoTouchAt = now + AutoFirstTouchMs;
     std::mt19937 rng(seed);
     std::normal_distribution<double> body(42.0, 6.0);
     std::normal_distribution<double> point(0.0, 7.0);
     const double level = std::clamp(body(rng), 25.0, 60.0);
-    for (double& v : m_autoValues)
-        v = std::clamp(level + point(rng), 8.0, 120.0);
+    HandScript steady(24);
+    for (PointHand& h : steady) {
+        h.value = std::clamp(level + point(rng), 8.0, 120.0);
+        h.noisePct = m_noise / h.value * 100; // the steady hand's fixed noise in uA
+    }
+    startScripted(now, steady);
     m_rng.seed(seed + 1);
+}
+
+void SimulatedProbe::startScripted(qint64 now, const HandScript& hands)
+{
+    m_auto = true;
+    m_autoIndex = 0;
+    m_autoTouchAt = now + AutoFirstTouchMs;
+    m_liftDone = false;
+    for (int i = 0; i < 24; ++i)
+        m_hands[size_t(i)] = hands.value(i);
 }
 
 void SimulatedProbe::pointStored(qint64 now)
@@ -56,13 +67,29 @@ void SimulatedProbe::pointStored(qint64 now)
     if (!m_auto || !touching(now)) return;
     ++m_autoIndex;
     m_autoTouchAt = now + AutoLiftMs;
+    m_liftDone = false;
     if (m_autoIndex >= 24) m_auto = false;
+}
+
+bool SimulatedProbe::liftPending() const
+{
+    return m_auto && !m_liftDone && m_hands[size_t(m_autoIndex)].liftAtMs.has_value();
+}
+
+// The early lift is over: the hand comes back to the same point, steady now.
+void SimulatedProbe::settleEarlyLift(qint64 now)
+{
+    if (!liftPending()) return;
+    if (now - m_autoTouchAt < *m_hands[size_t(m_autoIndex)].liftAtMs + PointHand::LiftFallMs) return;
+    m_liftDone = true;
+    m_autoTouchAt = now + AutoLiftMs;
 }
 
 bool SimulatedProbe::touching(qint64 now) const
 {
     if (!m_auto) return m_touching;
     const qint64 t = now - m_autoTouchAt;
+    if (liftPending() && t >= *m_hands[size_t(m_autoIndex)].liftAtMs + PointHand::LiftFallMs) return false;
     return t >= 0 && t % (AutoLongestHoldMs + AutoLiftMs) < AutoLongestHoldMs;
 }
 
@@ -70,15 +97,16 @@ int SimulatedProbe::counts(qint64 now)
 {
     if (!m_script.isEmpty()) return m_script.size() == 1 ? m_script.first() : m_script.takeFirst();
     if (int c = 0; contactCounts(now, c)) return c;
+    settleEarlyLift(now);
     if (!touching(now)) return 0;
-    double ua = m_value;
-    qint64 since = now - m_touchedAt;
+    double ua = m_value + m_drift * double(now - m_touchedAt) / 1000.0;
+    double spread = m_noise;
     if (m_auto) {
-        ua = m_autoValues[size_t(m_autoIndex)];
-        since = (now - m_autoTouchAt) % (AutoLongestHoldMs + AutoLiftMs);
+        const PointHand& h = m_hands[size_t(m_autoIndex)];
+        ua = h.microamperes((now - m_autoTouchAt) % (AutoLongestHoldMs + AutoLiftMs), liftPending());
+        spread = h.noisePct / 100 * h.value;
     }
-    ua += m_drift * double(since) / 1000.0;
-    std::normal_distribution<double> noise(0.0, m_noise);
+    std::normal_distribution<double> noise(0.0, spread);
     const double c = std::round((ua + noise(m_rng)) * CountsPerMicroampere);
     return int(std::clamp(c, 0.0, 4095.0));
 }

@@ -4,6 +4,7 @@
 // that tests script in virtual time. `lumo --simulate` runs the program on it.
 
 #include "base/clock.h"
+#include "instrument/handscript.h"
 #include "instrument/replyqueue.h"
 #include "instrument/simcontacts.h"
 #include "instrument/transport.h"
@@ -46,9 +47,13 @@ public:
     // never makes it lift in the middle of a reading. A point that is not
     // stored within the longest hold is let go and touched again.
     void startAutomatic(qint64 now, unsigned seed = 7);
+    // The same round with the hands of a script: drift, noise, pressure
+    // steps and early lifts at each point. A lifted probe is put on the same
+    // point again after AutoLiftMs, held steady the second time.
+    void startScripted(qint64 now, const HandScript& hands);
     void stopAutomatic() { m_auto = false; }
     bool automatic() const { return m_auto; }
-    double automaticValue(int point) const { return m_autoValues[size_t(point - 1)]; }
+    double automaticValue(int point) const { return m_hands[size_t(point - 1)].value; }
     // The instrument sounded the tone of a stored point.
     void pointStored(qint64 now);
     static constexpr qint64 AutoFirstTouchMs = 800;
@@ -72,6 +77,8 @@ public:
 
 private:
     bool contactCounts(qint64 now, int& counts);
+    void settleEarlyLift(qint64 now);
+    bool liftPending() const;
     HandleContact m_handle;
     SkinProfile m_skin;
     bool m_onSkin = false;
@@ -84,7 +91,8 @@ private:
     bool m_auto = false;
     int m_autoIndex = 0;      // the point being touched, 0-based
     qint64 m_autoTouchAt = 0; // when the hand arrives on it
-    std::array<double, 24> m_autoValues{};
+    bool m_liftDone = false;  // the point's early lift is behind the hand
+    std::array<PointHand, 24> m_hands{};
     std::mt19937 m_rng{1};
     QList<int> m_script;
 };

@@ -145,6 +145,8 @@ void EnergySet::clearReadings()
 {
     Readings.fill(0);
     Compensated.fill(0);
+    Quality.clear();
+    Conditions = MeasurementConditions();
 }
 
 bool EnergySet::allMeasured() const

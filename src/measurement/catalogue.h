@@ -2,6 +2,9 @@
 // The twelve meridians, the 24 measuring points and the value-grid mapping.
 // Every screen, chart and report speaks about these, so they live in one place.
 
+#include "measurement/conditions.h"
+#include "measurement/quality.h"
+
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -105,10 +108,15 @@ struct EnergySet
     double TakenAt = 0; // day number, 0 when not set
     bool VoltageMode = false; // true = high potential
     QStringList Memo;
+    // How each reading was taken (grades, samples, repeats); never part of
+    // the readings themselves.
+    MeasurementQuality Quality;
+    // Entered when the measurement is saved, read back with a stored one.
+    MeasurementConditions Conditions;
 
     void setReading(int point, double value, const CompensationTable& table = defaultCompensationTable());
     void recompensate(const CompensationTable& table = defaultCompensationTable());
-    void clearReadings();
+    void clearReadings();     // and what was known of how they were taken
     bool allMeasured() const;  // every reading non-zero
     bool hasData() const;      // the readings do not sum to 0
 };

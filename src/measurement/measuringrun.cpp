@@ -2,7 +2,9 @@
 
 #include "base/formats.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace lumo {
 namespace {
@@ -61,45 +63,67 @@ bool MeasuringRun::pick(int point)
 
 void MeasuringRun::start()
 {
+    m_point = 1;
+    m_lastStored = 0;
+    m_repeatPoint = 0;
+    if (!prepare()) return;
+    while (!m_stop && m_point <= 24) {
+        m_view.showPoint(m_point);
+        const Wait w = waitForContact();
+        if (w == Wait::Stopped) break;
+        if (w == Wait::Repeat) {
+            remeasure(std::exchange(m_repeatPoint, 0));
+            continue; // the point that was waiting, again
+        }
+        double sum = 0;
+        int n = 0;
+        QualitySamples samples;
+        if (takeReading(m_point, sum, n, samples) == Reading::Lost) continue; // the same point again
+        store(m_point, sum, n, std::move(samples));
+        waitForLiftOff(m_point == 24);
+        if (!m_stop) ++m_point;
+    }
+    finish();
+}
+
+void MeasuringRun::clearForNewRun()
+{
+    SharedState& s = m_state;
+    s.CurrentMeasurementKey = 0;
+    s.PointsSinceAnalysis = 0;
+    s.energy.Memo.clear();
+    s.AnalysisPage = 0;
+    s.energy.clearReadings();
+    s.energy.TakenAt = 0;
+    s.energy.VoltageMode = s.config.HighPotential;
+    m_view.measurementCleared();
+}
+
+// The questions before a run, the screen's run state and the instrument set up.
+bool MeasuringRun::prepare()
+{
     SharedState& s = m_state;
     if (s.CurrentMeasurementKey > 0) {
         m_instrument.PlayTone(1);
-        if (s.ShowMessageDialog(AskQuestion, clearBeforeMeasuringQuestion())) {
-            s.CurrentMeasurementKey = 0;
-            s.PointsSinceAnalysis = 0;
-            s.energy.Memo.clear();
-            s.AnalysisPage = 0;
-            s.energy.clearReadings();
-            s.energy.TakenAt = 0;
-            s.energy.VoltageMode = s.config.HighPotential;
-            m_view.measurementCleared();
-        }
+        if (s.ShowMessageDialog(AskQuestion, clearBeforeMeasuringQuestion())) clearForNewRun();
         // 否 measures into the loaded measurement: points not measured again keep their values.
     }
     if (s.config.HighPotential) {
         m_instrument.PlayTone(2);
-        if (!s.askDefaultYes(AskImportant, highPotentialQuestion())) return;
+        if (!s.askDefaultYes(AskImportant, highPotentialQuestion())) return false;
     }
     m_running = true;
-    m_point = 1;
     s.AnalysisChart = 1;
     m_view.runStarted();
     m_view.clearGraph();
     startMeasuring();
     m_stop = false;
     m_missing = false;
+    return true;
+}
 
-    while (!m_stop && m_point <= 24) {
-        m_view.showPoint(m_point);
-        if (!waitForContact()) break;
-        double sum = 0;
-        int n = 0;
-        if (takeReading(sum, n) == Reading::Lost) continue; // the same point again
-        store(m_point, sum, n);
-        waitForLiftOff(m_point);
-        if (!m_stop) ++m_point;
-    }
-
+void MeasuringRun::finish()
+{
     m_pickAllowed = false;
     m_view.setPickAllowed(false);
     m_view.setStatus(QString());
@@ -110,6 +134,7 @@ void MeasuringRun::start()
     m_instrument.EndMeasuring();
     if (m_missing) m_view.instrumentMissing(false);
     m_running = false;
+    m_repeatPoint = 0;
     m_view.runEnded();
 }
 
@@ -151,10 +176,11 @@ bool MeasuringRun::instrumentPresent()
     return present;
 }
 
-bool MeasuringRun::waitForContact()
+MeasuringRun::Wait MeasuringRun::waitForContact(bool repeating)
 {
-    m_pickAllowed = true;
-    m_view.setPickAllowed(true);
+    // Measuring a point again is not redirected by a click.
+    m_pickAllowed = !repeating;
+    m_view.setPickAllowed(m_pickAllowed);
     m_view.setStatus(contactPrompt());
     m_view.setLevelBar(0);
     m_view.setCompletionBar(0);
@@ -167,7 +193,12 @@ bool MeasuringRun::waitForContact()
         clock.waitEvents(0);
         m_view.showValues(r / cpu, 0);
         m_view.showLive(r / cpu);
-        if (m_stop) return false;
+        if (m_stop) return Wait::Stopped;
+        if (!repeating && m_repeatPoint > 0) {
+            m_pickAllowed = false;
+            m_view.setPickAllowed(false);
+            return Wait::Repeat;
+        }
         if (!instrumentPresent()) {
             r = readProbe(); // 0, after a pause
             continue;
@@ -182,10 +213,10 @@ bool MeasuringRun::waitForContact()
     m_pickAllowed = false;
     m_view.setPickAllowed(false);
     m_view.clearGraph();
-    return true;
+    return Wait::Contact;
 }
 
-MeasuringRun::Reading MeasuringRun::takeReading(double& sum, int& n)
+MeasuringRun::Reading MeasuringRun::takeReading(int point, double& sum, int& n, QualitySamples& samples)
 {
     Clock& clock = m_instrument.clock();
     m_view.setLamps(MeasuringView::Phase::Reading);
@@ -195,9 +226,11 @@ MeasuringRun::Reading MeasuringRun::takeReading(double& sum, int& n)
     const double threshold = contactThreshold();
     const QSize g = m_view.graphSize();
     const double xs = g.width() / 2500.0, ys = g.height() / 600.0;
-    const double coefficient = m_state.compensation[size_t(meridianOfPoint(m_point))];
+    const double coefficient = m_state.compensation[size_t(meridianOfPoint(point))];
     sum = 0;
     n = 0;
+    samples.clear();
+    samples.reserve(2048);
     int tick = 1;
     const qint64 t0 = clock.nowMs();
     qint64 tLast = t0;
@@ -223,6 +256,10 @@ MeasuringRun::Reading MeasuringRun::takeReading(double& sum, int& n)
             sum += c;
             ++n;
         }
+        // Every reading is kept with its time and tick: the grade of the point
+        // is judged from them, beside the value, which they never change.
+        samples.append(
+            {quint16(std::min<qint64>(e, 65535)), quint16(std::clamp(c, 0.0, 65535.0)), quint8(tick)});
         if (c <= threshold) {
             m_view.clearGraph();
             return Reading::Lost;
@@ -246,10 +283,13 @@ MeasuringRun::Reading MeasuringRun::takeReading(double& sum, int& n)
     }
 }
 
-void MeasuringRun::store(int point, double sum, int n)
+void MeasuringRun::store(int point, double sum, int n, QualitySamples samples)
 {
     SharedState& s = m_state;
     const double value = (n > 0 ? sum / n : 0) / countsPerMicroampere();
+    s.energy.Quality.grades[size_t(point - 1)] = gradePoint(samples, value, s.qualityThresholds);
+    s.energy.Quality.samples[size_t(point - 1)] = std::move(samples);
+    m_lastStored = point;
     m_instrument.PlayTone(point == 24 ? 6 : 5);
     s.energy.setReading(point, value, s.compensation);
     s.energy.VoltageMode = s.config.HighPotential;
@@ -266,14 +306,14 @@ void MeasuringRun::store(int point, double sum, int n)
     m_view.pointStored(point);
 }
 
-void MeasuringRun::waitForLiftOff(int point)
+void MeasuringRun::waitForLiftOff(bool last)
 {
     Clock& clock = m_instrument.clock();
     const qint64 t0 = clock.nowMs();
     while (readProbe() >= contactThreshold()) {
         clock.waitEvents(0);
         if (clock.nowMs() - t0 > LiftOffQuestionMs) {
-            if (point == 24) return;
+            if (last) return;
             m_instrument.PlayTone(3);
             if (!m_state.askDefaultYes(AskImportant, overlongQuestion())) {
                 m_view.setPickAllowed(false);

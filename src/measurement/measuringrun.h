@@ -47,7 +47,14 @@ public:
         Q_UNUSED(to);
         Q_UNUSED(fan);
     }
+    // A point was stored; its grade is in the shared measurement's Quality.
     virtual void pointStored(int point) { Q_UNUSED(point); }
+    // A point measured again is done: replaced or not, both readings are kept.
+    virtual void repeatDone(int point, bool replaced)
+    {
+        Q_UNUSED(point);
+        Q_UNUSED(replaced);
+    }
     // The measurement in the grid was cleared before a run: shown at once, so
     // that declining the potential question afterwards leaves no stale values.
     virtual void measurementCleared() {}
@@ -69,6 +76,19 @@ public:
     bool running() const { return m_running; }
     int currentPoint() const { return m_point; }
 
+    // Measuring a point again (measuringrepeat.cpp). During a run the point is
+    // taken as soon as the run waits for contact, and the run then goes on
+    // where it was; idle, measureAgain runs a reading of that point alone.
+    // Either way the operator is asked which reading to keep, and both stay
+    // with their grades. Refused (false, with the reason) for a point without
+    // a reading, for a stored measurement, or at another potential.
+    bool requestRemeasure(int point, QString* refusal = nullptr);
+    bool measureAgain(int point, QString* refusal = nullptr);
+    // What 是 to "clear first?" does: a new measurement in an empty grid.
+    void clearForNewRun();
+    // The point stored last in this run (0 before the first).
+    int lastStored() const { return m_lastStored; }
+
     double countsPerMicroampere() const;
     double contactThreshold() const;
 
@@ -84,13 +104,26 @@ private:
         Stored,
         Lost
     };
-    bool waitForContact();
+    enum class Wait
+    {
+        Contact,
+        Stopped,
+        Repeat // the operator asked for a point again
+    };
+    Wait waitForContact(bool repeating = false);
+    Reading takeReading(int point, double& sum, int& n, QualitySamples& samples);
+    void store(int point, double sum, int n, QualitySamples samples);
+    // `last`: nothing follows (point 24, or a point measured again), so a
+    // probe held on ends the wait after 3 s without the question.
+    void waitForLiftOff(bool last);
     bool instrumentPresent();
     int readProbe();
     void startMeasuring();
-    Reading takeReading(double& sum, int& n);
-    void store(int point, double sum, int n);
-    void waitForLiftOff(int point);
+    bool prepare();
+    void finish();
+    QString remeasureRefusal(int point) const;
+    void remeasure(int point);
+    void keepRepeat(int point, double value, const PointGrade& grade, QualitySamples samples);
 
     SharedState& m_state;
     Instrument& m_instrument;
@@ -98,8 +131,10 @@ private:
     bool m_stop = false;
     bool m_running = false;
     bool m_pickAllowed = false;
-    bool m_missing = false; // the instrument was unplugged during the run
     int m_point = 1;
+    bool m_missing = false; // the instrument was unplugged during the run
+    int m_lastStored = 0;
+    int m_repeatPoint = 0; // asked for during the run, taken at the next wait
 };
 
 // The prompts and questions of the run.
@@ -109,6 +144,9 @@ QString overlongQuestion();
 QString contactPrompt();
 // The status line while the instrument is unplugged during a run.
 QString instrumentMissingStatus();
+// Which reading of a point measured again to keep.
+QString repeatQuestion(int point, double first, const PointGrade& firstGrade, double second,
+                       const PointGrade& secondGrade);
 
 } // namespace lumo
 

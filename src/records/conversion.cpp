@@ -1,4 +1,5 @@
 #include "records/conversion.h"
+#include "records/transferextras.h"
 
 #include "shell/datadir.h"
 
@@ -53,11 +54,20 @@ Status copyTables(Database& main, LegacySource& old, const std::function<void(in
     rules.optionalUpToFirstMissing = true;
     for (const TableStep& t : kTables) {
         Status st;
+        const bool measurements = QLatin1String(t.table) == QLatin1String("ZUDATA");
+        const qint64 lastKey = measurements ? largestMeasurementKey(main, &st) : 0;
+        if (!st) return st;
         auto rows = old.open(QLatin1String(t.table), &st);
         if (!rows) return st;
         step(3);
         st = copyRows(*rows, QLatin1String(t.table), main, rules, [&] { step(t.stepPerRow); });
         if (!st) return st;
+        // A file of this program set aside by an upgrade brings how its measurements were taken.
+        if (measurements) {
+            const QVector<qint64> appended = keysAfter(main, lastKey, &st);
+            if (st) st = importMeasurementExtras(main, old, appended);
+            if (!st) return st;
+        }
     }
     return Status::success();
 }

@@ -3,6 +3,7 @@
 #include "analysis/energy.h"
 #include "base/atomicfile.h"
 #include "base/formats.h"
+#include "measurement/qualitycodec.h"
 #include "records/sqlitesource.h"
 #include "shell/datadir.h"
 
@@ -200,6 +201,24 @@ void measurementHeader(QByteArray& line, bool anonymous)
         line += "COMP" + QByteArray::number(i) + ',';
     line += "BodyEnergy,UpperLowerRatio,LeftRightRatio,YinYangRatio,AutonomicRatio,"
             "BodyGrade,UpperLowerGrade,LeftRightGrade,YinYangGrade,AutonomicGrade,";
+    // How it was taken: the 24 reading grades (A, B, C, - for none) and the conditions.
+    line += "QUALITY,RESTMIN,MEALHRS,EXERCISE,ROOMTEMP,HUMIDITY,SKINPREP,";
+}
+
+// The grades that still belong to the values, and the answered conditions.
+void qualityFields(QByteArray& line, const EnergySet& e, const LegacyRow& row, int first)
+{
+    MeasurementQuality q;
+    QByteArray letters;
+    if (decodeQuality(row.value(first).toByteArray(), q))
+        for (size_t p = 0; p < 24; ++p)
+            letters += q.grades[p].validFor(e.Readings[p]) ? char(q.grades[p].grade) : '-';
+    line += letters + ',';
+    for (int i = first + 1; i <= first + 6; ++i) {
+        const QVariant v = row.value(i);
+        if (!v.isNull()) line += number(v.toDouble());
+        line += ',';
+    }
 }
 
 void analysisFields(QByteArray& line, const std::optional<EnergyAnalysis>& a)
@@ -220,12 +239,15 @@ Status writeMeasurements(Database& db, const ResearchCsvOptions& o, QByteArray& 
                          const std::function<void()>& perRow)
 {
     Status st;
-    QString columns = QStringLiteral("MKEY, CUSTNO, ZUDATE, ZUVOTA");
+    QString columns = QStringLiteral("d.MKEY, CUSTNO, ZUDATE, ZUVOTA");
     for (int i = 1; i <= 24; ++i)
         columns += QStringLiteral(", ZU%1").arg(i);
-    auto rows = query(
-        db, QStringLiteral("SELECT %1 FROM ZUDATA%2 ORDER BY CUSTNO, ZUDATE, MKEY").arg(columns, whereOf(o)),
-        o, &st);
+    columns += QStringLiteral(", q.QUALITY, c.RESTMIN, c.MEALHRS, c.EXERCISE, c.ROOMTEMP, c.HUMIDITY, c.SKINPREP");
+    auto rows = query(db,
+                      QStringLiteral("SELECT %1 FROM ZUDATA d LEFT JOIN ZUQUAL q ON q.DATAKEY = d.MKEY "
+                                     "LEFT JOIN ZUCOND c ON c.DATAKEY = d.MKEY%2 ORDER BY CUSTNO, ZUDATE, d.MKEY")
+                          .arg(columns, whereOf(o)),
+                      o, &st);
     if (!rows) return st;
     QByteArray line;
     measurementHeader(line, o.anonymous);
@@ -255,6 +277,7 @@ Status writeMeasurements(Database& db, const ResearchCsvOptions& o, QByteArray& 
         // Without its subject the measurement has no sex to be graded by.
         const auto sex = sexOf.constFind(custNo.toCaseFolded());
         analysisFields(line, sex == sexOf.constEnd() ? std::nullopt : ComputeEnergyAnalysis(e, table, *sex));
+        qualityFields(line, e, row, 28);
         lines.add(line, pseudonym);
         if (perRow) perRow();
     }

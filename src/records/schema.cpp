@@ -48,6 +48,15 @@ ColumnDef blob(const char* name)
 {
     return {QLatin1String(name), ColumnType::Blob, QStringLiteral("BLOB")};
 }
+// Answers that may be missing: NULL, never a 0 that reads as an answer.
+ColumnDef optionalReal(const char* name)
+{
+    return {QLatin1String(name), ColumnType::Real, QStringLiteral("REAL")};
+}
+ColumnDef optionalInteger(const char* name)
+{
+    return {QLatin1String(name), ColumnType::Integer, QStringLiteral("INTEGER")};
+}
 
 void numbered(QVector<ColumnDef>& columns, const char* stem, int count, ColumnDef (*make)(const QString&))
 {
@@ -125,9 +134,10 @@ TableDef lumoconv()
 // number it changed, each as JSON text (a merge is one row, read whole).
 TableDef zumerge()
 {
-    return {QStringLiteral("ZUMERGE"),
-            4,
-            {key(), real("MERGEDATE"), integer("KEPTKEY"), text("KEPTBEFORE"), text("REMOVED"), text("MOVED")}};
+    return {
+        QStringLiteral("ZUMERGE"),
+        5,
+        {key(), real("MERGEDATE"), integer("KEPTKEY"), text("KEPTBEFORE"), text("REMOVED"), text("MOVED")}};
 }
 
 // One row per calibration, successful or not: the values measured, the values
@@ -155,6 +165,38 @@ TableDef caliblog()
 // version was taken into use, failed or not, hence the default 1.
 const char* const kUpgradeTo3 = "ALTER TABLE CALIBLOG ADD COLUMN APPLIED INTEGER NOT NULL DEFAULT 1";
 
+// How each measurement was taken, one row per ZUDATA row (DATAKEY = its
+// MKEY): the 24 grade letters, and the grades' figures with a compact sample
+// trace of every point and the points measured twice (measurement/qualitycodec).
+TableDef zuqual()
+{
+    return {QStringLiteral("ZUQUAL"),
+            4,
+            {key(),
+             {QStringLiteral("DATAKEY"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL")},
+             text("GRADES"),
+             blob("QUALITY")}};
+}
+
+// The conditions of a measurement, each answer optional: minutes of rest,
+// hours since the last meal, exercise today (1 none, 2 light, 3 hard), room
+// temperature (°C) and relative humidity (%), skin preparation (1 dry,
+// 2 wiped, 3 moistened), the operator's note. The time of day is ZUDATE's.
+TableDef zucond()
+{
+    return {QStringLiteral("ZUCOND"),
+            4,
+            {key(),
+             {QStringLiteral("DATAKEY"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL")},
+             optionalReal("RESTMIN"),
+             optionalReal("MEALHRS"),
+             optionalInteger("EXERCISE"),
+             optionalReal("ROOMTEMP"),
+             optionalReal("HUMIDITY"),
+             optionalInteger("SKINPREP"),
+             text("OPNOTE")}};
+}
+
 // One index per sort field of the subject lists (ties broken by MKEY so that
 // every order is total and stable), the named orders, and the link fields.
 const char* const kMainIndexes[] = {
@@ -168,6 +210,8 @@ const char* const kMainIndexes[] = {
     "CREATE INDEX IF NOT EXISTS ZUCUST_TEL2 ON ZUCUST (TEL2, MKEY)",
     "CREATE INDEX IF NOT EXISTS ZUCUST_TEL3 ON ZUCUST (TEL3, MKEY)",
     "CREATE INDEX IF NOT EXISTS ZUDT1 ON ZUDATA (CUSTNO, ZUDATE, MKEY)",
+    "CREATE INDEX IF NOT EXISTS ZUQUAL_DATA ON ZUQUAL (DATAKEY)",
+    "CREATE INDEX IF NOT EXISTS ZUCOND_DATA ON ZUCOND (DATAKEY)",
 };
 const char* const kProgramIndexes[] = {
     "CREATE INDEX IF NOT EXISTS ZuProB ON ZUPRO (ProNo, MKEY)",
@@ -303,19 +347,19 @@ bool hasColumn(QSqlDatabase& db, const QString& table, const QString& column)
 const QStringList& knowledgeTextFields()
 {
     static const QStringList fields = {
-        QStringLiteral("DtEA1"), QStringLiteral("DtEA2"), QStringLiteral("DtEA3"), QStringLiteral("DtEA4"),
+        QStringLiteral("DtEA1"), QStringLiteral("DtEA2"),  QStringLiteral("DtEA3"),  QStringLiteral("DtEA4"),
         QStringLiteral("DtEA5"), QStringLiteral("DtPot1"), QStringLiteral("DtPot2"), QStringLiteral("DtPot3"),
-        QStringLiteral("DtMA1"), QStringLiteral("DtMA2"), QStringLiteral("DtMA3"), QStringLiteral("DtMH1"),
-        QStringLiteral("DtMH2"), QStringLiteral("DtMH3"), QStringLiteral("DtMH4"), QStringLiteral("DtMH5"),
-        QStringLiteral("DtML1"), QStringLiteral("DtML2"), QStringLiteral("DtML3"), QStringLiteral("DtML4"),
+        QStringLiteral("DtMA1"), QStringLiteral("DtMA2"),  QStringLiteral("DtMA3"),  QStringLiteral("DtMH1"),
+        QStringLiteral("DtMH2"), QStringLiteral("DtMH3"),  QStringLiteral("DtMH4"),  QStringLiteral("DtMH5"),
+        QStringLiteral("DtML1"), QStringLiteral("DtML2"),  QStringLiteral("DtML3"),  QStringLiteral("DtML4"),
         QStringLiteral("DtML5")};
     return fields;
 }
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(),   zudata(),   zupro(false), zuprdt(),
-                                           lumoconv(), caliblog(), zumerge()};
+    static const QVector<TableDef> main = {zucust(),   zudata(), zupro(false), zuprdt(), lumoconv(),
+                                           caliblog(), zuqual(), zucond(),     zumerge()};
     static const QVector<TableDef> master = {zupro(true), zuprdt()};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {

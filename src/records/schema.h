@@ -16,8 +16,10 @@ namespace lumo {
 // 2: LUMOCONV, the record of the older databases already converted.
 // 3: CALIBLOG, the calibration log, with APPLIED (version 2 made the table on
 //    the fly when it first logged a calibration, without that column).
-// 4: ZUMERGE, the last merge of two subjects, kept so it can be undone.
-constexpr int SchemaVersion = 4;
+// 4: ZUQUAL and ZUCOND, how each measurement was taken (reading grades with
+//    their samples, and the conditions), beside ZUDATA and keyed by its MKEY.
+// 5: ZUMERGE, the last merge of two subjects, kept so it can be undone.
+constexpr int SchemaVersion = 5;
 
 enum class FileKind {
     Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT

@@ -3,6 +3,7 @@
 #include "records/programcommands.h"
 #include "records/sqlitesource.h"
 #include "records/tablemapping.h"
+#include "records/transferextras.h"
 
 #include <cerrno>
 #include <sqlite3.h>
@@ -206,6 +207,8 @@ Status exportRows(Database& main, Database& transfer, TransferGroups groups,
         if (g == &kPrograms ? !groups.programs : !groups.records) continue;
         Status st = exportTable(main, transfer, g->master, g->masterOrder, perRow);
         if (st) st = exportTable(main, transfer, g->detail, "MKEY", perRow);
+        // How the measurements were taken travels with them (side tables the earlier program ignores).
+        if (st && g == &kRecords) st = exportMeasurementExtras(main, transfer);
         if (!st) return st;
     }
     return t.commit();
@@ -247,9 +250,17 @@ Status importRows(Database& main, LegacySource& source, const ImportChoice& choi
                 if (!st) return st;
                 if (perRow) perRow();
             }
+            if (g == &kRecords)
+                if (Status st = clearMeasurementExtras(main); !st) return st;
         }
-        Status st = importTable(main, source, g->master, rules, perRow);
+        Status st;
+        const qint64 lastKey = g == &kRecords ? largestMeasurementKey(main, &st) : 0;
+        if (st) st = importTable(main, source, g->master, rules, perRow);
         if (st) st = importTable(main, source, g->detail, rules, perRow);
+        if (st && g == &kRecords) {
+            const QVector<qint64> appended = keysAfter(main, lastKey, &st);
+            if (st) st = importMeasurementExtras(main, source, appended);
+        }
         if (!st) return st;
     }
     return t.commit();

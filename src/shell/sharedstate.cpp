@@ -149,6 +149,7 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
         out.configuration = SaveConfiguration(cfg, s.config);
     }
 
+    s.qualityThresholds = readQualityThresholds(s.DataDirectory, &out.qualityThresholds);
     s.AnalysisPage = 0;
     s.resetCurrentSubject();
     s.energy.TakenAt = 0;

@@ -33,6 +33,8 @@ struct SharedState
     bool InstrumentReady = false;
     QString SerialText;
     int PointsSinceAnalysis = 0;
+    // The bounds of the reading grades: the defaults, or the practice's own.
+    QualityThresholds qualityThresholds;
     PrinterChoice printer;
     // Why nothing can be stored (a read-only data directory or file, a full
     // disk), as found at start and as the operator is told it; empty when the
@@ -82,6 +84,7 @@ struct StartupOutcome
     QStringList copiedFiles;
     // The data directory lies in a network folder: a notice, the program goes on.
     bool networkFolder = false;
+    Status qualityThresholds; // a practice's bounds that could not be read: the general error report
 };
 StartupOutcome runStartupFileSteps(SharedState& state, const QString& deliveredDir);
 

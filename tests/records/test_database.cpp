@@ -178,8 +178,9 @@ private slots:
         QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
     }
 
-    // Files of versions 1 and 2 opened for writing get what this version
-    // defines: the conversion record, the calibration log, and a log that
+    // Files of earlier versions opened for writing get what this version
+    // defines: the conversion record, the calibration log, the side tables of
+    // the measurements (version 4), and a log that
     // version 2 made on the fly gets APPLIED (1: every calibration of that
     // version was taken into use). One made by something else is refused for
     // reading and writing, and the file stays as it was.
@@ -193,6 +194,9 @@ private slots:
             "NOT NULL, PREVHIGH INTEGER NOT NULL, SUCCESS INTEGER NOT NULL)";
         QTest::newRow("version 1") << "DROP TABLE LUMOCONV; DROP TABLE CALIBLOG; PRAGMA user_version = 1"
                                    << 0;
+        QTest::newRow("version 3") << "PRAGMA user_version = 3" << 0;
+        QTest::newRow("version 4, before the merge table")
+            << "DROP TABLE ZUMERGE; PRAGMA user_version = 4" << 0;
         QTest::newRow("version 2 without a log") << "DROP TABLE CALIBLOG; PRAGMA user_version = 2" << 0;
         QTest::newRow("version 2 with its log")
             << "DROP TABLE CALIBLOG; " + oldLog +
@@ -213,7 +217,10 @@ private slots:
         {
             Status st;
             auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
-            for (const QString& sql : change.split(QStringLiteral("; ")))
+            // No version before 5 had the measurements' side tables.
+            for (const QString& sql : QStringLiteral("DROP TABLE ZUQUAL; DROP TABLE ZUCOND; ")
+                                          .append(change)
+                                          .split(QStringLiteral("; ")))
                 QVERIFY2(exec(*db, sql), qPrintable(sql));
         }
         Status st;
@@ -232,6 +239,8 @@ private slots:
         }
         QVERIFY2(db, qPrintable(st.error));
         QCOMPARE(count(*db, "LUMOCONV"), 0);
+        QCOMPARE(count(*db, "ZUQUAL"), 0);
+        QCOMPARE(count(*db, "ZUCOND"), 0);
         QSqlQuery q(db->sql());
         QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
         QCOMPARE(q.value(0).toInt(), SchemaVersion);
@@ -341,7 +350,6 @@ private slots:
         // The rollback journal leaves no log beside the file once the change is in.
         if (mode == QLatin1String("delete")) QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestDatabase)

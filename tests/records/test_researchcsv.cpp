@@ -83,9 +83,9 @@ private slots:
         QCOMPARE(s.value(0, "HEIGHT"), QStringLiteral("170.5"));
 
         const Table m = parse(csv.measurements);
-        QCOMPARE(m.header.size(), 4 + 24 + 24 + 10);
+        QCOMPARE(m.header.size(), 4 + 24 + 24 + 10 + 7); // ... the analysis, the grades and the conditions
         QCOMPARE(m.header.mid(0, 5), (QStringList{"MKEY", "CUSTNO", "ZUDATE", "ZUVOTA", "ZU1"}));
-        QCOMPARE(m.header.last(), QStringLiteral("AutonomicGrade"));
+        QCOMPARE(m.header.last(), QStringLiteral("SKINPREP"));
         QCOMPARE(m.rows.size(), 6);
         QCOMPARE(m.value(0, "CUSTNO"), QStringLiteral("C1"));
         QCOMPARE(m.value(0, "ZUDATE"), QStringLiteral("2024-03-05T14:30:12"));

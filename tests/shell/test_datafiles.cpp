@@ -150,13 +150,13 @@ private slots:
     void copiesCutShortLeaveNoFileAndAreReported()
     {
         QTemporaryDir dir;
-        // A full disk as the file system reports it: no file may grow past 100 KiB,
-        // which the template and the master file fit in and the pictures do not.
+        // A full disk as the file system reports it: no file may grow past 120 KiB,
+        // which the template (108 KiB) and the master file fit in and the pictures (127 KiB) do not.
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         rlimit small = saved;
-        small.rlim_cur = 100 * 1024;
+        small.rlim_cur = 120 * 1024;
         setrlimit(RLIMIT_FSIZE, &small);
         const CopiedFiles copied = copyDeliveredFiles(delivered(), dir.path());
         setrlimit(RLIMIT_FSIZE, &saved);

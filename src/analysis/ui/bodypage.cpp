@@ -1,4 +1,5 @@
 #include "analysis/ui/bodypage.h"
+#include "analysis/ui/qualitylines.h"
 
 #include "base/formats.h"
 #include "shell/sharedstate.h"
@@ -147,10 +148,12 @@ QGroupBox* valuesGroup(const EnergySet& energy, QWidget* page)
         const double v = energy.Readings[size_t(p - 1)];
         grid->item(c.row - 1, c.column - 1)->setText(v == 0 ? QString() : fmt("%4.1f", v));
     }
+    markGradedCells(grid, energy);
     const double when = energy.TakenAt;
     vl->addWidget(new QLabel(u("測量日期: ") + (when == 0 ? QString() : shortDateOfDay(when)) +
                                  u("    測量時間: ") + (when == 0 ? QString() : longTimeOfDay(when)),
                              values));
+    addQualityLines(vl, values, energy);
     vl->addStretch();
     return values;
 }

@@ -6,6 +6,7 @@
 #include "comparison/ui/chartbox.h"
 #include "comparison/ui/comparisonprinting.h"
 #include "comparison/ui/recordblockview.h"
+#include "records/measurementextras.h"
 #include "records/ui/tzuread.h"
 #include "shell/sharedstate.h"
 #include "widgets/modal.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -74,6 +76,12 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
 
+    // Under the chart, in maroon: how the two were taken and what is no real change.
+    m_notes = new QLabel(this);
+    m_notes->setObjectName(QStringLiteral("QualityNotes"));
+    m_notes->setWordWrap(true);
+    m_notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
+    if (m_state.MainDatabase) m_cmp.setNoise(practiceNoise(*m_state.MainDatabase, m_state.compensation));
     auto* blocks = new QVBoxLayout;
     blocks->addWidget(m_baseBlock);
     blocks->addWidget(m_comparisonBlock);
@@ -84,6 +92,7 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addLayout(body, 1);
+    layout->addWidget(m_notes); // the width of the screen: the notes are sentences
     layout->addWidget(m_status);
 
     // Opening: one curve, the base block, an empty comparison block.
@@ -91,6 +100,12 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     m_comparisonBlock->showRecord(std::nullopt);
     m_status->showMessage(u("請按 [載入資料] 鍵更改欲比對資料。"));
     showBandChoice();
+    showNotes();
+}
+
+void TZuCmp::showNotes()
+{
+    m_notes->setText(m_cmp.notes().join(QLatin1Char('\n')));
 }
 
 QAction* TZuCmp::action(const QString& caption) const
@@ -132,8 +147,12 @@ void TZuCmp::ToolButtonLoadClick()
     }
     activateWindow();
     if (!loaded) return;
-    m_cmp.load(m_state.ComparisonRecord);
+    const MeasurementExtras extras =
+        m_state.MainDatabase ? readMeasurementExtras(*m_state.MainDatabase, m_state.ComparisonRecord.MKEY)
+                             : MeasurementExtras();
+    m_cmp.load(m_state.ComparisonRecord, extras);
     m_comparisonBlock->showRecord(m_cmp.comparisonBlock());
+    showNotes();
     showBandChoice();
     m_chart->update();
 }

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QAction;
+class QLabel;
 class QStatusBar;
 
 namespace lumo {
@@ -27,6 +28,8 @@ public:
     RecordBlockView* baseBlock() const { return m_baseBlock; }
     RecordBlockView* comparisonBlock() const { return m_comparisonBlock; }
     QString statusText() const;
+    // Poor points, condition warnings, the changes beyond the measurement error.
+    QLabel* notesLabel() const { return m_notes; }
 
     void ToolButtonLoadClick();  // 載入資料
     void ToolButtonPrintClick(); // 列  印
@@ -38,6 +41,7 @@ public:
 
 private:
     void showBandChoice();
+    void showNotes();
 
     SharedState& m_state;
     TwoRecordComparison m_cmp;
@@ -47,6 +51,7 @@ private:
     QAction* m_band[3];
     QList<QAction*> m_actions;
     QStatusBar* m_status;
+    QLabel* m_notes;
 };
 
 } // namespace lumo

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListWidget>
 #include <QStatusBar>
 #include <QToolBar>
@@ -72,9 +73,14 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
 
+    m_notes = new QLabel(this);
+    m_notes->setObjectName(QStringLiteral("QualityNotes"));
+    m_notes->setWordWrap(true);
+    m_notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
     auto* side = new QVBoxLayout;
     side->addWidget(listGroup, 1);
     side->addWidget(m_header);
+    side->addWidget(m_notes);
     auto* body = new QHBoxLayout;
     body->addLayout(side);
     body->addWidget(m_chart, 1);
@@ -108,6 +114,12 @@ void TZumut::refreshFromState()
     }
     m_header->showRecord(std::nullopt);
     m_status->showMessage(m_cmp.statusText());
+    QVector<qint64> keys;
+    for (const PickedRecord& r : m_state.PickedRecords)
+        keys << r.MKEY;
+    m_extras = m_state.MainDatabase ? readMeasurementExtras(*m_state.MainDatabase, keys)
+                                    : QHash<qint64, MeasurementExtras>();
+    m_notes->setText(m_cmp.notes(m_extras).join(QLatin1Char('\n')));
     m_chart->update();
 }
 
@@ -136,7 +148,8 @@ void TZumut::ToolButtonLoadClick()
 
 void TZumut::ToolButtonPrintClick()
 {
-    const MultiRecordPage page = m_cmp.page(m_state.config);
+    MultiRecordPage page = m_cmp.page(m_state.config);
+    page.notes = m_cmp.notes(m_extras);
     const RecordBlock first = page.entries.isEmpty() ? RecordBlock() : page.entries.constFirst();
     const QString name = proposedPdfName(first.number, first.name, reportDate(first.takenAt), u("多重比對"));
     printComparisonJob(

@@ -4,10 +4,13 @@
 
 #include "comparison/multirecord.h"
 
+#include <QHash>
+
 #include <QDialog>
 #include <functional>
 
 class QAction;
+class QLabel;
 class QListWidget;
 class QStatusBar;
 
@@ -28,6 +31,7 @@ public:
     QListWidget* subjectList() const { return m_list; }
     RecordBlockView* header() const { return m_header; }
     QString statusText() const;
+    QLabel* notesLabel() const { return m_notes; }
 
     // What opening does, and showing the screen again after the picker.
     void refreshFromState();
@@ -46,6 +50,8 @@ private:
     RecordBlockView* m_header;
     QList<QAction*> m_actions;
     QStatusBar* m_status;
+    QLabel* m_notes;
+    QHash<qint64, MeasurementExtras> m_extras; // how the picked measurements were taken
 };
 
 } // namespace lumo

@@ -61,6 +61,7 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     setWindowTitle(u("歷次能量趨勢"));
     m_measurements = MeasurementStore(*state.MainDatabase).listForSubject(subject.CUSTNO);
     m_rows = buildTrend(m_measurements, state.compensation, subject.SEX);
+    readNotes();
 
     auto* toolbar = new QToolBar(this);
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
@@ -86,7 +87,9 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     heading->setObjectName(QStringLiteral("TrendHeading"));
     m_chart = new ChartBox(
         trendChartFont(),
-        [this](ChartSurface& s, QSize size) { paintTrendChart(s, m_rows, m_subject.SEX, size, m_selected); },
+        [this](ChartSurface& s, QSize size) {
+            paintTrendChart(s, m_rows, m_subject.SEX, size, m_selected, 1, &m_noise);
+        },
         this);
     m_chart->setObjectName(QStringLiteral("TrendChart"));
     m_chart->setAccessibleName(u("歷次能量趨勢圖"));
@@ -124,6 +127,7 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addWidget(heading);
+    layout->addWidget(notesLabel());
     layout->addWidget(split, 1);
     layout->addWidget(m_status);
     fillTable();
@@ -131,6 +135,27 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     // Nothing is chosen on opening: the table, given the focus, would make its first row current.
     m_chart->setFocusPolicy(Qt::StrongFocus);
     m_chart->setFocus();
+}
+
+// The band of no real change, and how the visits were taken.
+void TZuTrend::readNotes()
+{
+    m_noise = practiceNoise(*m_state.MainDatabase, m_state.compensation);
+    QVector<qint64> keys;
+    for (const MeasurementRow& m : m_measurements)
+        keys << m.MKEY;
+    m_notes = trendNotes(m_rows, m_measurements, readMeasurementExtras(*m_state.MainDatabase, keys));
+    m_notes << m_noise.sourceText();
+}
+
+// Poor points, differing conditions and the band's source, under the heading.
+QLabel* TZuTrend::notesLabel()
+{
+    auto* notes = new QLabel(m_notes.join(QLatin1Char('\n')), this);
+    notes->setObjectName(QStringLiteral("QualityNotes"));
+    notes->setWordWrap(true);
+    notes->setStyleSheet(QStringLiteral("color: rgb(128,0,0);"));
+    return notes;
 }
 
 QAction* TZuTrend::action(const QString& caption) const
@@ -231,7 +256,9 @@ void TZuTrend::ToolButtonPickClick()
 
 void TZuTrend::ToolButtonPrintClick()
 {
-    const TrendPage page{&m_state.config, m_subject, m_rows};
+    TrendPage page{&m_state.config, m_subject, m_rows};
+    page.noise = &m_noise;
+    page.notes = m_notes;
     const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"));
     printComparisonJob(
         this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },

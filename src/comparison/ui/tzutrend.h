@@ -3,6 +3,7 @@
 // as a chart and a table; a chosen measurement can join the multi-record
 // comparison.
 
+#include "comparison/noise.h"
 #include "comparison/trend.h"
 
 #include <QDialog>
@@ -36,12 +37,16 @@ public:
 
 private:
     void fillTable();
+    void readNotes();
+    class QLabel* notesLabel();
     void fitRowHeight();
 
     SharedState& m_state;
     SubjectRow m_subject;
     QVector<MeasurementRow> m_measurements; // by MKEY, for 載入比對
     QVector<TrendRow> m_rows;
+    NoiseFigures m_noise; // the band of no real change
+    QStringList m_notes;  // poor points, differing conditions, the band's source
     int m_selected = -1;
     ChartBox* m_chart;
     QTableWidget* m_table;

@@ -2,11 +2,12 @@
 
 #include "instrument/simulator.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QSlider>
 #include <QScreen>
+#include <QSlider>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -30,6 +31,10 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     m_auto = new QPushButton(this);
     m_auto->setFocusPolicy(Qt::NoFocus);
     m_auto->setObjectName(QStringLiteral("AutoButton"));
+    m_realistic = new QCheckBox(QString::fromUtf8("真實手感"), this);
+    m_realistic->setObjectName(QStringLiteral("RealisticBox"));
+    m_realistic->setFocusPolicy(Qt::NoFocus);
+    m_realistic->setToolTip(QString::fromUtf8("自動測量時，手會漂移、抖動，偶爾改變壓力或提早抬起"));
     m_plug = new QPushButton(this);
     m_plug->setFocusPolicy(Qt::NoFocus);
     m_plug->setObjectName(QStringLiteral("PlugButton"));
@@ -48,6 +53,7 @@ ProbePanel::ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent)
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(m_touch);
     buttons->addWidget(m_auto);
+    buttons->addWidget(m_realistic);
     buttons->addWidget(m_plug);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
@@ -91,10 +97,15 @@ void ProbePanel::connectHand()
         refresh();
     });
     connect(m_auto, &QPushButton::clicked, this, [this] {
+        const qint64 now = m_clock.nowMs();
         if (m_sim.probe().automatic())
             m_sim.probe().stopAutomatic();
+        else if (!m_script.isEmpty())
+            m_sim.probe().startScripted(now, m_script);
+        else if (m_realistic->isChecked())
+            m_sim.probe().startScripted(now, realisticHand(unsigned(now)));
         else
-            m_sim.probe().startAutomatic(m_clock.nowMs(), unsigned(m_clock.nowMs()));
+            m_sim.probe().startAutomatic(now, unsigned(now));
         refresh();
     });
     connect(m_plug, &QPushButton::clicked, this, [this] {

@@ -2,6 +2,8 @@
 // The "virtual probe": a small always-on-top panel that plays the probe of the
 // simulated instrument (touch and lift, the value, the automatic mode, plugging).
 
+#include "instrument/handscript.h"
+
 #include <QWidget>
 
 class QCheckBox;
@@ -20,6 +22,8 @@ class ProbePanel : public QWidget
     Q_OBJECT
 public:
     ProbePanel(SimulatedInstrument& sim, Clock& clock, QWidget* parent = nullptr);
+    // The automatic mode follows this script (lumo --probe-script) instead of the steady hand.
+    void setHandScript(const HandScript& hands) { m_script = hands; }
 
 private:
     void refresh();
@@ -34,6 +38,8 @@ private:
     Clock& m_clock;
     QPushButton* m_touch;
     QPushButton* m_auto;
+    QCheckBox* m_realistic; // 真實手感: the automatic hand drifts, scatters, presses and lifts
+    HandScript m_script;
     QPushButton* m_more = nullptr;
     QPushButton* m_plug;
     QSlider* m_value;

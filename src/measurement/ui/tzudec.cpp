@@ -46,11 +46,7 @@ void TZudec::setMinResponse(int tenths)
 
 void TZudec::fillGrid()
 {
-    for (int p = 1; p <= 24; ++p) {
-        const GridCell c = gridCellOfPoint(p);
-        const double v = m_state.energy.Readings[size_t(p - 1)];
-        m_grid->item(c.row - 1, c.column - 1)->setText(v == 0 ? QString() : fmt("%3.0f", v));
-    }
+    showAllGrades(); // each cell's value, with the mark of a point graded C
 }
 
 // After a run that left points out, their empty cells stand out, so the
@@ -112,6 +108,7 @@ void TZudec::setIdleButtons()
     m_actions[8]->setEnabled(true);
     m_high->setEnabled(true);
     m_standard->setEnabled(true);
+    updateRemeasureAction();
 }
 
 void TZudec::refreshFromState()
@@ -165,6 +162,8 @@ void TZudec::ToolButtonSaveClick()
     openLinked(m_links.save);
     const qint64 key = m_state.CurrentMeasurementKey;
     if (key <= 0 || key == before) return;
+    measurementSaved();
+    if (m_repeat.on()) return; // the repeat mode's status line says what comes next
     // The save screen closes on storing; without a word the operator cannot
     // tell a stored measurement from a screen that was left.
     const SubjectRow& s = m_state.CurrentSubject;
@@ -176,6 +175,7 @@ void TZudec::ToolButtonSaveClick()
 void TZudec::ToolButtonMeasureClick()
 {
     if (m_run.running()) return;
+    prepareRepeatRun();
     m_run.start();
 }
 

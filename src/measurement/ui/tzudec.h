@@ -3,6 +3,7 @@
 // from which a measurement is analysed, saved, loaded, typed in and compared.
 
 #include "measurement/measuringrun.h"
+#include "measurement/repeatsession.h"
 
 #include <QDialog>
 #include <functional>
@@ -17,6 +18,7 @@ class QDoubleSpinBox;
 class QGroupBox;
 class QTableWidget;
 class QStatusBar;
+class QCheckBox;
 
 namespace lumo {
 
@@ -51,6 +53,10 @@ public:
     void ToolButtonMeasureClick();
     void ToolButtonStopClick();
     void ToolButtonClearClick();
+    // 重新測量 (R): during a run the point stored last, after it the first
+    // point graded C that was not measured again (tzudecquality.cpp).
+    void ToolButtonRemeasureClick();
+    QCheckBox* repeatModeBox() const { return m_repeatMode; }
     // 儲存資料: the save screen, and a word in the status bar when it stored.
     void ToolButtonSaveClick();
     // What the idle status bar says: missing points, or the calibration reminder.
@@ -79,6 +85,18 @@ private:
     void pointStored(int point) override;
     void measurementCleared() override;
     void instrumentMissing(bool missing) override;
+    void repeatDone(int point, bool replaced) override;
+
+    // Reading grades in the grid, measuring again, the repeat mode (tzudecquality.cpp).
+    QString cellText(int point) const;
+    void showGrade(int point);
+    void showAllGrades();
+    void announceGrade(int point);
+    int remeasureTarget() const;
+    void updateRemeasureAction();
+    void repeatModeToggled(bool on);
+    void measurementSaved();
+    void prepareRepeatRun();
 
     // The layout, built once; the run display above only changes what it shows.
     void buildUi();
@@ -138,6 +156,9 @@ private:
     QStatusBar* m_status;
     QLabel* m_idleStatus; // shown whenever no prompt or brief notice covers it
     QList<QAction*> m_actions;
+    QAction* m_remeasure = nullptr;
+    QCheckBox* m_repeatMode = nullptr;
+    RepeatSession m_repeat;
 };
 
 } // namespace lumo

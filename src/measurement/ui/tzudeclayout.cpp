@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -75,6 +76,11 @@ void TZudec::buildUi()
     auto* settings = new QHBoxLayout;
     settings->addWidget(buildPotentialGroup());
     settings->addWidget(buildMinimumGroup(), 1);
+    m_repeatMode = new QCheckBox(u("重複量測模式"), this);
+    m_repeatMode->setObjectName(QStringLiteral("RepeatModeBox"));
+    m_repeatMode->setToolTip(u("同一位受測者於 30 分鐘內量測兩次，累積本診所的量測誤差資料"));
+    connect(m_repeatMode, &QCheckBox::toggled, this, &TZudec::repeatModeToggled);
+    settings->addWidget(m_repeatMode);
     leftColumn->addLayout(settings);
     auto* middle = new QHBoxLayout;
     middle->addLayout(leftColumn, 2);
@@ -115,6 +121,14 @@ QToolBar* TZudec::buildToolbar()
     connect(m_actions[6], &QAction::triggered, this, [this] { openLinked(m_links.manualEntry); });
     connect(m_actions[7], &QAction::triggered, this, [this] { openLinked(m_links.compare); });
     connect(m_actions[8], &QAction::triggered, this, &QDialog::close);
+    // Measuring a point again is one key away, during the run and after it.
+    m_remeasure = new QAction(u("重新測量"), this);
+    m_remeasure->setObjectName(QStringLiteral("RemeasureAction"));
+    m_remeasure->setShortcut(QKeySequence(Qt::Key_R));
+    m_remeasure->setToolTip(u("重新測量品質不佳的測定點 (R)"));
+    m_remeasure->setStatusTip(m_remeasure->toolTip());
+    toolbar->insertAction(m_actions[8], m_remeasure);
+    connect(m_remeasure, &QAction::triggered, this, &TZudec::ToolButtonRemeasureClick);
     return toolbar;
 }
 

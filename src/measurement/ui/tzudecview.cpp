@@ -30,6 +30,7 @@ void TZudec::runStarted()
     for (int i : {2, 7, 6, 3, 5, 8, 0, 4})
         m_actions[i]->setEnabled(false);
     m_actions[1]->setEnabled(true);
+    updateRemeasureAction();
     m_high->setEnabled(false);
     m_standard->setEnabled(false);
     m_graphOrSubject->setCurrentWidget(m_graphGroup);
@@ -161,8 +162,9 @@ void TZudec::traceLine(QPoint from, QPoint to, bool)
 
 void TZudec::pointStored(int point)
 {
-    const GridCell c = gridCellOfPoint(point);
-    m_grid->item(c.row - 1, c.column - 1)->setText(fmt("%3.0f", m_state.energy.Readings[size_t(point - 1)]));
+    showGrade(point);
+    announceGrade(point);
+    updateRemeasureAction();
     m_date->setText(shortDateOfDay(m_state.energy.TakenAt));
     m_time->setText(longTimeOfDay(m_state.energy.TakenAt));
     showModeLabel(m_state.energy.VoltageMode);

@@ -1,4 +1,5 @@
 #include "records/ui/tzuread.h"
+#include "records/measurementextras.h"
 #include "records/searchfields.h"
 #include "widgets/actions.h"
 
@@ -438,6 +439,7 @@ void TZuread::load()
             e.Memo = m.MEMO1.isEmpty() ? QStringList() : m.MEMO1.split(QStringLiteral("\r\n"));
             e.Readings = m.ZU;
             e.recompensate(m_state.compensation);
+            loadMeasurementExtras(*m_state.MainDatabase, m.MKEY, e); // how it was taken
             m_state.CurrentMeasurementKey = m.MKEY;
             m_state.AnalysisChart = 1;
             m_state.AnalysisPage = 0;

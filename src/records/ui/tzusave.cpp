@@ -4,7 +4,9 @@
 #include "widgets/screensize.h"
 
 #include "base/formats.h"
+#include "records/measurementextras.h"
 #include "records/measurements.h"
+#include "records/ui/conditionsgroup.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuredit.h"
 #include "shell/sharedstate.h"
@@ -61,6 +63,12 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
         m_panel[i]->setStyleSheet(QStringLiteral("color: rgb(0,0,128);"));
         pl->addWidget(m_panel[i], i / 3, (i % 3) * 2 + 1);
     }
+    // How the measurement was taken: its own answers when it has them (a loaded
+    // one), else the last answers given, which rarely change within a day.
+    m_conditions = new ConditionsGroup(this);
+    m_conditions->setConditions(m_state.energy.Conditions.isEmpty()
+                                    ? readLastConditions(m_state.DataDirectory)
+                                    : m_state.energy.Conditions);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(add);
     buttons->addWidget(m_saveButton);
@@ -71,6 +79,7 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
     layout->addWidget(panel);
+    layout->addWidget(m_conditions);
     layout->addWidget(m_picker, 1);
     layout->addWidget(status);
     // Wide enough for every subject column, 傳 真 included, on a 1366-pixel screen.
@@ -153,11 +162,17 @@ void TZusave::saveToTarget()
     row.ZUVOTA = m_state.energy.VoltageMode;
     row.MEMO1 = m_state.energy.Memo.join(QStringLiteral("\r\n"));
     row.ZU = m_state.energy.Readings; // stored before compensation
-    const Status st = MeasurementStore(*m_state.MainDatabase).append(row);
+    // With how it was taken (grades, samples, conditions), in one transaction.
+    EnergySet measured = m_state.energy;
+    measured.Conditions = sanitizedConditions(m_conditions->conditions());
+    const Status st = appendMeasurementWithExtras(*m_state.MainDatabase, row, measured);
     if (!st) {
         m_state.reportError(st.error); // the measurement screen's state stays as it was
         return;
     }
+    m_state.energy.Conditions = measured.Conditions;
+    // Remembered for the next measurement; a file that cannot be written costs only that.
+    writeLastConditions(m_state.DataDirectory, measured.Conditions);
     m_state.CurrentSubject = *m_target;
     m_state.CurrentMeasurementKey = row.MKEY;
     accept();

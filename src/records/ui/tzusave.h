@@ -22,6 +22,7 @@ public:
     explicit TZusave(SharedState& state, QWidget* parent = nullptr);
 
     SubjectPicker* picker() const { return m_picker; }
+    class ConditionsGroup* conditions() const { return m_conditions; }
     const std::optional<SubjectRow>& target() const { return m_target; }
     // The grid's row became current: it is the target.
     void rowEntered();
@@ -41,6 +42,7 @@ private:
     QLabel* m_panel[9];
     QLabel* m_count;
     QPushButton* m_saveButton;
+    class ConditionsGroup* m_conditions;
 };
 
 // "%6.0d" subjects, "  -  [ ", measurements, " ]".

@@ -1,0 +1,232 @@
+// Reading grades: scripted hands through the real measuring run in virtual
+// time, the stored form of the grades, and the scripts themselves.
+#include "measurement/measuringrun.h"
+#include "measurement/practicefixture.h"
+#include "measurement/qualitycodec.h"
+
+#include <QtTest>
+
+using namespace lumo;
+using namespace lumo::test;
+
+Q_DECLARE_METATYPE(lumo::PointHand)
+
+namespace {
+
+struct StopAfterFirst : MeasuringView
+{
+    MeasuringRun* run = nullptr;
+    QList<int> shown;
+    void showPoint(int p) override
+    {
+        shown << p;
+        if (p == 2) run->requestStop();
+    }
+};
+
+// One point measured by the hand; the run stops when it moves on to point 2.
+void measureFirstPoint(Practice& f, const PointHand& hand, StopAfterFirst& view)
+{
+    MeasuringRun run(f.state, f.sim.instrument, view);
+    view.run = &run;
+    f.sim.sim.probe().startScripted(f.sim.clock.nowMs(), HandScript(24, hand));
+    run.start();
+}
+
+PointHand hand(double drift, double noise, int stepAt = -1, double step = 0, int liftAt = -1)
+{
+    PointHand h;
+    h.value = 45;
+    h.driftPctPerS = drift;
+    h.noisePct = noise;
+    if (stepAt >= 0) h.stepAtMs = stepAt;
+    h.stepPct = step;
+    if (liftAt >= 0) h.liftAtMs = liftAt;
+    return h;
+}
+
+QualitySamples syntheticSamples(double level, double noise, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> n(0, noise);
+    QualitySamples s;
+    for (int ms = 0; ms < 2400; ms += 4)
+        s.append({quint16(ms), quint16(std::clamp(level + n(rng), 0.0, 4095.0)), quint8(ms / 600 + 1)});
+    return s;
+}
+
+} // namespace
+
+class TestQuality : public QObject
+{
+    Q_OBJECT
+private slots:
+    void gradesThroughTheRun_data()
+    {
+        QTest::addColumn<PointHand>("hand");
+        QTest::addColumn<int>("replyDelayMs");
+        QTest::addColumn<QChar>("grade");
+        QTest::addColumn<int>("test");
+        QTest::addColumn<int>("touches");
+        using T = QualityTest;
+        QTest::newRow("steady") << hand(0, 1) << 4 << QChar('A') << int(T::None) << 1;
+        QTest::newRow("slow drift") << hand(8, 1) << 4 << QChar('B') << int(T::Slope) << 1;
+        QTest::newRow("fast drift") << hand(40, 1) << 4 << QChar('C') << int(T::Slope) << 1;
+        QTest::newRow("somewhat noisy") << hand(0, 5) << 4 << QChar('B') << int(T::Spread) << 1;
+        QTest::newRow("noisy") << hand(0, 15) << 4 << QChar('C') << int(T::Spread) << 1;
+        QTest::newRow("pressure step in the window")
+            << hand(0, 1, 2000, 20) << 4 << QChar('C') << int(T::Step) << 1;
+        QTest::newRow("pressure step in the third tick")
+            << hand(0, 1, 1400, -15) << 4 << QChar('C') << int(T::Step) << 1;
+        QTest::newRow("small step before the window")
+            << hand(0, 1, 700, 8) << 4 << QChar('A') << int(T::None) << 1;
+        QTest::newRow("lifted at the end of the window")
+            << hand(0, 1, -1, 0, 2250) << 4 << QChar('C') << int(T::Step) << 1;
+        QTest::newRow("lifted early, touched again")
+            << hand(0, 1, -1, 0, 900) << 4 << QChar('A') << int(T::None) << 2;
+        QTest::newRow("slow instrument") << hand(0, 1) << 200 << QChar('C') << int(T::Samples) << 1;
+    }
+    void gradesThroughTheRun()
+    {
+        QFETCH(PointHand, hand);
+        QFETCH(int, replyDelayMs);
+        QFETCH(QChar, grade);
+        QFETCH(int, test);
+        QFETCH(int, touches);
+        Practice f;
+        f.sim.sim.setReplyDelayMs(replyDelayMs);
+        StopAfterFirst view;
+        measureFirstPoint(f, hand, view);
+        const PointGrade& g = f.state.energy.Quality.grades[0];
+        QVERIFY2(g.validFor(f.state.energy.Readings[0]), "graded with the value it belongs to");
+        QCOMPARE(QChar(char(g.grade)), grade);
+        QCOMPARE(int(g.test), test);
+        QCOMPARE(int(view.shown.count(1)), touches); // a lost contact shows the point again
+        if (g.test != QualityTest::None) QVERIFY(!qualityReason(g).isEmpty());
+    }
+
+    // The value stays what it always was: the mean of the fourth tick's
+    // readings over the counts per uA, whatever the grade.
+    void readingIsTheFourthTicksMean_data()
+    {
+        QTest::addColumn<PointHand>("hand");
+        QTest::newRow("steady") << hand(0, 1);
+        QTest::newRow("noisy") << hand(0, 15);
+        QTest::newRow("step") << hand(0, 1, 2000, 20);
+    }
+    void readingIsTheFourthTicksMean()
+    {
+        QFETCH(PointHand, hand);
+        Practice f;
+        StopAfterFirst view;
+        measureFirstPoint(f, hand, view);
+        double sum = 0;
+        int n = 0;
+        for (const QualitySample& s : f.state.energy.Quality.samples[0])
+            if (s.tick == 4) {
+                sum += s.counts;
+                ++n;
+            }
+        QVERIFY(n > 100);
+        QCOMPARE(f.state.energy.Readings[0], sum / n / 20.0);
+    }
+
+    void noiselessSteadyHandReadsItsValue()
+    {
+        Practice f;
+        StopAfterFirst view;
+        measureFirstPoint(f, hand(0, 0), view);
+        QCOMPARE(f.state.energy.Readings[0], 45.0);
+        QCOMPARE(f.state.energy.Quality.grades[0].grade, QualityGrade::A);
+    }
+
+    void storedFormKeepsGradesInTwoKilobytes()
+    {
+        MeasurementQuality q;
+        std::array<double, 24> readings{};
+        for (int p = 0; p < 24; ++p) {
+            // The noisiest hand a grade still describes: every kept reading a jump.
+            q.samples[size_t(p)] = syntheticSamples(900, 90 + p, unsigned(p));
+            readings[size_t(p)] = 45 + p;
+            q.grades[size_t(p)] = gradePoint(q.samples[size_t(p)], readings[size_t(p)], QualityThresholds());
+        }
+        const QByteArray blob = encodeQuality(q);
+        QVERIFY2(blob.size() <= 2048, qPrintable(QString::number(blob.size())));
+        MeasurementQuality back;
+        QVERIFY(decodeQuality(blob, back));
+        for (size_t p = 0; p < 24; ++p) {
+            QVERIFY(back.grades[p].validFor(readings[p]));
+            QCOMPARE(back.grades[p].grade, q.grades[p].grade);
+            QCOMPARE(back.grades[p].test, q.grades[p].test);
+            QCOMPARE(back.samples[p], keptSamples(q.samples[p]));
+            // Graded again from the stored figures, the point keeps its grade.
+            QCOMPARE(gradeFigures(back.grades[p].figures, readings[p], QualityThresholds()).grade,
+                     q.grades[p].grade);
+        }
+    }
+
+    void damagedBlobsAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("blob");
+        MeasurementQuality q;
+        q.samples[0] = syntheticSamples(900, 9, 1);
+        q.grades[0] = gradePoint(q.samples[0], 45, QualityThresholds());
+        q.repeats.append({3, q.grades[0], true});
+        const QByteArray good = encodeQuality(q);
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("another version") << QByteArray(1, '\x09') + good.mid(1);
+        QTest::newRow("cut short") << good.left(good.size() - 3);
+        QTest::newRow("trailing bytes") << good + QByteArray(4, '\0');
+        QByteArray many = good;
+        many[3] = char(0xff); // points 17-24 claimed, not there
+        QTest::newRow("points claimed") << many;
+        QTest::newRow("endless number") << good.left(30) + QByteArray(64, char(0xff));
+        QTest::newRow("too large") << QByteArray(MaxQualityBlobBytes + 1, '\x01');
+    }
+    void damagedBlobsAreRefused()
+    {
+        QFETCH(QByteArray, blob);
+        MeasurementQuality q;
+        q.grades[5].grade = QualityGrade::A; // left from before: cleared by a refusal
+        QVERIFY(!decodeQuality(blob, q));
+        QVERIFY(!q.grades[5].graded());
+    }
+
+    void handScripts_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("ok");
+        const QByteArray point = R"({"value": 30, "step_at_ms": 1900, "step_pct": 12})";
+        auto points = [](const QByteArray& p, int n) {
+            QByteArrayList list;
+            for (int i = 0; i < n; ++i)
+                list << p;
+            return "{\"points\": [" + list.join(',') + "]}";
+        };
+        QTest::newRow("24 points, defaults for the rest") << points(point, 24) << true;
+        QTest::newRow("empty objects") << points("{}", 24) << true;
+        QTest::newRow("23 points") << points(point, 23) << false;
+        QTest::newRow("misspelt key") << points(R"({"noise": 3})", 24) << false;
+        QTest::newRow("value below the range") << points(R"({"value": 0})", 24) << false;
+        QTest::newRow("text for a number") << points(R"({"value": "45"})", 24) << false;
+        QTest::newRow("not JSON") << QByteArray("points: 24") << false;
+        QTest::newRow("too large") << points(point, 24) + QByteArray(MaxHandScriptBytes, ' ') << false;
+    }
+    void handScripts()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, ok);
+        HandScript script;
+        const Status s = parseHandScript(json, script);
+        QCOMPARE(s.ok, ok);
+        QCOMPARE(s.error.isEmpty(), ok);
+        if (!ok) return;
+        QCOMPARE(script.size(), 24);
+        QCOMPARE(script[5].noisePct, 1.0);
+        QCOMPARE(script[5].driftPctPerS, 0.0);
+        QVERIFY(!script[5].liftAtMs);
+    }
+};
+
+QTEST_MAIN(TestQuality)
+#include "test_quality.moc"
