@@ -404,15 +404,9 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device,
     return out;
 }
 
-bool printReportToPdf(const ReportInput& in, const QString& path, QString* error,
-                      const std::function<bool()>& abandoned)
+bool renderReportPdf(const ReportInput& in, QByteArray* pdf, QString* error,
+                     const std::function<bool()>& abandoned)
 {
-    auto fail = [&](const QString& reason) {
-        if (error) *error = reason + QString::fromUtf8("；報表沒有寫入，原有的檔案維持原狀。");
-        return false;
-    };
-    // Refused before the work: a device or a FIFO under the name would be replaced by the rename.
-    if (!isRegularOrAbsent(path)) return fail(QStringLiteral("%1: not a regular file").arg(path));
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     ReportOutcome o;
@@ -426,9 +420,28 @@ bool printReportToPdf(const ReportInput& in, const QString& path, QString* error
     }
     if (o.abandoned) return false;
     // The writer reports no errors of its own; a whole PDF ends with its end-of-file marker.
-    if (!isCompletePdf(buffer.data()))
-        return fail(QStringLiteral("%1: the PDF writer produced no complete file").arg(path));
-    const Status s = writeFileAtomically(path, buffer.data());
+    if (!isCompletePdf(buffer.data())) {
+        if (error) *error = QStringLiteral("the PDF writer produced no complete file");
+        return false;
+    }
+    *pdf = buffer.data();
+    return true;
+}
+
+bool printReportToPdf(const ReportInput& in, const QString& path, QString* error,
+                      const std::function<bool()>& abandoned)
+{
+    auto fail = [&](const QString& reason) {
+        if (error) *error = reason + QString::fromUtf8("；報表沒有寫入，原有的檔案維持原狀。");
+        return false;
+    };
+    // Refused before the work: a device or a FIFO under the name would be replaced by the rename.
+    if (!isRegularOrAbsent(path)) return fail(QStringLiteral("%1: not a regular file").arg(path));
+    QByteArray pdf;
+    QString reason;
+    if (!renderReportPdf(in, &pdf, &reason, abandoned))
+        return reason.isEmpty() ? false : fail(QStringLiteral("%1: %2").arg(path, reason));
+    const Status s = writeFileAtomically(path, pdf);
     if (!s) return fail(s.error);
     return true;
 }

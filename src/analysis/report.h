@@ -53,6 +53,12 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device, c
 bool printReportToPdf(const ReportInput& in, const QString& path, QString* error,
                       const std::function<bool()>& abandoned = {});
 
+// The report as the bytes of a PDF file (A4), for callers that place the
+// file themselves; false when abandoned (error empty) or when the writer
+// produced no complete file (error says so).
+bool renderReportPdf(const ReportInput& in, QByteArray* pdf, QString* error,
+                     const std::function<bool()>& abandoned = {});
+
 // The notice after a PDF was written, naming the file.
 QString pdfWrittenNotice(const QString& path);
 // The same for the comparison and trend reports.

@@ -7,15 +7,20 @@ namespace lumo {
 std::optional<ReportContext> reportContext(SharedState& state, const QString& options, const QString& treatmentRecord,
                                            QString* error)
 {
+    return reportContext(state, state.CurrentSubject, state.energy, options, treatmentRecord, error);
+}
+
+std::optional<ReportContext> reportContext(SharedState& state, const SubjectRow& subject, const EnergySet& energy,
+                                           const QString& options, const QString& treatmentRecord, QString* error)
+{
     QString refusal;
-    auto analysis =
-        ComputeEnergyAnalysis(state.energy, state.compensation, state.CurrentSubject.SEX, &refusal);
+    auto analysis = ComputeEnergyAnalysis(energy, state.compensation, subject.SEX, &refusal);
     ReportContext c;
     if (!analysis) {
         // Printed all the same: its values and "無法分析" where the verdicts would be.
         ReportInput& in = c.input;
-        in.energy = state.energy;
-        in.subject = state.CurrentSubject;
+        in.energy = energy;
+        in.subject = subject;
         in.config = &state.config;
         in.options = options;
         in.treatmentRecord = treatmentRecord;
@@ -27,8 +32,8 @@ std::optional<ReportContext> reportContext(SharedState& state, const QString& op
                                                    [&state](const QString& e) { state.reportError(e); });
     ReportInput& in = c.input;
     in.analysis = *analysis;
-    in.energy = state.energy;
-    in.subject = state.CurrentSubject;
+    in.energy = energy;
+    in.subject = subject;
     in.config = &state.config;
     in.options = options;
     in.lists = buildAnalysisLists(*analysis);
@@ -36,7 +41,7 @@ std::optional<ReportContext> reportContext(SharedState& state, const QString& op
     in.treatmentRecord = treatmentRecord;
     if (state.MainDatabase) {
         in.userPrograms = MatchPrograms(*state.MainDatabase, *analysis,
-                                        conditionAge(state.CurrentSubject.DBIRTH, QDate::currentDate()), state.CurrentSubject.SEX);
+                                        conditionAge(subject.DBIRTH, QDate::currentDate()), subject.SEX);
         in.programDatabase = state.MainDatabase.get();
     }
     return c;

@@ -23,4 +23,9 @@ struct ReportContext
 std::optional<ReportContext> reportContext(SharedState& state, const QString& options,
                                            const QString& treatmentRecord, QString* error);
 
+// The same for a stored measurement of a subject, leaving the shared state's
+// current measurement and subject as they are.
+std::optional<ReportContext> reportContext(SharedState& state, const SubjectRow& subject, const EnergySet& energy,
+                                           const QString& options, const QString& treatmentRecord, QString* error);
+
 } // namespace lumo

@@ -41,6 +41,8 @@ const char* kUsage =
     "  export --to DEST [--programs] [--records]\n"
     "  import --from SRC [--programs] [--records] [--replace] [--with-commands]\n"
     "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
+    "  export-subject --custno NUMBER --to DIR2   the subject's records as a folder (FHIR, CSV, reports)\n"
+    "  import-subjects --csv FILE [--map FIELD=COLUMN ...] [--skip-existing] [--dry-run]\n"
     "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
     "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
     "  restore FILE [--with-commands]   put a checked copy in place of the main database, kept as\n"
@@ -235,6 +237,8 @@ int runCommand(CliContext& c, const QString& command)
     if (command == QLatin1String("export")) return cmdExport(c);
     if (command == QLatin1String("import")) return cmdImport(c);
     if (command == QLatin1String("export-csv")) return cmdExportCsv(c);
+    if (command == QLatin1String("export-subject")) return cmdExportSubject(c);
+    if (command == QLatin1String("import-subjects")) return cmdImportSubjects(c);
     if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
     if (command == QLatin1String("backup")) return cmdBackup(c);
     if (command == QLatin1String("restore")) return cmdRestore(c);

@@ -40,6 +40,8 @@ int cmdExport(CliContext& c);
 int cmdImport(CliContext& c);
 int cmdExportCsv(CliContext& c);
 int cmdLegacyDump(CliContext& c);
+int cmdExportSubject(CliContext& c); // cli_travel.cpp
+int cmdImportSubjects(CliContext& c);
 int cmdBackup(CliContext& c); // cli_backup.cpp
 int cmdRestore(CliContext& c);
 int cmdMigrate(CliContext& c); // cli_migrate.cpp

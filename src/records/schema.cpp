@@ -152,6 +152,17 @@ IndexDef index(const char* name, const char* table, std::initializer_list<const 
     return d;
 }
 
+// The last merge of two subjects, until the next one: the kept subject's
+// fields before it, the removed subject whole and the measurements whose
+// number it changed, each as JSON text (a merge is one row, read whole).
+TableDef zumerge()
+{
+    return {
+        QStringLiteral("ZUMERGE"),
+        5,
+        {key(), real("MERGEDATE"), integer("KEPTKEY"), text("KEPTBEFORE"), text("REMOVED"), text("MOVED")}};
+}
+
 // One row per calibration, successful or not: the values measured, the values
 // in use before, and whether the measured ones were taken into use (a failed
 // calibration is only when the operator chooses it).
@@ -279,7 +290,7 @@ const QStringList& knowledgeTextFields()
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
     static const QVector<TableDef> main = {zucust(),   zudata(), zupro(false), zuprdt(false), lumoconv(),
-                                           caliblog(), zuqual(), zucond(),     lumocount()};
+                                           caliblog(), zuqual(), zucond(),     zumerge(),     lumocount()};
     static const QVector<TableDef> master = {zupro(true), zuprdt(true)};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {

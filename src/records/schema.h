@@ -18,6 +18,7 @@ namespace lumo {
 //    the fly when it first logged a calibration, without that column).
 // 4: ZUQUAL and ZUCOND, how each measurement was taken (reading grades with
 //    their samples, and the conditions), beside ZUDATA and keyed by its MKEY.
+// 5: ZUMERGE, the last merge of two subjects, kept so it can be undone.
 // 6: ROWVER, the version of each row of the four tables (a save of a row
 //    another workstation changed meanwhile is refused), and LUMOCOUNT, the
 //    kept row counts of ZUCUST and ZUDATA with the triggers that keep them.

@@ -21,6 +21,8 @@ APPEND_QUESTION = "執行本功能會將資料附加至現有的資料中"
 REPLACE_QUESTION = "執行本功能將會取代現有的資料"
 COMMANDS_QUESTION = "匯入的專家療程含有以下外部執行程式"
 APPENDED = "資料匯入成功，資料已經附加 !!"
+# Appending the practice's own export brings every number a second time; the merge is offered.
+MERGE_OFFER = "匯入的受測者中有 3 位的編號原本就已存在"
 REPLACED = "資料匯入成功，原有的資料已被取代 !!"
 COMMAND = "/usr/bin/xdg-open"
 
@@ -183,6 +185,7 @@ class Transfer(Session):
         self.answer(APPEND_QUESTION, "是", "append-question", "the append question")
         self.answer(COMMANDS_QUESTION, "否", "commands-question", "the question about the external programs")
         self.answer(APPENDED, "確  定", "appended", "the notice that the data were appended")
+        self.answer(MERGE_OFFER, "否", "merge-offer-declined", "the offer to merge the subjects of one number")
         self.assertEqual(self.counts(), {"ZUCUST": 6, "ZUDATA": 12, "ZUPRO": 4})
         self.assertEqual(self.commands(), ["", "", "", COMMAND], "the declined command arrived")
         with self.lumo.db() as db:

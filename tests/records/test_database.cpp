@@ -188,22 +188,30 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<int>("logRows"); // -1: refused
+        // No version before 4 had the measurements' side tables, none before 5 the merge table.
+        const QString before4 = QStringLiteral("DROP TABLE ZUMERGE; DROP TABLE ZUQUAL; DROP TABLE ZUCOND; ");
         const QString oldLog =
             "CREATE TABLE CALIBLOG (LOGKEY INTEGER PRIMARY KEY AUTOINCREMENT, CALTIME REAL "
             "NOT NULL, CALSTD INTEGER NOT NULL, CALHIGH INTEGER NOT NULL, PREVSTD INTEGER "
             "NOT NULL, PREVHIGH INTEGER NOT NULL, SUCCESS INTEGER NOT NULL)";
-        QTest::newRow("version 1") << "DROP TABLE LUMOCONV; DROP TABLE CALIBLOG; PRAGMA user_version = 1"
+        QTest::newRow("version 1") << before4 +
+                                          "DROP TABLE LUMOCONV; DROP TABLE CALIBLOG; PRAGMA user_version = 1"
                                    << 0;
-        QTest::newRow("version 3") << "PRAGMA user_version = 3" << 0;
-        QTest::newRow("version 2 without a log") << "DROP TABLE CALIBLOG; PRAGMA user_version = 2" << 0;
+        QTest::newRow("version 3") << before4 + "PRAGMA user_version = 3" << 0;
+        QTest::newRow("version 4, before the merge table")
+            << "DROP TABLE ZUMERGE; PRAGMA user_version = 4" << 0;
+        QTest::newRow("version 2 without a log")
+            << before4 + "DROP TABLE CALIBLOG; PRAGMA user_version = 2" << 0;
         QTest::newRow("version 2 with its log")
-            << "DROP TABLE CALIBLOG; " + oldLog +
+            << before4 + "DROP TABLE CALIBLOG; " + oldLog +
                    "; INSERT INTO CALIBLOG VALUES (1, 46000.5, 2987, 2990, 4000, 4000, 0); "
                    "INSERT INTO CALIBLOG VALUES (2, 46001.5, 3996, 4000, 2987, 2990, 1); PRAGMA user_version "
                    "= 2"
             << 2;
         QTest::newRow("version 2 with a foreign log")
-            << "DROP TABLE CALIBLOG; CREATE TABLE CALIBLOG (SOMETHING TEXT); PRAGMA user_version = 2" << -1;
+            << before4 +
+                   "DROP TABLE CALIBLOG; CREATE TABLE CALIBLOG (SOMETHING TEXT); PRAGMA user_version = 2"
+            << -1;
     }
     void olderLayoutIsUpgraded()
     {
@@ -215,9 +223,7 @@ private slots:
         {
             Status st;
             auto db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
-            // No version before 5 had the measurements' side tables.
-            for (const QString& sql : QStringLiteral("DROP TABLE ZUQUAL; DROP TABLE ZUCOND; ").append(change).split(
-                     QStringLiteral("; ")))
+            for (const QString& sql : change.split(QStringLiteral("; ")))
                 QVERIFY2(exec(*db, sql), qPrintable(sql));
         }
         Status st;
@@ -238,6 +244,7 @@ private slots:
         QCOMPARE(count(*db, "LUMOCONV"), 0);
         QCOMPARE(count(*db, "ZUQUAL"), 0);
         QCOMPARE(count(*db, "ZUCOND"), 0);
+        QCOMPARE(count(*db, "ZUMERGE"), 0);
         QSqlQuery q(db->sql());
         QVERIFY(q.exec(QStringLiteral("PRAGMA user_version")) && q.next());
         QCOMPARE(q.value(0).toInt(), SchemaVersion);
@@ -347,7 +354,6 @@ private slots:
         // The rollback journal leaves no log beside the file once the change is in.
         if (mode == QLatin1String("delete")) QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
     }
-
 };
 
 QTEST_GUILESS_MAIN(TestDatabase)

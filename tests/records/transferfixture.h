@@ -38,6 +38,8 @@ inline QStringList rowsOf(Database& db, const QString& table, bool withKey = fal
         const QSqlRecord r = q.record();
         for (int i = 0; i < r.count(); ++i) {
             if (!withKey && r.fieldName(i).compare(QLatin1String("MKEY"), Qt::CaseInsensitive) == 0) continue;
+            // The row version is each database's own count of changes, not data.
+            if (r.fieldName(i).compare(QLatin1String(RowVersionColumn), Qt::CaseInsensitive) == 0) continue;
             const QVariant v = q.value(i);
             QString text;
             if (v.isNull())

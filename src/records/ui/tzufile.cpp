@@ -1,10 +1,15 @@
 #include "records/ui/tzufile.h"
 
+#include "records/subjectmerge.h"
 #include "records/transferflow.h"
 #include "records/transferfolders.h"
 #include "records/ui/directorychooser.h"
+#include "records/ui/tzuimport.h"
+#include "records/ui/tzumerge.h"
 #include "shell/sharedstate.h"
+#include "shell/shortcuts.h"
 #include "widgets/gradientbar.h"
+#include "widgets/modal.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -54,6 +59,11 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     m_export = toolAction(bar, "ToolButton1", "資料匯出", "開始將選取的資料匯出至外部檔案");
     m_import = toolAction(bar, "ToolButton2", "匯入資料", "開始將外部檔案資料匯入至系統中");
     bar->addSeparator();
+    m_subjects = toolAction(bar, "ImportSubjects", "匯入受測者清單", "從試算表的 CSV 檔案匯入受測者");
+    // This screen's own key, beside the Tab chain the tool bar is in.
+    m_subjects->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    m_subjects->setToolTip(hintWithKey(m_subjects->toolTip(), m_subjects->shortcut()));
+    bar->addSeparator();
     m_leave = toolAction(bar, "ToolButton3", "離  開", "離開檔案匯入/匯出作業");
 
     auto* workRow = new QHBoxLayout;
@@ -90,6 +100,7 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
 
     connect(m_export, &QAction::triggered, this, &TZuFile::ToolButton1Click);
     connect(m_import, &QAction::triggered, this, &TZuFile::ToolButton2Click);
+    connect(m_subjects, &QAction::triggered, this, &TZuFile::importSubjects);
     connect(m_leave, &QAction::triggered, this, &TZuFile::close);
     connect(m_pages, &QTabWidget::currentChanged, this, [this] {
         m_status->showMessage(transferStatusText(m_pages->currentIndex() == 0));
@@ -126,6 +137,7 @@ void TZuFile::updateButtons()
     m_export->setEnabled(b.exportEnabled);
     m_import->setEnabled(b.importEnabled);
     m_leave->setEnabled(b.leaveEnabled);
+    m_subjects->setEnabled(!m_running);
     m_anonymous->setEnabled(m_exportCsv->isChecked());
 }
 
@@ -188,8 +200,37 @@ void TZuFile::ToolButton2Click()
     ImportRequest request{m_importDir->directory(),
                           TransferGroups{m_importPrograms->isChecked(), m_importRecords->isChecked()},
                           m_replace->isChecked()};
+    const qint64 keyBefore = highestSubjectKey(*m_state.MainDatabase);
     if (flow.runImport(request) == TransferOutcome::Done) {
         // The export page lists the main database, which the import changed.
+        m_listsLoaded = false;
+        showLists();
+        // Appending adds a subject whose number is there already a second time.
+        if (!request.replace && request.groups.records)
+            offerMerge(importedDuplicates(*m_state.MainDatabase, keyBefore));
+    }
+}
+
+void TZuFile::offerMerge(qint64 duplicates)
+{
+    if (duplicates <= 0) return;
+    if (!m_state.ShowMessageDialog(AskQuestion,
+                                   QString::fromUtf8("匯入的受測者中有 %1 位的編號原本就已存在，"
+                                                     "現在兩位受測者共用同一個編號。要現在合併這些受測者嗎？")
+                                       .arg(duplicates)))
+        return;
+    TZuMerge screen(m_state, 0, this);
+    execModal(screen);
+    m_listsLoaded = false;
+    showLists();
+}
+
+void TZuFile::importSubjects()
+{
+    if (m_running) return;
+    TZuImport screen(m_state, this);
+    execModal(screen);
+    if (screen.imported() > 0) {
         m_listsLoaded = false;
         showLists();
     }

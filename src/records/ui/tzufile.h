@@ -32,6 +32,7 @@ public:
 
     void ToolButton1Click(); // 資料匯出
     void ToolButton2Click(); // 匯入資料
+    void importSubjects();   // 匯入受測者清單
     bool running() const { return m_running; }
 
     // What tests and the session look at: the controls by their form names.
@@ -54,11 +55,13 @@ private:
     void showLists();
     void setRunning(bool running);
     void showProgress(int value);
+    void offerMerge(qint64 duplicates);
 
     SharedState& m_state;
     QTabWidget* m_pages = nullptr;
     QAction* m_export = nullptr;
     QAction* m_import = nullptr;
+    QAction* m_subjects = nullptr;
     QAction* m_leave = nullptr;
     QCheckBox* m_exportPrograms = nullptr;
     QCheckBox* m_exportRecords = nullptr;

@@ -7,9 +7,12 @@
 #include "comparison/ui/tzutrend.h"
 #include "records/measurements.h"
 #include "records/ui/subjectpicker.h"
+#include "records/ui/tzuexport.h"
+#include "records/ui/tzumerge.h"
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
 #include "shell/sharedstate.h"
+#include "shell/shortcuts.h"
 #include "widgets/columnfit.h"
 #include "widgets/keyboard.h"
 #include "widgets/modal.h"
@@ -185,6 +188,21 @@ QToolBar* TZuread::buildToolbar()
     toolbar->insertAction(m_actions[5], m_trend);
     m_actions << m_trend;
     connect(m_trend, &QAction::triggered, this, &TZuread::showTrend);
+    // A subject's own copy of its records, and two subjects made one; both on the subject the list stands on.
+    m_exportSubject = new QAction(u("匯出個人資料"), toolbar);
+    m_exportSubject->setToolTip(u("將受測者的所有資料匯出為一個資料夾 (FHIR、CSV、分析報表)"));
+    m_mergeSubjects = new QAction(u("合併受測者"), toolbar);
+    m_mergeSubjects->setToolTip(u("將重覆的受測者合併為一位"));
+    // Keys of this screen's own, beside the Tab chain the tool bar is in.
+    m_exportSubject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_mergeSubjects->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    for (QAction* a : {m_exportSubject, m_mergeSubjects}) {
+        a->setToolTip(hintWithKey(a->toolTip(), a->shortcut()));
+        toolbar->insertAction(m_actions[5], a);
+        m_actions << a;
+    }
+    connect(m_exportSubject, &QAction::triggered, this, &TZuread::exportSubject);
+    connect(m_mergeSubjects, &QAction::triggered, this, &TZuread::mergeSubjects);
     return toolbar;
 }
 
@@ -306,6 +324,28 @@ void TZuread::fillMeasurements()
         m_measurementMemo->setPlainText(m_rows[r].MEMO1);
         break;
     }
+    m_exportSubject->setEnabled(m_picker->hasCurrentRow());
+    m_mergeSubjects->setEnabled(m_picker->hasCurrentRow());
+}
+
+void TZuread::exportSubject()
+{
+    if (!m_picker->hasCurrentRow()) return;
+    TZuExport screen(m_state, m_picker->currentRow(), this);
+    execModal(screen);
+}
+
+void TZuread::mergeSubjects()
+{
+    if (!m_picker->hasCurrentRow()) return;
+    const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
+    TZuMerge screen(m_state, key, this);
+    execModal(screen);
+    // The kept subject may have a new number, the other one is gone (or back).
+    m_picker->reload();
+    m_picker->selectKey(key);
+    subjectChanged();
+    m_picker->view()->setFocus();
 }
 
 void TZuread::showTrend()

@@ -45,6 +45,8 @@ public:
     void changeMeasurement(); // 修改資料
     void load();              // 載入資料
     void showTrend();         // 歷次趨勢
+    void exportSubject();     // 匯出個人資料
+    void mergeSubjects();     // 合併受測者
 
     // Screens opened from here; tests replace them.
     std::function<void(SubjectRow&)> subjectEditor;
@@ -73,6 +75,8 @@ private:
     QPlainTextEdit* m_measurementMemo;
     QList<QAction*> m_actions;
     QAction* m_trend = nullptr;
+    QAction* m_exportSubject = nullptr;
+    QAction* m_mergeSubjects = nullptr;
     bool m_measurementListActive = false;
     bool m_loaded = false;
     MeasurementRow m_loadedRow;

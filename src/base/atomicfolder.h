@@ -1,0 +1,38 @@
+#pragma once
+// A folder of several files that appears whole or not at all: the files are
+// written into a hidden folder beside the target, forced to disk, and the
+// folder is then renamed to its name in one step that never replaces anything
+// there. Until then, and after any failure, the target does not exist and the
+// hidden folder is removed when this object goes.
+
+#include "base/status.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace lumo {
+
+class FolderBeside
+{
+public:
+    // The target must not exist; its parent folder must.
+    explicit FolderBeside(const QString& target);
+    ~FolderBeside();
+    FolderBeside(const FolderBeside&) = delete;
+    FolderBeside& operator=(const FolderBeside&) = delete;
+
+    // Why the folder could not be begun (the target exists, no parent folder, ...).
+    const Status& begun() const { return m_begun; }
+    // One file of the folder; the name is a plain file name.
+    Status write(const QString& name, const QByteArray& content);
+    // Renames the folder into place; after a failure nothing is at the target.
+    Status place();
+
+private:
+    QString m_target;
+    QByteArray m_work;
+    Status m_begun;
+    bool m_placed = false;
+};
+
+} // namespace lumo
