@@ -39,6 +39,10 @@ const QVector<CommonShortcut>& commonShortcuts()
          QKeySequence(Qt::CTRL | Qt::Key_F),
          u("篩選受測者（編號、姓名或電話的任一部分）"),
          {}},
+        {CommonAction::Recent,
+         QKeySequence(Qt::CTRL | Qt::Key_R),
+         u("最近的受測者（最近 10 位，按數字選取）"),
+         {}},
         {CommonAction::Leave, QKeySequence(Qt::Key_Escape), u("離開畫面（離  開）"), {u("離  開")}, false},
         {CommonAction::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q), u("離開系統"), {u("離開系統")}},
     };

@@ -23,6 +23,7 @@ enum class CommonAction
     Print,       // 列  印
     Trend,       // 歷次趨勢
     Filter,      // to the filter box of a subject list
+    Recent,      // the last subjects worked with
     Leave,       // 離  開: close the screen
     Quit         // 離開系統: end the program
 };

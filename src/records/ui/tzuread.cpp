@@ -9,6 +9,7 @@
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
+#include "shell/recentsubjects.h"
 #include "shell/sharedstate.h"
 #include "widgets/columnfit.h"
 #include "widgets/keyboard.h"
@@ -393,6 +394,7 @@ void TZuread::load()
         m_loadedSubject = s;
         if (m_mode == LoadMode::MeasurementScreen) {
             m_state.CurrentSubject = s;
+            noteRecentSubject(m_state.DataDirectory, s.CUSTNO);
             EnergySet& e = m_state.energy;
             e.TakenAt = m.ZUDATE;
             e.VoltageMode = m.ZUVOTA;
