@@ -1,7 +1,8 @@
 #pragma once
 // The recent subjects one key away: the key of the shared table (Ctrl+R)
-// opens a list of the last subjects worked with, each behind a digit
-// (1 the newest ... 0 the tenth); the one chosen becomes CurrentSubject.
+// opens the last subjects worked with, each behind a digit
+// (1 the newest ... 0 the tenth) in a small list; the one chosen becomes
+// CurrentSubject.
 
 #include <functional>
 
