@@ -20,7 +20,8 @@ QString quoted(const QString& text)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-bool stepKeys(sqlite3* h, const char* sql, const QByteArray& bind, std::vector<qint64>* keys, QString* error)
+bool stepKeys(sqlite3* h, const char* sql, const QByteArray& bind, const std::function<void(qint64)>& found,
+              QString* error)
 {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK) {
@@ -30,7 +31,7 @@ bool stepKeys(sqlite3* h, const char* sql, const QByteArray& bind, std::vector<q
     if (!bind.isNull()) sqlite3_bind_text(st, 1, bind.constData(), int(bind.size()), SQLITE_TRANSIENT);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        keys->push_back(sqlite3_column_int64(st, 0));
+        found(sqlite3_column_int64(st, 0));
     sqlite3_finalize(st);
     if (rc == SQLITE_DONE) return true;
     *error = QString::fromUtf8(sqlite3_errmsg(h));
@@ -39,7 +40,7 @@ bool stepKeys(sqlite3* h, const char* sql, const QByteArray& bind, std::vector<q
 
 // Row by row, for the texts no index holds: slow at a large practice, and
 // only for one or two characters that are blanks or rare signs.
-bool scanRows(sqlite3* h, const QString& text, std::vector<qint64>* keys, QString* error)
+bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>& found, QString* error)
 {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, "SELECT MKEY, CUSTNO, NAME, TEL, TEL2, TEL3 FROM ZUCUST ORDER BY MKEY", -1, &st,
@@ -53,7 +54,7 @@ bool scanRows(sqlite3* h, const QString& text, std::vector<qint64>* keys, QStrin
             const QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
                                                 sqlite3_column_bytes(st, c));
             if (v.contains(text, Qt::CaseInsensitive)) {
-                keys->push_back(sqlite3_column_int64(st, 0));
+                found(sqlite3_column_int64(st, 0));
                 break;
             }
         }
@@ -77,9 +78,9 @@ FilterQuery filterQueryFor(const QString& text)
     return {FilterIndex::Pairs, quoted(t)};
 }
 
-bool subjectsMatching(Database& db, const QString& text, std::vector<qint64>* keys, QString* error)
+bool subjectsMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
+                      QString* error)
 {
-    keys->clear();
     sqlite3* h = db.handle();
     if (!h) {
         *error = QStringLiteral("no connection");
@@ -89,12 +90,12 @@ bool subjectsMatching(Database& db, const QString& text, std::vector<qint64>* ke
     switch (q.index) {
     case FilterIndex::Trigrams:
         return stepKeys(h, "SELECT rowid FROM ZUCUST_TRIGRAMS WHERE ZUCUST_TRIGRAMS MATCH ?1",
-                        q.match.toUtf8(), keys, error);
+                        q.match.toUtf8(), found, error);
     case FilterIndex::Pairs:
         return stepKeys(h, "SELECT rowid FROM ZUCUST_PAIRS WHERE ZUCUST_PAIRS MATCH ?1", q.match.toUtf8(),
-                        keys, error);
+                        found, error);
     case FilterIndex::Rows:
-        return scanRows(h, text.trimmed(), keys, error);
+        return scanRows(h, text.trimmed(), found, error);
     }
     return false;
 }

@@ -9,7 +9,7 @@
 #include "records/database.h"
 
 #include <QString>
-#include <vector>
+#include <functional>
 
 namespace lumo {
 
@@ -29,8 +29,9 @@ struct FilterQuery
 // The filter text is trimmed; an empty one filters nothing (not asked here).
 FilterQuery filterQueryFor(const QString& text);
 
-// The keys of the matching subjects in ascending order; false with the
-// error when the file could not be read.
-bool subjectsMatching(Database& db, const QString& text, std::vector<qint64>* keys, QString* error);
+// Hands the key of each matching subject to `found`, in ascending order;
+// false with the error when the file could not be read.
+bool subjectsMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
+                      QString* error);
 
 } // namespace lumo

@@ -90,18 +90,21 @@ Status SubjectList::applyFilter()
     m_keyRanks.clear();
     m_rows.clear();
     if (Status s = prepareFilter(); !s) return s;
-    std::vector<qint64> found;
-    QString error;
-    if (!subjectsMatching(m_db, m_filter, &found, &error)) return Status::failure(error);
     const size_t n = m_ranks.ordered.size();
     std::vector<quint64> bits((n + 63) / 64, 0);
-    for (qint64 k : found) {
-        if (k < 0 || size_t(k) >= m_ranks.rankByKey.size()) continue;
-        const int r = m_ranks.rankByKey[size_t(k)];
-        if (r >= 0) bits[size_t(r) / 64] |= quint64(1) << (r % 64);
-    }
-    m_keys.reserve(found.size());
-    m_keyRanks.reserve(found.size());
+    size_t matches = 0;
+    const std::vector<int>& rankByKey = m_ranks.rankByKey;
+    const auto mark = [&](qint64 k) {
+        if (k < 0 || size_t(k) >= rankByKey.size()) return;
+        const int r = rankByKey[size_t(k)];
+        if (r < 0) return;
+        bits[size_t(r) / 64] |= quint64(1) << (r % 64);
+        ++matches;
+    };
+    QString error;
+    if (!subjectsMatching(m_db, m_filter, mark, &error)) return Status::failure(error);
+    m_keys.reserve(matches);
+    m_keyRanks.reserve(matches);
     for (size_t w = 0; w < bits.size(); ++w)
         for (quint64 b = bits[w]; b; b &= b - 1) {
             const int r = int(w * 64 + size_t(__builtin_ctzll(b)));
