@@ -64,6 +64,20 @@ bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>
     return false;
 }
 
+// A file of an earlier version opened only for reading (a data directory
+// that takes no writes) has not been given the index.
+bool hasIndex(sqlite3* h)
+{
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(
+            h, "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('ZUCUST_TRIGRAMS', 'ZUCUST_PAIRS')", -1,
+            &st, nullptr) != SQLITE_OK)
+        return false;
+    const bool both = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 2;
+    sqlite3_finalize(st);
+    return both;
+}
+
 } // namespace
 
 FilterQuery filterQueryFor(const QString& text)
@@ -87,6 +101,7 @@ bool subjectsMatching(Database& db, const QString& text, const std::function<voi
         return false;
     }
     const FilterQuery q = filterQueryFor(text);
+    if (!hasIndex(h)) return scanRows(h, text.trimmed(), found, error);
     switch (q.index) {
     case FilterIndex::Trigrams:
         return stepKeys(h, "SELECT rowid FROM ZUCUST_TRIGRAMS WHERE ZUCUST_TRIGRAMS MATCH ?1",

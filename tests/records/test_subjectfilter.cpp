@@ -179,6 +179,23 @@ private slots:
         QTest::newRow("trigger dropped") << "DROP TRIGGER ZUCUST_FIND_UPDATE; UPDATE ZUCUST SET NAME = 'Lee' "
                                             "WHERE CUSTNO = 'B03'";
     }
+    // An earlier file opened only for reading has no index: found row by row.
+    void earlierFileOnlyRead()
+    {
+        QSqlQuery q(m_db->sql());
+        for (const char* s :
+             {"DROP TABLE ZUCUST_TRIGRAMS", "DROP TABLE ZUCUST_PAIRS", "PRAGMA user_version = 4"})
+            QVERIFY(q.exec(QLatin1String(s)));
+        q.finish();
+        const QString path = m_db->path();
+        m_db.reset();
+        m_db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, nullptr);
+        QVERIFY(m_db);
+        SubjectList list(*m_db);
+        QVERIFY(list.setFilter(QStringLiteral("wang")).ok);
+        QCOMPARE(numbers(list).join(QLatin1Char(' ')), QStringLiteral("B03 D06"));
+    }
+
     void madeOnOpening()
     {
         QFETCH(QString, damage);
