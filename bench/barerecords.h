@@ -31,12 +31,17 @@ public:
     QVariant valueOf(const char* column, qint64 key);
     // The first row in the order whose field begins with the text, by the same
     // choice of index as the layer makes; its sort value and key.
-    bool firstWithPrefix(const char* sortColumn, const char* searchColumn, const QString& text, QVariant* value,
-                         qint64* key);
+    bool firstWithPrefix(const char* sortColumn, const char* searchColumn, const QString& text,
+                         QVariant* value, qint64* key);
     int readMeasurements(const QString& custNo);
     bool appendMeasurement(const QString& custNo);
     bool removeSubject(qint64 key);
     qint64 countMeasurements();
+    // The filter's full-text query alone (subjectfilter.h), every match stepped through.
+    qint64 filterMatches(const char* table, const QString& match);
+    // The plain query without the index: the matches counted and the first
+    // 100 of them in name order, each row's five fields tested with LIKE.
+    qint64 filterByScan(const QString& text);
 
 private:
     sqlite3_stmt* prepare(const QByteArray& sql);

@@ -10,6 +10,7 @@
 #include "barerecords.h"
 #include "practice.h"
 #include "records/measurements.h"
+#include "records/subjectfilter.h"
 #include "records/subjectlist.h"
 
 #include <QCoreApplication>
@@ -24,12 +25,12 @@ using bench::BareRecords;
 
 namespace {
 
-template <typename F>
-double timeMs(F&& f, int repeat = 1)
+template <typename F> double timeMs(F&& f, int repeat = 1)
 {
     QElapsedTimer t;
     t.start();
-    for (int i = 0; i < repeat; ++i) f();
+    for (int i = 0; i < repeat; ++i)
+        f();
     return double(t.nsecsElapsed()) / 1e6 / repeat;
 }
 
@@ -45,23 +46,27 @@ struct Figures
     }
     void print() const
     {
-        for (const QByteArray& l : lines) std::printf("%s\n", l.constData());
+        for (const QByteArray& l : lines)
+            std::printf("%s\n", l.constData());
     }
 };
 
 const QString kName = QString::fromUtf8("林");
-const QStringList kNameTyped = {QString::fromUtf8("林"), QString::fromUtf8("林志"), QString::fromUtf8("林志明")};
+const QStringList kNameTyped = {QString::fromUtf8("林"), QString::fromUtf8("林志"),
+                                QString::fromUtf8("林志明")};
 const QStringList kTelTyped = {QStringLiteral("02-1"), QStringLiteral("02-12"), QStringLiteral("02-123")};
-const QStringList kAddrTyped = {QString::fromUtf8("台"), QString::fromUtf8("台北"), QString::fromUtf8("台北市"),
-                                QString::fromUtf8("台北市中山路"), QString::fromUtf8("高雄市民生路1")};
-const SubjectField kOtherSorts[] = {SubjectField::SEX, SubjectField::DBIRTH, SubjectField::EMAIL, SubjectField::TEL2,
-                                    SubjectField::TEL3};
+const QStringList kAddrTyped = {QString::fromUtf8("台"), QString::fromUtf8("台北"),
+                                QString::fromUtf8("台北市"), QString::fromUtf8("台北市中山路"),
+                                QString::fromUtf8("高雄市民生路1")};
+const SubjectField kOtherSorts[] = {SubjectField::SEX, SubjectField::DBIRTH, SubjectField::EMAIL,
+                                    SubjectField::TEL2, SubjectField::TEL3};
 
 // One search keystroke as the grid sees it: the first match and the screen around it.
 bool programKeystroke(SubjectList& list, SubjectField field, const QString& text)
 {
     const int pos = list.findPrefix(field, text);
-    for (int r = pos; pos >= 0 && r < pos + 30; ++r) list.rowAt(r);
+    for (int r = pos; pos >= 0 && r < pos + 30; ++r)
+        list.rowAt(r);
     return pos >= 0;
 }
 
@@ -82,8 +87,8 @@ struct Searches
     int steps = 0, hits = 0;
 };
 
-void searchAll(SubjectList& list, BareRecords& bare, SubjectField sort, SubjectField field, const QStringList& typed,
-               Searches& s)
+void searchAll(SubjectList& list, BareRecords& bare, SubjectField sort, SubjectField field,
+               const QStringList& typed, Searches& s)
 {
     list.sort(sort, false);
     for (const QString& t : typed) {
@@ -95,7 +100,10 @@ void searchAll(SubjectList& list, BareRecords& bare, SubjectField sort, SubjectF
     }
 }
 
-double avg(double total, int n) { return n > 0 ? total / n : 0; }
+double avg(double total, int n)
+{
+    return n > 0 ? total / n : 0;
+}
 
 void searches(SubjectList& list, BareRecords& bare, Figures& f)
 {
@@ -107,30 +115,73 @@ void searches(SubjectList& list, BareRecords& bare, Figures& f)
           avg(hit.bare, hit.steps), 10);
 
     Searches miss;
-    searchAll(list, bare, SubjectField::NAME, SubjectField::NAME, {QString::fromUtf8("林Q"), QStringLiteral("Zz")}, miss);
-    searchAll(list, bare, SubjectField::TEL, SubjectField::TEL, {QStringLiteral("09"), QStringLiteral("1")}, miss);
+    searchAll(list, bare, SubjectField::NAME, SubjectField::NAME,
+              {QString::fromUtf8("林Q"), QStringLiteral("Zz")}, miss);
+    searchAll(list, bare, SubjectField::TEL, SubjectField::TEL, {QStringLiteral("09"), QStringLiteral("1")},
+              miss);
     searchAll(list, bare, SubjectField::SEX, SubjectField::ADDR, {QString::fromUtf8("金門")}, miss);
     f.add("search_miss_ms", "search keystroke, prefix nobody has", avg(miss.ms, miss.steps),
           avg(miss.bare, miss.steps), 10);
 
     Searches other;
-    for (SubjectField sort : kOtherSorts) searchAll(list, bare, sort, SubjectField::ADDR, kAddrTyped, other);
+    for (SubjectField sort : kOtherSorts)
+        searchAll(list, bare, sort, SubjectField::ADDR, kAddrTyped, other);
     std::printf("(other-field hits: %d of %d keystrokes)\n", other.hits, other.steps);
     f.add("search_other_field_ms", "search keystroke, address under another sort", avg(other.ms, other.steps),
           avg(other.bare, other.steps), 10);
 }
 
+// The filter box: texts as typed, a name, a mobile number, a subject number.
+const QStringList kFilterTyped = {
+    QString::fromUtf8("林"), QString::fromUtf8("林志"), QString::fromUtf8("林志明"), QStringLiteral("0"),
+    QStringLiteral("09"),    QStringLiteral("091"),     QStringLiteral("0912"),      QStringLiteral("09123"),
+    QStringLiteral("C"),     QStringLiteral("C01"),     QStringLiteral("C0123")};
+
+// One filter keystroke: the list narrowed in name order and its first screen;
+// the bare side runs the same full-text query alone on the C interface.
+void filterFigures(SubjectList& list, BareRecords& bare, Figures& f)
+{
+    list.sort(SubjectField::NAME, false);
+    const double prepare = timeMs([&] { list.prepareFilter(); });
+    double ms = 0, bareMs = 0, worst = 0, scan = 0;
+    for (const QString& t : kFilterTyped) {
+        const double one = timeMs([&] {
+            list.setFilter(t);
+            for (int r = 0; r < std::min(30, list.size()); ++r)
+                list.rowAt(r);
+        });
+        ms += one;
+        worst = std::max(worst, one);
+        const FilterQuery q = filterQueryFor(t);
+        const char* table = q.index == FilterIndex::Trigrams ? "ZUCUST_TRIGRAMS" : "ZUCUST_PAIRS";
+        bareMs += timeMs([&] { bare.filterMatches(table, q.match); });
+        std::printf("  filter \"%s\": %d subjects, %.1f ms\n", qPrintable(t), list.size(), one);
+    }
+    for (const QString& t : {QString::fromUtf8("林志明"), QStringLiteral("0912")})
+        scan += timeMs([&] { bare.filterByScan(t); }) / 2;
+    const int n = int(kFilterTyped.size());
+    f.add("filter_prepare_ms", "filter: the order's keys read once", prepare, 0, 200);
+    f.add("filter_keystroke_ms", "filter keystroke, narrowed, first screen", ms / n, bareMs / n, 50);
+    f.add("filter_keystroke_worst_ms", "slowest of those keystrokes", worst, 0, 50);
+    f.add("filter_scan_ms", "the same filter by a plain LIKE query", scan, 0, 50);
+    list.setFilter(QString());
+}
+
 QString practicePath(const QStringList& args, bench::PracticeSize& size, QTemporaryDir& dir)
 {
-    const bool large = args.contains(QLatin1String("--large")) || qEnvironmentVariableIntValue("LUMO_BENCH_LARGE") == 1;
+    const bool large =
+        args.contains(QLatin1String("--large")) || qEnvironmentVariableIntValue("LUMO_BENCH_LARGE") == 1;
     QString dbPath;
     for (int i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == QLatin1String("--subjects")) size.subjects = args[++i].toInt();
-        else if (args[i] == QLatin1String("--db")) dbPath = args[++i];
+        if (args[i] == QLatin1String("--subjects"))
+            size.subjects = args[++i].toInt();
+        else if (args[i] == QLatin1String("--db"))
+            dbPath = args[++i];
     }
     if (large) size.subjects = 1000000;
     if (dbPath.isEmpty() && large)
-        dbPath = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("practice-1000000.mdb"));
+        dbPath =
+            QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("practice-1000000.mdb"));
     if (dbPath.isEmpty()) dbPath = dir.filePath(QStringLiteral("lumo4.mdb"));
     return dbPath;
 }
@@ -190,7 +241,8 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
     SubjectList list(db);
     const double open = timeMs([&] {
         list.sort(SubjectField::NAME, false);
-        for (int r = 0; r < 30; ++r) list.rowAt(r); // the first screenful
+        for (int r = 0; r < 30; ++r)
+            list.rowAt(r); // the first screenful
     });
     const double bareOpen = timeMs([&] {
         bare.countSubjects();
@@ -200,13 +252,15 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
     f.add("open_list_ms", "open subject list sorted by name", open, bareOpen, 20);
 
     searches(list, bare, f);
+    filterFigures(list, bare, f);
 
     list.sort(SubjectField::NAME, false);
     const qint64 remembered = list.keyAt(list.findPrefix(SubjectField::NAME, kName));
     const double sort = timeMs([&] {
         list.sort(SubjectField::TEL, true);
         const int pos = list.positionOf(remembered); // the current row stays current
-        for (int r = pos; r < pos + 30; ++r) list.rowAt(r);
+        for (int r = pos; r < pos + 30; ++r)
+            list.rowAt(r);
     });
     const double bareSort = timeMs([&] {
         bare.countSubjects();
@@ -221,7 +275,8 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
     const double scroll = timeMs([&] {
         for (int screen = 0; screen < 200; ++screen)
             worst = std::max(worst, timeMs([&] {
-                                 for (int r = screen * 30; r < screen * 30 + 30; ++r) list.rowAt(r);
+                                 for (int r = screen * 30; r < screen * 30 + 30; ++r)
+                                     list.rowAt(r);
                              }));
     });
     // The bare side reads the rows in the same runs of 100 as the window does.
@@ -230,12 +285,13 @@ void listFigures(Database& db, BareRecords& bare, Figures& f)
         qint64 key = 0;
         int read = 0;
         for (int screen = 0; screen < 200; ++screen)
-            bareWorst = std::max(bareWorst, timeMs([&] {
-                                     if (screen * 30 + 30 <= read) return;
-                                     const QVariant anchor = v;
-                                     bare.readRows("NAME", false, read ? &anchor : nullptr, key, 100, &v, &key);
-                                     read += 100;
-                                 }));
+            bareWorst =
+                std::max(bareWorst, timeMs([&] {
+                             if (screen * 30 + 30 <= read) return;
+                             const QVariant anchor = v;
+                             bare.readRows("NAME", false, read ? &anchor : nullptr, key, 100, &v, &key);
+                             read += 100;
+                         }));
     });
     f.add("scroll_200_screens_ms", "scroll 200 screens", scroll, bareScroll, 1000);
     f.add("scroll_worst_screen_ms", "slowest of those screens", worst, bareWorst, 16);
@@ -256,7 +312,8 @@ void changeFigures(Database& db, BareRecords& bare, Figures& f)
         [&] {
             MeasurementRow m;
             m.CUSTNO = custNo;
-            for (int i = 0; i < 24; ++i) m.ZU[size_t(i)] = 40 + i;
+            for (int i = 0; i < 24; ++i)
+                m.ZU[size_t(i)] = 40 + i;
             Transaction t(db);
             if (!t.active()) return;
             measurements.append(m);
@@ -270,7 +327,8 @@ void changeFigures(Database& db, BareRecords& bare, Figures& f)
     list.rowAt(at); // the row is on screen
     const double remove = timeMs([&] {
         list.removeWithMeasurements(list.keyAt(at));
-        for (int r = at; r < at + 30; ++r) list.rowAt(r); // the screen repainted
+        for (int r = at; r < at + 30; ++r)
+            list.rowAt(r); // the screen repainted
     });
     const qint64 other = list.keyAt(at + 40);
     const QVariant before = list.rowAt(at + 39).NAME;

@@ -122,6 +122,7 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
     if (fileVersion(d->m_db) <= SchemaVersion) {
         const Status objects = checkSchemaObjects(h, kind);
         if (!objects) return fail(QStringLiteral("%1: %2").arg(path, objects.error));
+        trustCheckedSchema(h);
     }
     const Status layout = checkLayout(d->m_db, kind, access == Access::ReadWrite);
     if (!layout) return fail(QStringLiteral("%1: %2").arg(path, layout.error));
@@ -167,7 +168,11 @@ std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, S
     removeOrphanedCompanions(path);
     std::unique_ptr<Database> d(new Database(newConnectionName(), path, kind, Access::ReadWrite));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
-    if (sqlite3* h = d->handle()) distrustSchema(h);
+    // The file is new: its objects are the ones createSchema makes.
+    if (sqlite3* h = d->handle()) {
+        distrustSchema(h);
+        trustCheckedSchema(h);
+    }
     QString error;
     {
         Transaction t(*d);

@@ -395,6 +395,7 @@ bool createSchema(QSqlDatabase& db, FileKind kind, QString* error)
     if (kind != FileKind::Knowledge)
         for (const char* s : kProgramIndexes)
             statements << QString::fromLatin1(s);
+    if (kind == FileKind::Main) statements << findIndexStatements(db);
     statements << QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion);
     for (const QString& s : statements)
         if (!exec(db, s, error)) return false;
@@ -421,7 +422,7 @@ bool hasAllIndexes(QSqlDatabase& db, FileKind kind)
         found << q.value(0).toString().toUpper();
     for (const QString& name : wanted)
         if (!found.contains(name)) return false;
-    return true;
+    return kind != FileKind::Main || hasFindIndex(db);
 }
 
 Status checkLayout(QSqlDatabase& db, FileKind kind, bool withColumns)

@@ -19,7 +19,10 @@ namespace lumo {
 // 4: ZUQUAL and ZUCOND, how each measurement was taken (reading grades with
 //    their samples, and the conditions), beside ZUDATA and keyed by its MKEY.
 // 5: ZUMERGE, the last merge of two subjects, kept so it can be undone.
-constexpr int SchemaVersion = 5;
+// 6: ZUCUST_TRIGRAMS and ZUCUST_PAIRS, the filter's index over the number,
+//    name and telephones, with the triggers that keep it (schemafind.cpp);
+//    made whenever a main file lacks it, whatever its version.
+constexpr int SchemaVersion = 6;
 
 enum class FileKind {
     Main,      // lumo4.mdb, Zuspa.mdb, ZuTran.mdb, lumo.mdb: ZUCUST, ZUDATA, ZUPRO, ZUPRDT
@@ -62,6 +65,12 @@ bool createSchema(QSqlDatabase& db, FileKind kind, QString* error);
 // so a file that lacks one (an older copy, an index dropped by a tool) gets
 // them from createSchema when it is opened for writing.
 bool hasAllIndexes(QSqlDatabase& db, FileKind kind);
+
+// The filter's search index of a main file and its triggers: the statements
+// that make what is missing (and fill the index from the rows when it was not
+// whole), and whether it is all there.
+QStringList findIndexStatements(QSqlDatabase& db);
+bool hasFindIndex(QSqlDatabase& db);
 
 // The tables a file of the kind must hold to be a file of that kind at all.
 QStringList requiredTables(FileKind kind);

@@ -47,7 +47,8 @@ def seed(data_dir):
     db.close()
 
 
-class Keyboard(Session):
+class KeyboardSession(Session):
+    """The keyboard-only rule and the steps by keys; the sessions are below and in test_keyboard_find.py."""
     def setUp(self):
         super().setUp()
         lumo = self.lumo
@@ -217,6 +218,8 @@ class Keyboard(Session):
         lumo.button("客戶修改", b, enabled=True, what="客戶修改 to be enabled once the row is entered with Space")
         return b
 
+
+class Keyboard(KeyboardSession):
     # ---- sessions
 
     def test_enter_never_deletes(self):

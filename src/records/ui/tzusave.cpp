@@ -9,6 +9,7 @@
 #include "records/ui/conditionsgroup.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuredit.h"
+#include "shell/recentsubjects.h"
 #include "shell/sharedstate.h"
 
 #include <QGridLayout>
@@ -175,6 +176,7 @@ void TZusave::saveToTarget()
     writeLastConditions(m_state.DataDirectory, measured.Conditions);
     m_state.CurrentSubject = *m_target;
     m_state.CurrentMeasurementKey = row.MKEY;
+    noteRecentSubject(m_state.DataDirectory, m_target->CUSTNO); // a list to offer, nothing lost without it
     accept();
 }
 
