@@ -114,14 +114,25 @@ Status MeasurementStore::updateMemo(qint64 mkey, const QString& memo, bool* foun
     return Status::success();
 }
 
+// How the measurement was taken goes with it: grades and conditions left
+// behind would outlive the record a subject asked to have deleted.
 Status MeasurementStore::remove(qint64 mkey)
 {
+    Transaction t(m_db);
+    if (!t.active()) return t.begun();
     QSqlQuery q(m_db.sql());
+    for (const char* table : {"ZUQUAL", "ZUCOND"}) {
+        q.prepare(QStringLiteral("DELETE FROM %1 WHERE DATAKEY=?").arg(QLatin1String(table)));
+        q.addBindValue(mkey);
+        if (!q.exec()) return Status::failure(sqlError(q));
+    }
     q.prepare(QStringLiteral("DELETE FROM ZUDATA WHERE MKEY=?"));
     q.addBindValue(mkey);
     if (!q.exec()) return Status::failure(sqlError(q));
-    m_db.noteRowsChanged(q.numRowsAffected(), {{QStringLiteral("ZUDATA"), -q.numRowsAffected()}});
-    return Status::success();
+    const qint64 removed = q.numRowsAffected();
+    const Status st = t.commit();
+    if (st) m_db.noteRowsChanged(removed, {{QStringLiteral("ZUDATA"), -removed}});
+    return st;
 }
 
 } // namespace lumo

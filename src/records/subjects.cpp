@@ -99,6 +99,14 @@ Status SubjectStore::removeWithMeasurements(qint64 mkey)
     Transaction t(m_db);
     if (!t.active()) return t.begun();
     QSqlQuery q(m_db.sql());
+    // The measurements' grades and conditions go with them.
+    for (const char* table : {"ZUQUAL", "ZUCOND"}) {
+        q.prepare(QStringLiteral("DELETE FROM %1 WHERE DATAKEY IN (SELECT MKEY FROM ZUDATA WHERE CUSTNO = "
+                                 "(SELECT CUSTNO FROM ZUCUST WHERE MKEY = ?))")
+                      .arg(QLatin1String(table)));
+        q.addBindValue(mkey);
+        if (!q.exec()) return Status::failure(sqlError(q));
+    }
     q.prepare(QStringLiteral("DELETE FROM ZUDATA WHERE CUSTNO = (SELECT CUSTNO FROM ZUCUST WHERE MKEY = ?)"));
     q.addBindValue(mkey);
     if (!q.exec()) return Status::failure(sqlError(q));
