@@ -185,6 +185,16 @@ class KeyboardSession(Session):
         lumo.window_gone(SAVE, what="the save screen to close after storing")
         return self.back("storing under a new subject")
 
+    def leave_browser_and_quit(self, after="leaving the browser"):
+        """Esc closes the browser, Esc the measuring screen, then Ctrl+Q."""
+        lumo = self.lumo
+        lumo.key("Escape")
+        lumo.window_gone(BROWSER, what="the browser to close on Esc")
+        self.back(after)
+        lumo.key("Escape")
+        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
+        self.quit_by_keys()
+
     def quit_by_keys(self):
         """Ctrl+Q: Enter keeps the program (否 is the default), Y ends it."""
         lumo = self.lumo
@@ -246,12 +256,7 @@ class Keyboard(KeyboardSession):
         lumo.key("Return")
         lumo.window_gone(name(q), what="the question to close after Enter")
         self.assertEqual(self.measurement_count(), 2, "Enter deleted the measurement")
-        lumo.key("Escape")
-        lumo.window_gone(BROWSER, what="the browser to close on Esc")
-        self.back("Esc in the browser")
-        lumo.key("Escape")
-        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
-        self.quit_by_keys()
+        self.leave_browser_and_quit("Esc in the browser")
 
     def test_escape_keeps_typed_work(self):
         lumo = self.lumo
@@ -426,12 +431,7 @@ class Keyboard(KeyboardSession):
         lumo.type_text("Lin Day-Two")
         lumo.key("ctrl+s")
         lumo.window_gone(EDITOR_CHANGE, what="the editor to close after Ctrl+S")
-        lumo.key("Escape")
-        lumo.window_gone(BROWSER, what="the browser to close on Esc")
-        self.back("leaving the browser")
-        lumo.key("Escape")
-        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
-        self.quit_by_keys()
+        self.leave_browser_and_quit()
         self.assertEqual(self.subjects(), [("E2E4301", "Lin Day-Two", 27468, "Tainan")])
         self.assertEqual(self.measurement_count(), 2)
 

@@ -45,15 +45,6 @@ class KeyboardFind(KeyboardSession):
         lumo.wait_until(lambda: subjects.queryTable().nRows == 4, 10, "every subject to show again when the box is empty")
         self.leave_browser_and_quit()
 
-    def leave_browser_and_quit(self):
-        lumo = self.lumo
-        lumo.key("Escape")
-        lumo.window_gone(BROWSER, what="the browser to close on Esc")
-        self.back("leaving the browser")
-        lumo.key("Escape")
-        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
-        self.quit_by_keys()
-
     def test_recent_subjects_by_keys(self):
         """A subject loaded is offered by Ctrl+R in the main window after a
         restart; its digit opens the measuring screen on it."""
