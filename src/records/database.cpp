@@ -112,6 +112,13 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
         return fail(QStringLiteral("%1: %2").arg(path, databaseReadOnlyMessage()));
     if (access == Access::ReadOnly && !d->readableInPlace())
         return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    // Reading in place may have opened the file anew: the first handle is gone,
+    // and the new one must distrust the file's schema just the same.
+    if (sqlite3* again = d->handle(); again != h) {
+        h = again;
+        if (!h) return fail(QStringLiteral("%1: no connection").arg(path));
+        distrustSchema(h);
+    }
 
     // Read before anything is written, so a damaged, foreign or newer file is
     // reported and left exactly as it was. Only this program's objects: a
