@@ -5,8 +5,9 @@
 namespace lumo::bench {
 namespace {
 
-const char* kSubjectColumns = "MKEY, CUSTNO, NAME, SEX, DBIRTH, ADDR, TEL, TEL2, TEL3, EMAIL, MEMO, BTYPE, HEIGHT, "
-                              "WEIGHT, CUSTCAT, CUSTFG, PrtFG";
+const char* kSubjectColumns =
+    "MKEY, CUSTNO, NAME, SEX, DBIRTH, ADDR, TEL, TEL2, TEL3, EMAIL, MEMO, BTYPE, HEIGHT, "
+    "WEIGHT, CUSTCAT, CUSTFG, PrtFG";
 
 void bindValue(sqlite3_stmt* s, int i, const QVariant& v)
 {
@@ -47,7 +48,8 @@ int drain(sqlite3_stmt* s, QVariant* last = nullptr, qint64* lastKey = nullptr)
     int rows = 0;
     const int columns = sqlite3_column_count(s);
     while (sqlite3_step(s) == SQLITE_ROW) {
-        for (int c = 0; c < columns; ++c) columnValue(s, c);
+        for (int c = 0; c < columns; ++c)
+            columnValue(s, c);
         if (last) *last = columnValue(s, columns - 1);
         if (lastKey) *lastKey = sqlite3_column_int64(s, 0);
         ++rows;
@@ -56,7 +58,10 @@ int drain(sqlite3_stmt* s, QVariant* last = nullptr, qint64* lastKey = nullptr)
     return rows;
 }
 
-QString prefixEnd(const QString& prefix) { return prefix + QString::fromUcs4(U"\U0010FFFF", 1); }
+QString prefixEnd(const QString& prefix)
+{
+    return prefix + QString::fromUcs4(U"\U0010FFFF", 1);
+}
 
 } // namespace
 
@@ -70,7 +75,10 @@ BareRecords::BareRecords(const QString& path)
     exec("PRAGMA synchronous = FULL");
 }
 
-BareRecords::~BareRecords() { sqlite3_close(m_db); }
+BareRecords::~BareRecords()
+{
+    sqlite3_close(m_db);
+}
 
 sqlite3_stmt* BareRecords::prepare(const QByteArray& sql)
 {
@@ -79,7 +87,10 @@ sqlite3_stmt* BareRecords::prepare(const QByteArray& sql)
     return s;
 }
 
-bool BareRecords::exec(const char* sql) { return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+bool BareRecords::exec(const char* sql)
+{
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
 
 qint64 BareRecords::countSubjects()
 {
@@ -99,12 +110,14 @@ int BareRecords::readRows(const char* column, bool descending, const QVariant* v
     const QByteArray head = QByteArray("SELECT ") + kSubjectColumns + ", " + column + " FROM ZUCUST WHERE ";
     const QByteArray tail = QByteArray(" ORDER BY ") + column + dir + ", MKEY" + dir + " LIMIT ";
     if (!value) return drain(prepare(head + "1" + tail + QByteArray::number(limit)), last, lastKey);
-    sqlite3_stmt* ties = prepare(head + column + " = ? AND MKEY " + beyond + " ?" + tail + QByteArray::number(limit));
+    sqlite3_stmt* ties =
+        prepare(head + column + " = ? AND MKEY " + beyond + " ?" + tail + QByteArray::number(limit));
     bindValue(ties, 1, *value);
     sqlite3_bind_int64(ties, 2, key);
     const int got = drain(ties, last, lastKey);
     if (got >= limit) return got;
-    sqlite3_stmt* rest = prepare(head + column + " " + beyond + " ?" + tail + QByteArray::number(limit - got));
+    sqlite3_stmt* rest =
+        prepare(head + column + " " + beyond + " ?" + tail + QByteArray::number(limit - got));
     bindValue(rest, 1, *value);
     return got + drain(rest, last, lastKey);
 }
@@ -122,7 +135,8 @@ qint64 BareRecords::countBefore(const char* column, bool descending, const QVari
 {
     const QByteArray before = descending ? ">" : "<";
     qint64 n = 0;
-    for (const QByteArray& where : {QByteArray(column) + " = ? AND MKEY " + before + " ?", QByteArray(column) + " " + before + " ?"}) {
+    for (const QByteArray& where :
+         {QByteArray(column) + " = ? AND MKEY " + before + " ?", QByteArray(column) + " " + before + " ?"}) {
         sqlite3_stmt* s = prepare("SELECT COUNT(*) FROM ZUCUST WHERE " + where);
         bindValue(s, 1, value);
         sqlite3_bind_int64(s, 2, key);
@@ -137,10 +151,12 @@ bool BareRecords::firstWithPrefix(const char* sortColumn, const char* searchColu
 {
     const QByteArray sort(sortColumn), search(searchColumn);
     const QByteArray range = search + " >= ?1 AND " + search + " < ?2";
-    QByteArray sql = "SELECT MKEY, " + sort + " FROM ZUCUST WHERE " + range + " ORDER BY " + sort + ", MKEY LIMIT 1";
+    QByteArray sql =
+        "SELECT MKEY, " + sort + " FROM ZUCUST WHERE " + range + " ORDER BY " + sort + ", MKEY LIMIT 1";
     const QByteArray a = text.toUtf8(), b = prefixEnd(text).toUtf8();
     if (sort != search) {
-        sqlite3_stmt* probe = prepare("SELECT COUNT(*) FROM (SELECT 1 FROM ZUCUST WHERE " + range + " LIMIT 513)");
+        sqlite3_stmt* probe =
+            prepare("SELECT COUNT(*) FROM (SELECT 1 FROM ZUCUST WHERE " + range + " LIMIT 513)");
         sqlite3_bind_text(probe, 1, a.constData(), int(a.size()), SQLITE_STATIC);
         sqlite3_bind_text(probe, 2, b.constData(), int(b.size()), SQLITE_STATIC);
         const qint64 matches = sqlite3_step(probe) == SQLITE_ROW ? sqlite3_column_int64(probe, 0) : 0;
@@ -149,8 +165,8 @@ bool BareRecords::firstWithPrefix(const char* sortColumn, const char* searchColu
         // Few matches: ordered after reading them; many: the first found walking the order.
         sql = matches <= 512 ? "SELECT MKEY, " + sort + " FROM ZUCUST WHERE " + range + " ORDER BY +" + sort +
                                    ", +MKEY LIMIT 1"
-                             : "SELECT MKEY, " + sort + " FROM ZUCUST WHERE +" + search + " >= ?1 AND +" + search +
-                                   " < ?2 ORDER BY " + sort + ", MKEY LIMIT 1";
+                             : "SELECT MKEY, " + sort + " FROM ZUCUST WHERE +" + search + " >= ?1 AND +" +
+                                   search + " < ?2 ORDER BY " + sort + ", MKEY LIMIT 1";
     }
     sqlite3_stmt* s = prepare(sql);
     sqlite3_bind_text(s, 1, a.constData(), int(a.size()), SQLITE_STATIC);
@@ -167,9 +183,11 @@ bool BareRecords::firstWithPrefix(const char* sortColumn, const char* searchColu
 int BareRecords::readMeasurements(const QString& custNo)
 {
     QByteArray columns = "MKEY, CUSTNO, ZUDATE, ZUVOTA";
-    for (int i = 1; i <= 24; ++i) columns += ", ZU" + QByteArray::number(i);
+    for (int i = 1; i <= 24; ++i)
+        columns += ", ZU" + QByteArray::number(i);
     columns += ", MEMO1, MEMO2, AutoKey, PrtFG";
-    sqlite3_stmt* s = prepare("SELECT " + columns + " FROM ZUDATA WHERE CUSTNO = ? ORDER BY CUSTNO, ZUDATE, MKEY");
+    sqlite3_stmt* s =
+        prepare("SELECT " + columns + " FROM ZUDATA WHERE CUSTNO = ? ORDER BY CUSTNO, ZUDATE, MKEY");
     bindValue(s, 1, custNo);
     return drain(s);
 }
@@ -184,8 +202,10 @@ bool BareRecords::appendMeasurement(const QString& custNo)
     if (!exec("BEGIN IMMEDIATE")) return false;
     sqlite3_stmt* s = prepare("INSERT INTO ZUDATA (" + columns + ") VALUES (" + marks + ")");
     bindValue(s, 1, custNo);
-    for (int i = 2; i <= 7; ++i) bindValue(s, i, i == 2 ? QVariant(46000.5) : QVariant(0));
-    for (int i = 0; i < 24; ++i) sqlite3_bind_double(s, 8 + i, 40 + i);
+    for (int i = 2; i <= 7; ++i)
+        bindValue(s, i, i == 2 ? QVariant(46000.5) : QVariant(0));
+    for (int i = 0; i < 24; ++i)
+        sqlite3_bind_double(s, 8 + i, 40 + i);
     const bool ok = sqlite3_step(s) == SQLITE_DONE;
     sqlite3_finalize(s);
     return exec(ok ? "COMMIT" : "ROLLBACK") && ok;
@@ -210,6 +230,40 @@ qint64 BareRecords::countMeasurements()
     sqlite3_stmt* s = prepare("SELECT COUNT(*) FROM ZUDATA");
     const qint64 n = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
     sqlite3_finalize(s);
+    return n;
+}
+
+} // namespace lumo::bench
+
+namespace lumo::bench {
+
+qint64 BareRecords::filterMatches(const char* table, const QString& match)
+{
+    sqlite3_stmt* s = prepare(QByteArray("SELECT rowid FROM ") + table + " WHERE " + table + " MATCH ?");
+    const QByteArray m = match.toUtf8();
+    sqlite3_bind_text(s, 1, m.constData(), int(m.size()), SQLITE_TRANSIENT);
+    qint64 n = 0;
+    while (sqlite3_step(s) == SQLITE_ROW)
+        ++n;
+    sqlite3_finalize(s);
+    return n;
+}
+
+qint64 BareRecords::filterByScan(const QString& text)
+{
+    const QByteArray where =
+        " WHERE CUSTNO LIKE ?1 OR NAME LIKE ?1 OR TEL LIKE ?1 OR TEL2 LIKE ?1 OR TEL3 LIKE ?1";
+    const QByteArray pattern = "%" + text.toUtf8() + "%";
+    sqlite3_stmt* c = prepare("SELECT COUNT(*) FROM ZUCUST" + where);
+    sqlite3_bind_text(c, 1, pattern.constData(), int(pattern.size()), SQLITE_TRANSIENT);
+    const qint64 n = sqlite3_step(c) == SQLITE_ROW ? sqlite3_column_int64(c, 0) : 0;
+    sqlite3_finalize(c);
+    sqlite3_stmt* r = prepare(QByteArray("SELECT ") + kSubjectColumns + " FROM ZUCUST" + where +
+                              " ORDER BY NAME, MKEY LIMIT 100");
+    sqlite3_bind_text(r, 1, pattern.constData(), int(pattern.size()), SQLITE_TRANSIENT);
+    while (sqlite3_step(r) == SQLITE_ROW) {
+    }
+    sqlite3_finalize(r);
     return n;
 }
 

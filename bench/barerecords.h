@@ -30,6 +30,11 @@ public:
     bool appendMeasurement(const QString& custNo) override;
     bool removeSubject(qint64 key) override;
     qint64 countMeasurements() override;
+    // The filter's full-text query alone (subjectfilter.h), every match stepped through.
+    qint64 filterMatches(const char* table, const QString& match);
+    // The plain query without the index: the matches counted and the first
+    // 100 of them in name order, each row's five fields tested with LIKE.
+    qint64 filterByScan(const QString& text);
 
 private:
     sqlite3_stmt* prepare(const QByteArray& sql);

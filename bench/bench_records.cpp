@@ -16,6 +16,7 @@
 #include "benchfigures.h"
 #include "practice.h"
 #include "records/measurements.h"
+#include "records/subjectfilter.h"
 #include "records/subjectlist.h"
 
 #include <QCoreApplication>
@@ -108,6 +109,42 @@ void searches(SubjectList& list, Bare& bare, Figures& f, const Targets& t)
     std::printf("(other-field hits: %d of %d keystrokes)\n", other.hits, other.steps);
     f.add("search_other_field_ms", "search keystroke, address under another sort", avg(other.ms, other.steps),
           avg(other.bare, other.steps), t.search);
+}
+
+// The filter box: texts as typed, a name, a mobile number, a subject number.
+const QStringList kFilterTyped = {
+    QString::fromUtf8("林"), QString::fromUtf8("林志"), QString::fromUtf8("林志明"), QStringLiteral("0"),
+    QStringLiteral("09"),    QStringLiteral("091"),     QStringLiteral("0912"),      QStringLiteral("09123"),
+    QStringLiteral("C"),     QStringLiteral("C01"),     QStringLiteral("C0123")};
+
+// One filter keystroke: the list narrowed in name order and its first screen;
+// the bare side runs the same full-text query alone on the C interface.
+void filterFigures(SubjectList& list, BareRecords& bare, Figures& f)
+{
+    list.sort(SubjectField::NAME, false);
+    const double prepare = timeMs([&] { list.prepareFilter(); });
+    double ms = 0, bareMs = 0, worst = 0, scan = 0;
+    for (const QString& t : kFilterTyped) {
+        const double one = timeMs([&] {
+            list.setFilter(t);
+            for (int r = 0; r < std::min(30, list.size()); ++r)
+                list.rowAt(r);
+        });
+        ms += one;
+        worst = std::max(worst, one);
+        const FilterQuery q = filterQueryFor(t);
+        const char* table = q.index == FilterIndex::Trigrams ? "ZUCUST_TRIGRAMS" : "ZUCUST_PAIRS";
+        bareMs += timeMs([&] { bare.filterMatches(table, q.match); });
+        std::printf("  filter \"%s\": %d subjects, %.1f ms\n", qPrintable(t), list.size(), one);
+    }
+    for (const QString& t : {QString::fromUtf8("林志明"), QStringLiteral("0912")})
+        scan += timeMs([&] { bare.filterByScan(t); }) / 2;
+    const int n = int(kFilterTyped.size());
+    f.add("filter_prepare_ms", "filter: the order's keys read once", prepare, 0, 200);
+    f.add("filter_keystroke_ms", "filter keystroke, narrowed, first screen", ms / n, bareMs / n, 50);
+    f.add("filter_keystroke_worst_ms", "slowest of those keystrokes", worst, 0, 50);
+    f.add("filter_scan_ms", "the same filter by a plain LIKE query", scan, 0, 50);
+    list.setFilter(QString());
 }
 
 QString practicePath(const QStringList& args, bench::PracticeSize& size, QTemporaryDir& dir)
@@ -203,6 +240,8 @@ void listFigures(Database& db, Bare& bare, Figures& f, const Targets& t)
     f.add("open_list_ms", "open subject list sorted by name", open, bareOpen, t.open);
 
     searches(list, bare, f, t);
+    // The filter's index is the local file's own.
+    if (auto* local = dynamic_cast<BareRecords*>(&bare)) filterFigures(list, *local, f);
 
     list.sort(SubjectField::NAME, false);
     const qint64 remembered = list.keyAt(list.findPrefix(SubjectField::NAME, kName));

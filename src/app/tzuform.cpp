@@ -8,6 +8,7 @@
 #include "shell/ui/launcher.h"
 #include "shell/usersettings.h"
 #include "widgets/instrumentstatus.h"
+#include "shell/ui/recentsubjects.h"
 #include "widgets/keyboard.h"
 
 #include <QAction>
@@ -55,6 +56,7 @@ TZuForm::TZuForm(SharedState& state, ModuleTable modules, ShellInstrumentHooks h
     buildMenus();
     buildFooter();
     create(deliveredDir);
+    offerRecentSubjects(*this, m_state, [this] { openModule(Module::Measurement); });
     prepareKeyboard(*this);
 }
 

@@ -149,6 +149,13 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
         return fail(QStringLiteral("%1: %2").arg(path, databaseReadOnlyMessage()));
     if (access == Access::ReadOnly && !d->readableInPlace())
         return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
+    // Reading in place may have opened the file anew: the first handle is gone,
+    // and the new one must distrust the file's schema just the same.
+    if (sqlite3* again = d->handle(); again != h) {
+        h = again;
+        if (!h) return fail(QStringLiteral("%1: no connection").arg(path));
+        distrustSchema(h);
+    }
 
     // Read before anything is written, so a damaged, foreign or newer file is
     // reported and left exactly as it was. Only this program's objects: a
@@ -159,6 +166,7 @@ std::unique_ptr<Database> Database::open(const QString& path, FileKind kind, Acc
     if (fileVersion(d->m_db) <= SchemaVersion) {
         const Status objects = checkSchemaObjects(h, kind);
         if (!objects) return fail(QStringLiteral("%1: %2").arg(path, objects.error));
+        trustCheckedSchema(h);
     }
     const Status layout = d->m_engine->checkLayout(kind, access == Access::ReadWrite);
     if (!layout) return fail(QStringLiteral("%1: %2").arg(path, layout.error));
@@ -193,7 +201,11 @@ std::unique_ptr<Database> Database::create(const QString& path, FileKind kind, S
     std::unique_ptr<Database> d(
         new Database(newConnectionName(), path, kind, Access::ReadWrite, EngineKind::Sqlite));
     if (!d->m_db.open()) return fail(QStringLiteral("%1: %2").arg(path, d->m_db.lastError().text()));
-    if (sqlite3* h = d->handle()) distrustSchema(h);
+    // The file is new: its objects are the ones createSchema makes.
+    if (sqlite3* h = d->handle()) {
+        distrustSchema(h);
+        trustCheckedSchema(h);
+    }
     const Status created = d->bringSchemaUpToDate(true);
     if (!created) return fail(QStringLiteral("%1: %2").arg(path, created.error));
     if (status) *status = Status::success();

@@ -130,9 +130,20 @@ Status MeasurementStore::updateMemo(qint64 mkey, const QString& memo, qint64* ro
     return still.isEmpty() ? Status::success() : Status::failure(rowConflictMessage());
 }
 
+// How the measurement was taken goes with it: grades and conditions left
+// behind would outlive the record a subject asked to have deleted.
 Status MeasurementStore::remove(qint64 mkey)
 {
-    return m_db.run(QStringLiteral("DELETE FROM ZUDATA WHERE MKEY=?"), {mkey});
+    Transaction t(m_db);
+    if (!t.active()) return t.begun();
+    Status st;
+    for (const char* table : {"ZUQUAL", "ZUCOND", "ZUDATA"})
+        if (st) st = m_db.run(QStringLiteral("DELETE FROM %1 WHERE %2=?")
+                                  .arg(QLatin1String(table),
+                                       qstrcmp(table, "ZUDATA") == 0 ? QStringLiteral("MKEY")
+                                                                      : QStringLiteral("DATAKEY")),
+                              {mkey});
+    return st ? t.commit() : st;
 }
 
 } // namespace lumo

@@ -394,6 +394,9 @@ bool createSchema(QSqlDatabase& db, FileKind kind, QString* error)
     }
     for (const IndexDef& d : indexesOf(kind))
         if (!exec(db, indexStatement(d), error)) return false;
+    if (kind == FileKind::Main)
+        for (const QString& statement : findIndexStatements(db))
+            if (!exec(db, statement, error)) return false;
     const QStringList triggers = objectsOf(db, "trigger");
     for (const QString& table : countedTables(kind)) {
         const QStringList wanted = countTriggers(table);
@@ -426,7 +429,7 @@ bool hasAllIndexes(QSqlDatabase& db, FileKind kind)
     for (const QString& table : countedTables(kind))
         for (const QString& statement : countTriggers(table))
             if (!triggers.contains(statement.section(QLatin1Char(' '), 5, 5).toUpper())) return false;
-    return true;
+    return kind != FileKind::Main || hasFindIndex(db);
 }
 
 } // namespace lumo

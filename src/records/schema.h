@@ -19,12 +19,15 @@ namespace lumo {
 // 4: ZUQUAL and ZUCOND, how each measurement was taken (reading grades with
 //    their samples, and the conditions), beside ZUDATA and keyed by its MKEY.
 // 5: ZUMERGE, the last merge of two subjects, kept so it can be undone.
-// 6: ROWVER, the version of each row of the four tables (a save of a row
+// 6: ZUCUST_TRIGRAMS and ZUCUST_PAIRS, the filter's index over the number,
+//    name and telephones, with the triggers that keep it (schemafind.cpp);
+//    made whenever a main file lacks it, whatever its version.
+// 7: ROWVER, the version of each row of the four tables (a save of a row
 //    another workstation changed meanwhile is refused), and LUMOCOUNT, the
 //    kept row counts of ZUCUST and ZUDATA with the triggers that keep them.
 // A file of version N gets every table, column, index and trigger whose
 // version is above N when it is opened for writing.
-constexpr int SchemaVersion = 6;
+constexpr int SchemaVersion = 7;
 
 enum class FileKind
 {
@@ -78,8 +81,8 @@ inline constexpr const char* RowVersionColumn = "ROWVER";
 inline constexpr const char* KeptCountTable = "LUMOCOUNT";
 const QStringList& countedTables(FileKind kind);
 // The versions that brought the kept counts and the row versions.
-inline constexpr int KeptCountsSince = 6;
-inline constexpr int RowVersionsSince = 6;
+inline constexpr int KeptCountsSince = 7;
+inline constexpr int RowVersionsSince = 7;
 
 // Whether a column of the definition compares without regard to case.
 bool isCaseless(const ColumnDef& c);
@@ -95,6 +98,12 @@ bool createSchema(QSqlDatabase& db, FileKind kind, QString* error);
 // so a file that lacks one (an older copy, an index dropped by a tool) gets
 // them from createSchema when it is opened for writing.
 bool hasAllIndexes(QSqlDatabase& db, FileKind kind);
+
+// The filter's search index of a main file and its triggers: the statements
+// that make what is missing (and fill the index from the rows when it was not
+// whole), and whether it is all there.
+QStringList findIndexStatements(QSqlDatabase& db);
+bool hasFindIndex(QSqlDatabase& db);
 
 // The tables a file of the kind must hold to be a file of that kind at all.
 QStringList requiredTables(FileKind kind);

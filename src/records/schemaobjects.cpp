@@ -298,4 +298,9 @@ void distrustSchema(sqlite3* db)
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
 }
 
+void trustCheckedSchema(sqlite3* db)
+{
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 1, nullptr);
+}
+
 } // namespace lumo

@@ -44,6 +44,10 @@ Status checkSchemaObjects(sqlite3* db, FileKind kind);
 // (trusted_schema off) and the schema cannot be written around SQLite's
 // checks (defensive mode).
 void distrustSchema(sqlite3* db);
+// After checkSchemaObjects found exactly this program's objects: the
+// triggers that keep the filter's index write its full-text tables, which
+// SQLite allows only in a schema it trusts.
+void trustCheckedSchema(sqlite3* db);
 
 // One element of a CREATE TABLE's column list, or a whole statement, in the
 // form the comparison uses: runs of blanks as one, none beside brackets and

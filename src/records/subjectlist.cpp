@@ -22,11 +22,12 @@ Status SubjectList::reload()
     m_window.clear();
     m_first = 0;
     m_count = order().count();
-    return Status::success();
+    return m_filter.isEmpty() ? Status::success() : applyFilter();
 }
 
 SubjectRow SubjectList::rowAt(int position)
 {
+    if (!m_filter.isEmpty()) return filteredRow(position);
     if (!ensure(position)) return {};
     return m_window.at(int(position - m_first)).row;
 }
@@ -90,6 +91,7 @@ void SubjectList::trim(int position)
 
 int SubjectList::positionOf(qint64 mkey)
 {
+    if (!m_filter.isEmpty()) return filteredPosition(mkey);
     for (int i = 0; i < m_window.size(); ++i)
         if (m_window.at(i).row.MKEY == mkey) return int(m_first + i);
     const std::optional<OrderedSubject> at = order().entryOf(mkey);
@@ -112,6 +114,7 @@ int SubjectList::findPrefix(SubjectField field, const QString& text)
 {
     if (m_count == 0) return -1;
     if (text.isEmpty()) return 0;
+    if (!m_filter.isEmpty()) return filteredPrefix(field, text);
     const std::optional<OrderedSubject> found = order().firstWithPrefix(field, text);
     if (!found) return -1;
     return placeAt(*found); // read whole already: not read again
@@ -121,6 +124,16 @@ Status SubjectList::removeWithMeasurements(qint64 mkey)
 {
     const Status st = SubjectStore(m_db).removeWithMeasurements(mkey);
     if (!st) return st;
+    if (!m_filter.isEmpty()) {
+        m_count = std::max<qint64>(0, m_count - 1);
+        const auto gone = std::find(m_keys.begin(), m_keys.end(), mkey);
+        if (gone != m_keys.end()) {
+            m_keyRanks.erase(m_keyRanks.begin() + (gone - m_keys.begin()));
+            m_keys.erase(gone);
+        }
+        m_rows.remove(mkey);
+        return st;
+    }
     const auto at = std::find_if(m_window.begin(), m_window.end(),
                                  [mkey](const OrderedSubject& s) { return s.row.MKEY == mkey; });
     // A row of the window (the grid's current one) was there to delete: the
@@ -141,6 +154,7 @@ void SubjectList::noteAppended()
 {
     ++m_count;
     m_window.clear();
+    if (!m_filter.isEmpty()) applyFilter();
 }
 
 } // namespace lumo

@@ -8,6 +8,9 @@
 
 #include "records/subjectorder.h"
 
+#include <QHash>
+#include <vector>
+
 namespace lumo {
 
 class SubjectList
@@ -22,7 +25,16 @@ public:
     SubjectField field() const { return m_field; }
     bool descending() const { return m_descending; }
 
-    int size() const { return int(m_count); }
+    int size() const { return m_filter.isEmpty() ? int(m_count) : int(m_keys.size()); }
+
+    // Narrows the list to the subjects whose number, name or a telephone
+    // contains the text (subjectfilter.h), in the current order; an empty
+    // text shows every subject again. Sorting and reloading keep the filter.
+    Status setFilter(const QString& text);
+    const QString& filter() const { return m_filter; }
+    // Reads the current order's keys ahead of the first filter keystroke;
+    // they are kept until the table or the order changes.
+    Status prepareFilter();
     // The key at a position (0-based); 0 when out of range.
     qint64 keyAt(int position);
     // Counted along the order's index; -1 when the subject is gone.
@@ -47,6 +59,27 @@ private:
     void jumpTo(int first, int length);
     void trim(int position);
     SubjectOrder order() { return SubjectOrder(m_db, m_field, m_descending); }
+    // The filtered list: its keys in order, their places in the whole order,
+    // and the rows read around the last one asked for (subjectlistfilter.cpp).
+    Status applyFilter();
+    // On the server the matches come in the order from one query; the
+    // order's keys are not read ahead.
+    Status applyServerFilter();
+    int serverPrefix(SubjectField field, const QString& text);
+    bool ranksCurrent();
+    SubjectRow filteredRow(int position);
+    int filteredPosition(qint64 mkey);
+    int filteredPrefix(SubjectField field, const QString& text);
+    QString m_filter;
+    std::vector<qint64> m_keys;
+    std::vector<int> m_keyRanks;
+    QHash<qint64, SubjectRow> m_rows;
+    struct Ranks
+    {
+        std::vector<qint64> ordered;  // every key in the order
+        std::vector<int> rankByKey;   // its place, by key (-1: none)
+        qint64 version = -1, changes = -1;
+    } m_ranks;
 
     Database& m_db;
     SubjectField m_field = SubjectField::CUSTNO;

@@ -107,10 +107,16 @@ Status SubjectStore::removeWithMeasurements(qint64 mkey)
     Transaction t(m_db);
     if (!t.active()) return t.begun();
     const Engine& e = m_db.engine();
-    Status st =
-        m_db.run(QStringLiteral("DELETE FROM ZUDATA WHERE %1 = (SELECT %1 FROM ZUCUST WHERE MKEY = ?)")
-                     .arg(e.caseless(QStringLiteral("CUSTNO"))),
-                 {mkey});
+    // The subject's measurements, and with them their grades and conditions.
+    const QString measurements =
+        QStringLiteral("SELECT MKEY FROM ZUDATA WHERE %1 = (SELECT %1 FROM ZUCUST WHERE MKEY = ?)")
+            .arg(e.caseless(QStringLiteral("CUSTNO")));
+    Status st;
+    for (const char* table : {"ZUQUAL", "ZUCOND"})
+        if (st)
+            st = m_db.run(QStringLiteral("DELETE FROM %1 WHERE DATAKEY IN (%2)").arg(QLatin1String(table), measurements),
+                          {mkey});
+    if (st) st = m_db.run(QStringLiteral("DELETE FROM ZUDATA WHERE MKEY IN (%1)").arg(measurements), {mkey});
     if (st) st = m_db.run(QStringLiteral("DELETE FROM ZUCUST WHERE MKEY = ?"), {mkey});
     if (!st) return st;
     return t.commit();

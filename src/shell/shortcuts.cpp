@@ -35,6 +35,14 @@ const QVector<CommonShortcut>& commonShortcuts()
         {CommonAction::NewSubject, QKeySequence(Qt::CTRL | Qt::Key_N), u("新增受測者"), {u("新增受測者")}},
         {CommonAction::Print, QKeySequence(Qt::CTRL | Qt::Key_P), u("列印"), {u("列  印")}},
         {CommonAction::Trend, QKeySequence(Qt::CTRL | Qt::Key_T), u("歷次趨勢"), {u("歷次趨勢")}},
+        {CommonAction::Filter,
+         QKeySequence(Qt::CTRL | Qt::Key_F),
+         u("篩選受測者（編號、姓名或電話的任一部分）"),
+         {}},
+        {CommonAction::Recent,
+         QKeySequence(Qt::CTRL | Qt::Key_R),
+         u("最近的受測者（最近 10 位，按數字選取）"),
+         {}},
         {CommonAction::Leave, QKeySequence(Qt::Key_Escape), u("離開畫面（離  開）"), {u("離  開")}, false},
         {CommonAction::Quit, QKeySequence(Qt::CTRL | Qt::Key_Q), u("離開系統"), {u("離開系統")}},
     };
@@ -47,6 +55,13 @@ const CommonShortcut* shortcutForCaption(const QString& caption)
     for (const CommonShortcut& s : commonShortcuts())
         if (s.captions.contains(c)) return &s;
     return nullptr;
+}
+
+const CommonShortcut& shortcutFor(CommonAction action)
+{
+    for (const CommonShortcut& s : commonShortcuts())
+        if (s.action == action) return s;
+    return commonShortcuts().front();
 }
 
 QString hintWithKey(const QString& hint, const QKeySequence& key)

@@ -22,6 +22,8 @@ enum class CommonAction
     NewSubject,  // 新增受測者
     Print,       // 列  印
     Trend,       // 歷次趨勢
+    Filter,      // to the filter box of a subject list
+    Recent,      // the last subjects worked with
     Leave,       // 離  開: close the screen
     Quit         // 離開系統: end the program
 };
@@ -41,6 +43,8 @@ struct CommonShortcut
 const QVector<CommonShortcut>& commonShortcuts();
 // The entry whose captions hold `caption` (outer blanks ignored), or null.
 const CommonShortcut* shortcutForCaption(const QString& caption);
+// The entry of an action.
+const CommonShortcut& shortcutFor(CommonAction action);
 // A hint with the key after it: "經絡能量數據測量 (F5)".
 QString hintWithKey(const QString& hint, const QKeySequence& key);
 // The list under 系統支援 → 快速鍵一覽, one line per key.

@@ -47,7 +47,8 @@ def seed(data_dir):
     db.close()
 
 
-class Keyboard(Session):
+class KeyboardSession(Session):
+    """The keyboard-only rule and the steps by keys; the sessions are below and in test_keyboard_find.py."""
     def setUp(self):
         super().setUp()
         lumo = self.lumo
@@ -184,6 +185,16 @@ class Keyboard(Session):
         lumo.window_gone(SAVE, what="the save screen to close after storing")
         return self.back("storing under a new subject")
 
+    def leave_browser_and_quit(self, after="leaving the browser"):
+        """Esc closes the browser, Esc the measuring screen, then Ctrl+Q."""
+        lumo = self.lumo
+        lumo.key("Escape")
+        lumo.window_gone(BROWSER, what="the browser to close on Esc")
+        self.back(after)
+        lumo.key("Escape")
+        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
+        self.quit_by_keys()
+
     def quit_by_keys(self):
         """Ctrl+Q: Enter keeps the program (否 is the default), Y ends it."""
         lumo = self.lumo
@@ -217,6 +228,8 @@ class Keyboard(Session):
         lumo.button("客戶修改", b, enabled=True, what="客戶修改 to be enabled once the row is entered with Space")
         return b
 
+
+class Keyboard(KeyboardSession):
     # ---- sessions
 
     def test_enter_never_deletes(self):
@@ -243,12 +256,7 @@ class Keyboard(Session):
         lumo.key("Return")
         lumo.window_gone(name(q), what="the question to close after Enter")
         self.assertEqual(self.measurement_count(), 2, "Enter deleted the measurement")
-        lumo.key("Escape")
-        lumo.window_gone(BROWSER, what="the browser to close on Esc")
-        self.back("Esc in the browser")
-        lumo.key("Escape")
-        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
-        self.quit_by_keys()
+        self.leave_browser_and_quit("Esc in the browser")
 
     def test_escape_keeps_typed_work(self):
         lumo = self.lumo
@@ -423,12 +431,7 @@ class Keyboard(Session):
         lumo.type_text("Lin Day-Two")
         lumo.key("ctrl+s")
         lumo.window_gone(EDITOR_CHANGE, what="the editor to close after Ctrl+S")
-        lumo.key("Escape")
-        lumo.window_gone(BROWSER, what="the browser to close on Esc")
-        self.back("leaving the browser")
-        lumo.key("Escape")
-        lumo.window_gone(MEASURING, what="the measuring screen to close on Esc")
-        self.quit_by_keys()
+        self.leave_browser_and_quit()
         self.assertEqual(self.subjects(), [("E2E4301", "Lin Day-Two", 27468, "Tainan")])
         self.assertEqual(self.measurement_count(), 2)
 

@@ -200,6 +200,11 @@ class LargeScreen(practice.Comparison):
         self.grown(chart, before, "the multi-record chart")
         self.drawn_to_the_edges(chart, "the multi-record chart")
         entries = lumo.get("list", None, w)
+        # The keys went back to 載入資料, which opened the picker; a click on
+        # the list's empty part below its entries gives them to the list
+        # without choosing an entry.
+        x, y, width, height = extents(entries)
+        lumo.click_point(x + width // 2, y + height - 20, "the empty part of the subject list")
         lumo.wait_until(lambda: is_focused(entries), 10, "the subject list to have the keyboard focus")
         lumo.key("Down")
         lumo.wait_until(lambda: self.value_beside(w, "編號:") == "E2E3001", 10,

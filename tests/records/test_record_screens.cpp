@@ -269,6 +269,41 @@ private slots:
         QVERIFY(!browser.isVisible());
     }
 
+    // Ctrl+F goes to the filter box; typing narrows the list to the subjects
+    // whose number, name or telephone holds the text; Down enters the list on
+    // the first of them with its actions; an emptied box shows all again.
+    void filterByKeyboard_data()
+    {
+        QTest::addColumn<bool>("browser");
+        QTest::newRow("record browser") << true;
+        QTest::newRow("save screen") << false;
+    }
+    void filterByKeyboard()
+    {
+        QFETCH(bool, browser);
+        Practice f;
+        addSubjects(f.state, {QStringLiteral("A01"), QStringLiteral("B02"), QStringLiteral("C03")});
+        std::unique_ptr<QDialog> screen;
+        if (browser)
+            screen = std::make_unique<TZuread>(f.state, TZuread::LoadMode::MeasurementScreen);
+        else
+            screen = std::make_unique<TZusave>(f.state);
+        SubjectPicker* picker = browser ? static_cast<TZuread*>(screen.get())->picker()
+                                        : static_cast<TZusave*>(screen.get())->picker();
+        prepareKeyboard(*screen);
+        QVERIFY(showActive(*screen));
+        pressKey(Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), picker->filterBox());
+        typeKeys(QStringLiteral("me b"));
+        QCOMPARE(picker->list().size(), 1);
+        pressKey(Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), picker->view());
+        QCOMPARE(picker->currentRow().CUSTNO, QStringLiteral("B02"));
+        if (browser) QVERIFY(static_cast<TZuread*>(screen.get())->action(u("客戶修改"))->isEnabled());
+        picker->filterBox()->clear();
+        QCOMPARE(picker->list().size(), 3);
+    }
+
     // Tab in the memo moves on (the screens are walked by Tab); Ctrl+Tab types a tab.
     void tabLeavesTheMemo()
     {

@@ -342,8 +342,11 @@ private slots:
         if (damage == QLatin1String("drop NAME") || damage == QLatin1String("text in ZU5")) {
             auto t = Database::open(file, FileKind::Main, Database::Access::ReadWrite, nullptr);
             QSqlQuery q(t->sql());
+            // The column goes with what reads it: its index and the filter's triggers.
             if (damage == QLatin1String("drop NAME"))
-                QVERIFY(q.exec(QStringLiteral("DROP INDEX ZUCUST_NAME")));
+                for (const char* s : {"DROP INDEX ZUCUST_NAME", "DROP TRIGGER ZUCUST_FIND_INSERT",
+                                      "DROP TRIGGER ZUCUST_FIND_DELETE", "DROP TRIGGER ZUCUST_FIND_UPDATE"})
+                    QVERIFY(q.exec(QLatin1String(s)));
             QVERIFY(damage == QLatin1String("drop NAME")
                         ? q.exec(QStringLiteral("ALTER TABLE ZUCUST DROP COLUMN NAME"))
                         : q.exec(QStringLiteral("UPDATE ZUDATA SET ZU5 = 'abc' WHERE MKEY = 4")));

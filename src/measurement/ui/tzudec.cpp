@@ -5,6 +5,7 @@
 #include "measurement/missingpoints.h"
 #include "measurement/ui/tzudecstyle.h"
 #include "records/caliblog.h"
+#include "shell/ui/recentsubjects.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -24,6 +25,7 @@ TZudec::TZudec(SharedState& state, Instrument& instrument, MeasurementLinks link
     setObjectName(QStringLiteral("TZudec"));
     setWindowTitle(tzudec::u("經絡量測"));
     buildUi();
+    offerRecentSubjects(*this, m_state, [this] { showSubject(); });
     // Creating the screen: headings, minimum response, potential and picture style from the settings.
     setMinResponse(int(rnd(m_state.config.MinResponse * 10)));
     (m_state.config.HighPotential ? m_high : m_standard)->setChecked(true);

@@ -2,8 +2,10 @@
 
 #include "records/databasewatch.h"
 #include "shell/sharedstate.h"
+#include "shell/shortcuts.h"
 #include "widgets/columnfit.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
@@ -42,6 +44,13 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     m_direction->addItems({u("遞增"), u("遞減")});
     m_search = new QLineEdit(this);
     m_search->setObjectName(QStringLiteral("SearchBox"));
+    const QKeySequence filterKey = shortcutFor(CommonAction::Filter).key;
+    m_filter = new QLineEdit(this);
+    m_filter->setObjectName(QStringLiteral("FilterBox"));
+    m_filter->setAccessibleName(u("篩選"));
+    m_filter->setPlaceholderText(u("編號、姓名或電話的任一部分"));
+    m_filter->setClearButtonEnabled(true);
+    m_filter->setToolTip(hintWithKey(u("只列出編號、姓名或任一電話含有這段文字的受測者"), filterKey));
     m_view = new QTableView(this);
     m_view->setObjectName(QStringLiteral("SubjectGrid"));
     m_view->setModel(m_model);
@@ -63,6 +72,12 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(controls);
+    auto* filterRow = new QHBoxLayout;
+    auto* filterLabel = new QLabel(u("篩選(&F)"), this);
+    filterLabel->setBuddy(m_filter);
+    filterRow->addWidget(filterLabel);
+    filterRow->addWidget(m_filter, 1);
+    layout->addLayout(filterRow);
     layout->addWidget(m_view, 1);
     auto* countRow = new QHBoxLayout;
     countRow->addWidget(new QLabel(u("資料總筆數"), this));
@@ -73,6 +88,17 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     connect(m_field, &QComboBox::activated, this, sortChosen);
     connect(m_direction, &QComboBox::activated, this, sortChosen);
     connect(m_search, &QLineEdit::textChanged, this, &SubjectPicker::search);
+    connect(m_filter, &QLineEdit::textChanged, this, &SubjectPicker::filter);
+    auto* toFilter = new QAction(this);
+    toFilter->setShortcut(filterKey);
+    toFilter->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(toFilter, &QAction::triggered, this, [this] {
+        m_filter->setFocus(Qt::ShortcutFocusReason);
+        m_filter->selectAll();
+    });
+    addAction(toFilter);
+    setTabOrder(m_search, m_filter);
+    setTabOrder(m_filter, m_view);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
         emit currentChanged();
         if (!m_moving) emit rowEntered();
@@ -82,6 +108,7 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     connect(m_view, &QTableView::doubleClicked, this, [this] { emit rowDoubleClicked(); });
     m_view->installEventFilter(this);
     m_search->installEventFilter(this);
+    m_filter->installEventFilter(this);
     fitColumns();
     connect(&db.watch(), &DatabaseWatch::changed, this, &SubjectPicker::tableChanged);
 }
@@ -113,12 +140,15 @@ bool SubjectPicker::eventFilter(QObject* watched, QEvent* event)
             m_view->window()->isActiveWindow())
             emit rowEntered();
     }
+    // The order's keys are read as the operator comes to the filter, not on
+    // the first keystroke (a large practice takes a moment).
+    if (watched == m_filter && event->type() == QEvent::FocusIn) m_list.prepareFilter();
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
         // The search box's Enter never reaches the screen's default button:
         // it would act on the row entered before the search.
-        if (watched == m_search && (enter || key == Qt::Key_Down)) {
+        if ((watched == m_search || watched == m_filter) && (enter || key == Qt::Key_Down)) {
             enterListFromSearch();
             return true;
         }
@@ -186,6 +216,15 @@ void SubjectPicker::search(const QString& text)
     if (pos < 0) return; // nothing found: the current row stays
     selectPosition(pos);
     emit searchFound();
+}
+
+void SubjectPicker::filter(const QString& text)
+{
+    const Status st = m_list.setFilter(text);
+    refreshModel();
+    if (!st) m_state.reportError(st.error);
+    selectPosition(0);
+    emit currentChanged();
 }
 
 int SubjectPicker::currentPosition() const

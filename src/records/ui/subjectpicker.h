@@ -28,11 +28,15 @@ public:
     SubjectTableModel& model() { return *m_model; }
     QTableView* view() const { return m_view; }
     QLineEdit* searchBox() const { return m_search; }
+    QLineEdit* filterBox() const { return m_filter; }
 
     // Applies SubjectSortField (opening the screen).
     void applyRememberedSort();
     void chooseSort(int field, bool descending); // the combo boxes
     void search(const QString& text);
+    // Narrows the list to the subjects whose number, name or a telephone
+    // contains the text; the first of them becomes the current row.
+    void filter(const QString& text);
     int currentPosition() const;
     SubjectRow currentRow();
     bool hasCurrentRow() const;
@@ -80,6 +84,7 @@ private:
     QComboBox* m_field;
     QComboBox* m_direction;
     QLineEdit* m_search;
+    QLineEdit* m_filter;
     QTableView* m_view;
     QLabel* m_count;
     bool m_moving = false; // a move made by the screen, not by the operator

@@ -11,6 +11,7 @@
 #include "records/ui/tzumerge.h"
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
+#include "shell/recentsubjects.h"
 #include "shell/sharedstate.h"
 #include "shell/shortcuts.h"
 #include "widgets/columnfit.h"
@@ -450,6 +451,7 @@ void TZuread::load()
         m_loadedSubject = s;
         if (m_mode == LoadMode::MeasurementScreen) {
             m_state.CurrentSubject = s;
+            noteRecentSubject(m_state.DataDirectory, s.CUSTNO);
             EnergySet& e = m_state.energy;
             e.TakenAt = m.ZUDATE;
             e.VoltageMode = m.ZUVOTA;

@@ -9,6 +9,7 @@
 #include "records/ui/conditionsgroup.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuredit.h"
+#include "shell/recentsubjects.h"
 #include "shell/sharedstate.h"
 
 #include <QGridLayout>
@@ -178,6 +179,7 @@ void TZusave::saveToTarget()
     m_state.CurrentSubject = *m_target;
     m_state.CurrentMeasurementKey = row.MKEY;
     m_state.CurrentMeasurementVersion = row.ROWVER;
+    noteRecentSubject(m_state.DataDirectory, m_target->CUSTNO); // a list to offer, nothing lost without it
     accept();
 }
 

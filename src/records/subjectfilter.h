@@ -1,0 +1,41 @@
+#pragma once
+// Which subjects a filter text finds: those whose number, name or any
+// telephone contains it, without regard to case, in any script. Read from
+// the filter's index (schemafind.cpp): a text of three or more characters as
+// a phrase of its runs of three, one of one or two characters from the index
+// of pairs. Texts the pair index cannot hold (a short text with a blank or a
+// sign that is no telephone punctuation) are looked for row by row.
+
+#include "records/database.h"
+
+#include <QString>
+#include <functional>
+
+namespace lumo {
+
+enum class FilterIndex
+{
+    Trigrams,
+    Pairs,
+    Rows
+};
+
+struct FilterQuery
+{
+    FilterIndex index;
+    QString match; // the full-text query; empty for Rows
+};
+
+// The filter text is trimmed; an empty one filters nothing (not asked here).
+FilterQuery filterQueryFor(const QString& text);
+
+// On the server: the condition on ZUCUST that finds the subjects, its values
+// appended to binds (each field tested for the text, letters folded).
+QString serverFilterCondition(Database& db, const QString& text, QVariantList* binds);
+
+// Hands the key of each matching subject to `found`, in ascending order;
+// false with the error when the file could not be read.
+bool subjectsMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
+                      QString* error);
+
+} // namespace lumo

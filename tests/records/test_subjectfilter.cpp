@@ -1,0 +1,247 @@
+// The filter: which subjects a text finds (number, name, any telephone;
+// case, CJK, short and long texts, signs), the filtered list in each order
+// with its window, and the index kept by the triggers and made on upgrade.
+
+#include "records/subjectfilter.h"
+#include "records/subjectlist.h"
+#include "support/engines.h"
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace lumo;
+
+namespace {
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+struct Person
+{
+    const char *no, *name, *tel, *tel2, *tel3, *addr;
+};
+const Person kPeople[] = {
+    {"A01", "王小明", "02-2345-6789", "0912345678", "", "台北市"},
+    {"a02", "王大同", "07-1234567", "", "", "高雄市王小明路"},
+    {"B03", "Wang Ming", "", "0987-111-222", "", ""},
+    {"C04", "林美玲", "", "", "(03)555 0101", ""},
+    {"c05", "小明·陳", "", "", "", ""},
+    {"D06", "WANG", "+886 2 1111", "", "", ""},
+};
+
+void fill(Database& db)
+{
+    QSqlQuery q(db.sql());
+    q.prepare(
+        QStringLiteral("INSERT INTO ZUCUST (CUSTNO, NAME, TEL, TEL2, TEL3, ADDR) VALUES (?,?,?,?,?,?)"));
+    for (const Person& p : kPeople) {
+        for (const char* v : {p.no, p.name, p.tel, p.tel2, p.tel3, p.addr})
+            q.addBindValue(u(v));
+        QVERIFY(q.exec());
+    }
+}
+
+// The numbers of the filtered list in its order.
+QStringList numbers(SubjectList& list)
+{
+    QStringList out;
+    for (int i = 0; i < list.size(); ++i)
+        out << list.rowAt(i).CUSTNO;
+    return out;
+}
+
+} // namespace
+
+class TestSubjectFilter : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::unique_ptr<Database> m_db;
+
+    // A database on the tests' server with the same subjects.
+    std::unique_ptr<Database> onServer()
+    {
+        QString why;
+        auto db = test::freshMain(test::Engine::Postgres, m_dir, &why);
+        if (!db) qWarning("%s", qPrintable(why));
+        if (db) fill(*db);
+        return db;
+    }
+
+private slots:
+    void init()
+    {
+        QFile::remove(m_dir.filePath(QStringLiteral("f.mdb")));
+        Status st;
+        m_db = Database::create(m_dir.filePath(QStringLiteral("f.mdb")), FileKind::Main, &st);
+        QVERIFY2(m_db, qPrintable(st.error));
+        fill(*m_db);
+    }
+    void cleanup() { m_db.reset(); }
+
+    void finds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected"); // numbers in number order
+        QTest::newRow("CJK one") << u("王") << "A01 a02";
+        QTest::newRow("CJK two, end of a name") << u("小明") << "A01 c05";
+        QTest::newRow("CJK three") << u("王小明") << "A01";
+        QTest::newRow("address not searched") << u("高雄") << "";
+        QTest::newRow("ASCII case, short") << "wa"
+                                           << "B03 D06";
+        QTest::newRow("ASCII case, long") << "wang"
+                                          << "B03 D06";
+        QTest::newRow("number, other case") << "C0"
+                                            << "C04 c05";
+        QTest::newRow("number, one letter") << "b"
+                                            << "B03";
+        QTest::newRow("mobile") << "0912"
+                                << "A01";
+        QTest::newRow("telephone with dashes") << "-111-"
+                                               << "B03";
+        QTest::newRow("fax with brackets, short") << "(0"
+                                                  << "C04";
+        QTest::newRow("fax, last digit") << "1"
+                                         << "A01 a02 B03 C04 D06";
+        QTest::newRow("blank inside") << "g M"
+                                      << "B03";
+        QTest::newRow("sign no index holds: row by row") << u("·陳") << "c05";
+        QTest::newRow("plus sign") << "+8"
+                                   << "D06";
+        QTest::newRow("quote") << "\""
+                               << "";
+        QTest::newRow("trimmed") << "  56  "
+                                 << "A01 a02";
+        QTest::newRow("nobody") << "zzz"
+                                << "";
+    }
+    void finds() { findsOn(*m_db); }
+    // The same texts find the same subjects on the server, by its own query.
+    void findsOnServer_data() { finds_data(); }
+    void findsOnServer()
+    {
+        auto db = onServer();
+        QVERIFY(db);
+        findsOn(*db);
+    }
+    void findsOn(Database& db)
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        SubjectList list(db);
+        QVERIFY(list.sort(SubjectField::CUSTNO, false).ok);
+        QVERIFY(list.setFilter(text).ok);
+        QCOMPARE(numbers(list).join(QLatin1Char(' ')), expected);
+    }
+
+    // The filtered list keeps the chosen order, ties by key, and its window
+    // and positions work on the filtered rows only.
+    void order_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<bool>("descending");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("name ascending") << int(SubjectField::NAME) << false << "D06 B03 c05 C04 a02 A01";
+        QTest::newRow("name descending") << int(SubjectField::NAME) << true << "A01 a02 C04 c05 B03 D06";
+        QTest::newRow("number descending") << int(SubjectField::CUSTNO) << true << "D06 c05 C04 B03 a02 A01";
+    }
+    void order() { orderOn(*m_db); }
+    void orderOnServer_data() { order_data(); }
+    void orderOnServer()
+    {
+        auto db = onServer();
+        QVERIFY(db);
+        orderOn(*db);
+    }
+    void orderOn(Database& db)
+    {
+        QFETCH(int, field);
+        QFETCH(bool, descending);
+        QFETCH(QString, expected);
+        SubjectList list(db);
+        QVERIFY(list.sort(SubjectField(field), descending).ok);
+        QVERIFY(list.setFilter(QString()).ok);
+        QCOMPARE(numbers(list).join(QLatin1Char(' ')), expected);
+        QVERIFY(list.setFilter(u("明")).ok);
+        const QStringList all = expected.split(QLatin1Char(' '));
+        QStringList withMing;
+        for (const QString& n : all)
+            if (n == QLatin1String("A01") || n == QLatin1String("c05")) withMing << n;
+        QCOMPARE(numbers(list), withMing);
+        QCOMPARE(list.positionOf(list.keyAt(1)), 1);
+        QCOMPARE(list.findPrefix(SubjectField::CUSTNO, QStringLiteral("c")),
+                 withMing.indexOf(QStringLiteral("c05")));
+        QCOMPARE(list.findPrefix(SubjectField::CUSTNO, QStringLiteral("B")), -1); // B03 is filtered out
+        QVERIFY(list.rowAt(2).CUSTNO.isEmpty());
+    }
+
+    // Changes reach the index through the triggers: added, changed, deleted.
+    void keptByTriggers()
+    {
+        SubjectList list(*m_db);
+        QVERIFY(list.setFilter(u("美玲")).ok);
+        QCOMPARE(list.size(), 1);
+        QSqlQuery q(m_db->sql());
+        QVERIFY(q.exec(QString::fromUtf8("UPDATE ZUCUST SET NAME = '林美華' WHERE CUSTNO = 'C04'")));
+        QVERIFY(q.exec(QString::fromUtf8("INSERT INTO ZUCUST (CUSTNO, NAME) VALUES ('E07', '張美玲')")));
+        QVERIFY(list.reload().ok);
+        QCOMPARE(numbers(list), QStringList{QStringLiteral("E07")});
+        QVERIFY(list.removeWithMeasurements(list.keyAt(0)).ok);
+        QCOMPARE(list.size(), 0);
+        QVERIFY(list.setFilter(u("美")).ok);
+        QCOMPARE(numbers(list), QStringList{QStringLiteral("C04")});
+    }
+
+    // A file of an earlier version gets the index, made from its rows, and a
+    // file whose trigger was dropped gets it made again.
+    void madeOnOpening_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("earlier version")
+            << "DROP TABLE ZUCUST_TRIGRAMS; DROP TABLE ZUCUST_PAIRS; DROP TRIGGER "
+               "ZUCUST_FIND_INSERT; DROP TRIGGER ZUCUST_FIND_DELETE; DROP TRIGGER "
+               "ZUCUST_FIND_UPDATE; PRAGMA user_version = 4";
+        QTest::newRow("trigger dropped") << "DROP TRIGGER ZUCUST_FIND_UPDATE; UPDATE ZUCUST SET NAME = 'Lee' "
+                                            "WHERE CUSTNO = 'B03'";
+    }
+    // An earlier file opened only for reading has no index: found row by row.
+    void earlierFileOnlyRead()
+    {
+        QSqlQuery q(m_db->sql());
+        for (const char* s :
+             {"DROP TABLE ZUCUST_TRIGRAMS", "DROP TABLE ZUCUST_PAIRS", "PRAGMA user_version = 4"})
+            QVERIFY(q.exec(QLatin1String(s)));
+        q.finish();
+        const QString path = m_db->path();
+        m_db.reset();
+        m_db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, nullptr);
+        QVERIFY(m_db);
+        SubjectList list(*m_db);
+        QVERIFY(list.setFilter(QStringLiteral("wang")).ok);
+        QCOMPARE(numbers(list).join(QLatin1Char(' ')), QStringLiteral("B03 D06"));
+    }
+
+    void madeOnOpening()
+    {
+        QFETCH(QString, damage);
+        QSqlQuery q(m_db->sql());
+        for (const QString& s : damage.split(QStringLiteral("; ")))
+            QVERIFY2(q.exec(s), qPrintable(s));
+        q.finish();
+        const QString path = m_db->path();
+        m_db.reset();
+        Status st;
+        m_db = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &st);
+        QVERIFY2(m_db, qPrintable(st.error));
+        SubjectList list(*m_db);
+        QVERIFY(list.setFilter(QStringLiteral("wang")).ok);
+        QCOMPARE(numbers(list).join(QLatin1Char(' ')),
+                 damage.contains(QLatin1String("Lee")) ? QStringLiteral("D06") : QStringLiteral("B03 D06"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSubjectFilter)
+#include "test_subjectfilter.moc"
