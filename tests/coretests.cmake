@@ -25,7 +25,7 @@ set(lumo_core_tests
   app/test_cli_server)
 list(APPEND lumo_core_tests faults/test_readonly)
 list(APPEND lumo_core_tests records/test_fhirbundle records/test_subjectcsv records/test_subjectmerge records/test_deletion)
-list(APPEND lumo_core_tests measurement/test_quality comparison/test_noise)
+list(APPEND lumo_core_tests measurement/test_quality comparison/test_noise comparison/test_noise_extras)
 foreach(source IN LISTS lumo_core_tests)
   get_filename_component(name ${source} NAME)
   lumo_test(${name} SOURCES ${source}.cpp LIBS lumo_core PkgConfig::SQLITE3)

@@ -1,0 +1,39 @@
+#pragma once
+// A practice in a temporary folder for the noise tests and the tests of what
+// is kept beside a measurement: started as the program starts, with
+// measurements stored as given.
+
+#include "base/messages.h"
+#include "records/measurements.h"
+#include "shell/sharedstate.h"
+
+#include <QTemporaryDir>
+#include <array>
+
+namespace lumo::test {
+
+struct Records
+{
+    QTemporaryDir dir;
+    SharedState state;
+    ScriptedMessages messages;
+    Records()
+    {
+        state.DataDirectory = dir.path() + QLatin1Char('/');
+        state.messages = &messages;
+        runStartupFileSteps(state, QStringLiteral(LUMO_SHARE_DIR));
+    }
+    Database& db() { return *state.MainDatabase; }
+    qint64 add(const QString& no, double when, const std::array<double, 24>& zu, bool high = false)
+    {
+        MeasurementRow r;
+        r.CUSTNO = no;
+        r.ZUDATE = when;
+        r.ZUVOTA = high;
+        r.ZU = zu;
+        MeasurementStore(db()).append(r);
+        return r.MKEY;
+    }
+};
+
+} // namespace lumo::test
