@@ -25,9 +25,12 @@ namespace lumo {
 // 7: ROWVER, the version of each row of the four tables (a save of a row
 //    another workstation changed meanwhile is refused), and LUMOCOUNT, the
 //    kept row counts of ZUCUST and ZUDATA with the triggers that keep them.
+// 8: LUMOOPER, the practice's operators, and LUMOAUDIT, the append-only log
+//    of who did what with whose records (schemapractice.cpp). Both stay
+//    empty until the first operator is created: practice mode is off till then.
 // A file of version N gets every table, column, index and trigger whose
 // version is above N when it is opened for writing.
-constexpr int SchemaVersion = 7;
+constexpr int SchemaVersion = 8;
 
 enum class FileKind
 {
@@ -63,6 +66,10 @@ struct TableDef
 
 // The tables of a file of the kind, in creation order.
 const QVector<TableDef>& tablesOf(FileKind kind);
+// The tables of practice mode, in the main database (schemapractice.cpp).
+inline constexpr int PracticeSince = 8;
+TableDef operatorTable();
+TableDef auditTable();
 
 // An index: its columns in order. Columns that compare without regard to case
 // (COLLATE NOCASE in the definition) are indexed in that comparison's order.

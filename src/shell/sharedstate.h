@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "base/printerchoice.h"
+#include "practice/session.h"
 #include "comparison/comparisonrecords.h"
 #include "measurement/catalogue.h"
 #include "records/database.h"
@@ -44,6 +45,9 @@ struct SharedState
     // disk), as found at start and as the operator is told it; empty when the
     // data can be written. The main database is then open for reading only.
     QString ReadOnlyReason;
+
+    // Who is at the keyboard, when the practice has operators.
+    OperatorSession Session;
 
     std::unique_ptr<Database> MainDatabase;
     std::unique_ptr<Database> KnowledgeDatabase;
