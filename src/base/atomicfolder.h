@@ -23,7 +23,8 @@ public:
 
     // Why the folder could not be begun (the target exists, no parent folder, ...).
     const Status& begun() const { return m_begun; }
-    // One file of the folder; the name is a plain file name.
+    // One file of the folder; the name is a plain file name. Several threads
+    // may write files at once (each call touches only its own file).
     Status write(const QString& name, const QByteArray& content);
     // Renames the folder into place; after a failure nothing is at the target.
     Status place();

@@ -129,7 +129,9 @@ QString pointDisplay(int point)
            QLatin1Char(' ') + sourcePoint(m);
 }
 
-QJsonObject pointObservation(int point, const MeasurementRow& m, const QString& patientId)
+// The parts of a point's Observation that every measurement shares: built
+// once per bundle, each measurement adds its own to a copy.
+QJsonObject pointTemplate(int point)
 {
     const Meridian meridian = meridianOfPoint(point);
     const QString who = fhir::acupointCode(meridian);
@@ -141,16 +143,6 @@ QJsonObject pointObservation(int point, const MeasurementRow& m, const QString& 
              codeable(QJsonArray{coding(fhir::CodeSystem, fhir::pointCode(point), pointDisplay(point)),
                                  coding(fhir::AcupointSystem, who, sourcePoint(meridian))},
                       pointDisplay(point)));
-    o.insert(QStringLiteral("subject"), reference(patientId));
-    if (m.ZUDATE != 0) o.insert(QStringLiteral("effectiveDateTime"), dateTimeText(m.ZUDATE));
-    const double v = m.ZU[size_t(point - 1)];
-    // 0 is what the program stores for a point that was not measured.
-    if (v == 0)
-        o.insert(QStringLiteral("dataAbsentReason"),
-                 codeable(QJsonArray{coding("http://terminology.hl7.org/CodeSystem/data-absent-reason",
-                                            QStringLiteral("not-performed"))}));
-    else
-        o.insert(QStringLiteral("valueQuantity"), quantity(v, "uA"));
     QJsonObject laterality{
         {QStringLiteral("url"), QLatin1String(fhir::LateralityExtension)},
         {QStringLiteral("valueCodeableConcept"),
@@ -160,6 +152,23 @@ QJsonObject pointObservation(int point, const MeasurementRow& m, const QString& 
                                 (left ? u("左 ") : u("右 ")) + sourcePoint(meridian));
     site.insert(QStringLiteral("extension"), QJsonArray{laterality});
     o.insert(QStringLiteral("bodySite"), site);
+    return o;
+}
+
+// `when` is the measurement's effective date-time, empty when it has no date.
+QJsonObject pointObservation(QJsonObject o, int point, const MeasurementRow& m, const QJsonObject& subject,
+                             const QString& when)
+{
+    o.insert(QStringLiteral("subject"), subject);
+    if (!when.isEmpty()) o.insert(QStringLiteral("effectiveDateTime"), when);
+    const double v = m.ZU[size_t(point - 1)];
+    // 0 is what the program stores for a point that was not measured.
+    if (v == 0)
+        o.insert(QStringLiteral("dataAbsentReason"),
+                 codeable(QJsonArray{coding("http://terminology.hl7.org/CodeSystem/data-absent-reason",
+                                            QStringLiteral("not-performed"))}));
+    else
+        o.insert(QStringLiteral("valueQuantity"), quantity(v, "uA"));
     return o;
 }
 
@@ -246,14 +255,19 @@ QByteArray subjectBundleJson(const SubjectRow& subject, const QVector<Measuremen
                              const CompensationTable& compensation, const QDateTime& exportedAt)
 {
     const QString patientId = idFor(QStringLiteral("subject:%1").arg(subject.MKEY));
+    const QJsonObject subjectReference = reference(patientId);
+    QJsonObject templates[PointCount];
+    for (int p = 1; p <= PointCount; ++p)
+        templates[p - 1] = pointTemplate(p);
     QByteArrayList entries{entry(patientId, patient(subject))};
     for (const MeasurementRow& m : measurements) {
         QJsonArray members;
         QByteArrayList points;
+        const QString when = m.ZUDATE != 0 ? dateTimeText(m.ZUDATE) : QString();
         for (int p = 1; p <= PointCount; ++p) {
             const QString id = idFor(QStringLiteral("measurement:%1:point:%2").arg(m.MKEY).arg(p));
             members.append(reference(id));
-            points << entry(id, pointObservation(p, m, patientId));
+            points << entry(id, pointObservation(templates[p - 1], p, m, subjectReference, when));
         }
         entries << entry(idFor(QStringLiteral("measurement:%1").arg(m.MKEY)),
                          panelObservation(m, subject, patientId, members, compensation));

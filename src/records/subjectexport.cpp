@@ -13,7 +13,9 @@
 
 #include <QSqlQuery>
 #include <atomic>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 namespace lumo {
 namespace {
@@ -34,15 +36,76 @@ EnergySet energyOf(const MeasurementRow& m, const CompensationTable& table)
     return e;
 }
 
-Status renderOne(SharedState& state, const SubjectRow& subject, const MeasurementRow& m,
-                 const QString& options, QByteArray* pdf)
+// The measurements' reports, shared out among the threads that render them:
+// each takes the next measurement not yet taken, so a thread slowed by other
+// work on the machine holds up no fixed share. The first failure stops them all.
+class ReportQueue
 {
+public:
+    explicit ReportQueue(int total) : m_total(total) {}
+    int total() const { return m_total; }
+    // The next measurement to render, or -1 when none is left or one failed.
+    int take()
+    {
+        if (m_failed) return -1;
+        const int i = m_next++;
+        return i < m_total ? i : -1;
+    }
+    int finish() { return ++m_done; }
+    void fail(const Status& why)
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_failed) m_failure = why;
+        m_failed = true;
+    }
+    // Read once every thread has stopped.
+    const Status& outcome() const { return m_failure; }
+
+private:
+    const int m_total;
+    std::atomic<int> m_next{0}, m_done{0};
+    std::atomic<bool> m_failed{false};
+    std::mutex m_mutex;
+    Status m_failure;
+};
+
+// What renders the reports: the data, the print options and the folder the
+// reports go into as soon as each is done (FolderBeside::write may be called
+// from several threads at once).
+struct ReportJob
+{
+    const SubjectRow& subject;
+    const QVector<MeasurementRow>& rows;
+    const QString& options;
+    FolderBeside& folder;
+    ReportQueue queue;
+};
+
+// One report, rendered and written; a failure names the report it stopped at.
+Status renderOne(SharedState& state, const ReportJob& job, int i)
+{
+    const MeasurementRow& m = job.rows[i];
+    const QString name = reportFileName(i + 1, m);
     QString error;
-    auto ctx = reportContext(state, subject, energyOf(m, state.compensation), options, m.MEMO1, &error);
+    auto ctx =
+        reportContext(state, job.subject, energyOf(m, state.compensation), job.options, m.MEMO1, &error);
+    QByteArray pdf;
     // A refused analysis still gives a context: the report prints the values and the reason.
-    if (!ctx) return Status::failure(error);
-    if (!renderReportPdf(ctx->input, pdf, &error)) return Status::failure(error);
-    return Status::success();
+    if (!ctx || !renderReportPdf(ctx->input, &pdf, &error))
+        return Status::failure(QStringLiteral("%1: %2").arg(name, error));
+    return job.folder.write(name, pdf);
+}
+
+// Renders from the queue until it is empty; `rendered` runs after each
+// report with the count all threads have done.
+void renderShare(SharedState& state, ReportJob& job, const std::function<void(int)>& rendered = {})
+{
+    for (int i = job.queue.take(); i >= 0; i = job.queue.take()) {
+        const Status st = renderOne(state, job, i);
+        if (!st) job.queue.fail(st);
+        const int done = job.queue.finish();
+        if (rendered) rendered(done);
+    }
 }
 
 // What a helper thread renders with: its own connections to the databases
@@ -65,52 +128,57 @@ struct ReportWorker
     }
 };
 
-// The reports of the measurements, rendered side by side on the machine's
-// cores: a report is some ten milliseconds of font and page work, most of a
-// large export's time. Each thread takes every n-th measurement.
-Status renderReports(SharedState& state, const SubjectRow& subject, const QVector<MeasurementRow>& rows,
-                     const QString& options, QVector<QByteArray>* pdfs,
-                     const std::function<void(int, int)>& progress)
+// A report is some ten milliseconds of font and page work (most of it the
+// PDF writer embedding the font subset), most of a large export's time: the
+// reports are rendered on every core, with one thread per core besides this
+// one. Small exports stay on this thread, where opening the helpers'
+// connections would cost more than it saves.
+std::vector<std::jthread> startHelpers(const SharedState& state, ReportJob& job)
 {
-    const int total = int(rows.size());
-    const int threads = total < 8 ? 1 : qBound(1, QThread::idealThreadCount(), 4);
-    pdfs->resize(total);
-    QVector<Status> outcomes(threads);
-    // Plain pointers into storage that does not move while the threads run.
-    QByteArray* out = pdfs->data();
-    Status* result = outcomes.data();
-    std::atomic<int> done{0};
-    std::atomic<bool> failed{false};
-    int shown = 0;
-    auto work = [&](SharedState& st, int first) {
-        for (int i = first; i < total && !failed; i += threads) {
-            result[first] = renderOne(st, subject, rows[i], options, &out[i]);
-            if (!result[first]) failed = true;
-            ++done;
-        }
-    };
-    std::vector<std::thread> helpers;
+    const int threads = job.queue.total() < 8 ? 1 : qBound(1, QThread::idealThreadCount(), 4);
+    std::vector<std::jthread> helpers;
     for (int t = 1; t < threads; ++t)
-        helpers.emplace_back([&, t] {
+        helpers.emplace_back([&state, &job] {
             ReportWorker w(state);
-            if (!w.opened) {
-                result[t] = w.opened;
-                failed = true;
-                return;
-            }
-            work(w.state, t);
+            if (!w.opened)
+                job.queue.fail(w.opened);
+            else
+                renderShare(w.state, job);
         });
-    // This thread takes its share and reports the progress of all.
-    for (int i = 0; i < total && !failed; i += threads) {
-        result[0] = renderOne(state, subject, rows[i], options, &out[i]);
-        if (!result[0]) failed = true;
-        shown = ++done;
-        if (progress) progress(shown, total);
-    }
-    for (std::thread& h : helpers)
-        h.join();
-    for (const Status& o : outcomes)
-        if (!o) return o;
+    return helpers;
+}
+
+// The bundle and the research files: written by this thread while the helpers render.
+Status writeRecords(SharedState& state, const SubjectRow& subject, const QVector<MeasurementRow>& rows,
+                    FolderBeside& folder)
+{
+    ResearchCsv csv;
+    Status st = buildResearchCsv(*state.MainDatabase, ResearchCsvOptions{false, subject.CUSTNO}, &csv);
+    if (st)
+        st = folder.write(QLatin1String(SubjectBundleFile),
+                          subjectBundleJson(subject, rows, state.compensation, QDateTime::currentDateTime()));
+    if (st) st = folder.write(QLatin1String(ResearchSubjectsFile), csv.subjects);
+    if (st) st = folder.write(QLatin1String(ResearchMeasurementsFile), csv.measurements);
+    return st;
+}
+
+// Everything into the folder: the helpers render while this thread writes the
+// bundle and the research files, then renders with them and shows the
+// progress of all. Returns once every thread has stopped, with the first failure.
+Status writeFolder(SharedState& state, ReportJob& job, const std::function<void(int, int)>& progress)
+{
+    const int total = job.queue.total();
+    int shown = 0;
+    {
+        const std::vector<std::jthread> helpers = startHelpers(state, job);
+        const Status st = writeRecords(state, job.subject, job.rows, job.folder);
+        if (!st) job.queue.fail(st);
+        renderShare(state, job, [&](int done) {
+            shown = done;
+            if (progress) progress(shown, total);
+        });
+    } // the helpers are joined here, before anything is read or removed
+    if (!job.queue.outcome()) return job.queue.outcome();
     // The helpers may finish after this thread's last report.
     if (progress && shown != total) progress(total, total);
     return Status::success();
@@ -163,17 +231,8 @@ Status exportSubjectRecords(SharedState& state, const SubjectRow& subject, const
     if (!folder.begun()) return folder.begun();
 
     const QVector<MeasurementRow> rows = MeasurementStore(db).listForSubject(subject.CUSTNO);
-    ResearchCsv csv;
-    Status st = buildResearchCsv(db, ResearchCsvOptions{false, subject.CUSTNO}, &csv);
-    if (st)
-        st = folder.write(QLatin1String(SubjectBundleFile),
-                          subjectBundleJson(subject, rows, state.compensation, QDateTime::currentDateTime()));
-    if (st) st = folder.write(QLatin1String(ResearchSubjectsFile), csv.subjects);
-    if (st) st = folder.write(QLatin1String(ResearchMeasurementsFile), csv.measurements);
-    QVector<QByteArray> pdfs;
-    if (st) st = renderReports(state, subject, rows, printOptions, &pdfs, progress);
-    for (int i = 0; st && i < rows.size(); ++i)
-        st = folder.write(reportFileName(i + 1, rows[i]), pdfs[i]);
+    ReportJob job{subject, rows, printOptions, folder, ReportQueue(int(rows.size()))};
+    Status st = writeFolder(state, job, progress);
     if (st) st = folder.place();
     if (!st) return st;
     if (outcome) *outcome = SubjectExportOutcome{QDir(folderPath).absolutePath(), int(rows.size())};

@@ -33,8 +33,10 @@ QString reportFileName(int n, const MeasurementRow& m);
 // The subject's measurements are those listed under its number; a number that
 // more than one subject holds is refused (their measurements cannot be told
 // apart until the subjects are merged). `printOptions` chooses the report's
-// sections as the analysis screen's print options do. `progress` runs after
-// each report with the count done and the total.
+// sections as the analysis screen's print options do. The reports are rendered
+// on every core; `progress` runs on the calling thread, after each report it
+// renders, with the count all threads have done and the total. The first
+// failure stops every thread, and nothing is left at or beside `folder`.
 Status exportSubjectRecords(SharedState& state, const SubjectRow& subject, const QString& folder,
                             const QString& printOptions, SubjectExportOutcome* outcome = nullptr,
                             const std::function<void(int, int)>& progress = {});

@@ -10,6 +10,9 @@
 
 #include <QDir>
 #include <QtTest>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace lumo;
 using namespace lumo::test;
@@ -92,6 +95,42 @@ private slots:
         QVERIFY2(st.error.contains(message), qPrintable(st.error));
         QCOMPARE(entries(out.path()), before);
         if (case_ == 0) QVERIFY(entries(folder).isEmpty());
+    }
+
+    // A write cut short while the reports are rendered on several threads:
+    // by the file-size limit, for every file or only for the bundle this
+    // thread writes while the helpers write reports. The export fails once,
+    // naming the file, and nothing is left once every thread has stopped.
+    void cutShortWhileRendering_data()
+    {
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<QString>("names");
+        QTest::newRow("every report and the bundle") << 10000 << QString();
+        QTest::newRow("the bundle, the reports fit") << 120000 << QString::fromLatin1(SubjectBundleFile);
+    }
+    void cutShortWhileRendering()
+    {
+        QFETCH(int, limit);
+        QFETCH(QString, names);
+        TravelPractice p;
+        const SubjectRow s = p.subject(QStringLiteral("A01"), u("王"));
+        for (int day = 0; day < 12; ++day) // enough for the helper threads to take part
+            p.measurement(QStringLiteral("A01"), 30 + day, day);
+        QTemporaryDir out;
+        rlimit was{};
+        getrlimit(RLIMIT_FSIZE, &was);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit r{rlim_t(limit), was.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &r);
+        const Status st = exportSubjectRecords(p.state, s, out.filePath(QStringLiteral("target")),
+                                               p.state.config.PrintOptions);
+        setrlimit(RLIMIT_FSIZE, &was);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(!st.ok);
+        QVERIFY2(st.error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(st.error));
+        QVERIFY2(st.error.contains(names.isEmpty() ? QStringLiteral("target") : names), qPrintable(st.error));
+        QCOMPARE(st.error.count(QStringLiteral("target")), 1);
+        QCOMPARE(entries(out.path()), QStringList());
     }
 
     void folderBeside()
