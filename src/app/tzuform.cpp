@@ -1,4 +1,6 @@
 #include "app/tzuform.h"
+#include "practice/ui/guard.h"
+#include "practice/ui/loginscreen.h"
 #include "widgets/modal.h"
 
 #include "backup/backup.h"
@@ -104,6 +106,7 @@ void TZuForm::buildToolBar()
     for (int i = 0; i < 7; ++i) {
         QAction* a = add(modules[i].caption, modules[i].hint, modules[i].icon);
         const Module m = moduleOf[i];
+        a->setProperty("lumoModule", int(m));
         connect(a, &QAction::triggered, this, [this, m] { openModule(m); });
     }
     const char* customCaptions[] = {"功能1", "功能 2", "功能 3", "功能 4", "功能 5", "功能 6"};
@@ -270,6 +273,11 @@ bool TZuForm::event(QEvent* e)
 void TZuForm::firstActivation()
 {
     m_state.InstrumentReady = m_hooks.startupCheck ? m_hooks.startupCheck(this) : true;
+    // In practice mode nothing is usable before an operator logs in; leaving the login ends the program.
+    if (m_state.InstrumentReady && !logInIfNeeded(m_state, this)) {
+        close();
+        return;
+    }
     if (m_state.InstrumentReady) {
         SetModuleButtonsEnabled(true);
         for (QAction* a : m_hiddenMenus)
@@ -294,8 +302,11 @@ void TZuForm::applyCustomButtons()
 
 void TZuForm::SetModuleButtonsEnabled(bool flag)
 {
-    for (QAction* a : m_moduleButtons)
+    for (QAction* a : m_moduleButtons) {
         a->setEnabled(flag);
+        const QVariant m = a->property("lumoModule");
+        if (flag && m.isValid()) guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
+    }
 }
 
 QAction* TZuForm::toolAction(const QString& caption) const
@@ -307,6 +318,11 @@ QAction* TZuForm::toolAction(const QString& caption) const
 
 void TZuForm::openModule(Module m)
 {
+    // The menus open the screens too: the role is asked here, whatever the way in.
+    if (!allowed(m_state.Session, modulePermission(m))) {
+        m_state.ShowMessageDialog(NoteAttention, refusalReason(modulePermission(m)));
+        return;
+    }
     SetModuleButtonsEnabled(false);
     auto it = m_modules.find(m);
     if (it == m_modules.end()) {
