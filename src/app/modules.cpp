@@ -77,15 +77,23 @@ ModuleTable standardModules()
 Permission modulePermission(Module m)
 {
     switch (m) {
-    case Module::Measurement: return Permission::Measure;
-    case Module::MultiComparison: return Permission::Compare;
+    case Module::Measurement:
+        return Permission::Measure;
+    case Module::MultiComparison:
+        return Permission::Compare;
     case Module::Locating:
-    case Module::Explanation: return Permission::Knowledge;
-    case Module::TreatmentPrograms: return Permission::Treatment;
-    case Module::Calibration: return Permission::Calibrate;
-    case Module::FileTransfer: return Permission::Import;
-    case Module::UserSettings: return Permission::Settings;
-    case Module::NoiseFigures: return Permission::Analyse;
+    case Module::Explanation:
+        return Permission::Knowledge;
+    case Module::TreatmentPrograms:
+        return Permission::Treatment;
+    case Module::Calibration:
+        return Permission::Calibrate;
+    case Module::FileTransfer:
+        return Permission::Import;
+    case Module::UserSettings:
+        return Permission::Settings;
+    case Module::NoiseFigures:
+        return Permission::Analyse;
     }
     return Permission::Operators;
 }

@@ -8,9 +8,9 @@
 #include "shell/datadir.h"
 #include "shell/shortcuts.h"
 #include "shell/ui/launcher.h"
+#include "shell/ui/recentsubjects.h"
 #include "shell/usersettings.h"
 #include "widgets/instrumentstatus.h"
-#include "shell/ui/recentsubjects.h"
 #include "widgets/keyboard.h"
 
 #include <QAction>
@@ -134,29 +134,47 @@ void TZuForm::buildMenus()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QAction* measure = item(nullptr, "經絡測量", "經絡能量測量", [this] { openModule(Module::Measurement); });
-    QAction* multi =
-        item(nullptr, "多重比對", "多重經絡能量比對", [this] { openModule(Module::MultiComparison); });
-    QAction* locate = item(nullptr, "穴道定位", "全身穴道精密定位", [this] { openModule(Module::Locating); });
-    QAction* explain =
-        item(nullptr, "經絡解說", "各經絡相關資料圖例解說", [this] { openModule(Module::Explanation); });
+    // The screens' entries follow the role's rules once an operator has logged in (firstActivation).
+    auto tagModule = [](QAction* a, Module m) {
+        a->setProperty("lumoModule", int(m));
+        return a;
+    };
+    QAction* measure =
+        tagModule(item(nullptr, "經絡測量", "經絡能量測量", [this] { openModule(Module::Measurement); }),
+                  Module::Measurement);
+    QAction* multi = tagModule(
+        item(nullptr, "多重比對", "多重經絡能量比對", [this] { openModule(Module::MultiComparison); }),
+        Module::MultiComparison);
+    QAction* locate =
+        tagModule(item(nullptr, "穴道定位", "全身穴道精密定位", [this] { openModule(Module::Locating); }),
+                  Module::Locating);
+    QAction* explain = tagModule(
+        item(nullptr, "經絡解說", "各經絡相關資料圖例解說", [this] { openModule(Module::Explanation); }),
+        Module::Explanation);
 
     QMenu* support = bar->addMenu(u("系統支援"));
     support->setObjectName(QStringLiteral("MenuSupport"));
     support->menuAction()->setStatusTip(u("系統支援與服務"));
     support->setToolTipsVisible(true);
-    item(support, "專家療程設定", "自訂專家療程系統", [this] { openModule(Module::TreatmentPrograms); });
-    item(support, "用戶資料設定", "用戶連結與資料設定", [this] {
+    tagModule(
+        item(support, "專家療程設定", "自訂專家療程系統", [this] { openModule(Module::TreatmentPrograms); }),
+        Module::TreatmentPrograms);
+    QAction* settings = item(support, "用戶資料設定", "用戶連結與資料設定", [this] {
         openModule(Module::UserSettings);
         // Saved or not, the status bar and the custom buttons follow the settings at once.
         m_statusText->setText(m_state.config.UserName1);
         applyCustomButtons();
     });
-    item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); });
-    item(support, "量測誤差", "本診所重複量測的誤差與最小可偵測變化",
-         [this] { openModule(Module::NoiseFigures); });
+    tagModule(settings, Module::UserSettings);
+    tagModule(item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); }),
+              Module::Calibration);
+    tagModule(item(support, "量測誤差", "本診所重複量測的誤差與最小可偵測變化",
+                   [this] { openModule(Module::NoiseFigures); }),
+              Module::NoiseFigures);
     support->addSeparator();
-    item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); });
+    tagModule(
+        item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); }),
+        Module::FileTransfer);
     item(support, "快速鍵一覽", "各畫面共用的快速鍵",
          [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
     support->addSeparator();
@@ -279,6 +297,9 @@ void TZuForm::firstActivation()
         return;
     }
     if (m_state.InstrumentReady) {
+        for (QAction* a : menuBar()->findChildren<QAction*>())
+            if (const QVariant m = a->property("lumoModule"); m.isValid())
+                guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
         SetModuleButtonsEnabled(true);
         for (QAction* a : m_hiddenMenus)
             a->setVisible(true);

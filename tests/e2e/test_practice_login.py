@@ -5,7 +5,7 @@ as such, then the right one and a usable main window."""
 import subprocess
 import unittest
 
-from lumodriver import binary, is_showing
+from lumodriver import binary, is_enabled, is_showing, name
 from test_keyboard import KeyboardSession
 
 LOGIN = "操作人員登入"
@@ -14,11 +14,22 @@ ADMIN = ("Chen", "s3cret-pw")
 
 
 class PracticeLogin(KeyboardSession):
-    def add_admin(self):
+    def cli(self, args, lines):
         cli = binary().with_name("lumo-cli")
-        subprocess.run([str(cli), "--data-dir", str(self.lumo.data_dir), "operator", "add", "--name", ADMIN[0],
-                        "--role", "admin"], input=ADMIN[1] + "\n", text=True, check=True, capture_output=True,
-                       timeout=60)
+        subprocess.run([str(cli), "--data-dir", str(self.lumo.data_dir)] + args, input="".join(l + "\n" for l in lines),
+                       text=True, check=True, capture_output=True, timeout=60)
+
+    def add_admin(self):
+        self.cli(["operator", "add", "--name", ADMIN[0], "--role", "admin"], [ADMIN[1]])
+
+    def log_in(self, who, password):
+        lumo = self.lumo
+        self.active_window(LOGIN, "the login screen after the start-up status")
+        lumo.type_text(who)
+        lumo.key("Tab")
+        lumo.type_text(password)
+        lumo.key("Return")
+        lumo.wait_until(lambda: not lumo.find_window(LOGIN), 15, "the login screen to close")
 
     def test_login_by_keys(self):
         lumo = self.lumo
@@ -48,6 +59,26 @@ class PracticeLogin(KeyboardSession):
         with lumo.db() as db:
             fails = db.execute("SELECT FAILS FROM LUMOOPER WHERE NAME = ?", (ADMIN[0],)).fetchone()[0]
         self.assertEqual(fails, 0, "the successful login did not clear the count of wrong passwords")
+
+
+    def test_assistant_sees_refusals(self):
+        """The front desk measures; comparisons, knowledge and treatment pages
+        stay disabled, each saying why."""
+        lumo = self.lumo
+        self.add_admin()
+        self.cli(["--operator", ADMIN[0], "operator", "add", "--name", "Lin", "--role", "assistant"],
+                 [ADMIN[1], "desk-pw"])
+        lumo.start()
+        self.log_in("lin", "desk-pw")
+        main = self.main_window()
+        buttons = lambda: {name(b): b for b in self.toolbar_buttons(main)}
+        lumo.wait_until(lambda: is_enabled(buttons()["經絡測量"]), 15, "經絡測量 to be usable for the assistant")
+        lumo.screenshot("assistant-main-window")
+        for refused in ("多重比對", "經絡解說", "專家療程", "檔案處理"):
+            b = buttons()[refused]
+            self.assertFalse(is_enabled(b), f"{refused} is usable for an assistant")
+            self.assertIn("權限不足", b.description, f"{refused} does not say why it is disabled")
+        self.assertTrue(is_enabled(buttons()["數位校準"]), "數位校準 is not usable for the assistant")
 
 
 if __name__ == "__main__":

@@ -367,7 +367,8 @@ void TZuread::mergeSubjects()
 
 void TZuread::showTrend()
 {
-    if (!m_picker->hasCurrentRow() || m_rows.size() < 2 || !allowed(m_state.Session, Permission::Trend)) return;
+    if (!m_picker->hasCurrentRow() || m_rows.size() < 2 || !allowed(m_state.Session, Permission::Trend))
+        return;
     const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
     TZuTrend screen(m_state, m_picker->currentRow(), this);
     execModal(screen);
