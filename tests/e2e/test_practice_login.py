@@ -5,11 +5,12 @@ as such, then the right one and a usable main window."""
 import subprocess
 import unittest
 
-from lumodriver import binary, is_enabled, is_showing, name
+from lumodriver import binary, is_enabled, is_focused, is_selected, is_showing, name
 from test_keyboard import KeyboardSession
 
 LOGIN = "操作人員登入"
 WRONG = "帳號或密碼錯誤。"
+SETTINGS = "用戶基本資料設定"
 ADMIN = ("Chen", "s3cret-pw")
 
 
@@ -79,6 +80,59 @@ class PracticeLogin(KeyboardSession):
             self.assertFalse(is_enabled(b), f"{refused} is usable for an assistant")
             self.assertIn("權限不足", b.description, f"{refused} does not say why it is disabled")
         self.assertTrue(is_enabled(buttons()["數位校準"]), "數位校準 is not usable for the assistant")
+
+
+    def focus_on(self, window, role_, name_, most=30):
+        """Tab until this control has the focus (a table's current cell keeps
+        its focused state after the table lost the focus, so the control itself is asked)."""
+        lumo = self.lumo
+        target = lumo.find(role_, name_, window)
+        self.assertIsNotNone(target, f"no {role_} {name_!r}")
+        for _ in range(most):
+            if lumo.poll(lambda: is_focused(target), 0.4):
+                return target
+            lumo.key("Tab")
+        lumo.fail(f"{role_} {name_!r} never took the focus after {most} presses of Tab")
+
+    def test_admin_adds_operator_by_keys(self):
+        """用戶資料設定 → 操作人員: a practitioner added by keys alone is listed and stored."""
+        lumo = self.lumo
+        self.add_admin()
+        lumo.start()
+        self.log_in(ADMIN[0], ADMIN[1])
+        self.wait_toolbar_enabled(15, "the main tool bar after the login")
+        # The menu bar by Alt, 系統支援 (the fifth entry), 用戶資料設定 in it.
+        lumo.key("alt")
+        lumo.key("Right", "Right", "Right", "Right", "Down")
+        item = lumo.get("menu item", "用戶資料設定", what="the menu item 用戶資料設定 in 系統支援")
+        for _ in range(8):
+            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
+                break
+            lumo.key("Down")
+        lumo.key("Return")
+        s = self.active_window(SETTINGS, "the user settings opened from the menu by keys")
+        # Ctrl+Tab turns the pages once the focus is inside them.
+        self.tab_to(s, "text", "用戶名稱1:")
+        for _ in range(2):
+            lumo.key("ctrl+Tab")
+            lumo.poll(lambda: False, 0.3)
+        lumo.wait_until(lambda: lumo.find("text", "新操作人員名稱", s) is not None and
+                        is_showing(lumo.find("text", "新操作人員名稱", s)), 10, "the page 操作人員")
+        self.focus_on(s, "text", "新操作人員名稱")
+        lumo.type_text("Wu")
+        lumo.key("Tab", "Down")  # the role: 醫師/治療師
+        self.focus_on(s, "password text", "新密碼")
+        lumo.type_text("wu-pw-1")
+        lumo.key("Tab")
+        lumo.type_text("wu-pw-1")
+        self.focus_on(s, "push button", "新增操作人員")
+        lumo.key("space")
+        lumo.wait_until(lambda: "Wu" in lumo.texts(s), 10, "the new operator in the list")
+        lumo.screenshot("operator-added")
+        with lumo.db() as db:
+            row = db.execute("SELECT ROLE, PWHASH FROM LUMOOPER WHERE NAME = 'Wu'").fetchone()
+        self.assertEqual(row[0], "practitioner")
+        self.assertTrue(row[1].startswith("$argon2id$"), "the password is not stored as its Argon2id hash")
 
 
 if __name__ == "__main__":

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <QtDebug>
 
 namespace lumo {
 namespace {
@@ -52,6 +53,10 @@ OperatorsPage::OperatorsPage(SharedState& state, QWidget* parent) : QWidget(pare
     m_again = new QLineEdit(this);
     for (QLineEdit* e : {m_password, m_again})
         e->setEchoMode(QLineEdit::Password);
+    m_name->setAccessibleName(u("新操作人員名稱"));
+    m_role->setAccessibleName(u("角色"));
+    m_password->setAccessibleName(u("新密碼"));
+    m_again->setAccessibleName(u("再輸入一次密碼"));
     form->addRow(u("名稱："), m_name);
     form->addRow(u("角色："), m_role);
     form->addRow(u("密碼："), m_password);
@@ -105,8 +110,9 @@ QString OperatorsPage::typedPassword()
 
 void OperatorsPage::done(const char* action, const QString& detail)
 {
+    // The change stands without its entry (as a login does); the failure goes to the program's output.
     if (const Status logged = audit(m_state, {QLatin1String(action), {}, 0, detail}); !logged)
-        m_state.reportError(logged.error);
+        qWarning("audit: %s", qPrintable(logged.error));
     reload();
 }
 
