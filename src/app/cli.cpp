@@ -51,7 +51,11 @@ const char* kUsage =
     "  migrate --from CONNINFO   copy a server's main database into a new lumo4.mdb (none may be there)\n"
     "  measure [--store CUSTNO] [--high]   a guided run against the simulated probe in virtual time\n"
     "                 (--simulate [--probe-script FILE]): the readings and their grades as JSON\n"
-    "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n";
+    "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n"
+    "  operator add --name NAME --role admin|practitioner|assistant   a new operator (password from\n"
+    "                 standard input); the first one, an admin, turns practice mode on\n"
+    "  operator list | operator passwd --name NAME | operator disable --name NAME\n"
+    "  --operator NAME  in practice mode every command logs in (password from LUMO_PASSWORD or standard input)\n";
 
 } // namespace
 
@@ -77,6 +81,7 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     state.DataDirectory = c.dataDirectory;
     state.databaseOption = c.database;
     state.messages = &messages;
+    state.Session = c.session;
     StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
     bool ok = true;
     auto report = [&](const Status& s) {
@@ -245,6 +250,7 @@ int runCommand(CliContext& c, const QString& command)
     if (command == QLatin1String("migrate")) return cmdMigrate(c);
     if (command == QLatin1String("measure")) return cmdMeasure(c);
     if (command == QLatin1String("noise")) return cmdNoise(c);
+    if (command == QLatin1String("operator")) return cmdOperator(c);
     return -1;
 }
 
@@ -278,6 +284,12 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
                 return 2;
             }
             c.database = arguments.at(++i);
+        } else if (a == QLatin1String("--operator")) {
+            if (i + 1 >= arguments.size() || arguments.at(i + 1).trimmed().isEmpty()) {
+                err << "--operator needs a name\n";
+                return 2;
+            }
+            c.operatorName = arguments.at(++i);
         } else if (a == QLatin1String("--simulate")) {
             c.simulate = true;
         } else if (a == QLatin1String("--short-counts")) {
@@ -310,6 +322,7 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     }
     c.args = rest;
     const QString command = rest.value(0);
+    if (const int gate = gateCommand(c, command); gate >= 0) return gate;
     if (refusedForWriting(c, command)) return 2;
     const int code = runCommand(c, command);
     if (code < 0) err << kUsage;

@@ -1,6 +1,8 @@
 #pragma once
 // lumo-cli: headless commands over the program's libraries.
 
+#include "practice/session.h"
+
 #include <QStringList>
 #include <QTextStream>
 
@@ -22,6 +24,8 @@ struct CliContext
     QString shortCounts;         // --short-counts N[,M]: the simulated tip on the handle
     QString probeScript;         // --probe-script FILE: the simulated operator's hand at each point
     bool writesDatabase = false; // the command changes the main database: refused when it cannot
+    QString operatorName;        // --operator: who logs in, in practice mode
+    OperatorSession session;     // the operator logged in (practice mode), for the commands' log entries
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -47,6 +51,15 @@ int cmdRestore(CliContext& c);
 int cmdMigrate(CliContext& c); // cli_migrate.cpp
 int cmdMeasure(CliContext& c); // cli_quality.cpp
 int cmdNoise(CliContext& c);
+int cmdOperator(CliContext& c); // cli_operator.cpp
+
+// In practice mode, before a command touches anything: the login of
+// --operator (password from LUMO_PASSWORD or standard input) and the role's
+// right to the command. -1 when the command may run, else its exit code.
+int gateCommand(CliContext& c, const QString& command); // cli_login.cpp
+// A password from standard input: without echo after a prompt on a terminal,
+// one line from a pipe. False at the end of the input.
+bool readSecret(CliContext& c, const QString& prompt, QString* secret);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

@@ -74,4 +74,28 @@ ModuleTable standardModules()
     return t;
 }
 
+Permission modulePermission(Module m)
+{
+    switch (m) {
+    case Module::Measurement:
+        return Permission::Measure;
+    case Module::MultiComparison:
+        return Permission::Compare;
+    case Module::Locating:
+    case Module::Explanation:
+        return Permission::Knowledge;
+    case Module::TreatmentPrograms:
+        return Permission::Treatment;
+    case Module::Calibration:
+        return Permission::Calibrate;
+    case Module::FileTransfer:
+        return Permission::Import;
+    case Module::UserSettings:
+        return Permission::Settings;
+    case Module::NoiseFigures:
+        return Permission::Analyse;
+    }
+    return Permission::Operators;
+}
+
 } // namespace lumo

@@ -2,6 +2,8 @@
 // The functions the main window opens as modal screens. Each screen plugs in
 // with one line in modules.cpp.
 
+#include "practice/roles.h"
+
 #include <QDialog>
 #include <functional>
 #include <map>
@@ -24,6 +26,9 @@ enum class Module {
 
 using ModuleFactory = std::function<QDialog*(SharedState&, QWidget* parent)>;
 using ModuleTable = std::map<Module, ModuleFactory>;
+
+// What the role of the operator must allow for the screen to open.
+Permission modulePermission(Module m);
 
 // The screens built so far.
 ModuleTable standardModules();

@@ -1,4 +1,6 @@
 #include "app/tzuform.h"
+#include "practice/ui/guard.h"
+#include "practice/ui/loginscreen.h"
 #include "widgets/modal.h"
 
 #include "backup/backup.h"
@@ -6,9 +8,9 @@
 #include "shell/datadir.h"
 #include "shell/shortcuts.h"
 #include "shell/ui/launcher.h"
+#include "shell/ui/recentsubjects.h"
 #include "shell/usersettings.h"
 #include "widgets/instrumentstatus.h"
-#include "shell/ui/recentsubjects.h"
 #include "widgets/keyboard.h"
 
 #include <QAction>
@@ -104,6 +106,7 @@ void TZuForm::buildToolBar()
     for (int i = 0; i < 7; ++i) {
         QAction* a = add(modules[i].caption, modules[i].hint, modules[i].icon);
         const Module m = moduleOf[i];
+        a->setProperty("lumoModule", int(m));
         connect(a, &QAction::triggered, this, [this, m] { openModule(m); });
     }
     const char* customCaptions[] = {"功能1", "功能 2", "功能 3", "功能 4", "功能 5", "功能 6"};
@@ -131,29 +134,47 @@ void TZuForm::buildMenus()
         connect(a, &QAction::triggered, this, slot);
         return a;
     };
-    QAction* measure = item(nullptr, "經絡測量", "經絡能量測量", [this] { openModule(Module::Measurement); });
-    QAction* multi =
-        item(nullptr, "多重比對", "多重經絡能量比對", [this] { openModule(Module::MultiComparison); });
-    QAction* locate = item(nullptr, "穴道定位", "全身穴道精密定位", [this] { openModule(Module::Locating); });
-    QAction* explain =
-        item(nullptr, "經絡解說", "各經絡相關資料圖例解說", [this] { openModule(Module::Explanation); });
+    // The screens' entries follow the role's rules once an operator has logged in (firstActivation).
+    auto tagModule = [](QAction* a, Module m) {
+        a->setProperty("lumoModule", int(m));
+        return a;
+    };
+    QAction* measure =
+        tagModule(item(nullptr, "經絡測量", "經絡能量測量", [this] { openModule(Module::Measurement); }),
+                  Module::Measurement);
+    QAction* multi = tagModule(
+        item(nullptr, "多重比對", "多重經絡能量比對", [this] { openModule(Module::MultiComparison); }),
+        Module::MultiComparison);
+    QAction* locate =
+        tagModule(item(nullptr, "穴道定位", "全身穴道精密定位", [this] { openModule(Module::Locating); }),
+                  Module::Locating);
+    QAction* explain = tagModule(
+        item(nullptr, "經絡解說", "各經絡相關資料圖例解說", [this] { openModule(Module::Explanation); }),
+        Module::Explanation);
 
     QMenu* support = bar->addMenu(u("系統支援"));
     support->setObjectName(QStringLiteral("MenuSupport"));
     support->menuAction()->setStatusTip(u("系統支援與服務"));
     support->setToolTipsVisible(true);
-    item(support, "專家療程設定", "自訂專家療程系統", [this] { openModule(Module::TreatmentPrograms); });
-    item(support, "用戶資料設定", "用戶連結與資料設定", [this] {
+    tagModule(
+        item(support, "專家療程設定", "自訂專家療程系統", [this] { openModule(Module::TreatmentPrograms); }),
+        Module::TreatmentPrograms);
+    QAction* settings = item(support, "用戶資料設定", "用戶連結與資料設定", [this] {
         openModule(Module::UserSettings);
         // Saved or not, the status bar and the custom buttons follow the settings at once.
         m_statusText->setText(m_state.config.UserName1);
         applyCustomButtons();
     });
-    item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); });
-    item(support, "量測誤差", "本診所重複量測的誤差與最小可偵測變化",
-         [this] { openModule(Module::NoiseFigures); });
+    tagModule(settings, Module::UserSettings);
+    tagModule(item(support, "數位校準系統", "自動數位校準系統", [this] { openModule(Module::Calibration); }),
+              Module::Calibration);
+    tagModule(item(support, "量測誤差", "本診所重複量測的誤差與最小可偵測變化",
+                   [this] { openModule(Module::NoiseFigures); }),
+              Module::NoiseFigures);
     support->addSeparator();
-    item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); });
+    tagModule(
+        item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); }),
+        Module::FileTransfer);
     item(support, "快速鍵一覽", "各畫面共用的快速鍵",
          [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
     support->addSeparator();
@@ -270,7 +291,15 @@ bool TZuForm::event(QEvent* e)
 void TZuForm::firstActivation()
 {
     m_state.InstrumentReady = m_hooks.startupCheck ? m_hooks.startupCheck(this) : true;
+    // In practice mode nothing is usable before an operator logs in; leaving the login ends the program.
+    if (m_state.InstrumentReady && !logInIfNeeded(m_state, this)) {
+        close();
+        return;
+    }
     if (m_state.InstrumentReady) {
+        for (QAction* a : menuBar()->findChildren<QAction*>())
+            if (const QVariant m = a->property("lumoModule"); m.isValid())
+                guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
         SetModuleButtonsEnabled(true);
         for (QAction* a : m_hiddenMenus)
             a->setVisible(true);
@@ -294,8 +323,11 @@ void TZuForm::applyCustomButtons()
 
 void TZuForm::SetModuleButtonsEnabled(bool flag)
 {
-    for (QAction* a : m_moduleButtons)
+    for (QAction* a : m_moduleButtons) {
         a->setEnabled(flag);
+        const QVariant m = a->property("lumoModule");
+        if (flag && m.isValid()) guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
+    }
 }
 
 QAction* TZuForm::toolAction(const QString& caption) const
@@ -307,6 +339,11 @@ QAction* TZuForm::toolAction(const QString& caption) const
 
 void TZuForm::openModule(Module m)
 {
+    // The menus open the screens too: the role is asked here, whatever the way in.
+    if (!allowed(m_state.Session, modulePermission(m))) {
+        m_state.ShowMessageDialog(NoteAttention, refusalReason(modulePermission(m)));
+        return;
+    }
     SetModuleButtonsEnabled(false);
     auto it = m_modules.find(m);
     if (it == m_modules.end()) {

@@ -1,4 +1,5 @@
 #include "measurement/ui/tzudec.h"
+#include "practice/ui/guard.h"
 #include "widgets/actions.h"
 
 #include "base/formats.h"
@@ -108,6 +109,10 @@ void TZudec::setIdleButtons()
     m_actions[6]->setEnabled(true);
     m_actions[7]->setEnabled(complete);
     m_actions[8]->setEnabled(true);
+    // The role's rules over the idle states: analysis and comparison are not the front desk's.
+    guardControl(m_actions[2], m_state.Session, Permission::Analyse);
+    guardControl(m_actions[3], m_state.Session, Permission::Save);
+    guardControl(m_actions[7], m_state.Session, Permission::Compare);
     m_high->setEnabled(true);
     m_standard->setEnabled(true);
     updateRemeasureAction();

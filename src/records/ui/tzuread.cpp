@@ -1,4 +1,5 @@
 #include "records/ui/tzuread.h"
+#include "practice/ui/guard.h"
 #include "records/measurementextras.h"
 #include "records/searchfields.h"
 #include "widgets/actions.h"
@@ -327,18 +328,33 @@ void TZuread::fillMeasurements()
     }
     m_exportSubject->setEnabled(m_picker->hasCurrentRow());
     m_mergeSubjects->setEnabled(m_picker->hasCurrentRow());
+    applyRights();
+}
+
+// After every change of the buttons' states: what the operator's role does
+// not allow stays disabled, with the reason as its tool tip.
+void TZuread::applyRights()
+{
+    const OperatorSession& s = m_state.Session;
+    guardControl(m_actions[1], s, Permission::EditContacts);
+    guardControl(m_actions[2], s, Permission::Delete);
+    guardControl(m_actions[3], s, Permission::Save);
+    guardControl(m_actions[4], s, Permission::Delete);
+    guardControl(m_trend, s, Permission::Trend);
+    guardControl(m_exportSubject, s, Permission::ExportSubject);
+    guardControl(m_mergeSubjects, s, Permission::Merge);
 }
 
 void TZuread::exportSubject()
 {
-    if (!m_picker->hasCurrentRow()) return;
+    if (!m_picker->hasCurrentRow() || !allowed(m_state.Session, Permission::ExportSubject)) return;
     TZuExport screen(m_state, m_picker->currentRow(), this);
     execModal(screen);
 }
 
 void TZuread::mergeSubjects()
 {
-    if (!m_picker->hasCurrentRow()) return;
+    if (!m_picker->hasCurrentRow() || !allowed(m_state.Session, Permission::Merge)) return;
     const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
     TZuMerge screen(m_state, key, this);
     execModal(screen);
@@ -351,7 +367,8 @@ void TZuread::mergeSubjects()
 
 void TZuread::showTrend()
 {
-    if (!m_picker->hasCurrentRow() || m_rows.size() < 2) return;
+    if (!m_picker->hasCurrentRow() || m_rows.size() < 2 || !allowed(m_state.Session, Permission::Trend))
+        return;
     const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
     TZuTrend screen(m_state, m_picker->currentRow(), this);
     execModal(screen);
@@ -371,6 +388,7 @@ void TZuread::enterSubjectList()
     m_actions[0]->setEnabled(false);
     m_actions[3]->setEnabled(false);
     m_actions[4]->setEnabled(false);
+    applyRights();
 }
 
 void TZuread::enterMeasurementList(int row)
@@ -382,6 +400,7 @@ void TZuread::enterMeasurementList(int row)
     m_actions[4]->setEnabled(any);
     m_actions[1]->setEnabled(false);
     m_actions[2]->setEnabled(false);
+    applyRights();
     if (any) {
         QSignalBlocker block(m_measurements);
         m_measurements->setCurrentCell(
@@ -392,6 +411,7 @@ void TZuread::enterMeasurementList(int row)
 
 void TZuread::deleteSubject()
 {
+    if (!allowed(m_state.Session, Permission::Delete)) return;
     m_state.playTone(1);
     if (m_measurementListActive || !m_picker->hasCurrentRow()) return;
     m_picker->view()->setFocus();
@@ -405,6 +425,7 @@ void TZuread::deleteSubject()
 
 void TZuread::deleteMeasurement()
 {
+    if (!allowed(m_state.Session, Permission::Delete)) return;
     m_state.playTone(1);
     const int row = m_measurements->currentRow();
     if (!m_measurementListActive || row < 0 || row >= m_rows.size()) return;

@@ -39,6 +39,7 @@ public:
     // The lists as the operator enters them.
     void enterSubjectList();
     void enterMeasurementList(int row);
+    void applyRights();
     void deleteSubject();     // 客戶刪除
     void deleteMeasurement(); // 刪除資料
     void changeSubject();     // 客戶修改

@@ -1,4 +1,6 @@
 #include "shell/ui/tzucust.h"
+#include "practice/roles.h"
+#include "practice/ui/operatorspage.h"
 
 #include "shell/sharedstate.h"
 #include "shell/ui/programrows.h"
@@ -54,6 +56,11 @@ TZuCust::TZuCust(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     programsLayout->addStretch();
     m_pages->addTab(programs, u("外掛功能"));
     m_pages->setTabToolTip(1, u("系統外掛執行程式設定"));
+    // The accounts: for admins, and for whoever makes the first one.
+    if (allowed(m_state.Session, Permission::Operators)) {
+        const int page = m_pages->addTab(new OperatorsPage(m_state), u("操作人員"));
+        m_pages->setTabToolTip(page, u("操作人員帳號：新增、變更密碼、停用"));
+    }
 
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);

@@ -1,0 +1,160 @@
+// lumo-cli in practice mode: every command logs in first, and runs only when
+// the operator's role allows it. The login happens before the command
+// touches anything of the data directory.
+#include "app/cli.h"
+
+#include "practice/operators.h"
+#include "practice/roles.h"
+#include "records/serverlogin.h"
+#include "shell/datadir.h"
+#include "shell/sharedstate.h"
+
+#include <QFileInfo>
+#include <QSysInfo>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace lumo {
+namespace {
+
+// What a command needs; nullopt: only the login (any role).
+std::optional<Permission> permissionOf(const CliContext& c, const QString& command)
+{
+    const auto has = [&c](const char* option) { return c.args.contains(QLatin1String(option)); };
+    using P = Permission;
+    static const QHash<QString, P> plain = {
+        {QStringLiteral("config"), P::Settings},
+        {QStringLiteral("analyse"), P::Analyse},
+        {QStringLiteral("chart"), P::Analyse},
+        {QStringLiteral("match"), P::Treatment},
+        {QStringLiteral("decipher"), P::Knowledge},
+        {QStringLiteral("encipher"), P::Knowledge},
+        {QStringLiteral("report"), P::Print},
+        {QStringLiteral("demo"), P::Measure},
+        {QStringLiteral("calibrate"), P::Calibrate},
+        {QStringLiteral("compare"), P::Compare},
+        {QStringLiteral("trend"), P::Trend},
+        {QStringLiteral("export"), P::ExportSubject},
+        {QStringLiteral("export-csv"), P::ResearchExport},
+        {QStringLiteral("export-subject"), P::ExportSubject},
+        {QStringLiteral("import-subjects"), P::Import},
+        {QStringLiteral("legacy-dump"), P::Import},
+        {QStringLiteral("backup"), P::Backup},
+        {QStringLiteral("restore"), P::Restore},
+        {QStringLiteral("migrate"), P::Restore},
+        {QStringLiteral("noise"), P::Analyse},
+        {QStringLiteral("audit"), P::AuditLog},
+        {QStringLiteral("operator"), P::Operators},
+    };
+    if (command == QLatin1String("import")) return has("--replace") ? P::ReplacingImport : P::Import;
+    if (command == QLatin1String("measure")) return has("--store") ? P::Save : P::Measure;
+    // Everyone may change their own password.
+    if (command == QLatin1String("operator") && c.args.value(1) == QLatin1String("passwd")) {
+        const int at = int(c.args.indexOf(QStringLiteral("--name")));
+        if (at > 0 && c.args.value(at + 1).compare(c.session.name, Qt::CaseInsensitive) == 0)
+            return std::nullopt;
+    }
+    const auto it = plain.find(command);
+    if (it != plain.end()) return *it;
+    return std::nullopt;
+}
+
+// The main database as the login reads it: the server's, or the file when
+// there is one (none yet: no operators, so no practice mode).
+std::unique_ptr<Database> openForLogin(const CliContext& c, Status* st)
+{
+    QString conninfo = c.database;
+    *st = conninfo.isEmpty() ? readServerConfig(c.dataDirectory, &conninfo) : checkConninfo(conninfo);
+    if (!*st) return nullptr;
+    if (!conninfo.isEmpty()) return Database::connect({conninfo, {}}, st);
+    const QString path = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
+    if (!QFileInfo(path).isFile()) return nullptr;
+    // Read-only to find out: a file of an older version is not upgraded just to learn it has no operators.
+    auto db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, st);
+    if (!db || !db->hasTable(QStringLiteral("LUMOOPER"))) return nullptr;
+    // Written to by the login (the count of wrong passwords); a data
+    // directory that takes no writes still lets an operator in.
+    Status writable;
+    auto rw = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &writable);
+    return rw ? std::move(rw) : std::move(db);
+}
+
+bool stdinIsTerminal()
+{
+    return ::isatty(STDIN_FILENO) == 1;
+}
+
+} // namespace
+
+bool readSecret(CliContext& c, const QString& prompt, QString* secret)
+{
+    const bool terminal = stdinIsTerminal();
+    termios saved{};
+    if (terminal) {
+        *c.err << prompt << Qt::flush;
+        ::tcgetattr(STDIN_FILENO, &saved);
+        termios quiet = saved;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    std::string line;
+    const bool got = bool(std::getline(std::cin, line));
+    if (terminal) {
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+        *c.err << Qt::endl;
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    *secret = QString::fromStdString(line);
+    return got;
+}
+
+int gateCommand(CliContext& c, const QString& command)
+{
+    Status st;
+    std::unique_ptr<Database> db = openForLogin(c, &st);
+    if (!st) {
+        *c.err << st.error << Qt::endl;
+        return 2;
+    }
+    if (!db || !OperatorStore(*db).practiceMode(&st)) {
+        if (!st) {
+            *c.err << st.error << Qt::endl;
+            return 2;
+        }
+        return -1;
+    }
+    if (c.operatorName.isEmpty()) {
+        *c.err << loginRequiredMessage() << Qt::endl;
+        return 2;
+    }
+    QString password = qEnvironmentVariable("LUMO_PASSWORD");
+    if (password.isEmpty() &&
+        !readSecret(c, QString::fromUtf8("%1 的密碼：").arg(c.operatorName), &password)) {
+        *c.err << loginRequiredMessage() << Qt::endl;
+        return 2;
+    }
+    SharedState state;
+    state.MainDatabase = std::move(db);
+    const LoginVerdict v = logIn(state, c.operatorName, password, QSysInfo::machineHostName());
+    if (v.outcome != LoginVerdict::Accepted) {
+        if (v.outcome == LoginVerdict::Failed)
+            *c.err << v.status.error << Qt::endl;
+        else if (v.outcome == LoginVerdict::Waiting)
+            *c.err << waitMessage((v.waitUntil - wallClockMs() + 999) / 1000) << Qt::endl;
+        else
+            *c.err << wrongPasswordMessage() << Qt::endl;
+        return 2;
+    }
+    c.session = state.Session;
+    const std::optional<Permission> needed = permissionOf(c, command);
+    if (needed && !allowed(c.session, *needed)) {
+        *c.err << insufficientRightsMessage() << Qt::endl;
+        return 2;
+    }
+    return -1;
+}
+
+} // namespace lumo

@@ -1,0 +1,140 @@
+// lumo-cli in practice mode: the accounts made from the command line, the
+// login every command asks for (from LUMO_PASSWORD or a pipe), and the role's
+// refusal, each before the command touches anything.
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out, err;
+};
+
+// lumo-cli with `input` on its standard input (a pipe) and LUMO_PASSWORD set when given.
+Run cli(const QString& dataDir, QStringList args, const QString& input, const QString& envPassword = {})
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("LUMO_PASSWORD"));
+    if (!envPassword.isEmpty()) env.insert(QStringLiteral("LUMO_PASSWORD"), envPassword);
+    p.setProcessEnvironment(env);
+    args.prepend(dataDir);
+    args.prepend(QStringLiteral("--data-dir"));
+    p.start(QStringLiteral(LUMO_BIN_DIR "/lumo-cli"), args);
+    p.write(input.toUtf8());
+    p.closeWriteChannel();
+    Run r;
+    if (!p.waitForFinished(60000)) p.kill();
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+QStringList words(const char* s)
+{
+    return QString::fromUtf8(s).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestCliOperator : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_data;
+
+private slots:
+    void initTestCase()
+    {
+        m_data = m_dir.filePath(QStringLiteral("data"));
+        // Before any account: a practitioner cannot be the first, an admin can (one line from the pipe).
+        Run r = cli(m_data, words("operator add --name doc --role practitioner"), QStringLiteral("docpw\n"));
+        QCOMPARE(r.exitCode, 2);
+        r = cli(m_data, words("operator add --name Boss --role admin"), QStringLiteral("bosspw\n"));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        // From now on an admin's login comes first: its password, then the new one.
+        r = cli(m_data, words("operator add --name boss --role admin"), QStringLiteral("x\n"));
+        QCOMPARE(r.exitCode, 2);
+        for (const char* line : {"--operator boss operator add --name doc --role practitioner",
+                                 "--operator boss operator add --name ann --role assistant"}) {
+            r = cli(m_data, words(line), QStringLiteral("bosspw\nsecret\n"));
+            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        }
+    }
+
+    void gate_data()
+    {
+        QTest::addColumn<QString>("args");
+        QTest::addColumn<QString>("input");    // the pipe
+        QTest::addColumn<QString>("password"); // LUMO_PASSWORD
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message"); // on stderr, or (exit 0) on stdout
+        const QString none;
+        const QString login = QString::fromUtf8("需要登入"), rights = QString::fromUtf8("權限不足");
+        QTest::newRow("no login: list") << "operator list" << none << none << 2 << login;
+        QTest::newRow("no login: trend") << "trend --custno A1 --out OUT.csv" << none << none << 2 << login;
+        QTest::newRow("no login: backup") << "backup --to OUT" << none << none << 2 << login;
+        QTest::newRow("empty pipe") << "--operator boss operator list" << none << none << 2 << login;
+        QTest::newRow("password from the pipe") << "--operator boss operator list" << "bosspw\n" << none << 0
+                                                << "ann\tassistant";
+        QTest::newRow("password from the environment, other case")
+            << "--operator BOSS operator list" << none << "bosspw" << 0 << "doc\tpractitioner";
+        QTest::newRow("wrong password") << "--operator boss operator list" << none << "nope" << 2
+                                        << QString::fromUtf8("帳號或密碼錯誤");
+        QTest::newRow("unknown operator") << "--operator eve operator list" << none << "bosspw" << 2
+                                          << QString::fromUtf8("帳號或密碼錯誤");
+        QTest::newRow("assistant: operators") << "--operator ann operator list" << none << "secret" << 2 << rights;
+        QTest::newRow("assistant: trend") << "--operator ann trend --custno A1 --out OUT.csv" << none << "secret"
+                                          << 2 << rights;
+        QTest::newRow("assistant: research export") << "--operator ann export-csv --to OUT" << none << "secret"
+                                                    << 2 << rights;
+        QTest::newRow("assistant: backup") << "--operator ann backup --to OUT" << none << "secret" << 2 << rights;
+        QTest::newRow("practitioner: restore") << "--operator doc restore OUT/x.mdb" << none << "secret" << 2
+                                               << rights;
+        QTest::newRow("practitioner: replacing import") << "--operator doc import --from OUT --replace" << none
+                                                        << "secret" << 2 << rights;
+        QTest::newRow("practitioner: another's password")
+            << "--operator doc operator passwd --name ann" << "secret\nx\n" << none << 2 << rights;
+        QTest::newRow("practitioner: disable") << "--operator doc operator disable --name boss" << none
+                                               << "secret" << 2 << rights;
+        QTest::newRow("admin: the last admin stays") << "--operator boss operator disable --name boss" << none
+                                                     << "bosspw" << 2 << QString::fromUtf8("最後一位管理者");
+    }
+    void gate()
+    {
+        QFETCH(QString, args);
+        QFETCH(QString, input);
+        QFETCH(QString, password);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const QString out = m_dir.filePath(QStringLiteral("out"));
+        QDir(out).removeRecursively();
+        args.replace(QStringLiteral("OUT"), out);
+        const Run r = cli(m_data, args.split(QLatin1Char(' ')), input, password);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        QVERIFY2((exitCode == 0 ? r.out : r.err).contains(message), qPrintable(r.out + r.err));
+        // A refused command left nothing behind.
+        if (exitCode != 0) QVERIFY(!QFileInfo::exists(out));
+    }
+
+    // Everyone may change their own password, from a pipe once.
+    void ownPassword()
+    {
+        Run r = cli(m_data, words("--operator ann operator passwd --name ann"), QStringLiteral("secret\nnewpw\n"));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+        r = cli(m_data, words("--operator ann init"), {}, QStringLiteral("secret"));
+        QCOMPARE(r.exitCode, 2);
+        r = cli(m_data, words("--operator ann init"), {}, QStringLiteral("newpw"));
+        QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliOperator)
+#include "test_cli_operator.moc"
