@@ -41,6 +41,14 @@ Run cli(const QStringList& args, const QByteArray& env, const QByteArray& input 
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
+QByteArray sha256(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly)
+               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex()
+               : QByteArray();
+}
+
 // Every file under a folder with its content's hash: what "nothing changed" means.
 QStringList snapshot(const QString& dir)
 {
@@ -49,21 +57,10 @@ QStringList snapshot(const QString& dir)
     while (it.hasNext()) {
         const QString path = it.next();
         if (path.endsWith(QLatin1String("-shm")) || path.endsWith(QLatin1String("-wal"))) continue;
-        QFile f(path);
-        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(path));
-        out << QDir(dir).relativeFilePath(path) + QLatin1Char(' ') +
-                   QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex();
+        out << QDir(dir).relativeFilePath(path) + QLatin1Char(' ') + QString::fromLatin1(sha256(path));
     }
     out.sort();
     return out;
-}
-
-QByteArray sha256(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly)
-               ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex()
-               : QByteArray();
 }
 
 struct Practice
