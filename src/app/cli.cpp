@@ -44,7 +44,10 @@ const char* kUsage =
     "  export-subject --custno NUMBER --to DIR2   the subject's records as a folder (FHIR, CSV, reports)\n"
     "  import-subjects --csv FILE [--map FIELD=COLUMN ...] [--skip-existing] [--dry-run]\n"
     "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
-    "  backup [--to DIR2]   a checked copy of the main database now (in Backup/ of the data directory)\n"
+    "  backup [--to DIR2 [--encrypt]]   a checked copy of the main database now (in Backup/ of the data\n"
+    "                 directory); --encrypt: encrypted with the backup passphrase\n"
+    "  backup-passphrase set   the passphrase of encrypted backups; backup --encrypt and restore of an\n"
+    "                 encrypted copy read it from LUMO_BACKUP_PASSPHRASE or standard input\n"
     "  restore FILE [--with-commands]   put a checked copy in place of the main database, kept as\n"
     "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n"
     "  migrate --to CONNINFO     copy the data directory's lumo4.mdb to an empty database on a server\n"
@@ -115,6 +118,7 @@ QString folderWrittenBy(const CliContext& c, const QString& command)
                                                   QStringLiteral("import"), QStringLiteral("export"),
                                                   QStringLiteral("restore")};
     if (intoDataDirectory.contains(command)) return c.dataDirectory;
+    if (command == QLatin1String("backup-passphrase")) return c.dataDirectory; // its verifier
     // A measurement stored under a subject goes into the main database.
     if (command == QLatin1String("measure") && c.args.contains(QStringLiteral("--store")))
         return c.dataDirectory;
@@ -247,6 +251,7 @@ int runCommand(CliContext& c, const QString& command)
     if (command == QLatin1String("legacy-dump")) return cmdLegacyDump(c);
     if (command == QLatin1String("backup")) return cmdBackup(c);
     if (command == QLatin1String("restore")) return cmdRestore(c);
+    if (command == QLatin1String("backup-passphrase")) return cmdBackupPassphrase(c);
     if (command == QLatin1String("migrate")) return cmdMigrate(c);
     if (command == QLatin1String("measure")) return cmdMeasure(c);
     if (command == QLatin1String("noise")) return cmdNoise(c);

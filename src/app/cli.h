@@ -2,6 +2,7 @@
 // lumo-cli: headless commands over the program's libraries.
 
 #include "practice/session.h"
+#include "base/status.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -48,6 +49,10 @@ int cmdExportSubject(CliContext& c); // cli_travel.cpp
 int cmdImportSubjects(CliContext& c);
 int cmdBackup(CliContext& c); // cli_backup.cpp
 int cmdRestore(CliContext& c);
+int cmdBackupPassphrase(CliContext& c); // cli_passphrase.cpp
+// The backup passphrase from LUMO_BACKUP_PASSPHRASE or standard input (asked
+// twice on a terminal when twice); a failure says why there is none.
+Status readBackupPassphrase(CliContext& c, bool twice, QByteArray* passphrase);
 int cmdMigrate(CliContext& c); // cli_migrate.cpp
 int cmdMeasure(CliContext& c); // cli_quality.cpp
 int cmdNoise(CliContext& c);

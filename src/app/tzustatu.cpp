@@ -1,8 +1,9 @@
 #include "app/tzustatu.h"
 
-#include "shell/datadir.h"
 #include "instrument/protocol.h"
+#include "practice/atrestnotice.h"
 #include "records/conversion.h"
+#include "shell/datadir.h"
 #include "widgets/gradientbar.h"
 #include "widgets/ledlamp.h"
 
@@ -16,7 +17,10 @@
 
 namespace lumo {
 namespace {
-QString u(const char* s) { return QString::fromUtf8(s); }
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
 } // namespace
 
 TZuStatu::TZuStatu(SharedState& state, Instrument* instrument, Clock& clock, QWidget* parent)
@@ -101,11 +105,13 @@ void TZuStatu::runCheck()
     StartupCheck check(m_instrument, m_clock);
     m_status = check.identify();
     const QColor lampColour = m_status.ready ? QColor(0, 255, 0) : QColor(255, 0, 0);
-    for (LedLamp* l : m_lamps) l->setColor(lampColour);
+    for (LedLamp* l : m_lamps)
+        l->setColor(lampColour);
 
     check.runSequence(m_status, [this](int bar, int lamps, bool showTexts) {
         m_bar->setValue(bar);
-        for (int i = 0; i < 7; ++i) m_lamps[i]->setOn(i < lamps);
+        for (int i = 0; i < 7; ++i)
+            m_lamps[i]->setOn(i < lamps);
         if (showTexts) {
             m_model->setText(protocol::modelName(m_status.model));
             m_serial->setText(m_status.serial.isEmpty() ? QStringLiteral("None!") : m_status.serial);
@@ -133,6 +139,8 @@ void TZuStatu::runCheck()
         tell(u("資料目錄無法寫入，目前只能查閱資料。"), m_state.ReadOnlyReason);
     else if (m_state.MainDatabase && dataFileExists(m_state.DataDirectory, QLatin1String(OldDatabaseFile)))
         convertWaitingDatabase();
+    if (const QString notice = encryptionNoticeDue(m_state, QDate::currentDate()); !notice.isEmpty())
+        tell(u("資料目錄未加密。"), notice);
     accept();
 }
 

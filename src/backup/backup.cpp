@@ -1,5 +1,6 @@
 #include "backup/backup.h"
 
+#include "backup/encryptedbackup.h"
 #include "backup/manifest.h"
 #include "backup/retention.h"
 #include "base/atomicfile.h"
@@ -57,6 +58,20 @@ Status prepareIncoming(const QString& incoming, bool withCommands, RestoreResult
     return t.commit();
 }
 
+// The clear copy of an encrypted backup, in the data directory (where the
+// database lies in clear anyway); nothing is left of it when refused.
+Status decryptIncoming(const QString& file, const QString& clear, const PassphraseSource& askPassphrase)
+{
+    if (!askPassphrase) return Status::failure(u("%1 是加密備份：還原需要備份密語。").arg(file));
+    QByteArray passphrase;
+    Status s = askPassphrase(&passphrase);
+    if (!s) return s;
+    removeWithCompanions(clear);
+    s = decryptBackupFile(file, clear, passphrase);
+    passphrase.fill('\0');
+    return s;
+}
+
 } // namespace
 
 QString backupFailureMessage(const QString& reason)
@@ -64,26 +79,36 @@ QString backupFailureMessage(const QString& reason)
     return u("備份資料庫失敗：") + QStringLiteral("\r\n") + reason;
 }
 
-BackupResult makeBackup(const QString& database, const QString& folder, QDate day, bool pruneOld)
+BackupResult makeBackup(const QString& database, const QString& folder, QDate day, bool pruneOld,
+                        const QByteArray* passphrase)
 {
     BackupResult r;
     // Copies of health records: a folder made here is the user's alone; one
     // that exists (the operator's, or /tmp) keeps its mode.
     if (!(r.status = makePrivateFolders(folder))) return r;
-    const QString target = QDir(folder).filePath(backupFileName(day));
+    const QString name = passphrase ? encryptedBackupName(backupFileName(day)) : backupFileName(day);
+    const QString target = QDir(folder).filePath(name);
     if (!isRegularOrAbsent(target)) {
         r.status = Status::failure(QStringLiteral("%1: not a regular file; it is left as it is").arg(target));
         return r;
     }
     // The copy is made under a name no reader takes for a backup, and only a
     // checked one is renamed into place (over an earlier copy of the same day).
-    const QString partial = target + QStringLiteral(".partial");
+    // The clear copy of an encrypted one stays beside the database.
+    const QString partial =
+        passphrase ? QFileInfo(database).absoluteDir().filePath(QStringLiteral("lumo4_encrypting.mdb"))
+                   : target + QStringLiteral(".partial");
     removeWithCompanions(partial);
     QVector<qint64> rows;
     if (!(r.status = copyDatabase(database, partial, &rows))) return r;
     // The manifest of the copy this one replaces would describe another file.
     QFile::remove(manifestPath(target));
-    if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
+    if (passphrase) {
+        r.status = encryptBackupFile(partial, target, *passphrase);
+        removeWithCompanions(partial);
+        if (!r.status) return r;
+    } else if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) !=
+               0) {
         removeWithCompanions(partial);
         r.status = Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(partial, target));
         return r;
@@ -91,7 +116,8 @@ BackupResult makeBackup(const QString& database, const QString& folder, QDate da
     r.path = target;
     // After the copy is in place: a manifest never describes a file that is
     // not there. A copy without one is reported, and kept.
-    if (!(r.status = writeManifest(target, rows, QDateTime::currentDateTime()))) return r;
+    if (!(r.status = writeManifest(target, rows, QDateTime::currentDateTime(), passphrase != nullptr)))
+        return r;
     if (pruneOld) r.pruned = prune(folder, QFileInfo(target).fileName(), &r.status);
     return r;
 }
@@ -112,7 +138,8 @@ BackupResult runDailyBackup(const QString& dataDir, QDate today)
     return makeBackup(database, folder, today, true);
 }
 
-RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool withCommands)
+RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool withCommands,
+                            const PassphraseSource& askPassphrase)
 {
     RestoreResult r;
     const QString main = dataFilePath(dataDir, QLatin1String(MainDatabaseFile));
@@ -125,11 +152,19 @@ RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool wi
     ManifestCheck manifest = ManifestCheck::Missing;
     if (!(r.status = checkManifest(file, &manifest))) return r;
     r.manifestMatched = manifest == ManifestCheck::Matched;
+    QString source = file;
+    const QString clear = QDir(dataDir).filePath(QStringLiteral("lumo4_decrypting.mdb"));
+    if (isEncryptedBackup(file)) {
+        r.encrypted = true;
+        if (!(r.status = decryptIncoming(file, clear, askPassphrase))) return r;
+        source = clear;
+    }
     // The copy that will be put in place is made here, in the data directory,
     // so the final step is a rename on one file system.
     const QString incoming = QDir(dataDir).filePath(QStringLiteral("lumo4_restoring.mdb"));
     removeWithCompanions(incoming);
-    Status s = copyDatabase(file, incoming);
+    Status s = copyDatabase(source, incoming);
+    if (r.encrypted) removeWithCompanions(clear);
     if (!s) {
         r.status = Status::failure(u("%1 不是完整的 LUMO 資料庫檔案：").arg(file) + s.error);
         return r;

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 
 namespace lumo {
 
@@ -37,7 +38,11 @@ struct BackupResult
 
 // Makes `folder`/lumo4-YYYYMMDD.mdb of `day` from the database now, replacing
 // a copy of that day; with prune, removes the copies the keeping rules let go.
-BackupResult makeBackup(const QString& database, const QString& folder, QDate day, bool prune);
+// With a passphrase the copy is lumo4-YYYYMMDD.mdb.enc, encrypted
+// (encryptedbackup.h); its clear copy is made beside the database, on this
+// machine's disk, never in `folder`, which may be a stick that leaves.
+BackupResult makeBackup(const QString& database, const QString& folder, QDate day, bool prune,
+                        const QByteArray* passphrase = nullptr);
 
 // The copy on closing: at most one a day, into Backup/ of the data directory,
 // pruned. Nothing to do without a main database.
@@ -52,7 +57,11 @@ struct RestoreResult
     bool manifestMatched = false;     // false: no manifest beside the copy (a failure refuses it)
     QVector<ProgramCommand> commands; // the external commands of the copy's programs
     bool commandsKept = false;        // with withCommands; otherwise they were cleared with their buttons
+    bool encrypted = false;           // the copy was an encrypted backup
 };
+
+// Asked for the passphrase of an encrypted copy; a failure (none given) ends the restore.
+using PassphraseSource = std::function<Status(QByteArray*)>;
 
 // Puts the copy `file` in the place of the main database of dataDir: the copy
 // is checked (its manifest's SHA-256 when it has one, this program's schema
@@ -62,6 +71,10 @@ struct RestoreResult
 // flags and hints) unless withCommands, as an import's do. Refused while
 // another workstation has the database open, and while an earlier
 // lumo4_before_restore.mdb is there (it may hold the only copy of rows).
-RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool withCommands = false);
+// An encrypted copy is decrypted with askPassphrase's answer into a temporary
+// file of the data directory first, which then takes the same way; a wrong
+// passphrase or a changed byte leaves the data directory as it was.
+RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool withCommands = false,
+                            const PassphraseSource& askPassphrase = {});
 
 } // namespace lumo

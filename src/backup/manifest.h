@@ -21,7 +21,10 @@ QString manifestPath(const QString& copy);
 Status fileSha256(const QString& path, QByteArray* hex);
 
 // Writes the manifest of a finished copy (atomically); rows as backupCountedTables() lists them.
-Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made);
+// "encrypted" says whether the copy is an encrypted backup; its SHA-256 is
+// then the encrypted file's, as written.
+Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made,
+                     bool encrypted = false);
 
 enum class ManifestCheck
 {

@@ -18,6 +18,7 @@ database).  Every name the sessions use is importable from here.
 """
 
 import atexit
+import datetime
 import os
 import re
 import shutil
@@ -113,6 +114,9 @@ class Lumo(TreeQueries, Input, ScreenReading):
         self.tmp = Path(tempfile.mkdtemp(prefix=f"lumo-e2e-{session}-"))
         self.data_dir = self.tmp / "data"
         self.data_dir.mkdir(mode=0o700)  # a readable one is reported at start-up
+        # Practice mode tells once a day that this disk is not encrypted; the
+        # sessions that are not about it start as on the second start of a day.
+        (self.data_dir / "lumo_encryption_notice").write_text(datetime.date.today().isoformat())
         self.proc = None
         self.app = None
         self.log_path = self.art / "lumo.log"
