@@ -1,8 +1,8 @@
 #pragma once
 // lumo-cli: headless commands over the program's libraries.
 
-#include "practice/session.h"
 #include "base/status.h"
+#include "practice/session.h"
 
 #include <QStringList>
 #include <QTextStream>

@@ -48,6 +48,8 @@ std::optional<Permission> permissionOf(const CliContext& c, const QString& comma
         {QStringLiteral("noise"), P::Analyse},
         {QStringLiteral("audit"), P::AuditLog},
         {QStringLiteral("operator"), P::Operators},
+        // The backup passphrase is a credential, as the accounts are: the admin's.
+        {QStringLiteral("backup-passphrase"), P::Operators},
     };
     if (command == QLatin1String("import")) return has("--replace") ? P::ReplacingImport : P::Import;
     if (command == QLatin1String("measure")) return has("--store") ? P::Save : P::Measure;
