@@ -51,7 +51,9 @@ const char* kUsage =
     "  migrate --from CONNINFO   copy a server's main database into a new lumo4.mdb (none may be there)\n"
     "  measure [--store CUSTNO] [--high]   a guided run against the simulated probe in virtual time\n"
     "                 (--simulate [--probe-script FILE]): the readings and their grades as JSON\n"
-    "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n";
+    "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n"
+    "  audit [--custno X] [--from DATE] [--to DATE]   the audit log's rows as JSON lines\n"
+    "  audit --verify   check the audit log's chain (exit 2 naming the first broken row)\n";
 
 } // namespace
 
@@ -97,6 +99,7 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     // The defaults stand in for a practice's bounds that cannot be read: said, not a failure.
     if (!o.qualityThresholds) *c.err << o.qualityThresholds.error << Qt::endl;
     if (refusedReadOnly(c, o)) ok = false;
+    startSession(c, state);
     return ok;
 }
 
@@ -245,6 +248,7 @@ int runCommand(CliContext& c, const QString& command)
     if (command == QLatin1String("migrate")) return cmdMigrate(c);
     if (command == QLatin1String("measure")) return cmdMeasure(c);
     if (command == QLatin1String("noise")) return cmdNoise(c);
+    if (command == QLatin1String("audit")) return cmdAudit(c);
     return -1;
 }
 

@@ -1,8 +1,12 @@
 #pragma once
 // lumo-cli: headless commands over the program's libraries.
 
+#include "practice/session.h"
+
 #include <QStringList>
 #include <QTextStream>
+
+#include "base/status.h"
 
 namespace lumo {
 
@@ -22,6 +26,7 @@ struct CliContext
     QString shortCounts;         // --short-counts N[,M]: the simulated tip on the handle
     QString probeScript;         // --probe-script FILE: the simulated operator's hand at each point
     bool writesDatabase = false; // the command changes the main database: refused when it cannot
+    OperatorSession session;     // who runs the command in practice mode (from the login)
     QTextStream* out = nullptr;
     QTextStream* err = nullptr;
 };
@@ -47,6 +52,17 @@ int cmdRestore(CliContext& c);
 int cmdMigrate(CliContext& c); // cli_migrate.cpp
 int cmdMeasure(CliContext& c); // cli_quality.cpp
 int cmdNoise(CliContext& c);
+int cmdAudit(CliContext& c); // cli_audit.cpp
+
+// The command's session in the state: c.session, practice mode when the main
+// database holds an operator, and this machine's name (prepareState calls it).
+void startSession(CliContext& c, SharedState& state);
+// The audit log's entry of a command that runs without the start-up steps:
+// the main database (file or server) opened for it alone.
+Status auditCommand(CliContext& c, const struct AuditEntry& entry);
+// rc, or after a command that succeeded (rc 0) its entry in the log: 2 with
+// the message when the log did not take it.
+int logOutcome(CliContext& c, SharedState& state, int rc, const AuditEntry& entry);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

@@ -1,6 +1,8 @@
 // lumo-cli report and demo.
 #include "app/cli.h"
 
+#include "practice/audit.h"
+
 #include "analysis/charts.h"
 #include "analysis/imagefile.h"
 #include "analysis/reportinput.h"
@@ -114,7 +116,7 @@ int cmdReport(CliContext& c)
         }
     const int rc = writeReport(c, state, options, out);
     if (rc == 0) *c.out << QFileInfo(out).absoluteFilePath() << Qt::endl;
-    return rc;
+    return logOutcome(c, state, rc, {QStringLiteral("pdf"), row->CUSTNO, mkey, QFileInfo(out).absoluteFilePath()});
 }
 
 // The eight analysis charts of the demonstration's measurement, one picture each.

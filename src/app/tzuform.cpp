@@ -1,4 +1,6 @@
 #include "app/tzuform.h"
+
+#include "practice/audit.h"
 #include "widgets/modal.h"
 
 #include "backup/backup.h"
@@ -395,7 +397,10 @@ void TZuForm::backUpOnClosing()
         return;
     m_backedUp = true;
     const BackupResult r = runDailyBackup(m_state.DataDirectory, m_today());
-    if (!r.status) m_state.reportError(backupFailureMessage(r.status.error));
+    if (!r.status)
+        m_state.reportError(backupFailureMessage(r.status.error));
+    else if (!r.skipped)
+        auditOrReport(m_state, {QStringLiteral("backup"), {}, 0, r.path});
 }
 
 } // namespace lumo

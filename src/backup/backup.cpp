@@ -80,7 +80,8 @@ BackupResult makeBackup(const QString& database, const QString& folder, QDate da
     const QString partial = target + QStringLiteral(".partial");
     removeWithCompanions(partial);
     QVector<qint64> rows;
-    if (!(r.status = copyDatabase(database, partial, &rows))) return r;
+    QString auditLastHash;
+    if (!(r.status = copyDatabase(database, partial, &rows, &auditLastHash))) return r;
     // The manifest of the copy this one replaces would describe another file.
     QFile::remove(manifestPath(target));
     if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
@@ -91,7 +92,7 @@ BackupResult makeBackup(const QString& database, const QString& folder, QDate da
     r.path = target;
     // After the copy is in place: a manifest never describes a file that is
     // not there. A copy without one is reported, and kept.
-    if (!(r.status = writeManifest(target, rows, QDateTime::currentDateTime()))) return r;
+    if (!(r.status = writeManifest(target, rows, QDateTime::currentDateTime(), auditLastHash))) return r;
     if (pruneOld) r.pruned = prune(folder, QFileInfo(target).fileName(), &r.status);
     return r;
 }

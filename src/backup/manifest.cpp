@@ -39,7 +39,8 @@ Status fileSha256(const QString& path, QByteArray* hex)
     return Status::success();
 }
 
-Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made)
+Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made,
+                     const QString& auditLastHash)
 {
     QByteArray sha;
     if (Status s = fileSha256(copy, &sha); !s) return s;
@@ -52,6 +53,7 @@ Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDa
     o.insert(QStringLiteral("sha256"), QString::fromLatin1(sha));
     o.insert(QStringLiteral("made"), made.toString(Qt::ISODate));
     o.insert(QStringLiteral("rows"), tables);
+    if (!auditLastHash.isEmpty()) o.insert(QStringLiteral("auditLastHash"), auditLastHash);
     return writeFileAtomically(manifestPath(copy), QJsonDocument(o).toJson());
 }
 

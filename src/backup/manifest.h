@@ -21,7 +21,11 @@ QString manifestPath(const QString& copy);
 Status fileSha256(const QString& path, QByteArray* hex);
 
 // Writes the manifest of a finished copy (atomically); rows as backupCountedTables() lists them.
-Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made);
+// auditLastHash, the copy's last audit log HASH, goes in as "auditLastHash"
+// when there is one: the log's end at that moment, so a later log that lost
+// rows at its end (which its chain alone cannot show) is found against it.
+Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made,
+                     const QString& auditLastHash = QString());
 
 enum class ManifestCheck
 {

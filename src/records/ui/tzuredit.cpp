@@ -1,5 +1,8 @@
 #include "records/ui/tzuredit.h"
 
+#include "practice/audit.h"
+#include "practice/auditdetail.h"
+
 #include "base/formats.h"
 #include "records/subjects.h"
 #include "shell/sharedstate.h"
@@ -287,6 +290,7 @@ void TZuREdit::save()
             m_state.reportError(st.error);
             return;
         }
+        auditOrReport(m_state, {QStringLiteral("subject.add"), r.CUSTNO, 0, r.NAME});
         m_added = true;
         m_addedKey = r.MKEY;
         accept();
@@ -309,6 +313,7 @@ void TZuREdit::save()
         m_state.reportFailure(st);
         return;
     }
+    auditOrReport(m_state, {QStringLiteral("subject.change"), r.CUSTNO, 0, subjectChanges(m_row, r)});
     m_row = r;
     accept();
 }
