@@ -245,8 +245,10 @@ int cmdCompare(CliContext& c)
     if (!prepared(c, state, messages)) return 2;
     const int rc = a.multi ? compareMulti(c, state, a, output) : compareTwo(c, state, a, output);
     return logOutcome(c, state, rc,
-                      {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("comparison.view"), {},
-                       a.mkeys.first().toLongLong(), a.mkeys.join(QLatin1Char(',')) + QStringLiteral(" → ") + a.out});
+                      {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("comparison.view"),
+                       {},
+                       a.mkeys.first().toLongLong(),
+                       a.mkeys.join(QLatin1Char(',')) + QStringLiteral(" → ") + a.out});
 }
 
 int cmdTrend(CliContext& c)
@@ -265,8 +267,9 @@ int cmdTrend(CliContext& c)
     const auto subject = SubjectStore(*state.MainDatabase).findByCustNo(a.custno);
     if (!subject) return fail(c, QStringLiteral("no subject has the number %1").arg(a.custno));
     // Logged before the file is written: the subject's records were read either way.
-    if (const Status logged = audit(state, {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("trend.view"),
-                                            subject->CUSTNO, 0, a.out});
+    if (const Status logged =
+            audit(state, {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("trend.view"),
+                          subject->CUSTNO, 0, a.out});
         !logged)
         return fail(c, logged.error);
     const QVector<MeasurementRow> measured =

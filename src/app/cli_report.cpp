@@ -116,7 +116,8 @@ int cmdReport(CliContext& c)
         }
     const int rc = writeReport(c, state, options, out);
     if (rc == 0) *c.out << QFileInfo(out).absoluteFilePath() << Qt::endl;
-    return logOutcome(c, state, rc, {QStringLiteral("pdf"), row->CUSTNO, mkey, QFileInfo(out).absoluteFilePath()});
+    return logOutcome(c, state, rc,
+                      {QStringLiteral("pdf"), row->CUSTNO, mkey, QFileInfo(out).absoluteFilePath()});
 }
 
 // The eight analysis charts of the demonstration's measurement, one picture each.

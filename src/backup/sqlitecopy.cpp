@@ -53,7 +53,8 @@ public:
     Status lastAuditHash(QString* hash)
     {
         QStringList v;
-        Status s = values(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'LUMOAUDIT'"), &v);
+        Status s = values(
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'LUMOAUDIT'"), &v);
         if (s && !v.isEmpty()) {
             v.clear();
             s = values(QStringLiteral("SELECT HASH FROM LUMOAUDIT ORDER BY MKEY DESC LIMIT 1"), &v);

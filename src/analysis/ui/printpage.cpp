@@ -173,7 +173,8 @@ void PrintPage::printToPdf(const QString& path)
     });
     // A file written is said, with its name, so the operator knows where to find it.
     if (!written) return;
-    auditOrReport(m_state, {QStringLiteral("pdf"), m_state.CurrentSubject.CUSTNO, m_state.CurrentMeasurementKey, path});
+    auditOrReport(
+        m_state, {QStringLiteral("pdf"), m_state.CurrentSubject.CUSTNO, m_state.CurrentMeasurementKey, path});
     m_state.ShowMessageDialog(NoteImportant, pdfWrittenNotice(path));
 }
 
@@ -207,8 +208,8 @@ void PrintPage::print()
     runWithAbortBox(window(), [&](const std::function<bool()>& abandoned) {
         PrintAnalysisReport(ctx->input, printer, abandoned, [&printer] { printer.abort(); });
     });
-    auditOrReport(m_state, {QStringLiteral("print"), m_state.CurrentSubject.CUSTNO, m_state.CurrentMeasurementKey,
-                            printer.printerName()});
+    auditOrReport(m_state, {QStringLiteral("print"), m_state.CurrentSubject.CUSTNO,
+                            m_state.CurrentMeasurementKey, printer.printerName()});
 }
 
 } // namespace lumo

@@ -58,7 +58,9 @@ TZuany::TZuany(SharedState& state, QWidget* parent) : QDialog(parent), m_state(s
         return;
     }
     m_valid = true;
-    auditOrReport(m_state, {QStringLiteral("analysis.view"), state.CurrentSubject.CUSTNO, state.CurrentMeasurementKey, {}});
+    auditOrReport(
+        m_state,
+        {QStringLiteral("analysis.view"), state.CurrentSubject.CUSTNO, state.CurrentMeasurementKey, {}});
     m_analysis = *a;
     m_data = buildAnalysisLists(m_analysis);
     m_knowledge = std::make_unique<KnowledgeTexts>(state.KnowledgeDatabase.get(),

@@ -66,7 +66,9 @@ void TZuProf::confirm()
         m_state.reportFailure(s);
         return;
     }
-    auditOrReport(m_state, {QStringLiteral("program.change"), {}, 0,
+    auditOrReport(m_state, {QStringLiteral("program.change"),
+                            {},
+                            0,
                             QStringLiteral("%1 %2: %3").arg(p.ProNo, p.ProName, c.ProSubN)});
     m_program = p;
     m_mode = ProgramScreenMode::Query;
@@ -96,7 +98,9 @@ void TZuProf::deleteProgram()
         if (!s)
             m_state.reportError(s.error);
         else
-            auditOrReport(m_state, {QStringLiteral("program.delete"), {}, 0,
+            auditOrReport(m_state, {QStringLiteral("program.delete"),
+                                    {},
+                                    0,
                                     QStringLiteral("%1 %2").arg(m_program->ProNo, m_program->ProName)});
         const int row = m_row;
         reloadPrograms();
@@ -118,7 +122,9 @@ void TZuProf::deleteCondition()
         if (!s)
             m_state.reportError(s.error);
         else
-            auditOrReport(m_state, {QStringLiteral("program.change"), {}, 0,
+            auditOrReport(m_state, {QStringLiteral("program.change"),
+                                    {},
+                                    0,
                                     QStringLiteral("%1: %2 deleted").arg(m_program->ProNo, c.ProSubN)});
         reloadConditions(0, m_conditionRow);
     }

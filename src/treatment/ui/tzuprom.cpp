@@ -181,7 +181,8 @@ QString groupChanges(const GroupFields& before, const GroupFields& after)
 {
     QStringList parts{after.ProNo};
     auto add = [&](const char* field, const QString& was, const QString& is) {
-        if (was != is) parts << QStringLiteral("%1: %2 → %3").arg(QLatin1String(field), was.left(200), is.left(200));
+        if (was != is)
+            parts << QStringLiteral("%1: %2 → %3").arg(QLatin1String(field), was.left(200), is.left(200));
     };
     add("ProName", before.ProName, after.ProName);
     add("ProData", before.ProData, after.ProData);
@@ -204,8 +205,12 @@ void TZuProM::save()
         m_mode == Mode::Add ? addGroup(tables, fields()) : changeGroup(tables, m_current, fields());
     switch (r.outcome) {
     case GroupSaveResult::Saved:
-        auditOrReport(m_state, {m_mode == Mode::Add ? QStringLiteral("program.add") : QStringLiteral("program.change"),
-                                {}, 0, groupChanges(m_mode == Mode::Add ? GroupFields() : GroupFields::of(m_current), fields())});
+        auditOrReport(
+            m_state,
+            {m_mode == Mode::Add ? QStringLiteral("program.add") : QStringLiteral("program.change"),
+             {},
+             0,
+             groupChanges(m_mode == Mode::Add ? GroupFields() : GroupFields::of(m_current), fields())});
         m_saved = true;
         m_savedNumber = r.number;
         accept();
