@@ -2,13 +2,12 @@
 // subject, written to a file whose ending says what it holds.
 #include "app/cli.h"
 
-#include "practice/audit.h"
-
 #include "base/atomicfile.h"
 #include "comparison/multirecord.h"
 #include "comparison/trendchart.h"
 #include "comparison/trendprint.h"
 #include "comparison/tworecord.h"
+#include "practice/audit.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/subjects.h"

@@ -1,8 +1,6 @@
 // lumo-cli report and demo.
 #include "app/cli.h"
 
-#include "practice/audit.h"
-
 #include "analysis/charts.h"
 #include "analysis/imagefile.h"
 #include "analysis/reportinput.h"
@@ -11,6 +9,7 @@
 #include "instrument/simulator.h"
 #include "instrument/stack.h"
 #include "measurement/measuringrun.h"
+#include "practice/audit.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/subjects.h"

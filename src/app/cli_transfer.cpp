@@ -3,9 +3,8 @@
 // an old file for support staff.
 #include "app/cli.h"
 
-#include "practice/audit.h"
-
 #include "base/json.h"
+#include "practice/audit.h"
 #include "records/legacysource.h"
 #include "records/researchcsv.h"
 #include "records/transferflow.h"

@@ -1,5 +1,4 @@
 #include "practice/audit.h"
-
 #include "practice/auditlog.h"
 #include "shell/sharedstate.h"
 

@@ -1,7 +1,6 @@
 #include "records/operationhook.h"
 
 #include "practice/audit.h"
-
 namespace lumo {
 namespace {
 

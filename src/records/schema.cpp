@@ -289,9 +289,9 @@ const QStringList& knowledgeTextFields()
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(),   zudata(), zupro(false), zuprdt(false), lumoconv(),
-                                           caliblog(), zuqual(), zucond(),     zumerge(),     lumocount(),
-                                           operatorTable(), auditTable()};
+    static const QVector<TableDef> main = {zucust(),   zudata(),    zupro(false),    zuprdt(false),
+                                           lumoconv(), caliblog(),  zuqual(),        zucond(),
+                                           zumerge(),  lumocount(), operatorTable(), auditTable()};
     static const QVector<TableDef> master = {zupro(true), zuprdt(true)};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {

@@ -1,13 +1,12 @@
 #include "analysis/ui/printpage.h"
 
-#include "practice/audit.h"
-
 #include "analysis/report.h"
 #include "analysis/reportfilename.h"
 #include "analysis/reportinput.h"
 #include "analysis/ui/abortbox.h"
 #include "analysis/ui/printpreview.h"
 #include "analysis/ui/printsetup.h"
+#include "practice/audit.h"
 #include "shell/sharedstate.h"
 
 #include <QCheckBox>

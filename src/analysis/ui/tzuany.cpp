@@ -1,13 +1,12 @@
 #include "analysis/ui/tzuany.h"
 
-#include "practice/audit.h"
-
 #include "analysis/charts.h"
 #include "analysis/ui/bodypage.h"
 #include "analysis/ui/chartpage.h"
 #include "analysis/ui/knowledgepages.h"
 #include "analysis/ui/printpage.h"
 #include "analysis/ui/programpage.h"
+#include "practice/audit.h"
 #include "records/measurements.h"
 #include "shell/datadir.h"
 #include "treatment/matching.h"

@@ -1,11 +1,10 @@
 #include "comparison/ui/comparisonprinting.h"
 
-#include "practice/audit.h"
-
 #include "analysis/report.h"
 #include "analysis/ui/abortbox.h"
 #include "analysis/ui/printpreview.h"
 #include "analysis/ui/printsetup.h"
+#include "practice/audit.h"
 #include "shell/sharedstate.h"
 
 #include <QPrinter>

@@ -1,7 +1,6 @@
 #include "records/ui/tzufile.h"
 
 #include "practice/audit.h"
-
 #include "records/subjectmerge.h"
 #include "records/transferflow.h"
 #include "records/transferfolders.h"

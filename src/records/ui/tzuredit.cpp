@@ -1,9 +1,8 @@
 #include "records/ui/tzuredit.h"
 
+#include "base/formats.h"
 #include "practice/audit.h"
 #include "practice/auditdetail.h"
-
-#include "base/formats.h"
 #include "records/subjects.h"
 #include "shell/sharedstate.h"
 #include "widgets/datefield.h"

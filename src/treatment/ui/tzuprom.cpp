@@ -1,7 +1,6 @@
 #include "treatment/ui/tzuprom.h"
 
 #include "practice/audit.h"
-
 #include "shell/sharedstate.h"
 #include "shell/ui/programrows.h"
 #include "treatment/ui/programpicture.h"
