@@ -58,7 +58,9 @@ const char* kUsage =
     "  operator add --name NAME --role admin|practitioner|assistant   a new operator (password from\n"
     "                 standard input); the first one, an admin, turns practice mode on\n"
     "  operator list | operator passwd --name NAME | operator disable --name NAME\n"
-    "  --operator NAME  in practice mode every command logs in (password from LUMO_PASSWORD or standard input)\n";
+    "  --operator NAME  in practice mode every command logs in (password from LUMO_PASSWORD or standard input)\n"
+    "  audit [--custno X] [--from DATE] [--to DATE]   the audit log's rows as JSON lines\n"
+    "  audit --verify   check the audit log's chain (exit 2 naming the first broken row)\n";
 
 } // namespace
 
@@ -84,7 +86,6 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     state.DataDirectory = c.dataDirectory;
     state.databaseOption = c.database;
     state.messages = &messages;
-    state.Session = c.session;
     StartupOutcome o = runStartupFileSteps(state, c.deliveredDir);
     bool ok = true;
     auto report = [&](const Status& s) {
@@ -105,6 +106,7 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     // The defaults stand in for a practice's bounds that cannot be read: said, not a failure.
     if (!o.qualityThresholds) *c.err << o.qualityThresholds.error << Qt::endl;
     if (refusedReadOnly(c, o)) ok = false;
+    startSession(c, state);
     return ok;
 }
 
@@ -256,6 +258,7 @@ int runCommand(CliContext& c, const QString& command)
     if (command == QLatin1String("measure")) return cmdMeasure(c);
     if (command == QLatin1String("noise")) return cmdNoise(c);
     if (command == QLatin1String("operator")) return cmdOperator(c);
+    if (command == QLatin1String("audit")) return cmdAudit(c);
     return -1;
 }
 

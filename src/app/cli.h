@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include "base/status.h"
+
 namespace lumo {
 
 struct SharedState;
@@ -65,6 +67,18 @@ int gateCommand(CliContext& c, const QString& command); // cli_login.cpp
 // A password from standard input: without echo after a prompt on a terminal,
 // one line from a pipe. False at the end of the input.
 bool readSecret(CliContext& c, const QString& prompt, QString* secret);
+
+int cmdAudit(CliContext& c); // cli_audit.cpp
+
+// The command's session in the state: c.session, practice mode when the main
+// database holds an operator, and this machine's name (prepareState calls it).
+void startSession(CliContext& c, SharedState& state);
+// The audit log's entry of a command that runs without the start-up steps:
+// the main database (file or server) opened for it alone.
+Status auditCommand(CliContext& c, const struct AuditEntry& entry);
+// rc, or after a command that succeeded (rc 0) its entry in the log: 2 with
+// the message when the log did not take it.
+int logOutcome(CliContext& c, SharedState& state, int rc, const AuditEntry& entry);
 
 // The start-up file steps of the window, for a command: false (messages on
 // stderr) when any of them failed.

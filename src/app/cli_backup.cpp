@@ -7,6 +7,7 @@
 #include "backup/backuppassphrase.h"
 #include "backup/manifest.h"
 #include "backup/serverbackup.h"
+#include "practice/audit.h"
 #include "records/pgengine.h"
 #include "records/serverlogin.h"
 #include "shell/datadir.h"
@@ -25,6 +26,16 @@ Status serverOf(const CliContext& c, QString* conninfo)
     return readServerConfig(c.dataDirectory, conninfo);
 }
 
+// The copy stands whether or not the log takes its entry; a log that did
+// not is said, and the command fails so that a script notices.
+int logged(CliContext& c, const AuditEntry& entry)
+{
+    const Status s = auditCommand(c, entry);
+    if (s) return 0;
+    *c.err << s.error << Qt::endl;
+    return 2;
+}
+
 int backUpServer(CliContext& c, const QString& conninfo, const QString& folder)
 {
     *c.err << serverBackupNotice(describeServer(conninfo)) << Qt::endl;
@@ -35,7 +46,7 @@ int backUpServer(CliContext& c, const QString& conninfo, const QString& folder)
         return 2;
     }
     *c.out << path << Qt::endl;
-    return 0;
+    return logged(c, {QStringLiteral("backup"), {}, 0, path});
 }
 
 } // namespace
@@ -95,7 +106,7 @@ int cmdBackup(CliContext& c)
         *c.err << backupFailureMessage(r.status.error) << Qt::endl;
         return 2;
     }
-    return 0;
+    return logged(c, {QStringLiteral("backup"), {}, 0, r.path});
 }
 
 int cmdRestore(CliContext& c)
@@ -133,7 +144,8 @@ int cmdRestore(CliContext& c)
     *c.out << QString::fromUtf8("已還原資料庫；原資料庫保留為 %1")
                   .arg(dataFilePath(c.dataDirectory, QLatin1String(BeforeRestoreFile)))
            << Qt::endl;
-    return 0;
+    // Into the database now in place: its log goes on from the copy's end.
+    return logged(c, {QStringLiteral("restore"), {}, 0, file});
 }
 
 } // namespace lumo

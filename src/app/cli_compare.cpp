@@ -7,6 +7,7 @@
 #include "comparison/trendchart.h"
 #include "comparison/trendprint.h"
 #include "comparison/tworecord.h"
+#include "practice/audit.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
@@ -241,7 +242,12 @@ int cmdCompare(CliContext& c)
     SharedState state;
     ScriptedMessages messages;
     if (!prepared(c, state, messages)) return 2;
-    return a.multi ? compareMulti(c, state, a, output) : compareTwo(c, state, a, output);
+    const int rc = a.multi ? compareMulti(c, state, a, output) : compareTwo(c, state, a, output);
+    return logOutcome(c, state, rc,
+                      {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("comparison.view"),
+                       {},
+                       a.mkeys.first().toLongLong(),
+                       a.mkeys.join(QLatin1Char(',')) + QStringLiteral(" → ") + a.out});
 }
 
 int cmdTrend(CliContext& c)
@@ -259,6 +265,12 @@ int cmdTrend(CliContext& c)
     if (!prepared(c, state, messages)) return 2;
     const auto subject = SubjectStore(*state.MainDatabase).findByCustNo(a.custno);
     if (!subject) return fail(c, QStringLiteral("no subject has the number %1").arg(a.custno));
+    // Logged before the file is written: the subject's records were read either way.
+    if (const Status logged =
+            audit(state, {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("trend.view"),
+                          subject->CUSTNO, 0, a.out});
+        !logged)
+        return fail(c, logged.error);
     const QVector<MeasurementRow> measured =
         MeasurementStore(*state.MainDatabase).listForSubject(subject->CUSTNO);
     const QVector<TrendRow> rows = buildTrend(measured, state.compensation, subject->SEX);

@@ -9,6 +9,7 @@
 #include "instrument/simulator.h"
 #include "instrument/stack.h"
 #include "measurement/measuringrun.h"
+#include "practice/audit.h"
 #include "records/measurementextras.h"
 #include "records/subjects.h"
 #include "shell/sharedstate.h"
@@ -158,6 +159,11 @@ int cmdMeasure(CliContext& c)
             return 2;
         }
         mkey = row.MKEY;
+        if (const Status logged = audit(state, {QStringLiteral("measurement.add"), row.CUSTNO, mkey, {}});
+            !logged) {
+            *c.err << logged.error << Qt::endl;
+            return 2;
+        }
     }
     printRun(c, state.energy, mkey);
     return 0;

@@ -9,6 +9,7 @@
 #include "instrument/simulator.h"
 #include "instrument/stack.h"
 #include "measurement/measuringrun.h"
+#include "practice/audit.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
@@ -114,7 +115,8 @@ int cmdReport(CliContext& c)
         }
     const int rc = writeReport(c, state, options, out);
     if (rc == 0) *c.out << QFileInfo(out).absoluteFilePath() << Qt::endl;
-    return rc;
+    return logOutcome(c, state, rc,
+                      {QStringLiteral("pdf"), row->CUSTNO, mkey, QFileInfo(out).absoluteFilePath()});
 }
 
 // The eight analysis charts of the demonstration's measurement, one picture each.

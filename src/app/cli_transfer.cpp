@@ -4,6 +4,7 @@
 #include "app/cli.h"
 
 #include "base/json.h"
+#include "practice/audit.h"
 #include "records/legacysource.h"
 #include "records/researchcsv.h"
 #include "records/transferflow.h"
@@ -75,7 +76,8 @@ int runTransfer(CliContext& c, bool exporting)
     const TransferOutcome outcome =
         exporting ? flow.runExport(ExportRequest{dir, groups, false, false})
                   : flow.runImport(ImportRequest{dir, groups, c.args.contains(QStringLiteral("--replace"))});
-    return outcome == TransferOutcome::Done ? 0 : 2;
+    return logOutcome(c, state, outcome == TransferOutcome::Done ? 0 : 2,
+                      {exporting ? QStringLiteral("export") : QStringLiteral("import"), {}, 0, dir});
 }
 
 void writeValue(JsonWriter& w, const QVariant& v)
@@ -150,7 +152,9 @@ int cmdExportCsv(CliContext& c)
         return 2;
     }
     *c.out << TransferFlow::exportSuccess() << Qt::endl;
-    return 0;
+    return logOutcome(c, state, 0,
+                      {QStringLiteral("research.export"), options.custNo, 0,
+                       dir + (options.anonymous ? QStringLiteral(" --anonymous") : QString())});
 }
 
 int cmdLegacyDump(CliContext& c)

@@ -1,6 +1,7 @@
 #include "app/tzuform.h"
 #include "practice/ui/guard.h"
 #include "practice/ui/loginscreen.h"
+#include "practice/audit.h"
 #include "widgets/modal.h"
 
 #include "backup/backup.h"
@@ -432,7 +433,10 @@ void TZuForm::backUpOnClosing()
         return;
     m_backedUp = true;
     const BackupResult r = runDailyBackup(m_state.DataDirectory, m_today());
-    if (!r.status) m_state.reportError(backupFailureMessage(r.status.error));
+    if (!r.status)
+        m_state.reportError(backupFailureMessage(r.status.error));
+    else if (!r.skipped)
+        auditOrReport(m_state, {QStringLiteral("backup"), {}, 0, r.path});
 }
 
 } // namespace lumo

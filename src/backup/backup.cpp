@@ -100,7 +100,8 @@ BackupResult makeBackup(const QString& database, const QString& folder, QDate da
                    : target + QStringLiteral(".partial");
     removeWithCompanions(partial);
     QVector<qint64> rows;
-    if (!(r.status = copyDatabase(database, partial, &rows))) return r;
+    QString auditLastHash;
+    if (!(r.status = copyDatabase(database, partial, &rows, &auditLastHash))) return r;
     // The manifest of the copy this one replaces would describe another file.
     QFile::remove(manifestPath(target));
     if (passphrase) {
@@ -116,7 +117,8 @@ BackupResult makeBackup(const QString& database, const QString& folder, QDate da
     r.path = target;
     // After the copy is in place: a manifest never describes a file that is
     // not there. A copy without one is reported, and kept.
-    if (!(r.status = writeManifest(target, rows, QDateTime::currentDateTime(), passphrase != nullptr)))
+    if (!(r.status = writeManifest(target, rows, QDateTime::currentDateTime(), passphrase != nullptr,
+                                   auditLastHash)))
         return r;
     if (pruneOld) r.pruned = prune(folder, QFileInfo(target).fileName(), &r.status);
     return r;

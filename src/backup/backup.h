@@ -26,7 +26,8 @@ const QStringList& backupCountedTables();
 // table against the source in the snapshot that was copied. The copy is a
 // file on its own (no log beside it), readable and writable by the user only.
 // A failure removes the copy. rows, when given, receives the counts.
-Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* rows = nullptr);
+Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* rows = nullptr,
+                    QString* auditLastHash = nullptr);
 
 struct BackupResult
 {

@@ -39,7 +39,8 @@ Status fileSha256(const QString& path, QByteArray* hex)
     return Status::success();
 }
 
-Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made, bool encrypted)
+Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made, bool encrypted,
+                     const QString& auditLastHash)
 {
     QByteArray sha;
     if (Status s = fileSha256(copy, &sha); !s) return s;
@@ -53,6 +54,7 @@ Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDa
     o.insert(QStringLiteral("made"), made.toString(Qt::ISODate));
     o.insert(QStringLiteral("rows"), tables);
     o.insert(QStringLiteral("encrypted"), encrypted);
+    if (!auditLastHash.isEmpty()) o.insert(QStringLiteral("auditLastHash"), auditLastHash);
     return writeFileAtomically(manifestPath(copy), QJsonDocument(o).toJson());
 }
 

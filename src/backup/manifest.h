@@ -22,9 +22,12 @@ Status fileSha256(const QString& path, QByteArray* hex);
 
 // Writes the manifest of a finished copy (atomically); rows as backupCountedTables() lists them.
 // "encrypted" says whether the copy is an encrypted backup; its SHA-256 is
-// then the encrypted file's, as written.
+// then the encrypted file's, as written. auditLastHash, the copy's last audit
+// log HASH, goes in as "auditLastHash" when there is one: the log's end at
+// that moment, so a later log that lost rows at its end (which its chain
+// alone cannot show) is found against it.
 Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDateTime& made,
-                     bool encrypted = false);
+                     bool encrypted = false, const QString& auditLastHash = QString());
 
 enum class ManifestCheck
 {

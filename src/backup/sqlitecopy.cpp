@@ -49,6 +49,19 @@ public:
         sqlite3_finalize(st);
         return rc == SQLITE_DONE ? Status::success() : failure();
     }
+    // The audit log's last HASH, empty when there is no log or no row yet.
+    Status lastAuditHash(QString* hash)
+    {
+        QStringList v;
+        Status s = values(
+            QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'LUMOAUDIT'"), &v);
+        if (s && !v.isEmpty()) {
+            v.clear();
+            s = values(QStringLiteral("SELECT HASH FROM LUMOAUDIT ORDER BY MKEY DESC LIMIT 1"), &v);
+        }
+        *hash = v.value(0);
+        return s;
+    }
     Status counts(QVector<qint64>* rows)
     {
         rows->clear();
@@ -93,7 +106,7 @@ Status syncFile(const QString& path)
     return Status::success();
 }
 
-Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows)
+Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows, QString* auditHash)
 {
     Handle source;
     if (Status s = source.open(from, SQLITE_OPEN_READONLY); !s) return s;
@@ -105,6 +118,8 @@ Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows
     if (Status s = source.exec("BEGIN"); !s) return s;
     QVector<qint64> expected;
     if (Status s = source.counts(&expected); !s) return s;
+    QString lastHash;
+    if (Status s = source.lastAuditHash(&lastHash); !s) return s;
     {
         Handle target;
         if (Status s = target.open(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); !s) return s;
@@ -127,6 +142,7 @@ Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows
                                                 QString::number(expected.at(i))));
     }
     if (rows) *rows = expected;
+    if (auditHash) *auditHash = lastHash;
     return syncFile(to);
 }
 
@@ -139,11 +155,11 @@ const QStringList& backupCountedTables()
     return tables;
 }
 
-Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* rows)
+Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* rows, QString* auditLastHash)
 {
     if (!QFileInfo(from).isFile()) return Status::failure(QStringLiteral("%1: file not found").arg(from));
     if (QFileInfo::exists(to)) return Status::failure(QStringLiteral("%1: file exists").arg(to));
-    const Status s = copyChecked(from, to, rows);
+    const Status s = copyChecked(from, to, rows, auditLastHash);
     if (!s) {
         QFile::remove(to);
         for (const char* suffix : {"-journal", "-wal", "-shm"})

@@ -1,17 +1,34 @@
 #include "practice/audit.h"
-
+#include "practice/auditlog.h"
 #include "shell/sharedstate.h"
+
+#include <QDateTime>
 
 namespace lumo {
 
-// Provisional until the log's chain lands: outside practice mode there is
-// nothing to write, and in practice mode the write is refused rather than
-// silently skipped.
+// Outside practice mode there is nothing to write: a practitioner alone has
+// no operators and no log. In practice mode a database that cannot take the
+// row makes this fail, and the caller decides what that means.
 Status audit(SharedState& state, const AuditEntry& entry)
 {
-    Q_UNUSED(entry);
     if (!state.Session.practiceMode) return Status::success();
-    return Status::failure(QStringLiteral("audit log not available"));
+    if (!state.MainDatabase) return Status::failure(QString::fromUtf8("稽核紀錄無法寫入：主資料庫未開啟"));
+    AuditRow row;
+    row.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    row.operatorName = state.Session.name;
+    row.workstation = state.Session.workstation;
+    row.action = entry.action;
+    row.custNo = entry.custNo;
+    row.dataKey = entry.mkey;
+    row.detail = entry.detail;
+    const Status s = appendAuditRow(*state.MainDatabase, &row);
+    if (s) return s;
+    return Status::failure(QString::fromUtf8("稽核紀錄無法寫入：") + s.error);
+}
+
+void auditOrReport(SharedState& state, const AuditEntry& entry)
+{
+    if (const Status s = audit(state, entry); !s) state.reportError(s.error);
 }
 
 } // namespace lumo

@@ -25,4 +25,8 @@ struct AuditEntry
 // the caller decides whether the operation may stand without its entry.
 Status audit(SharedState& state, const AuditEntry& entry);
 
+// For a screen whose operation stands already: the entry, and when the log
+// did not take it, the reason in the message dialog (once).
+void auditOrReport(SharedState& state, const AuditEntry& entry);
+
 } // namespace lumo

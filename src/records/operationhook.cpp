@@ -1,16 +1,46 @@
 #include "records/operationhook.h"
 
+#include "practice/audit.h"
 namespace lumo {
+namespace {
+
+QString actionOf(RecordOperation op)
+{
+    switch (op) {
+    case RecordOperation::ExportSubject:
+        return QStringLiteral("export.subject");
+    case RecordOperation::ImportSubjects:
+        return QStringLiteral("import.subjects");
+    case RecordOperation::MergeSubjects:
+        return QStringLiteral("merge");
+    case RecordOperation::UndoMerge:
+        return QStringLiteral("merge.undo");
+    }
+    return {};
+}
+
+// The subject the operation concerns, where `detail` names one rather than a file.
+bool namesSubject(RecordOperation op)
+{
+    return op != RecordOperation::ImportSubjects;
+}
+
+} // namespace
 
 Status runRecordOperation(SharedState& state, RecordOperation op, const QString& detail,
                           const std::function<Status()>& work)
 {
-    // Practice mode checks the operator's role for `op` here before the work,
-    // and writes the audit entry (operator, operation, detail, outcome) after it.
-    Q_UNUSED(state);
-    Q_UNUSED(op);
-    Q_UNUSED(detail);
-    return work();
+    // The operator's role for `op` is checked here, before the work, once
+    // practice mode has roles: a refusal returns without running it.
+    const Status done = work();
+    // The work's outcome is logged either way: a failed export may still
+    // have left part of a subject's records somewhere.
+    const AuditEntry entry{actionOf(op), namesSubject(op) ? detail : QString(), 0,
+                           (namesSubject(op) ? QString() : detail) +
+                               (done ? QString() : QString::fromUtf8("（失敗：%1）").arg(done.error))};
+    const Status logged = audit(state, entry);
+    if (!done) return done;
+    return logged;
 }
 
 } // namespace lumo

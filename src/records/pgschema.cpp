@@ -96,7 +96,8 @@ QStringList countFunctions()
             QStringLiteral("CREATE OR REPLACE FUNCTION LUMO_NOTIFY() RETURNS trigger LANGUAGE plpgsql AS $f$ "
                            "BEGIN PERFORM pg_notify('%1', TG_ARGV[0] || ' ' || pg_backend_pid()); "
                            "RETURN NULL; END $f$")
-                .arg(QLatin1String(kChannel))};
+                .arg(QLatin1String(kChannel)),
+            auditGuardFunctionPg()};
 }
 
 struct TriggerDef
@@ -132,6 +133,7 @@ QVector<TriggerDef> triggersOf(FileKind kind)
                  QStringLiteral("CREATE TRIGGER %1_NOTIFY AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON %1 "
                                 "FOR EACH STATEMENT EXECUTE FUNCTION LUMO_NOTIFY('%1')")
                      .arg(QLatin1String(t))});
+    if (kind == FileKind::Main) out.append({QStringLiteral("lumoaudit_append_only"), auditGuardTriggerPg()});
     return out;
 }
 
@@ -270,6 +272,7 @@ Status PgEngine::createSchema(FileKind kind)
                           .arg(table, recount.contains(table)
                                           ? QStringLiteral("UPDATE SET ROWS = excluded.ROWS")
                                           : QStringLiteral("NOTHING")));
+    if (st && kind == FileKind::Main) st = exec(auditRevokePg());
     if (st) st = exec(QStringLiteral("DELETE FROM %1").arg(QLatin1String(kVersionTable)));
     if (st)
         st = exec(QStringLiteral("INSERT INTO %1 (VERSION) VALUES (%2)")

@@ -289,9 +289,9 @@ const QStringList& knowledgeTextFields()
 
 const QVector<TableDef>& tablesOf(FileKind kind)
 {
-    static const QVector<TableDef> main = {zucust(),   zudata(), zupro(false), zuprdt(false), lumoconv(),
-                                           caliblog(), zuqual(), zucond(),     zumerge(),     lumocount(),
-                                           operatorTable(), auditTable()};
+    static const QVector<TableDef> main = {zucust(),   zudata(),    zupro(false),    zuprdt(false),
+                                           lumoconv(), caliblog(),  zuqual(),        zucond(),
+                                           zumerge(),  lumocount(), operatorTable(), auditTable()};
     static const QVector<TableDef> master = {zupro(true), zuprdt(true)};
     static const QVector<TableDef> knowledge = {zumtdb()};
     switch (kind) {
@@ -417,6 +417,9 @@ bool createSchema(QSqlDatabase& db, FileKind kind, QString* error)
                      missing ? QStringLiteral("UPDATE SET ROWS = excluded.ROWS") : QStringLiteral("NOTHING"));
         if (!exec(db, seed, error)) return false;
     }
+    if (kind == FileKind::Main)
+        for (const QString& statement : auditGuardTriggers())
+            if (!exec(db, statement, error)) return false;
     return exec(db, QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion), error);
 }
 
@@ -429,6 +432,9 @@ bool hasAllIndexes(QSqlDatabase& db, FileKind kind)
     const QStringList triggers = objectsOf(db, "trigger");
     for (const QString& table : countedTables(kind))
         for (const QString& statement : countTriggers(table))
+            if (!triggers.contains(statement.section(QLatin1Char(' '), 5, 5).toUpper())) return false;
+    if (kind == FileKind::Main)
+        for (const QString& statement : auditGuardTriggers())
             if (!triggers.contains(statement.section(QLatin1Char(' '), 5, 5).toUpper())) return false;
     return kind != FileKind::Main || hasFindIndex(db);
 }

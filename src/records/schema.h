@@ -70,6 +70,12 @@ const QVector<TableDef>& tablesOf(FileKind kind);
 inline constexpr int PracticeSince = 8;
 TableDef operatorTable();
 TableDef auditTable();
+// What keeps LUMOAUDIT append-only (schemaaudit.cpp): SQLite's triggers, and
+// the server's refusing function, its trigger and the revoked privileges.
+QStringList auditGuardTriggers();
+QString auditGuardFunctionPg();
+QString auditGuardTriggerPg();
+QString auditRevokePg();
 
 // An index: its columns in order. Columns that compare without regard to case
 // (COLLATE NOCASE in the definition) are indexed in that comparison's order.

@@ -6,6 +6,7 @@
 #include "analysis/ui/abortbox.h"
 #include "analysis/ui/printpreview.h"
 #include "analysis/ui/printsetup.h"
+#include "practice/audit.h"
 #include "shell/sharedstate.h"
 
 #include <QCheckBox>
@@ -170,7 +171,10 @@ void PrintPage::printToPdf(const QString& path)
         if (!written && !error.isEmpty()) m_state.reportError(error);
     });
     // A file written is said, with its name, so the operator knows where to find it.
-    if (written) m_state.ShowMessageDialog(NoteImportant, pdfWrittenNotice(path));
+    if (!written) return;
+    auditOrReport(
+        m_state, {QStringLiteral("pdf"), m_state.CurrentSubject.CUSTNO, m_state.CurrentMeasurementKey, path});
+    m_state.ShowMessageDialog(NoteImportant, pdfWrittenNotice(path));
 }
 
 // 列  印: the pages in the preview first; from there onto the printer chosen
@@ -203,6 +207,8 @@ void PrintPage::print()
     runWithAbortBox(window(), [&](const std::function<bool()>& abandoned) {
         PrintAnalysisReport(ctx->input, printer, abandoned, [&printer] { printer.abort(); });
     });
+    auditOrReport(m_state, {QStringLiteral("print"), m_state.CurrentSubject.CUSTNO,
+                            m_state.CurrentMeasurementKey, printer.printerName()});
 }
 
 } // namespace lumo

@@ -6,6 +6,7 @@
 #include "analysis/ui/knowledgepages.h"
 #include "analysis/ui/printpage.h"
 #include "analysis/ui/programpage.h"
+#include "practice/audit.h"
 #include "records/measurements.h"
 #include "shell/datadir.h"
 #include "treatment/matching.h"
@@ -56,6 +57,9 @@ TZuany::TZuany(SharedState& state, QWidget* parent) : QDialog(parent), m_state(s
         return;
     }
     m_valid = true;
+    auditOrReport(
+        m_state,
+        {QStringLiteral("analysis.view"), state.CurrentSubject.CUSTNO, state.CurrentMeasurementKey, {}});
     m_analysis = *a;
     m_data = buildAnalysisLists(m_analysis);
     m_knowledge = std::make_unique<KnowledgeTexts>(state.KnowledgeDatabase.get(),
@@ -363,6 +367,9 @@ void TZuany::reject()
                                                   m_state.energy.Memo.join(QStringLiteral("\r\n")),
                                                   &m_state.CurrentMeasurementVersion);
                 m_state.reportFailure(st);
+                if (st)
+                    auditOrReport(m_state, {QStringLiteral("memo.change"), m_state.CurrentSubject.CUSTNO,
+                                            m_state.CurrentMeasurementKey, text.left(200)});
                 // Another workstation changed the measurement: the screen stays
                 // with the record typed here, which the operator can copy before
                 // closing it again (the next close does not store it).

@@ -4,6 +4,7 @@
 #include "analysis/ui/abortbox.h"
 #include "analysis/ui/printpreview.h"
 #include "analysis/ui/printsetup.h"
+#include "practice/audit.h"
 #include "shell/sharedstate.h"
 
 #include <QPrinter>
@@ -38,6 +39,11 @@ void printComparisonJob(QWidget* parent, SharedState& state, const QString& titl
         printOnDevice(
             printer, job, [&printer] { printer.abort(); }, reportSize);
     });
+    // The subject's number and name are in the proposed file name.
+    if (target.pdfFile.isEmpty())
+        auditOrReport(state, {QStringLiteral("print"), {}, 0, title + QStringLiteral(": ") + proposedName});
+    else if (written)
+        auditOrReport(state, {QStringLiteral("pdf"), {}, 0, title + QStringLiteral(": ") + target.pdfFile});
     // As for the analysis report: a file written is said, with its name.
     if (written) state.ShowMessageDialog(NoteImportant, reportPdfWrittenNotice(target.pdfFile));
 }

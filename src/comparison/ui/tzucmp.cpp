@@ -1,4 +1,6 @@
 #include "comparison/ui/tzucmp.h"
+
+#include "practice/audit.h"
 #include "widgets/actions.h"
 
 #include "analysis/reportfilename.h"
@@ -151,6 +153,10 @@ void TZuCmp::ToolButtonLoadClick()
         m_state.MainDatabase ? readMeasurementExtras(*m_state.MainDatabase, m_state.ComparisonRecord.MKEY)
                              : MeasurementExtras();
     m_cmp.load(m_state.ComparisonRecord, extras);
+    auditOrReport(m_state, {QStringLiteral("comparison.view"),
+                            m_state.ComparisonRecord.CUSTNO,
+                            m_state.ComparisonRecord.MKEY,
+                            {}});
     m_comparisonBlock->showRecord(m_cmp.comparisonBlock());
     showNotes();
     showBandChoice();

@@ -1,4 +1,6 @@
 #include "comparison/ui/tzumut.h"
+
+#include "practice/audit.h"
 #include "widgets/actions.h"
 
 #include "analysis/reportfilename.h"
@@ -144,6 +146,13 @@ void TZumut::ToolButtonLoadClick()
     }
     activateWindow();
     refreshFromState();
+    // The records now compared, by subject and measurement.
+    QStringList shown;
+    for (const PickedRecord& r : m_state.PickedRecords)
+        shown << QStringLiteral("%1/%2").arg(r.CUSTNO).arg(r.MKEY);
+    if (!shown.isEmpty())
+        auditOrReport(m_state, {QStringLiteral("comparison.view"), m_state.PickedRecords.first().CUSTNO,
+                                m_state.PickedRecords.first().MKEY, shown.join(QLatin1Char(' '))});
 }
 
 void TZumut::ToolButtonPrintClick()

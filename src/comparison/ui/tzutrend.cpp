@@ -1,4 +1,6 @@
 #include "comparison/ui/tzutrend.h"
+
+#include "practice/audit.h"
 #include "widgets/actions.h"
 
 #include "analysis/reportfilename.h"
@@ -60,6 +62,8 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     setObjectName(QStringLiteral("TZuTrend"));
     setWindowTitle(u("歷次能量趨勢"));
     m_measurements = MeasurementStore(*state.MainDatabase).listForSubject(subject.CUSTNO);
+    auditOrReport(m_state, {QStringLiteral("trend.view"), subject.CUSTNO, 0,
+                            QStringLiteral("%1 measurements").arg(m_measurements.size())});
     m_rows = buildTrend(m_measurements, state.compensation, subject.SEX);
     readNotes();
 

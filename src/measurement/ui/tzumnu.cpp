@@ -1,4 +1,7 @@
 #include "measurement/ui/tzumnu.h"
+
+#include "practice/audit.h"
+#include "practice/auditdetail.h"
 #include "widgets/actions.h"
 
 #include "base/formats.h"
@@ -378,6 +381,7 @@ void TZumnu::save()
         e.TakenAt = when;
         e.Memo = memo.isEmpty() ? QStringList() : memo.split(QLatin1Char('\n'));
     } else if (m_row) {
+        const MeasurementRow before = *m_row;
         m_row->ZU = values;
         m_row->ZUVOTA = high;
         m_row->ZUDATE = when;
@@ -389,6 +393,8 @@ void TZumnu::save()
             m_state.reportFailure(st);
             return;
         }
+        auditOrReport(m_state, {QStringLiteral("measurement.change"), m_row->CUSTNO, m_row->MKEY,
+                                measurementChanges(before, *m_row)});
     }
     accept();
 }

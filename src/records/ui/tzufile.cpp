@@ -1,5 +1,6 @@
 #include "records/ui/tzufile.h"
 
+#include "practice/audit.h"
 #include "records/subjectmerge.h"
 #include "records/transferflow.h"
 #include "records/transferfolders.h"
@@ -182,7 +183,16 @@ void TZuFile::ToolButton1Click()
     ExportRequest request{m_exportDir->directory(),
                           TransferGroups{m_exportPrograms->isChecked(), m_exportRecords->isChecked()},
                           m_exportCsv->isChecked(), m_anonymous->isChecked()};
-    flow.runExport(request);
+    if (flow.runExport(request) == TransferOutcome::Done) {
+        if (request.groups.any())
+            auditOrReport(m_state, {QStringLiteral("export"), {}, 0, request.directory});
+        if (request.csv)
+            auditOrReport(m_state, {QStringLiteral("research.export"),
+                                    {},
+                                    0,
+                                    request.directory +
+                                        (request.anonymous ? QStringLiteral(" (anonymous)") : QString())});
+    }
     // The directories may now hold a transfer file.
     m_exportDir->setDirectory(m_exportDir->directory());
     m_importDir->setDirectory(m_importDir->directory());
@@ -202,6 +212,11 @@ void TZuFile::ToolButton2Click()
                           m_replace->isChecked()};
     const qint64 keyBefore = highestSubjectKey(*m_state.MainDatabase);
     if (flow.runImport(request) == TransferOutcome::Done) {
+        auditOrReport(m_state,
+                      {QStringLiteral("import"),
+                       {},
+                       0,
+                       request.directory + (request.replace ? QStringLiteral(" (replace)") : QString())});
         // The export page lists the main database, which the import changed.
         m_listsLoaded = false;
         showLists();

@@ -1,5 +1,6 @@
 #include "records/ui/tzuread.h"
 #include "practice/ui/guard.h"
+#include "practice/audit.h"
 #include "records/measurementextras.h"
 #include "records/searchfields.h"
 #include "widgets/actions.h"
@@ -418,8 +419,12 @@ void TZuread::deleteSubject()
     if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除本受測者的所有資料嗎? (包括所有檢測資料)")))
         return;
     // The subject and its measurements go in one change: an error deletes nothing.
+    const QString custNo = m_picker->currentRow().CUSTNO;
     const Status st = m_picker->removeCurrent();
-    if (!st) m_state.reportError(st.error);
+    if (!st)
+        m_state.reportError(st.error);
+    else
+        auditOrReport(m_state, {QStringLiteral("subject.delete"), custNo, 0, {}});
     subjectChanged();
 }
 
@@ -432,9 +437,13 @@ void TZuread::deleteMeasurement()
     m_measurements->setFocus();
     if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除這筆經絡能量數據嗎?"))) return;
     const qint64 key = m_rows[row].MKEY;
+    const QString custNo = m_rows[row].CUSTNO;
     if (key == m_state.CurrentMeasurementKey) m_state.CurrentMeasurementKey = 0;
     const Status st = MeasurementStore(*m_state.MainDatabase).remove(key);
-    if (!st) m_state.reportError(st.error);
+    if (!st)
+        m_state.reportError(st.error);
+    else
+        auditOrReport(m_state, {QStringLiteral("measurement.delete"), custNo, key, {}});
     fillMeasurements();
     refreshCount();
 }
@@ -470,6 +479,7 @@ void TZuread::load()
         m_loaded = true;
         m_loadedRow = m;
         m_loadedSubject = s;
+        auditOrReport(m_state, {QStringLiteral("subject.view"), s.CUSTNO, m.MKEY, {}});
         if (m_mode == LoadMode::MeasurementScreen) {
             m_state.CurrentSubject = s;
             noteRecentSubject(m_state.DataDirectory, s.CUSTNO);

@@ -1,6 +1,8 @@
 #include "records/ui/tzuredit.h"
 
 #include "base/formats.h"
+#include "practice/audit.h"
+#include "practice/auditdetail.h"
 #include "records/subjects.h"
 #include "shell/sharedstate.h"
 #include "widgets/datefield.h"
@@ -287,6 +289,7 @@ void TZuREdit::save()
             m_state.reportError(st.error);
             return;
         }
+        auditOrReport(m_state, {QStringLiteral("subject.add"), r.CUSTNO, 0, r.NAME});
         m_added = true;
         m_addedKey = r.MKEY;
         accept();
@@ -309,6 +312,7 @@ void TZuREdit::save()
         m_state.reportFailure(st);
         return;
     }
+    auditOrReport(m_state, {QStringLiteral("subject.change"), r.CUSTNO, 0, subjectChanges(m_row, r)});
     m_row = r;
     accept();
 }

@@ -1,4 +1,6 @@
 #include "records/ui/tzusave.h"
+
+#include "practice/audit.h"
 #include "records/searchfields.h"
 #include "widgets/modal.h"
 #include "widgets/screensize.h"
@@ -173,6 +175,7 @@ void TZusave::saveToTarget()
         m_state.reportError(st.error); // the measurement screen's state stays as it was
         return;
     }
+    auditOrReport(m_state, {QStringLiteral("measurement.add"), row.CUSTNO, row.MKEY, {}});
     m_state.energy.Conditions = measured.Conditions;
     // Remembered for the next measurement; a file that cannot be written costs only that.
     writeLastConditions(m_state.DataDirectory, measured.Conditions);

@@ -2,6 +2,8 @@
 // deleting programs. Each change is written in one step when it is confirmed;
 // until then it lives in the controls only, so closing the screen discards it.
 #include "shell/sharedstate.h"
+
+#include "practice/audit.h"
 #include "treatment/groupediting.h"
 #include "treatment/ui/conditionpanelsview.h"
 #include "treatment/ui/programpicture.h"
@@ -64,6 +66,10 @@ void TZuProf::confirm()
         m_state.reportFailure(s);
         return;
     }
+    auditOrReport(m_state, {QStringLiteral("program.change"),
+                            {},
+                            0,
+                            QStringLiteral("%1 %2: %3").arg(p.ProNo, p.ProName, c.ProSubN)});
     m_program = p;
     m_mode = ProgramScreenMode::Query;
     reloadConditions(c.MKEY, m_conditionRow);
@@ -89,7 +95,13 @@ void TZuProf::deleteProgram()
     m_mode = ProgramScreenMode::Query;
     if (yes) {
         const Status s = m_tables.deleteProgram(*m_program);
-        if (!s) m_state.reportError(s.error);
+        if (!s)
+            m_state.reportError(s.error);
+        else
+            auditOrReport(m_state, {QStringLiteral("program.delete"),
+                                    {},
+                                    0,
+                                    QStringLiteral("%1 %2").arg(m_program->ProNo, m_program->ProName)});
         const int row = m_row;
         reloadPrograms();
         moveToProgram(std::min(row, programCount() - 1));
@@ -107,7 +119,13 @@ void TZuProf::deleteCondition()
     m_mode = ProgramScreenMode::Query;
     if (yes) {
         const Status s = m_tables.deleteCondition(c.MKEY);
-        if (!s) m_state.reportError(s.error);
+        if (!s)
+            m_state.reportError(s.error);
+        else
+            auditOrReport(m_state, {QStringLiteral("program.change"),
+                                    {},
+                                    0,
+                                    QStringLiteral("%1: %2 deleted").arg(m_program->ProNo, c.ProSubN)});
         reloadConditions(0, m_conditionRow);
     }
     returnToGrid(ProgramGrid::Conditions);

@@ -1,5 +1,6 @@
 #include "treatment/ui/tzuprom.h"
 
+#include "practice/audit.h"
 #include "shell/sharedstate.h"
 #include "shell/ui/programrows.h"
 #include "treatment/ui/programpicture.h"
@@ -172,6 +173,29 @@ GroupFields TZuProM::fields() const
     return f;
 }
 
+namespace {
+
+// The log's detail of a program saved: the fields that changed, old → new.
+QString groupChanges(const GroupFields& before, const GroupFields& after)
+{
+    QStringList parts{after.ProNo};
+    auto add = [&](const char* field, const QString& was, const QString& is) {
+        if (was != is)
+            parts << QStringLiteral("%1: %2 → %3").arg(QLatin1String(field), was.left(200), is.left(200));
+    };
+    add("ProName", before.ProName, after.ProName);
+    add("ProData", before.ProData, after.ProData);
+    if (before.ProPict != after.ProPict) parts << QStringLiteral("ProPict");
+    for (int i = 0; i < 4; ++i) {
+        add("ProScrp", before.ProScrp[size_t(i)], after.ProScrp[size_t(i)]);
+        add("ProPrg", before.ProPrg[size_t(i)], after.ProPrg[size_t(i)]);
+        add("ProParm", before.ProParm[size_t(i)], after.ProParm[size_t(i)]);
+    }
+    return parts.join(QStringLiteral("; "));
+}
+
+} // namespace
+
 void TZuProM::save()
 {
     if (!m_save->isEnabled() || !m_state.MainDatabase) return;
@@ -180,6 +204,12 @@ void TZuProM::save()
         m_mode == Mode::Add ? addGroup(tables, fields()) : changeGroup(tables, m_current, fields());
     switch (r.outcome) {
     case GroupSaveResult::Saved:
+        auditOrReport(
+            m_state,
+            {m_mode == Mode::Add ? QStringLiteral("program.add") : QStringLiteral("program.change"),
+             {},
+             0,
+             groupChanges(m_mode == Mode::Add ? GroupFields() : GroupFields::of(m_current), fields())});
         m_saved = true;
         m_savedNumber = r.number;
         accept();

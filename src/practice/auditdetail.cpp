@@ -1,0 +1,73 @@
+#include "practice/auditdetail.h"
+
+#include "records/rows.h"
+
+#include <QStringList>
+
+namespace lumo {
+namespace {
+
+// Details stay short: a long memo is cut, its change still seen.
+constexpr int ValueLimit = 200;
+
+QString shown(const QString& v)
+{
+    return v.size() > ValueLimit ? v.left(ValueLimit) + QStringLiteral("…") : v;
+}
+
+class Changes
+{
+public:
+    void add(const char* field, const QString& before, const QString& after)
+    {
+        if (before != after)
+            m_parts << QStringLiteral("%1: %2 → %3").arg(QLatin1String(field), shown(before), shown(after));
+    }
+    void add(const char* field, double before, double after)
+    {
+        if (before != after) add(field, QString::number(before, 'g', 15), QString::number(after, 'g', 15));
+    }
+    QString text() const { return m_parts.join(QStringLiteral("; ")); }
+
+private:
+    QStringList m_parts;
+};
+
+} // namespace
+
+QString subjectChanges(const SubjectRow& b, const SubjectRow& a)
+{
+    Changes c;
+    c.add("CUSTNO", b.CUSTNO, a.CUSTNO);
+    c.add("NAME", b.NAME, a.NAME);
+    c.add("SEX", b.SEX ? 1 : 0, a.SEX ? 1 : 0);
+    c.add("DBIRTH", b.DBIRTH, a.DBIRTH);
+    c.add("ADDR", b.ADDR, a.ADDR);
+    c.add("TEL", b.TEL, a.TEL);
+    c.add("TEL2", b.TEL2, a.TEL2);
+    c.add("TEL3", b.TEL3, a.TEL3);
+    c.add("EMAIL", b.EMAIL, a.EMAIL);
+    c.add("MEMO", b.MEMO, a.MEMO);
+    c.add("BTYPE", b.BTYPE, a.BTYPE);
+    c.add("HEIGHT", b.HEIGHT, a.HEIGHT);
+    c.add("WEIGHT", b.WEIGHT, a.WEIGHT);
+    c.add("CUSTCAT", b.CUSTCAT, a.CUSTCAT);
+    c.add("CUSTFG", b.CUSTFG, a.CUSTFG);
+    return c.text();
+}
+
+QString measurementChanges(const MeasurementRow& b, const MeasurementRow& a)
+{
+    Changes c;
+    c.add("ZUDATE", b.ZUDATE, a.ZUDATE);
+    c.add("ZUVOTA", b.ZUVOTA ? 1 : 0, a.ZUVOTA ? 1 : 0);
+    for (int i = 0; i < int(a.ZU.size()); ++i) {
+        const QByteArray name = "ZU" + QByteArray::number(i + 1);
+        c.add(name.constData(), b.ZU[size_t(i)], a.ZU[size_t(i)]);
+    }
+    c.add("MEMO1", b.MEMO1, a.MEMO1);
+    c.add("MEMO2", b.MEMO2, a.MEMO2);
+    return c.text();
+}
+
+} // namespace lumo

@@ -1,0 +1,183 @@
+#include "practice/auditlog.h"
+
+#include "base/json.h"
+#include "records/database.h"
+#include "records/legacysource.h"
+
+#include <QCryptographicHash>
+#include <QDate>
+
+namespace lumo {
+namespace {
+
+const char* const kColumns = "MKEY, ATIME, OPERATOR, WORKSTATION, ACTION, CUSTNO, DATAKEY, DETAIL, HASH";
+
+void addField(QCryptographicHash& h, const QByteArray& bytes)
+{
+    h.addData(QByteArray::number(bytes.size()));
+    h.addData(QByteArrayView(":"));
+    h.addData(bytes);
+    h.addData(QByteArrayView(","));
+}
+
+AuditRow rowOf(const QVector<QVariant>& v)
+{
+    AuditRow r;
+    r.mkey = v.value(0).toLongLong();
+    r.time = v.value(1).toString();
+    r.operatorName = v.value(2).toString();
+    r.workstation = v.value(3).toString();
+    r.action = v.value(4).toString();
+    r.custNo = v.value(5).toString();
+    r.dataKey = v.value(6).toLongLong();
+    r.detail = v.value(7).toString();
+    r.hash = v.value(8).toString();
+    return r;
+}
+
+// A null text binds as NULL, which the columns refuse: an absent value is ''.
+QVariant text(const QString& s)
+{
+    return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
+}
+
+Status appendHere(Database& db, AuditRow* row)
+{
+    // SQLite: the writing transaction (BEGIN IMMEDIATE) already holds the
+    // file's write lock. The server: this lock conflicts with itself but not
+    // with reads, so the last hash cannot change until this one commits.
+    if (db.onServer())
+        if (Status s = db.run(QStringLiteral("LOCK TABLE LUMOAUDIT IN SHARE ROW EXCLUSIVE MODE")); !s)
+            return s;
+    SqlRows last;
+    Status s = db.run(QStringLiteral("SELECT HASH FROM LUMOAUDIT ORDER BY MKEY DESC LIMIT 1"), {}, &last);
+    if (!s) return s;
+    row->hash = auditHash(last.isEmpty() ? QString() : last.first().value(0).toString(), *row);
+    SqlRows key;
+    s = db.run(QStringLiteral("INSERT INTO LUMOAUDIT (ATIME, OPERATOR, WORKSTATION, ACTION, CUSTNO, DATAKEY, "
+                              "DETAIL, HASH) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING MKEY"),
+               {text(row->time), text(row->operatorName), text(row->workstation), text(row->action),
+                text(row->custNo), row->dataKey, text(row->detail), row->hash},
+               &key);
+    if (s && !key.isEmpty()) row->mkey = key.first().value(0).toLongLong();
+    return s;
+}
+
+} // namespace
+
+// The content is hashed as netstrings, in this fixed order: the previous
+// row's HASH (empty for the first row), ATIME, OPERATOR, WORKSTATION, ACTION,
+// CUSTNO, DATAKEY (decimal), DETAIL; each field as its UTF-8 byte count in
+// decimal, ':', the bytes, ','. The counts make the encoding unambiguous
+// whatever a detail holds. MKEY is left out: rows are chained by order, and
+// a key the server's sequence skipped is no tampering.
+QString auditHash(const QString& previous, const AuditRow& row)
+{
+    QCryptographicHash h(QCryptographicHash::Sha256);
+    for (const QString* f :
+         {&previous, &row.time, &row.operatorName, &row.workstation, &row.action, &row.custNo})
+        addField(h, f->toUtf8());
+    addField(h, QByteArray::number(row.dataKey));
+    addField(h, row.detail.toUtf8());
+    return QString::fromLatin1(h.result().toHex());
+}
+
+Status appendAuditRow(Database& db, AuditRow* row)
+{
+    if (db.inTransaction()) return appendHere(db, row);
+    Transaction t(db);
+    if (!t.active()) return t.begun();
+    if (Status s = appendHere(db, row); !s) return s;
+    return t.commit();
+}
+
+Status lastAuditHash(Database& db, QString* hash)
+{
+    hash->clear();
+    if (!db.hasTable(QStringLiteral("LUMOAUDIT"))) return Status::success();
+    SqlRows last;
+    Status s = db.run(QStringLiteral("SELECT HASH FROM LUMOAUDIT ORDER BY MKEY DESC LIMIT 1"), {}, &last);
+    if (s && !last.isEmpty()) *hash = last.first().value(0).toString();
+    return s;
+}
+
+Status readAuditRows(Database& db, const AuditFilter& filter,
+                     const std::function<bool(const AuditRow&)>& each)
+{
+    QStringList where;
+    QVariantList binds;
+    if (!filter.custNo.isEmpty()) {
+        where << QStringLiteral("CUSTNO = ?");
+        binds << filter.custNo;
+    }
+    if (!filter.from.isEmpty()) {
+        where << QStringLiteral("ATIME >= ?");
+        binds << filter.from;
+    }
+    // ATIME is ISO text, so the day after `to` bounds it as text too.
+    if (!filter.to.isEmpty()) {
+        where << QStringLiteral("ATIME < ?");
+        binds << QDate::fromString(filter.to, Qt::ISODate).addDays(1).toString(Qt::ISODate);
+    }
+    // An action names itself and the actions under it: "export" finds "export.subject" too.
+    if (!filter.action.isEmpty()) {
+        where << QStringLiteral("(ACTION = ? OR ACTION LIKE ?)");
+        binds << filter.action << filter.action + QStringLiteral(".%");
+    }
+    const QString sql =
+        QStringLiteral("SELECT %1 FROM LUMOAUDIT%2 ORDER BY MKEY")
+            .arg(QLatin1String(kColumns),
+                 where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(" AND "));
+    Status s;
+    std::unique_ptr<LegacyCursor> c = db.cursor(sql, binds, &s);
+    if (!c) return s;
+    LegacyRow v;
+    while (c->next(&v))
+        if (!each(rowOf(v))) return Status::success();
+    return c->error();
+}
+
+Status verifyAuditChain(Database& db, AuditCheck* check)
+{
+    *check = {};
+    Status s;
+    std::unique_ptr<LegacyCursor> c = db.cursor(
+        QStringLiteral("SELECT %1 FROM LUMOAUDIT ORDER BY MKEY").arg(QLatin1String(kColumns)), {}, &s);
+    if (!c) return s;
+    LegacyRow v;
+    QString previous;
+    while (c->next(&v)) {
+        const AuditRow r = rowOf(v);
+        ++check->rows;
+        if (auditHash(previous, r) != r.hash) {
+            check->brokenKey = r.mkey;
+            // A changed row no longer fits its own hash; after a removed or
+            // inserted row the next one no longer follows the one before it.
+            check->why =
+                QString::fromUtf8("雜湊與本列內容及前一列的雜湊不符：本列被改動，或它之前有列被刪除或插入");
+            return Status::success();
+        }
+        previous = r.hash;
+    }
+    check->lastHash = previous;
+    return c->error();
+}
+
+QByteArray auditRowJson(const AuditRow& r)
+{
+    JsonWriter w;
+    w.beginObject();
+    w.key(QStringLiteral("MKEY")).value(r.mkey);
+    w.key(QStringLiteral("ATIME")).value(r.time);
+    w.key(QStringLiteral("OPERATOR")).value(r.operatorName);
+    w.key(QStringLiteral("WORKSTATION")).value(r.workstation);
+    w.key(QStringLiteral("ACTION")).value(r.action);
+    w.key(QStringLiteral("CUSTNO")).value(r.custNo);
+    w.key(QStringLiteral("DATAKEY")).value(r.dataKey);
+    w.key(QStringLiteral("DETAIL")).value(r.detail);
+    w.key(QStringLiteral("HASH")).value(r.hash);
+    w.endObject();
+    return w.text();
+}
+
+} // namespace lumo

@@ -1,0 +1,185 @@
+// The audit rows that commands write in practice mode, and `audit` itself:
+// the commands are called as the dispatch calls them (after any login), in
+// a data directory whose main file holds an operator.
+#include "app/cli.h"
+#include "backup/backup.h"
+#include "practice/auditlog.h"
+#include "records/database.h"
+#include "shell/datadir.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace lumo;
+
+namespace {
+
+struct Run
+{
+    int rc = -1;
+    QString out, err;
+};
+
+Run command(const QString& dataDir, const QStringList& args, int (*cmd)(CliContext&))
+{
+    Run r;
+    QTextStream out(&r.out), err(&r.err);
+    CliContext c;
+    c.dataDirectory = QDir(dataDir).absolutePath() + QLatin1Char('/');
+    c.dataDirectorySet = true;
+    c.deliveredDir = QStringLiteral(LUMO_SHARE_DIR);
+    c.args = args;
+    c.out = &out;
+    c.err = &err;
+    c.session.name = QStringLiteral("amy");
+    r.rc = cmd(c);
+    out.flush();
+    err.flush();
+    if (r.rc != 0) qWarning("%s", qPrintable(r.err));
+    return r;
+}
+
+std::unique_ptr<Database> mainOf(const QString& dataDir)
+{
+    Status s;
+    auto db = Database::open(dataFilePath(dataDir, QLatin1String(MainDatabaseFile)), FileKind::Main,
+                             Database::Access::ReadWrite, &s);
+    return db;
+}
+
+// A destination folder (the exports write into one that is there).
+QString folder(const QTemporaryDir& dir, const QString& name)
+{
+    QDir().mkpath(dir.filePath(name));
+    return dir.filePath(name);
+}
+
+QStringList actions(const QString& dataDir, const char* file = MainDatabaseFile)
+{
+    QStringList out;
+    Status s;
+    auto db = Database::open(dataFilePath(dataDir, QLatin1String(file)), FileKind::Main,
+                             Database::Access::ReadOnly, &s);
+    readAuditRows(*db, {}, [&](const AuditRow& r) {
+        out << r.action + QLatin1Char(' ') + r.operatorName;
+        return true;
+    });
+    return out;
+}
+
+} // namespace
+
+class TestCliAudit : public QObject
+{
+    Q_OBJECT
+
+    // A prepared data directory; with an operator when `practice`.
+    bool prepare(const QTemporaryDir& dir, bool practice)
+    {
+        QString text;
+        QTextStream out(&text), err(&text);
+        if (runCli({QStringLiteral("--data-dir"), dir.path(), QStringLiteral("init")}, out, err) != 0)
+            return false;
+        if (!practice) return true;
+        auto db = mainOf(dir.path());
+        return db && db->run(QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE) VALUES ('amy', 'admin')"));
+    }
+
+private slots:
+    void commandsWriteTheirRows_data()
+    {
+        QTest::addColumn<bool>("practice");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("alone at home") << false << QStringList();
+        QTest::newRow("practice mode") << true << QStringList{"research.export amy", "restore amy"};
+    }
+    void commandsWriteTheirRows()
+    {
+        QFETCH(bool, practice);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir, out;
+        QVERIFY(prepare(dir, practice));
+        QCOMPARE(command(dir.path(), {"export-csv", "--to", folder(out, "csv")}, cmdExportCsv).rc, 0);
+        const Run backup = command(dir.path(), {"backup", "--to", folder(out, "copies")}, cmdBackup);
+        QCOMPARE(backup.rc, 0);
+        const QString copy = backup.out.trimmed();
+        // The manifest carries the log's end as the copy holds it: after the export's row.
+        QFile manifest(copy + QStringLiteral(".json"));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        const QString inManifest = QJsonDocument::fromJson(manifest.readAll())
+                                       .object()
+                                       .value(QStringLiteral("auditLastHash"))
+                                       .toString();
+        QCOMPARE(inManifest.isEmpty(), !practice);
+        QVERIFY(command(dir.path(), {"restore", copy}, cmdRestore).rc == 0);
+        // The log goes on from the copy's end; the backup's own row stays in the database replaced.
+        QCOMPARE(actions(dir.path()), expected);
+        if (practice) QCOMPARE(actions(dir.path(), BeforeRestoreFile).value(1), QStringLiteral("backup amy"));
+        const Run verified = command(dir.path(), {"audit", "--verify"}, cmdAudit);
+        QCOMPARE(verified.rc, 0);
+        if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：2 列")), qPrintable(verified.out));
+    }
+
+    void verifyNamesTheBrokenRow()
+    {
+        QTemporaryDir dir, out;
+        QVERIFY(prepare(dir, true));
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(
+                command(dir.path(), {"export-csv", "--to", folder(out, QString::number(i))}, cmdExportCsv).rc,
+                0);
+        {
+            auto db = mainOf(dir.path());
+            QVERIFY(db->run(QStringLiteral("DROP TRIGGER LUMOAUDIT_NO_UPDATE")));
+            QVERIFY(db->run(QStringLiteral("UPDATE LUMOAUDIT SET DETAIL = 'elsewhere' WHERE MKEY = 2")));
+        }
+        const Run r = command(dir.path(), {"audit", "--verify"}, cmdAudit);
+        QCOMPARE(r.rc, 2);
+        QVERIFY2(r.err.contains(QStringLiteral("MKEY 2")), qPrintable(r.err));
+    }
+
+    void listsRowsAsJsonLines_data()
+    {
+        QTest::addColumn<QStringList>("filter");
+        QTest::addColumn<int>("rows"); // -1: refused as a usage error
+        QTest::newRow("all") << QStringList() << 2;
+        QTest::newRow("one subject") << QStringList{"--custno", "A7"} << 1;
+        QTest::newRow("from today") << QStringList{"--from", QDateTime::currentDateTimeUtc().date().toString(
+                                                                 Qt::ISODate)}
+                                    << 2;
+        QTest::newRow("up to yesterday")
+            << QStringList{"--to", QDateTime::currentDateTimeUtc().date().addDays(-1).toString(Qt::ISODate)}
+            << 0;
+        QTest::newRow("not a date") << QStringList{"--from", "10/12/2026"} << -1;
+        QTest::newRow("verify with a filter") << QStringList{"--verify", "--custno", "A7"} << -1;
+    }
+    void listsRowsAsJsonLines()
+    {
+        QFETCH(QStringList, filter);
+        QFETCH(int, rows);
+        QTemporaryDir dir, out;
+        QVERIFY(prepare(dir, true));
+        QVERIFY(
+            mainOf(dir.path())->run(QStringLiteral("INSERT INTO ZUCUST (CUSTNO, NAME) VALUES ('A7', 'x')")));
+        QCOMPARE(command(dir.path(), {"export-csv", "--to", folder(out, "a")}, cmdExportCsv).rc, 0);
+        QCOMPARE(
+            command(dir.path(), {"export-csv", "--to", folder(out, "b"), "--custno", "A7"}, cmdExportCsv).rc,
+            0);
+        const Run r = command(dir.path(), QStringList{"audit"} + filter, cmdAudit);
+        QCOMPARE(r.rc, rows < 0 ? 2 : 0);
+        if (rows < 0) return;
+        const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), rows);
+        for (const QString& line : lines) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            QCOMPARE(o.keys().size(), 9);
+            QCOMPARE(o.value(QStringLiteral("HASH")).toString().size(), 64);
+        }
+    }
+};
+
+QTEST_MAIN(TestCliAudit)
+#include "test_cliaudit.moc"
