@@ -71,11 +71,17 @@ std::unique_ptr<Database> openForLogin(const CliContext& c, Status* st)
     QString conninfo = c.database;
     *st = conninfo.isEmpty() ? readServerConfig(c.dataDirectory, &conninfo) : checkConninfo(conninfo);
     if (!*st) return nullptr;
-    if (!conninfo.isEmpty()) return Database::connect({conninfo, {}}, st);
+    // Failures to open are said as the start-up says them: the command would
+    // have met the same error.
+    const auto said = [st](std::unique_ptr<Database> db) {
+        if (!*st) *st = Status::failure(databaseStartupMessage(st->error));
+        return db;
+    };
+    if (!conninfo.isEmpty()) return said(Database::connect({conninfo, {}}, st));
     const QString path = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
     if (!QFileInfo(path).isFile()) return nullptr;
     // Read-only to find out: a file of an older version is not upgraded just to learn it has no operators.
-    auto db = Database::open(path, FileKind::Main, Database::Access::ReadOnly, st);
+    auto db = said(Database::open(path, FileKind::Main, Database::Access::ReadOnly, st));
     if (!db || !db->hasTable(QStringLiteral("LUMOOPER"))) return nullptr;
     // Written to by the login (the count of wrong passwords); a data
     // directory that takes no writes still lets an operator in.
