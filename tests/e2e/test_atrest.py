@@ -4,11 +4,10 @@ alone (the notice's 確  定 is its default button)."""
 
 import datetime
 import shutil
-import sqlite3
-import subprocess
 import unittest
 
-from lumodriver import Lumo, binary
+from lumodriver import Lumo
+from practicemode import add_operator, log_in
 from session import STATUS, Session
 
 NOT_ENCRYPTED = "不在加密的檔案系統上"
@@ -16,14 +15,7 @@ ADVICE = "建議：啟用作業系統的磁碟加密"
 DAY_FILE = "lumo_encryption_notice"
 
 
-def practice(data_dir):
-    """A data directory with one operator: practice mode from the first start."""
-    subprocess.run([str(binary().with_name("lumo-cli")), "--data-dir", str(data_dir), "init"], check=True,
-                   capture_output=True, timeout=120)
-    db = sqlite3.connect(str(data_dir / "lumo4.mdb"))
-    with db:
-        db.execute("INSERT INTO LUMOOPER (NAME, ROLE, PWHASH) VALUES ('admin', 'admin', 'x')")
-    db.close()
+ADMIN = ("Chen", "s3cret-pw")
 
 
 class AtRest(Session):
@@ -31,7 +23,7 @@ class AtRest(Session):
         lumo = self.lumo
         # The machine's test disk has no encryption: this session is the first start of its day.
         (lumo.data_dir / DAY_FILE).unlink()
-        practice(lumo.data_dir)
+        add_operator(lumo, *ADMIN)
         lumo.start()
         notice = lumo.wait_until(
             lambda: next((w for w in lumo.windows("重要資訊") if any(NOT_ENCRYPTED in t for t in lumo.texts(w))),
@@ -42,7 +34,8 @@ class AtRest(Session):
         self.assertTrue(lumo.find_window(STATUS), "the notice did not come from the start-up status")
         lumo.screenshot("notice")
         lumo.key("Return")
-        self.wait_toolbar_enabled(60, "the main tool bar after the notice")
+        log_in(lumo, *ADMIN)
+        self.wait_toolbar_enabled(60, "the main tool bar after the notice and the login")
         self.assertEqual((lumo.data_dir / DAY_FILE).read_text(), datetime.date.today().isoformat())
         again = Lumo(self.session_name() + "-again")
         shutil.rmtree(again.data_dir)
@@ -52,7 +45,9 @@ class AtRest(Session):
         lumo.step("the second start of the day says nothing")
         self.lumo = again
         self.addCleanup(again.close)
-        self.start_to_main()
+        again.start()
+        log_in(again, *ADMIN)
+        self.wait_toolbar_enabled(60, "the main tool bar after the login")
         self.assertFalse(any(NOT_ENCRYPTED in t for w in again.windows("重要資訊") for t in again.texts(w)))
 
 

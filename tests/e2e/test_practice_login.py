@@ -2,10 +2,10 @@
 the start, the login screen after the start-up status, a wrong password told
 as such, then the right one and a usable main window."""
 
-import subprocess
 import unittest
 
-from lumodriver import binary, is_enabled, is_focused, is_selected, is_showing, name
+from lumodriver import is_enabled, is_focused, is_selected, is_showing, name
+from practicemode import add_operator, cli, log_in
 from test_keyboard import KeyboardSession
 
 LOGIN = "操作人員登入"
@@ -16,21 +16,13 @@ ADMIN = ("Chen", "s3cret-pw")
 
 class PracticeLogin(KeyboardSession):
     def cli(self, args, lines):
-        cli = binary().with_name("lumo-cli")
-        subprocess.run([str(cli), "--data-dir", str(self.lumo.data_dir)] + args, input="".join(l + "\n" for l in lines),
-                       text=True, check=True, capture_output=True, timeout=60)
+        cli(self.lumo, args, lines)
 
     def add_admin(self):
-        self.cli(["operator", "add", "--name", ADMIN[0], "--role", "admin"], [ADMIN[1]])
+        add_operator(self.lumo, *ADMIN)
 
     def log_in(self, who, password):
-        lumo = self.lumo
-        self.active_window(LOGIN, "the login screen after the start-up status")
-        lumo.type_text(who)
-        lumo.key("Tab")
-        lumo.type_text(password)
-        lumo.key("Return")
-        lumo.wait_until(lambda: not lumo.find_window(LOGIN), 15, "the login screen to close")
+        log_in(self.lumo, who, password)
 
     def test_login_by_keys(self):
         lumo = self.lumo
