@@ -3,12 +3,14 @@
 
 #include "backup/backup.h"
 #include "base/formats.h"
+#include "practice/ui/screenlock.h"
+#include "practice/ui/waitingroomui.h"
 #include "shell/datadir.h"
 #include "shell/shortcuts.h"
 #include "shell/ui/launcher.h"
+#include "shell/ui/recentsubjects.h"
 #include "shell/usersettings.h"
 #include "widgets/instrumentstatus.h"
-#include "shell/ui/recentsubjects.h"
 #include "widgets/keyboard.h"
 
 #include <QAction>
@@ -154,6 +156,7 @@ void TZuForm::buildMenus()
          [this] { openModule(Module::NoiseFigures); });
     support->addSeparator();
     item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); });
+    m_support = support;
     item(support, "快速鍵一覽", "各畫面共用的快速鍵",
          [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
     support->addSeparator();
@@ -224,6 +227,9 @@ void TZuForm::create(const QString& deliveredDir)
     if (!o.configuration) m_state.reportError(o.configuration.error);
     if (!o.qualityThresholds) m_state.reportError(o.qualityThresholds.error);
     m_statusText->setText(m_state.config.UserName1);
+    attachWaitingRoom(*this, *m_support, m_state);
+    static RealClock lockClock;
+    new ScreenLock(m_state, lockClock, unlockCheck(m_state), this);
     // The start-up status tells why; the mark stays in sight for the whole run.
     if (!m_state.ReadOnlyReason.isEmpty()) {
         auto* mark = new QLabel(u("唯讀：資料無法儲存"), this);

@@ -1,0 +1,16 @@
+#pragma once
+// 候診區顯示 on the main window: the choice of this workstation read at
+// start, its key heard in every window, a ticked entry under 系統支援 and a
+// mark in the status bar while the mask is on.
+
+class QMainWindow;
+class QMenu;
+
+namespace lumo {
+
+struct SharedState;
+
+// Call after the data directory is known.
+void attachWaitingRoom(QMainWindow& window, QMenu& support, SharedState& state);
+
+} // namespace lumo
