@@ -78,6 +78,7 @@ private:
     QAction* m_custom[6] = {};
     QVector<QAction*> m_hiddenMenus;
     QMenu* m_support = nullptr;
+    QAction* m_waitingRoomBefore = nullptr; // 候診區顯示 goes in above this entry
     QLabel* m_statusText = nullptr;
     bool m_activated = false;
     bool m_closeRequested = false;

@@ -14,7 +14,7 @@
 
 namespace lumo {
 
-void attachWaitingRoom(QMainWindow& window, QMenu& support, SharedState& state)
+void attachWaitingRoom(QMainWindow& window, QMenu& support, QAction* before, SharedState& state)
 {
     const QString workstation =
         state.Session.workstation.isEmpty() ? QSysInfo::machineHostName() : state.Session.workstation;
@@ -25,7 +25,8 @@ void attachWaitingRoom(QMainWindow& window, QMenu& support, SharedState& state)
     qApp->installEventFilter(filter);
 
     const QString hint = QString::fromUtf8("遮蔽姓名、編號、電話與生日，以免候診區的人看到");
-    QAction* toggle = support.addAction(QString::fromUtf8("候診區顯示"));
+    auto* toggle = new QAction(QString::fromUtf8("候診區顯示"), &support);
+    support.insertAction(before, toggle);
     toggle->setObjectName(QStringLiteral("WaitingRoomToggle"));
     toggle->setCheckable(true);
     toggle->setChecked(state.waitingRoom.on());
