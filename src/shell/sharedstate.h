@@ -6,6 +6,7 @@
 #include "base/printerchoice.h"
 #include "comparison/comparisonrecords.h"
 #include "measurement/catalogue.h"
+#include "practice/idletime.h"
 #include "practice/session.h"
 #include "practice/waitingroom.h"
 #include "records/database.h"
@@ -53,6 +54,8 @@ struct SharedState
     OperatorSession Session;
     // 候診區顯示 on this workstation: lists and headers show subjects masked.
     WaitingRoomDisplay waitingRoom;
+    // The screen lock's idle time, as set on the user settings screen.
+    IdleTimeSetting idleTime;
 
     std::unique_ptr<Database> MainDatabase;
     std::unique_ptr<Database> KnowledgeDatabase;

@@ -23,6 +23,10 @@ ScreenLock::ScreenLock(SharedState& state, const Clock& clock, UnlockCheck check
         clock, [&state] { return state.Session.practiceMode; }, [&state] { return state.MeasuringRunActive; },
         this);
     qApp->installEventFilter(m_idle);
+    // The time set on the user settings screen, now and whenever it is saved.
+    state.idleTime.load(state.DataDirectory);
+    m_idle->setLimitMinutes(state.idleTime.minutes());
+    connect(&state.idleTime, &IdleTimeSetting::changed, m_idle, &IdleLock::setLimitMinutes);
     m_signals = new SessionSignals(this);
     m_timer = new QTimer(this);
     m_timer->setInterval(kCheckMs);
