@@ -6,6 +6,8 @@
 
 #include "backup/backup.h"
 #include "base/formats.h"
+#include "practice/ui/screenlock.h"
+#include "practice/ui/waitingroomui.h"
 #include "shell/datadir.h"
 #include "shell/shortcuts.h"
 #include "shell/ui/launcher.h"
@@ -176,8 +178,9 @@ void TZuForm::buildMenus()
     tagModule(
         item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); }),
         Module::FileTransfer);
-    item(support, "快速鍵一覽", "各畫面共用的快速鍵",
-         [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
+    m_support = support;
+    m_waitingRoomBefore = item(support, "快速鍵一覽", "各畫面共用的快速鍵",
+                               [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
     support->addSeparator();
     item(support, "離開系統", "退出L.U.M.O.系統執行", [this] { close(); });
     QAction* about = item(nullptr, "關於版本", "", [this] { showAbout(); });
@@ -246,6 +249,9 @@ void TZuForm::create(const QString& deliveredDir)
     if (!o.configuration) m_state.reportError(o.configuration.error);
     if (!o.qualityThresholds) m_state.reportError(o.qualityThresholds.error);
     m_statusText->setText(m_state.config.UserName1);
+    attachWaitingRoom(*this, *m_support, m_waitingRoomBefore, m_state);
+    static RealClock lockClock;
+    new ScreenLock(m_state, lockClock, unlockCheck(m_state), this);
     // The start-up status tells why; the mark stays in sight for the whole run.
     if (!m_state.ReadOnlyReason.isEmpty()) {
         auto* mark = new QLabel(u("唯讀：資料無法儲存"), this);

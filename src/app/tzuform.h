@@ -22,12 +22,13 @@ namespace lumo {
 // What the main window needs of the instrument; the instrument link provides it.
 struct ShellInstrumentHooks
 {
-    std::function<void()> attach;                 // creation steps 1-2
-    std::function<bool(QWidget* parent)> startupCheck; // first activation: the status window, returns InstrumentReady
-    std::function<void()> sendIdle;               // "X000000" on closing
-    std::function<void(int)> playTone;            // alert tones before questions
-    std::function<QString()> hardwareVersion;     // string descriptor 3
-    std::function<qint64()> usageCounter;         // read without changing it
+    std::function<void()> attach; // creation steps 1-2
+    std::function<bool(QWidget* parent)>
+        startupCheck;                         // first activation: the status window, returns InstrumentReady
+    std::function<void()> sendIdle;           // "X000000" on closing
+    std::function<void(int)> playTone;        // alert tones before questions
+    std::function<QString()> hardwareVersion; // string descriptor 3
+    std::function<qint64()> usageCounter;     // read without changing it
 };
 
 class TZuForm : public QMainWindow
@@ -76,6 +77,8 @@ private:
     QVector<QAction*> m_moduleButtons; // the fourteen that SetModuleButtonsEnabled switches
     QAction* m_custom[6] = {};
     QVector<QAction*> m_hiddenMenus;
+    QMenu* m_support = nullptr;
+    QAction* m_waitingRoomBefore = nullptr; // 候診區顯示 goes in above this entry
     QLabel* m_statusText = nullptr;
     bool m_activated = false;
     bool m_closeRequested = false;

@@ -1,6 +1,7 @@
 #include "comparison/multirecord.h"
 
 #include "base/formats.h"
+#include "practice/masking.h"
 
 namespace lumo {
 
@@ -9,12 +10,13 @@ RecordBlock recordBlockOf(const PickedRecord& r)
     return RecordBlock{r.CUSTNO, r.NAME, r.BodyEnergy, r.ZUVOTA, r.ZUDATE};
 }
 
-QStringList MultiRecordComparison::subjectListItems() const
+QStringList MultiRecordComparison::subjectListItems(bool masked) const
 {
     QStringList items;
     for (int n = 1; n <= m_set.size(); ++n)
         // Visits of one subject differ only in when they were measured.
-        items << fmt("%1d", n) + QStringLiteral(".  ") + m_set[n - 1].NAME + QStringLiteral("  ") +
+        items << fmt("%1d", n) + QStringLiteral(".  ") +
+                     (masked ? maskedName(m_set[n - 1].NAME) : m_set[n - 1].NAME) + QStringLiteral("  ") +
                      dateTimeOfDay(m_set[n - 1].ZUDATE);
     if (!m_set.isEmpty()) items << QString::fromUtf8("[隱藏生理界線]");
     return items;

@@ -17,7 +17,7 @@ public:
     explicit MultiRecordComparison(const QVector<PickedRecord>& set) : m_set(set) {}
 
     // "1.  name  date time" per entry, then "[隱藏生理界線]" when there is any entry.
-    QStringList subjectListItems() const;
+    QStringList subjectListItems(bool masked = false) const; // names masked for 候診區顯示
     // Selects item `item` of the list (0-based): an entry, or the last item,
     // which hides the band. Anything else selects nothing.
     void selectItem(int item);

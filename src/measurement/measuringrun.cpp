@@ -113,6 +113,7 @@ bool MeasuringRun::prepare()
         if (!s.askDefaultYes(AskImportant, highPotentialQuestion())) return false;
     }
     m_running = true;
+    s.MeasuringRunActive = true; // the idle lock waits for the run's end
     s.AnalysisChart = 1;
     m_view.runStarted();
     m_view.clearGraph();
@@ -134,6 +135,7 @@ void MeasuringRun::finish()
     m_instrument.EndMeasuring();
     if (m_missing) m_view.instrumentMissing(false);
     m_running = false;
+    m_state.MeasuringRunActive = false;
     m_repeatPoint = 0;
     m_view.runEnded();
 }

@@ -26,11 +26,14 @@ public:
     // Call after the list was sorted or reloaded.
     void refresh();
     void setToday(const QDate& today) { m_today = today; }
+    // 候診區顯示: numbers, names, birth dates, telephones and addresses masked.
+    void setMasked(bool masked);
 
 private:
     SubjectList& m_list;
     QStringList m_headers;
     QDate m_today = QDate::currentDate();
+    bool m_masked = false;
 };
 
 } // namespace lumo

@@ -4,9 +4,11 @@
 
 #include "base/messages.h"
 #include "base/printerchoice.h"
-#include "practice/session.h"
 #include "comparison/comparisonrecords.h"
 #include "measurement/catalogue.h"
+#include "practice/idletime.h"
+#include "practice/session.h"
+#include "practice/waitingroom.h"
 #include "records/database.h"
 #include "records/rows.h"
 #include "records/serverlogin.h"
@@ -36,6 +38,8 @@ struct SharedState
     lumo::ComparisonRecord ComparisonRecord;
     QVector<PickedRecord> PickedRecords;
     bool InstrumentReady = false;
+    // A measuring run is in progress: the idle lock never interrupts it.
+    bool MeasuringRunActive = false;
     QString SerialText;
     int PointsSinceAnalysis = 0;
     // The bounds of the reading grades: the defaults, or the practice's own.
@@ -48,6 +52,10 @@ struct SharedState
 
     // Who is at the keyboard, when the practice has operators.
     OperatorSession Session;
+    // 候診區顯示 on this workstation: lists and headers show subjects masked.
+    WaitingRoomDisplay waitingRoom;
+    // The screen lock's idle time, as set on the user settings screen.
+    IdleTimeSetting idleTime;
 
     std::unique_ptr<Database> MainDatabase;
     std::unique_ptr<Database> KnowledgeDatabase;

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -218,6 +219,41 @@ private slots:
         QCOMPARE(f.line(7), u("LUMO經絡能量分析儀"));
     }
 
+    // 螢幕鎖定 typed by keys on page 用戶資料, then 儲存資料: the value the box
+    // allows reaches the running setting and its own file, never the settings file.
+    void idleTimeTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("saved");
+        QTest::newRow("a quarter of an hour") << QStringLiteral("15") << 15;
+        QTest::newRow("highest") << QStringLiteral("120") << 120;
+        QTest::newRow("a digit beyond 120 is refused") << QStringLiteral("121") << 12;
+        QTest::newRow("zero becomes the lowest") << QStringLiteral("0") << 1;
+        QTest::newRow("nothing becomes the lowest") << QString() << 1;
+    }
+    void idleTimeTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(int, saved);
+        Settings f;
+        const QByteArray before = f.file();
+        TZuCust s(f.state);
+        QVERIFY(showActive(s));
+        QSpinBox* box = s.idleMinutesField();
+        QCOMPARE(box->value(), 10);
+        box->setFocus();
+        box->selectAll();
+        pressKey(Qt::Key_Delete);
+        typeKeys(typed);
+        s.saveAction()->trigger();
+        QCOMPARE(s.result(), int(QDialog::Accepted));
+        QCOMPARE(f.state.idleTime.minutes(), saved);
+        QCOMPARE(f.file(), before);
+        IdleTimeSetting nextStart;
+        nextStart.load(f.state.DataDirectory);
+        QCOMPARE(nextStart.minutes(), saved);
+    }
+
     // Four empty texts are saved as empty lines; read again they take their defaults.
     void emptyTextsComeBackAsDefaults()
     {
@@ -262,9 +298,11 @@ private slots:
         TZuCust s(f.state);
         QVERIFY(showActive(s));
         s.userField(0)->setText(QStringLiteral("changed"));
+        s.idleMinutesField()->setValue(30);
         s.saveAction()->trigger();
         QCOMPARE(f.messages.errors().size(), 1);
         QCOMPARE(serializeConfiguration(f.state.config), serializeConfiguration(config));
+        QCOMPARE(f.state.idleTime.minutes(), 10); // all of the screen's settings or none
         QVERIFY(s.isVisible());
     }
 

@@ -2,6 +2,7 @@
 #include "analysis/ui/qualitylines.h"
 
 #include "base/formats.h"
+#include "practice/masking.h"
 #include "shell/sharedstate.h"
 #include "widgets/gradientbar.h"
 #include "widgets/valuegrid.h"
@@ -39,14 +40,23 @@ GradientBar* gauge(QWidget* parent, int range, int value, const QColor& colour, 
 }
 
 // The subject, the sex and the voltage mode above the indices.
-void addHeaderRow(QGridLayout* g, QWidget* group, const SubjectRow& s, bool highVoltage)
+QString headerText(const SubjectRow& s, bool masked)
 {
     const bool birth = s.DBIRTH >= NoBirthDateLimit;
-    auto* header =
-        new QLabel(QStringLiteral("%1  %2  %3  %4 %5")
-                       .arg(s.CUSTNO, s.NAME, s.TEL, birth ? shortDateOfDay(s.DBIRTH) : QString(),
-                            birth ? fmt("%3d", ageInYears(s.DBIRTH, QDate::currentDate())) : QString()),
-                   group);
+    const ShownSubject shown = shownSubject(s, masked);
+    return QStringLiteral("%1  %2  %3  %4 %5")
+        .arg(shown.CUSTNO, shown.NAME, shown.TEL, shown.DBIRTH,
+             birth ? fmt("%3d", ageInYears(s.DBIRTH, QDate::currentDate())) : QString());
+}
+
+// 候診區顯示 switched while the page is open masks or unmasks the header at once.
+void addHeaderRow(QGridLayout* g, QWidget* group, const SharedState& state, bool highVoltage)
+{
+    const SubjectRow& s = state.CurrentSubject;
+    auto* header = new QLabel(headerText(s, state.waitingRoom.on()), group);
+    header->setObjectName(QStringLiteral("SubjectHeader"));
+    QObject::connect(&state.waitingRoom, &WaitingRoomDisplay::changed, header,
+                     [header, s](bool masked) { header->setText(headerText(s, masked)); });
     g->addWidget(header, 0, 0, 1, 4);
     auto* sex = new QLabel(s.SEX ? u("男  性") : u("女  性"), group);
     sex->setStyleSheet(s.SEX ? QStringLiteral("color: rgb(0,128,0);")
@@ -167,7 +177,7 @@ QWidget* buildBodyPage(const EnergyAnalysis& a, const SharedState& state)
     auto* layout = new QVBoxLayout(page);
     auto* group = new QGroupBox(u("體能及精神狀況"), page);
     auto* g = new QGridLayout(group);
-    addHeaderRow(g, group, state.CurrentSubject, state.energy.VoltageMode);
+    addHeaderRow(g, group, state, state.energy.VoltageMode);
     addIndexRows(g, group, a);
     addElementRows(g, group, a);
     layout->addWidget(group);

@@ -1,5 +1,7 @@
 #include "comparison/ui/recordblockview.h"
 
+#include "practice/masking.h"
+
 #include "base/formats.h"
 
 #include <QFormLayout>
@@ -24,15 +26,23 @@ RecordBlockView::RecordBlockView(const QString& caption, const char* energyForma
     }
 }
 
+void RecordBlockView::followMasking(const WaitingRoomDisplay& display)
+{
+    m_masking = &display;
+    connect(&display, &WaitingRoomDisplay::changed, this, [this] { showRecord(m_shown); });
+}
+
 void RecordBlockView::showRecord(const std::optional<RecordBlock>& r)
 {
+    m_shown = r;
     if (!r) {
         for (QLabel* f : m_fields)
             f->clear();
         return;
     }
-    m_fields[0]->setText(r->number);
-    m_fields[1]->setText(r->name);
+    const bool masked = m_masking && m_masking->on();
+    m_fields[0]->setText(masked ? maskedNumber(r->number) : r->number);
+    m_fields[1]->setText(masked ? maskedName(r->name) : r->name);
     m_fields[2]->setText(fmt(m_energyFormat, r->bodyEnergy));
     m_fields[3]->setText(r->high ? QString::fromUtf8("高電位") : m_standard);
     m_fields[3]->setStyleSheet(r->high ? QStringLiteral("color: rgb(255,0,0)")

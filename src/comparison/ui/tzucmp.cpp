@@ -64,6 +64,8 @@ TZuCmp::TZuCmp(SharedState& state, QWidget* parent)
     m_baseBlock = new RecordBlockView(u("1.原始資料"), "%5.2f", u("標準電位"), QStringLiteral("Base"), this);
     m_comparisonBlock =
         new RecordBlockView(u("2.比對資料"), "%5.2f", u("標準電位"), QStringLiteral("Comparison"), this);
+    m_baseBlock->followMasking(m_state.waitingRoom);
+    m_comparisonBlock->followMasking(m_state.waitingRoom);
     m_chart = new ChartBox(
         comparisonChartFont(),
         [this](ChartSurface& s, QSize size) {

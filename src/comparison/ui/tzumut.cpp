@@ -72,6 +72,12 @@ TZumut::TZumut(SharedState& state, QWidget* parent)
         if (!chosen.isEmpty()) ListBox1Click(m_list->row(chosen.first()));
     });
     m_header = new RecordBlockView(QString(), "%7.1f", u("標準"), QStringLiteral("Entry"), this);
+    m_header->followMasking(m_state.waitingRoom);
+    connect(&m_state.waitingRoom, &WaitingRoomDisplay::changed, this, [this](bool masked) {
+        const QStringList items = m_cmp.subjectListItems(masked);
+        for (int i = 0; i < m_list->count() && i < items.size(); ++i)
+            m_list->item(i)->setText(items[i]);
+    });
     m_status = new QStatusBar(this);
     m_status->setSizeGripEnabled(false);
 
@@ -109,7 +115,7 @@ void TZumut::refreshFromState()
     {
         QSignalBlocker block(m_list);
         m_list->clear();
-        m_list->addItems(m_cmp.subjectListItems());
+        m_list->addItems(m_cmp.subjectListItems(m_state.waitingRoom.on()));
         m_list->clearSelection();
         // No current item either: the first Down chooses entry 1, not entry 2.
         m_list->setCurrentRow(-1);

@@ -2,11 +2,12 @@
 #include "records/searchfields.h"
 #include "widgets/actions.h"
 #include "widgets/columnfit.h"
-#include "widgets/screensize.h"
 #include "widgets/keyboard.h"
+#include "widgets/screensize.h"
 
 #include "base/formats.h"
 #include "comparison/comparisonrecords.h"
+#include "practice/masking.h"
 #include "records/measurements.h"
 #include "records/ui/subjectpicker.h"
 #include "records/ui/tzuread.h"
@@ -108,6 +109,7 @@ TZuMuti1::TZuMuti1(SharedState& state, QWidget* parent) : QDialog(parent), m_sta
     m_picker->selectPosition(m_picker->list().findPrefix(SubjectField::CUSTNO, state.CurrentSubject.CUSTNO));
     fillMeasurements();
     fillPicked();
+    connect(&m_state.waitingRoom, &WaitingRoomDisplay::changed, this, &TZuMuti1::fillPicked);
     applyRules();
     m_picker->view()->setFocus();
 }
@@ -200,9 +202,11 @@ void TZuMuti1::fillPicked()
     const auto& set = m_state.PickedRecords;
     for (int r = 0; r < MaxPickedRecords; ++r) {
         const bool held = r < set.size();
-        const QStringList cells = held ? QStringList{QString::number(r + 1), set[r].CUSTNO, set[r].NAME,
-                                                     dateTimeOfDay(set[r].ZUDATE)}
-                                       : QStringList{QString(), QString(), QString(), QString()};
+        const bool masked = m_state.waitingRoom.on();
+        const QStringList cells =
+            held ? QStringList{QString::number(r + 1), masked ? maskedNumber(set[r].CUSTNO) : set[r].CUSTNO,
+                               masked ? maskedName(set[r].NAME) : set[r].NAME, dateTimeOfDay(set[r].ZUDATE)}
+                 : QStringList{QString(), QString(), QString(), QString()};
         for (int c = 0; c < 4; ++c)
             m_picked->setItem(r, c, new QTableWidgetItem(cells[c]));
     }

@@ -11,6 +11,7 @@
 #include "comparison/trendprint.h"
 #include "comparison/ui/chartbox.h"
 #include "comparison/ui/comparisonprinting.h"
+#include "practice/masking.h"
 #include "records/measurements.h"
 #include "shell/sharedstate.h"
 
@@ -83,12 +84,16 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     connect(add("離  開", "離開歷次能量趨勢"), &QAction::triggered, this, &QDialog::reject);
     m_actions[0]->setEnabled(false);
 
-    auto* heading =
-        new QLabel(u("編號:  ") + subject.CUSTNO + u("      姓名:  ") + subject.NAME +
-                       u("      測量筆數:  ") + QString::number(m_rows.size()) + u("      無法分析:  ") +
-                       QString::number(m_rows.size() - analysedCount(m_rows)),
-                   this);
+    auto* heading = new QLabel(this);
     heading->setObjectName(QStringLiteral("TrendHeading"));
+    const auto showHeading = [this, heading](bool masked) {
+        const ShownSubject shown = shownSubject(m_subject, masked);
+        heading->setText(u("編號:  ") + shown.CUSTNO + u("      姓名:  ") + shown.NAME +
+                         u("      測量筆數:  ") + QString::number(m_rows.size()) + u("      無法分析:  ") +
+                         QString::number(m_rows.size() - analysedCount(m_rows)));
+    };
+    showHeading(state.waitingRoom.on());
+    connect(&state.waitingRoom, &WaitingRoomDisplay::changed, heading, showHeading);
     m_chart = new ChartBox(
         trendChartFont(),
         [this](ChartSurface& s, QSize size) {

@@ -5,6 +5,7 @@
 #include "base/formats.h"
 #include "measurement/missingpoints.h"
 #include "measurement/ui/tzudecstyle.h"
+#include "practice/masking.h"
 #include "records/caliblog.h"
 #include "shell/ui/recentsubjects.h"
 
@@ -27,6 +28,7 @@ TZudec::TZudec(SharedState& state, Instrument& instrument, MeasurementLinks link
     setWindowTitle(tzudec::u("經絡量測"));
     buildUi();
     offerRecentSubjects(*this, m_state, [this] { showSubject(); });
+    connect(&m_state.waitingRoom, &WaitingRoomDisplay::changed, this, &TZudec::showSubject);
     // Creating the screen: headings, minimum response, potential and picture style from the settings.
     setMinResponse(int(rnd(m_state.config.MinResponse * 10)));
     (m_state.config.HighPotential ? m_high : m_standard)->setChecked(true);
@@ -87,12 +89,13 @@ void TZudec::showModeLabel(bool high)
 void TZudec::showSubject()
 {
     const SubjectRow& s = m_state.CurrentSubject;
-    m_subject[0]->setText(s.CUSTNO);
-    m_subject[1]->setText(s.NAME);
+    const ShownSubject shown = shownSubject(s, m_state.waitingRoom.on());
+    m_subject[0]->setText(shown.CUSTNO);
+    m_subject[1]->setText(shown.NAME);
     const bool birth = s.DBIRTH >= NoBirthDateLimit;
-    m_subject[2]->setText(birth ? shortDateOfDay(s.DBIRTH) : QString());
+    m_subject[2]->setText(shown.DBIRTH);
     m_subject[3]->setText(birth ? fmt("%3d", ageInYears(s.DBIRTH, QDate::currentDate())) : QString());
-    m_subject[4]->setText(s.TEL);
+    m_subject[4]->setText(shown.TEL);
     (s.SEX ? m_male : m_female)->setChecked(true);
 }
 
@@ -173,7 +176,7 @@ void TZudec::ToolButtonSaveClick()
     if (m_repeat.on()) return; // the repeat mode's status line says what comes next
     // The save screen closes on storing; without a word the operator cannot
     // tell a stored measurement from a screen that was left.
-    const SubjectRow& s = m_state.CurrentSubject;
+    const ShownSubject s = shownSubject(m_state.CurrentSubject, m_state.waitingRoom.on());
     m_status->showMessage(tzudec::u("已儲存 ") + s.CUSTNO + QLatin1Char(' ') + s.NAME + QLatin1Char(' ') +
                               longTime(QTime::currentTime()),
                           tzudec::SavedNoticeMs);

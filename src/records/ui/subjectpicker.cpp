@@ -36,6 +36,8 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     : QWidget(parent), m_state(state), m_list(db), m_searchField(std::move(searchField))
 {
     m_model = new SubjectTableModel(m_list, headers, this);
+    m_model->setMasked(state.waitingRoom.on());
+    connect(&state.waitingRoom, &WaitingRoomDisplay::changed, m_model, &SubjectTableModel::setMasked);
     m_field = new QComboBox(this);
     m_field->setObjectName(QStringLiteral("SortFieldCombo"));
     m_field->addItems(sortFieldNames());

@@ -6,6 +6,7 @@
 #include "widgets/screensize.h"
 
 #include "base/formats.h"
+#include "practice/masking.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"
 #include "records/ui/conditionsgroup.h"
@@ -98,6 +99,7 @@ TZusave::TZusave(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZusave::rowDoubleClicked);
     // Subjects and measurements another workstation stored count at once.
     connect(m_picker, &SubjectPicker::changedElsewhere, this, &TZusave::refreshCount);
+    connect(&m_state.waitingRoom, &WaitingRoomDisplay::changed, this, &TZusave::showTarget);
     // Enter stores the measurement under the subject chosen (the row entered):
     // what this screen is for. Without one the button is disabled and Enter does nothing.
     m_saveButton->setDefault(true);
@@ -138,15 +140,16 @@ void TZusave::showTarget()
     }
     const SubjectRow& t = *m_target;
     const bool birth = !isNoBirthDate(t.DBIRTH);
-    const QString values[9] = {t.CUSTNO,
-                               t.NAME,
-                               birth ? shortDateOfDay(t.DBIRTH) : QString(),
-                               t.TEL,
+    const ShownSubject shown = shownSubject(t, m_state.waitingRoom.on());
+    const QString values[9] = {shown.CUSTNO,
+                               shown.NAME,
+                               shown.DBIRTH,
+                               shown.TEL,
                                birth ? fmt("%3d", ageInYears(t.DBIRTH, QDate::currentDate())) : QString(),
-                               t.ADDR,
+                               shown.ADDR,
                                t.SEX ? u("男性") : u("女性"),
-                               t.EMAIL,
-                               t.TEL2};
+                               shown.EMAIL,
+                               shown.TEL2};
     for (int i = 0; i < 9; ++i)
         m_panel[i]->setText(values[i]);
 }

@@ -1,5 +1,6 @@
 #include "shell/ui/recentsubjects.h"
 
+#include "practice/masking.h"
 #include "records/subjects.h"
 #include "shell/recentsubjects.h"
 #include "shell/sharedstate.h"
@@ -27,15 +28,16 @@ QString u(const char* s)
 class RecentList : public QDialog
 {
 public:
-    RecentList(QWidget* parent, const QVector<SubjectRow>& rows) : QDialog(parent), m_rows(rows)
+    RecentList(QWidget* parent, const QVector<SubjectRow>& rows, bool masked) : QDialog(parent), m_rows(rows)
     {
         setObjectName(QStringLiteral("RecentSubjects"));
         setWindowTitle(u("最近的受測者"));
         m_list = new QListWidget(this);
         m_list->setObjectName(QStringLiteral("RecentSubjectList"));
-        for (int i = 0; i < rows.size(); ++i)
-            m_list->addItem(
-                QStringLiteral("%1   %2   %3").arg((i + 1) % 10).arg(rows[i].CUSTNO, rows[i].NAME));
+        for (int i = 0; i < rows.size(); ++i) {
+            const ShownSubject shown = shownSubject(rows[i], masked);
+            m_list->addItem(QStringLiteral("%1   %2   %3").arg((i + 1) % 10).arg(shown.CUSTNO, shown.NAME));
+        }
         auto* layout = new QVBoxLayout(this);
         layout->addWidget(new QLabel(rows.isEmpty() ? u("尚無最近的受測者。")
                                                     : u("按數字鍵或以方向鍵與 Enter 選取受測者，Esc 離開。"),
@@ -84,7 +86,7 @@ void showRecent(QWidget& window, SharedState& state, const std::function<void()>
         for (const QString& number : readRecentSubjects(state.DataDirectory))
             if (const std::optional<SubjectRow> row = SubjectStore(*state.MainDatabase).findByCustNo(number))
                 rows << *row; // a subject deleted since is left out
-    RecentList list(&window, rows);
+    RecentList list(&window, rows, state.waitingRoom.on());
     if (execModal(list) != QDialog::Accepted || !list.chosen()) return;
     const SubjectRow r = *list.chosen();
     if (state.CurrentSubject.CUSTNO.compare(r.CUSTNO, Qt::CaseInsensitive) != 0)

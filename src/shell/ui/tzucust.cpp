@@ -2,6 +2,7 @@
 #include "practice/roles.h"
 #include "practice/ui/operatorspage.h"
 
+#include "practice/audit.h"
 #include "shell/sharedstate.h"
 #include "shell/ui/programrows.h"
 #include "shell/usersettings.h"
@@ -11,6 +12,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -74,6 +76,8 @@ TZuCust::TZuCust(SharedState& state, QWidget* parent) : QDialog(parent), m_state
         const size_t i = size_t(n - 1);
         m_rows->setRow(n, {f.enabled[i], f.hint[i], f.program[i], f.param[i]});
     }
+    m_state.idleTime.load(m_state.DataDirectory); // as stored, should another program have changed it
+    m_idleMinutes->setValue(m_state.idleTime.minutes());
     m_pages->setCurrentIndex(0);
     resize(960, 420);
     m_unsaved.settle();
@@ -106,6 +110,7 @@ QString TZuCust::snapshot() const
     QStringList parts;
     for (QLineEdit* e : m_user)
         parts << e->text();
+    parts << QString::number(m_idleMinutes->value());
     return (parts << m_rows->snapshot()).join(QLatin1Char('\x1f'));
 }
 
@@ -137,7 +142,8 @@ QWidget* TZuCust::buildUserPage()
         note->setStyleSheet(QStringLiteral("color: rgb(0,0,128);"));
         grid->addWidget(note, 2 * i + 1, 1);
     }
-    grid->setRowStretch(8, 1);
+    addIdleTimeRow(grid, 8);
+    grid->setRowStretch(10, 1);
     grid->setColumnStretch(1, 1);
     return page;
 }
@@ -156,15 +162,47 @@ void TZuCust::save()
         f.param[i] = r.param;
     }
     const Configuration changed = withUserSettings(m_state.config, f);
-    // Written first, applied after: a file that cannot be written leaves the
-    // running program as it was, and the screen open to try again or leave.
-    const Status s = SaveConfiguration(m_state.dataPath(QLatin1String(ConfigurationFileName)), changed);
+    m_idleMinutes->interpretText(); // what the box shows, should it still hold the focus
+    const int oldIdle = m_state.idleTime.minutes(), idle = m_idleMinutes->value();
+    Status s = m_state.idleTime.setMinutes(idle);
     if (!s) {
         m_state.reportError(s.error);
         return;
     }
+    // Written first, applied after: a file that cannot be written leaves the
+    // running program as it was, and the screen open to try again or leave.
+    s = SaveConfiguration(m_state.dataPath(QLatin1String(ConfigurationFileName)), changed);
+    if (!s) {
+        m_state.idleTime.setMinutes(oldIdle); // all of the screen's settings or none
+        m_state.reportError(s.error);
+        return;
+    }
     m_state.config = changed;
+    if (idle != oldIdle)
+        audit(m_state, {QStringLiteral("settings.change"),
+                        {},
+                        0,
+                        QStringLiteral("idle lock minutes %1 -> %2").arg(oldIdle).arg(idle)});
     accept();
+}
+
+// The screen lock's idle time (practice mode): a spin box with its label and note.
+void TZuCust::addIdleTimeRow(QGridLayout* grid, int row)
+{
+    QWidget* page = grid->parentWidget();
+    m_idleMinutes = new QSpinBox(page);
+    m_idleMinutes->setObjectName(QStringLiteral("IdleLockMinutes"));
+    m_idleMinutes->setRange(IdleLockMinMinutes, IdleLockMaxMinutes);
+    // A typed 0 or an emptied box is saved as the lowest time, not silently as the old one.
+    m_idleMinutes->setCorrectionMode(QAbstractSpinBox::CorrectToNearestValue);
+    m_idleMinutes->setSuffix(u(" 分鐘"));
+    auto* label = new QLabel(u("螢幕鎖定:"), page);
+    label->setBuddy(m_idleMinutes);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(m_idleMinutes, row, 1, Qt::AlignLeft);
+    auto* note = new QLabel(u("(有操作人員時，閒置這段時間後鎖定螢幕，1 至 120 分鐘)"), page);
+    note->setStyleSheet(QStringLiteral("color: rgb(0,0,128);"));
+    grid->addWidget(note, row + 1, 1);
 }
 
 } // namespace lumo

@@ -9,7 +9,9 @@
 
 class QAction;
 class QLabel;
+class QGridLayout;
 class QLineEdit;
+class QSpinBox;
 class QTabWidget;
 
 namespace lumo {
@@ -27,6 +29,8 @@ public:
     // UserName1, UserName2, UserData1, UserData2.
     QLineEdit* userField(int i) const { return m_user[size_t(i)]; }
     ProgramRows* programRows() const { return m_rows; }
+    // The screen lock's idle time in minutes.
+    QSpinBox* idleMinutesField() const { return m_idleMinutes; }
     QAction* saveAction() const { return m_save; }
     QAction* leaveAction() const { return m_leave; }
 
@@ -40,11 +44,13 @@ private:
     QWidget* buildUserPage();
     QString snapshot() const;
     void showMissingPrograms();
+    void addIdleTimeRow(QGridLayout* grid, int row);
 
     SharedState& m_state;
     QTabWidget* m_pages = nullptr;
     std::array<QLineEdit*, 4> m_user{};
     ProgramRows* m_rows = nullptr;
+    QSpinBox* m_idleMinutes = nullptr;
     QAction* m_save = nullptr;
     QAction* m_leave = nullptr;
     QLabel* m_missing = nullptr;

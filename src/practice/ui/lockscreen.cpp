@@ -1,0 +1,74 @@
+#include "practice/ui/lockscreen.h"
+
+#include "practice/audit.h"
+#include "shell/sharedstate.h"
+
+#include <QCloseEvent>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace lumo {
+namespace {
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+} // namespace
+
+LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent)
+    : QDialog(parent), m_state(state), m_check(std::move(check))
+{
+    setObjectName(QStringLiteral("LockScreen"));
+    setWindowTitle(u("畫面已鎖定"));
+    setModal(true);
+    setWindowModality(Qt::ApplicationModal);
+    m_name = new QLineEdit(state.Session.name, this);
+    m_name->setObjectName(QStringLiteral("LockName"));
+    m_name->setAccessibleName(u("操作人員"));
+    m_password = new QLineEdit(this);
+    m_password->setObjectName(QStringLiteral("LockPassword"));
+    m_password->setAccessibleName(u("密碼"));
+    m_password->setEchoMode(QLineEdit::Password);
+    m_result = new QLabel(this);
+    m_result->setObjectName(QStringLiteral("LockResult"));
+    m_result->setStyleSheet(QStringLiteral("color: rgb(160,0,0);"));
+    auto* unlock = new QPushButton(u("解除鎖定"), this);
+    unlock->setObjectName(QStringLiteral("UnlockButton"));
+    unlock->setDefault(true);
+
+    auto* form = new QFormLayout;
+    form->addRow(u("操作人員(&O)"), m_name);
+    form->addRow(u("密碼(&P)"), m_password);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(new QLabel(u("畫面已鎖定。請由原操作人員或管理者輸入密碼解除。"), this));
+    layout->addLayout(form);
+    layout->addWidget(m_result);
+    layout->addWidget(unlock);
+    connect(unlock, &QPushButton::clicked, this, &LockScreen::tryUnlock);
+    m_password->setFocus();
+}
+
+void LockScreen::tryUnlock()
+{
+    const QString name = m_name->text().trimmed();
+    const bool ok = m_check && m_check(name, m_password->text());
+    m_password->clear();
+    if (!ok) {
+        audit(m_state, {QStringLiteral("login.failed"), {}, 0, u("解除鎖定：") + name});
+        m_result->setText(u("操作人員或密碼不正確。"));
+        m_password->setFocus();
+        return;
+    }
+    audit(m_state, {QStringLiteral("unlock"), {}, 0, name});
+    accept();
+}
+
+void LockScreen::closeEvent(QCloseEvent* e)
+{
+    e->ignore();
+}
+
+} // namespace lumo
