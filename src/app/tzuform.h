@@ -76,6 +76,7 @@ private:
     QVector<QAction*> m_moduleButtons; // the fourteen that SetModuleButtonsEnabled switches
     QAction* m_custom[6] = {};
     QVector<QAction*> m_hiddenMenus;
+    QAction* m_auditEntry = nullptr; // 稽核紀錄, shown in practice mode only
     QLabel* m_statusText = nullptr;
     bool m_activated = false;
     bool m_closeRequested = false;
