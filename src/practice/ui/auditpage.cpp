@@ -286,6 +286,11 @@ void AuditPage::printRows()
     }
     doc.print(&printer);
     const bool pdf = !target.pdfFile.isEmpty();
+    // The painter says nothing when the file could not be made: the file itself tells.
+    if (pdf && !QFileInfo::exists(target.pdfFile)) {
+        m_state.reportError(u("無法寫入 %1").arg(QDir::toNativeSeparators(target.pdfFile)));
+        return;
+    }
     auditOrReport(m_state, {pdf ? QStringLiteral("pdf") : QStringLiteral("print"),
                             {},
                             0,
