@@ -1,7 +1,8 @@
 #include "app/tzuform.h"
+#include "practice/audit.h"
+#include "practice/ui/auditpage.h"
 #include "practice/ui/guard.h"
 #include "practice/ui/loginscreen.h"
-#include "practice/audit.h"
 #include "widgets/modal.h"
 
 #include "backup/backup.h"
@@ -178,6 +179,7 @@ void TZuForm::buildMenus()
     tagModule(
         item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); }),
         Module::FileTransfer);
+    m_auditEntry = addAuditLogEntry(support, m_state, this);
     m_support = support;
     m_waitingRoomBefore = item(support, "快速鍵一覽", "各畫面共用的快速鍵",
                                [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
@@ -307,6 +309,7 @@ void TZuForm::firstActivation()
         for (QAction* a : menuBar()->findChildren<QAction*>())
             if (const QVariant m = a->property("lumoModule"); m.isValid())
                 guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
+        showAuditLogEntry(m_auditEntry, m_state.Session);
         SetModuleButtonsEnabled(true);
         for (QAction* a : m_hiddenMenus)
             a->setVisible(true);

@@ -125,9 +125,10 @@ Status readAuditRows(Database& db, const AuditFilter& filter,
         binds << filter.action << filter.action + QStringLiteral(".%");
     }
     const QString sql =
-        QStringLiteral("SELECT %1 FROM LUMOAUDIT%2 ORDER BY MKEY")
+        QStringLiteral("SELECT %1 FROM LUMOAUDIT%2 ORDER BY MKEY%3")
             .arg(QLatin1String(kColumns),
-                 where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(" AND "));
+                 where.isEmpty() ? QString() : QStringLiteral(" WHERE ") + where.join(" AND "),
+                 filter.newest > 0 ? QStringLiteral(" DESC LIMIT %1").arg(filter.newest) : QString());
     Status s;
     std::unique_ptr<LegacyCursor> c = db.cursor(sql, binds, &s);
     if (!c) return s;

@@ -45,9 +45,11 @@ struct AuditFilter
     QString from; // YYYY-MM-DD, the first UTC day included; empty: no bound
     QString to;   // YYYY-MM-DD, the last UTC day included
     QString action;
+    int newest = 0; // when > 0: only that many rows, the newest first (a screen's page of the log)
 };
 
-// The rows the filter finds, in order, one at a time (`each` returns false to stop).
+// The rows the filter finds, oldest first (or its newest ones, newest first),
+// one at a time (`each` returns false to stop).
 Status readAuditRows(Database& db, const AuditFilter& filter,
                      const std::function<bool(const AuditRow&)>& each);
 

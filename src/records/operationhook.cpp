@@ -1,6 +1,9 @@
 #include "records/operationhook.h"
 
 #include "practice/audit.h"
+#include "practice/roles.h"
+#include "shell/sharedstate.h"
+
 namespace lumo {
 namespace {
 
@@ -19,6 +22,20 @@ QString actionOf(RecordOperation op)
     return {};
 }
 
+Permission permissionOf(RecordOperation op)
+{
+    switch (op) {
+    case RecordOperation::ExportSubject:
+        return Permission::ExportSubject;
+    case RecordOperation::ImportSubjects:
+        return Permission::Import;
+    case RecordOperation::MergeSubjects:
+    case RecordOperation::UndoMerge:
+        return Permission::Merge;
+    }
+    return Permission::Merge;
+}
+
 // The subject the operation concerns, where `detail` names one rather than a file.
 bool namesSubject(RecordOperation op)
 {
@@ -30,8 +47,10 @@ bool namesSubject(RecordOperation op)
 Status runRecordOperation(SharedState& state, RecordOperation op, const QString& detail,
                           const std::function<Status()>& work)
 {
-    // The operator's role for `op` is checked here, before the work, once
-    // practice mode has roles: a refusal returns without running it.
+    // The operator's role is checked before the work: a refusal runs nothing
+    // and writes nothing, not even a log entry, as nothing was done.
+    if (const Permission p = permissionOf(op); !allowed(state.Session, p))
+        return Status::failure(refusalReason(p));
     const Status done = work();
     // The work's outcome is logged either way: a failed export may still
     // have left part of a subject's records somewhere.

@@ -1,12 +1,18 @@
 // The audit log on both engines: its chain found whole or broken where it was
 // tampered with, its rows refused to UPDATE and DELETE, nothing written
-// outside practice mode, and an entry that goes with its caller's transaction.
+// outside practice mode, an entry that goes with its caller's transaction, and
+// the operations on records that the role table allows or refuses.
 #include "practice/audit.h"
+#include "practice/auditexport.h"
 #include "practice/auditlog.h"
+#include "records/operationhook.h"
 #include "shell/sharedstate.h"
 #include "support/engines.h"
 
 #include <QRegularExpression>
+
+Q_DECLARE_METATYPE(lumo::Role)
+Q_DECLARE_METATYPE(lumo::RecordOperation)
 
 using namespace lumo;
 using TestEngine = lumo::test::Engine;
@@ -30,6 +36,20 @@ void inPracticeMode(SharedState& state)
     state.Session.practiceMode = true;
     state.Session.name = QStringLiteral("amy");
     state.Session.workstation = QStringLiteral("front-desk");
+}
+
+// Five rows: subjects A, B, A, B, A; views and exports taking turns; the
+// third row's detail looks like a spreadsheet formula.
+void fiveRows(Database& db)
+{
+    for (int i = 1; i <= 5; ++i) {
+        AuditRow r;
+        r.time = QStringLiteral("2026-12-0%1T08:00:00.000Z").arg(i);
+        r.action = i % 2 ? QStringLiteral("subject.view") : QStringLiteral("export.subject");
+        r.custNo = i % 2 ? QStringLiteral("A") : QStringLiteral("B");
+        r.detail = i == 3 ? QStringLiteral("=HYPERLINK(\"x\"),1") : QStringLiteral("d%1").arg(i);
+        QVERIFY(appendAuditRow(db, &r));
+    }
 }
 
 // What a tamperer runs once the guard is gone, on either engine.
@@ -175,6 +195,135 @@ private slots:
         QVERIFY(verifyAuditChain(*state.MainDatabase, &check));
         QCOMPARE(check.brokenKey, qint64(0));
         QCOMPARE(check.rows, qint64(commit ? 3 : 1));
+    }
+
+    void pageAndExportFindTheFilteredRows_data()
+    {
+        QTest::addColumn<QString>("custNo");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("newest");
+        QTest::addColumn<QString>("keys"); // the page's rows, in its order
+        QTest::addColumn<int>("matching"); // the rows of the file: all the filter finds
+        QTest::newRow("whole log") << ""
+                                   << ""
+                                   << "" << 0 << "1,2,3,4,5" << 5;
+        QTest::newRow("newest two") << ""
+                                    << ""
+                                    << "" << 2 << "5,4" << 5;
+        QTest::newRow("newest of B") << "B"
+                                     << ""
+                                     << "" << 1 << "4" << 2;
+        QTest::newRow("newest of export") << ""
+                                          << "export"
+                                          << "" << 5 << "4,2" << 2;
+        QTest::newRow("newest since a day") << "A"
+                                            << ""
+                                            << "2026-12-03" << 9 << "5,3" << 2;
+    }
+    void pageAndExportFindTheFilteredRows()
+    {
+        QFETCH(QString, custNo);
+        QFETCH(QString, action);
+        QFETCH(QString, from);
+        QFETCH(int, newest);
+        QFETCH(QString, keys);
+        QFETCH(int, matching);
+        LUMO_FRESH_MAIN(db, m_dir);
+        fiveRows(*db);
+        AuditFilter filter{custNo, from, {}, action, newest};
+        QStringList page;
+        QVERIFY(readAuditRows(*db, filter, [&](const AuditRow& r) {
+            page << QString::number(r.mkey);
+            return true;
+        }));
+        QCOMPARE(page.join(','), keys);
+        // The file has every row the filter finds, oldest first, whatever the page shows.
+        for (const auto format : {AuditExportFormat::JsonLines, AuditExportFormat::Csv}) {
+            const QString file = m_dir.filePath(QStringLiteral("audit.out"));
+            qint64 rows = 0;
+            QVERIFY(exportAuditRows(*db, filter, file, format, &rows));
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            QList<QByteArray> lines = f.readAll().split('\n');
+            QCOMPARE(lines.takeLast(), QByteArray()); // ends with its line break
+            if (format == AuditExportFormat::Csv)
+                QVERIFY(lines.takeFirst().startsWith("\xEF\xBB\xBFMKEY,ATIME,OPERATOR"));
+            QCOMPARE(rows, qint64(matching));
+            QCOMPARE(lines.size(), matching);
+            QVERIFY(lines.first() < lines.last() || matching == 1);
+            // A formula never reaches a spreadsheet as one.
+            for (const QByteArray& line : lines)
+                if (format == AuditExportFormat::Csv && line.startsWith("3,"))
+                    QVERIFY2(line.contains(",\"'=HYPERLINK"), line);
+        }
+    }
+
+    void failedExportLeavesNoFile()
+    {
+        LUMO_FRESH_MAIN(db, m_dir);
+        fiveRows(*db);
+        const QString file = m_dir.filePath(QStringLiteral("no-such-folder/audit.csv"));
+        qint64 rows = 0;
+        const Status s = exportAuditRows(*db, {}, file, AuditExportFormat::Csv, &rows);
+        QVERIFY(!s);
+        QVERIFY(s.error.contains(file));
+        QVERIFY(!QFile::exists(file));
+    }
+
+    void recordOperationFollowsTheRole_data()
+    {
+        QTest::addColumn<QString>("who"); // "" before the login, "-" outside practice mode
+        QTest::addColumn<Role>("role");
+        QTest::addColumn<RecordOperation>("op");
+        QTest::addColumn<bool>("workFails");
+        QTest::addColumn<bool>("runs");
+        QTest::addColumn<QString>("logged"); // ACTION|CUSTNO of the one row; "" for none
+        const auto ex = RecordOperation::ExportSubject, im = RecordOperation::ImportSubjects,
+                   me = RecordOperation::MergeSubjects, un = RecordOperation::UndoMerge;
+        QTest::newRow("assistant export") << "amy" << Role::Assistant << ex << false << false << "";
+        QTest::newRow("assistant import") << "amy" << Role::Assistant << im << false << false << "";
+        QTest::newRow("assistant merge") << "amy" << Role::Assistant << me << false << false << "";
+        QTest::newRow("assistant undo") << "amy" << Role::Assistant << un << false << false << "";
+        QTest::newRow("nobody logged in") << "" << Role::Admin << ex << false << false << "";
+        QTest::newRow("practitioner merge")
+            << "amy" << Role::Practitioner << me << false << true << "merge|A001";
+        QTest::newRow("practitioner undo")
+            << "amy" << Role::Practitioner << un << false << true << "merge.undo|A001";
+        QTest::newRow("practitioner import")
+            << "amy" << Role::Practitioner << im << false << true << "import.subjects|";
+        QTest::newRow("admin export fails")
+            << "amy" << Role::Admin << ex << true << true << "export.subject|A001";
+        QTest::newRow("alone at home") << "-" << Role::Assistant << ex << false << true << "";
+    }
+    void recordOperationFollowsTheRole()
+    {
+        QFETCH(QString, who);
+        QFETCH(Role, role);
+        QFETCH(RecordOperation, op);
+        QFETCH(bool, workFails);
+        QFETCH(bool, runs);
+        QFETCH(QString, logged);
+        LUMO_FRESH_MAIN(db, m_dir);
+        SharedState state;
+        state.MainDatabase = std::move(db);
+        if (who != QLatin1String("-")) inPracticeMode(state);
+        state.Session.name = who == QLatin1String("-") ? QString() : who;
+        state.Session.role = role;
+        bool ran = false;
+        const Status s = runRecordOperation(state, op, QStringLiteral("A001"), [&] {
+            ran = true;
+            return workFails ? Status::failure(QStringLiteral("disk full")) : Status::success();
+        });
+        QCOMPARE(ran, runs);
+        QCOMPARE(bool(s), runs && !workFails);
+        if (!runs) QVERIFY2(s.error.startsWith(QString::fromUtf8("權限不足")), qPrintable(s.error));
+        if (workFails) QCOMPARE(s.error, QStringLiteral("disk full"));
+        const SqlRows rows = auditRows(*state.MainDatabase);
+        QCOMPARE(rows.size(), logged.isEmpty() ? 0 : 1);
+        if (logged.isEmpty()) return;
+        QCOMPARE(rows.first().value(4).toString() + '|' + rows.first().value(5).toString(), logged);
+        QCOMPARE(rows.first().value(6).toString().contains(QString::fromUtf8("失敗")), workFails);
     }
 };
 
