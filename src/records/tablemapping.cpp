@@ -57,7 +57,9 @@ QVariant declaredDefault(const ColumnDef& c, FieldKind kind)
     case FieldKind::DateTime:
         return QVariant(given.toDouble());
     case FieldKind::Text:
-        return QVariant(QString());
+        // An empty text, not a missing one: the columns emptied on purpose (the
+        // dropped commands) read as blank to the earlier program, as they were.
+        return QVariant(QStringLiteral(""));
     case FieldKind::Key:
     case FieldKind::Bytes:
         break;

@@ -1,8 +1,10 @@
 // Transfer files as others hand them over: left by a crash with a journal or
 // a log beside them, carrying code of their own or dates without bounds, a
 // link named like a journal in the folder, temporary files of a killed
-// export. The operator's files are only read; every import is all or nothing.
+// export, a folder the operator may not write. The operator's files are only
+// read; every import is all or nothing.
 #include "records/transferflow.h"
+#include "support/permissions.h"
 #include "transferfixture.h"
 
 #include <QCryptographicHash>
@@ -260,6 +262,27 @@ private slots:
         QCOMPARE(sorted(QDir(p.dataDir).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)),
                  (QStringList{QStringLiteral("Zuspa.mdb"), QStringLiteral("lumo4.mdb"),
                               QStringLiteral("lumo4.mdb-shm"), QStringLiteral("lumo4.mdb-wal")}));
+    }
+
+    void exportToAReadOnlyDirectory()
+    {
+        TransferPractice p;
+        fillPractice(*p.main);
+        const QString dir = p.folder(QStringLiteral("locked"));
+        QVERIFY(QFile::setPermissions(dir, QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther |
+                                               QFile::ExeOther));
+        TransferOutcome outcome;
+        {
+            PermissionsEnforced enforced;
+            QVERIFY2(enforced.ok(), "the permission-overriding capabilities could not be dropped");
+            outcome = p.flow().runExport(ExportRequest{dir, {true, true}, true, false});
+        }
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(outcome, TransferOutcome::Failed);
+        QCOMPARE(p.shownTexts().last(), u("磁片或檔案是唯讀格式 !! 請排除問題後重新匯出資料。"));
+        QCOMPARE(p.tones.last(), 2);
+        QVERIFY(QDir(dir).entryList(QDir::Files | QDir::Hidden).isEmpty()); // not even a partial file
+        QVERIFY(!QFile::exists(p.dataDir + QStringLiteral("ZuTran.mdb")));
     }
 };
 
