@@ -4,6 +4,7 @@
 #include "app/cli.h"
 
 #include "backup/backup.h"
+#include "backup/backupchoice.h"
 #include "backup/backuppassphrase.h"
 #include "backup/manifest.h"
 #include "backup/serverbackup.h"
@@ -46,7 +47,7 @@ int backUpServer(CliContext& c, const QString& conninfo, const QString& folder)
         return 2;
     }
     *c.out << path << Qt::endl;
-    return logged(c, {QStringLiteral("backup"), {}, 0, path});
+    return logged(c, {QStringLiteral("backup"), {}, 0, backupAuditDetail(path, false)});
 }
 
 } // namespace
@@ -69,9 +70,7 @@ int cmdBackup(CliContext& c)
     }
     if (!conninfo.isEmpty() && encrypt) {
         *c.err << serverBackupNotice(describeServer(conninfo)) << Qt::endl
-               << QString::fromUtf8(
-                      "--encrypt 只用於資料目錄中的 lumo4.mdb：伺服器的備份請用伺服器的加密方式。")
-               << Qt::endl;
+               << serverEncryptionRefusal(QStringLiteral("--encrypt")) << Qt::endl;
         return 2;
     }
     if (!conninfo.isEmpty())
@@ -106,7 +105,7 @@ int cmdBackup(CliContext& c)
         *c.err << backupFailureMessage(r.status.error) << Qt::endl;
         return 2;
     }
-    return logged(c, {QStringLiteral("backup"), {}, 0, r.path});
+    return logged(c, {QStringLiteral("backup"), {}, 0, backupAuditDetail(r.path, encrypt)});
 }
 
 int cmdRestore(CliContext& c)

@@ -6,6 +6,8 @@
 #include "widgets/modal.h"
 
 #include "backup/backup.h"
+#include "backup/backupchoice.h"
+#include "backup/ui/backupdialog.h"
 #include "base/formats.h"
 #include "practice/ui/screenlock.h"
 #include "practice/ui/waitingroomui.h"
@@ -179,6 +181,7 @@ void TZuForm::buildMenus()
     tagModule(
         item(support, "檔案匯入/匯出", "客戶及檢測資料處理", [this] { openModule(Module::FileTransfer); }),
         Module::FileTransfer);
+    m_backupEntry = addBackupEntry(support, m_state, this);
     m_auditEntry = addAuditLogEntry(support, m_state, this);
     m_support = support;
     m_waitingRoomBefore = item(support, "快速鍵一覽", "各畫面共用的快速鍵",
@@ -309,6 +312,7 @@ void TZuForm::firstActivation()
         for (QAction* a : menuBar()->findChildren<QAction*>())
             if (const QVariant m = a->property("lumoModule"); m.isValid())
                 guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
+        guardControl(m_backupEntry, m_state.Session, Permission::Backup);
         showAuditLogEntry(m_auditEntry, m_state.Session);
         SetModuleButtonsEnabled(true);
         for (QAction* a : m_hiddenMenus)
@@ -445,7 +449,7 @@ void TZuForm::backUpOnClosing()
     if (!r.status)
         m_state.reportError(backupFailureMessage(r.status.error));
     else if (!r.skipped)
-        auditOrReport(m_state, {QStringLiteral("backup"), {}, 0, r.path});
+        auditOrReport(m_state, {QStringLiteral("backup"), {}, 0, backupAuditDetail(r.path, false)});
 }
 
 } // namespace lumo

@@ -79,7 +79,8 @@ private:
     QVector<QAction*> m_hiddenMenus;
     QMenu* m_support = nullptr;
     QAction* m_waitingRoomBefore = nullptr; // 候診區顯示 goes in above this entry
-    QAction* m_auditEntry = nullptr; // 稽核紀錄, shown in practice mode only
+    QAction* m_auditEntry = nullptr;        // 稽核紀錄, shown in practice mode only
+    QAction* m_backupEntry = nullptr;       // 資料備份
     QLabel* m_statusText = nullptr;
     bool m_activated = false;
     bool m_closeRequested = false;

@@ -38,6 +38,11 @@ Status setBackupPassphrase(const QString& dataDir, const QByteArray& passphrase)
     return s;
 }
 
+bool backupPassphraseSet(const QString& dataDir)
+{
+    return QFile::exists(verifierPath(dataDir));
+}
+
 Status checkBackupPassphrase(const QString& dataDir, const QByteArray& passphrase)
 {
     if (sodium_init() < 0) return Status::failure(QStringLiteral("libsodium cannot be initialised"));

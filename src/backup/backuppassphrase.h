@@ -19,6 +19,10 @@ inline constexpr int MinBackupPassphraseLength = 8;
 // Stores the verifier of `passphrase` (replacing an earlier one).
 Status setBackupPassphrase(const QString& dataDir, const QByteArray& passphrase);
 
+// Whether an admin has set one (its verifier is there; a damaged one is
+// found by checkBackupPassphrase, which says so).
+bool backupPassphraseSet(const QString& dataDir);
+
 // Success when `passphrase` is the one set; a failure says that none is set,
 // or that this one is not it.
 Status checkBackupPassphrase(const QString& dataDir, const QByteArray& passphrase);

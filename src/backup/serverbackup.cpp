@@ -14,6 +14,12 @@ QString serverBackupNotice(const QString& server)
         .arg(server);
 }
 
+QString serverEncryptionRefusal(const QString& option)
+{
+    return QString::fromUtf8("%1 只用於資料目錄中的 lumo4.mdb：伺服器的備份請用伺服器的加密方式。")
+        .arg(option);
+}
+
 QString serverRestoreRefusal(const QString& server)
 {
     return QString::fromUtf8("主資料庫在資料庫伺服器上（%1）：restore 只用於資料目錄中的 lumo4.mdb；"
@@ -26,7 +32,8 @@ QString pgDumpProgram()
     return QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
 }
 
-Status dumpServer(const QString& conninfo, const QString& folder, QDate day, QString* path)
+Status dumpServer(const QString& conninfo, const QString& folder, QDate day, QString* path,
+                  const QString& password)
 {
     const QString program = pgDumpProgram();
     if (program.isEmpty())
@@ -38,6 +45,11 @@ Status dumpServer(const QString& conninfo, const QString& folder, QDate day, QSt
     QFile::remove(part);
     QProcess dump;
     dump.setProcessChannelMode(QProcess::SeparateChannels);
+    if (!password.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("PGPASSWORD"), password);
+        dump.setProcessEnvironment(env);
+    }
     // The connection string as pg_dump's database name: every libpq option passes through.
     dump.start(program, {QStringLiteral("--format=custom"), QStringLiteral("--file=") + part,
                          QStringLiteral("--dbname=") + conninfo});
