@@ -114,7 +114,8 @@ void BackupDialog::buildFields()
     m_note->setObjectName(QStringLiteral("BackupNote"));
     m_note->setWordWrap(true);
     m_note->setStyleSheet(QStringLiteral("color: rgb(160,0,0);"));
-    m_note->hide();
+    // Room for a two-line refusal from the start: the buttons never move when one is told.
+    m_note->setMinimumHeight(2 * m_note->fontMetrics().lineSpacing());
     grid->addWidget(m_note, 5, 0, 1, 3);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -191,7 +192,7 @@ void BackupDialog::start()
     request.passphrase = m_pass->text().toUtf8();
     request.repeat = m_repeat->text().toUtf8();
     request.day = QDate::currentDate();
-    m_note->hide();
+    m_note->clear();
     // The key derivation alone takes seconds: the cursor says the program works.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const BackupOutcome outcome = runBackup(request);
@@ -200,7 +201,6 @@ void BackupDialog::start()
     request.repeat.fill('\0');
     if (QLineEdit* field = fieldOf(outcome.field)) {
         m_note->setText(outcome.message);
-        m_note->show();
         field->setFocus();
         field->selectAll();
         return;
