@@ -4,9 +4,11 @@
 #include "backup/backuppassphrase.h"
 #include "backup/encryptedbackup.h"
 #include "records/database.h"
+#include "support/engines.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -163,6 +165,34 @@ private slots:
         QCOMPARE(isEncryptedBackup(o.path), encrypt);
         // A first passphrase is set before the copy, so the copy can be opened later.
         if (encrypt) QVERIFY(checkBackupPassphrase(data.path(), kPassphrase));
+    }
+
+    // On a server the copy is the server's pg_dump file, never encrypted by the program.
+    void serverCopyIsItsDump_data()
+    {
+        QTest::addColumn<bool>("encrypt");
+        QTest::newRow("dump") << false;
+        QTest::newRow("encryption refused") << true;
+    }
+    void serverCopyIsItsDump()
+    {
+        QFETCH(bool, encrypt);
+        QTemporaryDir data, out;
+        BackupRequest r;
+        r.dataDir = data.path();
+        r.conninfo = test::newServerDatabase();
+        QVERIFY2(!r.conninfo.isEmpty(), "no test server: run the test through ctest (fixture pgcluster)");
+        r.folder = out.filePath(QStringLiteral("stick"));
+        r.offer = EncryptionOffer::OnServer;
+        r.encrypt = encrypt;
+        r.passphrase = kPassphrase;
+        r.day = QDate(2026, 12, 10);
+        const BackupOutcome o = runBackup(r);
+        QCOMPARE(bool(o.status), !encrypt);
+        QCOMPARE(o.path, encrypt ? QString() : out.filePath(QStringLiteral("stick/lumo4-20261210.dump")));
+        QCOMPARE(QFileInfo(o.path).size() > 0, !encrypt);
+        QVERIFY2(o.message.contains(encrypt ? QStringLiteral("伺服器") : o.path), qPrintable(o.message));
+        QCOMPARE(QFileInfo::exists(r.folder), !encrypt);
     }
 };
 

@@ -3,6 +3,7 @@
 // show all their columns; nothing moves when a page or a list appears.
 #include "analysis/contrast.h"
 #include "analysis/ui/tzuany.h"
+#include "backup/ui/backupdialog.h"
 #include "app/fonts.h"
 #include "comparison/comparisonfixture.h"
 #include "comparison/comparisonrecords.h"
@@ -111,6 +112,7 @@ private slots:
         QTest::newRow("經絡能量資料儲存") << make<TZusave>() << QSize() << "";
         QTest::newRow("比對分析資料異動") << make<TZuMuti1>() << QSize() << "";
         QTest::newRow("檔案匯入/匯出作業") << make<TZuFile>() << QSize() << "";
+        QTest::newRow("資料備份") << make<BackupDialog>() << QSize() << "";
         QTest::newRow("穴道定位") << locating << QSize(860, 470) << "";
         QTest::newRow("數位自動校準系統") << calibrating << QSize(940, 560) << "";
     }
