@@ -30,6 +30,25 @@ bool makeDataDir(const QTemporaryDir& dir, bool withPassphrase)
     return !withPassphrase || setBackupPassphrase(dir.path(), kPassphrase).ok;
 }
 
+BackupRequest request(const QString& dataDir, const QString& folder, EncryptionOffer offer, bool encrypt,
+                      const QByteArray& passphrase = kPassphrase, const QByteArray& repeat = kPassphrase)
+{
+    BackupRequest r;
+    r.dataDir = dataDir;
+    r.folder = folder;
+    r.offer = offer;
+    r.encrypt = encrypt;
+    r.passphrase = passphrase;
+    r.repeat = repeat;
+    r.day = QDate(2026, 12, 10);
+    return r;
+}
+
+EncryptionOffer offerOf(bool set)
+{
+    return set ? EncryptionOffer::Offered : EncryptionOffer::SetNew;
+}
+
 } // namespace
 
 class TestBackupChoice : public QObject
@@ -114,16 +133,10 @@ private slots:
         QFETCH(QString, says);
         const QTemporaryDir& data = set ? m_set : m_unset;
         QTemporaryDir scratch;
-        BackupRequest r;
-        r.dataDir = data.path();
-        r.folder = folder == QLatin1String("*") ? data.filePath(QStringLiteral("lumo4.mdb"))
-                   : folder.isEmpty()           ? QStringLiteral("  ")
-                                                : scratch.filePath(folder);
-        r.offer = set ? EncryptionOffer::Offered : EncryptionOffer::SetNew;
-        r.encrypt = encrypt;
-        r.passphrase = passphrase;
-        r.repeat = repeat;
-        r.day = QDate(2026, 12, 10);
+        const QString target = folder == QLatin1String("*") ? data.filePath(QStringLiteral("lumo4.mdb"))
+                               : folder.isEmpty()           ? QStringLiteral("  ")
+                                                            : scratch.filePath(folder);
+        const BackupRequest r = request(data.path(), target, offerOf(set), encrypt, passphrase, repeat);
         const BackupOutcome o = runBackup(r);
         QVERIFY(!o.status);
         QCOMPARE(o.field, field);
@@ -150,14 +163,8 @@ private slots:
         QFETCH(QString, name);
         QTemporaryDir data, out;
         QVERIFY(makeDataDir(data, set));
-        BackupRequest r;
-        r.dataDir = data.path();
-        r.folder = out.filePath(QStringLiteral("stick"));
-        r.offer = set ? EncryptionOffer::Offered : EncryptionOffer::SetNew;
-        r.encrypt = encrypt;
-        r.passphrase = kPassphrase;
-        r.repeat = kPassphrase;
-        r.day = QDate(2026, 12, 10);
+        const BackupRequest r =
+            request(data.path(), out.filePath(QStringLiteral("stick")), offerOf(set), encrypt);
         const BackupOutcome o = runBackup(r);
         QVERIFY2(o.status, qPrintable(o.message));
         QCOMPARE(o.path, out.filePath(QStringLiteral("stick/") + name));
@@ -178,15 +185,10 @@ private slots:
     {
         QFETCH(bool, encrypt);
         QTemporaryDir data, out;
-        BackupRequest r;
-        r.dataDir = data.path();
+        BackupRequest r =
+            request(data.path(), out.filePath(QStringLiteral("stick")), EncryptionOffer::OnServer, encrypt);
         r.conninfo = test::newServerDatabase();
         QVERIFY2(!r.conninfo.isEmpty(), "no test server: run the test through ctest (fixture pgcluster)");
-        r.folder = out.filePath(QStringLiteral("stick"));
-        r.offer = EncryptionOffer::OnServer;
-        r.encrypt = encrypt;
-        r.passphrase = kPassphrase;
-        r.day = QDate(2026, 12, 10);
         const BackupOutcome o = runBackup(r);
         QCOMPARE(bool(o.status), !encrypt);
         QCOMPARE(o.path, encrypt ? QString() : out.filePath(QStringLiteral("stick/lumo4-20261210.dump")));

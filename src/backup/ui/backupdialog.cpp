@@ -194,9 +194,13 @@ void BackupDialog::start()
     request.day = QDate::currentDate();
     m_note->clear();
     // The key derivation alone takes seconds: the cursor says the program works.
+    // A click queued meanwhile finds the button disabled, not a second copy to make.
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_start->setEnabled(false);
     const BackupOutcome outcome = runBackup(request);
     QApplication::restoreOverrideCursor();
+    QCoreApplication::processEvents();
+    m_start->setEnabled(true);
     request.passphrase.fill('\0');
     request.repeat.fill('\0');
     if (QLineEdit* field = fieldOf(outcome.field)) {
