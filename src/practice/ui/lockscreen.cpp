@@ -48,6 +48,8 @@ LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent)
     layout->addWidget(m_result);
     layout->addWidget(unlock);
     connect(unlock, &QPushButton::clicked, this, &LockScreen::tryUnlock);
+    // Wide enough that the window manager shows the whole title.
+    setMinimumWidth(480);
     m_password->setFocus();
 }
 
