@@ -6,7 +6,8 @@
 - A practitioner's lock taken away by an admin's name and password.
 - The idle time set to one minute: a measuring run that waits for the probe
   longer than that is not interrupted; a minute after its end the lock comes.
-The log has the lock, the refused try and the unlock (lumo-cli audit)."""
+The log has the lock, the refused try, the unlock and the logout at the
+program's end (lumo-cli audit)."""
 
 import json
 import os
@@ -111,6 +112,7 @@ class PracticeLock(KeyboardSession):
         at = rows.index(("lock", ADMIN[0], "screensaver"))
         self.assertEqual([a for a, _, _ in rows[at:at + 3]], ["lock", "login.failed", "unlock"], rows)
         self.assertEqual(rows[at + 2][2], ADMIN[0], "the unlock does not name who unlocked")
+        self.assertIn(("logout", ADMIN[0], ""), rows[at + 3:], "leaving the program is not logged")
 
     def test_admin_unlocks_a_practitioners_lock(self):
         lumo = self.lumo

@@ -1,5 +1,5 @@
-// The lock over the open screens: it covers the screen on top and holds every
-// window while it is up, and the unlock gives the keys back to the field they
+// The lock over the open screens: it covers the screen on top, fills the
+// screen and holds every window while it is up, and the unlock gives the keys back to the field they
 // were typed in.
 #include "base/clock.h"
 #include "practice/ui/lockscreen.h"
@@ -41,8 +41,8 @@ private slots:
         screen.layout()->addWidget(new QLineEdit(&screen));
         screen.layout()->addWidget(new QLineEdit(&screen));
         QWidget* top = screenOpen ? static_cast<QWidget*>(&screen) : &window;
-        auto* typedIn =
-            top->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly).last(); // not the first: the focus is not where it starts
+        auto* typedIn = top->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)
+                            .last(); // not the first: the focus is not where it starts
         ScreenLock lock(
             state, clock, [](const QString&, const QString&) { return true; }, &window);
         window.show();
@@ -52,7 +52,9 @@ private slots:
         auto whileLocked = [&] {
             auto* shown = dynamic_cast<LockScreen*>(QApplication::activeModalWidget());
             covered = shown && shown->parentWidget() == top;
-            held = shown && shown->windowModality() == Qt::ApplicationModal;
+            // Modal to every window, and over all of the screen.
+            held = shown && shown->windowModality() == Qt::ApplicationModal &&
+                   shown->windowState().testFlag(Qt::WindowFullScreen);
             if (shown) shown->tryUnlock();
         };
         auto lockNow = [&] {
