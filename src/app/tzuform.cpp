@@ -419,13 +419,20 @@ void TZuForm::showAbout()
 
 void TZuForm::closeEvent(QCloseEvent* e)
 {
-    if (m_state.InstrumentReady && !m_closeRequested) {
+    const bool ask = m_state.InstrumentReady && !m_closeRequested;
+    if (ask) {
         if (m_hooks.playTone) m_hooks.playTone(2);
         if (!m_state.ShowMessageDialog(AskAttention, u("您確定要結束本系統嗎?"))) {
             SetModuleButtonsEnabled(true);
             e->ignore();
             return;
         }
+    }
+    // The session ends with the program: the log closes what the login opened.
+    if (!m_closeRequested && m_state.Session.practiceMode && m_state.Session.loggedIn())
+        if (const Status s = audit(m_state, {QStringLiteral("logout"), {}, 0, {}}); !s)
+            qWarning("audit: %s", qPrintable(s.error));
+    if (ask) {
         if (m_hooks.sendIdle) m_hooks.sendIdle();
         backUpOnClosing();
         m_state.MainDatabase.reset();

@@ -1,4 +1,5 @@
 #include "practice/audit.h"
+#include "practice/auditactions.h"
 #include "practice/auditlog.h"
 #include "shell/sharedstate.h"
 
@@ -13,6 +14,9 @@ Status audit(SharedState& state, const AuditEntry& entry)
 {
     if (!state.Session.practiceMode) return Status::success();
     if (!state.MainDatabase) return Status::failure(QString::fromUtf8("稽核紀錄無法寫入：主資料庫未開啟"));
+    // A key the screens cannot name would leave a row nobody can read.
+    if (!isAuditAction(entry.action))
+        return Status::failure(QString::fromUtf8("稽核紀錄無法寫入：未知的動作 %1").arg(entry.action));
     AuditRow row;
     row.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     row.operatorName = state.Session.name;

@@ -1,4 +1,5 @@
 #include "practice/auditexport.h"
+#include "practice/auditactions.h"
 
 #include "records/researchcsv.h"
 
@@ -18,7 +19,8 @@ QByteArray csvLine(const QStringList& fields)
 QByteArray csvRow(const AuditRow& r)
 {
     return csvLine({QString::number(r.mkey), r.time, r.operatorName, r.workstation, r.action, r.custNo,
-                    r.dataKey ? QString::number(r.dataKey) : QString(), r.detail, r.hash});
+                    r.dataKey ? QString::number(r.dataKey) : QString(), r.detail, r.hash,
+                    auditActionLabel(r.action)});
 }
 
 } // namespace
@@ -39,11 +41,12 @@ Status exportAuditRows(Database& db, AuditFilter filter, const QString& file, Au
         return Status::failure(QString::fromUtf8("無法寫入 %1：%2").arg(file, out.errorString()));
     bool written = true;
     if (format == AuditExportFormat::Csv)
-        written = out.write("\xEF\xBB\xBF" + csvLine({QStringLiteral("MKEY"), QStringLiteral("ATIME"),
-                                                      QStringLiteral("OPERATOR"),
-                                                      QStringLiteral("WORKSTATION"), QStringLiteral("ACTION"),
-                                                      QStringLiteral("CUSTNO"), QStringLiteral("DATAKEY"),
-                                                      QStringLiteral("DETAIL"), QStringLiteral("HASH")})) > 0;
+        written =
+            out.write("\xEF\xBB\xBF" +
+                      csvLine({QStringLiteral("MKEY"), QStringLiteral("ATIME"), QStringLiteral("OPERATOR"),
+                               QStringLiteral("WORKSTATION"), QStringLiteral("ACTION"),
+                               QStringLiteral("CUSTNO"), QStringLiteral("DATAKEY"), QStringLiteral("DETAIL"),
+                               QStringLiteral("HASH"), QStringLiteral("ACTIONNAME")})) > 0;
     const Status read = readAuditRows(db, filter, [&](const AuditRow& r) {
         const QByteArray line = format == AuditExportFormat::Csv ? csvRow(r) : auditRowJson(r) + '\n';
         written = written && out.write(line) == line.size();

@@ -2,7 +2,8 @@
 // The audit log's rows that a filter finds, written to a file for the
 // practice's records or an inspector: JSON lines (one object per row, as
 // lumo-cli audit prints them) or CSV (UTF-8 with a byte-order mark, so that
-// spreadsheet programs read the Chinese texts).
+// spreadsheet programs read the Chinese texts; the action's Chinese name in a
+// last column beside its key).
 
 #include "base/status.h"
 #include "practice/auditlog.h"

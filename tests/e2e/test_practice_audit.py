@@ -81,19 +81,20 @@ class PracticeAudit(KeyboardSession):
         lumo.step("the audit page from 系統支援")
         page = self.open_audit_page()
         viewed = lambda: [r for r in self.rows(page)
-                          if r[1] == ADMIN[0] and r[3] == "subject.view" and r[4] == SEEDED[0]]
-        lumo.wait_until(viewed, 15, "a subject.view row of Chen for the seeded subject")
+                          if r[1] == ADMIN[0] and r[3] == "檢視量測資料" and r[4] == SEEDED[0]]
+        lumo.wait_until(viewed, 15, "a 檢視量測資料 row of Chen for the seeded subject")
         self.assert_fits(page, "when opened at this screen size")
         lumo.screenshot("audit-page")
 
-        # The filter by keys: the action typed, Enter applies it; only logins remain.
+        # The filter by keys: the action's key typed, Enter applies it; only logins
+        # (登入, 登入失敗) remain, each shown by its Chinese name.
         self.tab_to(page, "text", "受測者編號")
         lumo.key("Tab", "Tab", "Tab")
         lumo.type_text("login")
         lumo.key("Return")
-        lumo.wait_until(lambda: self.rows(page) and all(r[3].startswith("login") for r in self.rows(page)), 10,
+        lumo.wait_until(lambda: self.rows(page) and all(r[3] in ("登入", "登入失敗") for r in self.rows(page)), 10,
                         "only the login rows after Enter in the filter")
-        self.assertTrue(any(r[3] == "login" and r[1] == ADMIN[0] for r in self.rows(page)), self.rows(page))
+        self.assertTrue(any(r[3] == "登入" and r[1] == ADMIN[0] for r in self.rows(page)), self.rows(page))
         lumo.screenshot("audit-page-filtered")
         lumo.key("Escape")
         lumo.window_gone(AUDIT, what="the audit page to close on Esc")

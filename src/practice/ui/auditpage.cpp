@@ -6,6 +6,7 @@
 #include "analysis/ui/printsetup.h"
 #include "base/messages.h"
 #include "practice/audit.h"
+#include "practice/auditactions.h"
 #include "practice/auditexport.h"
 #include "practice/roles.h"
 #include "practice/ui/guard.h"
@@ -39,51 +40,15 @@ QString u(const char* s)
 
 const char* const kHeaders[] = {"時間（UTC）", "操作人員", "工作站", "動作",
                                 "受測者編號",  "量測鍵值", "內容"};
-
-// The action keys the log knows; the field also takes a key's first word
-// ("export" finds export.subject too).
-const char* const kActions[] = {"login",
-                                "login.failed",
-                                "logout",
-                                "lock",
-                                "unlock",
-                                "operator.add",
-                                "operator.passwd",
-                                "operator.disable",
-                                "settings.change",
-                                "subject.view",
-                                "analysis.view",
-                                "comparison.view",
-                                "trend.view",
-                                "subject.add",
-                                "subject.change",
-                                "subject.delete",
-                                "measurement.add",
-                                "measurement.change",
-                                "measurement.delete",
-                                "memo.change",
-                                "program.add",
-                                "program.change",
-                                "program.delete",
-                                "print",
-                                "pdf",
-                                "export",
-                                "export.subject",
-                                "research.export",
-                                "import",
-                                "import.subjects",
-                                "merge",
-                                "merge.undo",
-                                "backup",
-                                "restore",
-                                "audit.export"};
+constexpr int kActionColumn = 3; // its Chinese name; the stored key in the tool tip
 
 QStringList cellsOf(const AuditRow& r)
 {
     QString time = r.time;
     time.replace(QLatin1Char('T'), QLatin1Char(' ')).remove(QLatin1Char('Z'));
-    return {time.left(19), r.operatorName, r.workstation,
-            r.action,      r.custNo,       r.dataKey ? QString::number(r.dataKey) : QString(),
+    return {time.left(19), r.operatorName,
+            r.workstation, auditActionLabel(r.action),
+            r.custNo,      r.dataKey ? QString::number(r.dataKey) : QString(),
             r.detail};
 }
 
@@ -110,9 +75,11 @@ AuditPage::AuditPage(SharedState& state, QWidget* parent) : QDialog(parent), m_s
     m_action->setEditable(true);
     m_action->setInsertPolicy(QComboBox::NoInsert);
     m_action->setAccessibleName(u("動作"));
+    // Chosen by its Chinese name; the field also takes a key or a key's first
+    // word ("export" finds export.subject too).
     m_action->addItem(QString());
-    for (const char* a : kActions)
-        m_action->addItem(QString::fromLatin1(a));
+    for (const AuditAction& a : auditActions())
+        m_action->addItem(u(a.label));
     m_action->lineEdit()->setPlaceholderText(u("全部"));
     m_action->setMinimumContentsLength(16);
     auto* apply = new QPushButton(u("套用篩選"), this);
@@ -168,7 +135,7 @@ AuditPage::AuditPage(SharedState& state, QWidget* parent) : QDialog(parent), m_s
 bool AuditPage::typedFilter(AuditFilter* filter)
 {
     filter->custNo = m_custNo->text().trimmed();
-    filter->action = m_action->currentText().trimmed();
+    filter->action = auditActionKey(m_action->currentText());
     for (auto [edit, target] : {std::pair{m_from, &filter->from}, std::pair{m_to, &filter->to}}) {
         *target = edit->text().trimmed();
         if (!target->isEmpty() && !QDate::fromString(*target, Qt::ISODate).isValid()) {
@@ -200,6 +167,7 @@ void AuditPage::applyFilter()
         const QStringList cells = cellsOf(r);
         for (int c = 0; c < cells.size(); ++c) {
             auto* item = new QTableWidgetItem(cells.at(c));
+            if (c == kActionColumn) item->setToolTip(r.action);
             if (c == cells.size() - 1) item->setToolTip(cells.at(c));
             m_table->setItem(m_table->rowCount() - 1, c, item);
         }
@@ -222,7 +190,7 @@ QString AuditPage::filterText() const
     if (!m_shown.custNo.isEmpty()) parts << u("受測者編號 %1").arg(m_shown.custNo);
     if (!m_shown.from.isEmpty()) parts << u("自 %1").arg(m_shown.from);
     if (!m_shown.to.isEmpty()) parts << u("至 %1").arg(m_shown.to);
-    if (!m_shown.action.isEmpty()) parts << u("動作 %1").arg(m_shown.action);
+    if (!m_shown.action.isEmpty()) parts << u("動作 %1").arg(auditActionLabel(m_shown.action));
     return parts.isEmpty() ? u("全部") : parts.join(u("，"));
 }
 

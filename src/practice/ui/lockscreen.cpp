@@ -5,6 +5,7 @@
 
 #include <QCloseEvent>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,12 +43,23 @@ LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent)
     auto* form = new QFormLayout;
     form->addRow(u("操作人員(&O)"), m_name);
     form->addRow(u("密碼(&P)"), m_password);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(u("畫面已鎖定。請由原操作人員或管理者輸入密碼解除。"), this));
+    // The form in the middle of a lock that fills the screen: the subjects'
+    // data on the screens beneath stay out of sight of whoever passes by.
+    auto* panel = new QWidget(this);
+    panel->setMaximumWidth(520);
+    auto* layout = new QVBoxLayout(panel);
+    layout->addWidget(new QLabel(u("畫面已鎖定。請由原操作人員或管理者輸入密碼解除。"), panel));
     layout->addLayout(form);
     layout->addWidget(m_result);
     layout->addWidget(unlock);
+    auto* outer = new QGridLayout(this);
+    outer->addWidget(panel, 1, 1);
+    outer->setRowStretch(0, 1);
+    outer->setRowStretch(2, 1);
+    outer->setColumnStretch(0, 1);
+    outer->setColumnStretch(2, 1);
     connect(unlock, &QPushButton::clicked, this, &LockScreen::tryUnlock);
+    setWindowState(Qt::WindowFullScreen);
     m_password->setFocus();
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The lock over the open screens: they stay as they were beneath it, and it
 // goes only with the password of the operator who was working or of an
-// admin. Esc and the window's close do nothing.
+// admin. It fills the screen, so that nothing of the screens beneath shows.
+// Esc and the window's close do nothing.
 
 #include "practice/unlockcheck.h"
 

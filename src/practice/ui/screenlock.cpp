@@ -7,6 +7,7 @@
 #include "widgets/modal.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 #include <utility>
 
@@ -51,9 +52,23 @@ void ScreenLock::lock(const QString& why)
     }
     m_idle->setLocked(true);
     audit(m_state, {QStringLiteral("lock"), {}, 0, why});
-    LockScreen screen(m_state, m_check, m_window);
-    execModal(screen);
+    // The lock goes over the screen on top and holds every window: one made
+    // modal to the main window alone would leave the open screens usable
+    // beside it, and closing it would hand the keys to the main window, which
+    // those screens keep from answering.
+    QWidget* top = QApplication::activeModalWidget();
+    QPointer<QWidget> under = top ? top->window() : m_window;
+    QPointer<QWidget> focus = under->focusWidget();
+    LockScreen screen(m_state, m_check, under);
+    prepareScreen(screen);
+    screen.setWindowModality(Qt::ApplicationModal);
+    screen.exec();
     m_idle->setLocked(false);
+    // The screens stay as they were: the keys go back where they were typed.
+    if (under && under->isVisible()) {
+        under->activateWindow();
+        if (focus) focus->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 } // namespace lumo
