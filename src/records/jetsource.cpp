@@ -62,6 +62,16 @@ LegacyType typeOf(int colType)
     }
 }
 
+bool hasUsageMap(const MdbTableDef* table)
+{
+    return table->usage_map != nullptr && table->map_sz > 0;
+}
+
+QString damagedTableMessage(const QString& path, const QString& table)
+{
+    return QString::fromUtf8("%1：資料表 %2 的頁面配置無法讀取（檔案不完整或已損壞）").arg(path, table);
+}
+
 class JetCursor : public LegacyCursor
 {
 public:
@@ -220,6 +230,10 @@ bool readCatalog(MdbHandle* mdb)
     std::strcpy(objects.object_name, "MSysObjects");
     MdbTableDef* table = mdb_read_table(&objects);
     if (!table) return false;
+    if (!hasUsageMap(table)) {
+        mdb_free_tabledef(table);
+        return false;
+    }
     struct Free
     {
         MdbTableDef* t;
@@ -311,7 +325,17 @@ private:
                 if (entry->object_type == MDB_TABLE && n == entry->object_name) def = mdb_read_table(entry);
             }
         }
-        if (!def) *status = Status::failure(QString::fromUtf8("%1：缺少資料表 %2").arg(m_path, table));
+        if (!def) {
+            *status = Status::failure(QString::fromUtf8("%1：缺少資料表 %2").arg(m_path, table));
+            return nullptr;
+        }
+        // A table whose page map could not be read has no pages to walk: the
+        // library would follow the missing map and crash on the first row.
+        if (!hasUsageMap(def)) {
+            mdb_free_tabledef(def);
+            *status = Status::failure(damagedTableMessage(m_path, table));
+            return nullptr;
+        }
         return def;
     }
 
