@@ -23,20 +23,54 @@ QString quoted(const QString& text)
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-bool stepKeys(sqlite3* h, const char* sql, const QByteArray& bind, const std::function<void(qint64)>& found,
-              QString* error)
+// The matches are handed over inside the query, by an aggregate that sees
+// every row, not returned row by row through sqlite3_step: a text nearly
+// every subject holds finds a million rows, and a million returns to the
+// caller cost as much again as the index itself. The callback travels as a
+// bound pointer, so the function keeps no state of its own; it is direct-only,
+// so nothing stored in a file (a trigger, a view) can call it.
+constexpr const char* kMarkFunction = "lumo_filter_keys";
+constexpr const char* kMarkPointer = "lumo_filter_callback";
+
+void markStep(sqlite3_context*, int, sqlite3_value** argv)
 {
+    if (auto* found =
+            static_cast<const std::function<void(qint64)>*>(sqlite3_value_pointer(argv[1], kMarkPointer)))
+        (*found)(sqlite3_value_int64(argv[0]));
+}
+
+void markFinal(sqlite3_context* context)
+{
+    sqlite3_result_null(context);
+}
+
+bool prepareMarking(sqlite3* h, const char* sql, sqlite3_stmt** st)
+{
+    if (sqlite3_prepare_v2(h, sql, -1, st, nullptr) == SQLITE_OK) return true;
+    // Registered once per connection, on its first filter: a new name expires
+    // none of the connection's prepared statements.
+    if (sqlite3_create_function_v2(h, kMarkFunction, 2, SQLITE_UTF8 | SQLITE_DIRECTONLY, nullptr, nullptr,
+                                   markStep, markFinal, nullptr) != SQLITE_OK)
+        return false;
+    return sqlite3_prepare_v2(h, sql, -1, st, nullptr) == SQLITE_OK;
+}
+
+bool stepKeys(sqlite3* h, const char* table, const QByteArray& match,
+              const std::function<void(qint64)>& found, QString* error)
+{
+    const QByteArray sql =
+        QByteArray("SELECT ") + kMarkFunction + "(rowid, ?2) FROM " + table + " WHERE " + table + " MATCH ?1";
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(h, sql, -1, &st, nullptr) != SQLITE_OK) {
+    if (!prepareMarking(h, sql.constData(), &st)) {
         *error = QString::fromUtf8(sqlite3_errmsg(h));
+        sqlite3_finalize(st);
         return false;
     }
-    if (!bind.isNull()) sqlite3_bind_text(st, 1, bind.constData(), int(bind.size()), SQLITE_TRANSIENT);
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW)
-        found(sqlite3_column_int64(st, 0));
+    sqlite3_bind_text(st, 1, match.constData(), int(match.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_pointer(st, 2, const_cast<std::function<void(qint64)>*>(&found), kMarkPointer, nullptr);
+    const int rc = sqlite3_step(st);
     sqlite3_finalize(st);
-    if (rc == SQLITE_DONE) return true;
+    if (rc == SQLITE_ROW) return true;
     *error = QString::fromUtf8(sqlite3_errmsg(h));
     return false;
 }
@@ -87,8 +121,8 @@ bool serverMatching(Database& db, const QString& text, const std::function<void(
     QVariantList binds;
     const QString where = serverFilterCondition(db, text, &binds);
     Status st;
-    auto rows = db.engine().cursor(QStringLiteral("SELECT MKEY FROM ZUCUST WHERE %1 ORDER BY MKEY").arg(where),
-                                   binds, &st);
+    auto rows = db.engine().cursor(
+        QStringLiteral("SELECT MKEY FROM ZUCUST WHERE %1 ORDER BY MKEY").arg(where), binds, &st);
     if (!rows) {
         *error = st.error;
         return false;
@@ -114,7 +148,8 @@ QString serverFilterCondition(Database& db, const QString& text, QVariantList* b
     const Engine& e = db.engine();
     QStringList tests;
     for (const char* field : {"CUSTNO", "NAME", "TEL", "TEL2", "TEL3"}) {
-        tests << QStringLiteral("%1 LIKE %2 ESCAPE '\\'").arg(e.caseless(QLatin1String(field)), e.caselessValue());
+        tests << QStringLiteral("%1 LIKE %2 ESCAPE '\\'")
+                     .arg(e.caseless(QLatin1String(field)), e.caselessValue());
         *binds << pattern;
     }
     return QLatin1Char('(') + tests.join(QStringLiteral(" OR ")) + QLatin1Char(')');
@@ -145,11 +180,9 @@ bool subjectsMatching(Database& db, const QString& text, const std::function<voi
     if (!hasIndex(h)) return scanRows(h, text.trimmed(), found, error);
     switch (q.index) {
     case FilterIndex::Trigrams:
-        return stepKeys(h, "SELECT rowid FROM ZUCUST_TRIGRAMS WHERE ZUCUST_TRIGRAMS MATCH ?1",
-                        q.match.toUtf8(), found, error);
+        return stepKeys(h, "ZUCUST_TRIGRAMS", q.match.toUtf8(), found, error);
     case FilterIndex::Pairs:
-        return stepKeys(h, "SELECT rowid FROM ZUCUST_PAIRS WHERE ZUCUST_PAIRS MATCH ?1", q.match.toUtf8(),
-                        found, error);
+        return stepKeys(h, "ZUCUST_PAIRS", q.match.toUtf8(), found, error);
     case FilterIndex::Rows:
         return scanRows(h, text.trimmed(), found, error);
     }
