@@ -2,6 +2,7 @@
 // subject, the other removed, all at once; the undo gives back every row as
 // it was; merges that would take a third subject's measurements are refused.
 #include "records/subjectmerge.h"
+#include "support/engines.h"
 #include "transferfixture.h"
 
 using namespace lumo;
@@ -13,10 +14,11 @@ struct Practice
 {
     QTemporaryDir dir;
     std::unique_ptr<Database> db;
+    // On the engine of the test's global row: a merge is one transaction on either.
     Practice()
     {
-        Status st;
-        db = Database::create(dir.filePath(QStringLiteral("lumo4.mdb")), FileKind::Main, &st);
+        QFETCH_GLOBAL(lumo::test::Engine, engine);
+        db = freshMain(engine, dir);
     }
     qint64 subject(const QString& custNo, const QString& name, const QString& tel = {}, int measurements = 0)
     {
@@ -56,6 +58,8 @@ class TestSubjectMerge : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase_data() { bothEngines(); }
+
     void mergeAndUndo_data()
     {
         QTest::addColumn<QString>("keptNo");
