@@ -10,7 +10,7 @@ import os
 import re
 import subprocess
 
-from lumotree import describe, extents, is_enabled, is_showing, name, toplevel
+from lumotree import describe, extents, is_enabled, is_focused, is_selected, is_showing, name, toplevel
 
 
 # The screen scripts/e2e started (E2E_SCREEN, WIDTHxHEIGHT); 1366x768 when run without it.
@@ -111,3 +111,17 @@ class Input:
     def key(self, *keys):
         self.step(f"key {' '.join(keys)}")
         _run(["xdotool", "key", "--delay", "60", "--"] + list(keys))
+
+    def support_menu_item(self, label, most=12):
+        """Opens an item of 系統支援 the way a keyboard user does: the menu bar
+        by Alt, 系統支援 (its fifth entry) by the arrows, Down until `label` is
+        highlighted, then Enter. Returns the menu item."""
+        self.key("alt")
+        self.key("Right", "Right", "Right", "Right", "Down")
+        item = self.get("menu item", label, what=f"the menu item {label} in 系統支援")
+        for _ in range(most):
+            if self.poll(lambda: is_focused(item) or is_selected(item), 0.5):
+                break
+            self.key("Down")
+        self.key("Return")
+        return item

@@ -16,7 +16,7 @@ import subprocess
 import unittest
 from datetime import date
 
-from lumodriver import binary, extents, is_checked, is_focused, is_selected, name, text_of
+from lumodriver import binary, extents, is_checked, is_focused, name, text_of
 from practicemode import add_operator, log_in
 from session import Session
 from test_keyboard import KeyboardSession, seed
@@ -131,14 +131,7 @@ class BackupByKeys(BackupSteps, KeyboardSession):
         seed(lumo.data_dir)
         self.start_to_main()
         self.wait_toolbar_enabled(what="the main tool bar before the menu")
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        item = lumo.get("menu item", BACKUP, what="the menu item 資料備份 in 系統支援")
-        for _ in range(12):
-            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item(BACKUP)
         d = self.active_window(BACKUP, "the backup screen opened from the menu by keys")
         self.wait_focus(d, lambda f: name(f) == "備份到資料夾", "the folder field to have the focus")
         stick = lumo.tmp / "stick"
@@ -164,13 +157,7 @@ class BackupByKeys(BackupSteps, KeyboardSession):
         self.assertTrue((lumo.data_dir / "lumo_backup_passphrase").is_file(), "the passphrase was not set")
 
         lumo.step("Esc leaves the screen without a copy")
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        for _ in range(12):
-            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item(BACKUP)
         self.active_window(BACKUP, "the backup screen again")
         lumo.key("Escape")
         lumo.window_gone(BACKUP, what="the backup screen to close on Esc")

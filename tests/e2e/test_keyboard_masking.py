@@ -10,7 +10,7 @@ session on one)."""
 import sqlite3
 import unittest
 
-from lumodriver import is_focused, is_selected, role
+from lumodriver import is_focused, role
 from session import BROWSER, MEASURING
 from test_keyboard import KeyboardSession, seed
 
@@ -107,14 +107,7 @@ class KeyboardMasking(KeyboardSession):
         """The menu bar by Alt, 系統支援 (the fifth entry), 用戶資料設定 by the arrows."""
         lumo = self.lumo
         self.wait_toolbar_enabled(what="the main tool bar before the menu")
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        item = lumo.get("menu item", "用戶資料設定", what="the menu item 用戶資料設定 in 系統支援")
-        for _ in range(12):
-            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item("用戶資料設定")
         s = self.active_window(SETTINGS, "the user settings opened from the menu by keys")
         box = lumo.field_beside("螢幕鎖定:", s, role_="spin button")
         self.assertIsNotNone(box, "no spin box beside 螢幕鎖定:")

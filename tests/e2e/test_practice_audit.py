@@ -7,7 +7,7 @@ import os
 import subprocess
 import unittest
 
-from lumodriver import binary, is_focused, is_selected, name, role, text_of
+from lumodriver import binary, role, text_of
 from session import BROWSER, MEASURING
 from test_keyboard import SEEDED, KeyboardSession, seed
 
@@ -53,14 +53,7 @@ class PracticeAudit(KeyboardSession):
         """The menu bar by Alt, 系統支援 (the fifth entry), 稽核紀錄 in it."""
         lumo = self.lumo
         self.wait_toolbar_enabled()
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        item = lumo.get("menu item", AUDIT, what="the menu item 稽核紀錄 in 系統支援")
-        for _ in range(12):
-            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item(AUDIT)
         return self.active_window(AUDIT, "the audit page opened from the menu by keys")
 
     def rows(self, page):

@@ -15,7 +15,7 @@ import subprocess
 import unittest
 
 import pyatspi
-from lumodriver import binary, is_focused, is_selected, name, states, text_of
+from lumodriver import binary, is_focused, name, states, text_of
 from practicemode import add_operator, cli, log_in
 from session import MEASURING
 from test_keyboard import DISCARD, KeyboardSession
@@ -67,14 +67,7 @@ class PracticeLock(KeyboardSession):
     def open_settings_by_keys(self):
         """The menu bar by Alt, 系統支援 (the fifth entry), 用戶資料設定 by the arrows."""
         lumo = self.lumo
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        item = lumo.get("menu item", "用戶資料設定", what="the menu item 用戶資料設定 in 系統支援")
-        for _ in range(12):
-            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item("用戶資料設定")
         return self.active_window(SETTINGS, "the user settings opened from the menu by keys")
 
     def test_desktop_lock_keeps_the_screen(self):

@@ -4,7 +4,7 @@ as such, then the right one and a usable main window."""
 
 import unittest
 
-from lumodriver import is_enabled, is_focused, is_selected, is_showing, name
+from lumodriver import is_enabled, is_focused, is_showing, name
 from practicemode import add_operator, cli, log_in
 from test_keyboard import KeyboardSession
 
@@ -93,15 +93,7 @@ class PracticeLogin(KeyboardSession):
         lumo.start()
         self.log_in(ADMIN[0], ADMIN[1])
         self.wait_toolbar_enabled(15, "the main tool bar after the login")
-        # The menu bar by Alt, 系統支援 (the fifth entry), 用戶資料設定 in it.
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        item = lumo.get("menu item", "用戶資料設定", what="the menu item 用戶資料設定 in 系統支援")
-        for _ in range(8):
-            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item("用戶資料設定")
         s = self.active_window(SETTINGS, "the user settings opened from the menu by keys")
         # Ctrl+Tab turns the pages once the focus is inside them.
         self.tab_to(s, "text", "用戶名稱1:")

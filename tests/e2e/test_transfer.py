@@ -11,7 +11,7 @@ import subprocess
 import unittest
 
 import pyatspi
-from lumodriver import binary, is_checked, is_enabled, is_focused, is_selected, name, role
+from lumodriver import binary, is_checked, is_enabled, is_focused, name, role
 from session import Session
 
 TRANSFER = "檔案匯入/匯出作業"
@@ -235,15 +235,7 @@ class Transfer(Session):
         hand_over(lumo.data_dir, stick)
         self.start_to_main()
         self.wait_toolbar_enabled(what="the main tool bar before the menu")
-        # The menu bar by Alt, 系統支援 (the fifth entry), 檔案匯入/匯出 (its fourth item).
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        support = lumo.get("menu item", "檔案匯入/匯出", what="the menu item 檔案匯入/匯出 in 系統支援")
-        for _ in range(6):
-            if lumo.poll(lambda: is_focused(support) or is_selected(support), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item("檔案匯入/匯出")
         w = lumo.window(TRANSFER, what=f"the screen {TRANSFER!r} opened from the menu by keys")
         lumo.wait_until(lambda: w.getState().contains(pyatspi.STATE_ACTIVE), 10,
                         f"{TRANSFER!r} to take the keys (its window active)")

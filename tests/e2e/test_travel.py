@@ -16,7 +16,7 @@ import unittest
 
 import pyatspi
 
-from lumodriver import PROBE_WINDOW, binary, describe, is_checked, is_focused, is_selected, name, role, states, \
+from lumodriver import PROBE_WINDOW, binary, describe, is_checked, is_focused, name, role, states, \
     toplevel
 from session import BROWSER, MEASURING, QUIT_QUESTION, Session
 
@@ -150,15 +150,7 @@ class Travel(Session):
         if not self.keys:
             lumo.press("檔案處理", main)
             return lumo.window(TRANSFER, what="the transfer screen")
-        # The menu bar by Alt, 系統支援 (the fifth entry), 檔案匯入/匯出 (its fourth item).
-        lumo.key("alt")
-        lumo.key("Right", "Right", "Right", "Right", "Down")
-        item = lumo.get("menu item", "檔案匯入/匯出", what="the menu item 檔案匯入/匯出 in 系統支援")
-        for _ in range(6):
-            if lumo.poll(lambda: is_focused(item) or is_selected(item), 0.5):
-                break
-            lumo.key("Down")
-        lumo.key("Return")
+        lumo.support_menu_item("檔案匯入/匯出")
         return self.active(TRANSFER, "the transfer screen opened from the menu by keys")
 
     def write_list(self):
