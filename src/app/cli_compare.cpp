@@ -96,6 +96,8 @@ bool prepared(CliContext& c, SharedState& state, ScriptedMessages& messages)
         *c.err << o.databases.error << Qt::endl;
         return false;
     }
+    // In practice mode the views and the PDFs are logged under the operator.
+    startSession(c, state);
     return true;
 }
 
@@ -243,11 +245,19 @@ int cmdCompare(CliContext& c)
     ScriptedMessages messages;
     if (!prepared(c, state, messages)) return 2;
     const int rc = a.multi ? compareMulti(c, state, a, output) : compareTwo(c, state, a, output);
-    return logOutcome(c, state, rc,
-                      {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("comparison.view"),
-                       {},
-                       a.mkeys.first().toLongLong(),
-                       a.mkeys.join(QLatin1Char(',')) + QStringLiteral(" → ") + a.out});
+    // One row per compared measurement, under its own subject: a subject's
+    // history (audit --custno) shows every comparison it was part of.
+    const QString detail = a.mkeys.join(QLatin1Char(',')) + QStringLiteral(" → ") + a.out;
+    for (const QString& key : a.mkeys) {
+        const qint64 mkey = key.toLongLong();
+        const auto row = MeasurementStore(*state.MainDatabase).get(mkey);
+        const int logged =
+            logOutcome(c, state, rc,
+                       {output == Output::Pdf ? QStringLiteral("pdf") : QStringLiteral("comparison.view"),
+                        row ? row->CUSTNO : QString(), mkey, detail});
+        if (logged != 0) return logged;
+    }
+    return rc;
 }
 
 int cmdTrend(CliContext& c)

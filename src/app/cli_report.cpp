@@ -212,7 +212,14 @@ int cmdDemo(CliContext& c)
     const QString report = QDir(outDir).filePath(QStringLiteral("report.pdf"));
     if (int rc = writeReport(c, state, QStringLiteral("11111111111111111111"), report)) return rc;
     *c.out << QFileInfo(report).absoluteFilePath() << Qt::endl;
-    return writeDemoCharts(c, state, subject, outDir);
+    // In a practice's data directory the demonstration's records are records
+    // like any other: who made them, and the report written of them, are logged.
+    for (const AuditEntry& e : {AuditEntry{QStringLiteral("subject.add"), subject.CUSTNO, 0, subject.NAME},
+                                AuditEntry{QStringLiteral("measurement.add"), subject.CUSTNO, row.MKEY, {}}})
+        if (const int rc = logOutcome(c, state, 0, e)) return rc;
+    const int rc = logOutcome(
+        c, state, 0, {QStringLiteral("pdf"), subject.CUSTNO, row.MKEY, QFileInfo(report).absoluteFilePath()});
+    return rc != 0 ? rc : writeDemoCharts(c, state, subject, outDir);
 }
 
 } // namespace lumo

@@ -82,28 +82,34 @@ private slots:
         QTest::newRow("no login: trend") << "trend --custno A1 --out OUT.csv" << none << none << 2 << login;
         QTest::newRow("no login: backup") << "backup --to OUT" << none << none << 2 << login;
         QTest::newRow("empty pipe") << "--operator boss operator list" << none << none << 2 << login;
-        QTest::newRow("password from the pipe") << "--operator boss operator list" << "bosspw\n" << none << 0
-                                                << "ann\tassistant";
+        QTest::newRow("password from the pipe") << "--operator boss operator list"
+                                                << "bosspw\n"
+                                                << none << 0 << "ann\tassistant";
         QTest::newRow("password from the environment, other case")
             << "--operator BOSS operator list" << none << "bosspw" << 0 << "doc\tpractitioner";
-        QTest::newRow("wrong password") << "--operator boss operator list" << none << "nope" << 2
-                                        << QString::fromUtf8("帳號或密碼錯誤");
-        QTest::newRow("unknown operator") << "--operator eve operator list" << none << "bosspw" << 2
-                                          << QString::fromUtf8("帳號或密碼錯誤");
-        QTest::newRow("assistant: operators") << "--operator ann operator list" << none << "secret" << 2 << rights;
-        QTest::newRow("assistant: trend") << "--operator ann trend --custno A1 --out OUT.csv" << none << "secret"
-                                          << 2 << rights;
-        QTest::newRow("assistant: research export") << "--operator ann export-csv --to OUT" << none << "secret"
-                                                    << 2 << rights;
-        QTest::newRow("assistant: backup") << "--operator ann backup --to OUT" << none << "secret" << 2 << rights;
-        QTest::newRow("practitioner: restore") << "--operator doc restore OUT/x.mdb" << none << "secret" << 2
-                                               << rights;
-        QTest::newRow("practitioner: replacing import") << "--operator doc import --from OUT --replace" << none
-                                                        << "secret" << 2 << rights;
-        QTest::newRow("practitioner: another's password")
-            << "--operator doc operator passwd --name ann" << "secret\nx\n" << none << 2 << rights;
-        QTest::newRow("practitioner: disable") << "--operator doc operator disable --name boss" << none
-                                               << "secret" << 2 << rights;
+        QTest::newRow("wrong password")
+            << "--operator boss operator list" << none << "nope" << 2 << QString::fromUtf8("帳號或密碼錯誤");
+        QTest::newRow("unknown operator")
+            << "--operator eve operator list" << none << "bosspw" << 2 << QString::fromUtf8("帳號或密碼錯誤");
+        QTest::newRow("assistant: operators")
+            << "--operator ann operator list" << none << "secret" << 2 << rights;
+        QTest::newRow("assistant: trend")
+            << "--operator ann trend --custno A1 --out OUT.csv" << none << "secret" << 2 << rights;
+        QTest::newRow("assistant: research export")
+            << "--operator ann export-csv --to OUT" << none << "secret" << 2 << rights;
+        QTest::newRow("assistant: backup")
+            << "--operator ann backup --to OUT" << none << "secret" << 2 << rights;
+        QTest::newRow("assistant: demo (stores and prints)")
+            << "--operator ann demo --out OUT" << none << "secret" << 2 << rights;
+        QTest::newRow("practitioner: restore")
+            << "--operator doc restore OUT/x.mdb" << none << "secret" << 2 << rights;
+        QTest::newRow("practitioner: replacing import")
+            << "--operator doc import --from OUT --replace" << none << "secret" << 2 << rights;
+        QTest::newRow("practitioner: another's password") << "--operator doc operator passwd --name ann"
+                                                          << "secret\nx\n"
+                                                          << none << 2 << rights;
+        QTest::newRow("practitioner: disable")
+            << "--operator doc operator disable --name boss" << none << "secret" << 2 << rights;
         QTest::newRow("admin: the last admin stays") << "--operator boss operator disable --name boss" << none
                                                      << "bosspw" << 2 << QString::fromUtf8("最後一位管理者");
     }
@@ -127,7 +133,8 @@ private slots:
     // Everyone may change their own password, from a pipe once.
     void ownPassword()
     {
-        Run r = cli(m_data, words("--operator ann operator passwd --name ann"), QStringLiteral("secret\nnewpw\n"));
+        Run r = cli(m_data, words("--operator ann operator passwd --name ann"),
+                    QStringLiteral("secret\nnewpw\n"));
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         r = cli(m_data, words("--operator ann init"), {}, QStringLiteral("secret"));
         QCOMPARE(r.exitCode, 2);

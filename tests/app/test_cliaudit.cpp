@@ -179,6 +179,35 @@ private slots:
             QCOMPARE(o.value(QStringLiteral("HASH")).toString().size(), 64);
         }
     }
+
+    // What a command shows or writes of a subject is logged under that subject,
+    // one row per compared measurement.
+    void viewsAndCopiesNameTheirSubjects()
+    {
+        QTemporaryDir dir, out;
+        QVERIFY(prepare(dir, true));
+        QCOMPARE(command(dir.path(), {"demo", "--out", folder(out, "demo")}, cmdDemo).rc, 0);
+        SqlRows made;
+        QVERIFY(mainOf(dir.path())->run(QStringLiteral("SELECT CUSTNO, MKEY FROM ZUDATA"), {}, &made));
+        QCOMPARE(made.size(), 1);
+        const QString custNo = made[0].value(0).toString(), mkey = made[0].value(1).toString();
+        QCOMPARE(
+            command(dir.path(), {"trend", "--custno", custNo, "--out", out.filePath("t.csv")}, cmdTrend).rc,
+            0);
+        QCOMPARE(command(dir.path(),
+                         {"compare", "--mkey", mkey, "--mkey", mkey, "--out", out.filePath("c.pdf")},
+                         cmdCompare)
+                     .rc,
+                 0);
+        QStringList logged;
+        auto db = mainOf(dir.path());
+        readAuditRows(*db, {}, [&](const AuditRow& r) {
+            logged << r.action + QLatin1Char(' ') + (r.custNo == custNo ? QStringLiteral("X") : r.custNo);
+            return true;
+        });
+        QCOMPARE(logged, (QStringList{"subject.add X", "measurement.add X", "pdf X", "trend.view X", "pdf X",
+                                      "pdf X"}));
+    }
 };
 
 QTEST_MAIN(TestCliAudit)

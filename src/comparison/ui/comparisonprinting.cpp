@@ -13,7 +13,7 @@ namespace lumo {
 
 void printComparisonJob(QWidget* parent, SharedState& state, const QString& title,
                         const std::function<bool(ReportPage&)>& draw, int reportSize,
-                        const QString& proposedName)
+                        const QString& proposedName, const QStringList& subjects)
 {
     auto preview = [&](QPrinter& printer) { printOnDevice(printer, draw, {}, reportSize); };
     if (!previewBeforePrinting(parent, title, state.printer, preview)) return;
@@ -39,11 +39,18 @@ void printComparisonJob(QWidget* parent, SharedState& state, const QString& titl
         printOnDevice(
             printer, job, [&printer] { printer.abort(); }, reportSize);
     });
-    // The subject's number and name are in the proposed file name.
-    if (target.pdfFile.isEmpty())
-        auditOrReport(state, {QStringLiteral("print"), {}, 0, title + QStringLiteral(": ") + proposedName});
-    else if (written)
-        auditOrReport(state, {QStringLiteral("pdf"), {}, 0, title + QStringLiteral(": ") + target.pdfFile});
+    // One row per subject on the page, so that each subject's history
+    // (the audit page's or audit --custno's filter) shows the copy.
+    if (target.pdfFile.isEmpty() || written) {
+        const QString action = target.pdfFile.isEmpty() ? QStringLiteral("print") : QStringLiteral("pdf");
+        const QString detail =
+            title + QStringLiteral(": ") + (target.pdfFile.isEmpty() ? proposedName : target.pdfFile);
+        QStringList numbers = subjects;
+        numbers.removeDuplicates();
+        if (numbers.isEmpty()) numbers << QString();
+        for (const QString& custNo : numbers)
+            auditOrReport(state, {action, custNo, 0, detail});
+    }
     // As for the analysis report: a file written is said, with its name.
     if (written) state.ShowMessageDialog(NoteImportant, reportPdfWrittenNotice(target.pdfFile));
 }

@@ -5,6 +5,8 @@
 
 #include "comparison/comparisonprint.h"
 
+#include <QStringList>
+
 class QWidget;
 
 namespace lumo {
@@ -16,6 +18,6 @@ struct SharedState;
 // preview first; a PDF file is proposed under `proposedName`.
 void printComparisonJob(QWidget* parent, SharedState& state, const QString& title,
                         const std::function<bool(ReportPage&)>& draw, int reportSize = 10,
-                        const QString& proposedName = QString());
+                        const QString& proposedName = QString(), const QStringList& subjects = {});
 
 } // namespace lumo

@@ -170,9 +170,11 @@ void TZuCmp::ToolButtonPrintClick()
     const TwoRecordPage page = m_cmp.page(m_state.config);
     const QString name =
         proposedPdfName(page.base.number, page.base.name, reportDate(page.base.takenAt), u("比對"));
+    QStringList subjects{page.base.number};
+    if (page.comparison) subjects << page.comparison->number;
     printComparisonJob(
         this, m_state, twoRecordJobTitle(), [&](ReportPage& p) { return printTwoRecordPage(p, page); }, 10,
-        name);
+        name, subjects);
 }
 
 } // namespace lumo

@@ -156,9 +156,10 @@ void TZumut::ToolButtonLoadClick()
     QStringList shown;
     for (const PickedRecord& r : m_state.PickedRecords)
         shown << QStringLiteral("%1/%2").arg(r.CUSTNO).arg(r.MKEY);
-    if (!shown.isEmpty())
-        auditOrReport(m_state, {QStringLiteral("comparison.view"), m_state.PickedRecords.first().CUSTNO,
-                                m_state.PickedRecords.first().MKEY, shown.join(QLatin1Char(' '))});
+    // One row per record compared, under its own subject.
+    for (const PickedRecord& r : m_state.PickedRecords)
+        auditOrReport(m_state,
+                      {QStringLiteral("comparison.view"), r.CUSTNO, r.MKEY, shown.join(QLatin1Char(' '))});
 }
 
 void TZumut::ToolButtonPrintClick()
@@ -167,9 +168,12 @@ void TZumut::ToolButtonPrintClick()
     page.notes = m_cmp.notes(m_extras);
     const RecordBlock first = page.entries.isEmpty() ? RecordBlock() : page.entries.constFirst();
     const QString name = proposedPdfName(first.number, first.name, reportDate(first.takenAt), u("多重比對"));
+    QStringList subjects;
+    for (const RecordBlock& b : page.entries)
+        subjects << b.number;
     printComparisonJob(
         this, m_state, multiRecordJobTitle(), [&](ReportPage& p) { return printMultiRecordPage(p, page); },
-        10, name);
+        10, name, subjects);
 }
 
 } // namespace lumo

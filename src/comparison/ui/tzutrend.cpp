@@ -269,9 +269,8 @@ void TZuTrend::ToolButtonPrintClick()
     page.noise = &m_noise;
     page.notes = m_notes;
     const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"));
-    printComparisonJob(
-        this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
-        TrendReportSize, name);
+    printComparisonJob(this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
+                       TrendReportSize, name, {m_subject.CUSTNO});
 }
 
 } // namespace lumo

@@ -1,6 +1,7 @@
 #include "records/ui/tzuexport.h"
 
 #include "base/messages.h"
+#include "practice/masking.h"
 #include "records/measurements.h"
 #include "records/operationhook.h"
 #include "records/subjectexport.h"
@@ -37,7 +38,8 @@ TZuExport::TZuExport(SharedState& state, const SubjectRow& subject, QWidget* par
     auto* about =
         new QLabel(u("受測者 %1 %2 的基本資料、%3 筆測量資料 (FHIR R4 與 CSV) 及每筆測量的分析報表 (PDF)，"
                      "將寫入下列位置的一個資料夾。")
-                       .arg(subject.CUSTNO, subject.NAME.trimmed())
+                       .arg(shownSubject(subject, state.waitingRoom.on()).CUSTNO,
+                            shownSubject(subject, state.waitingRoom.on()).NAME.trimmed())
                        .arg(count),
                    this);
     about->setWordWrap(true);

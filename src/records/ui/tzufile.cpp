@@ -1,6 +1,7 @@
 #include "records/ui/tzufile.h"
 
 #include "practice/audit.h"
+#include "practice/ui/guard.h"
 #include "records/subjectmerge.h"
 #include "records/transferflow.h"
 #include "records/transferfolders.h"
@@ -78,6 +79,8 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     m_pages->setObjectName(QStringLiteral("PageControl1"));
     m_pages->addTab(buildExportPage(), u("匯出"));
     m_pages->addTab(buildImportPage(), u("匯入"));
+    // Importing is the practitioner's too; replacing what is there is not.
+    guardControl(m_replace, m_state.Session, Permission::ReplacingImport);
 
     auto* barRow = new QHBoxLayout;
     barRow->addWidget(new QLabel(u("完成比例"), this));
@@ -201,6 +204,10 @@ void TZuFile::ToolButton1Click()
 void TZuFile::ToolButton2Click()
 {
     if (m_running) return;
+    if (m_replace->isChecked() && !allowed(m_state.Session, Permission::ReplacingImport)) {
+        m_state.ShowMessageDialog(NoteAttention, refusalReason(Permission::ReplacingImport));
+        return;
+    }
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
                       TransferHooks{m_state.messages,
                                     [this](int t) { m_state.playTone(t); },

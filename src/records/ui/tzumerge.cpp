@@ -2,6 +2,7 @@
 
 #include "base/formats.h"
 #include "base/messages.h"
+#include "practice/masking.h"
 #include "records/measurements.h"
 #include "records/operationhook.h"
 #include "records/subjects.h"
@@ -35,12 +36,43 @@ QString shown(const QString& value)
     return first.size() > 40 || first.size() < value.size() ? first.left(40) + u("…") : first;
 }
 
-QString who(const SubjectRow& s)
+} // namespace
+
+// Under 候診區顯示 the two subjects are shown as every list shows them; the
+// choice is the same, and F12 shows the values when the room is empty.
+QString TZuMerge::who(const SubjectRow& s) const
 {
-    return s.CUSTNO + QLatin1Char(' ') + s.NAME.trimmed();
+    const ShownSubject v = shownSubject(s, m_state.waitingRoom.on());
+    return v.CUSTNO + QLatin1Char(' ') + v.NAME.trimmed();
 }
 
-} // namespace
+QString TZuMerge::fieldShown(const SubjectRow& s, MergeField f) const
+{
+    if (!m_state.waitingRoom.on()) return mergeFieldText(s, f);
+    const ShownSubject v = shownSubject(s, true);
+    switch (f) {
+    case MergeField::CUSTNO:
+        return v.CUSTNO;
+    case MergeField::NAME:
+        return v.NAME;
+    case MergeField::DBIRTH:
+        return v.DBIRTH;
+    case MergeField::ADDR:
+        return v.ADDR;
+    case MergeField::TEL:
+        return v.TEL;
+    case MergeField::TEL2:
+        return v.TEL2;
+    case MergeField::TEL3:
+        return v.TEL3;
+    case MergeField::EMAIL:
+        return v.EMAIL;
+    case MergeField::SEX:
+    case MergeField::MEMO:
+        break;
+    }
+    return mergeFieldText(s, f);
+}
 
 TZuMerge::TZuMerge(SharedState& state, qint64 keptKey, QWidget* parent) : QDialog(parent), m_state(state)
 {
@@ -219,8 +251,8 @@ void TZuMerge::otherChanged()
                                    : u("%1 筆").arg(count));
     for (int i = 0; i < MergeFieldCount; ++i) {
         const MergeField f = MergeField(i);
-        const QString mine = m_kept ? mergeFieldText(*m_kept, f) : QString();
-        const QString theirs = m_other ? mergeFieldText(*m_other, f) : QString();
+        const QString mine = m_kept ? fieldShown(*m_kept, f) : QString();
+        const QString theirs = m_other ? fieldShown(*m_other, f) : QString();
         m_mine[size_t(i)]->setText(shown(mine));
         m_mine[size_t(i)]->setToolTip(mine);
         m_theirs[size_t(i)]->setText(m_other ? shown(theirs) : QString());

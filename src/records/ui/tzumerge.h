@@ -45,6 +45,8 @@ private:
     void showLastMerge();
     void fillDuplicates();
     QString mergeQuestion() const;
+    QString who(const SubjectRow& s) const;
+    QString fieldShown(const SubjectRow& s, MergeField f) const;
 
     SharedState& m_state;
     std::optional<SubjectRow> m_kept;
