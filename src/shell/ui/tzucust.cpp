@@ -3,6 +3,7 @@
 #include "practice/ui/operatorspage.h"
 
 #include "practice/audit.h"
+#include "practice/auditdetail.h"
 #include "shell/sharedstate.h"
 #include "shell/ui/programrows.h"
 #include "shell/usersettings.h"
@@ -177,12 +178,15 @@ void TZuCust::save()
         m_state.reportError(s.error);
         return;
     }
+    // One entry for the save, with every field it changed and its old value.
+    QStringList detail{userSettingsChanges(m_state.config, changed)};
+    ChangeDetail idleChange;
+    idleChange.add("IdleLockMinutes", oldIdle, idle);
+    detail << idleChange.text();
+    detail.removeAll(QString());
     m_state.config = changed;
-    if (idle != oldIdle)
-        audit(m_state, {QStringLiteral("settings.change"),
-                        {},
-                        0,
-                        QStringLiteral("idle lock minutes %1 -> %2").arg(oldIdle).arg(idle)});
+    if (!detail.isEmpty())
+        audit(m_state, {QStringLiteral("settings.change"), {}, 0, detail.join(QStringLiteral("; "))});
     accept();
 }
 
