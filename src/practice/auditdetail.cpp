@@ -3,6 +3,8 @@
 #include "records/rows.h"
 #include "shell/usersettings.h"
 
+#include <QCryptographicHash>
+
 namespace lumo {
 namespace {
 
@@ -12,6 +14,23 @@ constexpr int ValueLimit = 200;
 QString shown(const QString& v)
 {
     return v.size() > ValueLimit ? v.left(ValueLimit) + QStringLiteral("…") : v;
+}
+
+// A picture in a line of the log: its size and the start of its SHA-256.
+QString pictureText(const QByteArray& picture)
+{
+    if (picture.isEmpty()) return {};
+    const QByteArray digest = QCryptographicHash::hash(picture, QCryptographicHash::Sha256).toHex().left(12);
+    return QStringLiteral("%1 B %2").arg(picture.size()).arg(QLatin1String(digest));
+}
+
+// Numbered fields: ProPrg1, ProPrg2 ...
+template <size_t N>
+void addAll(ChangeDetail& c, const char* field, const std::array<QString, N>& b,
+            const std::array<QString, N>& a)
+{
+    for (size_t i = 0; i < N; ++i)
+        c.add((QByteArray(field) + QByteArray::number(qulonglong(i + 1))).constData(), b[i], a[i]);
 }
 
 } // namespace
@@ -59,6 +78,37 @@ QString measurementChanges(const MeasurementRow& b, const MeasurementRow& a)
     }
     c.add("MEMO1", b.MEMO1, a.MEMO1);
     c.add("MEMO2", b.MEMO2, a.MEMO2);
+    return c.text();
+}
+
+QString programChanges(const ProgramRow& b, const ProgramRow& a)
+{
+    ChangeDetail c;
+    c.add("ProNo", b.ProNo, a.ProNo);
+    c.add("ProName", b.ProName, a.ProName);
+    c.add("ProData", b.ProData, a.ProData);
+    if (b.ProPict != a.ProPict) c.add("ProPict", pictureText(b.ProPict), pictureText(a.ProPict));
+    c.add("ProScal", b.ProScal ? 1 : 0, a.ProScal ? 1 : 0);
+    c.add("ProFN", b.ProFN, a.ProFN);
+    addAll(c, "ProScrp", b.ProScrp, a.ProScrp);
+    addAll(c, "ProPrg", b.ProPrg, a.ProPrg);
+    addAll(c, "ProParm", b.ProParm, a.ProParm);
+    addAll(c, "ProMed", b.ProMed, a.ProMed);
+    addAll(c, "ProHel", b.ProHel, a.ProHel);
+    return c.text();
+}
+
+QString conditionChanges(const ConditionRow& b, const ConditionRow& a)
+{
+    ChangeDetail c;
+    c.add("ProSubN", b.ProSubN, a.ProSubN);
+    c.add("ProNote", b.ProNote, a.ProNote);
+    c.add("ProAnd", b.ProAnd, a.ProAnd);
+    c.add("ProCond", b.ProCond, a.ProCond);
+    c.add("ProAGL", b.ProAGL, a.ProAGL);
+    c.add("ProAGH", b.ProAGH, a.ProAGH);
+    c.add("ProEng", b.ProEng, a.ProEng);
+    c.add("ProFlg", b.ProFlg ? 1 : 0, a.ProFlg ? 1 : 0);
     return c.text();
 }
 
