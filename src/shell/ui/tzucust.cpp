@@ -59,10 +59,15 @@ TZuCust::TZuCust(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     programsLayout->addStretch();
     m_pages->addTab(programs, u("外掛功能"));
     m_pages->setTabToolTip(1, u("系統外掛執行程式設定"));
-    // The accounts: for admins, and for whoever makes the first one.
+    // The accounts: for admins, and for whoever makes the first one. Others
+    // see the tab disabled, with why, and nothing of the accounts behind it.
     if (allowed(m_state.Session, Permission::Operators)) {
         const int page = m_pages->addTab(new OperatorsPage(m_state), u("操作人員"));
         m_pages->setTabToolTip(page, u("操作人員帳號：新增、變更密碼、停用"));
+    } else {
+        const int page = m_pages->addTab(new QWidget, u("操作人員"));
+        m_pages->setTabEnabled(page, false);
+        m_pages->setTabToolTip(page, refusalReason(Permission::Operators));
     }
 
     auto* layout = new QVBoxLayout(this);
