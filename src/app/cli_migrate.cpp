@@ -4,13 +4,38 @@
 //   migrate --from CONNINFO  a server's main database into a new lumo4.mdb
 #include "app/cli.h"
 
+#include "practice/audit.h"
+#include "records/database.h"
 #include "records/enginemigration.h"
 #include "records/serverlogin.h"
 #include "shell/datadir.h"
+#include "shell/sharedstate.h"
 
 #include <QDir>
 
 namespace lumo {
+namespace {
+
+// The move in the log of either end: an export where the rows left, an
+// import where they arrived (after the copy, so each row stays its own
+// database's), both naming the two ends. A database without operators takes
+// nothing, as every command's log.
+Status logMove(CliContext& c, std::unique_ptr<Database> source, std::unique_ptr<Database> target,
+               const QString& detail)
+{
+    const std::pair<std::unique_ptr<Database>*, const char*> ends[] = {{&source, "export"},
+                                                                       {&target, "import"}};
+    for (const auto& [db, action] : ends) {
+        SharedState state;
+        state.DataDirectory = c.dataDirectory;
+        state.MainDatabase = std::move(*db);
+        startSession(c, state);
+        if (const Status s = audit(state, {QLatin1String(action), {}, 0, detail}); !s) return s;
+    }
+    return Status::success();
+}
+
+} // namespace
 
 int cmdMigrate(CliContext& c)
 {
@@ -44,7 +69,16 @@ int cmdMigrate(CliContext& c)
     const QString target = to ? server->path() : file;
     *c.out << QString::fromUtf8("已將 %1 移轉至 %2，每一筆都已核對：%3").arg(source, target, moved.summary())
            << Qt::endl;
-    return 0;
+    // The copy stands whether or not the log takes it; a log that did not is
+    // said, and the command fails so that a script notices.
+    auto fileDb = Database::open(file, FileKind::Main, Database::Access::ReadWrite, &st);
+    const QString detail = source + QString::fromUtf8(" → ") + target;
+    if (st)
+        st = to ? logMove(c, std::move(fileDb), std::move(server), detail)
+                : logMove(c, std::move(server), std::move(fileDb), detail);
+    if (st) return 0;
+    *c.err << st.error << Qt::endl;
+    return 2;
 }
 
 } // namespace lumo

@@ -5,6 +5,7 @@
 #include "app/cli.h"
 
 #include "backup/backuppassphrase.h"
+#include "practice/audit.h"
 
 #include <QFile>
 #include <cstdio>
@@ -83,7 +84,12 @@ int cmdBackupPassphrase(CliContext& c)
         return 2;
     }
     *c.out << u("已設定備份密語（只保存其驗證值）。") << Qt::endl;
-    return 0;
+    // The passphrase stands whether or not the log takes its entry; a log
+    // that did not is said, and the command fails so that a script notices.
+    s = auditCommand(c, {QStringLiteral("settings.change"), {}, 0, QLatin1String(BackupPassphraseSetDetail)});
+    if (s) return 0;
+    *c.err << s.error << Qt::endl;
+    return 2;
 }
 
 } // namespace lumo

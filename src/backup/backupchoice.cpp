@@ -93,6 +93,7 @@ BackupOutcome runBackup(const BackupRequest& r)
         if (const Status s = setBackupPassphrase(r.dataDir, r.passphrase); !s)
             return refused(BackupField::Passphrase, s.error);
     }
+    const bool passphraseSet = r.encrypt && r.offer == EncryptionOffer::SetNew;
     const QString database = dataFilePath(r.dataDir, QLatin1String(MainDatabaseFile));
     // The program's own folder follows the keeping rules, as the daily copy's
     // does; any other folder is the operator's, and nothing in it is removed.
@@ -103,6 +104,7 @@ BackupOutcome runBackup(const BackupRequest& r)
     BackupOutcome o;
     o.status = made.status;
     o.path = made.path;
+    o.passphraseSet = passphraseSet;
     if (!made.status)
         o.message = backupFailureMessage(made.status.error);
     else if (r.encrypt)

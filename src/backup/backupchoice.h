@@ -57,6 +57,9 @@ struct BackupOutcome
     BackupField field = BackupField::None;
     QString path;    // the copy written
     QString message; // what the operator is told: the copy's name, or why not
+    // A new passphrase was set (even when the copy then failed): a settings
+    // change for the log.
+    bool passphraseSet = false;
 };
 
 // Checks the fields, sets a new passphrase when that is the offer, and makes

@@ -19,6 +19,9 @@ inline constexpr int MinBackupPassphraseLength = 8;
 // Stores the verifier of `passphrase` (replacing an earlier one).
 Status setBackupPassphrase(const QString& dataDir, const QByteArray& passphrase);
 
+// The audit log's detail of setting one (the passphrase itself never).
+inline constexpr const char* BackupPassphraseSetDetail = "backup passphrase set";
+
 // Whether an admin has set one (its verifier is there; a damaged one is
 // found by checkBackupPassphrase, which says so).
 bool backupPassphraseSet(const QString& dataDir);

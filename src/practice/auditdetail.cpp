@@ -1,8 +1,9 @@
 #include "practice/auditdetail.h"
 
 #include "records/rows.h"
+#include "shell/usersettings.h"
 
-#include <QStringList>
+#include <QCryptographicHash>
 
 namespace lumo {
 namespace {
@@ -15,29 +16,39 @@ QString shown(const QString& v)
     return v.size() > ValueLimit ? v.left(ValueLimit) + QStringLiteral("…") : v;
 }
 
-class Changes
+// A picture in a line of the log: its size and the start of its SHA-256.
+QString pictureText(const QByteArray& picture)
 {
-public:
-    void add(const char* field, const QString& before, const QString& after)
-    {
-        if (before != after)
-            m_parts << QStringLiteral("%1: %2 → %3").arg(QLatin1String(field), shown(before), shown(after));
-    }
-    void add(const char* field, double before, double after)
-    {
-        if (before != after) add(field, QString::number(before, 'g', 15), QString::number(after, 'g', 15));
-    }
-    QString text() const { return m_parts.join(QStringLiteral("; ")); }
+    if (picture.isEmpty()) return {};
+    const QByteArray digest = QCryptographicHash::hash(picture, QCryptographicHash::Sha256).toHex().left(12);
+    return QStringLiteral("%1 B %2").arg(picture.size()).arg(QLatin1String(digest));
+}
 
-private:
-    QStringList m_parts;
-};
+// Numbered fields: ProPrg1, ProPrg2 ...
+template <size_t N>
+void addAll(ChangeDetail& c, const char* field, const std::array<QString, N>& b,
+            const std::array<QString, N>& a)
+{
+    for (size_t i = 0; i < N; ++i)
+        c.add((QByteArray(field) + QByteArray::number(qulonglong(i + 1))).constData(), b[i], a[i]);
+}
 
 } // namespace
 
+void ChangeDetail::add(const char* field, const QString& before, const QString& after)
+{
+    if (before != after)
+        m_parts << QStringLiteral("%1: %2 → %3").arg(QLatin1String(field), shown(before), shown(after));
+}
+
+void ChangeDetail::add(const char* field, double before, double after)
+{
+    if (before != after) add(field, QString::number(before, 'g', 15), QString::number(after, 'g', 15));
+}
+
 QString subjectChanges(const SubjectRow& b, const SubjectRow& a)
 {
-    Changes c;
+    ChangeDetail c;
     c.add("CUSTNO", b.CUSTNO, a.CUSTNO);
     c.add("NAME", b.NAME, a.NAME);
     c.add("SEX", b.SEX ? 1 : 0, a.SEX ? 1 : 0);
@@ -58,7 +69,7 @@ QString subjectChanges(const SubjectRow& b, const SubjectRow& a)
 
 QString measurementChanges(const MeasurementRow& b, const MeasurementRow& a)
 {
-    Changes c;
+    ChangeDetail c;
     c.add("ZUDATE", b.ZUDATE, a.ZUDATE);
     c.add("ZUVOTA", b.ZUVOTA ? 1 : 0, a.ZUVOTA ? 1 : 0);
     for (int i = 0; i < int(a.ZU.size()); ++i) {
@@ -67,6 +78,54 @@ QString measurementChanges(const MeasurementRow& b, const MeasurementRow& a)
     }
     c.add("MEMO1", b.MEMO1, a.MEMO1);
     c.add("MEMO2", b.MEMO2, a.MEMO2);
+    return c.text();
+}
+
+QString programChanges(const ProgramRow& b, const ProgramRow& a)
+{
+    ChangeDetail c;
+    c.add("ProNo", b.ProNo, a.ProNo);
+    c.add("ProName", b.ProName, a.ProName);
+    c.add("ProData", b.ProData, a.ProData);
+    if (b.ProPict != a.ProPict) c.add("ProPict", pictureText(b.ProPict), pictureText(a.ProPict));
+    c.add("ProScal", b.ProScal ? 1 : 0, a.ProScal ? 1 : 0);
+    c.add("ProFN", b.ProFN, a.ProFN);
+    addAll(c, "ProScrp", b.ProScrp, a.ProScrp);
+    addAll(c, "ProPrg", b.ProPrg, a.ProPrg);
+    addAll(c, "ProParm", b.ProParm, a.ProParm);
+    addAll(c, "ProMed", b.ProMed, a.ProMed);
+    addAll(c, "ProHel", b.ProHel, a.ProHel);
+    return c.text();
+}
+
+QString conditionChanges(const ConditionRow& b, const ConditionRow& a)
+{
+    ChangeDetail c;
+    c.add("ProSubN", b.ProSubN, a.ProSubN);
+    c.add("ProNote", b.ProNote, a.ProNote);
+    c.add("ProAnd", b.ProAnd, a.ProAnd);
+    c.add("ProCond", b.ProCond, a.ProCond);
+    c.add("ProAGL", b.ProAGL, a.ProAGL);
+    c.add("ProAGH", b.ProAGH, a.ProAGH);
+    c.add("ProEng", b.ProEng, a.ProEng);
+    c.add("ProFlg", b.ProFlg ? 1 : 0, a.ProFlg ? 1 : 0);
+    return c.text();
+}
+
+QString userSettingsChanges(const Configuration& before, const Configuration& after)
+{
+    const UserSettingsFields b = UserSettingsFields::of(before), a = UserSettingsFields::of(after);
+    ChangeDetail c;
+    static const char* const userKeys[] = {"UserName1", "UserName2", "UserData1", "UserData2"};
+    for (size_t i = 0; i < b.user.size(); ++i)
+        c.add(userKeys[i], b.user[i], a.user[i]);
+    for (size_t i = 0; i < b.enabled.size(); ++i) {
+        const QByteArray n = QByteArray::number(qulonglong(i + 1));
+        c.add(("ToolFlag" + n).constData(), b.enabled[i] ? 1 : 0, a.enabled[i] ? 1 : 0);
+        c.add(("ToolHint" + n).constData(), b.hint[i], a.hint[i]);
+        c.add(("ToolProgram" + n).constData(), b.program[i], a.program[i]);
+        c.add(("ToolParam" + n).constData(), b.param[i], a.param[i]);
+    }
     return c.text();
 }
 

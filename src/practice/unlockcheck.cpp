@@ -1,29 +1,41 @@
 #include "practice/unlockcheck.h"
 
-#include "records/engine.h"
+#include "records/database.h"
 #include "shell/sharedstate.h"
-
-#include <argon2.h>
 
 namespace lumo {
 
-UnlockCheck unlockCheck(SharedState& state)
+QString unlockRefusedMessage()
 {
-    return [&state](const QString& name, const QString& password) {
-        if (!state.MainDatabase || name.trimmed().isEmpty()) return false;
-        Engine& e = state.MainDatabase->engine();
-        SqlRows rows;
-        const Status st = e.run(QStringLiteral("SELECT ROLE, PWHASH, DISABLED FROM LUMOOPER WHERE %1 = %2")
-                                    .arg(e.caseless(QStringLiteral("NAME")), e.caselessValue()),
-                                {name.trimmed()}, &rows, nullptr);
-        if (!st || rows.size() != 1) return false;
-        const SqlRow& r = rows.front();
-        const bool sameOperator = name.trimmed().compare(state.Session.name, Qt::CaseInsensitive) == 0;
-        const bool admin = r[0].toString().compare(QStringLiteral("admin"), Qt::CaseInsensitive) == 0;
-        if (r[2].toLongLong() != 0 || !(sameOperator || admin)) return false;
-        const QByteArray hash = r[1].toString().toUtf8();
-        const QByteArray pw = password.toUtf8();
-        return argon2id_verify(hash.constData(), pw.constData(), size_t(pw.size())) == ARGON2_OK;
+    return QString::fromUtf8("操作人員或密碼不正確。");
+}
+
+UnlockCheck unlockCheck(SharedState& state, WallClock now)
+{
+    return [&state, now](const QString& name, const QString& password) -> UnlockVerdict {
+        const QString who = name.trimmed();
+        if (!state.MainDatabase || who.isEmpty()) return {false, unlockRefusedMessage()};
+        // Through the store, so that the failures count and a wait started
+        // at the login (or on another workstation) holds here too.
+        OperatorStore store(*state.MainDatabase, now);
+        const LoginVerdict v = store.verify(who, password);
+        const auto waiting = [&] {
+            return UnlockVerdict{false, waitMessage((v.waitUntil - now() + 999) / 1000)};
+        };
+        switch (v.outcome) {
+        case LoginVerdict::Accepted: {
+            const bool sameOperator = v.name.compare(state.Session.name, Qt::CaseInsensitive) == 0;
+            if (sameOperator || v.role == Role::Admin) return {true, {}};
+            return {false, unlockRefusedMessage()};
+        }
+        case LoginVerdict::Waiting:
+            return waiting();
+        case LoginVerdict::WrongPassword:
+            return v.waitUntil > 0 ? waiting() : UnlockVerdict{false, unlockRefusedMessage()};
+        case LoginVerdict::Failed:
+            break;
+        }
+        return {false, v.status.error};
     };
 }
 

@@ -3,6 +3,8 @@
 // row compared here once more), backup and restore.
 #include "clirunner.h"
 
+#include "practice/auditlog.h"
+#include "practice/operators.h"
 #include "records/measurements.h"
 #include "records/programs.h"
 #include "records/schema.h"
@@ -220,6 +222,58 @@ private slots:
             QCOMPARE(s.MKEY, 5);
             QCOMPARE(SubjectStore(*db).count(), 5);
         }
+    }
+
+    // In practice mode each end logs the move: an export where the rows left,
+    // an import where they arrived, both naming the two ends.
+    void migrationLoggedAtBothEnds()
+    {
+        const QString from = dataDir("logged"), back = dataDir("logged-back");
+        QVERIFY(runCli({"--data-dir", from, "init"}).exitCode == 0);
+        Status st;
+        {
+            auto file = Database::open(from + QStringLiteral("/lumo4.mdb"), FileKind::Main,
+                                       Database::Access::ReadWrite, &st);
+            QVERIFY(file &&
+                    OperatorStore(*file).add(QStringLiteral("amy"), Role::Admin, QStringLiteral("pw")));
+        }
+        const QString conninfo = newServerDatabase();
+        qputenv("LUMO_PASSWORD", "pw");
+        const auto lastRow = [](const QString& dir, const QString& server) {
+            Status s;
+            auto db = server.isEmpty() ? Database::open(dir + QStringLiteral("/lumo4.mdb"), FileKind::Main,
+                                                        Database::Access::ReadOnly, &s)
+                                       : Database::connect({server, {}}, &s);
+            AuditRow last;
+            if (db)
+                readAuditRows(*db, {}, [&last](const AuditRow& r) {
+                    last = r;
+                    return true;
+                });
+            return last;
+        };
+        // Each step: the command's direction and data directory; the source's, then the target's last row.
+        struct Step
+        {
+            const char* direction;
+            QString dir, source, target;
+        };
+        for (const Step& step : {Step{"--to", from, from, {}}, Step{"--from", back, {}, back}}) {
+            const CliRun r =
+                runCli({"--data-dir", step.dir, "--operator", "amy", "migrate", step.direction, conninfo});
+            QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+            const AuditRow out = lastRow(step.source, step.source.isEmpty() ? conninfo : QString());
+            const AuditRow in = lastRow(step.target, step.target.isEmpty() ? conninfo : QString());
+            QCOMPARE(out.action, QStringLiteral("export"));
+            QCOMPARE(in.action, QStringLiteral("import"));
+            QCOMPARE(out.detail, in.detail);
+            QVERIFY2(in.detail.contains(u("lumo4.mdb → PostgreSQL")) == (step.target.isEmpty()) &&
+                         in.detail.contains(QStringLiteral("PostgreSQL")) &&
+                         in.detail.contains(QStringLiteral("lumo4.mdb")),
+                     qPrintable(in.detail));
+            QVERIFY(!in.detail.contains(QStringLiteral("password")));
+        }
+        qunsetenv("LUMO_PASSWORD");
     }
 
     // Nothing is overwritten: a server that holds rows, a file that exists.

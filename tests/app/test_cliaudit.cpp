@@ -123,6 +123,33 @@ private slots:
         if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：2 列")), qPrintable(verified.out));
     }
 
+    // Setting the backup passphrase is a settings change; the passphrase is in no row.
+    void passphraseSetIsLogged_data()
+    {
+        QTest::addColumn<bool>("practice");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("alone at home") << false << QStringList();
+        QTest::newRow("practice mode") << true << QStringList{"settings.change amy backup passphrase set"};
+    }
+    void passphraseSetIsLogged()
+    {
+        QFETCH(bool, practice);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        QVERIFY(prepare(dir, practice));
+        qputenv("LUMO_BACKUP_PASSPHRASE", "correct horse battery");
+        const Run r = command(dir.path(), {"backup-passphrase", "set"}, cmdBackupPassphrase);
+        qunsetenv("LUMO_BACKUP_PASSPHRASE");
+        QCOMPARE(r.rc, 0);
+        QStringList rows;
+        auto db = mainOf(dir.path());
+        readAuditRows(*db, {}, [&rows](const AuditRow& row) {
+            rows << row.action + QLatin1Char(' ') + row.operatorName + QLatin1Char(' ') + row.detail;
+            return true;
+        });
+        QCOMPARE(rows, expected);
+    }
+
     void verifyNamesTheBrokenRow()
     {
         QTemporaryDir dir, out;

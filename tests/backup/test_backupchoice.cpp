@@ -144,6 +144,7 @@ private slots:
         QVERIFY(o.path.isEmpty());
         QVERIFY(QDir(scratch.path()).isEmpty());
         QCOMPARE(backupPassphraseSet(data.path()), set);
+        QVERIFY(!o.passphraseSet);
         QVERIFY(!QFile::exists(data.filePath(QStringLiteral("lumo4_encrypting.mdb"))));
     }
 
@@ -172,6 +173,7 @@ private slots:
         QCOMPARE(isEncryptedBackup(o.path), encrypt);
         // A first passphrase is set before the copy, so the copy can be opened later.
         if (encrypt) QVERIFY(checkBackupPassphrase(data.path(), kPassphrase));
+        QCOMPARE(o.passphraseSet, encrypt && !set); // the log's settings change
     }
 
     // On a server the copy is the server's pg_dump file, never encrypted by the program.

@@ -44,7 +44,11 @@ private slots:
         auto* typedIn = top->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)
                             .last(); // not the first: the focus is not where it starts
         ScreenLock lock(
-            state, clock, [](const QString&, const QString&) { return true; }, &window);
+            state, clock,
+            [](const QString&, const QString&) {
+                return UnlockVerdict{true, {}};
+            },
+            &window);
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
 

@@ -3,6 +3,7 @@
 // window's status bar and custom buttons following at once.
 #include "app/tzuform.h"
 #include "base/codec.h"
+#include "practice/roles.h"
 #include "shell/ui/programrows.h"
 #include "shell/ui/tzucust.h"
 #include "shell/usersettings.h"
@@ -25,6 +26,8 @@
 
 using namespace lumo;
 using namespace lumo::test;
+
+Q_DECLARE_METATYPE(lumo::Role)
 
 namespace {
 
@@ -217,6 +220,32 @@ private slots:
         QCOMPARE(f.line(18), QStringLiteral("101000"));
         QCOMPARE(f.line(28), QStringLiteral("/usr/bin/gedit"));
         QCOMPARE(f.line(7), u("LUMO經絡能量分析儀"));
+    }
+
+    // 操作人員: usable outside practice mode and by admins; for anyone else
+    // there but disabled, its tool tip saying why.
+    void operatorsTabFollowsRole_data()
+    {
+        QTest::addColumn<bool>("practice");
+        QTest::addColumn<Role>("role");
+        QTest::addColumn<bool>("usable");
+        QTest::newRow("alone at home") << false << Role::Assistant << true;
+        QTest::newRow("admin") << true << Role::Admin << true;
+        QTest::newRow("practitioner") << true << Role::Practitioner << false;
+        QTest::newRow("assistant") << true << Role::Assistant << false;
+    }
+    void operatorsTabFollowsRole()
+    {
+        QFETCH(bool, practice);
+        QFETCH(Role, role);
+        QFETCH(bool, usable);
+        Settings f;
+        f.state.Session = {practice, QStringLiteral("amy"), role, QStringLiteral("ws")};
+        TZuCust s(f.state);
+        QCOMPARE(s.pages()->count(), 3);
+        QCOMPARE(s.pages()->tabText(2), u("操作人員"));
+        QCOMPARE(s.pages()->isTabEnabled(2), usable);
+        QCOMPARE(s.pages()->tabToolTip(2) == refusalReason(Permission::Operators), !usable);
     }
 
     // 螢幕鎖定 typed by keys on page 用戶資料, then 儲存資料: the value the box

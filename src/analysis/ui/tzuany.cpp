@@ -7,6 +7,7 @@
 #include "analysis/ui/printpage.h"
 #include "analysis/ui/programpage.h"
 #include "practice/audit.h"
+#include "practice/auditdetail.h"
 #include "records/measurements.h"
 #include "shell/datadir.h"
 #include "treatment/matching.h"
@@ -360,6 +361,7 @@ void TZuany::reject()
         m_state.saveConfiguration();
         if (m_recordChanged) {
             const QString text = m_record->toPlainText();
+            const QString before = m_state.energy.Memo.join(QStringLiteral("\r\n"));
             m_state.energy.Memo = text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
             if (m_state.CurrentMeasurementKey > 0 && m_state.MainDatabase) {
                 const Status st = MeasurementStore(*m_state.MainDatabase)
@@ -367,9 +369,12 @@ void TZuany::reject()
                                                   m_state.energy.Memo.join(QStringLiteral("\r\n")),
                                                   &m_state.CurrentMeasurementVersion);
                 m_state.reportFailure(st);
-                if (st)
+                if (st) {
+                    ChangeDetail change;
+                    change.add("MEMO1", before, m_state.energy.Memo.join(QStringLiteral("\r\n")));
                     auditOrReport(m_state, {QStringLiteral("memo.change"), m_state.CurrentSubject.CUSTNO,
-                                            m_state.CurrentMeasurementKey, text.left(200)});
+                                            m_state.CurrentMeasurementKey, change.text()});
+                }
                 // Another workstation changed the measurement: the screen stays
                 // with the record typed here, which the operator can copy before
                 // closing it again (the next close does not store it).

@@ -203,6 +203,9 @@ void BackupDialog::start()
     m_start->setEnabled(true);
     request.passphrase.fill('\0');
     request.repeat.fill('\0');
+    if (outcome.passphraseSet)
+        auditOrReport(m_state,
+                      {QStringLiteral("settings.change"), {}, 0, QLatin1String(BackupPassphraseSetDetail)});
     if (QLineEdit* field = fieldOf(outcome.field)) {
         m_note->setText(outcome.message);
         field->setFocus();

@@ -66,11 +66,13 @@ LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent)
 void LockScreen::tryUnlock()
 {
     const QString name = m_name->text().trimmed();
-    const bool ok = m_check && m_check(name, m_password->text());
+    const UnlockVerdict v =
+        m_check ? m_check(name, m_password->text()) : UnlockVerdict{false, unlockRefusedMessage()};
     m_password->clear();
-    if (!ok) {
+    if (!v.unlocked) {
+        // Every refused try is logged, a try during a wait included.
         audit(m_state, {QStringLiteral("login.failed"), {}, 0, u("解除鎖定：") + name});
-        m_result->setText(u("操作人員或密碼不正確。"));
+        m_result->setText(v.message);
         m_password->setFocus();
         return;
     }

@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSysInfo>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QtDebug>
@@ -132,6 +133,8 @@ void OperatorsPage::add()
         m_state.Session.practiceMode = true;
         m_state.Session.name = name;
         m_state.Session.role = Role::Admin;
+        // As the login sets it: every row of this run names the machine.
+        m_state.Session.workstation = QSysInfo::machineHostName();
     }
     m_name->clear();
     done("operator.add", QStringLiteral("%1 (%2)").arg(name, roleKey(role)));

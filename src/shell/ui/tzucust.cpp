@@ -3,6 +3,7 @@
 #include "practice/ui/operatorspage.h"
 
 #include "practice/audit.h"
+#include "practice/auditdetail.h"
 #include "shell/sharedstate.h"
 #include "shell/ui/programrows.h"
 #include "shell/usersettings.h"
@@ -58,10 +59,15 @@ TZuCust::TZuCust(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     programsLayout->addStretch();
     m_pages->addTab(programs, u("外掛功能"));
     m_pages->setTabToolTip(1, u("系統外掛執行程式設定"));
-    // The accounts: for admins, and for whoever makes the first one.
+    // The accounts: for admins, and for whoever makes the first one. Others
+    // see the tab disabled, with why, and nothing of the accounts behind it.
     if (allowed(m_state.Session, Permission::Operators)) {
         const int page = m_pages->addTab(new OperatorsPage(m_state), u("操作人員"));
         m_pages->setTabToolTip(page, u("操作人員帳號：新增、變更密碼、停用"));
+    } else {
+        const int page = m_pages->addTab(new QWidget, u("操作人員"));
+        m_pages->setTabEnabled(page, false);
+        m_pages->setTabToolTip(page, refusalReason(Permission::Operators));
     }
 
     auto* layout = new QVBoxLayout(this);
@@ -177,12 +183,15 @@ void TZuCust::save()
         m_state.reportError(s.error);
         return;
     }
+    // One entry for the save, with every field it changed and its old value.
+    QStringList detail{userSettingsChanges(m_state.config, changed)};
+    ChangeDetail idleChange;
+    idleChange.add("IdleLockMinutes", oldIdle, idle);
+    detail << idleChange.text();
+    detail.removeAll(QString());
     m_state.config = changed;
-    if (idle != oldIdle)
-        audit(m_state, {QStringLiteral("settings.change"),
-                        {},
-                        0,
-                        QStringLiteral("idle lock minutes %1 -> %2").arg(oldIdle).arg(idle)});
+    if (!detail.isEmpty())
+        audit(m_state, {QStringLiteral("settings.change"), {}, 0, detail.join(QStringLiteral("; "))});
     accept();
 }
 

@@ -4,6 +4,7 @@
 #include "shell/sharedstate.h"
 
 #include "practice/audit.h"
+#include "practice/auditdetail.h"
 #include "treatment/groupediting.h"
 #include "treatment/ui/conditionpanelsview.h"
 #include "treatment/ui/programpicture.h"
@@ -66,10 +67,11 @@ void TZuProf::confirm()
         m_state.reportFailure(s);
         return;
     }
-    auditOrReport(m_state, {QStringLiteral("program.change"),
-                            {},
-                            0,
-                            QStringLiteral("%1 %2: %3").arg(p.ProNo, p.ProName, c.ProSubN)});
+    // Which condition, then each field that changed with its old value.
+    QStringList detail{QStringLiteral("%1 %2: %3").arg(p.ProNo, p.ProName, c.ProSubN),
+                       conditionChanges(m_editing, c), programChanges(*m_program, p)};
+    detail.removeAll(QString());
+    auditOrReport(m_state, {QStringLiteral("program.change"), {}, 0, detail.join(QStringLiteral("; "))});
     m_program = p;
     m_mode = ProgramScreenMode::Query;
     reloadConditions(c.MKEY, m_conditionRow);

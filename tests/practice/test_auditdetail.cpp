@@ -1,0 +1,92 @@
+// The DETAIL of a change: every field that changed with its old and new
+// value, and nothing for a field that stayed.
+#include "practice/auditdetail.h"
+#include "records/rows.h"
+#include "shell/configuration.h"
+
+#include <QtTest>
+
+using namespace lumo;
+
+class TestAuditDetail : public QObject
+{
+    Q_OBJECT
+private slots:
+    // The saved settings start from UserName1 "A", row 2 ticked (ToolFlags "01"),
+    // row 2's program "/bin/x"; the change is "field=value".
+    void userSettings_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("nothing") << ""
+                                 << "";
+        QTest::newRow("a user text") << "UserName1=B"
+                                     << "UserName1: A → B";
+        QTest::newRow("a row's program") << "ToolProgram2=/bin/y"
+                                         << "ToolProgram2: /bin/x → /bin/y";
+        QTest::newRow("a box unticked") << "ToolFlags=00"
+                                        << "ToolFlag2: 1 → 0";
+        // The flags written in full: an unset character was already unticked.
+        QTest::newRow("flags written out") << "ToolFlags=010000"
+                                           << "";
+    }
+    void userSettings()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, detail);
+        Configuration before;
+        before.UserName1 = QStringLiteral("A");
+        before.ToolFlags = QStringLiteral("01");
+        before.ToolProgram[1] = QStringLiteral("/bin/x");
+        Configuration after = before;
+        const QString value = change.section(QLatin1Char('='), 1);
+        if (change.startsWith(QLatin1String("UserName1"))) after.UserName1 = value;
+        if (change.startsWith(QLatin1String("ToolProgram2"))) after.ToolProgram[1] = value;
+        if (change.startsWith(QLatin1String("ToolFlags"))) after.ToolFlags = value;
+        QCOMPARE(userSettingsChanges(before, after), detail);
+    }
+
+    // A condition (and its program) edited on the program screen: before is
+    // condition "C" of program "P1" without a picture; the change is "field=value".
+    void conditionAndProgram_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("nothing") << ""
+                                 << "";
+        QTest::newRow("the name") << "ProSubN=D"
+                                  << "ProSubN: C → D";
+        QTest::newRow("the energy") << "ProEng=12.5"
+                                    << "ProEng: 0 → 12.5";
+        QTest::newRow("the description") << "ProData=new"
+                                         << "ProData: old → new";
+        QTest::newRow("a picture added") << "ProPict=abc"
+                                         << "ProPict:  → 3 B ba7816bf8f01";
+        QTest::newRow("a new condition") << "new"
+                                         << "ProSubN:  → C";
+    }
+    void conditionAndProgram()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, detail);
+        ProgramRow p;
+        p.ProNo = QStringLiteral("P1");
+        p.ProData = QStringLiteral("old");
+        ConditionRow c;
+        c.ProSubN = QStringLiteral("C");
+        ProgramRow p2 = p;
+        ConditionRow before = c, after = c;
+        const QString value = change.section(QLatin1Char('='), 1);
+        if (change == QLatin1String("new")) before = ConditionRow();
+        if (change.startsWith(QLatin1String("ProSubN"))) after.ProSubN = value;
+        if (change.startsWith(QLatin1String("ProEng"))) after.ProEng = value.toDouble();
+        if (change.startsWith(QLatin1String("ProData"))) p2.ProData = value;
+        if (change.startsWith(QLatin1String("ProPict"))) p2.ProPict = value.toLatin1();
+        QStringList parts{conditionChanges(before, after), programChanges(p, p2)};
+        parts.removeAll(QString());
+        QCOMPARE(parts.join(QStringLiteral("; ")), detail);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAuditDetail)
+#include "test_auditdetail.moc"
