@@ -7,6 +7,7 @@
 #include "backup/backupchoice.h"
 #include "backup/backuppassphrase.h"
 #include "backup/manifest.h"
+#include "backup/restorelog.h"
 #include "backup/serverbackup.h"
 #include "practice/audit.h"
 #include "records/pgengine.h"
@@ -143,8 +144,8 @@ int cmdRestore(CliContext& c)
     *c.out << QString::fromUtf8("已還原資料庫；原資料庫保留為 %1")
                   .arg(dataFilePath(c.dataDirectory, QLatin1String(BeforeRestoreFile)))
            << Qt::endl;
-    // Into the database now in place: its log goes on from the copy's end.
-    return logged(c, {QStringLiteral("restore"), {}, 0, file});
+    // Into the database now in place, after the log it kept.
+    return logged(c, {QStringLiteral("restore"), {}, 0, restoreAuditDetail(file, r.copyAuditLastHash)});
 }
 
 } // namespace lumo
