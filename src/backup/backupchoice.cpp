@@ -56,7 +56,8 @@ BackupOutcome dumpToFolder(const BackupRequest& r, const QString& folder)
     const ServerDump dump{r.conninfo, folder, r.day, r.serverPassword, r.encrypt ? &r.passphrase : nullptr,
                           r.dataDir};
     o.status = dumpServer(dump, &o.path);
-    o.message = o.status ? notice + QStringLiteral("\r\n") + u("已備份到：") + o.path
+    o.message = o.status ? notice + QStringLiteral("\r\n") +
+                               (r.encrypt ? u("已備份並加密到：") : u("已備份到：")) + o.path
                          : backupFailureMessage(o.status.error);
     return o;
 }
