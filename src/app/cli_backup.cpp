@@ -141,8 +141,13 @@ int cmdRestore(CliContext& c)
     *c.out << QString::fromUtf8("已還原資料庫；原資料庫保留為 %1")
                   .arg(dataFilePath(c.dataDirectory, QLatin1String(BeforeRestoreFile)))
            << Qt::endl;
+    if (!r.liveLogLost.isEmpty())
+        *c.err << liveLogLostMessage(dataFilePath(c.dataDirectory, QLatin1String(BeforeRestoreFile)),
+                                     r.liveLogLost)
+               << Qt::endl;
     // Into the database now in place, after the log it kept.
-    return logged(c, {QStringLiteral("restore"), {}, 0, restoreAuditDetail(file, r.copyAuditLastHash)});
+    return logged(
+        c, {QStringLiteral("restore"), {}, 0, restoreAuditDetail(file, r.copyAuditLastHash, r.liveLogLost)});
 }
 
 } // namespace lumo

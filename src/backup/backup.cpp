@@ -181,7 +181,7 @@ RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool wi
     // file, done here, before the rename, so the restore is still all or nothing.
     // A workstation that writes a row meanwhile holds the file open, which
     // refuses the rename below.
-    if (!(s = keepLiveAuditLog(incoming, main, &r.copyAuditLastHash))) {
+    if (!(s = keepLiveAuditLog(incoming, main, &r.copyAuditLastHash, &r.liveLogLost))) {
         removeWithCompanions(incoming);
         r.status = Status::failure(u("稽核紀錄無法移入還原的資料庫：") + s.error);
         return r;

@@ -60,6 +60,7 @@ struct RestoreResult
     bool commandsKept = false;        // with withCommands; otherwise they were cleared with their buttons
     bool encrypted = false;           // the copy was an encrypted backup
     QString copyAuditLastHash;        // where the copy's own audit log ended (empty: it had none)
+    QString liveLogLost;              // why the log in place could not be kept (empty: it was)
 };
 
 // Asked for the passphrase of an encrypted copy; a failure (none given) ends the restore.

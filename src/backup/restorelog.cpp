@@ -31,8 +31,10 @@ Status replaceLog(Database& db)
 
 } // namespace
 
-Status keepLiveAuditLog(const QString& incoming, const QString& live, QString* copyLastHash)
+Status keepLiveAuditLog(const QString& incoming, const QString& live, QString* copyLastHash,
+                        QString* liveLogLost)
 {
+    liveLogLost->clear();
     Status s;
     std::unique_ptr<Database> db = Database::open(incoming, FileKind::Main, Database::Access::ReadWrite, &s);
     if (!db) return s;
@@ -43,20 +45,33 @@ Status keepLiveAuditLog(const QString& incoming, const QString& live, QString* c
     // hash its log ended at, so its history can still be checked there.
     // A copy of this practice's database holds a beginning of the live log,
     // which the live log holds whole: nothing of it is lost either way.
-    if (!(s = db->run(QStringLiteral("ATTACH DATABASE ? AS live"), {live}))) return s;
+    if (!(s = db->run(QStringLiteral("ATTACH DATABASE ? AS live"), {live}))) {
+        *liveLogLost = s.error;
+        return Status::success();
+    }
     SqlRows has;
     s = db->run(
         QStringLiteral("SELECT 1 FROM live.sqlite_master WHERE type = 'table' AND name = 'LUMOAUDIT'"), {},
         &has);
+    // Rolled back whole when it fails: the copy's log is then as it came.
     if (s && !has.isEmpty()) s = replaceLog(*db);
-    const Status detached = db->run(QStringLiteral("DETACH DATABASE live"));
-    return s ? detached : s;
+    if (!s) *liveLogLost = s.error;
+    return db->run(QStringLiteral("DETACH DATABASE live"));
 }
 
-QString restoreAuditDetail(const QString& copy, const QString& copyLastHash)
+QString restoreAuditDetail(const QString& copy, const QString& copyLastHash, const QString& liveLogLost)
 {
-    return copyLastHash.isEmpty() ? copy + QString::fromUtf8("（備份中沒有稽核紀錄）")
-                                  : copy + QString::fromUtf8("（備份的稽核紀錄止於 %1）").arg(copyLastHash);
+    QString detail = copyLastHash.isEmpty()
+                         ? copy + QString::fromUtf8("（備份中沒有稽核紀錄）")
+                         : copy + QString::fromUtf8("（備份的稽核紀錄止於 %1）").arg(copyLastHash);
+    if (!liveLogLost.isEmpty()) detail += QString::fromUtf8("；原資料庫的稽核紀錄無法讀取：") + liveLogLost;
+    return detail;
+}
+
+QString liveLogLostMessage(const QString& keptAs, const QString& why)
+{
+    return QString::fromUtf8("原資料庫的稽核紀錄無法讀取（%1），未移入還原的資料庫；它仍在 %2 中。")
+        .arg(why, keptAs);
 }
 
 } // namespace lumo

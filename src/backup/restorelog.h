@@ -16,12 +16,21 @@ namespace lumo {
 // definition, so the triggers that refuse changes and removals hold on the
 // result. Without a live database, or one without a log (a file of an
 // earlier version), the copy's log stays: it is then the only history there
-// is. copyLastHash receives the HASH the copy's own log ended at (empty when
-// it had none), read before the log is replaced.
-Status keepLiveAuditLog(const QString& incoming, const QString& live, QString* copyLastHash);
+// is. A restore is what a damaged database is repaired with, so a live log
+// that cannot be read does not stop it: the copy's log stays, the reason goes
+// to liveLogLost, and the live file, kept by the restore beside the new one,
+// still holds its rows. copyLastHash receives the HASH the copy's own log
+// ended at (empty when it had none), read before the log is replaced. A
+// failure is the restored file's own (it cannot be opened or written).
+Status keepLiveAuditLog(const QString& incoming, const QString& live, QString* copyLastHash,
+                        QString* liveLogLost);
 
-// The restore row's detail: the copy, and where its own log ended, so the
-// copy's history can still be checked against its file.
-QString restoreAuditDetail(const QString& copy, const QString& copyLastHash);
+// The restore row's detail: the copy, where its own log ended (so the copy's
+// history can still be checked against its file), and why the log in place
+// was not kept when it was not.
+QString restoreAuditDetail(const QString& copy, const QString& copyLastHash, const QString& liveLogLost = {});
+
+// Said once on the command line when the log in place could not be kept.
+QString liveLogLostMessage(const QString& keptAs, const QString& why);
 
 } // namespace lumo

@@ -194,6 +194,28 @@ private slots:
         QVERIFY(!db->run(QStringLiteral("DELETE FROM LUMOAUDIT")));
     }
 
+    // A restore repairs a damaged database: a log in place that cannot be
+    // read does not stop it; the copy's log goes on and the operator is told.
+    void restoreGoesOnWhenTheLogInPlaceIsUnreadable()
+    {
+        QTemporaryDir dir, out;
+        QVERIFY(prepare(dir, true));
+        QCOMPARE(command(dir.path(), {"export-csv", "--to", folder(out, "a")}, cmdExportCsv).rc, 0);
+        const Run backup = command(dir.path(), {"backup", "--to", folder(out, "copies")}, cmdBackup);
+        QCOMPARE(backup.rc, 0);
+        const QStringList inCopy = hashes(dir.path()).mid(0, 1);
+        {
+            auto db = mainOf(dir.path());
+            QVERIFY(db->run(QStringLiteral("ALTER TABLE LUMOAUDIT RENAME COLUMN HASH TO LOST")));
+        }
+        const Run restored = command(dir.path(), {"restore", backup.out.trimmed()}, cmdRestore);
+        QCOMPARE(restored.rc, 0);
+        QVERIFY2(restored.err.contains(QString::fromUtf8("無法讀取")), qPrintable(restored.err));
+        QCOMPARE(hashes(dir.path()).mid(0, 1), inCopy);
+        QCOMPARE(actions(dir.path()), (QStringList{"research.export amy", "restore amy"}));
+        QCOMPARE(command(dir.path(), {"audit", "--verify"}, cmdAudit).rc, 0);
+    }
+
     void verifyNamesTheBrokenRow()
     {
         QTemporaryDir dir, out;
