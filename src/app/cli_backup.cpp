@@ -7,6 +7,7 @@
 #include "backup/backupchoice.h"
 #include "backup/backuppassphrase.h"
 #include "backup/manifest.h"
+#include "backup/restorelog.h"
 #include "backup/serverbackup.h"
 #include "practice/audit.h"
 #include "records/pgengine.h"
@@ -37,17 +38,18 @@ int logged(CliContext& c, const AuditEntry& entry)
     return 2;
 }
 
-int backUpServer(CliContext& c, const QString& conninfo, const QString& folder)
+int backUpServer(CliContext& c, const QString& conninfo, const QString& folder, const QByteArray* passphrase)
 {
     *c.err << serverBackupNotice(describeServer(conninfo)) << Qt::endl;
     QString path;
-    const Status s = dumpServer(conninfo, folder, QDate::currentDate(), &path);
+    ServerDump dump{conninfo, folder, QDate::currentDate(), {}, passphrase, c.dataDirectory};
+    const Status s = dumpServer(dump, &path);
+    if (!path.isEmpty()) *c.out << path << Qt::endl;
     if (!s) {
         *c.err << backupFailureMessage(s.error) << Qt::endl;
         return 2;
     }
-    *c.out << path << Qt::endl;
-    return logged(c, {QStringLiteral("backup"), {}, 0, backupAuditDetail(path, false)});
+    return logged(c, {QStringLiteral("backup"), {}, 0, backupAuditDetail(path, passphrase != nullptr)});
 }
 
 } // namespace
@@ -68,20 +70,6 @@ int cmdBackup(CliContext& c)
         *c.err << s.error << Qt::endl;
         return 2;
     }
-    if (!conninfo.isEmpty() && encrypt) {
-        *c.err << serverBackupNotice(describeServer(conninfo)) << Qt::endl
-               << serverEncryptionRefusal(QStringLiteral("--encrypt")) << Qt::endl;
-        return 2;
-    }
-    if (!conninfo.isEmpty())
-        return backUpServer(c, conninfo,
-                            to < 0 ? dataFilePath(c.dataDirectory, QLatin1String(BackupFolder))
-                                   : QDir(args.at(to + 1)).absolutePath());
-    const QString database = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
-    if (!QFileInfo(database).isFile()) {
-        *c.err << backupFailureMessage(QStringLiteral("%1: file not found").arg(database)) << Qt::endl;
-        return 2;
-    }
     // The program's own folder follows the keeping rules; another folder is
     // the operator's, and nothing in it is removed.
     const bool own = to < 0;
@@ -96,6 +84,16 @@ int cmdBackup(CliContext& c)
             *c.err << s.error << Qt::endl;
             return 2;
         }
+    }
+    if (!conninfo.isEmpty()) {
+        const int rc = backUpServer(c, conninfo, folder, encrypt ? &passphrase : nullptr);
+        passphrase.fill('\0');
+        return rc;
+    }
+    const QString database = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
+    if (!QFileInfo(database).isFile()) {
+        *c.err << backupFailureMessage(QStringLiteral("%1: file not found").arg(database)) << Qt::endl;
+        return 2;
     }
     const BackupResult r =
         makeBackup(database, folder, QDate::currentDate(), own, encrypt ? &passphrase : nullptr);
@@ -143,8 +141,13 @@ int cmdRestore(CliContext& c)
     *c.out << QString::fromUtf8("已還原資料庫；原資料庫保留為 %1")
                   .arg(dataFilePath(c.dataDirectory, QLatin1String(BeforeRestoreFile)))
            << Qt::endl;
-    // Into the database now in place: its log goes on from the copy's end.
-    return logged(c, {QStringLiteral("restore"), {}, 0, file});
+    if (!r.liveLogLost.isEmpty())
+        *c.err << liveLogLostMessage(dataFilePath(c.dataDirectory, QLatin1String(BeforeRestoreFile)),
+                                     r.liveLogLost)
+               << Qt::endl;
+    // Into the database now in place, after the log it kept.
+    return logged(
+        c, {QStringLiteral("restore"), {}, 0, restoreAuditDetail(file, r.copyAuditLastHash, r.liveLogLost)});
 }
 
 } // namespace lumo

@@ -2,6 +2,7 @@
 
 #include "backup/encryptedbackup.h"
 #include "backup/manifest.h"
+#include "backup/restorelog.h"
 #include "backup/retention.h"
 #include "base/atomicfile.h"
 #include "base/privatefiles.h"
@@ -174,6 +175,15 @@ RestoreResult restoreBackup(const QString& file, const QString& dataDir, bool wi
     if (!(s = prepareIncoming(incoming, withCommands, &r))) {
         removeWithCompanions(incoming);
         r.status = Status::failure(u("%1 不是 LUMO 的資料庫：").arg(file) + s.error);
+        return r;
+    }
+    // The log is the practice's: the one in place goes on in the restored
+    // file, done here, before the rename, so the restore is still all or nothing.
+    // A workstation that writes a row meanwhile holds the file open, which
+    // refuses the rename below.
+    if (!(s = keepLiveAuditLog(incoming, main, &r.copyAuditLastHash, &r.liveLogLost))) {
+        removeWithCompanions(incoming);
+        r.status = Status::failure(u("稽核紀錄無法移入還原的資料庫：") + s.error);
         return r;
     }
     s = QFileInfo::exists(main) ? Database::replaceFile(main, incoming, keep)

@@ -59,6 +59,8 @@ struct RestoreResult
     QVector<ProgramCommand> commands; // the external commands of the copy's programs
     bool commandsKept = false;        // with withCommands; otherwise they were cleared with their buttons
     bool encrypted = false;           // the copy was an encrypted backup
+    QString copyAuditLastHash;        // where the copy's own audit log ended (empty: it had none)
+    QString liveLogLost;              // why the log in place could not be kept (empty: it was)
 };
 
 // Asked for the passphrase of an encrypted copy; a failure (none given) ends the restore.
@@ -72,6 +74,8 @@ using PassphraseSource = std::function<Status(QByteArray*)>;
 // flags and hints) unless withCommands, as an import's do. Refused while
 // another workstation has the database open, and while an earlier
 // lumo4_before_restore.mdb is there (it may hold the only copy of rows).
+// The audit log is not the copy's: the one in place is kept whole in the
+// restored database (restorelog.h).
 // An encrypted copy is decrypted with askPassphrase's answer into a temporary
 // file of the data directory first, which then takes the same way; a wrong
 // passphrase or a changed byte leaves the data directory as it was.

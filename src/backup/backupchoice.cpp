@@ -35,8 +35,7 @@ BackupOutcome checkFields(const BackupRequest& r)
     if (QFileInfo(r.folder).exists() && !QFileInfo(r.folder).isDir())
         return refused(BackupField::Folder, u("%1 不是資料夾。").arg(r.folder));
     if (!r.encrypt) return {};
-    if (r.offer == EncryptionOffer::NeedsAdmin || r.offer == EncryptionOffer::OnServer)
-        return refused(BackupField::None, encryptionRefusal(r.offer));
+    if (r.offer == EncryptionOffer::NeedsAdmin) return refused(BackupField::None, encryptionRefusal(r.offer));
     if (r.passphrase.isEmpty()) return refused(BackupField::Passphrase, u("請輸入備份密語。"));
     if (r.offer == EncryptionOffer::Offered) {
         const Status s = checkBackupPassphrase(r.dataDir, r.passphrase);
@@ -54,17 +53,19 @@ BackupOutcome dumpToFolder(const BackupRequest& r, const QString& folder)
 {
     BackupOutcome o;
     const QString notice = serverBackupNotice(describeServer(r.conninfo));
-    o.status = dumpServer(r.conninfo, folder, r.day, &o.path, r.serverPassword);
-    o.message = o.status ? notice + QStringLiteral("\r\n") + u("已備份到：") + o.path
+    const ServerDump dump{r.conninfo, folder, r.day, r.serverPassword, r.encrypt ? &r.passphrase : nullptr,
+                          r.dataDir};
+    o.status = dumpServer(dump, &o.path);
+    o.message = o.status ? notice + QStringLiteral("\r\n") +
+                               (r.encrypt ? u("已備份並加密到：") : u("已備份到：")) + o.path
                          : backupFailureMessage(o.status.error);
     return o;
 }
 
 } // namespace
 
-EncryptionOffer encryptionOffer(bool onServer, bool passphraseSet, const OperatorSession& session)
+EncryptionOffer encryptionOffer(bool passphraseSet, const OperatorSession& session)
 {
-    if (onServer) return EncryptionOffer::OnServer;
     if (passphraseSet) return EncryptionOffer::Offered;
     return allowed(session, Permission::Operators) ? EncryptionOffer::SetNew : EncryptionOffer::NeedsAdmin;
 }
@@ -74,8 +75,6 @@ QString encryptionRefusal(EncryptionOffer offer)
     switch (offer) {
     case EncryptionOffer::NeedsAdmin:
         return u("尚未設定備份密語：加密備份要等管理者先設定備份密語。");
-    case EncryptionOffer::OnServer:
-        return serverEncryptionRefusal(u("加密備份"));
     case EncryptionOffer::Offered:
     case EncryptionOffer::SetNew:
         break;
@@ -88,12 +87,16 @@ BackupOutcome runBackup(const BackupRequest& r)
     BackupOutcome checked = checkFields(r);
     if (!checked.status) return checked;
     const QString folder = QDir(r.folder.trimmed()).absolutePath();
-    if (!r.conninfo.isEmpty()) return dumpToFolder(r, folder);
     if (r.encrypt && r.offer == EncryptionOffer::SetNew) {
         if (const Status s = setBackupPassphrase(r.dataDir, r.passphrase); !s)
             return refused(BackupField::Passphrase, s.error);
     }
     const bool passphraseSet = r.encrypt && r.offer == EncryptionOffer::SetNew;
+    if (!r.conninfo.isEmpty()) {
+        BackupOutcome dumped = dumpToFolder(r, folder);
+        dumped.passphraseSet = passphraseSet;
+        return dumped;
+    }
     const QString database = dataFilePath(r.dataDir, QLatin1String(MainDatabaseFile));
     // The program's own folder follows the keeping rules, as the daily copy's
     // does; any other folder is the operator's, and nothing in it is removed.

@@ -18,12 +18,12 @@ enum class EncryptionOffer
     Offered,    // the admin's passphrase is set: typed once, checked against its verifier
     SetNew,     // none is set and the operator is an admin: a new one, typed twice, set first
     NeedsAdmin, // none is set and the operator may not set one: the choice is disabled
-    OnServer,   // the main database is on a server: its backups are the server's business
 };
 
 // Who may set the passphrase is who may manage the operators: the admin, or
-// anyone outside practice mode, where there are no roles.
-EncryptionOffer encryptionOffer(bool onServer, bool passphraseSet, const OperatorSession& session);
+// anyone outside practice mode, where there are no roles. A server's dump
+// is encrypted the same way as the data directory's copy.
+EncryptionOffer encryptionOffer(bool passphraseSet, const OperatorSession& session);
 
 // Why the encrypted choice is disabled (its tool tip); empty when it can be made.
 QString encryptionRefusal(EncryptionOffer offer);

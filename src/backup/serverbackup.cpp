@@ -1,5 +1,11 @@
 #include "backup/serverbackup.h"
 
+#include "backup/encryptedbackup.h"
+#include "backup/manifest.h"
+#include "practice/auditlog.h"
+#include "records/database.h"
+
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -14,12 +20,6 @@ QString serverBackupNotice(const QString& server)
         .arg(server);
 }
 
-QString serverEncryptionRefusal(const QString& option)
-{
-    return QString::fromUtf8("%1 只用於資料目錄中的 lumo4.mdb：伺服器的備份請用伺服器的加密方式。")
-        .arg(option);
-}
-
 QString serverRestoreRefusal(const QString& server)
 {
     return QString::fromUtf8("主資料庫在資料庫伺服器上（%1）：restore 只用於資料目錄中的 lumo4.mdb；"
@@ -32,16 +32,19 @@ QString pgDumpProgram()
     return QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
 }
 
-Status dumpServer(const QString& conninfo, const QString& folder, QDate day, QString* path,
-                  const QString& password)
+namespace {
+
+// The log's end before the dump starts: every row committed by then is in
+// pg_dump's snapshot, so the hash names a row the dump holds.
+Status serverAuditEnd(const QString& conninfo, const QString& password, QString* hash)
 {
-    const QString program = pgDumpProgram();
-    if (program.isEmpty())
-        return Status::failure(QString::fromUtf8("找不到 pg_dump，這次沒有備份任何資料。"));
-    if (!QDir().mkpath(folder)) return Status::failure(QStringLiteral("%1: cannot be created").arg(folder));
-    const QString file =
-        QDir(folder).filePath(QStringLiteral("lumo4-%1.dump").arg(day.toString(QStringLiteral("yyyyMMdd"))));
-    const QString part = file + QStringLiteral(".part");
+    Status s;
+    std::unique_ptr<Database> db = Database::connect({conninfo, password}, &s);
+    return db ? lastAuditHash(*db, hash) : s;
+}
+
+Status runPgDump(const QString& conninfo, const QString& password, const QString& part)
+{
     QFile::remove(part);
     QProcess dump;
     dump.setProcessChannelMode(QProcess::SeparateChannels);
@@ -51,21 +54,49 @@ Status dumpServer(const QString& conninfo, const QString& folder, QDate day, QSt
         dump.setProcessEnvironment(env);
     }
     // The connection string as pg_dump's database name: every libpq option passes through.
-    dump.start(program, {QStringLiteral("--format=custom"), QStringLiteral("--file=") + part,
-                         QStringLiteral("--dbname=") + conninfo});
+    dump.start(pgDumpProgram(), {QStringLiteral("--format=custom"), QStringLiteral("--file=") + part,
+                                 QStringLiteral("--dbname=") + conninfo});
     const bool finished = dump.waitForStarted() && dump.waitForFinished(-1);
-    if (!finished || dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
+    if (finished && dump.exitStatus() == QProcess::NormalExit && dump.exitCode() == 0)
+        return Status::success();
+    QFile::remove(part);
+    const QString why = QString::fromLocal8Bit(dump.readAllStandardError()).trimmed();
+    return Status::failure(QStringLiteral("pg_dump: %1").arg(why.isEmpty() ? dump.errorString() : why));
+}
+
+} // namespace
+
+Status dumpServer(const ServerDump& d, QString* path)
+{
+    if (pgDumpProgram().isEmpty())
+        return Status::failure(QString::fromUtf8("找不到 pg_dump，這次沒有備份任何資料。"));
+    if (!QDir().mkpath(d.folder))
+        return Status::failure(QStringLiteral("%1: cannot be created").arg(d.folder));
+    const QString name = QStringLiteral("lumo4-%1.dump").arg(d.day.toString(QStringLiteral("yyyyMMdd")));
+    const QString file = QDir(d.folder).filePath(d.passphrase ? encryptedBackupName(name) : name);
+    // The clear dump of an encrypted copy stays on this machine, never in a folder that may leave.
+    const QString part = d.passphrase ? QDir(d.clearFolder).filePath(QStringLiteral("lumo4_encrypting.dump"))
+                                      : file + QStringLiteral(".part");
+    QString auditEnd;
+    Status s = serverAuditEnd(d.conninfo, d.password, &auditEnd);
+    if (s) s = runPgDump(d.conninfo, d.password, part);
+    if (!s) return s;
+    // The manifest of today's earlier dump would describe another file.
+    QFile::remove(manifestPath(file));
+    if (d.passphrase) {
+        s = encryptBackupFile(part, file, *d.passphrase);
         QFile::remove(part);
-        const QString why = QString::fromLocal8Bit(dump.readAllStandardError()).trimmed();
-        return Status::failure(QStringLiteral("pg_dump: %1").arg(why.isEmpty() ? dump.errorString() : why));
-    }
-    QFile::remove(file); // today's earlier dump
-    if (!QFile::rename(part, file)) {
-        QFile::remove(part);
-        return Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(part, file));
+        if (!s) return s;
+    } else {
+        QFile::remove(file); // today's earlier dump
+        if (!QFile::rename(part, file)) {
+            QFile::remove(part);
+            return Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(part, file));
+        }
     }
     *path = file;
-    return Status::success();
+    // The rows of a dump are pg_dump's to count; the manifest carries the file's hash and the log's end.
+    return writeManifest(file, {}, QDateTime::currentDateTime(), d.passphrase != nullptr, auditEnd);
 }
 
 } // namespace lumo

@@ -3,6 +3,7 @@
 #include "backup/retention.h"
 #include "records/database.h"
 #include "records/subjects.h"
+#include "support/engines.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
@@ -167,6 +168,37 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(QDir(p.stick).entryList(QDir::Files).isEmpty());
+    }
+
+    // A server's dump leaves the machine as the file copies do: encrypted
+    // under the same passphrase, and refused with nothing written under a typo.
+    void serverDump_data()
+    {
+        QTest::addColumn<QByteArray>("passphrase");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("the passphrase set") << Passphrase << 0;
+        QTest::newRow("a typo in the passphrase") << QByteArray("correct horse batery") << 2;
+    }
+    void serverDump()
+    {
+        QFETCH(QByteArray, passphrase);
+        QFETCH(int, exitCode);
+        Practice p;
+        const QString conninfo = test::newServerDatabase();
+        QVERIFY2(!conninfo.isEmpty(), "no test server: run the test through ctest (fixture pgcluster)");
+        QVERIFY(QDir().mkpath(p.data));
+        QCOMPARE(p.run({QStringLiteral("backup-passphrase"), QStringLiteral("set")}, Passphrase).exitCode, 0);
+        const Run r = p.run({QStringLiteral("--database"), conninfo, QStringLiteral("backup"),
+                             QStringLiteral("--to"), p.stick, QStringLiteral("--encrypt")},
+                            passphrase);
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        const QString dump = p.stick + QStringLiteral("/lumo4-%1.dump.enc")
+                                           .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+        const QString name = QFileInfo(dump).fileName();
+        const QStringList written =
+            exitCode ? QStringList() : QStringList{name, name + QStringLiteral(".json")};
+        QCOMPARE(QDir(p.stick).entryList(QDir::Files), written);
+        if (exitCode == 0) QCOMPARE(r.out.trimmed(), dump);
     }
 
     void backupWithoutPassphraseSet()

@@ -3,6 +3,7 @@
 // a data directory whose main file holds an operator.
 #include "app/cli.h"
 #include "backup/backup.h"
+#include "backup/backuppassphrase.h"
 #include "practice/auditlog.h"
 #include "records/database.h"
 #include "shell/datadir.h"
@@ -70,6 +71,20 @@ QStringList actions(const QString& dataDir, const char* file = MainDatabaseFile)
     return out;
 }
 
+// Every row of the log by its HASH: a row that is the same row, not one alike.
+QStringList hashes(const QString& dataDir)
+{
+    QStringList out;
+    Status s;
+    auto db = Database::open(dataFilePath(dataDir, QLatin1String(MainDatabaseFile)), FileKind::Main,
+                             Database::Access::ReadOnly, &s);
+    readAuditRows(*db, {}, [&](const AuditRow& r) {
+        out << r.hash;
+        return true;
+    });
+    return out;
+}
+
 } // namespace
 
 class TestCliAudit : public QObject
@@ -94,7 +109,8 @@ private slots:
         QTest::addColumn<bool>("practice");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("alone at home") << false << QStringList();
-        QTest::newRow("practice mode") << true << QStringList{"research.export amy", "restore amy"};
+        QTest::newRow("practice mode")
+            << true << QStringList{"research.export amy", "backup amy", "restore amy"};
     }
     void commandsWriteTheirRows()
     {
@@ -115,12 +131,89 @@ private slots:
                                        .toString();
         QCOMPARE(inManifest.isEmpty(), !practice);
         QVERIFY(command(dir.path(), {"restore", copy}, cmdRestore).rc == 0);
-        // The log goes on from the copy's end; the backup's own row stays in the database replaced.
+        // The log in place is kept whole, the backup's own row with it, and the restore follows it.
         QCOMPARE(actions(dir.path()), expected);
         if (practice) QCOMPARE(actions(dir.path(), BeforeRestoreFile).value(1), QStringLiteral("backup amy"));
         const Run verified = command(dir.path(), {"audit", "--verify"}, cmdAudit);
         QCOMPARE(verified.rc, 0);
-        if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：2 列")), qPrintable(verified.out));
+        if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：3 列")), qPrintable(verified.out));
+    }
+
+    // The log is the practice's history: a restore keeps the rows written
+    // since the copy, never takes the copy's own (a prefix of the live log,
+    // or another practice's), and leaves the log append-only.
+    void restoreKeepsTheLiveLog_data()
+    {
+        QTest::addColumn<bool>("encrypted");
+        QTest::addColumn<bool>("foreign");
+        QTest::newRow("plain copy") << false << false;
+        QTest::newRow("encrypted copy") << true << false;
+        QTest::newRow("another practice's copy") << false << true;
+        QTest::newRow("another practice's encrypted copy") << true << true;
+    }
+    void restoreKeepsTheLiveLog()
+    {
+        QFETCH(bool, encrypted);
+        QFETCH(bool, foreign);
+        QTemporaryDir dir, other, out;
+        QVERIFY(prepare(dir, true));
+        QVERIFY(prepare(other, true));
+        const QByteArray passphrase = "correct horse battery";
+        QVERIFY(setBackupPassphrase(dir.path(), passphrase));
+        QVERIFY(setBackupPassphrase(other.path(), passphrase));
+        qputenv("LUMO_BACKUP_PASSPHRASE", passphrase);
+        const QString origin = foreign ? other.path() : dir.path();
+        QCOMPARE(command(origin, {"export-csv", "--to", folder(out, "a")}, cmdExportCsv).rc, 0);
+        QStringList args{"backup", "--to", folder(out, "copies")};
+        if (encrypted) args << "--encrypt";
+        const Run backup = command(origin, args, cmdBackup);
+        QCOMPARE(backup.rc, 0);
+        const QString copy = backup.out.trimmed();
+        // Written after the copy was made: these must survive the restore.
+        QCOMPARE(command(dir.path(), {"export-csv", "--to", folder(out, "b")}, cmdExportCsv).rc, 0);
+        const QStringList before = hashes(dir.path());
+        QCOMPARE(command(dir.path(), {"restore", copy}, cmdRestore).rc, 0);
+        qunsetenv("LUMO_BACKUP_PASSPHRASE");
+        const QStringList after = hashes(dir.path());
+        QCOMPARE(after.mid(0, after.size() - 1), before);
+        QCOMPARE(actions(dir.path()).last(), QStringLiteral("restore amy"));
+        const Run verified = command(dir.path(), {"audit", "--verify"}, cmdAudit);
+        QCOMPARE(verified.rc, 0);
+        // The restore row names where the copy's own log ended, as its manifest has it.
+        QFile manifest(copy + QStringLiteral(".json"));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        const QString copyEnd = QJsonDocument::fromJson(manifest.readAll())
+                                    .object()
+                                    .value(QStringLiteral("auditLastHash"))
+                                    .toString();
+        QVERIFY(!copyEnd.isEmpty());
+        const Run rows = command(dir.path(), {"audit"}, cmdAudit);
+        QVERIFY2(rows.out.trimmed().section(QLatin1Char('\n'), -1).contains(copyEnd), qPrintable(rows.out));
+        auto db = mainOf(dir.path());
+        QVERIFY(!db->run(QStringLiteral("UPDATE LUMOAUDIT SET DETAIL = 'x'")));
+        QVERIFY(!db->run(QStringLiteral("DELETE FROM LUMOAUDIT")));
+    }
+
+    // A restore repairs a damaged database: a log in place that cannot be
+    // read does not stop it; the copy's log goes on and the operator is told.
+    void restoreGoesOnWhenTheLogInPlaceIsUnreadable()
+    {
+        QTemporaryDir dir, out;
+        QVERIFY(prepare(dir, true));
+        QCOMPARE(command(dir.path(), {"export-csv", "--to", folder(out, "a")}, cmdExportCsv).rc, 0);
+        const Run backup = command(dir.path(), {"backup", "--to", folder(out, "copies")}, cmdBackup);
+        QCOMPARE(backup.rc, 0);
+        const QStringList inCopy = hashes(dir.path()).mid(0, 1);
+        {
+            auto db = mainOf(dir.path());
+            QVERIFY(db->run(QStringLiteral("ALTER TABLE LUMOAUDIT RENAME COLUMN HASH TO LOST")));
+        }
+        const Run restored = command(dir.path(), {"restore", backup.out.trimmed()}, cmdRestore);
+        QCOMPARE(restored.rc, 0);
+        QVERIFY2(restored.err.contains(QString::fromUtf8("無法讀取")), qPrintable(restored.err));
+        QCOMPARE(hashes(dir.path()).mid(0, 1), inCopy);
+        QCOMPARE(actions(dir.path()), (QStringList{"research.export amy", "restore amy"}));
+        QCOMPARE(command(dir.path(), {"audit", "--verify"}, cmdAudit).rc, 0);
     }
 
     // Setting the backup passphrase is a settings change; the passphrase is in no row.

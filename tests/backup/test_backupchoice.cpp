@@ -3,12 +3,16 @@
 #include "backup/backupchoice.h"
 #include "backup/backuppassphrase.h"
 #include "backup/encryptedbackup.h"
+#include "backup/manifest.h"
+#include "practice/auditlog.h"
 #include "records/database.h"
 #include "support/engines.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,36 +68,29 @@ private slots:
         QVERIFY(makeDataDir(m_unset, false));
     }
 
-    void offerFollowsEngineRoleAndPassphrase_data()
+    void offerFollowsRoleAndPassphrase_data()
     {
-        QTest::addColumn<bool>("server");
         QTest::addColumn<bool>("set");
         QTest::addColumn<bool>("practice");
         QTest::addColumn<Role>("role");
         QTest::addColumn<EncryptionOffer>("offer");
-        QTest::newRow("alone at home, none set")
-            << false << false << false << Role::Admin << EncryptionOffer::SetNew;
-        QTest::newRow("admin, none set") << false << false << true << Role::Admin << EncryptionOffer::SetNew;
+        QTest::newRow("alone at home, none set") << false << false << Role::Admin << EncryptionOffer::SetNew;
+        QTest::newRow("admin, none set") << false << true << Role::Admin << EncryptionOffer::SetNew;
         QTest::newRow("practitioner, none set")
-            << false << false << true << Role::Practitioner << EncryptionOffer::NeedsAdmin;
+            << false << true << Role::Practitioner << EncryptionOffer::NeedsAdmin;
         QTest::newRow("assistant, none set")
-            << false << false << true << Role::Assistant << EncryptionOffer::NeedsAdmin;
-        QTest::newRow("practitioner, set")
-            << false << true << true << Role::Practitioner << EncryptionOffer::Offered;
-        QTest::newRow("admin on a server")
-            << true << true << true << Role::Admin << EncryptionOffer::OnServer;
-        QTest::newRow("at home on a server")
-            << true << false << false << Role::Admin << EncryptionOffer::OnServer;
+            << false << true << Role::Assistant << EncryptionOffer::NeedsAdmin;
+        QTest::newRow("practitioner, set") << true << true << Role::Practitioner << EncryptionOffer::Offered;
+        QTest::newRow("assistant, set") << true << true << Role::Assistant << EncryptionOffer::Offered;
     }
-    void offerFollowsEngineRoleAndPassphrase()
+    void offerFollowsRoleAndPassphrase()
     {
-        QFETCH(bool, server);
         QFETCH(bool, set);
         QFETCH(bool, practice);
         QFETCH(Role, role);
         QFETCH(EncryptionOffer, offer);
         const OperatorSession session{practice, QStringLiteral("amy"), role, QStringLiteral("desk")};
-        QCOMPARE(encryptionOffer(server, set, session), offer);
+        QCOMPARE(encryptionOffer(set, session), offer);
         // A choice that cannot be made says why, and one that can says nothing.
         const bool usable = offer == EncryptionOffer::Offered || offer == EncryptionOffer::SetNew;
         QCOMPARE(encryptionRefusal(offer).isEmpty(), usable);
@@ -176,27 +173,54 @@ private slots:
         QCOMPARE(o.passphraseSet, encrypt && !set); // the log's settings change
     }
 
-    // On a server the copy is the server's pg_dump file, never encrypted by the program.
+    // On a server the copy is the server's pg_dump file, encrypted under the
+    // same passphrase when asked, with a manifest that names the log's end.
     void serverCopyIsItsDump_data()
     {
         QTest::addColumn<bool>("encrypt");
-        QTest::newRow("dump") << false;
-        QTest::newRow("encryption refused") << true;
+        QTest::addColumn<QString>("name");
+        QTest::newRow("dump") << false << "lumo4-20261210.dump";
+        QTest::newRow("encrypted dump") << true << "lumo4-20261210.dump.enc";
     }
     void serverCopyIsItsDump()
     {
         QFETCH(bool, encrypt);
-        QTemporaryDir data, out;
+        QFETCH(QString, name);
+        QTemporaryDir out;
         BackupRequest r =
-            request(data.path(), out.filePath(QStringLiteral("stick")), EncryptionOffer::OnServer, encrypt);
+            request(m_set.path(), out.filePath(QStringLiteral("stick")), EncryptionOffer::Offered, encrypt);
         r.conninfo = test::newServerDatabase();
         QVERIFY2(!r.conninfo.isEmpty(), "no test server: run the test through ctest (fixture pgcluster)");
+        AuditRow row;
+        row.action = QStringLiteral("login");
+        {
+            Status st;
+            auto db = Database::connect({r.conninfo, {}}, &st);
+            QVERIFY2(db, qPrintable(st.error));
+            QVERIFY(appendAuditRow(*db, &row));
+        }
         const BackupOutcome o = runBackup(r);
-        QCOMPARE(bool(o.status), !encrypt);
-        QCOMPARE(o.path, encrypt ? QString() : out.filePath(QStringLiteral("stick/lumo4-20261210.dump")));
-        QCOMPARE(QFileInfo(o.path).size() > 0, !encrypt);
-        QVERIFY2(o.message.contains(encrypt ? QStringLiteral("伺服器") : o.path), qPrintable(o.message));
-        QCOMPARE(QFileInfo::exists(r.folder), !encrypt);
+        QVERIFY2(o.status, qPrintable(o.message));
+        QCOMPARE(o.path, out.filePath(QStringLiteral("stick/") + name));
+        QCOMPARE(isEncryptedBackup(o.path), encrypt);
+        QVERIFY(!QFile::exists(m_set.filePath(QStringLiteral("lumo4_encrypting.dump"))));
+        QCOMPARE(QDir(out.filePath(QStringLiteral("stick"))).entryList(QDir::Files).size(), 2);
+        ManifestCheck check = ManifestCheck::Missing;
+        QVERIFY(checkManifest(o.path, &check));
+        QCOMPARE(check, ManifestCheck::Matched);
+        QFile manifest(manifestPath(o.path));
+        QVERIFY(manifest.open(QIODevice::ReadOnly));
+        QCOMPARE(QJsonDocument::fromJson(manifest.readAll()).object().value(QStringLiteral("auditLastHash")),
+                 QJsonValue(row.hash));
+        // What pg_restore reads, after the passphrase where one was used.
+        QString dump = o.path;
+        if (encrypt) {
+            dump = out.filePath(QStringLiteral("clear.dump"));
+            QVERIFY(decryptBackupFile(o.path, dump, kPassphrase));
+        }
+        QFile f(dump);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.read(5), QByteArray("PGDMP"));
     }
 };
 

@@ -9,8 +9,11 @@ operator names, encrypted with the practice's backup passphrase when ticked.
   logged in with LUMO_PASSWORD and the passphrase on standard input, decrypts it.
 - By keys alone, a practitioner alone at home with no passphrase set yet: the
   menu by Alt and the arrows, the folder typed, Tab to 加密備份, Space, the new
-  passphrase typed twice, Enter; the copy is encrypted and the passphrase set."""
+  passphrase typed twice, Enter; the copy is encrypted and the passphrase set.
+- By keys alone with the main database on a server: 加密備份 is offered there
+  too, and the server's dump is written encrypted, with its manifest."""
 
+import json
 import os
 import subprocess
 import unittest
@@ -20,6 +23,7 @@ from lumodriver import binary, extents, is_checked, is_focused, name, text_of
 from practicemode import add_operator, log_in
 from session import Session
 from test_keyboard import KeyboardSession, seed
+from test_server import new_database
 
 BACKUP = "資料備份"
 ENCRYPT = "加密備份 (檔案離開本機時使用)"
@@ -163,6 +167,43 @@ class BackupByKeys(BackupSteps, KeyboardSession):
         lumo.window_gone(BACKUP, what="the backup screen to close on Esc")
         self.assertEqual(sorted(p.name for p in stick.iterdir() if not p.name.endswith(".json")),
                          [encrypted.name])
+        self.quit_by_keys()
+
+
+class ServerBackupByKeys(BackupSteps, KeyboardSession):
+    def test_encrypted_dump_by_keys(self):
+        lumo = self.lumo
+        lumo.args += ["--database", new_database()]
+        self.start_to_main()
+        self.wait_toolbar_enabled(what="the main tool bar before the menu")
+        lumo.support_menu_item(BACKUP)
+        d = self.active_window(BACKUP, "the backup screen on a server, opened by keys")
+        self.wait_focus(d, lambda f: name(f) == "備份到資料夾", "the folder field to have the focus")
+        stick = lumo.tmp / "stick"
+        lumo.key("ctrl+a")
+        lumo.type_text(str(stick))
+        box = self.tab_to(d, "check box", ENCRYPT)
+        lumo.key("space")
+        lumo.wait_until(lambda: is_checked(box), 5, "加密備份 to be ticked by Space on a server")
+        lumo.key("Tab")
+        self.wait_focus(d, lambda f: name(f) == "新的備份密語", "the new passphrase field after Tab")
+        lumo.type_text(PASSPHRASE)
+        lumo.key("Tab")
+        self.wait_focus(d, lambda f: name(f) == "再輸入一次備份密語", "the second typing after Tab")
+        lumo.type_text(PASSPHRASE)
+        self.check_fits(d, "encrypted dump")
+        lumo.key("Return")
+        encrypted = stick / f"lumo4-{TODAY}.dump.enc"
+        n = self.question(str(encrypted), "the notice naming the encrypted dump")
+        lumo.screenshot("backup-encrypted-dump-notice")
+        lumo.key("Return")
+        lumo.window_gone(name(n), what="the notice to close on Enter")
+        lumo.window_gone(BACKUP, what="the backup screen to close after the dump")
+        self.assertNotIn(b"PGDMP", encrypted.read_bytes()[:256], "the dump was written in clear")
+        manifest = json.loads((stick / f"{encrypted.name}.json").read_text())
+        self.assertTrue(manifest["encrypted"])
+        self.assertEqual(sorted(p.name for p in stick.iterdir()), [encrypted.name, f"{encrypted.name}.json"])
+        self.assertFalse((lumo.data_dir / "lumo4_encrypting.dump").exists(), "the clear dump was left behind")
         self.quit_by_keys()
 
 

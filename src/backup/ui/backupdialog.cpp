@@ -58,7 +58,7 @@ QLineEdit* passwordField(const QString& accessibleName, QWidget* parent)
 
 BackupDialog::BackupDialog(SharedState& state, QWidget* parent)
     : QDialog(parent), m_state(state),
-      m_offer(encryptionOffer(onServer(state), backupPassphraseSet(state.DataDirectory), state.Session))
+      m_offer(encryptionOffer(backupPassphraseSet(state.DataDirectory), state.Session))
 {
     setObjectName(QStringLiteral("BackupDialog"));
     setWindowTitle(u("資料備份"));
