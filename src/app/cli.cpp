@@ -48,6 +48,8 @@ const char* kUsage =
     "                 directory); --encrypt: encrypted with the backup passphrase\n"
     "  backup-passphrase set   the passphrase of encrypted backups; backup --encrypt and restore of an\n"
     "                 encrypted copy read it from LUMO_BACKUP_PASSPHRASE or standard input\n"
+    "  decrypt-backup FILE --to OUT   an encrypted copy (a server's dump too) back in clear, for\n"
+    "                 restore or pg_restore; the passphrase as for backup --encrypt\n"
     "  restore FILE [--with-commands]   put a checked copy in place of the main database, kept as\n"
     "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n"
     "  migrate --to CONNINFO     copy the data directory's lumo4.mdb to an empty database on a server\n"
@@ -58,7 +60,8 @@ const char* kUsage =
     "  operator add --name NAME --role admin|practitioner|assistant   a new operator (password from\n"
     "                 standard input); the first one, an admin, turns practice mode on\n"
     "  operator list | operator passwd --name NAME | operator disable --name NAME\n"
-    "  --operator NAME  in practice mode every command logs in (password from LUMO_PASSWORD or standard input)\n"
+    "  --operator NAME  in practice mode every command logs in (password from LUMO_PASSWORD or standard "
+    "input)\n"
     "  audit [--custno X] [--from DATE] [--to DATE]   the audit log's rows as JSON lines\n"
     "  audit --verify   check the audit log's chain (exit 2 naming the first broken row)\n";
 
@@ -254,6 +257,7 @@ int runCommand(CliContext& c, const QString& command)
     if (command == QLatin1String("backup")) return cmdBackup(c);
     if (command == QLatin1String("restore")) return cmdRestore(c);
     if (command == QLatin1String("backup-passphrase")) return cmdBackupPassphrase(c);
+    if (command == QLatin1String("decrypt-backup")) return cmdDecryptBackup(c);
     if (command == QLatin1String("migrate")) return cmdMigrate(c);
     if (command == QLatin1String("measure")) return cmdMeasure(c);
     if (command == QLatin1String("noise")) return cmdNoise(c);

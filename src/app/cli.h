@@ -52,6 +52,7 @@ int cmdImportSubjects(CliContext& c);
 int cmdBackup(CliContext& c); // cli_backup.cpp
 int cmdRestore(CliContext& c);
 int cmdBackupPassphrase(CliContext& c); // cli_passphrase.cpp
+int cmdDecryptBackup(CliContext& c);
 // The backup passphrase from LUMO_BACKUP_PASSPHRASE or standard input (asked
 // twice on a terminal when twice); a failure says why there is none.
 Status readBackupPassphrase(CliContext& c, bool twice, QByteArray* passphrase);

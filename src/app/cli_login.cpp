@@ -45,6 +45,8 @@ std::optional<Permission> permissionOf(const CliContext& c, const QString& comma
         {QStringLiteral("backup"), P::Backup},
         {QStringLiteral("restore"), P::Restore},
         {QStringLiteral("migrate"), P::Restore},
+        // The whole database in clear, as a restore puts it in place: the admin's.
+        {QStringLiteral("decrypt-backup"), P::Restore},
         {QStringLiteral("noise"), P::Analyse},
         {QStringLiteral("audit"), P::AuditLog},
         {QStringLiteral("operator"), P::Operators},

@@ -1,10 +1,13 @@
 // The backup passphrase on the command line: lumo-cli backup-passphrase set,
-// and the passphrase that backup --encrypt and restore of an encrypted copy
-// read from LUMO_BACKUP_PASSPHRASE or standard input (never from an argument,
-// which every user of the machine can read in the process list).
+// the passphrase that backup --encrypt and restore of an encrypted copy read
+// from LUMO_BACKUP_PASSPHRASE or standard input (never from an argument,
+// which every user of the machine can read in the process list), and
+// decrypt-backup, which turns any encrypted copy (a server's dump included,
+// which only pg_restore reads) back into its clear file.
 #include "app/cli.h"
 
 #include "backup/backuppassphrase.h"
+#include "backup/encryptedbackup.h"
 #include "practice/audit.h"
 
 #include <QFile>
@@ -87,6 +90,37 @@ int cmdBackupPassphrase(CliContext& c)
     // The passphrase stands whether or not the log takes its entry; a log
     // that did not is said, and the command fails so that a script notices.
     s = auditCommand(c, {QStringLiteral("settings.change"), {}, 0, QLatin1String(BackupPassphraseSetDetail)});
+    if (s) return 0;
+    *c.err << s.error << Qt::endl;
+    return 2;
+}
+
+int cmdDecryptBackup(CliContext& c)
+{
+    const int to = int(c.args.indexOf(QStringLiteral("--to")));
+    if (c.args.size() != 4 || (to != 1 && to != 2)) {
+        *c.err << "usage: lumo-cli [--data-dir DIR] decrypt-backup FILE --to OUT   (the passphrase from "
+                  "LUMO_BACKUP_PASSPHRASE or standard input)"
+               << Qt::endl;
+        return 2;
+    }
+    const QString out = c.args.at(to + 1);
+    const QString file = c.args.at(to == 1 ? 3 : 1);
+    if (!isEncryptedBackup(file)) {
+        *c.err << u("%1：不是加密的備份檔。").arg(file) << Qt::endl;
+        return 2;
+    }
+    QByteArray passphrase;
+    Status s = readBackupPassphrase(c, false, &passphrase);
+    // Refuses a file already there; a wrong passphrase or a changed byte leaves nothing behind.
+    if (s) s = decryptBackupFile(file, out, passphrase);
+    passphrase.fill('\0');
+    if (!s) {
+        *c.err << s.error << Qt::endl;
+        return 2;
+    }
+    *c.out << u("已解密到：") << out << Qt::endl;
+    s = auditCommand(c, {QStringLiteral("export"), {}, 0, u("解密備份 %1 → %2").arg(file, out)});
     if (s) return 0;
     *c.err << s.error << Qt::endl;
     return 2;

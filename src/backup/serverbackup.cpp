@@ -16,7 +16,7 @@ namespace lumo {
 QString serverBackupNotice(const QString& server)
 {
     return QString::fromUtf8(
-               "主資料庫在資料庫伺服器上（%1）：請以伺服器本身的工具備份它（例如 pg_dump -Fc）。")
+               "主資料庫在資料庫伺服器上（%1）：此處以 pg_dump 備份一份；伺服器本身的定期備份仍請照常進行。")
         .arg(server);
 }
 

@@ -198,7 +198,18 @@ private slots:
         const QStringList written =
             exitCode ? QStringList() : QStringList{name, name + QStringLiteral(".json")};
         QCOMPARE(QDir(p.stick).entryList(QDir::Files), written);
-        if (exitCode == 0) QCOMPARE(r.out.trimmed(), dump);
+        if (exitCode != 0) return;
+        QCOMPARE(r.out.trimmed(), dump);
+        // Only pg_restore reads a dump: decrypt-backup gives it back in clear,
+        // and a wrong passphrase leaves nothing behind.
+        const QString clear = p.stick + QStringLiteral("/clear.dump");
+        const QStringList decrypt{QStringLiteral("decrypt-backup"), dump, QStringLiteral("--to"), clear};
+        QCOMPARE(p.run(decrypt, QByteArray("correct horse batery")).exitCode, 2);
+        QVERIFY(!QFile::exists(clear));
+        QCOMPARE(p.run(decrypt, Passphrase).exitCode, 0);
+        QFile f(clear);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.read(5), QByteArray("PGDMP"));
     }
 
     void backupWithoutPassphraseSet()
