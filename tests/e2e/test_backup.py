@@ -54,6 +54,29 @@ class BackupSteps:
         self.assert_fits(dialog, when)
         self.lumo.screenshot("backup-" + when.replace(" ", "-"))
 
+    def encrypt_first_time_by_keys(self, where, when):
+        """From the menu by keys: the folder typed, 加密備份 ticked by Space,
+        the new passphrase typed twice, Enter; the folder the copy went to."""
+        lumo = self.lumo
+        lumo.support_menu_item(BACKUP)
+        d = self.active_window(BACKUP, f"the backup screen {where}, opened by keys")
+        self.wait_focus(d, lambda f: name(f) == "備份到資料夾", "the folder field to have the focus")
+        stick = lumo.tmp / "stick"
+        lumo.key("ctrl+a")
+        lumo.type_text(str(stick))
+        box = self.tab_to(d, "check box", ENCRYPT)
+        lumo.key("space")
+        lumo.wait_until(lambda: is_checked(box), 5, f"加密備份 to be ticked by Space {where}")
+        lumo.key("Tab")
+        self.wait_focus(d, lambda f: name(f) == "新的備份密語", "the new passphrase field after Tab")
+        lumo.type_text(PASSPHRASE)
+        lumo.key("Tab")
+        self.wait_focus(d, lambda f: name(f) == "再輸入一次備份密語", "the second typing after Tab")
+        lumo.type_text(PASSPHRASE)
+        self.check_fits(d, when)
+        lumo.key("Return")
+        return stick
+
 
 class BackupByMouse(BackupSteps, Session):
     def open_backup(self):
@@ -135,23 +158,7 @@ class BackupByKeys(BackupSteps, KeyboardSession):
         seed(lumo.data_dir)
         self.start_to_main()
         self.wait_toolbar_enabled(what="the main tool bar before the menu")
-        lumo.support_menu_item(BACKUP)
-        d = self.active_window(BACKUP, "the backup screen opened from the menu by keys")
-        self.wait_focus(d, lambda f: name(f) == "備份到資料夾", "the folder field to have the focus")
-        stick = lumo.tmp / "stick"
-        lumo.key("ctrl+a")
-        lumo.type_text(str(stick))
-        box = self.tab_to(d, "check box", ENCRYPT)
-        lumo.key("space")
-        lumo.wait_until(lambda: is_checked(box), 5, "加密備份 to be ticked by Space")
-        lumo.key("Tab")
-        self.wait_focus(d, lambda f: name(f) == "新的備份密語", "the new passphrase field after Tab")
-        lumo.type_text(PASSPHRASE)
-        lumo.key("Tab")
-        self.wait_focus(d, lambda f: name(f) == "再輸入一次備份密語", "the second typing after Tab")
-        lumo.type_text(PASSPHRASE)
-        self.check_fits(d, "first passphrase")
-        lumo.key("Return")
+        stick = self.encrypt_first_time_by_keys("in the data directory", "first passphrase")
         encrypted = stick / f"lumo4-{TODAY}.mdb.enc"
         n = self.question(str(encrypted), "the notice naming the encrypted copy")
         lumo.key("Return")
@@ -176,23 +183,7 @@ class ServerBackupByKeys(BackupSteps, KeyboardSession):
         lumo.args += ["--database", new_database()]
         self.start_to_main()
         self.wait_toolbar_enabled(what="the main tool bar before the menu")
-        lumo.support_menu_item(BACKUP)
-        d = self.active_window(BACKUP, "the backup screen on a server, opened by keys")
-        self.wait_focus(d, lambda f: name(f) == "備份到資料夾", "the folder field to have the focus")
-        stick = lumo.tmp / "stick"
-        lumo.key("ctrl+a")
-        lumo.type_text(str(stick))
-        box = self.tab_to(d, "check box", ENCRYPT)
-        lumo.key("space")
-        lumo.wait_until(lambda: is_checked(box), 5, "加密備份 to be ticked by Space on a server")
-        lumo.key("Tab")
-        self.wait_focus(d, lambda f: name(f) == "新的備份密語", "the new passphrase field after Tab")
-        lumo.type_text(PASSPHRASE)
-        lumo.key("Tab")
-        self.wait_focus(d, lambda f: name(f) == "再輸入一次備份密語", "the second typing after Tab")
-        lumo.type_text(PASSPHRASE)
-        self.check_fits(d, "encrypted dump")
-        lumo.key("Return")
+        stick = self.encrypt_first_time_by_keys("on a server", "encrypted dump")
         encrypted = stick / f"lumo4-{TODAY}.dump.enc"
         n = self.question(str(encrypted), "the notice naming the encrypted dump")
         lumo.screenshot("backup-encrypted-dump-notice")
