@@ -67,9 +67,22 @@ bool hasUsageMap(const MdbTableDef* table)
     return table->usage_map != nullptr && table->map_sz > 0;
 }
 
+// The column definitions may run onto a page the file does not have: the
+// library then leaves the table without its column list.
+bool readColumns(MdbTableDef* table)
+{
+    return mdb_read_columns(table) != nullptr && table->columns != nullptr &&
+           table->columns->len >= table->num_cols;
+}
+
 QString damagedTableMessage(const QString& path, const QString& table)
 {
     return QString::fromUtf8("%1：資料表 %2 的頁面配置無法讀取（檔案不完整或已損壞）").arg(path, table);
+}
+
+QString damagedColumnsMessage(const QString& path, const QString& table)
+{
+    return QString::fromUtf8("%1：資料表 %2 的欄位定義無法讀取（檔案不完整或已損壞）").arg(path, table);
 }
 
 class JetCursor : public LegacyCursor
@@ -78,7 +91,6 @@ public:
     JetCursor(MdbHandle* mdb, MdbTableDef* table, const QString& path, qint64 pages)
         : m_mdb(mdb), m_table(table), m_path(path), m_pages(pages)
     {
-        mdb_read_columns(m_table);
         mdb_rewind_table(m_table);
         m_buffers.resize(int(m_table->num_cols));
         for (unsigned i = 0; i < m_table->num_cols; ++i) {
@@ -239,7 +251,7 @@ bool readCatalog(MdbHandle* mdb)
         MdbTableDef* t;
         ~Free() { mdb_free_tabledef(t); }
     } freeTable{table};
-    if (!mdb_read_columns(table)) return false;
+    if (!readColumns(table)) return false;
     QByteArray id(int(BindSize), '\0'), name(int(BindSize), '\0'), type(int(BindSize), '\0'),
         flags(int(BindSize), '\0');
     if (mdb_bind_column_by_name(table, const_cast<char*>("Id"), id.data(), nullptr) < 0 ||
@@ -296,6 +308,11 @@ public:
     {
         MdbTableDef* def = read(table, status);
         if (!def) return nullptr;
+        if (!readColumns(def)) {
+            mdb_free_tabledef(def);
+            *status = Status::failure(damagedColumnsMessage(m_path, table));
+            return nullptr;
+        }
         *status = Status::success();
         return std::make_unique<JetCursor>(m_mdb, def, m_path,
                                            QFileInfo(m_path).size() / m_mdb->fmt->pg_size);
