@@ -63,6 +63,11 @@ Status appendHere(Database& db, AuditRow* row)
     return s;
 }
 
+QString utcTextOfLocalMidnight(const QDate& day)
+{
+    return day.startOfDay().toUTC().toString(Qt::ISODateWithMs);
+}
+
 } // namespace
 
 // The content is hashed as netstrings, in this fixed order: the previous
@@ -110,14 +115,16 @@ Status readAuditRows(Database& db, const AuditFilter& filter,
         where << QStringLiteral("CUSTNO = ?");
         binds << filter.custNo;
     }
+    // The days are the workstation's own: a practice asks for "the 5th" as its
+    // clock reads it, while ATIME is UTC text, so each day's local midnight is
+    // turned into UTC text of the same form and compared as text.
     if (!filter.from.isEmpty()) {
         where << QStringLiteral("ATIME >= ?");
-        binds << filter.from;
+        binds << utcTextOfLocalMidnight(QDate::fromString(filter.from, Qt::ISODate));
     }
-    // ATIME is ISO text, so the day after `to` bounds it as text too.
     if (!filter.to.isEmpty()) {
         where << QStringLiteral("ATIME < ?");
-        binds << QDate::fromString(filter.to, Qt::ISODate).addDays(1).toString(Qt::ISODate);
+        binds << utcTextOfLocalMidnight(QDate::fromString(filter.to, Qt::ISODate).addDays(1));
     }
     // An action names itself and the actions under it: "export" finds "export.subject" too.
     if (!filter.action.isEmpty()) {

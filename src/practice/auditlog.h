@@ -42,8 +42,8 @@ Status lastAuditHash(Database& db, QString* hash);
 struct AuditFilter
 {
     QString custNo;
-    QString from; // YYYY-MM-DD, the first UTC day included; empty: no bound
-    QString to;   // YYYY-MM-DD, the last UTC day included
+    QString from; // YYYY-MM-DD, the first local day included; empty: no bound
+    QString to;   // YYYY-MM-DD, the last local day included
     QString action;
     int newest = 0; // when > 0: only that many rows, the newest first (a screen's page of the log)
 };

@@ -9,6 +9,8 @@
 #include "shell/sharedstate.h"
 #include "support/engines.h"
 
+#include <ctime>
+
 #include <QRegularExpression>
 
 Q_DECLARE_METATYPE(lumo::Role)
@@ -195,6 +197,49 @@ private slots:
         QVERIFY(verifyAuditChain(*state.MainDatabase, &check));
         QCOMPARE(check.brokenKey, qint64(0));
         QCOMPARE(check.rows, qint64(commit ? 3 : 1));
+    }
+
+    // The workstation's days, not UTC's: in Taipei 16:00 UTC is the next day's
+    // midnight, so the filter's bounds fall between these two rows.
+    void daysAreTheWorkstationsOwn_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<QString>("keys");
+        QTest::newRow("from the 5th") << "2026-12-05"
+                                      << ""
+                                      << "2";
+        QTest::newRow("to the 4th") << ""
+                                    << "2026-12-04"
+                                    << "1";
+        QTest::newRow("the 4th alone") << "2026-12-04"
+                                       << "2026-12-04"
+                                       << "1";
+    }
+    void daysAreTheWorkstationsOwn()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, keys);
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Asia/Taipei");
+        tzset();
+        LUMO_FRESH_MAIN(db, m_dir);
+        for (const char* time : {"2026-12-04T15:59:59.999Z", "2026-12-04T16:00:00.000Z"}) {
+            AuditRow r;
+            r.time = QString::fromLatin1(time);
+            r.action = QStringLiteral("subject.view");
+            QVERIFY(appendAuditRow(*db, &r));
+        }
+        QStringList found;
+        const Status s = readAuditRows(*db, AuditFilter{{}, from, to, {}, 0}, [&](const AuditRow& r) {
+            found << QString::number(r.mkey);
+            return true;
+        });
+        zone.isNull() ? qunsetenv("TZ") : qputenv("TZ", zone);
+        tzset();
+        QVERIFY(s);
+        QCOMPARE(found.join(','), keys);
     }
 
     void pageAndExportFindTheFilteredRows_data()

@@ -38,15 +38,16 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
-const char* const kHeaders[] = {"時間（UTC）", "操作人員", "工作站", "動作",
-                                "受測者編號",  "量測鍵值", "內容"};
+const char* const kHeaders[] = {"時間", "操作人員", "工作站", "動作", "受測者編號", "量測鍵值", "內容"};
 constexpr int kActionColumn = 3; // its Chinese name; the stored key in the tool tip
 
 QStringList cellsOf(const AuditRow& r)
 {
-    QString time = r.time;
-    time.replace(QLatin1Char('T'), QLatin1Char(' ')).remove(QLatin1Char('Z'));
-    return {time.left(19), r.operatorName,
+    // Stored in UTC, read by the practice on its own clock, as the day filter is.
+    const QString time = QDateTime::fromString(r.time, Qt::ISODateWithMs)
+                             .toLocalTime()
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return {time,          r.operatorName,
             r.workstation, auditActionLabel(r.action),
             r.custNo,      r.dataKey ? QString::number(r.dataKey) : QString(),
             r.detail};
