@@ -66,12 +66,30 @@ std::optional<Permission> permissionOf(const CliContext& c, const QString& comma
     return std::nullopt;
 }
 
-// The main database as the login reads it: the server's, or the file when
-// there is one (none yet: no operators, so no practice mode).
-std::unique_ptr<Database> openForLogin(const CliContext& c, Status* st)
+// Where the operator logs in: the main database the command works on, except
+// for a move between engines, which logs in where the records come from (a
+// move off a server may start from an empty folder, with no file to ask).
+QString loginConninfo(const CliContext& c, const QString& command, Status* st)
 {
+    if (command == QLatin1String("migrate") && c.args.size() == 3) {
+        if (c.args.at(1) == QLatin1String("--from")) {
+            *st = checkConninfo(c.args.at(2));
+            return c.args.at(2);
+        }
+        if (c.args.at(1) == QLatin1String("--to")) return QString(); // from the file
+    }
     QString conninfo = c.database;
     *st = conninfo.isEmpty() ? readServerConfig(c.dataDirectory, &conninfo) : checkConninfo(conninfo);
+    return conninfo;
+}
+
+// The main database as the login reads it: the server's, or the file when
+// there is one (none yet: no operators, so no practice mode). A file is opened
+// read-only: nothing of it is written, repaired or upgraded before an
+// operator has given a name.
+std::unique_ptr<Database> openForLogin(const CliContext& c, const QString& command, Status* st)
+{
+    const QString conninfo = loginConninfo(c, command, st);
     if (!*st) return nullptr;
     // Failures to open are said as the start-up says them: the command would
     // have met the same error.
@@ -82,13 +100,19 @@ std::unique_ptr<Database> openForLogin(const CliContext& c, Status* st)
     if (!conninfo.isEmpty()) return said(Database::connect({conninfo, {}}, st));
     const QString path = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
     if (!QFileInfo(path).isFile()) return nullptr;
-    // Read-only to find out: a file of an older version is not upgraded just to learn it has no operators.
     auto db = said(Database::open(path, FileKind::Main, Database::Access::ReadOnly, st));
     if (!db || !db->hasTable(QStringLiteral("LUMOOPER"))) return nullptr;
-    // Written to by the login (the count of wrong passwords); a data
-    // directory that takes no writes still lets an operator in.
+    return db;
+}
+
+// The login writes the count of wrong passwords; a file read to find the
+// operators is reopened for that once a name is given. A data directory that
+// takes no writes still lets an operator in.
+std::unique_ptr<Database> writableForLogin(std::unique_ptr<Database> db)
+{
+    if (db->onServer()) return db;
     Status writable;
-    auto rw = Database::open(path, FileKind::Main, Database::Access::ReadWrite, &writable);
+    auto rw = Database::open(db->path(), FileKind::Main, Database::Access::ReadWrite, &writable);
     return rw ? std::move(rw) : std::move(db);
 }
 
@@ -124,7 +148,7 @@ bool readSecret(CliContext& c, const QString& prompt, QString* secret)
 int gateCommand(CliContext& c, const QString& command)
 {
     Status st;
-    std::unique_ptr<Database> db = openForLogin(c, &st);
+    std::unique_ptr<Database> db = openForLogin(c, command, &st);
     if (!st) {
         *c.err << st.error << Qt::endl;
         return 2;
@@ -147,7 +171,7 @@ int gateCommand(CliContext& c, const QString& command)
         return 2;
     }
     SharedState state;
-    state.MainDatabase = std::move(db);
+    state.MainDatabase = writableForLogin(std::move(db));
     const LoginVerdict v = logIn(state, c.operatorName, password, QSysInfo::machineHostName());
     if (v.outcome != LoginVerdict::Accepted) {
         if (v.outcome == LoginVerdict::Failed)

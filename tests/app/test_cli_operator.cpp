@@ -2,6 +2,8 @@
 // login every command asks for (from LUMO_PASSWORD or a pipe), and the role's
 // refusal, each before the command touches anything.
 
+#include "records/database.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -128,6 +130,40 @@ private slots:
         QVERIFY2((exitCode == 0 ? r.out : r.err).contains(message), qPrintable(r.out + r.err));
         // A refused command left nothing behind.
         if (exitCode != 0) QVERIFY(!QFileInfo::exists(out));
+    }
+
+    // A command without a login leaves the file as it found it: not even the
+    // guard of the log that a tamperer dropped is put back before a name is given.
+    void noLoginWritesNothing()
+    {
+        const QString file = m_data + QStringLiteral("/lumo4.mdb");
+        const auto triggers = [&file] {
+            lumo::Status st;
+            auto db = lumo::Database::open(file, lumo::FileKind::Main, lumo::Database::Access::ReadOnly, &st);
+            lumo::SqlRows rows;
+            if (db)
+                db->run(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND "
+                                       "tbl_name = 'LUMOAUDIT'"),
+                        {}, &rows);
+            return rows.isEmpty() ? -1 : rows.first().value(0).toInt();
+        };
+        const int guarded = triggers();
+        QVERIFY(guarded > 0);
+        {
+            lumo::Status st;
+            auto db =
+                lumo::Database::open(file, lumo::FileKind::Main, lumo::Database::Access::ReadWrite, &st);
+            QVERIFY(db && db->run(QStringLiteral("DROP TRIGGER LUMOAUDIT_NO_UPDATE")));
+        }
+        for (const char* line : {"operator list", "backup --to x"}) {
+            const Run r = cli(m_data, words(line), {});
+            QCOMPARE(r.exitCode, 2);
+            QCOMPARE(triggers(), guarded - 1);
+        }
+        // The program puts the guard back as soon as it works on the file with a login.
+        QVERIFY(cli(m_data, words("--operator boss operator list"), {}, QStringLiteral("bosspw")).exitCode ==
+                0);
+        QCOMPARE(triggers(), guarded);
     }
 
     // Everyone may change their own password, from a pipe once.

@@ -272,7 +272,15 @@ private slots:
                          in.detail.contains(QStringLiteral("lumo4.mdb")),
                      qPrintable(in.detail));
             QVERIFY(!in.detail.contains(QStringLiteral("password")));
+            QCOMPARE(in.operatorName, QStringLiteral("amy"));
         }
+        // The server is in practice mode now: moving it off into an empty
+        // folder asks for the login the server's own commands ask for.
+        const QString anonymous = dataDir("logged-anonymous");
+        const CliRun r = runCli({"--data-dir", anonymous, "migrate", "--from", conninfo});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(u("需要登入")), qPrintable(r.err));
+        QVERIFY(!QFileInfo::exists(anonymous + QStringLiteral("/lumo4.mdb")));
         qunsetenv("LUMO_PASSWORD");
     }
 
