@@ -20,7 +20,7 @@ UnlockCheck unlockCheck(SharedState& state, WallClock now)
         OperatorStore store(*state.MainDatabase, now);
         const LoginVerdict v = store.verify(who, password);
         const auto waiting = [&] {
-            return UnlockVerdict{false, waitMessage((v.waitUntil - now() + 999) / 1000)};
+            return UnlockVerdict{false, waitMessage((v.waitUntil - now() + 999) / 1000), v.waitUntil};
         };
         switch (v.outcome) {
         case LoginVerdict::Accepted: {

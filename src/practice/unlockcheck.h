@@ -17,7 +17,8 @@ struct SharedState;
 struct UnlockVerdict
 {
     bool unlocked = false;
-    QString message; // why not, for the lock screen
+    QString message;      // why not, for the lock screen
+    qint64 waitUntil = 0; // ms since the epoch: no try is checked before (0: none to wait)
 };
 
 using UnlockCheck = std::function<UnlockVerdict(const QString& name, const QString& password)>;

@@ -8,7 +8,9 @@
 #include "widgets/modal.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -78,6 +80,31 @@ private slots:
         QVERIFY(covered);
         QVERIFY(held);
         QVERIFY(backInField);
+    }
+
+    // Five wrong passwords: the seconds left count down and 解除鎖定 waits
+    // with them; when they are gone the button takes a try again.
+    void waitCountsDown()
+    {
+        SharedState state;
+        VirtualClock clock;
+        const WallClock now = [&clock] { return clock.nowMs(); };
+        const qint64 until = clock.nowMs() + 3000;
+        LockScreen screen(
+            state,
+            [&](const QString&, const QString&) {
+                return UnlockVerdict{false, QString(), until};
+            },
+            nullptr, now);
+        auto* button = screen.findChild<QPushButton*>(QStringLiteral("UnlockButton"));
+        auto* result = screen.findChild<QLabel*>(QStringLiteral("LockResult"));
+        screen.tryUnlock();
+        QVERIFY(!button->isEnabled());
+        QCOMPARE(result->text(), waitMessage(3));
+        clock.advance(1000);
+        QTRY_COMPARE_WITH_TIMEOUT(result->text(), waitMessage(2), 3000);
+        clock.advance(2000);
+        QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 3000);
     }
 };
 

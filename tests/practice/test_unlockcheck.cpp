@@ -52,6 +52,7 @@ private slots:
         QFETCH(QStringList, tries);
         QFETCH(qint64, later);
         QFETCH(QString, message);
+        const QString wrong = unlockRefusedMessage();
         SharedState state;
         LUMO_FRESH_MAIN(db, m_dir);
         state.MainDatabase = std::move(db);
@@ -76,6 +77,8 @@ private slots:
         }
         QCOMPARE(v.unlocked, message.isEmpty());
         QCOMPARE(v.message, message);
+        // A wait tells when it ends, so that the lock screen counts it down.
+        QCOMPARE(v.waitUntil > clock.nowMs(), !message.isEmpty() && message != wrong);
     }
 };
 

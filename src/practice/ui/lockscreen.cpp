@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace lumo {
@@ -19,8 +20,8 @@ QString u(const char* s)
 }
 } // namespace
 
-LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent)
-    : QDialog(parent), m_state(state), m_check(std::move(check))
+LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent, WallClock now)
+    : QDialog(parent), m_state(state), m_check(std::move(check)), m_now(std::move(now))
 {
     setObjectName(QStringLiteral("LockScreen"));
     setWindowTitle(u("畫面已鎖定"));
@@ -36,9 +37,12 @@ LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent)
     m_result = new QLabel(this);
     m_result->setObjectName(QStringLiteral("LockResult"));
     m_result->setStyleSheet(QStringLiteral("color: rgb(160,0,0);"));
-    auto* unlock = new QPushButton(u("解除鎖定"), this);
-    unlock->setObjectName(QStringLiteral("UnlockButton"));
-    unlock->setDefault(true);
+    m_unlock = new QPushButton(u("解除鎖定"), this);
+    m_unlock->setObjectName(QStringLiteral("UnlockButton"));
+    m_unlock->setDefault(true);
+    m_timer = new QTimer(this);
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &LockScreen::tick);
 
     auto* form = new QFormLayout;
     form->addRow(u("操作人員(&O)"), m_name);
@@ -51,14 +55,14 @@ LockScreen::LockScreen(SharedState& state, UnlockCheck check, QWidget* parent)
     layout->addWidget(new QLabel(u("畫面已鎖定。請由原操作人員或管理者輸入密碼解除。"), panel));
     layout->addLayout(form);
     layout->addWidget(m_result);
-    layout->addWidget(unlock);
+    layout->addWidget(m_unlock);
     auto* outer = new QGridLayout(this);
     outer->addWidget(panel, 1, 1);
     outer->setRowStretch(0, 1);
     outer->setRowStretch(2, 1);
     outer->setColumnStretch(0, 1);
     outer->setColumnStretch(2, 1);
-    connect(unlock, &QPushButton::clicked, this, &LockScreen::tryUnlock);
+    connect(m_unlock, &QPushButton::clicked, this, &LockScreen::tryUnlock);
     setWindowState(Qt::WindowFullScreen);
     m_password->setFocus();
 }
@@ -73,11 +77,32 @@ void LockScreen::tryUnlock()
         // Every refused try is logged, a try during a wait included.
         audit(m_state, {QStringLiteral("login.failed"), {}, 0, u("解除鎖定：") + name});
         m_result->setText(v.message);
+        if (v.waitUntil > 0) showWait(v.waitUntil);
         m_password->setFocus();
         return;
     }
     audit(m_state, {QStringLiteral("unlock"), {}, 0, name});
     accept();
+}
+
+void LockScreen::showWait(qint64 until)
+{
+    m_waitUntil = until;
+    m_unlock->setEnabled(false);
+    tick();
+    m_timer->start();
+}
+
+void LockScreen::tick()
+{
+    const qint64 left = (m_waitUntil - m_now() + 999) / 1000;
+    if (left > 0) {
+        m_result->setText(waitMessage(left));
+        return;
+    }
+    m_timer->stop();
+    m_unlock->setEnabled(true);
+    m_result->setText(u("請再試一次。"));
 }
 
 void LockScreen::closeEvent(QCloseEvent* e)
