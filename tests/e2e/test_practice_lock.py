@@ -3,7 +3,8 @@
   bus): the lock screen covers the open user settings; a wrong password is
   refused with its message, the right one gives back the settings as they
   were, with the typed text still in its field and the focus on it.
-- A practitioner's lock taken away by an admin's name and password.
+- A practitioner's lock: five wrong passwords make the lock screen count the
+  wait down with 解除鎖定 disabled; then an admin's name and password take it away.
 - The idle time set to one minute: a measuring run that waits for the probe
   longer than that is not interrupted; a minute after its end the lock comes.
 The log has the lock, the refused try, the unlock and the logout at the
@@ -118,6 +119,19 @@ class PracticeLock(KeyboardSession):
         lock = self.wait_lock(15, "the lock screen over the practitioner's measuring screen")
         who = lumo.get("text", "操作人員", lock, what="the lock screen's operator field")
         self.assertEqual(text_of(who), PRACTITIONER[0], "the lock screen does not name the operator who worked")
+
+        lumo.step("five wrong passwords: the seconds left count down")
+        for _ in range(5):
+            self.unlock("not-wu", gone=False)
+        button = lumo.get("push button", "解除鎖定", lock, what="the lock screen's 解除鎖定")
+        lumo.wait_until(lambda: "秒後再試" in " ".join(lumo.texts(lock)), 15, "the wait's message")
+        self.assertFalse(states(button).contains(pyatspi.STATE_ENABLED), "解除鎖定 takes tries during the wait")
+        first = " ".join(lumo.texts(lock))
+        lumo.wait_until(lambda: " ".join(lumo.texts(lock)) != first and "秒後再試" in " ".join(lumo.texts(lock)),
+                        5, "the seconds left to count down")
+        lumo.screenshot("unlock-waits")
+        lumo.wait_until(lambda: "請再試一次。" in " ".join(lumo.texts(lock)), 40, "the wait's end")
+        lumo.wait_until(lambda: states(button).contains(pyatspi.STATE_ENABLED), 5, "解除鎖定 after the wait")
 
         lumo.step("the admin's name and password")
         lumo.key("shift+Tab")
