@@ -10,15 +10,40 @@ namespace lumo {
 namespace {
 
 const char* const kColumns = "MKEY, ATIME, OPERATOR, WORKSTATION, ACTION, CUSTNO, DATAKEY, DETAIL, HASH";
+const char* const kAccountColumns = "MKEY, NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED";
+
+bool liveHas(Database& db, const char* table, Status* s)
+{
+    SqlRows has;
+    *s = db.run(QStringLiteral("SELECT 1 FROM live.sqlite_master WHERE type = 'table' AND name = ?"),
+                {QLatin1String(table)}, &has);
+    return *s && !has.isEmpty();
+}
+
+// The accounts are the practice's as they are now, as the log is: a copy
+// must not bring back an account disabled since, a password changed since,
+// or turn practice mode off by holding none. A database in place without
+// accounts (one workstation at home, or a new machine) takes the copy's.
+Status keepAccounts(Database& db)
+{
+    SqlRows any;
+    if (Status s = db.run(QStringLiteral("SELECT 1 FROM live.LUMOOPER LIMIT 1"), {}, &any); !s) return s;
+    if (any.isEmpty()) return Status::success();
+    if (Status s = db.run(QStringLiteral("DELETE FROM main.LUMOOPER")); !s) return s;
+    return db.run(QStringLiteral("INSERT INTO main.LUMOOPER (%1) SELECT %1 FROM live.LUMOOPER ORDER BY MKEY")
+                      .arg(QLatin1String(kAccountColumns)));
+}
 
 // The live log's rows replace the copy's. Dropping the table takes its rows
 // without running its triggers (SQLite fires none for a DROP), and
 // createSchema makes it again, with its triggers, from the one definition.
 // The rows keep their MKEY, so the next row goes on after the live log's end.
-Status replaceLog(Database& db)
+Status replaceLog(Database& db, bool accounts)
 {
     Transaction t(db);
     if (!t.active()) return t.begun();
+    if (accounts)
+        if (Status s = keepAccounts(db); !s) return s;
     if (Status s = db.run(QStringLiteral("DROP TABLE main.LUMOAUDIT")); !s) return s;
     QString error;
     if (!createSchema(db.sql(), FileKind::Main, &error)) return Status::failure(error);
@@ -49,12 +74,10 @@ Status keepLiveAuditLog(const QString& incoming, const QString& live, QString* c
         *liveLogLost = s.error;
         return Status::success();
     }
-    SqlRows has;
-    s = db->run(
-        QStringLiteral("SELECT 1 FROM live.sqlite_master WHERE type = 'table' AND name = 'LUMOAUDIT'"), {},
-        &has);
-    // Rolled back whole when it fails: the copy's log is then as it came.
-    if (s && !has.isEmpty()) s = replaceLog(*db);
+    // Rolled back whole when it fails: the copy's log and accounts are then as they came.
+    const bool hasLog = liveHas(*db, "LUMOAUDIT", &s);
+    const bool hasAccounts = s && liveHas(*db, "LUMOOPER", &s);
+    if (s && hasLog) s = replaceLog(*db, hasAccounts);
     if (!s) *liveLogLost = s.error;
     return db->run(QStringLiteral("DETACH DATABASE live"));
 }

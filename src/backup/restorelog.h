@@ -2,7 +2,9 @@
 // The audit log across a restore. The log is the practice's history, not
 // the copy's: what happened after the copy was made (and the restore itself)
 // happened all the same, and the log must never lose a row. So a restore
-// puts the copy's records in place under the log of the database it replaces.
+// puts the copy's records in place under the log of the database it replaces,
+// and under its operator accounts: who may log in is decided now, not by an
+// old copy.
 
 #include "base/status.h"
 
@@ -14,7 +16,8 @@ namespace lumo {
 // log of `live` (the database it is about to replace), every row as it is,
 // chain intact, in one transaction; the table is made anew from the schema
 // definition, so the triggers that refuse changes and removals hold on the
-// result. Without a live database, or one without a log (a file of an
+// result. The live operator accounts replace the copy's in the same
+// transaction when there are any. Without a live database, or one without a log (a file of an
 // earlier version), the copy's log stays: it is then the only history there
 // is. A restore is what a damaged database is repaired with, so a live log
 // that cannot be read does not stop it: the copy's log stays, the reason goes

@@ -194,6 +194,55 @@ private slots:
         QVERIFY(!db->run(QStringLiteral("DELETE FROM LUMOAUDIT")));
     }
 
+    // Who may log in is decided now, not by an old copy: the accounts in
+    // place stay through a restore; a database without any takes the copy's.
+    void restoreKeepsTheAccountsInPlace_data()
+    {
+        QTest::addColumn<QString>("copyHas");  // accounts as "name/disabled", when the copy is made
+        QTest::addColumn<QString>("liveHas");  // when the restore runs
+        QTest::addColumn<QString>("expected"); // after it
+        QTest::newRow("disabled since the copy") << "amy/0,bob/0"
+                                                 << "amy/0,bob/1"
+                                                 << "amy/0,bob/1";
+        QTest::newRow("copy from before practice mode") << ""
+                                                        << "amy/0"
+                                                        << "amy/0";
+        QTest::newRow("none in place") << "amy/0"
+                                       << ""
+                                       << "amy/0";
+    }
+    void restoreKeepsTheAccountsInPlace()
+    {
+        QFETCH(QString, copyHas);
+        QFETCH(QString, liveHas);
+        QFETCH(QString, expected);
+        QTemporaryDir dir, out;
+        QVERIFY(prepare(dir, false));
+        const auto setAccounts = [&dir](const QString& list) {
+            auto db = mainOf(dir.path());
+            bool ok = db && db->run(QStringLiteral("DELETE FROM LUMOOPER"));
+            for (const QString& a : list.split(QLatin1Char(','), Qt::SkipEmptyParts))
+                ok = ok &&
+                     db->run(QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE, DISABLED) VALUES (?, "
+                                            "'admin', ?)"),
+                             {a.section(QLatin1Char('/'), 0, 0), a.section(QLatin1Char('/'), 1).toInt()});
+            return ok;
+        };
+        QVERIFY(setAccounts(copyHas));
+        const Run backup = command(dir.path(), {"backup", "--to", folder(out, "copies")}, cmdBackup);
+        QCOMPARE(backup.rc, 0);
+        QVERIFY(setAccounts(liveHas));
+        QCOMPARE(command(dir.path(), {"restore", backup.out.trimmed()}, cmdRestore).rc, 0);
+        SqlRows rows;
+        QVERIFY(mainOf(dir.path())
+                    ->run(QStringLiteral("SELECT NAME || '/' || DISABLED FROM LUMOOPER ORDER BY NAME"), {},
+                          &rows));
+        QStringList found;
+        for (const SqlRow& r : rows)
+            found << r.value(0).toString();
+        QCOMPARE(found.join(QLatin1Char(',')), expected);
+    }
+
     // A restore repairs a damaged database: a log in place that cannot be
     // read does not stop it; the copy's log goes on and the operator is told.
     void restoreGoesOnWhenTheLogInPlaceIsUnreadable()
