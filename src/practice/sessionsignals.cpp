@@ -1,5 +1,6 @@
 #include "practice/sessionsignals.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusObjectPath>
@@ -10,16 +11,27 @@ namespace {
 
 const char* const kLogin = "org.freedesktop.login1";
 
-// The object of this session, from logind, for its Lock signal.
+// Where the desktops announce their screen saver on the session bus: the
+// freedesktop name (at its usual path, and at the short one some desktops
+// use) and GNOME's own, which is the one GNOME's lock sends.
+const char* const kScreenSavers[][2] = {
+    {"/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver"},
+    {"/ScreenSaver", "org.freedesktop.ScreenSaver"},
+    {"/org/gnome/ScreenSaver", "org.gnome.ScreenSaver"},
+};
+
+// The object of this session, from logind, for its Lock signal: by the
+// session's id, or (started without one, from a launcher) by this process.
 QString sessionPath(QDBusConnection& bus)
 {
-    const QByteArray id = qgetenv("XDG_SESSION_ID");
-    if (id.isEmpty()) return {};
     QDBusInterface manager(QLatin1String(kLogin), QStringLiteral("/org/freedesktop/login1"),
                            QStringLiteral("org.freedesktop.login1.Manager"), bus);
     if (!manager.isValid()) return {};
+    const QByteArray id = qgetenv("XDG_SESSION_ID");
     const QDBusReply<QDBusObjectPath> reply =
-        manager.call(QStringLiteral("GetSession"), QString::fromUtf8(id));
+        id.isEmpty()
+            ? manager.call(QStringLiteral("GetSessionByPID"), uint(QCoreApplication::applicationPid()))
+            : manager.call(QStringLiteral("GetSession"), QString::fromUtf8(id));
     return reply.isValid() ? reply.value().path() : QString();
 }
 
@@ -40,10 +52,10 @@ void SessionSignals::listen()
                            QStringLiteral("Lock"), this, SLOT(sessionLock()));
     }
     QDBusConnection session = QDBusConnection::sessionBus();
-    if (session.isConnected())
-        session.connect(QString(), QStringLiteral("/org/freedesktop/ScreenSaver"),
-                        QStringLiteral("org.freedesktop.ScreenSaver"), QStringLiteral("ActiveChanged"), this,
-                        SLOT(screenSaverActiveChanged(bool)));
+    if (!session.isConnected()) return;
+    for (const auto& [path, interface] : kScreenSavers)
+        session.connect(QString(), QLatin1String(path), QLatin1String(interface),
+                        QStringLiteral("ActiveChanged"), this, SLOT(screenSaverActiveChanged(bool)));
 }
 
 void SessionSignals::prepareForSleep(bool start)

@@ -3,7 +3,7 @@
   bus): the lock screen covers the open user settings; a wrong password is
   refused with its message, the right one gives back the settings as they
   were, with the typed text still in its field and the focus on it.
-- A practitioner's lock: five wrong passwords make the lock screen count the
+- A practitioner's lock, from GNOME's screen saver signal: five wrong passwords make the lock screen count the
   wait down with 解除鎖定 disabled; then an admin's name and password take it away.
 - The idle time set to one minute: a measuring run that waits for the probe
   longer than that is not interrupted; a minute after its end the lock comes.
@@ -29,10 +29,11 @@ PRACTITIONER = ("Wu", "wu-pw-1")
 DRAFT = "-draft"
 
 
-def screen_saver_on():
-    """What the desktop's screen saver says on the session bus when it starts."""
-    subprocess.run(["dbus-send", "--session", "--type=signal", "/org/freedesktop/ScreenSaver",
-                    "org.freedesktop.ScreenSaver.ActiveChanged", "boolean:true"], check=True, timeout=10)
+def screen_saver_on(path="/org/freedesktop/ScreenSaver", interface="org.freedesktop.ScreenSaver"):
+    """What the desktop's screen saver says on the session bus when it starts
+    (GNOME's lock says it under its own name)."""
+    subprocess.run(["dbus-send", "--session", "--type=signal", path, interface + ".ActiveChanged",
+                    "boolean:true"], check=True, timeout=10)
 
 
 class PracticeLock(KeyboardSession):
@@ -115,7 +116,7 @@ class PracticeLock(KeyboardSession):
                    "practitioner"], [ADMIN[1], PRACTITIONER[1]])
         self.start_as(*PRACTITIONER)
         m = self.open_measuring_by_keys()
-        screen_saver_on()
+        screen_saver_on("/org/gnome/ScreenSaver", "org.gnome.ScreenSaver")
         lock = self.wait_lock(15, "the lock screen over the practitioner's measuring screen")
         who = lumo.get("text", "操作人員", lock, what="the lock screen's operator field")
         self.assertEqual(text_of(who), PRACTITIONER[0], "the lock screen does not name the operator who worked")
