@@ -129,6 +129,11 @@ int cmdRestore(CliContext& c)
                                           [&c](QByteArray* p) { return readBackupPassphrase(c, false, p); });
     if (!r.status) {
         *c.err << r.status.error << Qt::endl;
+        // A refused try is the admin's act all the same (a copy that was
+        // changed, a wrong passphrase): the database in place, unchanged, logs it.
+        logged(
+            c,
+            {QStringLiteral("restore"), {}, 0, QString::fromUtf8("未還原 %1：%2").arg(file, r.status.error)});
         return 2;
     }
     if (!r.commands.isEmpty()) printCommands(*c.err, describeCommands(r.commands), r.commandsKept);

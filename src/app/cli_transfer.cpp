@@ -198,6 +198,16 @@ int cmdLegacyDump(CliContext& c)
         *c.err << rows->error().error << Qt::endl;
         return 2;
     }
+    // An old practice's records in clear on standard output: a copy, logged as one.
+    if (const Status logged =
+            auditCommand(c, {QStringLiteral("export"),
+                             {},
+                             0,
+                             QString::fromUtf8("舊版檔案 %1 的資料表 %2").arg(file, c.args.at(2))});
+        !logged) {
+        *c.err << logged.error << Qt::endl;
+        return 2;
+    }
     return 0;
 }
 

@@ -110,7 +110,8 @@ private slots:
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("alone at home") << false << QStringList();
         QTest::newRow("practice mode")
-            << true << QStringList{"research.export amy", "backup amy", "restore amy"};
+            << true
+            << QStringList{"research.export amy", "backup amy", "restore amy", "restore amy", "export amy"};
     }
     void commandsWriteTheirRows()
     {
@@ -131,12 +132,19 @@ private slots:
                                        .toString();
         QCOMPARE(inManifest.isEmpty(), !practice);
         QVERIFY(command(dir.path(), {"restore", copy}, cmdRestore).rc == 0);
+        // A refused restore (not a database) is logged too, and so is an old file's table read in clear.
+        QCOMPARE(command(dir.path(), {"restore", copy + QStringLiteral(".json")}, cmdRestore).rc, 2);
+        QCOMPARE(command(dir.path(),
+                         {"legacy-dump", QStringLiteral(LUMO_JET_FIXTURES "/nwind.mdb"), "Shippers"},
+                         cmdLegacyDump)
+                     .rc,
+                 0);
         // The log in place is kept whole, the backup's own row with it, and the restore follows it.
         QCOMPARE(actions(dir.path()), expected);
         if (practice) QCOMPARE(actions(dir.path(), BeforeRestoreFile).value(1), QStringLiteral("backup amy"));
         const Run verified = command(dir.path(), {"audit", "--verify"}, cmdAudit);
         QCOMPARE(verified.rc, 0);
-        if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：3 列")), qPrintable(verified.out));
+        if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：5 列")), qPrintable(verified.out));
     }
 
     // The log is the practice's history: a restore keeps the rows written
