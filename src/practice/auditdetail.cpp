@@ -46,6 +46,17 @@ void ChangeDetail::add(const char* field, double before, double after)
     if (before != after) add(field, QString::number(before, 'g', 15), QString::number(after, 'g', 15));
 }
 
+QString subjectDeletion(const SubjectRow& subject, const QVector<MeasurementRow>& measurements)
+{
+    QStringList keys;
+    for (const MeasurementRow& m : measurements)
+        keys << QString::number(m.MKEY);
+    QString detail = QStringLiteral("NAME: %1; ").arg(subject.NAME) +
+                     QString::fromUtf8("檢測資料 %1 筆").arg(measurements.size());
+    if (!keys.isEmpty()) detail += QStringLiteral(" (MKEY %1)").arg(keys.join(QStringLiteral(", ")));
+    return detail;
+}
+
 QString subjectChanges(const SubjectRow& b, const SubjectRow& a)
 {
     ChangeDetail c;

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace lumo {
 
@@ -28,6 +29,9 @@ private:
 // "NAME: 王小明 → 王大明; TEL: 0912 → 0922"; empty when nothing changed.
 QString subjectChanges(const SubjectRow& before, const SubjectRow& after);
 QString measurementChanges(const MeasurementRow& before, const MeasurementRow& after);
+// What went with a deleted subject: "NAME: 王小明; 檢測資料 2 筆 (MKEY 12, 15)",
+// so the row still says whose records they were once they are gone.
+QString subjectDeletion(const SubjectRow& subject, const QVector<MeasurementRow>& measurements);
 // A program's stored fields (its picture by size and a digest) and a condition's.
 QString programChanges(const ProgramRow& before, const ProgramRow& after);
 QString conditionChanges(const ConditionRow& before, const ConditionRow& after);

@@ -12,6 +12,25 @@ class TestAuditDetail : public QObject
 {
     Q_OBJECT
 private slots:
+    void subjectDeletion_data()
+    {
+        QTest::addColumn<int>("measurements");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("none") << 0 << QString::fromUtf8("NAME: 王小明; 檢測資料 0 筆");
+        QTest::newRow("two") << 2 << QString::fromUtf8("NAME: 王小明; 檢測資料 2 筆 (MKEY 11, 12)");
+    }
+    void subjectDeletion()
+    {
+        QFETCH(int, measurements);
+        QFETCH(QString, detail);
+        SubjectRow s;
+        s.NAME = QString::fromUtf8("王小明");
+        QVector<MeasurementRow> rows(measurements);
+        for (int i = 0; i < measurements; ++i)
+            rows[i].MKEY = 11 + i;
+        QCOMPARE(lumo::subjectDeletion(s, rows), detail);
+    }
+
     // The saved settings start from UserName1 "A", row 2 ticked (ToolFlags "01"),
     // row 2's program "/bin/x"; the change is "field=value".
     void userSettings_data()

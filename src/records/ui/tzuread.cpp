@@ -1,5 +1,6 @@
 #include "records/ui/tzuread.h"
 #include "practice/audit.h"
+#include "practice/auditdetail.h"
 #include "practice/ui/guard.h"
 #include "records/measurementextras.h"
 #include "records/searchfields.h"
@@ -372,12 +373,13 @@ void TZuread::deleteSubject()
     if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除本受測者的所有資料嗎? (包括所有檢測資料)")))
         return;
     // The subject and its measurements go in one change: an error deletes nothing.
-    const QString custNo = m_picker->currentRow().CUSTNO;
+    const SubjectRow subject = m_picker->currentRow();
+    const QString detail = subjectDeletion(subject, m_rows);
     const Status st = m_picker->removeCurrent();
     if (!st)
         m_state.reportError(st.error);
     else
-        auditOrReport(m_state, {QStringLiteral("subject.delete"), custNo, 0, {}});
+        auditOrReport(m_state, {QStringLiteral("subject.delete"), subject.CUSTNO, 0, detail});
     subjectChanged();
 }
 
