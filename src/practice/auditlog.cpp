@@ -145,6 +145,24 @@ Status readAuditRows(Database& db, const AuditFilter& filter,
     return c->error();
 }
 
+// Rows removed from the end leave a chain that is whole. SQLite keeps the
+// highest key ever given (AUTOINCREMENT) in the same transaction as the row,
+// so a log that ends before it has lost its last rows. A server's sequence
+// moves on for rolled-back rows as well and proves nothing there.
+Status checkTail(Database& db, qint64 lastKey, AuditCheck* check)
+{
+    if (db.onServer()) return Status::success();
+    SqlRows seq;
+    const Status s =
+        db.run(QStringLiteral("SELECT seq FROM sqlite_sequence WHERE name = 'LUMOAUDIT'"), {}, &seq);
+    if (!s || seq.isEmpty() || seq.first().value(0).toLongLong() <= lastKey) return s;
+    check->brokenKey = lastKey + 1;
+    check->why = QString::fromUtf8("紀錄的鍵已用到 %1，但最後一列是 %2：最後的列被刪除")
+                     .arg(seq.first().value(0).toLongLong())
+                     .arg(lastKey);
+    return Status::success();
+}
+
 Status verifyAuditChain(Database& db, AuditCheck* check)
 {
     *check = {};
@@ -154,6 +172,7 @@ Status verifyAuditChain(Database& db, AuditCheck* check)
     if (!c) return s;
     LegacyRow v;
     QString previous;
+    qint64 lastKey = 0;
     while (c->next(&v)) {
         const AuditRow r = rowOf(v);
         ++check->rows;
@@ -166,9 +185,11 @@ Status verifyAuditChain(Database& db, AuditCheck* check)
             return Status::success();
         }
         previous = r.hash;
+        lastKey = r.mkey;
     }
     check->lastHash = previous;
-    return c->error();
+    if (!(s = c->error())) return s;
+    return checkTail(db, lastKey, check);
 }
 
 QByteArray auditRowJson(const AuditRow& r)

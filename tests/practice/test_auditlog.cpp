@@ -89,12 +89,16 @@ private slots:
             << QStringList{"INSERT INTO LUMOAUDIT (MKEY, ATIME, ACTION, HASH) SELECT 9, ATIME, 'print', HASH "
                            "FROM LUMOAUDIT WHERE MKEY = 4"}
             << qint64(9);
+        QTest::newRow("last rows deleted")
+            << QStringList{"DELETE FROM LUMOAUDIT WHERE MKEY >= 3"} << qint64(3);
     }
     void chainIsChecked()
     {
         QFETCH(QStringList, tamper);
         QFETCH(qint64, broken);
         LUMO_FRESH_MAIN(db, m_dir);
+        if (engine == TestEngine::Postgres && QByteArray(QTest::currentDataTag()) == "last rows deleted")
+            QSKIP("a server's sequence moves on for rolled-back rows too, so a shorter log is no proof");
         for (int i = 1; i <= 4; ++i) {
             AuditRow r;
             r.time = QStringLiteral("2026-12-10T08:00:0%1.000Z").arg(i);
