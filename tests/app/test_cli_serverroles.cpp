@@ -3,10 +3,12 @@
 // server refuses it every change of the audit log and of its guard.
 #include "clirunner.h"
 
+#include "practice/atrestnotice.h"
 #include "practice/auditlog.h"
 #include "practice/operators.h"
 #include "records/serverroles.h"
 #include "records/subjects.h"
+#include "shell/sharedstate.h"
 #include "support/engines.h"
 
 #include <QTemporaryDir>
@@ -248,6 +250,39 @@ private slots:
                     "--operator", "boss", "audit", "--verify"});
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QCOMPARE(r.err.contains(auditOwnerNotice()), asOwner);
+    }
+
+    // The start-up's notice: to the owner in practice mode, once a day.
+    void startupNotice_data()
+    {
+        QTest::addColumn<bool>("asOwner");
+        QTest::addColumn<bool>("practiceMode");
+        QTest::addColumn<bool>("told");
+        QTest::newRow("the owner in practice mode") << true << true << true;
+        QTest::newRow("the room's login") << false << true << false;
+        QTest::newRow("outside practice mode") << true << false << false;
+    }
+
+    void startupNotice()
+    {
+        QFETCH(bool, asOwner);
+        QFETCH(bool, practiceMode);
+        QFETCH(bool, told);
+        const QString conninfo = grantedDatabase();
+        QVERIFY(!conninfo.isEmpty());
+        QTemporaryDir data;
+        SharedState state;
+        state.DataDirectory = data.path();
+        Status st;
+        state.MainDatabase = connectAs(conninfo, asOwner ? m_owner : m_room, &st);
+        QVERIFY2(state.MainDatabase, qPrintable(st.error));
+        if (practiceMode)
+            QVERIFY(OperatorStore(*state.MainDatabase)
+                        .add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw")));
+        const QDate today(2026, 12, 10);
+        QCOMPARE(auditOwnerNoticeDue(state, today) == auditOwnerNotice(), told);
+        QCOMPARE(auditOwnerNoticeDue(state, today), QString());
+        QCOMPARE(auditOwnerNoticeDue(state, today.addDays(1)) == auditOwnerNotice(), told);
     }
 };
 
