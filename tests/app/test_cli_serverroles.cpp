@@ -126,6 +126,40 @@ private slots:
         QVERIFY2((r.out + r.err).contains(said), qPrintable(r.out + r.err));
     }
 
+    // In practice mode granting is an admin's act, and it is logged.
+    void grantInPracticeMode_data()
+    {
+        QTest::addColumn<QString>("operatorName");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("an admin") << "boss" << 0;
+        QTest::newRow("a practitioner") << "doc" << 2;
+    }
+
+    void grantInPracticeMode()
+    {
+        QFETCH(QString, operatorName);
+        QFETCH(int, exitCode);
+        const QString conninfo = newServerDatabase(m_owner);
+        Status st;
+        auto owner = Database::connect({conninfo, {}}, &st);
+        QVERIFY2(owner, qPrintable(st.error));
+        QVERIFY(OperatorStore(*owner).add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw")));
+        QVERIFY(OperatorStore(*owner).add(QStringLiteral("doc"), Role::Practitioner, QStringLiteral("pw")));
+        qputenv("LUMO_PASSWORD", "pw");
+        const CliRun r = runCli({"--data-dir", m_dir.path(), "--database", conninfo, "--operator",
+                                 operatorName, "server-grant", "--role", m_room});
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        AuditFilter granted;
+        granted.action = QStringLiteral("server.grant");
+        QStringList logged;
+        QVERIFY(readAuditRows(*owner, granted, [&](const AuditRow& row) {
+            logged << row.operatorName + QLatin1Char(' ') + row.detail;
+            return true;
+        }));
+        QCOMPARE(logged,
+                 exitCode == 0 ? QStringList{operatorName + QLatin1Char(' ') + m_room} : QStringList());
+    }
+
     // What the room's login may do, and the server refusing what it may not.
     void workstationStatements_data()
     {
