@@ -63,7 +63,9 @@ const char* kUsage =
     "  --operator NAME  in practice mode every command logs in (password from LUMO_PASSWORD or standard "
     "input)\n"
     "  audit [--custno X] [--from DATE] [--to DATE]   the audit log's rows as JSON lines\n"
-    "  audit --verify   check the audit log's chain (exit 2 naming the first broken row)\n";
+    "  audit --verify   check the audit log's chain (exit 2 naming the first broken row)\n"
+    "  server-grant --role ROLE   as the server schema's owner: the workstation login ROLE may read and\n"
+    "                 write the records and only read and append the audit log\n";
 
 } // namespace
 
@@ -263,6 +265,7 @@ int runCommand(CliContext& c, const QString& command)
     if (command == QLatin1String("noise")) return cmdNoise(c);
     if (command == QLatin1String("operator")) return cmdOperator(c);
     if (command == QLatin1String("audit")) return cmdAudit(c);
+    if (command == QLatin1String("server-grant")) return cmdServerGrant(c);
     return -1;
 }
 

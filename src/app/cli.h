@@ -69,7 +69,8 @@ int gateCommand(CliContext& c, const QString& command); // cli_login.cpp
 // one line from a pipe. False at the end of the input.
 bool readSecret(CliContext& c, const QString& prompt, QString* secret);
 
-int cmdAudit(CliContext& c); // cli_audit.cpp
+int cmdAudit(CliContext& c);       // cli_audit.cpp
+int cmdServerGrant(CliContext& c); // cli_server.cpp
 
 // The command's session in the state: c.session, practice mode when the main
 // database holds an operator, and this machine's name (prepareState calls it).

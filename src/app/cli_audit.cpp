@@ -6,6 +6,7 @@
 #include "practice/audit.h"
 #include "practice/auditlog.h"
 #include "records/serverlogin.h"
+#include "records/serverroles.h"
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
 
@@ -130,7 +131,13 @@ int cmdAudit(CliContext& c)
         *c.err << u("主資料庫未開啟") << Qt::endl;
         return 2;
     }
-    if (check) return verify(c, *state.MainDatabase);
+    if (check) {
+        // The chain proves nothing was changed only while nobody could change it unseen.
+        bool owns = false;
+        if (state.Session.practiceMode && loginOwnsAuditLog(*state.MainDatabase, &owns) && owns)
+            *c.err << auditOwnerNotice() << Qt::endl;
+        return verify(c, *state.MainDatabase);
+    }
     const Status s = readAuditRows(*state.MainDatabase, filter, [&](const AuditRow& r) {
         *c.out << QString::fromUtf8(auditRowJson(r)) << '\n';
         return true;

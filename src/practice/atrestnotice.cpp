@@ -3,6 +3,7 @@
 #include "base/atomicfile.h"
 #include "base/boundedread.h"
 #include "records/database.h"
+#include "records/serverroles.h"
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
 
@@ -11,10 +12,10 @@
 namespace lumo {
 namespace {
 
-bool toldOn(const QString& dataDir, QDate today)
+bool toldOn(const QString& dataDir, const char* file, QDate today)
 {
     QByteArray day;
-    const QString path = dataFilePath(dataDir, QLatin1String(EncryptionNoticeFile));
+    const QString path = dataFilePath(dataDir, QLatin1String(file));
     return readRegularFile(path, 64, &day) &&
            QDate::fromString(QString::fromLatin1(day.trimmed()), Qt::ISODate) == today;
 }
@@ -39,13 +40,25 @@ QString encryptionNoticeDue(SharedState& state, QDate today, const EncryptionPro
 {
     if (!state.MainDatabase || state.MainDatabase->onServer()) return {};
     if (!state.Session.practiceMode && !hasOperators(*state.MainDatabase)) return {};
-    if (toldOn(state.DataDirectory, today)) return {};
+    if (toldOn(state.DataDirectory, EncryptionNoticeFile, today)) return {};
     // A folder whose device cannot be told (a network folder) is not called unencrypted.
     if (folderEncryption(state.DataDirectory, probe) != DiskEncryption::Plain) return {};
     // Remembered as told; where nothing can be written it is told at each start.
     writeFileAtomically(dataFilePath(state.DataDirectory, QLatin1String(EncryptionNoticeFile)),
                         today.toString(Qt::ISODate).toLatin1());
     return unencryptedDataMessage(state.DataDirectory);
+}
+
+QString auditOwnerNoticeDue(SharedState& state, QDate today)
+{
+    if (!state.MainDatabase || !state.MainDatabase->onServer()) return {};
+    if (!state.Session.practiceMode && !hasOperators(*state.MainDatabase)) return {};
+    if (toldOn(state.DataDirectory, AuditOwnerNoticeFile, today)) return {};
+    bool owns = false;
+    if (!loginOwnsAuditLog(*state.MainDatabase, &owns) || !owns) return {};
+    writeFileAtomically(dataFilePath(state.DataDirectory, QLatin1String(AuditOwnerNoticeFile)),
+                        today.toString(Qt::ISODate).toLatin1());
+    return auditOwnerNotice();
 }
 
 } // namespace lumo

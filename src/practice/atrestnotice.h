@@ -27,4 +27,10 @@ QString unencryptedDataMessage(const QString& dataDir);
 // returned is remembered as told today.
 QString encryptionNoticeDue(SharedState& state, QDate today, const EncryptionProbe& probe = {});
 
+// On a server, in practice mode: the notice that the connected login owns the
+// audit log, which then only its trigger keeps (records/serverroles.h). Once
+// a day, as above, remembered in lumo_audit_owner_notice.
+inline constexpr const char* AuditOwnerNoticeFile = "lumo_audit_owner_notice";
+QString auditOwnerNoticeDue(SharedState& state, QDate today);
+
 } // namespace lumo

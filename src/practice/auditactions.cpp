@@ -15,6 +15,7 @@ const AuditAction kActions[] = {
     {"operator.add", "新增操作人員"},
     {"operator.passwd", "修改密碼"},
     {"operator.disable", "停用操作人員"},
+    {"server.grant", "授權工作站登入"},
     {"settings.change", "修改設定"},
     {"subject.view", "檢視量測資料"},
     {"analysis.view", "檢視分析"},

@@ -72,6 +72,9 @@ public:
     QString errorOf(PGresult* result);
 
 private:
+    // Whether this login may create or upgrade the schema: its owner's rights.
+    Status mayChangeSchema();
+
     QSqlDatabase& m_db;
     ErrorKind m_lastError = ErrorKind::Other;
 };

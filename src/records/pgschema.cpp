@@ -4,6 +4,7 @@
 // statement triggers, and a notification of every change for the other
 // workstations' open lists. The version lives in LUMOVERSION.
 #include "records/pgengine.h"
+#include "records/serverroles.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -234,6 +235,7 @@ Status PgEngine::createSchema(FileKind kind)
 {
     auto exec = [this](const QString& sql) { return run(sql, {}, nullptr, nullptr); };
     Status st = exec(QLatin1String(kSchemaLock));
+    if (st) st = mayChangeSchema();
     if (st)
         st = exec(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (VERSION INTEGER NOT NULL)")
                       .arg(QLatin1String(kVersionTable)));
@@ -253,6 +255,12 @@ Status PgEngine::createSchema(FileKind kind)
         if (st) st = exec(indexStatement(kind, d));
     for (const QString& f : countFunctions())
         if (st) st = exec(f);
+    if (st && kind == FileKind::Main) {
+        SqlRows schema;
+        st = run(QStringLiteral("SELECT quote_ident(current_schema())"), {}, &schema, nullptr);
+        if (st) st = exec(auditLockFunctionPg(schema.value(0).value(0).toString()));
+        if (st) st = exec(auditLockRevokePg());
+    }
     SqlRows present;
     if (st)
         st = run(QStringLiteral("SELECT tgname FROM pg_trigger WHERE NOT tgisinternal"), {}, &present,
@@ -294,7 +302,33 @@ bool PgEngine::complete(FileKind kind)
         if (!haveIndexes.contains(d.name.toLower())) return false;
     for (const TriggerDef& t : triggersOf(kind))
         if (!haveTriggers.contains(t.name)) return false;
-    return true;
+    SqlRows lock;
+    return kind != FileKind::Main ||
+           (run(QStringLiteral("SELECT 1 FROM pg_proc WHERE proname = 'lumo_audit_lock' AND pronamespace = "
+                               "(SELECT oid FROM pg_namespace WHERE nspname = current_schema())"),
+                {}, &lock, nullptr) &&
+            !lock.isEmpty());
+}
+
+// Creating or upgrading the schema takes its owner's rights: another login
+// would fail part-way (the transaction keeps nothing of it) with the
+// server's bare refusal, so it is told beforehand who must connect first.
+Status PgEngine::mayChangeSchema()
+{
+    SqlRows rows;
+    Status st = run(QStringLiteral("SELECT pg_get_userbyid(relowner), pg_has_role(relowner, 'USAGE') "
+                                   "FROM pg_class WHERE oid = to_regclass(?)"),
+                    {QLatin1String(kVersionTable)}, &rows, nullptr);
+    if (!st) return st;
+    if (!rows.isEmpty())
+        return rows.first().value(1).toBool()
+                   ? Status::success()
+                   : Status::failure(schemaOwnerFirstMessage(rows.first().value(0).toString()));
+    rows.clear();
+    st = run(QStringLiteral("SELECT COALESCE(has_schema_privilege(current_schema(), 'CREATE'), false)"), {},
+             &rows, nullptr);
+    if (st && !rows.value(0).value(0).toBool()) return Status::failure(schemaOwnerFirstMessage({}));
+    return st;
 }
 
 Status PgEngine::keysCopied(const QString& table)

@@ -76,6 +76,10 @@ QStringList auditGuardTriggers();
 QString auditGuardFunctionPg();
 QString auditGuardTriggerPg();
 QString auditRevokePg();
+// LUMO_AUDIT_LOCK(): the append's table lock with the owner's rights, for
+// the logins that may only read and append (the schema's name quoted).
+QString auditLockFunctionPg(const QString& quotedSchema);
+QString auditLockRevokePg();
 
 // An index: its columns in order. Columns that compare without regard to case
 // (COLLATE NOCASE in the definition) are indexed in that comparison's order.

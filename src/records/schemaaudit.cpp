@@ -1,8 +1,9 @@
 // What keeps the audit log append-only, in both engines' words. A trigger
-// refuses every change and removal of a LUMOAUDIT row, whoever runs it: on the
-// server the table's owner (the practice's own login, which the program uses)
-// keeps every privilege whatever is revoked, so the trigger is what stops the
-// owner; the revocation stops any other login a practice hands out.
+// refuses every change and removal of a LUMOAUDIT row, whoever runs it. On the
+// server the table's owner keeps every privilege whatever is revoked and may
+// drop or disable the trigger, so the workstations connect with logins of
+// their own that were granted reading and appending only (serverroles.cpp):
+// for them the privileges and the trigger both refuse.
 #include "records/schema.h"
 
 namespace lumo {
@@ -36,6 +37,25 @@ QString auditGuardTriggerPg()
     return QStringLiteral(
         "CREATE TRIGGER LUMOAUDIT_APPEND_ONLY BEFORE UPDATE OR DELETE OR TRUNCATE ON LUMOAUDIT "
         "FOR EACH STATEMENT EXECUTE FUNCTION LUMO_AUDIT_REFUSE()");
+}
+
+// The append's lock, taken with the owner's rights: locking the table against
+// other appends needs a privilege of changing it, which the workstations'
+// logins must not hold. The function does that one thing, in the schema it
+// was made in (a table of the same name elsewhere on the caller's path is not
+// the one locked).
+QString auditLockFunctionPg(const QString& quotedSchema)
+{
+    return QStringLiteral("CREATE OR REPLACE FUNCTION LUMO_AUDIT_LOCK() RETURNS void LANGUAGE plpgsql "
+                          "SECURITY DEFINER SET search_path = %1, pg_temp AS "
+                          "$f$ BEGIN LOCK TABLE LUMOAUDIT IN SHARE ROW EXCLUSIVE MODE; END $f$")
+        .arg(quotedSchema);
+}
+
+// Only the logins granted appending may take the lock (serverroles.cpp).
+QString auditLockRevokePg()
+{
+    return QStringLiteral("REVOKE EXECUTE ON FUNCTION LUMO_AUDIT_LOCK() FROM PUBLIC");
 }
 
 QString auditRevokePg()
