@@ -52,6 +52,8 @@ std::optional<Permission> permissionOf(const CliContext& c, const QString& comma
         {QStringLiteral("operator"), P::Operators},
         // The backup passphrase is a credential, as the accounts are: the admin's.
         {QStringLiteral("backup-passphrase"), P::Operators},
+        // Who may reach the records on the server at all: the admin's, as the accounts are.
+        {QStringLiteral("server-grant"), P::Operators},
     };
     if (command == QLatin1String("import")) return has("--replace") ? P::ReplacingImport : P::Import;
     if (command == QLatin1String("measure")) return has("--store") ? P::Save : P::Measure;

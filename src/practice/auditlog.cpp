@@ -44,11 +44,13 @@ QVariant text(const QString& s)
 Status appendHere(Database& db, AuditRow* row)
 {
     // SQLite: the writing transaction (BEGIN IMMEDIATE) already holds the
-    // file's write lock. The server: this lock conflicts with itself but not
-    // with reads, so the last hash cannot change until this one commits.
+    // file's write lock. The server: a SHARE ROW EXCLUSIVE lock on the table
+    // conflicts with itself but not with reads, so the last hash cannot change
+    // until this one commits. The rooms' logins may only read and append to
+    // the log, which is not enough to take that lock, so a function of the
+    // schema's owner takes it for them.
     if (db.onServer())
-        if (Status s = db.run(QStringLiteral("LOCK TABLE LUMOAUDIT IN SHARE ROW EXCLUSIVE MODE")); !s)
-            return s;
+        if (Status s = db.run(QStringLiteral("SELECT LUMO_AUDIT_LOCK()")); !s) return s;
     SqlRows last;
     Status s = db.run(QStringLiteral("SELECT HASH FROM LUMOAUDIT ORDER BY MKEY DESC LIMIT 1"), {}, &last);
     if (!s) return s;
