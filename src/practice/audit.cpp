@@ -19,7 +19,7 @@ Status audit(SharedState& state, const AuditEntry& entry)
         return Status::failure(QString::fromUtf8("稽核紀錄無法寫入：未知的動作 %1").arg(entry.action));
     AuditRow row;
     row.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
-    row.operatorName = state.Session.name;
+    row.operatorName = entry.operatorName.isEmpty() ? state.Session.name : entry.operatorName;
     row.workstation = state.Session.workstation;
     row.action = entry.action;
     row.custNo = entry.custNo;

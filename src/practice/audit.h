@@ -18,6 +18,9 @@ struct AuditEntry
     QString custNo;  // the subject concerned, if any
     qint64 mkey = 0; // the measurement (ZUDATA MKEY) concerned, if any
     QString detail;  // what was done: a file, the old and new values of the fields changed
+    // Who did it, when not the session's operator: an admin who takes away
+    // another operator's lock.
+    QString operatorName = {};
 };
 
 // Appends the entry, chained to the last row, in a transaction of its own

@@ -81,7 +81,14 @@ void LockScreen::tryUnlock()
         m_password->setFocus();
         return;
     }
-    audit(m_state, {QStringLiteral("unlock"), {}, 0, name});
+    // The row names who took the lock away: an admin for another operator
+    // is that admin, and the detail says whose screens they were.
+    const bool other = name.compare(m_state.Session.name, Qt::CaseInsensitive) != 0;
+    audit(m_state, {QStringLiteral("unlock"),
+                    {},
+                    0,
+                    other ? u("解除 %1 的鎖定").arg(m_state.Session.name) : name,
+                    other ? name : QString()});
     accept();
 }
 
