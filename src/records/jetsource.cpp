@@ -15,6 +15,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -137,6 +138,10 @@ private:
         // type an empty value is a null one.
         if (col->col_type == MDB_BOOL) return QVariant(std::strcmp(bound, "1") == 0);
         if (col->cur_value_len == 0) return QVariant();
+        if (!inPage(col)) {
+            damaged(col);
+            return QVariant();
+        }
         switch (col->col_type) {
         case MDB_BYTE:
             return QVariant(qint64(mdb_get_byte(const_cast<unsigned char*>(page), start)));
@@ -164,6 +169,34 @@ private:
         default:
             return textOf(col, bound);
         }
+    }
+
+    // Where the row's header says the value lies: a damaged header can point
+    // outside the page, or give a negative length.
+    bool inPage(const MdbColumn* col) const
+    {
+        qint64 need = col->cur_value_len;
+        switch (col->col_type) {
+        case MDB_BYTE:
+            need = std::max<qint64>(need, 1);
+            break;
+        case MDB_INT:
+            need = std::max<qint64>(need, 2);
+            break;
+        case MDB_LONGINT:
+        case MDB_COMPLEX:
+        case MDB_FLOAT:
+            need = std::max<qint64>(need, 4);
+            break;
+        case MDB_DOUBLE:
+        case MDB_DATETIME:
+            need = std::max<qint64>(need, 8);
+            break;
+        default:
+            break;
+        }
+        const qint64 pageSize = std::min<qint64>(m_mdb->fmt->pg_size, MDB_PGSIZE);
+        return col->cur_value_start >= 0 && col->cur_value_len > 0 && col->cur_value_start + need <= pageSize;
     }
 
     // A memo or a picture kept on pages of its own: the library gives an empty

@@ -184,6 +184,8 @@ private slots:
                                                    << "DateTest" << -1;
         QTest::newRow("column definitions unreadable") << "columns.mdb"
                                                        << "MSysAccessStorage" << -1;
+        QTest::newRow("a value's place outside its page") << "value-place.mdb"
+                                                          << "MSysObjects" << -1;
     }
     void damagedFiles()
     {
