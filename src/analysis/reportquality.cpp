@@ -2,6 +2,7 @@
 
 #include "analysis/reportpage.h"
 #include "measurement/catalogue.h"
+#include "measurement/earlierparts.h"
 
 namespace lumo {
 namespace {
@@ -29,6 +30,7 @@ void printMeasurementQuality(ReportPage& p, const EnergySet& e)
                         .arg(positionText(point), shortName(meridianOfPoint(point)), qualityReason(g));
     }
     wrapped(p, gradeSummary(countGrades(e.Quality, e.Readings)), Qt::black);
+    if (const QString parts = earlierPartsText(e); !parts.isEmpty()) wrapped(p, parts, Qt::black);
     if (!poor.isEmpty()) wrapped(p, u("品質不佳的測定點：") + poor.join(u("、")), QColor(255, 0, 0));
     wrapped(p, conditionsText(e.Conditions, e.TakenAt), Qt::black);
     const QString note = conditionsNoteText(e.Conditions);

@@ -13,6 +13,7 @@
 #include "measurement/ui/tzumnu.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
+#include "records/ui/subjectpicker.h"
 #include "records/ui/tzuread.h"
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
@@ -216,7 +217,8 @@ private slots:
     }
 
     // In every window a key names one action only (two would cancel each
-    // other out), and every tool button takes the focus from Tab.
+    // other out) and is in 快速鍵一覽; every tool button takes the focus from
+    // Tab, and Tab walks a tool bar in the order it reads.
     void keysAreUnambiguousAndToolButtonsTakeTab_data()
     {
         QTest::addColumn<int>("screen");
@@ -235,11 +237,55 @@ private slots:
             const QString k = a->shortcut().toString();
             QVERIFY2(!keys.contains(k), qPrintable(k));
             keys << k;
+            QVERIFY2(shortcutListText().contains(a->shortcut().toString(QKeySequence::NativeText)),
+                     qPrintable(k));
         }
-        for (QToolBar* bar : s->findChildren<QToolBar*>())
+        for (QToolBar* bar : s->findChildren<QToolBar*>()) {
+            QList<QWidget*> visual, walked;
             for (QAction* a : bar->actions())
-                if (QWidget* b = bar->widgetForAction(a); b && !a->isSeparator())
+                if (QWidget* b = bar->widgetForAction(a); b && !a->isSeparator()) {
                     QVERIFY2(b->focusPolicy() & Qt::TabFocus, qPrintable(a->text()));
+                    visual << b;
+                }
+            for (QWidget* w = visual.value(0); w && walked.size() < visual.size(); w = w->nextInFocusChain())
+                if (visual.contains(w)) walked << w;
+            QCOMPARE(walked, visual);
+        }
+    }
+
+    // The browser's buttons follow what is current, wherever the focus is: a
+    // subject found by the search, with its first measurement; their keys
+    // work from the list, and Del in the search box deletes text, not data.
+    void browserActionsFollowWhatIsCurrent()
+    {
+        Practice f;
+        addSubject(f.state, QStringLiteral("A01"), 0);
+        addSubject(f.state, QStringLiteral("B02"), 2);
+        auto s = openScreen(Browser, f);
+        auto* b = static_cast<TZuread*>(s.get());
+        const QStringList subjectActions = {u("客戶修改"), u("客戶刪除")};
+        const QStringList measurementActions = {u("載入資料"), u("修改資料"), u("刪除資料")};
+        auto enabled = [b](const QStringList& captions) {
+            return std::all_of(captions.begin(), captions.end(),
+                               [b](const QString& c) { return b->action(c)->isEnabled(); });
+        };
+        b->picker()->searchBox()->setFocus();
+        typeKeys(QStringLiteral("B0"));
+        QVERIFY(enabled(subjectActions) && enabled(measurementActions));
+        pressKey(Qt::Key_Delete); // in the search box: a character, no question
+        QVERIFY(f.messages.shown().empty());
+        for (int i = 0; i < 4; ++i) {
+            pressKey(Qt::Key_Tab, Qt::ShiftModifier);
+            QVERIFY(enabled(subjectActions) && enabled(measurementActions));
+        }
+        b->measurements()->setFocus();
+        f.messages.push(false);
+        pressKey(Qt::Key_Delete);
+        QCOMPARE(f.messages.shown().back().text, u("確定要刪除這筆經絡能量數據嗎?"));
+        QCOMPARE(MeasurementStore(*f.state.MainDatabase).countAll(), qint64(2));
+        b->picker()->searchBox()->setFocus();
+        b->picker()->searchBox()->setText(QStringLiteral("A0"));
+        QVERIFY(enabled(subjectActions) && !b->action(u("載入資料"))->isEnabled());
     }
 
     // The measuring screen opens on its first tool button; Tab goes on along
@@ -378,6 +424,8 @@ private slots:
         QTest::newRow("clear typed values") << 4 << u("確定要清除視窗表格中的經絡能量數據嗎?") << false;
         QTest::newRow("discard typed values") << 5 << discardChangesQuestion() << false;
         QTest::newRow("delete a program") << 6 << u("您確定要刪除【補氣】這筆療程群組嗎 ?") << false;
+        QTest::newRow("clear unsaved values before measuring")
+            << 8 << u("表格中有 24 個尚未儲存的測量值") << false;
         QTest::newRow("store under the new subject")
             << 7 << u("您要將檢測資料存於這個受測者資料中嗎？") << true;
     }
@@ -430,6 +478,12 @@ private slots:
             f.addProgram(QStringLiteral("P1"), u("補氣"));
             TZuProf p(f.state);
             p.deleteProgram();
+            break;
+        }
+        case 8: {
+            TZudec m(f.state, f.sim.instrument, MeasurementLinks{});
+            m.run().start(); // 否 keeps the 24 values: nothing is missing, no run
+            QVERIFY(!f.state.MeasuringRunActive);
             break;
         }
         case 7: {
