@@ -129,9 +129,16 @@ const CommonShortcut& shortcutFor(CommonAction action)
     return commonShortcuts().front();
 }
 
+// As the keys are printed on a keyboard here: Qt's translation of the native
+// text turns Del into "刪除鍵 (Del)", which reads badly inside a hint's brackets.
+QString keyText(const QKeySequence& key)
+{
+    return key.toString(QKeySequence::PortableText);
+}
+
 QString hintWithKey(const QString& hint, const QKeySequence& key)
 {
-    const QString k = key.toString(QKeySequence::NativeText);
+    const QString k = keyText(key);
     const QString suffix = QStringLiteral(" (") + k + QLatin1Char(')');
     if (hint.endsWith(suffix)) return hint;
     return hint.isEmpty() ? k : hint + suffix;
@@ -139,9 +146,8 @@ QString hintWithKey(const QString& hint, const QKeySequence& key)
 
 QString shortcutListText()
 {
-    auto line = [](const CommonShortcut& s) {
-        return s.key.toString(QKeySequence::NativeText).leftJustified(10, QLatin1Char(' ')) + s.what;
-    };
+    // The key, then what it does: a proportional font aligns no columns.
+    auto line = [](const CommonShortcut& s) { return keyText(s.key) + u("：") + s.what; };
     QStringList lines;
     lines << u("各畫面共用的快速鍵：");
     QStringList screens;

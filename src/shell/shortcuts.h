@@ -64,6 +64,8 @@ const QVector<CommonShortcut>& commonShortcuts();
 const CommonShortcut* shortcutForCaption(const QString& caption);
 // The entry of an action.
 const CommonShortcut& shortcutFor(CommonAction action);
+// A key as the hints and the list write it: "Ctrl+S", "Shift+Del".
+QString keyText(const QKeySequence& key);
 // A hint with the key after it: "經絡能量數據測量 (F5)".
 QString hintWithKey(const QString& hint, const QKeySequence& key);
 // The list under 系統支援 → 快速鍵一覽, one line per key: the shared keys,

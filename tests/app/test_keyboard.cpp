@@ -118,9 +118,7 @@ Carrier carrierOf(QWidget& w, const QString& caption)
             // A push button's key is an action of the window that presses it.
             for (QAction* a : w.actions())
                 if (!a->shortcut().isEmpty() &&
-                    b->toolTip().endsWith(QStringLiteral("(") +
-                                          a->shortcut().toString(QKeySequence::NativeText) +
-                                          QLatin1Char(')')))
+                    b->toolTip().endsWith(QStringLiteral("(") + keyText(a->shortcut()) + QLatin1Char(')')))
                     return {b->toolTip(), a->shortcut(), true};
             return {b->toolTip(), {}, true};
         }
@@ -161,7 +159,7 @@ private slots:
                 QVERIFY2(!captions.contains(c), qPrintable(c));
                 captions << c;
             }
-            QVERIFY(shortcutListText().contains(s.key.toString(QKeySequence::NativeText)));
+            QVERIFY(shortcutListText().contains(keyText(s.key)));
         }
     }
 
@@ -209,8 +207,7 @@ private slots:
         auto s = openScreen(screen, f);
         const Carrier c = carrierOf(*s, caption);
         QVERIFY2(c.found, qPrintable(caption));
-        QVERIFY2(c.toolTip.endsWith(QStringLiteral("(") + key.toString(QKeySequence::NativeText) +
-                                    QLatin1Char(')')),
+        QVERIFY2(c.toolTip.endsWith(QStringLiteral("(") + keyText(key) + QLatin1Char(')')),
                  qPrintable(c.toolTip));
         // Esc belongs to the window (an open cell editor takes the first one).
         QCOMPARE(c.key, key == QKeySequence(Qt::Key_Escape) ? QKeySequence() : key);
@@ -237,8 +234,7 @@ private slots:
             const QString k = a->shortcut().toString();
             QVERIFY2(!keys.contains(k), qPrintable(k));
             keys << k;
-            QVERIFY2(shortcutListText().contains(a->shortcut().toString(QKeySequence::NativeText)),
-                     qPrintable(k));
+            QVERIFY2(shortcutListText().contains(keyText(a->shortcut())), qPrintable(k));
         }
         for (QToolBar* bar : s->findChildren<QToolBar*>()) {
             QList<QWidget*> visual, walked;

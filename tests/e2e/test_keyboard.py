@@ -356,6 +356,14 @@ class Keyboard(KeyboardSession):
         three alone in the grid with the keys on 儲存資料."""
         lumo = self.lumo
         self.start_to_main()
+        lumo.support_menu_item("快速鍵一覽")
+        keys = self.question("各畫面共用的快速鍵", "the list of keys")
+        lumo.screenshot("keys-list")
+        listed = " ".join(lumo.texts(keys))
+        for key in ("F12", "R：重新測量", "Ctrl+E", "Ctrl+M", "Ctrl+L", "Ctrl+Q", "F2：客戶修改", "Shift+Del：客戶刪除"):
+            self.assertIn(key, listed, "快速鍵一覽 lacks a key")
+        lumo.key("Return")
+        lumo.window_gone(name(keys), what="the list to close on Enter")
         m = self.open_measuring_by_keys()
         lumo.key("F9")
         e = self.active_window(MANUAL, "the manual entry after F9")
