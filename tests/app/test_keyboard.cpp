@@ -13,7 +13,6 @@
 #include "measurement/ui/tzumnu.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
-#include "records/ui/subjectpicker.h"
 #include "records/ui/tzuread.h"
 #include "records/ui/tzuredit.h"
 #include "records/ui/tzusave.h"
@@ -247,41 +246,6 @@ private slots:
                 if (visual.contains(w)) walked << w;
             QCOMPARE(walked, visual);
         }
-    }
-
-    // The browser's buttons follow what is current, wherever the focus is: a
-    // subject found by the search, with its first measurement; their keys
-    // work from the list, and Del in the search box deletes text, not data.
-    void browserActionsFollowWhatIsCurrent()
-    {
-        Practice f;
-        addSubject(f.state, QStringLiteral("A01"), 0);
-        addSubject(f.state, QStringLiteral("B02"), 2);
-        auto s = openScreen(Browser, f);
-        auto* b = static_cast<TZuread*>(s.get());
-        const QStringList subjectActions = {u("客戶修改"), u("客戶刪除")};
-        const QStringList measurementActions = {u("載入資料"), u("修改資料"), u("刪除資料")};
-        auto enabled = [b](const QStringList& captions) {
-            return std::all_of(captions.begin(), captions.end(),
-                               [b](const QString& c) { return b->action(c)->isEnabled(); });
-        };
-        b->picker()->searchBox()->setFocus();
-        typeKeys(QStringLiteral("B0"));
-        QVERIFY(enabled(subjectActions) && enabled(measurementActions));
-        pressKey(Qt::Key_Delete); // in the search box: a character, no question
-        QVERIFY(f.messages.shown().empty());
-        for (int i = 0; i < 4; ++i) {
-            pressKey(Qt::Key_Tab, Qt::ShiftModifier);
-            QVERIFY(enabled(subjectActions) && enabled(measurementActions));
-        }
-        b->measurements()->setFocus();
-        f.messages.push(false);
-        pressKey(Qt::Key_Delete);
-        QCOMPARE(f.messages.shown().back().text, u("確定要刪除這筆經絡能量數據嗎?"));
-        QCOMPARE(MeasurementStore(*f.state.MainDatabase).countAll(), qint64(2));
-        b->picker()->searchBox()->setFocus();
-        b->picker()->searchBox()->setText(QStringLiteral("A0"));
-        QVERIFY(enabled(subjectActions) && !b->action(u("載入資料"))->isEnabled());
     }
 
     // The measuring screen opens on its first tool button; Tab goes on along

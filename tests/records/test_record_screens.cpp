@@ -201,6 +201,7 @@ private slots:
         QVERIFY(MeasurementStore(*f.state.MainDatabase).append(m));
         f.state.CurrentSubject.CUSTNO = QStringLiteral("B02");
         TZuread browser(f.state, TZuread::LoadMode::MeasurementScreen);
+        prepareKeyboard(browser);
         QVERIFY(showActive(browser));
         QTableView* subjects = browser.picker()->view();
         QCOMPARE(subjects->horizontalScrollBar()->value(), 0); // the Index column in view
@@ -220,6 +221,15 @@ private slots:
         clickCell(subjects, rowOf(browser.picker(), QStringLiteral("A01")), 2);
         QCOMPARE(browser.measurements()->rowCount(), 1);
         enabled({"載入資料", "修改資料", "刪除資料", "客戶修改", "客戶刪除"}, true);
+        // Their keys: Del in the search box deletes a character; in a list, it asks.
+        for (QWidget* focus :
+             {static_cast<QWidget*>(browser.picker()->searchBox()), static_cast<QWidget*>(subjects)}) {
+            focus->setFocus();
+            f.messages.push(false);
+            QTest::keyClick(focus, Qt::Key_Delete);
+            QCOMPARE(f.messages.shown().size(), size_t(focus == subjects ? 1 : 0));
+        }
+        QCOMPARE(f.messages.shown().back().text, QString::fromUtf8("確定要刪除這筆經絡能量數據嗎?"));
     }
 
     // The browser by keys alone: a subject found by the search is entered
