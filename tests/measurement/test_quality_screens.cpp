@@ -5,6 +5,7 @@
 #include "measurement/practicefixture.h"
 #include "measurement/ui/tzudec.h"
 #include "records/measurementextras.h"
+#include "records/measurements.h"
 #include "records/subjects.h"
 #include "records/ui/conditionsgroup.h"
 #include "records/ui/subjectpicker.h"
@@ -45,6 +46,15 @@ private slots:
         QVERIFY(s.clearsWithoutAsking(7));
         QCOMPARE(int(s.saved(second, 45000.5 + minutes / 1440.0, 8)), outcome);
         QVERIFY(!s.clearsWithoutAsking(8)); // the next pair starts afresh
+        // What the save keeps of the mode: the session's key only for a pair.
+        Practice f;
+        MeasurementRow first;
+        first.CUSTNO = QStringLiteral("P1");
+        first.ZUDATE = 45000.5;
+        QVERIFY(MeasurementStore(*f.state.MainDatabase).append(first).ok);
+        const bool paired = outcome == int(RepeatSession::Outcome::Paired);
+        QCOMPARE(repeatSessionKey(*f.state.MainDatabase, first.MKEY, second, false, 45000.5 + minutes / 1440.0),
+                 paired ? first.MKEY : 0);
     }
 
     // A point graded C is marked at once; after the run R measures it again,

@@ -49,10 +49,11 @@ void TZudec::showGrade(int point)
     item->setForeground(poor ? QBrush(Red) : QBrush());
     QString tip;
     if (graded) {
-        tip = u("測量品質 ") + qualityGradeText(g);
-        if (poor) tip += u("（按 R 重新測量）");
+        tip = qualityTipText(g);
+        if (poor) tip += u("\n按 R 重新測量");
     }
     item->setToolTip(tip);
+    item->setData(Qt::AccessibleDescriptionRole, tip); // a screen reader hears the grade too
 }
 
 void TZudec::showAllGrades()
@@ -138,7 +139,11 @@ void TZudec::measurementSaved()
 
 void TZudec::prepareRepeatRun()
 {
-    if (m_repeat.clearsWithoutAsking(m_state.CurrentMeasurementKey)) m_run.clearForNewRun();
+    if (!m_repeat.clearsWithoutAsking(m_state.CurrentMeasurementKey)) return;
+    const qint64 first = m_repeat.firstKey();
+    m_run.clearForNewRun();
+    // The second of the pair carries its session's key when it is saved.
+    m_state.energy.Conditions.repeatOf = first;
 }
 
 } // namespace lumo
