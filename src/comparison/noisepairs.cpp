@@ -1,6 +1,7 @@
 // The practice's repeat pairs, read from the keys stored with the measurements.
 #include "comparison/noise.h"
 
+#include "measurement/qualitycodec.h"
 #include "records/engine.h"
 #include "records/measurementextras.h"
 #include "records/measurements.h"

@@ -37,8 +37,8 @@ double noiseOf(const QVector<double>& values)
     return d[d.size() / 2] / 0.954;
 }
 
-// The largest change of level over the third and fourth tick: at each reading
-// the mean of the span before it against the mean of the span after it, each
+// The largest change of level over the third and fourth tick (log scale, %):
+// at each reading the mean of the span before it against the mean of the span after it, each
 // side holding at least the one neighbouring reading (at a slow rate the test
 // is the step between two consecutive readings). A change the noise explains
 // (within `se` standard errors) does not count.
@@ -48,9 +48,8 @@ double largestStep(const QualitySamples& s, double span, double se)
     QVector<int> times;
     for (const QualitySample& x : s) {
         if (x.tick < 3) continue;
-        const double v = std::log(std::max(double(x.counts), 1.0)) * 100;
-        prefix.append(prefix.back() + v);
-        values.append(v);
+        prefix.append(prefix.back() + x.counts);
+        values.append(x.counts);
         times.append(x.ms);
     }
     const double noise = noiseOf(values);
@@ -65,8 +64,12 @@ double largestStep(const QualitySamples& s, double span, double se)
             ++hi;
         const double left = (prefix[i] - prefix[lo]) / (i - lo);
         const double right = (prefix[hi] - prefix[i]) / (hi - i);
-        const double step = std::fabs(right - left);
-        if (step > se * noise * std::sqrt(1.0 / (i - lo) + 1.0 / (hi - i))) largest = std::max(largest, step);
+        // Means of the counts, their ratio on the log scale: a single reading
+        // near the threshold moves a mean of counts by little, a mean of logs by much.
+        if (left <= 0 || right <= 0) continue;
+        const double step = std::fabs(std::log(right / left)) * 100;
+        if (std::fabs(right - left) > se * noise * std::sqrt(1.0 / (i - lo) + 1.0 / (hi - i)))
+            largest = std::max(largest, step);
     }
     return largest;
 }
@@ -152,6 +155,33 @@ double effectiveSize(int n, double r1)
     return std::clamp(n * (1 - r1) / (1 + r1), 1.0, double(n));
 }
 
+double slopeOf(const QVector<double>& t, const QVector<double>& y, int from, int to)
+{
+    double mt = 0, my = 0, stt = 0, sty = 0;
+    const int n = to - from;
+    for (int i = from; i < to; ++i) {
+        mt += t[i] / n;
+        my += y[i] / n;
+    }
+    for (int i = from; i < to; ++i) {
+        stt += (t[i] - mt) * (t[i] - mt);
+        sty += (t[i] - mt) * (y[i] - my);
+    }
+    return stt > 0 ? sty / stt : 0;
+}
+
+// A drift runs through the whole window: each half slopes the same way, by
+// at least half as much. A change of pressure inside the window tilts the
+// line fitted through it too, but only the half that holds the change.
+bool driftInBothHalves(const QVector<double>& t, const QVector<double>& y, double slope)
+{
+    const int n = int(t.size());
+    if (n < 8) return true;
+    const double first = slopeOf(t, y, 0, n / 2), second = slopeOf(t, y, n / 2, n);
+    return first * slope > 0 && second * slope > 0 &&
+           std::min(std::fabs(first), std::fabs(second)) >= std::fabs(slope) / 2;
+}
+
 // y = plateau + a exp(-t / tau), tau searched on a log grid from 50 ms to the
 // limit, plateau and a by least squares for each.
 void fitSettling(const QualitySamples& s, double mean, QualityFigures& f)
@@ -234,6 +264,7 @@ QualityFigures measureQuality(const QualitySamples& s, const QualityThresholds& 
         const double nEff = effectiveSize(n, lagOneCorrelation(residuals));
         f.effectiveDf = nEff - 2;
         f.slopeSePct = nEff > 2 ? std::sqrt(sse / (nEff - 2) / stt) : std::numeric_limits<double>::infinity();
+        if (!driftInBothHalves(times, logs, f.slopePct)) f.slopeSePct = std::numeric_limits<double>::infinity();
     }
     if (n > 1) {
         QVector<double> deviations;

@@ -88,7 +88,9 @@ using QualitySamples = QVector<QualitySample>;
 // standard error from the residuals of the fit, with the readings'
 // correlation allowed for by an effective sample size n (1 - r1) / (1 + r1),
 // r1 the lag-one autocorrelation of the residuals (Santer et al. 2000),
-// tested at 5 % with Student's t on n_eff - 2 degrees of freedom.
+// tested at 5 % with Student's t on n_eff - 2 degrees of freedom. A slope
+// that the two halves of the window do not share (a change of pressure
+// inside it) is no drift: its standard error is unbounded.
 struct QualityFigures
 {
     int samples = 0;        // readings in the averaged window (the fourth tick)

@@ -277,7 +277,7 @@ private slots:
         QTest::addColumn<double>("later");
         QTest::addColumn<bool>("neutral");
         QTest::newRow("5 % more") << 42.0 << true;
-        QTest::newRow("half as much again") << 60.0 << false;
+        QTest::newRow("more than twice as much") << 90.0 << false;
     }
     void trendDrawsTheBand()
     {

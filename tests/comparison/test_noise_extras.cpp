@@ -159,6 +159,7 @@ private slots:
         e.Quality.grades[2] = {QualityGrade::C, QualityTest::Step, 14, {}, float(33.0)};
         e.Conditions.exercise = 2;
         e.Conditions.humidity = 60;
+        qint64 first = 0;
         for (const char* no : {"T1", "T2"}) {
             SubjectRow s;
             s.CUSTNO = QLatin1String(no);
@@ -170,7 +171,16 @@ private slots:
             QVERIFY((no[1] == '2' ? appendMeasurementWithExtras(from.db(), row, e)
                                   : MeasurementStore(from.db()).append(row))
                         .ok);
+            first = row.MKEY;
         }
+        // A repeat of T2's measurement: its session key follows the measurement to its new key.
+        MeasurementRow again;
+        again.CUSTNO = QStringLiteral("T2");
+        again.ZUDATE = 46000.005;
+        again.ZU = e.Readings;
+        EnergySet repeat = e;
+        repeat.Conditions.repeatOf = first;
+        QVERIFY(appendMeasurementWithExtras(from.db(), again, repeat).ok);
         // Keys in the receiving practice start elsewhere.
         to.add(QStringLiteral("OLD"), 45000, flat(20));
         const QString file = from.dir.filePath(QStringLiteral("ZuTran.mdb"));
@@ -187,7 +197,8 @@ private slots:
         const Status imported = importRows(to.db(), *source, {{false, true}, false, true}, scan, {});
         QVERIFY2(imported.ok, qPrintable(imported.error));
         const auto rows = MeasurementStore(to.db()).listForSubject(QStringLiteral("T2"));
-        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(readMeasurementExtras(to.db(), rows[1].MKEY).conditions.repeatOf, rows[0].MKEY);
         const MeasurementExtras x = readMeasurementExtras(to.db(), rows[0].MKEY);
         QVERIFY(x.hasQuality);
         QCOMPARE(x.quality.grades[2].grade, QualityGrade::C);

@@ -66,7 +66,7 @@ private slots:
     // does not explain it, on the log scale (a rise and a fall alike). A
     // probe leaving the skin at the end is read again; a hand too unsteady to
     // hold contact is stored as C from its third touch. `figure`: the reason's
-    // figure within 20 % (0: not checked); `touches`: -3 for three or more.
+    // figure within 20 % (0: not checked); `touches`: -n for n or more.
     void gradesThroughTheRun_data()
     {
         QTest::addColumn<PointHand>("hand");
@@ -85,7 +85,7 @@ private slots:
         QTest::newRow("pressure step of 20 %") << hand(0, 1, 2000, 20) << 4 << "C " + p << 1 << 18.2;
         QTest::newRow("pressure step in the third tick") << hand(0, 1, 1400, -15) << 4 << "C " + p << 1 << 16.3;
         QTest::newRow("small step before the window") << hand(0, 1, 700, 8) << 4 << QStringLiteral("A") << 1 << 0.0;
-        QTest::newRow("lifted late, read again") << hand(0, 1, -1, 0, 2250) << 4 << QStringLiteral("A") << 2 << 0.0;
+        QTest::newRow("lifted late, read again") << hand(0, 1, -1, 0, 2250) << 4 << QStringLiteral("A") << -2 << 0.0;
         QTest::newRow("lifted early, touched again") << hand(0, 1, -1, 0, 900) << 4 << QStringLiteral("A") << 2 << 0.0;
         QTest::newRow("very noisy hand, 45 %") << hand(0, 45) << 4 << "C " + s << -3 << 0.0;
         QTest::newRow("slow instrument") << hand(0, 1) << 200 << QString::fromUtf8("C 取樣") << 1 << 0.0;
