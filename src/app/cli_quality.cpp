@@ -36,15 +36,51 @@ QString option(const QStringList& args, const QString& name)
     return i >= 0 && i + 1 < args.size() ? args.at(i + 1) : QString();
 }
 
-// Every --condition NAME=VALUE, in the order given.
-Status measureConditions(const QStringList& args, MeasurementConditions& c)
+struct MeasureOptions
 {
+    bool store = false, high = false;
+    QString custNo, repeatOf;
+    MeasurementConditions conditions;
+};
+
+// --store CUSTNO, --high, every --condition NAME=VALUE in the order given, --repeat-of MKEY.
+Status measureOptions(const QStringList& args, MeasureOptions& o)
+{
+    o.store = args.contains(QStringLiteral("--store"));
+    o.custNo = option(args, QStringLiteral("--store")).trimmed();
+    if (o.store && o.custNo.isEmpty()) return Status::failure(QStringLiteral("--store needs a subject number"));
+    o.high = args.contains(QStringLiteral("--high"));
     for (int i = 0; i < args.size(); ++i) {
         if (args.at(i) != QLatin1String("--condition")) continue;
         if (i + 1 >= args.size()) return Status::failure(QStringLiteral("--condition needs NAME=VALUE"));
-        if (Status s = parseConditionAssignment(args.at(++i), c); !s) return s;
+        if (Status s = parseConditionAssignment(args.at(++i), o.conditions); !s) return s;
     }
+    o.repeatOf = option(args, QStringLiteral("--repeat-of"));
+    if (args.contains(QStringLiteral("--repeat-of")) && (o.repeatOf.isEmpty() || !o.store))
+        return Status::failure(
+            QStringLiteral("--repeat-of needs a measurement key and --store with the same subject"));
     return Status::success();
+}
+
+// The measurement of the run under the subject, a repeat's key checked
+// first, in one transaction, and its audit entry.
+Status storeMeasured(SharedState& state, const SubjectRow& subject, const QString& repeatOf, qint64* mkey)
+{
+    EnergySet& e = state.energy;
+    if (!repeatOf.isEmpty()) {
+        QString why;
+        e.Conditions.repeatOf = repeatSessionKey(*state.MainDatabase, repeatOf.toLongLong(), subject.CUSTNO,
+                                                 e.VoltageMode, e.TakenAt, &why);
+        if (e.Conditions.repeatOf == 0) return Status::failure(QStringLiteral("--repeat-of: ") + why);
+    }
+    MeasurementRow row;
+    row.CUSTNO = subject.CUSTNO;
+    row.ZUDATE = e.TakenAt;
+    row.ZUVOTA = e.VoltageMode;
+    row.ZU = e.Readings;
+    if (Status s = appendMeasurementWithExtras(*state.MainDatabase, row, e); !s) return s;
+    *mkey = row.MKEY;
+    return audit(state, {QStringLiteral("measurement.add"), row.CUSTNO, row.MKEY, {}});
 }
 
 void writePoint(JsonWriter& w, int point, double value, const PointGrade& g)
@@ -141,23 +177,13 @@ int cmdMeasure(CliContext& c)
             return 2;
         }
     }
-    const bool store = c.args.contains(QStringLiteral("--store"));
-    const QString custNo = option(c.args, QStringLiteral("--store")).trimmed();
-    if (store && custNo.isEmpty()) {
-        *c.err << "--store needs a subject number" << Qt::endl;
-        return 2;
-    }
-    MeasurementConditions conditions;
-    if (Status s = measureConditions(c.args, conditions); !s) {
+    MeasureOptions o;
+    if (Status s = measureOptions(c.args, o); !s) {
         *c.err << s.error << Qt::endl;
         return 2;
     }
-    const bool high = c.args.contains(QStringLiteral("--high"));
-    const QString repeatOf = option(c.args, QStringLiteral("--repeat-of"));
-    if (c.args.contains(QStringLiteral("--repeat-of")) && (repeatOf.isEmpty() || !store)) {
-        *c.err << "--repeat-of needs a measurement key and --store with the same subject" << Qt::endl;
-        return 2;
-    }
+    const bool store = o.store, high = o.high;
+    const QString custNo = o.custNo;
     SharedState state;
     ScriptedMessages messages;
     messages.setDefaultAnswer(true); // the potential question and the long-hold questions: 是
@@ -202,31 +228,11 @@ int cmdMeasure(CliContext& c)
                    << Qt::endl;
         return 2;
     }
-    state.energy.Conditions = conditions;
-    if (!repeatOf.isEmpty()) {
-        QString why;
-        state.energy.Conditions.repeatOf = repeatSessionKey(*state.MainDatabase, repeatOf.toLongLong(),
-                                                            subject->CUSTNO, high, state.energy.TakenAt, &why);
-        if (state.energy.Conditions.repeatOf == 0) {
-            *c.err << "--repeat-of: " << why << Qt::endl;
-            return 2;
-        }
-    }
+    state.energy.Conditions = o.conditions;
     qint64 mkey = 0;
     if (subject) {
-        MeasurementRow row;
-        row.CUSTNO = subject->CUSTNO;
-        row.ZUDATE = state.energy.TakenAt;
-        row.ZUVOTA = state.energy.VoltageMode;
-        row.ZU = state.energy.Readings;
-        if (Status s = appendMeasurementWithExtras(*state.MainDatabase, row, state.energy); !s) {
+        if (Status s = storeMeasured(state, *subject, o.repeatOf, &mkey); !s) {
             *c.err << s.error << Qt::endl;
-            return 2;
-        }
-        mkey = row.MKEY;
-        if (const Status logged = audit(state, {QStringLiteral("measurement.add"), row.CUSTNO, mkey, {}});
-            !logged) {
-            *c.err << logged.error << Qt::endl;
             return 2;
         }
     }

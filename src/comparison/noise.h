@@ -96,8 +96,6 @@ struct NoiseFigures
     int unkeyedPairs = 0; // older measurements minutes apart without the repeat key: not used
     int pointRepeats = 0; // points measured twice within a measurement, counted within
     int pairs() const { return within.pairs; }
-    const NoiseFigure& ofPoint(int point) const { return within.meridians[size_t(meridianOfPoint(point))]; }
-    const NoiseFigure& ofIndex(NoiseIndex i) const { return within.indices[size_t(i)]; }
     // Measurements taken on different days are judged by the between-visits
     // figure when the practice has one, else by the within-session one.
     NoiseKind kindFor(double takenA, double takenB) const;

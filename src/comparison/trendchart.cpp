@@ -355,8 +355,11 @@ struct TrendPainter
         }
         text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
         if (L.slotCount() > 0 && noise)
-            changeBand(trendRatio(rows[L.rowOfSlot(0)], k), noise->ofIndex(NoiseIndex(k + 1)).mdcPct, box,
-                       [this, k](double v) { return L.yRatio(k, v); });
+            changeBand(trendRatio(rows[L.rowOfSlot(0)], k),
+                       noise->indexFor(NoiseIndex(k + 1), rows[L.rowOfSlot(0)].takenAt,
+                                       rows[L.rowOfSlot(L.slotCount() - 1)].takenAt)
+                           .mdcPct,
+                       box, [this, k](double v) { return L.yRatio(k, v); });
         QVector<QPoint> line;
         for (int slot = 0; slot < L.slotCount(); ++slot)
             line << at(slot, trendRatio(rows[L.rowOfSlot(slot)], k), k);

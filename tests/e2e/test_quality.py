@@ -50,10 +50,10 @@ def seed_practice(lumo):
             db.execute("UPDATE ZUDATA SET ZUDATE = 46300 + ? / 24.0 WHERE MKEY = ?", (hour, key))
             if not db.execute("UPDATE ZUCOND SET EXERCISE = ? WHERE DATAKEY = ?", (exercise, key)).rowcount:
                 db.execute("INSERT INTO ZUCOND (DATAKEY, EXERCISE) VALUES (?, ?)", (key, exercise))
-        # An older pair minutes apart that nothing marked as a repeat: counted, not used.
+        # An older pair of another subject minutes apart that nothing marked as a repeat: counted, not used.
         for minutes in (0, 10):
             db.execute("INSERT INTO ZUDATA (CUSTNO, ZUDATE, ZUVOTA, " + ", ".join(f"ZU{p}" for p in range(1, 25))
-                       + ") SELECT CUSTNO, 46200 + ? / 1440.0, ZUVOTA, " + ", ".join(f"ZU{p}" for p in range(1, 25))
+                       + ") SELECT 'Q2703', 46200 + ? / 1440.0, ZUVOTA, " + ", ".join(f"ZU{p}" for p in range(1, 25))
                        + " FROM ZUDATA WHERE MKEY = ?", (minutes, keys[0]))
 
 

@@ -133,7 +133,7 @@ void TZudec::measurementSaved()
     const RepeatSession::Outcome o =
         m_repeat.saved(m_state.CurrentSubject.CUSTNO, m_state.energy.TakenAt, m_state.CurrentMeasurementKey);
     if (o == RepeatSession::Outcome::Paired && m_state.MainDatabase)
-        m_repeat.setPairsInPractice(practiceNoise(*m_state.MainDatabase, m_state.compensation).pairs);
+        m_repeat.setPairsInPractice(practiceNoise(*m_state.MainDatabase, m_state.compensation).pairs());
     if (m_repeat.on()) m_status->showMessage(m_repeat.statusText());
 }
 
