@@ -89,7 +89,7 @@ QVector<QVector<Taken>> sessionsOf(Database& db, const QHash<qint64, qint64>& fi
         QVector<Taken> s{takenOf(*first, extras.value(first->MKEY), table)};
         for (qint64 k : it.value()) {
             const auto r = store.get(k);
-            if (r && complete(*r) && sameSubject(*r, *first) && r->ZUVOTA == first->ZUVOTA && r->ZU != first->ZU)
+            if (r && complete(*r) && sameSubject(*r, *first) && r->ZUVOTA == first->ZUVOTA)
                 s << takenOf(*r, extras.value(k), table);
         }
         std::sort(s.begin() + 1, s.end(),

@@ -91,23 +91,26 @@ class Quality(Session):
                         f"point {NOISY_POINT} to lose its C mark once the new reading is kept")
         lumo.screenshot("after-repeat")
 
-        lumo.step("each value's uncertainty beside its grade")
-        grid = lumo.grid(m)
-        cell = lumo.cell(grid, *lumo.grid_position(1))
-        tip = description(cell)
-        for expected in ("測量品質 A", "不表示數值是否正確", "±", "標準誤"):
-            self.assertIn(expected, tip, f"the grid's tool tip of point 1: {tip!r}")
-        lumo.hover(cell)
-        lumo.poll(lambda: False, 1.5)  # the tool tip's own delay before it shows, for the picture
-        lumo.screenshot("grade-tooltip")
-
         lumo.step("the grade in the analysis")
         lumo.press("能量分析", m)
         a = lumo.window(ANALYSIS, what="the analysis screen after 能量分析")
         line = lumo.wait_until(lambda: next((t for t in lumo.texts(a) if t.startswith("測量品質：")), None), 20,
                                "the line 測量品質：... on 體能狀況")
         self.assertIn("C 0", line, f"the analysis still counts a poor point: {line!r}")
+        self.assertIn("數值標準誤", line, f"the quality line without the values' uncertainty: {line!r}")
         lumo.screenshot("analysis-quality-line")
+
+        lumo.step("each value's uncertainty beside its grade")
+        grid = lumo.grid(a)
+        cell = lumo.cell(grid, *lumo.grid_position(1))
+        lumo.hover(cell)
+        tip = lumo.wait_until(lambda: next((t for w in lumo.find_all("tool tip", showing=False)
+                                            for t in [name(w) or description(w)] if "標準誤" in t), None), 10,
+                              "the tool tip of point 1 with its grade and uncertainty")
+        for expected in ("測量品質 A", "不表示數值是否正確", "±"):
+            self.assertIn(expected, tip, f"the grid's tool tip of point 1: {tip!r}")
+        lumo.screenshot("grade-tooltip")
+
         lumo.press("離  開", a)
         lumo.window_gone(ANALYSIS, what="the analysis screen to close")
         m = self.back_on_measuring("the analysis")
