@@ -5,8 +5,8 @@
 
 #include "base/formats.h"
 #include "comparison/changejudgement.h"
-#include "comparison/simsubject.h"
 #include "comparison/multirecord.h"
+#include "comparison/simsubject.h"
 #include "comparison/trendprint.h"
 #include "comparison/tworecord.h"
 #include "comparison/ui/chartbox.h"

@@ -253,8 +253,8 @@ int compareJson(CliContext& c, SharedState& state, const Arguments& a)
         std::array<double, 24> values{};
         for (int p = 1; p <= 24; ++p)
             values[size_t(p - 1)] = compensate(p, m->row.ZU[size_t(p - 1)], state.compensation);
-        in[i] = changeInputOf(values, m->row.ZU, readMeasurementExtras(*state.MainDatabase, m->row.MKEY).quality,
-                              m->row.ZUDATE);
+        in[i] = changeInputOf(values, m->row.ZU,
+                              readMeasurementExtras(*state.MainDatabase, m->row.MKEY).quality, m->row.ZUDATE);
     }
     const NoiseFigures noise = practiceNoise(*state.MainDatabase, state.compensation);
     const ChangeJudgement j = judgeChange(in[0], in[1], noise);
@@ -289,7 +289,8 @@ int cmdCompare(CliContext& c)
     if (a.json) {
         if (a.mkeys.size() != 2 || a.multi || !a.out.isEmpty() || !a.band.isEmpty() || !a.select.isEmpty() ||
             !a.custno.isEmpty())
-            return fail(c, QStringLiteral("compare --json takes two measurements (--mkey K1 --mkey K2) alone"),
+            return fail(c,
+                        QStringLiteral("compare --json takes two measurements (--mkey K1 --mkey K2) alone"),
                         kCompareUsage);
         SharedState state;
         ScriptedMessages messages;
@@ -297,9 +298,10 @@ int cmdCompare(CliContext& c)
         const int rc = compareJson(c, state, a);
         for (const QString& key : a.mkeys) {
             const auto row = MeasurementStore(*state.MainDatabase).get(key.toLongLong());
-            if (const int logged = logOutcome(c, state, rc,
-                                              {QStringLiteral("comparison.view"), row ? row->CUSTNO : QString(),
-                                               key.toLongLong(), a.mkeys.join(QLatin1Char(','))});
+            if (const int logged =
+                    logOutcome(c, state, rc,
+                               {QStringLiteral("comparison.view"), row ? row->CUSTNO : QString(),
+                                key.toLongLong(), a.mkeys.join(QLatin1Char(','))});
                 logged != 0)
                 return logged;
         }
@@ -333,8 +335,8 @@ int cmdTrend(CliContext& c)
 {
     const Arguments a = parse(c.args);
     if (!a.error.isEmpty()) return fail(c, a.error, kTrendUsage);
-    if (a.custno.isEmpty() || a.out.isEmpty() || a.multi || a.json || !a.mkeys.isEmpty() || !a.band.isEmpty() ||
-        !a.select.isEmpty())
+    if (a.custno.isEmpty() || a.out.isEmpty() || a.multi || a.json || !a.mkeys.isEmpty() ||
+        !a.band.isEmpty() || !a.select.isEmpty())
         return fail(c, QStringLiteral("trend takes --custno and --out"), kTrendUsage);
     const Output output = outputOf(a.out);
     if (output == Output::None)

@@ -48,7 +48,8 @@ Status measureOptions(const QStringList& args, MeasureOptions& o)
 {
     o.store = args.contains(QStringLiteral("--store"));
     o.custNo = option(args, QStringLiteral("--store")).trimmed();
-    if (o.store && o.custNo.isEmpty()) return Status::failure(QStringLiteral("--store needs a subject number"));
+    if (o.store && o.custNo.isEmpty())
+        return Status::failure(QStringLiteral("--store needs a subject number"));
     o.high = args.contains(QStringLiteral("--high"));
     for (int i = 0; i < args.size(); ++i) {
         if (args.at(i) != QLatin1String("--condition")) continue;
@@ -149,7 +150,8 @@ void writeSet(JsonWriter& w, const NoiseSet& s)
     w.key(QStringLiteral("pairs")).value(s.pairs);
     w.key(QStringLiteral("shift"));
     writeFigure(w, {}, {}, s.shift);
-    for (const auto& [key, figures] : {std::pair{"meridians", &s.meridians}, std::pair{"patterns", &s.patterns}}) {
+    for (const auto& [key, figures] :
+         {std::pair{"meridians", &s.meridians}, std::pair{"patterns", &s.patterns}}) {
         w.key(QLatin1String(key)).beginArray();
         for (int m = 0; m < MeridianCount; ++m)
             writeFigure(w, QLatin1String(meridianNames[m]), shortName(Meridian(m)), (*figures)[size_t(m)]);

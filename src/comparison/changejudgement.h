@@ -38,13 +38,13 @@ struct ChangeJudgement
 {
     NoiseKind kind = NoiseKind::Published;
     int judged = 0;
-    QVector<int> notJudged;     // points graded C in either, or without a value
-    double shiftPct = 0;        // the mean log change, x 100
-    double shiftMdcPct = 0;     // the shift's MDC95
+    QVector<int> notJudged; // points graded C in either, or without a value
+    double shiftPct = 0;    // the mean log change, x 100
+    double shiftMdcPct = 0; // the shift's MDC95
     bool shiftChanged = false;
-    QVector<int> outsideBand;   // points beyond their own 95 % band once the shift is removed
-    QVector<int> changedPoints; // of those, the ones still changed after Holm's correction
-    double expectedByChance = 0; // points expected beyond the band by chance alone
+    QVector<int> outsideBand;            // points beyond their own 95 % band once the shift is removed
+    QVector<int> changedPoints;          // of those, the ones still changed after Holm's correction
+    double expectedByChance = 0;         // points expected beyond the band by chance alone
     std::array<double, 24> bandMdcPct{}; // each point's band around the first measurement
     bool changed(int point) const { return changedPoints.contains(point); }
     bool anyChange() const { return shiftChanged || !changedPoints.isEmpty(); }

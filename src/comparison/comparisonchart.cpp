@@ -161,7 +161,8 @@ void curves(ChartSurface& s, const ComparisonChart& c, const Frame& f)
         for (int k = 0; k < 24; ++k) {
             const QPoint p = pointAt(n, k);
             const QColor fill = noRealChange(c, n, slotPoint(k + 1)) ? noChangeMarkerColour() : marker;
-            s.outlinedRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, fill, MarkerOutline, f.ring());
+            s.outlinedRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, fill, MarkerOutline,
+                           f.ring());
         }
     }
 }

@@ -43,12 +43,12 @@
 
 namespace lumo {
 
-constexpr double PublishedSemPct = 23.2;        // per point, log scale (Mist et al. 2011)
-constexpr double PriorDegreesOfFreedom = 10;    // the prior's weight
-constexpr double FloorSemPct = 1.8;             // the instrument on known resistors (Mist et al. 2011)
+constexpr double PublishedSemPct = 23.2;          // per point, log scale (Mist et al. 2011)
+constexpr double PriorDegreesOfFreedom = 10;      // the prior's weight
+constexpr double FloorSemPct = 1.8;               // the instrument on known resistors (Mist et al. 2011)
 constexpr double InstrumentStepUa = 200.0 / 4000; // one count at the default calibration
 constexpr double Mdc95Factor = 1.959963984540054 * 1.4142135623730951;
-constexpr double RepeatWindowMinutes = 30;      // the repeat mode's guidance, and older unkeyed pairs
+constexpr double RepeatWindowMinutes = 30; // the repeat mode's guidance, and older unkeyed pairs
 
 // The five indices of the analysis whose changes are judged.
 enum class NoiseIndex
@@ -69,7 +69,7 @@ enum class NoiseKind
     WithinSession, // the practice's repeats, minutes apart
     BetweenVisits  // the practice's repeat sessions on different days
 };
-QString noiseKindKey(NoiseKind k);  // "published", "within-session", "between-visits"
+QString noiseKindKey(NoiseKind k); // "published", "within-session", "between-visits"
 QString noiseKindText(NoiseKind k); // "文獻預設值", "本診所同次重複量測", "本診所不同日重複量測"
 
 struct NoiseFigure

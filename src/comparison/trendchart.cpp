@@ -328,8 +328,9 @@ struct TrendPainter
         }
         if (n > 0 && noise)
             changeBand(rows[L.rowOfSlot(0)].BodyEnergy,
-                       noise->indexFor(NoiseIndex::BodyEnergy, rows[L.rowOfSlot(0)].takenAt,
-                                       rows[L.rowOfSlot(n - 1)].takenAt)
+                       noise
+                           ->indexFor(NoiseIndex::BodyEnergy, rows[L.rowOfSlot(0)].takenAt,
+                                      rows[L.rowOfSlot(n - 1)].takenAt)
                            .mdcPct,
                        L.body, [this](double v) { return L.yBody(v); });
         QVector<QPoint> energy;
@@ -356,8 +357,9 @@ struct TrendPainter
         text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
         if (L.slotCount() > 0 && noise)
             changeBand(trendRatio(rows[L.rowOfSlot(0)], k),
-                       noise->indexFor(NoiseIndex(k + 1), rows[L.rowOfSlot(0)].takenAt,
-                                       rows[L.rowOfSlot(L.slotCount() - 1)].takenAt)
+                       noise
+                           ->indexFor(NoiseIndex(k + 1), rows[L.rowOfSlot(0)].takenAt,
+                                      rows[L.rowOfSlot(L.slotCount() - 1)].takenAt)
                            .mdcPct,
                        box, [this, k](double v) { return L.yRatio(k, v); });
         QVector<QPoint> line;

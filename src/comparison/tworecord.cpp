@@ -35,8 +35,8 @@ QStringList TwoRecordComparison::notes() const
 ChangeJudgement TwoRecordComparison::judgement() const
 {
     if (!m_comparison) return {};
-    const ChangeInput base = changeInputOf(m_baseValues, m_baseNoted.readings, m_baseNoted.extras.quality,
-                                           m_baseNoted.takenAt);
+    const ChangeInput base =
+        changeInputOf(m_baseValues, m_baseNoted.readings, m_baseNoted.extras.quality, m_baseNoted.takenAt);
     const ChangeInput other = changeInputOf(m_comparison->Values, m_comparisonNoted.readings,
                                             m_comparisonNoted.extras.quality, m_comparisonNoted.takenAt);
     return judgeChange(base, other, m_noise);

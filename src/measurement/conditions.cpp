@@ -72,7 +72,9 @@ Status parseConditionAssignment(const QString& text, MeasurementConditions& c)
     const qsizetype eq = text.indexOf(QLatin1Char('='));
     const QString name = text.left(eq).trimmed(), value = text.mid(eq + 1).trimmed();
     if (eq <= 0) return Status::failure(u("%1：條件要寫成 名稱=值").arg(text));
-    auto is = [&](const char* label, const char* key) { return name == u(label) || name == QLatin1String(key); };
+    auto is = [&](const char* label, const char* key) {
+        return name == u(label) || name == QLatin1String(key);
+    };
     if (is("備註", "note")) {
         c.note = value.left(200);
         return Status::success();
@@ -107,7 +109,8 @@ Status parseConditionAssignment(const QString& text, MeasurementConditions& c)
         c.*n.field = v;
         return Status::success();
     }
-    return Status::failure(u("%1：沒有這個量測條件（休息、距上餐、今日運動、室溫、濕度、皮膚處理、備註）").arg(name));
+    return Status::failure(
+        u("%1：沒有這個量測條件（休息、距上餐、今日運動、室溫、濕度、皮膚處理、備註）").arg(name));
 }
 
 QStringList exerciseChoices()

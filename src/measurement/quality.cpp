@@ -264,7 +264,8 @@ QualityFigures measureQuality(const QualitySamples& s, const QualityThresholds& 
         const double nEff = effectiveSize(n, lagOneCorrelation(residuals));
         f.effectiveDf = nEff - 2;
         f.slopeSePct = nEff > 2 ? std::sqrt(sse / (nEff - 2) / stt) : std::numeric_limits<double>::infinity();
-        if (!driftInBothHalves(times, logs, f.slopePct)) f.slopeSePct = std::numeric_limits<double>::infinity();
+        if (!driftInBothHalves(times, logs, f.slopePct))
+            f.slopeSePct = std::numeric_limits<double>::infinity();
     }
     if (n > 1) {
         QVector<double> deviations;
@@ -304,7 +305,8 @@ PointGrade gradeFigures(const QualityFigures& f, double value, const QualityThre
         {QualityTest::Step, f.stepPct, t.stepPct, t.steadyStepPct},
         {QualityTest::Slope, slope, t.unsteadySlopePct, t.steadySlopePct},
         {QualityTest::Spread, f.spreadPct, t.unsteadySpreadPct, t.steadySpreadPct},
-        {QualityTest::TickAgreement, f.tickDiffPct, std::numeric_limits<double>::infinity(), t.tickAgreementPct},
+        {QualityTest::TickAgreement, f.tickDiffPct, std::numeric_limits<double>::infinity(),
+         t.tickAgreementPct},
     };
     for (const auto level : {&Check::unsteady, &Check::steady}) {
         const Check* worst = nullptr;

@@ -256,7 +256,8 @@ bool decodeQuality(const QByteArray& blob, MeasurementQuality& q)
     mask |= quint32(r.u8()) << 16;
     for (int i = 0; i < 24 && r.ok(); ++i) {
         if (!(mask & (1u << i))) continue;
-        if (!readGrade(r, d.grades[size_t(i)], version) || !readSamples(r, d.samples[size_t(i)])) return false;
+        if (!readGrade(r, d.grades[size_t(i)], version) || !readSamples(r, d.samples[size_t(i)]))
+            return false;
     }
     const int repeats = r.u8();
     if (!r.ok() || repeats > MaxStoredRepeats) return false;

@@ -71,7 +71,8 @@ Status readSideRows(LegacySource& source, const QHash<qint64, qint64>& keyOf,
         m.humidity = optionalNumber(row.value(c[5]));
         if (auto v = optionalNumber(row.value(c[6]))) m.skinPreparation = int(*v);
         m.note = row.value(c[7]).toString();
-        // A repeat's session key names a measurement of the file: its key here, or none when it stayed behind.
+        // A repeat's session key names a measurement of the file: its key here, or none when it stayed
+        // behind.
         if (repeatOf >= 0) m.repeatOf = keyOf.value(row.value(repeatOf).toLongLong(), 0);
         into[to].conditions = sanitizedConditions(m);
         into[to].hasConditions = !into[to].conditions.isEmpty();

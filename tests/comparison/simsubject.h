@@ -12,8 +12,8 @@ namespace lumo::test {
 struct SimulatedSubject
 {
     std::array<double, 24> truth{};
-    double commonPct = 5; // SD of the measurement's common factor, % (log scale)
-    double pointPct = 12; // SD of each point's own scatter, % (log scale)
+    double commonPct = 5;     // SD of the measurement's common factor, % (log scale)
+    double pointPct = 12;     // SD of each point's own scatter, % (log scale)
     double poorChance = 0.02; // a point graded C now and then
     SimulatedSubject(std::mt19937& rng)
     {

@@ -109,8 +109,10 @@ private slots:
             QVERIFY(std::fabs(m.mdcPct - 1.959964 * std::sqrt(2.0) * sem) < 1e-4);
             if (chiLow > 0) {
                 const double raw = std::sqrt((10 * 0.232 * 0.232 + df * x * x / 2) / (10 + df)) * 100;
-                QVERIFY(std::fabs(m.mdcInterval.low / (2.771808 * raw * std::sqrt((10 + df) / chiHigh)) - 1) < 1e-3);
-                QVERIFY(std::fabs(m.mdcInterval.high / (2.771808 * raw * std::sqrt((10 + df) / chiLow)) - 1) < 1e-3);
+                QVERIFY(std::fabs(m.mdcInterval.low / (2.771808 * raw * std::sqrt((10 + df) / chiHigh)) - 1) <
+                        1e-3);
+                QVERIFY(std::fabs(m.mdcInterval.high / (2.771808 * raw * std::sqrt((10 + df) / chiLow)) - 1) <
+                        1e-3);
             }
         }
         // The pairs' shift is nil: the shift keeps the prior, weighed down by one degree per pair.
@@ -152,12 +154,14 @@ private slots:
         QTest::addColumn<bool>("shiftChanged");
         QTest::addColumn<QVector<int>>("changed");
         QTest::newRow("the same") << 40 << 10.0 << 0.0 << 0 << 1.0 << false << false << QVector<int>{};
-        QTest::newRow("whole body 40 % up") << 40 << 10.0 << 40.0 << 0 << 1.0 << false << true << QVector<int>{};
-        QTest::newRow("one point doubled") << 40 << 10.0 << 0.0 << 5 << 2.0 << false << false << QVector<int>{5};
+        QTest::newRow("whole body 40 % up")
+            << 40 << 10.0 << 40.0 << 0 << 1.0 << false << true << QVector<int>{};
+        QTest::newRow("one point doubled")
+            << 40 << 10.0 << 0.0 << 5 << 2.0 << false << false << QVector<int>{5};
         QTest::newRow("one point doubled, graded C")
             << 40 << 10.0 << 0.0 << 5 << 2.0 << true << false << QVector<int>{};
-        QTest::newRow("one point 25 % up: inside chance") << 40 << 10.0 << 0.0 << 5 << 1.25 << false << false
-                                                         << QVector<int>{};
+        QTest::newRow("one point 25 % up: inside chance")
+            << 40 << 10.0 << 0.0 << 5 << 1.25 << false << false << QVector<int>{};
         QTest::newRow("50.0 to 50.1 where points never vary")
             << 3000 << 0.01 << 0.0 << 7 << 50.1 / 50 << false << false << QVector<int>{};
     }
@@ -191,7 +195,8 @@ private slots:
         QCOMPARE(j.judged, pointPoor ? 23 : 24);
         QCOMPARE(j.kind, NoiseKind::WithinSession);
         const QString text = judgementText(j, noise).join(QLatin1Char(' '));
-        QVERIFY2(text.contains(QString::fromUtf8("%1 點中預期約 1 點因偶然而超出").arg(j.judged)), qPrintable(text));
+        QVERIFY2(text.contains(QString::fromUtf8("%1 點中預期約 1 點因偶然而超出").arg(j.judged)),
+                 qPrintable(text));
         QCOMPARE(text.contains(QString::fromUtf8("未判定")), pointPoor);
     }
 
@@ -205,9 +210,12 @@ private slots:
         QVERIFY(std::fabs(studentTwoSidedP(2.086, 20) - 0.05) < 2e-4);
         QVERIFY(std::fabs(normalTwoSidedP(1.959964) - 0.05) < 1e-6);
         // Half the weight on the first: 0.02 passes 0.025; then the others share the whole 0.05.
-        QCOMPARE(weightedHolm({0.02, 0.02, 0.03}, {0.5, 0.25, 0.25}, 0.05), (QVector<bool>{true, true, true}));
-        QCOMPARE(weightedHolm({0.03, 0.001, 0.5}, {0.5, 0.25, 0.25}, 0.05), (QVector<bool>{true, true, false}));
-        QCOMPARE(weightedHolm({0.04, 0.02, 0.5}, {0.5, 0.25, 0.25}, 0.05), (QVector<bool>{false, false, false}));
+        QCOMPARE(weightedHolm({0.02, 0.02, 0.03}, {0.5, 0.25, 0.25}, 0.05),
+                 (QVector<bool>{true, true, true}));
+        QCOMPARE(weightedHolm({0.03, 0.001, 0.5}, {0.5, 0.25, 0.25}, 0.05),
+                 (QVector<bool>{true, true, false}));
+        QCOMPARE(weightedHolm({0.04, 0.02, 0.5}, {0.5, 0.25, 0.25}, 0.05),
+                 (QVector<bool>{false, false, false}));
     }
 
     // 200 comparisons of two repeats of unchanged simulated subjects, judged
@@ -266,7 +274,8 @@ private slots:
         const QColor marker(image.pixel(x - 2, yOf(second) - 2)); // in the marker, off the line through it
         QVERIFY2((marker == noChangeMarkerColour()) == neutral, qPrintable(marker.name()));
         const QString notes = cmp.notes().join(QLatin1Char(' '));
-        QVERIFY2(notes.contains(QString::fromUtf8(neutral ? "變化在量測誤差內" : "超出量測誤差")), qPrintable(notes));
+        QVERIFY2(notes.contains(QString::fromUtf8(neutral ? "變化在量測誤差內" : "超出量測誤差")),
+                 qPrintable(notes));
         QVERIFY(cmp.notes().last().contains(QString::fromUtf8("文獻預設值")));
     }
 
@@ -327,8 +336,10 @@ private slots:
         QCOMPARE(within.value(QLatin1String("indices")).toArray().size(), 5);
         for (const QJsonValue& m : within.value(QLatin1String("meridians")).toArray()) {
             const QJsonObject f = m.toObject();
-            QVERIFY(f.value(QLatin1String("mdc_low_pct")).toDouble() < f.value(QLatin1String("mdc_pct")).toDouble());
-            QVERIFY(f.value(QLatin1String("mdc_pct")).toDouble() < f.value(QLatin1String("mdc_high_pct")).toDouble());
+            QVERIFY(f.value(QLatin1String("mdc_low_pct")).toDouble() <
+                    f.value(QLatin1String("mdc_pct")).toDouble());
+            QVERIFY(f.value(QLatin1String("mdc_pct")).toDouble() <
+                    f.value(QLatin1String("mdc_high_pct")).toDouble());
         }
         const qint64 a = r.add(QStringLiteral("S1"), 45300.4, level(40));
         const qint64 b = r.add(QStringLiteral("S1"), 45300.5, level(80));

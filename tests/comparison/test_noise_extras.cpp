@@ -87,15 +87,17 @@ private slots:
         // measurement minutes ago (PRIOR; OTHER is another subject's).
         const QStringList store{"--store", "Q7"};
         QTest::newRow("conditions and a repeat")
-            << R"({})" << store + QStringList{"--condition", "休息=10", "--condition", "今日運動=激烈", "--repeat-of", "PRIOR"}
+            << R"({})" << store + QStringList{"--condition",   "休息=10",     "--condition",
+                                              "今日運動=激烈", "--repeat-of", "PRIOR"}
             << 0 << "A" << QByteArray();
-        QTest::newRow("unknown condition") << R"({})" << QStringList{"--condition", "溫度=20"} << 2 << "" << QByteArray();
-        QTest::newRow("condition out of range") << R"({})" << QStringList{"--condition", "濕度=140"} << 2 << ""
-                                                << QByteArray();
+        QTest::newRow("unknown condition")
+            << R"({})" << QStringList{"--condition", "溫度=20"} << 2 << "" << QByteArray();
+        QTest::newRow("condition out of range")
+            << R"({})" << QStringList{"--condition", "濕度=140"} << 2 << "" << QByteArray();
         QTest::newRow("repeat of another subject")
             << R"({})" << store + QStringList{"--repeat-of", "OTHER"} << 2 << "" << QByteArray();
-        QTest::newRow("repeat without storing") << R"({})" << QStringList{"--repeat-of", "PRIOR"} << 2 << ""
-                                                << QByteArray();
+        QTest::newRow("repeat without storing")
+            << R"({})" << QStringList{"--repeat-of", "PRIOR"} << 2 << "" << QByteArray();
     }
     void measureCommand()
     {

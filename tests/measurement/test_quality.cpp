@@ -74,7 +74,8 @@ private slots:
         QTest::addColumn<QString>("grade");
         QTest::addColumn<int>("touches");
         QTest::addColumn<double>("figure");
-        const QString s = QString::fromUtf8("波動"), d = QString::fromUtf8("漂移"), p = QString::fromUtf8("壓力跳動");
+        const QString s = QString::fromUtf8("波動"), d = QString::fromUtf8("漂移"),
+                      p = QString::fromUtf8("壓力跳動");
         QTest::newRow("steady") << hand(0, 1) << 4 << QStringLiteral("A") << 1 << 0.0;
         QTest::newRow("noise only, 9 %") << hand(0, 9) << 4 << "B " + s << 1 << 9.0;
         QTest::newRow("noise only, 28 %") << hand(0, 28) << 4 << "C " + s << 1 << 28.0;
@@ -83,10 +84,14 @@ private slots:
         QTest::newRow("fast drift") << hand(40, 1) << 4 << "C " + d << 1 << 40.0;
         QTest::newRow("pressure step of 8 %") << hand(0, 1, 2000, 8) << 4 << "B " + p << 1 << 7.7;
         QTest::newRow("pressure step of 20 %") << hand(0, 1, 2000, 20) << 4 << "C " + p << 1 << 18.2;
-        QTest::newRow("pressure step in the third tick") << hand(0, 1, 1400, -15) << 4 << "C " + p << 1 << 16.3;
-        QTest::newRow("small step before the window") << hand(0, 1, 700, 8) << 4 << QStringLiteral("A") << 1 << 0.0;
-        QTest::newRow("lifted late, read again") << hand(0, 1, -1, 0, 2250) << 4 << QStringLiteral("A") << -2 << 0.0;
-        QTest::newRow("lifted early, touched again") << hand(0, 1, -1, 0, 900) << 4 << QStringLiteral("A") << 2 << 0.0;
+        QTest::newRow("pressure step in the third tick")
+            << hand(0, 1, 1400, -15) << 4 << "C " + p << 1 << 16.3;
+        QTest::newRow("small step before the window")
+            << hand(0, 1, 700, 8) << 4 << QStringLiteral("A") << 1 << 0.0;
+        QTest::newRow("lifted late, read again")
+            << hand(0, 1, -1, 0, 2250) << 4 << QStringLiteral("A") << -2 << 0.0;
+        QTest::newRow("lifted early, touched again")
+            << hand(0, 1, -1, 0, 900) << 4 << QStringLiteral("A") << 2 << 0.0;
         QTest::newRow("very noisy hand, 45 %") << hand(0, 45) << 4 << "C " + s << -3 << 0.0;
         QTest::newRow("slow instrument") << hand(0, 1) << 200 << QString::fromUtf8("C 取樣") << 1 << 0.0;
     }

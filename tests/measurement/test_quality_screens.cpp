@@ -53,8 +53,9 @@ private slots:
         first.ZUDATE = 45000.5;
         QVERIFY(MeasurementStore(*f.state.MainDatabase).append(first).ok);
         const bool paired = outcome == int(RepeatSession::Outcome::Paired);
-        QCOMPARE(repeatSessionKey(*f.state.MainDatabase, first.MKEY, second, false, 45000.5 + minutes / 1440.0),
-                 paired ? first.MKEY : 0);
+        QCOMPARE(
+            repeatSessionKey(*f.state.MainDatabase, first.MKEY, second, false, 45000.5 + minutes / 1440.0),
+            paired ? first.MKEY : 0);
     }
 
     // A point graded C is marked at once; after the run R measures it again,
@@ -116,7 +117,8 @@ private slots:
             g->note()->setText(QString::fromUtf8("剛喝咖啡"));
             save.saveToTarget();
         }
-        const MeasurementExtras x = readMeasurementExtras(*f.state.MainDatabase, f.state.CurrentMeasurementKey);
+        const MeasurementExtras x =
+            readMeasurementExtras(*f.state.MainDatabase, f.state.CurrentMeasurementKey);
         QCOMPARE(x.conditions.restMinutes, std::optional<double>(15));
         QCOMPARE(x.conditions.exercise, std::optional<int>(3));
         QCOMPARE(x.conditions.note, QString::fromUtf8("剛喝咖啡"));

@@ -29,7 +29,8 @@ void addQualityLines(QVBoxLayout* layout, QWidget* parent, const EnergySet& e)
     const GradeCounts counts = countGrades(e.Quality, e.Readings);
     const QString uncertainty = uncertaintySummary(e.Quality, e.Readings);
     layout->addWidget(line(parent, "QualityLine",
-                           gradeSummary(counts) + (uncertainty.isEmpty() ? QString() : u("；") + uncertainty) +
+                           gradeSummary(counts) +
+                               (uncertainty.isEmpty() ? QString() : u("；") + uncertainty) +
                                u("（品質表示讀數是否穩定，不表示數值是否正確）")));
     QStringList poor;
     for (int p = 1; p <= 24; ++p) {

@@ -37,7 +37,8 @@ TZuNoise::TZuNoise(SharedState& state, QWidget* parent) : QDialog(parent)
     m_source->setObjectName(QStringLiteral("SourceText"));
     m_source->setWordWrap(true);
     auto* explain = new QLabel(
-        u("誤差帶表示以相同方式重複量測同一位受測者時的偶然差異：兩次量測的差異在 MDC95 以內，就無法與偶然區分。"
+        u("誤差帶表示以相同方式重複量測同一位受測者時的偶然差異：兩次量測的差異在 MDC95 "
+          "以內，就無法與偶然區分。"
           "它不表示數值是否正確，也不代表任何身體狀況的判斷。只有以「重複量測模式」或 lumo-cli measure "
           "--repeat-of 標記的量測才算一對。尚無本診所資料時使用文獻預設值（每點 %1 %，Mist et al. 2011），"
           "本診所的重複量測依自由度與其合併；MDC 不低於儀器本身的重複性（%2 %）與解析度。")
@@ -101,7 +102,8 @@ void TZuNoise::fill()
         row(m, fullWidthName(Meridian(m)), w.meridians[size_t(m)], b.meridians[size_t(m)]);
     row(MeridianCount, u("整體（24 點平均）"), w.shift, b.shift);
     for (int i = 0; i < NoiseIndexCount; ++i)
-        row(MeridianCount + 1 + i, noiseIndexLabel(NoiseIndex(i)), w.indices[size_t(i)], b.indices[size_t(i)]);
+        row(MeridianCount + 1 + i, noiseIndexLabel(NoiseIndex(i)), w.indices[size_t(i)],
+            b.indices[size_t(i)]);
 }
 
 } // namespace lumo
