@@ -259,11 +259,12 @@ void TZuForm::create(const QString& deliveredDir)
     static RealClock lockClock;
     auto* lock = new ScreenLock(m_state, lockClock, unlockCheck(m_state), this);
     m_operator = new OperatorStatus(*this, *m_support, m_waitingRoomBefore, m_state, *lock);
+    // Nobody uses the program between two operators: the login again, or the end.
     m_operator->logInAgain = [this] {
-        if (logInIfNeeded(m_state, this))
-            applySession();
-        else
-            close();
+        SetModuleButtonsEnabled(false);
+        while (!logInIfNeeded(m_state, this))
+            if (close()) return;
+        applySession();
     };
     // The start-up status tells why; the mark stays in sight for the whole run.
     if (!m_state.ReadOnlyReason.isEmpty()) {
