@@ -1,6 +1,7 @@
 #include "records/database.h"
 
 #include "base/filesystemkind.h"
+#include "practice/auditlog.h"
 #include "records/databasewatch.h"
 #include "records/legacysource.h"
 #include "records/pgengine.h"
@@ -8,11 +9,13 @@
 #include "records/sqliteengine.h"
 
 #include <QAtomicInteger>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSysInfo>
 #include <QUrl>
 #include <sqlite3.h>
 
@@ -217,14 +220,59 @@ Status Database::bringSchemaUpToDate(bool created)
     int version = 0;
     Status st = m_engine->schemaVersion(&version);
     if (!st) return st;
-    if (!created && version >= SchemaVersion && m_engine->complete(m_kind)) return Status::success();
+    const bool guarded = created || m_kind != FileKind::Main || auditGuardIntact();
+    if (!created && guarded && version >= SchemaVersion && m_engine->complete(m_kind)) return Status::success();
     Transaction t(*this);
     if (!t.active()) return t.begun();
     if (!(st = m_engine->createSchema(m_kind))) return st;
+    if (!guarded && !(st = recordAuditGuardRecreated())) return st;
     // What the upgrade completed must now be what this version defines;
     // otherwise nothing of it is kept.
     if (!(st = m_engine->checkLayout(m_kind, true))) return st;
     return t.commit();
+}
+
+// Both engines' guards of the log are there and, on a server, enabled (its
+// owner may disable a trigger without dropping it).
+bool Database::auditGuardIntact()
+{
+    if (!hasTable(QStringLiteral("LUMOAUDIT"))) return true;
+    SqlRows rows;
+    const Status st =
+        onServer()
+            ? run(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid = to_regclass('LUMOAUDIT') AND "
+                                 "tgname = 'lumoaudit_append_only' AND tgenabled = 'O'"),
+                  {}, &rows)
+            : run(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name IN "
+                                 "('LUMOAUDIT_NO_UPDATE', 'LUMOAUDIT_NO_DELETE')"),
+                  {}, &rows);
+    return !st || rows.value(0).value(0).toInt() == (onServer() ? 1 : 2);
+}
+
+// The guard was made again in this transaction; in practice mode the log
+// says so in the same transaction, and the opener tells the operator.
+Status Database::recordAuditGuardRecreated()
+{
+    if (onServer())
+        if (Status st = run(QStringLiteral("ALTER TABLE LUMOAUDIT ENABLE TRIGGER LUMOAUDIT_APPEND_ONLY")); !st)
+            return st;
+    SqlRows any;
+    Status st = run(QStringLiteral("SELECT 1 FROM LUMOAUDIT UNION ALL SELECT 1 FROM LUMOOPER LIMIT 1"), {}, &any);
+    if (!st || any.isEmpty()) return st;
+    m_auditGuardRecreated = true;
+    AuditRow row;
+    row.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    row.operatorName = QString::fromUtf8("（系統）");
+    row.workstation = QSysInfo::machineHostName();
+    row.action = QStringLiteral("audit.guard");
+    row.detail = auditGuardRecreatedMessage();
+    return appendAuditRow(*this, &row);
+}
+
+QString auditGuardRecreatedMessage()
+{
+    return QString::fromUtf8("稽核紀錄的保護觸發程序不見了或被停用，開啟資料庫時已重建並記入稽核紀錄："
+                             "有人在程式之外改過資料庫，請執行 lumo-cli audit --verify 核對紀錄。");
 }
 
 std::unique_ptr<Database> Database::connect(const ServerLogin& login, Status* status)
@@ -432,12 +480,27 @@ void Transaction::end()
 {
     m_active = false;
     --m_db.m_transactions;
+    // Taken out first: the work may open a transaction of its own.
+    std::vector<std::function<void()>> work;
+    work.swap(m_db.m_afterCommit);
+    if (m_committed)
+        for (const auto& w : work)
+            w();
+}
+
+void Database::afterCommit(std::function<void()> work)
+{
+    if (m_transactions > 0)
+        m_afterCommit.push_back(std::move(work));
+    else
+        work();
 }
 
 Status Transaction::commit()
 {
     if (!m_active) return m_begun;
     const Status st = m_db.m_engine->run(QStringLiteral("COMMIT"), {}, nullptr, nullptr);
+    m_committed = st.ok;
     // On the server a failed COMMIT has ended the transaction; on SQLite
     // (a busy lock) it is still open and the destructor rolls it back.
     if (st || m_db.onServer()) end();

@@ -260,6 +260,8 @@ Status PgEngine::createSchema(FileKind kind)
         st = run(QStringLiteral("SELECT quote_ident(current_schema())"), {}, &schema, nullptr);
         if (st) st = exec(auditLockFunctionPg(schema.value(0).value(0).toString()));
         if (st) st = exec(auditLockRevokePg());
+        for (const QString& statement : practiceFunctionStatementsPg(schema.value(0).value(0).toString()))
+            if (st) st = exec(statement);
     }
     SqlRows present;
     if (st)
@@ -304,10 +306,11 @@ bool PgEngine::complete(FileKind kind)
         if (!haveTriggers.contains(t.name)) return false;
     SqlRows lock;
     return kind != FileKind::Main ||
-           (run(QStringLiteral("SELECT 1 FROM pg_proc WHERE proname = 'lumo_audit_lock' AND pronamespace = "
+           (run(QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname IN ('lumo_audit_lock', "
+                               "'lumo_audit_append', 'lumo_oper_login') AND pronamespace = "
                                "(SELECT oid FROM pg_namespace WHERE nspname = current_schema())"),
                 {}, &lock, nullptr) &&
-            !lock.isEmpty());
+            lock.value(0).value(0).toInt() == 3);
 }
 
 // Creating or upgrading the schema takes its owner's rights: another login

@@ -3,6 +3,7 @@
 #include "base/atomicfile.h"
 #include "records/database.h"
 #include "records/transferwork.h"
+#include "backup/backup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -130,6 +131,14 @@ void removeLeftovers(const QString& dataDir)
     const QString pictures = dataFilePath(dataDir, QLatin1String(PictureFolder));
     if (QFileInfo(pictures).isDir()) removeLeftoverTemporaries(pictures, {QStringLiteral("*.bmp")});
     WorkingFolder::removeLeftovers(dataDir);
+    // A killed encrypted backup or restore: the clear copy an earlier version
+    // staged beside the database, and a half-written encrypted copy.
+    for (const char* clear : {"lumo4_encrypting.mdb", "lumo4_decrypting.mdb"})
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(dataFilePath(dataDir, QLatin1String(clear) + QLatin1String(suffix)));
+    const QDir backups(dataFilePath(dataDir, QLatin1String(BackupFolder)));
+    for (const QString& partial : backups.entryList({QStringLiteral("*.enc.partial")}, QDir::Files))
+        QFile::remove(backups.filePath(partial));
 }
 
 PreparedFiles prepareDataDirectory(const QString& dataDir)

@@ -111,8 +111,17 @@ void LoginScreen::tick()
 bool logInIfNeeded(SharedState& state, QWidget* parent)
 {
     // A file of an older version opened for reading only has no operators.
-    if (!state.MainDatabase || !state.MainDatabase->hasTable(QStringLiteral("LUMOOPER"))) return true;
+    if (!state.MainDatabase) return true;
     Status st;
+    if (OperatorStore(*state.MainDatabase).lockedOut(&st)) {
+        state.ShowMessageDialog(NoteAttention, noEnabledAdminMessage(state.MainDatabase->onServer()));
+        return false;
+    }
+    if (!st) {
+        state.reportError(st.error);
+        return false;
+    }
+    if (!state.MainDatabase->hasTable(QStringLiteral("LUMOOPER"))) return true;
     state.Session.practiceMode = OperatorStore(*state.MainDatabase).practiceMode(&st);
     // Practice mode cannot be told: nobody is let in unchecked.
     if (!st) {
