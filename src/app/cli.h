@@ -11,6 +11,8 @@
 
 namespace lumo {
 
+class Database;
+
 struct SharedState;
 class ScriptedMessages;
 

@@ -6,6 +6,7 @@
 
 #include "practice/auditanchor.h"
 #include "practice/auditlog.h"
+#include "records/database.h"
 #include "shell/datadir.h"
 
 #include <QDir>

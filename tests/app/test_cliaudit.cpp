@@ -100,7 +100,11 @@ class TestCliAudit : public QObject
             return false;
         if (!practice) return true;
         auto db = mainOf(dir.path());
-        return db && db->run(QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE) VALUES ('amy', 'admin')"));
+        // As the program starts practice mode: the account and its entry, the log's first row.
+        AuditRow first;
+        first.action = QStringLiteral("operator.add");
+        return db && db->run(QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE) VALUES ('amy', 'admin')")) &&
+               appendAuditRow(*db, &first);
     }
 
 private slots:
@@ -218,6 +222,9 @@ private slots:
         QTest::newRow("none in place") << "amy/0"
                                        << ""
                                        << "amy/0";
+        QTest::newRow("no enabled admin in place") << "amy/0"
+                                                   << "amy/1,eve/1"
+                                                   << "amy/0";
     }
     void restoreKeepsTheAccountsInPlace()
     {
