@@ -38,9 +38,10 @@ QString keys(const QVector<qint64>& list)
 int checkJournal(CliContext& c, Database& db)
 {
     if (db.onServer()) {
-        *c.out << u("伺服器：每列的雜湊也由附加函式寫入伺服器自己的記錄檔（RAISE LOG），工作站的登入無法讀取；"
-                    "請由伺服器管理者比對記錄檔中的「lumo audit row」各行。")
-               << Qt::endl;
+        *c.out
+            << u("伺服器：每列的雜湊也由附加函式寫入伺服器自己的記錄檔（RAISE LOG），工作站的登入無法讀取；"
+                 "請由伺服器管理者比對記錄檔中的「lumo audit row」各行。")
+            << Qt::endl;
         return 0;
     }
     AnchorCheck a;
@@ -56,7 +57,9 @@ int checkJournal(CliContext& c, Database& db)
     }
     int rc = 0;
     if (!a.missing.isEmpty()) {
-        *c.err << u("系統日誌中有 %1 列已不在紀錄中（被刪除）：MKEY %2").arg(a.missing.size()).arg(keys(a.missing))
+        *c.err << u("系統日誌中有 %1 列已不在紀錄中（被刪除）：MKEY %2")
+                      .arg(a.missing.size())
+                      .arg(keys(a.missing))
                << Qt::endl;
         rc = 2;
     }
@@ -68,10 +71,12 @@ int checkJournal(CliContext& c, Database& db)
         rc = 2;
     }
     if (!a.unanchored.isEmpty()) {
-        *c.err << u("%1 列不在系統日誌中：程式在提交與寫入日誌之間被中止，或是在程式之外加入的，無法分辨：MKEY %2")
-                      .arg(a.unanchored.size())
-                      .arg(keys(a.unanchored))
-               << Qt::endl;
+        *c.err
+            << u("%1 列不在系統日誌中：程式在提交與寫入日誌之間被中止，或是在程式之外加入的，無法分辨：MKEY "
+                 "%2")
+                   .arg(a.unanchored.size())
+                   .arg(keys(a.unanchored))
+            << Qt::endl;
         if (rc == 0) rc = 3;
     }
     *c.out << u("系統日誌：%1 列相符").arg(a.anchored);
@@ -90,19 +95,27 @@ int checkManifest(CliContext& c, Database& db)
     for (const QFileInfo& f : found) {
         QFile file(f.filePath());
         if (!file.open(QIODevice::ReadOnly)) continue;
-        const QString hash = QJsonDocument::fromJson(file.read(1 << 20)).object().value(QStringLiteral("auditLastHash")).toString();
+        const QString hash = QJsonDocument::fromJson(file.read(1 << 20))
+                                 .object()
+                                 .value(QStringLiteral("auditLastHash"))
+                                 .toString();
         if (hash.isEmpty()) continue;
         SqlRows rows;
-        if (Status s = db.run(QStringLiteral("SELECT MKEY FROM LUMOAUDIT WHERE HASH = ? LIMIT 1"), {hash}, &rows); !s) {
+        if (Status s =
+                db.run(QStringLiteral("SELECT MKEY FROM LUMOAUDIT WHERE HASH = ? LIMIT 1"), {hash}, &rows);
+            !s) {
             *c.err << s.error << Qt::endl;
             return 2;
         }
         if (rows.isEmpty()) {
-            *c.err << u("最新備份 %1 記下的稽核紀錄結尾 %2 已不在紀錄中：備份之後紀錄被重寫").arg(f.fileName(), hash)
+            *c.err << u("最新備份 %1 記下的稽核紀錄結尾 %2 已不在紀錄中：備份之後紀錄被重寫")
+                          .arg(f.fileName(), hash)
                    << Qt::endl;
             return 2;
         }
-        *c.out << u("最新備份 %1 記下的結尾在 MKEY %2，仍在紀錄中").arg(f.fileName()).arg(rows.first().value(0).toLongLong())
+        *c.out << u("最新備份 %1 記下的結尾在 MKEY %2，仍在紀錄中")
+                      .arg(f.fileName())
+                      .arg(rows.first().value(0).toLongLong())
                << Qt::endl;
         return 0;
     }

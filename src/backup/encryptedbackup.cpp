@@ -2,9 +2,9 @@
 #include "records/database.h"
 
 #include <QFile>
-#include <cerrno>
 #include <QFileInfo>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <sodium.h>
 #include <unistd.h>
@@ -72,7 +72,8 @@ bool writeAll(QFile& f, const unsigned char* data, qint64 size)
 // "Unknown error".
 Status ioFailure(const QFileDevice& f, int error = errno)
 {
-    if (error == ENOSPC || error == EDQUOT) return Status::failure(QStringLiteral("%1: %2").arg(f.fileName(), diskFullMessage()));
+    if (error == ENOSPC || error == EDQUOT)
+        return Status::failure(QStringLiteral("%1: %2").arg(f.fileName(), diskFullMessage()));
     return Status::failure(QStringLiteral("%1: %2").arg(f.fileName(), f.errorString()));
 }
 

@@ -30,7 +30,8 @@ Status keepAccounts(Database& db)
 {
     SqlRows any;
     if (Status s = db.run(
-            QStringLiteral("SELECT 1 FROM live.LUMOOPER WHERE ROLE = 'admin' AND DISABLED = 0 LIMIT 1"), {}, &any);
+            QStringLiteral("SELECT 1 FROM live.LUMOOPER WHERE ROLE = 'admin' AND DISABLED = 0 LIMIT 1"), {},
+            &any);
         !s)
         return s;
     if (any.isEmpty()) return Status::success();

@@ -8,11 +8,10 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
-#include <QDir>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 #include <libpq-fe.h>
-#include <QStandardPaths>
 
 namespace lumo {
 
@@ -64,7 +63,8 @@ QString withoutPassword(const QString& conninfo, QString* password)
             *password = value;
             continue;
         }
-        value.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('\''), QStringLiteral("\\'"));
         kept << QStringLiteral("%1='%2'").arg(QLatin1String(o->keyword), value);
     }
     PQconninfoFree(options);
@@ -97,10 +97,12 @@ Status runPgDump(const QString& conninfo, const QString& password, const QString
     // The password through a passfile of the user's alone, removed when the dump ends.
     QTemporaryFile passfile(QDir::tempPath() + QStringLiteral("/lumo-pgpass-XXXXXX"));
     if (!secret.isEmpty()) {
-        if (!passfile.open()) return Status::failure(QStringLiteral("%1: %2").arg(passfile.fileName(), passfile.errorString()));
+        if (!passfile.open())
+            return Status::failure(QStringLiteral("%1: %2").arg(passfile.fileName(), passfile.errorString()));
         passfile.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         QString escaped = secret;
-        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\")).replace(QLatin1Char(':'), QStringLiteral("\\:"));
+        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char(':'), QStringLiteral("\\:"));
         passfile.write(QStringLiteral("*:*:*:*:%1\n").arg(escaped).toUtf8());
         passfile.flush();
         env.insert(QStringLiteral("PGPASSFILE"), passfile.fileName());

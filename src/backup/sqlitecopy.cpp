@@ -125,7 +125,9 @@ Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows
     if (Status s = source.lastAuditHash(&lastHash); !s) return s;
     {
         Handle target;
-        if (Status s = target.open(image ? QStringLiteral(":memory:") : to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); !s)
+        if (Status s = target.open(image ? QStringLiteral(":memory:") : to,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            !s)
             return s;
         if (Status s = backupInto(source, target); !s) return s;
         source.exec("COMMIT");
@@ -187,7 +189,8 @@ Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* row
     return s;
 }
 
-Status copyDatabaseToMemory(const QString& from, QByteArray* image, QVector<qint64>* rows, QString* auditLastHash)
+Status copyDatabaseToMemory(const QString& from, QByteArray* image, QVector<qint64>* rows,
+                            QString* auditLastHash)
 {
     if (!QFileInfo(from).isFile()) return Status::failure(QStringLiteral("%1: file not found").arg(from));
     return copyChecked(from, QStringLiteral("(memory)"), rows, auditLastHash, image);

@@ -5,7 +5,10 @@
 
 #include <QFileInfo>
 #include <algorithm>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <systemd/sd-journal.h>
+#include <unistd.h>
 
 namespace lumo {
 namespace {
@@ -37,9 +40,18 @@ QString anchorIdentity(Database& db)
     return QFileInfo(db.path()).canonicalFilePath();
 }
 
+// A socket file without a journald behind it (one that was stopped) refuses
+// the connection: only an accepted one counts.
 bool journalRunning()
 {
-    return QFileInfo::exists(QLatin1String(kSocket));
+    const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, kSocket, sizeof address.sun_path);
+    const bool running = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return running;
 }
 
 bool sendAnchor(const QString& identity, qint64 key, const QString& hash)
@@ -57,7 +69,8 @@ Status readAnchors(const QString& identity, const std::function<void(qint64, con
 {
     sd_journal* j = nullptr;
     if (const int r = sd_journal_open(&j, SD_JOURNAL_LOCAL_ONLY); r < 0)
-        return Status::failure(QString::fromUtf8("系統日誌無法開啟（%1）").arg(QString::fromLocal8Bit(strerror(-r))));
+        return Status::failure(
+            QString::fromUtf8("系統日誌無法開啟（%1）").arg(QString::fromLocal8Bit(strerror(-r))));
     const QByteArray match = "LUMO_AUDIT_DB=" + identity.toUtf8();
     sd_journal_add_match(j, match.constData(), size_t(match.size()));
     // Only the two fields are read: the rest of each entry stays unread.
@@ -80,10 +93,13 @@ Status checkAnchors(Database& db, const QString& workstation, AnchorCheck* check
     const QString identity = anchorIdentity(db);
     std::vector<Anchor> anchors;
     if (identity.isEmpty()) return Status::success();
-    Status s = readAnchors(identity, [&](qint64 key, const QByteArray& hash) { anchors.push_back({key, hash}); });
+    Status s = readAnchors(identity, [&](qint64 key, const QByteArray& hash) {
+        anchors.push_back({key, hash});
+    });
     if (!s) return Status::success(); // no journal here: said as such, nothing claimed
     check->journal = true;
-    std::stable_sort(anchors.begin(), anchors.end(), [](const Anchor& a, const Anchor& b) { return a.key < b.key; });
+    std::stable_sort(anchors.begin(), anchors.end(),
+                     [](const Anchor& a, const Anchor& b) { return a.key < b.key; });
     const qint64 firstAnchored = anchors.empty() ? 0 : anchors.front().key;
     std::unique_ptr<LegacyCursor> c =
         db.cursor(QStringLiteral("SELECT MKEY, WORKSTATION, HASH FROM LUMOAUDIT ORDER BY MKEY"), {}, &s);

@@ -31,13 +31,13 @@ Status readAnchors(const QString& identity, const std::function<void(qint64, con
 // The log against the journal, for the rows this workstation wrote.
 struct AnchorCheck
 {
-    bool journal = false;      // a journal could be read at all
-    qint64 anchored = 0;       // rows found there with the same hash
-    QVector<qint64> missing;   // in the journal, no longer in the log
-    QVector<qint64> changed;   // in both, with another hash
+    bool journal = false;       // a journal could be read at all
+    qint64 anchored = 0;        // rows found there with the same hash
+    QVector<qint64> missing;    // in the journal, no longer in the log
+    QVector<qint64> changed;    // in both, with another hash
     QVector<qint64> unanchored; // written here after the journal's first row, never in it
-    qint64 beforeJournal = 0;  // written here before the journal's first row of this log
-    qint64 elsewhere = 0;      // rows of other workstations: their own journals hold them
+    qint64 beforeJournal = 0;   // written here before the journal's first row of this log
+    qint64 elsewhere = 0;       // rows of other workstations: their own journals hold them
 };
 
 // Reads the journal's rows of this log and walks the log once beside them.

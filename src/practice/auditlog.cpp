@@ -56,14 +56,16 @@ Status appendHere(Database& db, AuditRow* row)
     Status s = db.run(QStringLiteral("SELECT HASH FROM LUMOAUDIT ORDER BY MKEY DESC LIMIT 1"), {}, &last);
     if (!s) return s;
     row->hash = auditHash(last.isEmpty() ? QString() : last.first().value(0).toString(), *row);
-    const QVariantList values = {text(row->time),   text(row->operatorName), text(row->workstation),
-                                 text(row->action), text(row->custNo),       row->dataKey,
-                                 text(row->detail), row->hash};
+    const QVariantList values = {text(row->time),        text(row->operatorName),
+                                 text(row->workstation), text(row->action),
+                                 text(row->custNo),      row->dataKey,
+                                 text(row->detail),      row->hash};
     SqlRows key;
-    s = db.run(db.onServer() ? QStringLiteral("SELECT LUMO_AUDIT_APPEND(?, ?, ?, ?, ?, ?, ?, ?)")
-                             : QStringLiteral("INSERT INTO LUMOAUDIT (ATIME, OPERATOR, WORKSTATION, ACTION, "
-                                              "CUSTNO, DATAKEY, DETAIL, HASH) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
-                                              "RETURNING MKEY"),
+    s = db.run(db.onServer()
+                   ? QStringLiteral("SELECT LUMO_AUDIT_APPEND(?, ?, ?, ?, ?, ?, ?, ?)")
+                   : QStringLiteral("INSERT INTO LUMOAUDIT (ATIME, OPERATOR, WORKSTATION, ACTION, "
+                                    "CUSTNO, DATAKEY, DETAIL, HASH) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+                                    "RETURNING MKEY"),
                values, &key);
     if (!s || key.isEmpty()) return s;
     row->mkey = key.first().value(0).toLongLong();
@@ -188,7 +190,8 @@ QString placeBroken(bool onServer, bool accounts, const AuditRow& r, qint64 inde
 {
     if (index == 1 && accounts && r.action != QLatin1String("operator.add") &&
         r.action != QLatin1String("restore"))
-        return QString::fromUtf8("紀錄的第一列不是第一位操作人員的建立（operator.add）：紀錄的開頭被截斷或重建");
+        return QString::fromUtf8(
+            "紀錄的第一列不是第一位操作人員的建立（operator.add）：紀錄的開頭被截斷或重建");
     if (!onServer && r.mkey != expectedKey && r.action != QLatin1String("import"))
         return QString::fromUtf8("應是鍵 %1，卻是鍵 %2：其間的列被刪除").arg(expectedKey).arg(r.mkey);
     return {};

@@ -27,10 +27,10 @@ LoginVerdict logIn(SharedState& state, const QString& name, const QString& passw
         state.Session.name.clear();
         state.Session.proof.clear();
     }
-    const AuditEntry entry = v.outcome == LoginVerdict::Accepted
-                                 ? AuditEntry{QStringLiteral("login"), {}, 0, {}}
-                                 : AuditEntry{QStringLiteral("login.failed"), {}, 0,
-                                              v.account ? name : unknownNameTrace(name)};
+    const AuditEntry entry =
+        v.outcome == LoginVerdict::Accepted
+            ? AuditEntry{QStringLiteral("login"), {}, 0, {}}
+            : AuditEntry{QStringLiteral("login.failed"), {}, 0, v.account ? name : unknownNameTrace(name)};
     // A login stands without its entry (refusing it would lock every
     // operator out while the log cannot be written); the failure is said.
     if (const Status logged = audit(state, entry); !logged) qWarning("audit: %s", qPrintable(logged.error));

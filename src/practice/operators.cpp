@@ -94,7 +94,8 @@ QString noEnabledAdminMessage(bool onServer)
     const QString way =
         onServer ? u("請以資料表擁有者的登入新增管理者：lumo-cli --database \"... user=擁有者\" operator add "
                      "--name 名稱 --role admin。")
-                 : u("請以仍有管理者的備份還原：lumo-cli restore 備份檔（此時不需登入，還原會帶回備份中的操作人員並記入稽核紀錄）。");
+                 : u("請以仍有管理者的備份還原：lumo-cli restore "
+                     "備份檔（此時不需登入，還原會帶回備份中的操作人員並記入稽核紀錄）。");
     return u("這個資料庫已啟用操作人員管理，卻沒有任何啟用中的管理者：操作人員已在程式之外被刪除或停用。"
              "在恢復之前，所有指令與畫面都停止使用。") +
            way;
@@ -144,7 +145,8 @@ bool OperatorStore::wasPracticeMode(Status* status)
 {
     SqlRows rows;
     const Status st = m_db.run(
-        QStringLiteral("SELECT 1 FROM LUMOAUDIT WHERE ACTION = 'operator.add' ORDER BY MKEY LIMIT 1"), {}, &rows);
+        QStringLiteral("SELECT 1 FROM LUMOAUDIT WHERE ACTION = 'operator.add' ORDER BY MKEY LIMIT 1"), {},
+        &rows);
     if (status) *status = st;
     return st && !rows.isEmpty();
 }
@@ -169,7 +171,8 @@ qint64 OperatorStore::enabledAdmins()
     return rows.value(0).value(0).toLongLong();
 }
 
-Status OperatorStore::inTransaction(const std::function<Status()>& change, const std::function<Status()>& alsoRun)
+Status OperatorStore::inTransaction(const std::function<Status()>& change,
+                                    const std::function<Status()>& alsoRun)
 {
     Transaction t(m_db);
     if (!t.active()) return t.begun();
@@ -197,18 +200,21 @@ Status OperatorStore::add(const QString& name, Role role, const QString& passwor
             Status st;
             const bool first = !practiceMode(&st);
             if (!st) return st;
-            if (first && role != Role::Admin) return Status::failure(u("第一個操作人員必須是管理者（admin）。"));
+            if (first && role != Role::Admin)
+                return Status::failure(u("第一個操作人員必須是管理者（admin）。"));
             if (find(n, &st)) return Status::failure(u("操作人員名稱已存在：%1").arg(n));
             if (!st) return st;
             return m_db.run(
-                QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
-                               "VALUES (?, ?, ?, 0, 0, 0, ?)"),
+                QStringLiteral(
+                    "INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
+                    "VALUES (?, ?, ?, 0, 0, 0, ?)"),
                 {n, roleKey(role), hash, created});
         },
         alsoRun);
 }
 
-Status OperatorStore::passwd(const QString& name, const QString& password, const std::function<Status()>& alsoRun)
+Status OperatorStore::passwd(const QString& name, const QString& password,
+                             const std::function<Status()>& alsoRun)
 {
     if (password.isEmpty()) return Status::failure(passwordEmptyMessage());
     const QString hash = hashPassword(password);
@@ -221,9 +227,10 @@ Status OperatorStore::passwd(const QString& name, const QString& password, const
                 m_db.onServer()
                     ? m_db.run(QStringLiteral("SELECT LUMO_OPER_PASSWD(?, ?, ?, ?)"),
                                {m_actor.name, m_actor.proof, name, hash}, &rows)
-                    : m_db.run(QStringLiteral("UPDATE LUMOOPER SET PWHASH = ?, FAILS = 0, WAITUNTIL = 0 WHERE %1")
-                                   .arg(byName(m_db)),
-                               {hash, name}, nullptr, &changed);
+                    : m_db.run(
+                          QStringLiteral("UPDATE LUMOOPER SET PWHASH = ?, FAILS = 0, WAITUNTIL = 0 WHERE %1")
+                              .arg(byName(m_db)),
+                          {hash, name}, nullptr, &changed);
             if (st && !changed && !rows.value(0).value(0).toBool()) return unknownOperator(name);
             return st;
         },
@@ -256,9 +263,11 @@ Status OperatorStore::settingsOf(const QString& name, Try* t)
     SqlRows rows;
     const Status st =
         m_db.onServer()
-            ? m_db.run(QStringLiteral("SELECT o_key, o_settings, o_wait, o_waiting FROM LUMO_OPER_SETTINGS(?)"),
-                       {name}, &rows)
-            : m_db.run(QStringLiteral("SELECT MKEY, PWHASH, WAITUNTIL FROM LUMOOPER WHERE %1 ORDER BY MKEY LIMIT 1")
+            ? m_db.run(
+                  QStringLiteral("SELECT o_key, o_settings, o_wait, o_waiting FROM LUMO_OPER_SETTINGS(?)"),
+                  {name}, &rows)
+            : m_db.run(QStringLiteral(
+                           "SELECT MKEY, PWHASH, WAITUNTIL FROM LUMOOPER WHERE %1 ORDER BY MKEY LIMIT 1")
                            .arg(byName(m_db)),
                        {name}, &rows);
     if (!st || rows.isEmpty()) return st;
@@ -282,8 +291,9 @@ void OperatorStore::compare(const Try& t, const QString& proof, LoginVerdict* v)
         return;
     }
     SqlRows rows;
-    v->status = m_db.run(QStringLiteral("SELECT %1, PWHASH FROM LUMOOPER WHERE MKEY = ?").arg(QLatin1String(kColumns)),
-                         {t.key}, &rows);
+    v->status = m_db.run(
+        QStringLiteral("SELECT %1, PWHASH FROM LUMOOPER WHERE MKEY = ?").arg(QLatin1String(kColumns)),
+        {t.key}, &rows);
     if (!v->status || rows.isEmpty()) return;
     const OperatorRow row = readRow(rows.first());
     const qint64 now = m_now();
@@ -294,8 +304,8 @@ void OperatorStore::compare(const Try& t, const QString& proof, LoginVerdict* v)
     }
     if (rows.first().value(7).toString() == proof && !row.disabled) {
         if (counted && (row.fails != 0 || row.waitUntil != 0))
-            v->status = m_db.run(QStringLiteral("UPDATE LUMOOPER SET FAILS = 0, WAITUNTIL = 0 WHERE MKEY = ?"),
-                                 {row.mkey});
+            v->status = m_db.run(
+                QStringLiteral("UPDATE LUMOOPER SET FAILS = 0, WAITUNTIL = 0 WHERE MKEY = ?"), {row.mkey});
         v->outcome = LoginVerdict::Accepted;
         v->role = row.role;
         v->name = row.name;
@@ -315,12 +325,13 @@ void OperatorStore::compare(const Try& t, const QString& proof, LoginVerdict* v)
 void OperatorStore::compareOnServer(const QString& name, const QString& proof, LoginVerdict* v)
 {
     SqlRows rows;
-    v->status = m_db.run(QStringLiteral("SELECT o_outcome, o_name, o_role, o_wait FROM LUMO_OPER_LOGIN(?, ?)"),
-                         {name, proof}, &rows);
+    v->status =
+        m_db.run(QStringLiteral("SELECT o_outcome, o_name, o_role, o_wait FROM LUMO_OPER_LOGIN(?, ?)"),
+                 {name, proof}, &rows);
     if (!v->status || rows.isEmpty()) return;
     const SqlRow& r = rows.first();
     const int outcome = r.value(0).toInt();
-    v->outcome = outcome == 0 ? LoginVerdict::Accepted
+    v->outcome = outcome == 0   ? LoginVerdict::Accepted
                  : outcome == 2 ? LoginVerdict::Waiting
                                 : LoginVerdict::WrongPassword;
     v->name = r.value(1).toString();
@@ -339,8 +350,9 @@ void OperatorStore::rehash(const QString& name, const QString& password, LoginVe
     const Status st =
         m_db.onServer()
             ? m_db.run(QStringLiteral("SELECT LUMO_OPER_REHASH(?, ?, ?)"), {name, v->proof, fresh}, &rows)
-            : m_db.run(QStringLiteral("UPDATE LUMOOPER SET PWHASH = ? WHERE %1 AND PWHASH = ?").arg(byName(m_db)),
-                       {fresh, name, v->proof}, nullptr, &changed);
+            : m_db.run(
+                  QStringLiteral("UPDATE LUMOOPER SET PWHASH = ? WHERE %1 AND PWHASH = ?").arg(byName(m_db)),
+                  {fresh, name, v->proof}, nullptr, &changed);
     if (st && (changed == 1 || rows.value(0).value(0).toBool())) v->proof = fresh;
 }
 

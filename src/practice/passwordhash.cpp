@@ -34,9 +34,12 @@ bool readSettings(const QString& encoded, Settings* s)
         bool ok = false;
         const unsigned v = kv.mid(2).toUInt(&ok);
         if (!ok) return false;
-        if (kv.startsWith(QLatin1String("m="))) s->cost.memoryKiB = v;
-        else if (kv.startsWith(QLatin1String("t="))) s->cost.passes = v;
-        else if (kv.startsWith(QLatin1String("p="))) s->lanes = v;
+        if (kv.startsWith(QLatin1String("m=")))
+            s->cost.memoryKiB = v;
+        else if (kv.startsWith(QLatin1String("t=")))
+            s->cost.passes = v;
+        else if (kv.startsWith(QLatin1String("p=")))
+            s->lanes = v;
     }
     s->salt = QByteArray::fromBase64(parts.at(4).toLatin1());
     return s->cost.memoryKiB >= 8 && s->cost.passes >= 1 && s->lanes >= 1 && s->salt.size() >= 8;

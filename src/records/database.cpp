@@ -221,7 +221,8 @@ Status Database::bringSchemaUpToDate(bool created)
     Status st = m_engine->schemaVersion(&version);
     if (!st) return st;
     const bool guarded = created || m_kind != FileKind::Main || auditGuardIntact();
-    if (!created && guarded && version >= SchemaVersion && m_engine->complete(m_kind)) return Status::success();
+    if (!created && guarded && version >= SchemaVersion && m_engine->complete(m_kind))
+        return Status::success();
     Transaction t(*this);
     if (!t.active()) return t.begun();
     if (!(st = m_engine->createSchema(m_kind))) return st;
@@ -240,8 +241,9 @@ bool Database::auditGuardIntact()
     SqlRows rows;
     const Status st =
         onServer()
-            ? run(QStringLiteral("SELECT count(*) FROM pg_trigger WHERE tgrelid = to_regclass('LUMOAUDIT') AND "
-                                 "tgname = 'lumoaudit_append_only' AND tgenabled = 'O'"),
+            ? run(QStringLiteral(
+                      "SELECT count(*) FROM pg_trigger WHERE tgrelid = to_regclass('LUMOAUDIT') AND "
+                      "tgname = 'lumoaudit_append_only' AND tgenabled = 'O'"),
                   {}, &rows)
             : run(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND name IN "
                                  "('LUMOAUDIT_NO_UPDATE', 'LUMOAUDIT_NO_DELETE')"),
@@ -254,10 +256,12 @@ bool Database::auditGuardIntact()
 Status Database::recordAuditGuardRecreated()
 {
     if (onServer())
-        if (Status st = run(QStringLiteral("ALTER TABLE LUMOAUDIT ENABLE TRIGGER LUMOAUDIT_APPEND_ONLY")); !st)
+        if (Status st = run(QStringLiteral("ALTER TABLE LUMOAUDIT ENABLE TRIGGER LUMOAUDIT_APPEND_ONLY"));
+            !st)
             return st;
     SqlRows any;
-    Status st = run(QStringLiteral("SELECT 1 FROM LUMOAUDIT UNION ALL SELECT 1 FROM LUMOOPER LIMIT 1"), {}, &any);
+    Status st =
+        run(QStringLiteral("SELECT 1 FROM LUMOAUDIT UNION ALL SELECT 1 FROM LUMOOPER LIMIT 1"), {}, &any);
     if (!st || any.isEmpty()) return st;
     m_auditGuardRecreated = true;
     AuditRow row;

@@ -48,8 +48,8 @@ const QStringList& practiceFunctionsPg()
 
 QStringList practiceFunctionStatementsPg(const QString& schema)
 {
-    const QString owner = QStringLiteral(
-        "pg_has_role(session_user, (SELECT relowner FROM pg_class WHERE oid = 'LUMOOPER'::regclass), 'USAGE')");
+    const QString owner = QStringLiteral("pg_has_role(session_user, (SELECT relowner FROM pg_class WHERE oid "
+                                         "= 'LUMOOPER'::regclass), 'USAGE')");
     // The acting account's role when the proof is its stored hash and it is enabled; NULL otherwise.
     const QString actor = QStringLiteral("(SELECT ROLE FROM LUMOOPER WHERE lower(NAME) = lower(p_actor) AND "
                                          "PWHASH = p_proof AND DISABLED = 0 ORDER BY MKEY LIMIT 1)");
@@ -57,15 +57,17 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
     // The append: the lock that keeps the chain from forking, the row, and
     // its hash in the server's own log, out of every room's reach. DBUSER and
     // DBTIME are filled by their defaults: the login and the server's clock.
-    out << fn(schema, "LUMO_AUDIT_APPEND(p_time text, p_operator text, p_ws text, p_action text, p_custno text, "
-                      "p_datakey bigint, p_detail text, p_hash text)",
+    out << fn(schema,
+              "LUMO_AUDIT_APPEND(p_time text, p_operator text, p_ws text, p_action text, p_custno text, "
+              "p_datakey bigint, p_detail text, p_hash text)",
               "bigint",
-              QStringLiteral("DECLARE k bigint; BEGIN LOCK TABLE LUMOAUDIT IN SHARE ROW EXCLUSIVE MODE; "
-                             "INSERT INTO LUMOAUDIT (ATIME, OPERATOR, WORKSTATION, ACTION, CUSTNO, DATAKEY, DETAIL, "
-                             "HASH) VALUES (p_time, p_operator, p_ws, p_action, p_custno, p_datakey, p_detail, "
-                             "p_hash) RETURNING MKEY INTO k; "
-                             "RAISE LOG 'lumo audit row % hash % login % schema %', k, p_hash, session_user, "
-                             "current_schema(); RETURN k; END"));
+              QStringLiteral(
+                  "DECLARE k bigint; BEGIN LOCK TABLE LUMOAUDIT IN SHARE ROW EXCLUSIVE MODE; "
+                  "INSERT INTO LUMOAUDIT (ATIME, OPERATOR, WORKSTATION, ACTION, CUSTNO, DATAKEY, DETAIL, "
+                  "HASH) VALUES (p_time, p_operator, p_ws, p_action, p_custno, p_datakey, p_detail, "
+                  "p_hash) RETURNING MKEY INTO k; "
+                  "RAISE LOG 'lumo audit row % hash % login % schema %', k, p_hash, session_user, "
+                  "current_schema(); RETURN k; END"));
     out << fn(schema, "LUMO_OPER_SETTINGS(p_name text)",
               "TABLE(o_key bigint, o_settings text, o_wait bigint, o_waiting boolean)",
               QStringLiteral("BEGIN RETURN QUERY SELECT MKEY, substring(PWHASH from '^(.*\\$)[^$]*$'), "
@@ -74,46 +76,50 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
                   .arg(QLatin1String(kNow)));
     // One try: the row locked, the wait read, the try counted and the proof
     // compared in one step, so that tries at once share one count.
-    out << fn(schema, "LUMO_OPER_LOGIN(p_name text, p_proof text)",
-              "TABLE(o_outcome integer, o_name text, o_role text, o_wait bigint)",
-              QStringLiteral(
-                  "DECLARE r record; now bigint := %1; n integer; w bigint := 0; BEGIN "
-                  "SELECT MKEY, NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL INTO r FROM LUMOOPER "
-                  "WHERE lower(NAME) = lower(p_name) ORDER BY MKEY LIMIT 1 FOR UPDATE; "
-                  "IF NOT FOUND THEN RETURN QUERY SELECT 1, ''::text, ''::text, 0::bigint; RETURN; END IF; "
-                  "IF now < r.WAITUNTIL THEN RETURN QUERY SELECT 2, r.NAME, r.ROLE, r.WAITUNTIL; RETURN; END IF; "
-                  "IF r.PWHASH = p_proof AND r.DISABLED = 0 THEN "
-                  "UPDATE LUMOOPER SET FAILS = 0, WAITUNTIL = 0 WHERE MKEY = r.MKEY AND (FAILS <> 0 OR WAITUNTIL <> 0); "
-                  "RETURN QUERY SELECT 0, r.NAME, r.ROLE, 0::bigint; RETURN; END IF; "
-                  "n := r.FAILS + 1; IF n >= %2 THEN w := now + %3; n := 0; END IF; "
-                  "UPDATE LUMOOPER SET FAILS = n, WAITUNTIL = w WHERE MKEY = r.MKEY; "
-                  "RETURN QUERY SELECT 1, ''::text, ''::text, w; END")
-                  .arg(QLatin1String(kNow))
-                  .arg(LoginMaxFails)
-                  .arg(LoginWaitMs));
+    out << fn(
+        schema, "LUMO_OPER_LOGIN(p_name text, p_proof text)",
+        "TABLE(o_outcome integer, o_name text, o_role text, o_wait bigint)",
+        QStringLiteral(
+            "DECLARE r record; now bigint := %1; n integer; w bigint := 0; BEGIN "
+            "SELECT MKEY, NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL INTO r FROM LUMOOPER "
+            "WHERE lower(NAME) = lower(p_name) ORDER BY MKEY LIMIT 1 FOR UPDATE; "
+            "IF NOT FOUND THEN RETURN QUERY SELECT 1, ''::text, ''::text, 0::bigint; RETURN; END IF; "
+            "IF now < r.WAITUNTIL THEN RETURN QUERY SELECT 2, r.NAME, r.ROLE, r.WAITUNTIL; RETURN; END IF; "
+            "IF r.PWHASH = p_proof AND r.DISABLED = 0 THEN "
+            "UPDATE LUMOOPER SET FAILS = 0, WAITUNTIL = 0 WHERE MKEY = r.MKEY AND (FAILS <> 0 OR WAITUNTIL "
+            "<> 0); "
+            "RETURN QUERY SELECT 0, r.NAME, r.ROLE, 0::bigint; RETURN; END IF; "
+            "n := r.FAILS + 1; IF n >= %2 THEN w := now + %3; n := 0; END IF; "
+            "UPDATE LUMOOPER SET FAILS = n, WAITUNTIL = w WHERE MKEY = r.MKEY; "
+            "RETURN QUERY SELECT 1, ''::text, ''::text, w; END")
+            .arg(QLatin1String(kNow))
+            .arg(LoginMaxFails)
+            .arg(LoginWaitMs));
     out << fn(schema, "LUMO_OPER_REHASH(p_name text, p_proof text, p_new text)", "boolean",
               QStringLiteral("BEGIN UPDATE LUMOOPER SET PWHASH = p_new WHERE lower(NAME) = lower(p_name) AND "
                              "PWHASH = p_proof AND p_new LIKE '$argon2id$%%'; RETURN FOUND; END"));
-    out << fn(schema, "LUMO_OPER_ADD(p_actor text, p_proof text, p_name text, p_role text, p_hash text, "
-                      "p_created text)",
-              "void",
-              QStringLiteral(
-                  "BEGIN LOCK TABLE LUMOOPER IN SHARE ROW EXCLUSIVE MODE; "
-                  "IF EXISTS (SELECT 1 FROM LUMOOPER) OR EXISTS (SELECT 1 FROM LUMOAUDIT WHERE ACTION = "
-                  "'operator.add') THEN IF NOT (%1 OR %2 = 'admin') THEN RAISE EXCEPTION '%3'; END IF; "
-                  "ELSIF p_role <> 'admin' THEN RAISE EXCEPTION '%4'; END IF; "
-                  "IF EXISTS (SELECT 1 FROM LUMOOPER WHERE lower(NAME) = lower(p_name)) THEN "
-                  "RAISE EXCEPTION '%5', p_name; END IF; "
-                  "INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
-                  "VALUES (p_name, p_role, p_hash, 0, 0, 0, p_created); END")
-                  .arg(owner, actor, u("只有管理者能變更操作人員。"), u("第一個操作人員必須是管理者（admin）。"),
-                       u("操作人員名稱已存在：%")));
-    out << fn(schema, "LUMO_OPER_PASSWD(p_actor text, p_proof text, p_name text, p_hash text)", "boolean",
-              QStringLiteral("BEGIN IF NOT (%1 OR %2 = 'admin' OR (lower(p_actor) = lower(p_name) AND %2 IS NOT "
-                             "NULL)) THEN RAISE EXCEPTION '%3'; END IF; "
-                             "UPDATE LUMOOPER SET PWHASH = p_hash, FAILS = 0, WAITUNTIL = 0 WHERE lower(NAME) = "
-                             "lower(p_name); RETURN FOUND; END")
-                  .arg(owner, actor, u("只有管理者或本人能變更密碼。")));
+    out << fn(
+        schema,
+        "LUMO_OPER_ADD(p_actor text, p_proof text, p_name text, p_role text, p_hash text, "
+        "p_created text)",
+        "void",
+        QStringLiteral("BEGIN LOCK TABLE LUMOOPER IN SHARE ROW EXCLUSIVE MODE; "
+                       "IF EXISTS (SELECT 1 FROM LUMOOPER) OR EXISTS (SELECT 1 FROM LUMOAUDIT WHERE ACTION = "
+                       "'operator.add') THEN IF NOT (%1 OR %2 = 'admin') THEN RAISE EXCEPTION '%3'; END IF; "
+                       "ELSIF p_role <> 'admin' THEN RAISE EXCEPTION '%4'; END IF; "
+                       "IF EXISTS (SELECT 1 FROM LUMOOPER WHERE lower(NAME) = lower(p_name)) THEN "
+                       "RAISE EXCEPTION '%5', p_name; END IF; "
+                       "INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
+                       "VALUES (p_name, p_role, p_hash, 0, 0, 0, p_created); END")
+            .arg(owner, actor, u("只有管理者能變更操作人員。"), u("第一個操作人員必須是管理者（admin）。"),
+                 u("操作人員名稱已存在：%")));
+    out << fn(
+        schema, "LUMO_OPER_PASSWD(p_actor text, p_proof text, p_name text, p_hash text)", "boolean",
+        QStringLiteral("BEGIN IF NOT (%1 OR %2 = 'admin' OR (lower(p_actor) = lower(p_name) AND %2 IS NOT "
+                       "NULL)) THEN RAISE EXCEPTION '%3'; END IF; "
+                       "UPDATE LUMOOPER SET PWHASH = p_hash, FAILS = 0, WAITUNTIL = 0 WHERE lower(NAME) = "
+                       "lower(p_name); RETURN FOUND; END")
+            .arg(owner, actor, u("只有管理者或本人能變更密碼。")));
     out << fn(schema, "LUMO_OPER_DISABLE(p_actor text, p_proof text, p_name text)", "boolean",
               QStringLiteral(
                   "DECLARE r record; BEGIN IF NOT (%1 OR %2 = 'admin') THEN RAISE EXCEPTION '%3'; END IF; "
@@ -127,16 +133,19 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
     for (const QString& f : practiceFunctionsPg())
         out << QStringLiteral("REVOKE EXECUTE ON FUNCTION %1 FROM PUBLIC").arg(f);
     // Columns a room can neither set nor change: who appended the row, and when by the server's clock.
-    out << QStringLiteral("ALTER TABLE LUMOAUDIT ADD COLUMN IF NOT EXISTS DBUSER TEXT NOT NULL DEFAULT session_user")
-        << QStringLiteral("ALTER TABLE LUMOAUDIT ADD COLUMN IF NOT EXISTS DBTIME TIMESTAMPTZ NOT NULL DEFAULT "
-                          "clock_timestamp()");
+    out << QStringLiteral(
+               "ALTER TABLE LUMOAUDIT ADD COLUMN IF NOT EXISTS DBUSER TEXT NOT NULL DEFAULT session_user")
+        << QStringLiteral(
+               "ALTER TABLE LUMOAUDIT ADD COLUMN IF NOT EXISTS DBTIME TIMESTAMPTZ NOT NULL DEFAULT "
+               "clock_timestamp()");
     out << QStringLiteral("REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON LUMOOPER, LUMOAUDIT FROM PUBLIC");
     // Logins granted before the rooms lost their write rights lose them now.
     out << QStringLiteral(
         "DO $d$ DECLARE r record; BEGIN FOR r IN SELECT DISTINCT grantee FROM "
         "information_schema.role_table_grants WHERE table_schema = current_schema() AND table_name IN "
         "('lumooper', 'lumoaudit') AND privilege_type IN ('INSERT', 'UPDATE', 'DELETE', 'TRUNCATE') AND "
-        "grantee <> 'PUBLIC' AND NOT pg_has_role(grantee, (SELECT relowner FROM pg_class WHERE oid = 'LUMOOPER'::regclass), 'USAGE') "
+        "grantee <> 'PUBLIC' AND NOT pg_has_role(grantee, (SELECT relowner FROM pg_class WHERE oid = "
+        "'LUMOOPER'::regclass), 'USAGE') "
         "LOOP EXECUTE format('REVOKE INSERT, UPDATE, DELETE, TRUNCATE ON LUMOOPER, LUMOAUDIT FROM %I', "
         "r.grantee); END LOOP; END $d$");
     return out;

@@ -1,9 +1,9 @@
 #include "shell/datadir.h"
 
+#include "backup/backup.h"
 #include "base/atomicfile.h"
 #include "records/database.h"
 #include "records/transferwork.h"
-#include "backup/backup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,20 +51,25 @@ QString defaultDataDirectory()
 
 QString deliveredDirectory()
 {
-    return withSeparator(QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/lumo")));
+    return withSeparator(
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/lumo")));
 }
 
 QString dataFilePath(const QString& dir, const QString& name)
 {
     const QString base = withSeparator(dir);
     if (QFileInfo::exists(base + name)) return base + name;
-    const QStringList entries = QDir(base).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList entries =
+        QDir(base).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QString& e : entries)
         if (e.compare(name, Qt::CaseInsensitive) == 0) return base + e;
     return base + name;
 }
 
-bool dataFileExists(const QString& dir, const QString& name) { return QFileInfo::exists(dataFilePath(dir, name)); }
+bool dataFileExists(const QString& dir, const QString& name)
+{
+    return QFileInfo::exists(dataFilePath(dir, name));
+}
 
 Status resolveDataDirectory(const QString& given, QString* resolved)
 {

@@ -49,7 +49,9 @@ QStringList logged(const QString& dataDir, const char* action)
     auto db = lumo::Database::open(dataDir + QStringLiteral("/lumo4.mdb"), lumo::FileKind::Main,
                                    lumo::Database::Access::ReadOnly, &st);
     lumo::SqlRows rows;
-    if (db) db->run(QStringLiteral("SELECT DETAIL FROM LUMOAUDIT WHERE ACTION = ? ORDER BY MKEY"), {QLatin1String(action)}, &rows);
+    if (db)
+        db->run(QStringLiteral("SELECT DETAIL FROM LUMOAUDIT WHERE ACTION = ? ORDER BY MKEY"),
+                {QLatin1String(action)}, &rows);
     QStringList out;
     for (const lumo::SqlRow& r : rows)
         out << r.value(0).toString();
@@ -190,7 +192,8 @@ private slots:
         // login, says so, and logs it.
         const Run listed = cli(m_data, words("--operator boss operator list"), {}, QStringLiteral("bosspw"));
         QCOMPARE(listed.exitCode, 0);
-        QVERIFY2(listed.err.contains(QString::fromUtf8("稽核紀錄的保護觸發程序不見了")), qPrintable(listed.err));
+        QVERIFY2(listed.err.contains(QString::fromUtf8("稽核紀錄的保護觸發程序不見了")),
+                 qPrintable(listed.err));
         QCOMPARE(triggers(), guarded);
         QVERIFY(logged(m_data, "audit.guard").size() == 1);
     }
@@ -246,10 +249,11 @@ private slots:
         QFETCH(QString, tamper);
         QTemporaryDir dir;
         const QString data = practice(dir, "locked");
-        const Run backup = cli(data,
-                               {QStringLiteral("--operator"), QStringLiteral("boss"), QStringLiteral("backup"),
-                                QStringLiteral("--to"), dir.filePath(QStringLiteral("copies"))},
-                               {}, QStringLiteral("bosspw"));
+        const Run backup =
+            cli(data,
+                {QStringLiteral("--operator"), QStringLiteral("boss"), QStringLiteral("backup"),
+                 QStringLiteral("--to"), dir.filePath(QStringLiteral("copies"))},
+                {}, QStringLiteral("bosspw"));
         QVERIFY2(backup.exitCode == 0, qPrintable(backup.err));
         {
             lumo::Status st;

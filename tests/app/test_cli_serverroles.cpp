@@ -197,10 +197,10 @@ private slots:
             << "SELECT LUMO_AUDIT_APPEND('t', 'o', 'w', 'login', '', 0, '', 'h')" << true;
         QTest::newRow("the server's stamp set by hand")
             << "INSERT INTO LUMOAUDIT (DBUSER, DBTIME) VALUES ('boss', now())" << false;
-        QTest::newRow("replace the append function")
-            << "CREATE OR REPLACE FUNCTION LUMO_AUDIT_APPEND(text, text, text, text, text, bigint, text, text) "
-               "RETURNS bigint LANGUAGE sql AS 'SELECT 0::bigint'"
-            << false;
+        QTest::newRow("replace the append function") << "CREATE OR REPLACE FUNCTION LUMO_AUDIT_APPEND(text, "
+                                                        "text, text, text, text, bigint, text, text) "
+                                                        "RETURNS bigint LANGUAGE sql AS 'SELECT 0::bigint'"
+                                                     << false;
     }
 
     void workstationStatements()
@@ -220,8 +220,7 @@ private slots:
         if (allowed) return;
         QVERIFY(!st);
         QVERIFY2(st.error.contains(QLatin1String("permission denied")) ||
-                     st.error.contains(QLatin1String("must be owner")) ||
-                     st.error.contains(u("只有管理者")),
+                     st.error.contains(QLatin1String("must be owner")) || st.error.contains(u("只有管理者")),
                  qPrintable(st.error));
     }
 
@@ -240,8 +239,8 @@ private slots:
         row.time = QStringLiteral("2001-01-01T00:00:00.000Z"); // back-dated
         QVERIFY(appendAuditRow(*room, &row));
         SqlRows rows;
-        QVERIFY(room->run(QStringLiteral("SELECT DBUSER, DBTIME > now() - interval '1 hour' FROM LUMOAUDIT"), {},
-                          &rows));
+        QVERIFY(room->run(QStringLiteral("SELECT DBUSER, DBTIME > now() - interval '1 hour' FROM LUMOAUDIT"),
+                          {}, &rows));
         QCOMPARE(rows.value(0).value(0).toString(), m_room);
         QVERIFY(rows.value(0).value(1).toBool());
     }
@@ -333,11 +332,12 @@ private slots:
         {
             auto owner = connectAs(conninfo, m_owner, &st);
             // As the program adds the first account: its entry is the log's first row.
-            QVERIFY(owner && OperatorStore(*owner).add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw"), [&] {
-                AuditRow first;
-                first.action = QStringLiteral("operator.add");
-                return appendAuditRow(*owner, &first);
-            }));
+            QVERIFY(owner &&
+                    OperatorStore(*owner).add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw"), [&] {
+                        AuditRow first;
+                        first.action = QStringLiteral("operator.add");
+                        return appendAuditRow(*owner, &first);
+                    }));
         }
         qputenv("LUMO_PASSWORD", "pw");
         const CliRun r =

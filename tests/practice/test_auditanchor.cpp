@@ -44,9 +44,10 @@ private slots:
         QTest::addColumn<QList<qint64>>("unanchored");
         const QList<qint64> none;
         QTest::newRow("as written") << QString() << none << none << none;
-        QTest::newRow("a row removed") << "DELETE FROM LUMOAUDIT WHERE MKEY = 2" << QList<qint64>{2} << none << none;
-        QTest::newRow("a hash rewritten") << "UPDATE LUMOAUDIT SET HASH = 'x' WHERE MKEY = 3" << none
-                                          << QList<qint64>{3} << none;
+        QTest::newRow("a row removed")
+            << "DELETE FROM LUMOAUDIT WHERE MKEY = 2" << QList<qint64>{2} << none << none;
+        QTest::newRow("a hash rewritten")
+            << "UPDATE LUMOAUDIT SET HASH = 'x' WHERE MKEY = 3" << none << QList<qint64>{3} << none;
         QTest::newRow("a row added outside the program")
             << "INSERT INTO LUMOAUDIT (ACTION, WORKSTATION, HASH) VALUES ('login', '%1', 'y')" << none << none
             << QList<qint64>{4};

@@ -2,7 +2,8 @@
 // A system journal for the tests that need one: these machines boot no
 // systemd, so journald is started here when its socket is missing, and the
 // one started here is ended by its PID afterwards.
-#include <QFileInfo>
+#include "practice/auditanchor.h"
+
 #include <QProcess>
 #include <QThread>
 
@@ -13,10 +14,10 @@ class JournalForTest
 public:
     JournalForTest()
     {
-        if (QFileInfo::exists(QStringLiteral("/run/systemd/journal/socket"))) return;
+        if (journalRunning()) return;
         m_journald.setProgram(QStringLiteral("/lib/systemd/systemd-journald"));
         m_journald.start();
-        for (int i = 0; i < 100 && !QFileInfo::exists(QStringLiteral("/run/systemd/journal/socket")); ++i)
+        for (int i = 0; i < 100 && !journalRunning(); ++i)
             QThread::msleep(50);
     }
     ~JournalForTest()
@@ -25,7 +26,7 @@ public:
         m_journald.terminate();
         m_journald.waitForFinished(5000);
     }
-    bool running() const { return QFileInfo::exists(QStringLiteral("/run/systemd/journal/socket")); }
+    bool running() const { return journalRunning(); }
 
 private:
     QProcess m_journald;

@@ -139,7 +139,8 @@ void OperatorsPage::add()
         // As the login sets it: every row of this run names the machine.
         m_state.Session.workstation = QSysInfo::machineHostName();
     }
-    const Status st = store().add(name, role, pw, entry("operator.add", QStringLiteral("%1 (%2)").arg(name, roleKey(role))));
+    const Status st = store().add(name, role, pw,
+                                  entry("operator.add", QStringLiteral("%1 (%2)").arg(name, roleKey(role))));
     if (!st) {
         m_state.Session = before;
         m_state.ShowMessageDialog(NoteAttention, st.error);
