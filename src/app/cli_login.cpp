@@ -199,6 +199,8 @@ int gateCommand(CliContext& c, const QString& command)
     }
     SharedState state;
     state.MainDatabase = writableForLogin(std::move(db));
+    // Opened for writing, the file got back a guard it had lost (and logged it).
+    if (state.MainDatabase->auditGuardRecreated()) *c.err << auditGuardRecreatedMessage() << Qt::endl;
     const LoginVerdict v = logIn(state, c.operatorName, password, QSysInfo::machineHostName());
     if (v.outcome != LoginVerdict::Accepted) {
         if (v.outcome == LoginVerdict::Failed)

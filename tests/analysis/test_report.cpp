@@ -107,7 +107,7 @@ private slots:
             << "Lin" << QString::fromUtf8("比對") << QString::fromUtf8("A001_Lin_20260501_比對.pdf");
         // Under the waiting-room display ("masked" in the tag) the dialog shows the masked number and name.
         QTest::newRow("masked") << "A00123" << QString::fromUtf8("王小明") << ""
-                                << QString::fromUtf8("A0○○23_王○明_20260501.pdf");
+                                << QString::fromUtf8("A○○○○3_王○明_20260501.pdf");
     }
     void proposedPdfNames()
     {
