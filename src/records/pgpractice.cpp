@@ -51,8 +51,9 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
     const QString owner = QStringLiteral("pg_has_role(session_user, (SELECT relowner FROM pg_class WHERE oid "
                                          "= 'LUMOOPER'::regclass), 'USAGE')");
     // The acting account's role when the proof is its stored hash and it is enabled; NULL otherwise.
-    const QString actor = QStringLiteral("(SELECT ROLE FROM LUMOOPER WHERE lower(NAME) = lower(p_actor) AND "
-                                         "PWHASH = p_proof AND DISABLED = 0 ORDER BY MKEY LIMIT 1)");
+    // (Never NULL: a NULL in a refusal's condition would let the change through.)
+    const QString actor = QStringLiteral("COALESCE((SELECT ROLE FROM LUMOOPER WHERE lower(NAME) = lower(p_actor) "
+                                         "AND PWHASH = p_proof AND DISABLED = 0 ORDER BY MKEY LIMIT 1), '')");
     QStringList out;
     // The append: the lock that keeps the chain from forking, the row, and
     // its hash in the server's own log, out of every room's reach. DBUSER and
@@ -115,8 +116,8 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
                  u("操作人員名稱已存在：%")));
     out << fn(
         schema, "LUMO_OPER_PASSWD(p_actor text, p_proof text, p_name text, p_hash text)", "boolean",
-        QStringLiteral("BEGIN IF NOT (%1 OR %2 = 'admin' OR (lower(p_actor) = lower(p_name) AND %2 IS NOT "
-                       "NULL)) THEN RAISE EXCEPTION '%3'; END IF; "
+        QStringLiteral("BEGIN IF NOT (%1 OR %2 = 'admin' OR (lower(p_actor) = lower(p_name) AND %2 <> "
+                       "'')) THEN RAISE EXCEPTION '%3'; END IF; "
                        "UPDATE LUMOOPER SET PWHASH = p_hash, FAILS = 0, WAITUNTIL = 0 WHERE lower(NAME) = "
                        "lower(p_name); RETURN FOUND; END")
             .arg(owner, actor, u("只有管理者或本人能變更密碼。")));
