@@ -30,6 +30,53 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
+// Adding, a new password, disabling: each asks the owner's login or the
+// proof of an enabled admin (a new password also the operator's own).
+QStringList accountFunctions(const QString& schema)
+{
+    const QString owner = QStringLiteral("pg_has_role(session_user, (SELECT relowner FROM pg_class WHERE oid "
+                                         "= 'LUMOOPER'::regclass), 'USAGE')");
+    // The acting account's role when the proof is its stored hash and it is enabled; NULL otherwise.
+    // (Never NULL: a NULL in a refusal's condition would let the change through.)
+    const QString actor =
+        QStringLiteral("COALESCE((SELECT ROLE FROM LUMOOPER WHERE lower(NAME) = lower(p_actor) "
+                       "AND PWHASH = p_proof AND DISABLED = 0 ORDER BY MKEY LIMIT 1), '')");
+    QStringList out;
+    out << fn(
+        schema,
+        "LUMO_OPER_ADD(p_actor text, p_proof text, p_name text, p_role text, p_hash text, "
+        "p_created text)",
+        "void",
+        QStringLiteral("BEGIN LOCK TABLE LUMOOPER IN SHARE ROW EXCLUSIVE MODE; "
+                       "IF EXISTS (SELECT 1 FROM LUMOOPER) OR EXISTS (SELECT 1 FROM LUMOAUDIT WHERE ACTION = "
+                       "'operator.add') THEN IF NOT (%1 OR %2 = 'admin') THEN RAISE EXCEPTION '%3'; END IF; "
+                       "ELSIF p_role <> 'admin' THEN RAISE EXCEPTION '%4'; END IF; "
+                       "IF EXISTS (SELECT 1 FROM LUMOOPER WHERE lower(NAME) = lower(p_name)) THEN "
+                       "RAISE EXCEPTION '%5', p_name; END IF; "
+                       "INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
+                       "VALUES (p_name, p_role, p_hash, 0, 0, 0, p_created); END")
+            .arg(owner, actor, u("只有管理者能變更操作人員。"), u("第一個操作人員必須是管理者（admin）。"),
+                 u("操作人員名稱已存在：%")));
+    out << fn(
+        schema, "LUMO_OPER_PASSWD(p_actor text, p_proof text, p_name text, p_hash text)", "boolean",
+        QStringLiteral("BEGIN IF NOT (%1 OR %2 = 'admin' OR (lower(p_actor) = lower(p_name) AND %2 <> "
+                       "'')) THEN RAISE EXCEPTION '%3'; END IF; "
+                       "UPDATE LUMOOPER SET PWHASH = p_hash, FAILS = 0, WAITUNTIL = 0 WHERE lower(NAME) = "
+                       "lower(p_name); RETURN FOUND; END")
+            .arg(owner, actor, u("只有管理者或本人能變更密碼。")));
+    out << fn(schema, "LUMO_OPER_DISABLE(p_actor text, p_proof text, p_name text)", "boolean",
+              QStringLiteral(
+                  "DECLARE r record; BEGIN IF NOT (%1 OR %2 = 'admin') THEN RAISE EXCEPTION '%3'; END IF; "
+                  "LOCK TABLE LUMOOPER IN SHARE ROW EXCLUSIVE MODE; "
+                  "SELECT MKEY, ROLE, DISABLED INTO r FROM LUMOOPER WHERE lower(NAME) = lower(p_name) "
+                  "ORDER BY MKEY LIMIT 1; IF NOT FOUND THEN RETURN false; END IF; "
+                  "IF r.ROLE = 'admin' AND r.DISABLED = 0 AND (SELECT count(*) FROM LUMOOPER WHERE ROLE = "
+                  "'admin' AND DISABLED = 0) <= 1 THEN RAISE EXCEPTION '%4'; END IF; "
+                  "UPDATE LUMOOPER SET DISABLED = 1 WHERE MKEY = r.MKEY; RETURN true; END")
+                  .arg(owner, actor, u("只有管理者能變更操作人員。"), u("不能停用最後一位管理者。")));
+    return out;
+}
+
 } // namespace
 
 const QStringList& practiceFunctionsPg()
@@ -48,12 +95,6 @@ const QStringList& practiceFunctionsPg()
 
 QStringList practiceFunctionStatementsPg(const QString& schema)
 {
-    const QString owner = QStringLiteral("pg_has_role(session_user, (SELECT relowner FROM pg_class WHERE oid "
-                                         "= 'LUMOOPER'::regclass), 'USAGE')");
-    // The acting account's role when the proof is its stored hash and it is enabled; NULL otherwise.
-    // (Never NULL: a NULL in a refusal's condition would let the change through.)
-    const QString actor = QStringLiteral("COALESCE((SELECT ROLE FROM LUMOOPER WHERE lower(NAME) = lower(p_actor) "
-                                         "AND PWHASH = p_proof AND DISABLED = 0 ORDER BY MKEY LIMIT 1), '')");
     QStringList out;
     // The append: the lock that keeps the chain from forking, the row, and
     // its hash in the server's own log, out of every room's reach. DBUSER and
@@ -99,38 +140,7 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
     out << fn(schema, "LUMO_OPER_REHASH(p_name text, p_proof text, p_new text)", "boolean",
               QStringLiteral("BEGIN UPDATE LUMOOPER SET PWHASH = p_new WHERE lower(NAME) = lower(p_name) AND "
                              "PWHASH = p_proof AND p_new LIKE '$argon2id$%%'; RETURN FOUND; END"));
-    out << fn(
-        schema,
-        "LUMO_OPER_ADD(p_actor text, p_proof text, p_name text, p_role text, p_hash text, "
-        "p_created text)",
-        "void",
-        QStringLiteral("BEGIN LOCK TABLE LUMOOPER IN SHARE ROW EXCLUSIVE MODE; "
-                       "IF EXISTS (SELECT 1 FROM LUMOOPER) OR EXISTS (SELECT 1 FROM LUMOAUDIT WHERE ACTION = "
-                       "'operator.add') THEN IF NOT (%1 OR %2 = 'admin') THEN RAISE EXCEPTION '%3'; END IF; "
-                       "ELSIF p_role <> 'admin' THEN RAISE EXCEPTION '%4'; END IF; "
-                       "IF EXISTS (SELECT 1 FROM LUMOOPER WHERE lower(NAME) = lower(p_name)) THEN "
-                       "RAISE EXCEPTION '%5', p_name; END IF; "
-                       "INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
-                       "VALUES (p_name, p_role, p_hash, 0, 0, 0, p_created); END")
-            .arg(owner, actor, u("只有管理者能變更操作人員。"), u("第一個操作人員必須是管理者（admin）。"),
-                 u("操作人員名稱已存在：%")));
-    out << fn(
-        schema, "LUMO_OPER_PASSWD(p_actor text, p_proof text, p_name text, p_hash text)", "boolean",
-        QStringLiteral("BEGIN IF NOT (%1 OR %2 = 'admin' OR (lower(p_actor) = lower(p_name) AND %2 <> "
-                       "'')) THEN RAISE EXCEPTION '%3'; END IF; "
-                       "UPDATE LUMOOPER SET PWHASH = p_hash, FAILS = 0, WAITUNTIL = 0 WHERE lower(NAME) = "
-                       "lower(p_name); RETURN FOUND; END")
-            .arg(owner, actor, u("只有管理者或本人能變更密碼。")));
-    out << fn(schema, "LUMO_OPER_DISABLE(p_actor text, p_proof text, p_name text)", "boolean",
-              QStringLiteral(
-                  "DECLARE r record; BEGIN IF NOT (%1 OR %2 = 'admin') THEN RAISE EXCEPTION '%3'; END IF; "
-                  "LOCK TABLE LUMOOPER IN SHARE ROW EXCLUSIVE MODE; "
-                  "SELECT MKEY, ROLE, DISABLED INTO r FROM LUMOOPER WHERE lower(NAME) = lower(p_name) "
-                  "ORDER BY MKEY LIMIT 1; IF NOT FOUND THEN RETURN false; END IF; "
-                  "IF r.ROLE = 'admin' AND r.DISABLED = 0 AND (SELECT count(*) FROM LUMOOPER WHERE ROLE = "
-                  "'admin' AND DISABLED = 0) <= 1 THEN RAISE EXCEPTION '%4'; END IF; "
-                  "UPDATE LUMOOPER SET DISABLED = 1 WHERE MKEY = r.MKEY; RETURN true; END")
-                  .arg(owner, actor, u("只有管理者能變更操作人員。"), u("不能停用最後一位管理者。")));
+    out << accountFunctions(schema);
     for (const QString& f : practiceFunctionsPg())
         out << QStringLiteral("REVOKE EXECUTE ON FUNCTION %1 FROM PUBLIC").arg(f);
     // Columns a room can neither set nor change: who appended the row, and when by the server's clock.
