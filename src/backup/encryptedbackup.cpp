@@ -72,7 +72,7 @@ bool writeAll(QFile& f, const unsigned char* data, qint64 size)
 // "Unknown error".
 Status ioFailure(const QFileDevice& f, int error = errno)
 {
-    if (error == ENOSPC || error == EDQUOT)
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG)
         return Status::failure(QStringLiteral("%1: %2").arg(f.fileName(), diskFullMessage()));
     return Status::failure(QStringLiteral("%1: %2").arg(f.fileName(), f.errorString()));
 }

@@ -45,6 +45,8 @@ Status serverAuditEnd(const QString& conninfo, const QString& password, QString*
     return db ? lastAuditHash(*db, hash) : s;
 }
 
+} // namespace
+
 // The connection string without its password (which would show in ps as
 // pg_dump's argument), and that password.
 QString withoutPassword(const QString& conninfo, QString* password)
@@ -70,6 +72,8 @@ QString withoutPassword(const QString& conninfo, QString* password)
     PQconninfoFree(options);
     return kept.join(QLatin1Char(' '));
 }
+
+namespace {
 
 // What pg_dump is given of this process's environment: where to find
 // programs, its language, libpq's own settings; never the operator's
