@@ -274,7 +274,8 @@ Status OperatorStore::settingsOf(const QString& name, Try* t)
     const SqlRow& r = rows.first();
     t->key = r.value(0).toLongLong();
     t->settings = hashSettings(r.value(1).toString());
-    t->waitUntil = r.value(2).toLongLong();
+    // A server tells the time left, by its own clock.
+    t->waitUntil = m_db.onServer() ? m_now() + r.value(2).toLongLong() : r.value(2).toLongLong();
     t->waiting = m_db.onServer() ? r.value(3).toBool() : m_now() < t->waitUntil;
     return st;
 }
@@ -336,7 +337,8 @@ void OperatorStore::compareOnServer(const QString& name, const QString& proof, L
                                 : LoginVerdict::WrongPassword;
     v->name = r.value(1).toString();
     v->role = roleFromKey(r.value(2).toString()).value_or(Role::Assistant);
-    v->waitUntil = r.value(3).toLongLong();
+    const qint64 left = r.value(3).toLongLong();
+    v->waitUntil = left > 0 ? m_now() + left : 0;
 }
 
 // The stored hash made again at the program's cost, replacing exactly the

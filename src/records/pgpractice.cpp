@@ -110,14 +110,17 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
                   "p_hash) RETURNING MKEY INTO k; "
                   "RAISE LOG 'lumo audit row % hash % login % schema %', k, p_hash, session_user, "
                   "current_schema(); RETURN k; END"));
-    out << fn(schema, "LUMO_OPER_SETTINGS(p_name text)",
-              "TABLE(o_key bigint, o_settings text, o_wait bigint, o_waiting boolean)",
-              QStringLiteral("BEGIN RETURN QUERY SELECT MKEY, substring(PWHASH from '^(.*\\$)[^$]*$'), "
-                             "WAITUNTIL, %1 < WAITUNTIL FROM LUMOOPER WHERE lower(NAME) = lower(p_name) "
-                             "ORDER BY MKEY LIMIT 1; END")
-                  .arg(QLatin1String(kNow)));
+    out << fn(
+        schema, "LUMO_OPER_SETTINGS(p_name text)",
+        "TABLE(o_key bigint, o_settings text, o_wait bigint, o_waiting boolean)",
+        QStringLiteral(
+            "BEGIN RETURN QUERY SELECT MKEY, substring(PWHASH from '^(.*\\$)[^$]*$'), "
+            "GREATEST(WAITUNTIL - %1, 0), %1 < WAITUNTIL FROM LUMOOPER WHERE lower(NAME) = lower(p_name) "
+            "ORDER BY MKEY LIMIT 1; END")
+            .arg(QLatin1String(kNow)));
     // One try: the row locked, the wait read, the try counted and the proof
-    // compared in one step, so that tries at once share one count.
+    // compared in one step, so that tries at once share one count. Waits go
+    // back as the time left: the workstation's clock need not be the server's.
     out << fn(
         schema, "LUMO_OPER_LOGIN(p_name text, p_proof text)",
         "TABLE(o_outcome integer, o_name text, o_role text, o_wait bigint)",
@@ -126,14 +129,15 @@ QStringList practiceFunctionStatementsPg(const QString& schema)
             "SELECT MKEY, NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL INTO r FROM LUMOOPER "
             "WHERE lower(NAME) = lower(p_name) ORDER BY MKEY LIMIT 1 FOR UPDATE; "
             "IF NOT FOUND THEN RETURN QUERY SELECT 1, ''::text, ''::text, 0::bigint; RETURN; END IF; "
-            "IF now < r.WAITUNTIL THEN RETURN QUERY SELECT 2, r.NAME, r.ROLE, r.WAITUNTIL; RETURN; END IF; "
+            "IF now < r.WAITUNTIL THEN RETURN QUERY SELECT 2, r.NAME, r.ROLE, r.WAITUNTIL - now; RETURN; END "
+            "IF; "
             "IF r.PWHASH = p_proof AND r.DISABLED = 0 THEN "
             "UPDATE LUMOOPER SET FAILS = 0, WAITUNTIL = 0 WHERE MKEY = r.MKEY AND (FAILS <> 0 OR WAITUNTIL "
             "<> 0); "
             "RETURN QUERY SELECT 0, r.NAME, r.ROLE, 0::bigint; RETURN; END IF; "
             "n := r.FAILS + 1; IF n >= %2 THEN w := now + %3; n := 0; END IF; "
             "UPDATE LUMOOPER SET FAILS = n, WAITUNTIL = w WHERE MKEY = r.MKEY; "
-            "RETURN QUERY SELECT 1, ''::text, ''::text, w; END")
+            "RETURN QUERY SELECT 1, ''::text, ''::text, CASE WHEN w > 0 THEN w - now ELSE 0 END; END")
             .arg(QLatin1String(kNow))
             .arg(LoginMaxFails)
             .arg(LoginWaitMs));
