@@ -7,6 +7,7 @@ import unittest
 
 from lumodriver import is_enabled, is_focused, is_showing, name
 from practicemode import add_operator, cli, log_in
+from session import QUIT_QUESTION
 from test_keyboard import KeyboardSession
 
 LOGIN = "操作人員登入"
@@ -125,6 +126,11 @@ class PracticeLogin(KeyboardSession):
         q = self.question("確定要登出 Lin 嗎？", "the question before logging out")
         lumo.key("y")
         lumo.window_gone(name(q), what="the question to close after Y")
+        self.active_window(LOGIN, "the login after 登出")
+        lumo.key("Escape")  # nobody logs in: the program asks to end, N returns to the login
+        q = self.question(QUIT_QUESTION, "the question whether to end the program after Esc on the login")
+        lumo.key("n")
+        lumo.window_gone(name(q), what="the question to close after N")
         self.log_in(*ADMIN)
         lumo.wait_until(lambda: "操作人員：Chen（管理者）" in lumo.texts(main), 10, "the status bar to name the admin")
         lumo.wait_until(lambda: all(is_enabled(buttons()[b]) for b in ("多重比對", "經絡解說", "專家療程", "檔案處理")),
