@@ -265,6 +265,10 @@ void TZuForm::create(const QString& deliveredDir)
         while (!logInIfNeeded(m_state, this))
             if (close()) return;
         applySession();
+        // The next operator starts where the day starts: the buttons were
+        // disabled meanwhile and the focus went on to a custom program's.
+        if (QWidget* b = m_toolBar->widgetForAction(m_moduleButtons.value(0)); b && b->isEnabled())
+            b->setFocus(Qt::OtherFocusReason);
     };
     // The start-up status tells why; the mark stays in sight for the whole run.
     if (!m_state.ReadOnlyReason.isEmpty()) {

@@ -136,6 +136,7 @@ class PracticeLogin(KeyboardSession):
         lumo.wait_until(lambda: all(is_enabled(buttons()[b]) for b in ("多重比對", "經絡解說", "專家療程", "檔案處理")),
                         10, "the assistant's refused screens to be usable for the admin")
         self.assertNotIn("權限不足", buttons()["多重比對"].description, "the admin's button still says it is refused")
+        lumo.wait_until(lambda: is_focused(buttons()["經絡測量"]), 10, "經絡測量 to have the keys after the login")
         lumo.screenshot("admin-after-log-out")
         lumo.support_menu_item("鎖定畫面")
         lock = lumo.window("畫面已鎖定", 15, what="the lock screen after 鎖定畫面")
