@@ -39,7 +39,7 @@ class KeyboardFind(KeyboardSession):
         lumo.step("the current subject's and measurement's buttons, wherever the focus is")
         for caption in TOOL_BAR[:5]:
             lumo.button(caption, b, enabled=True, what=f"{caption} to be enabled for the subject the filter found")
-        self.tab_to(b, "push button", TOOL_BAR[-1])
+        self.tab_to(b, "push button", TOOL_BAR[-1], back=True)  # back from the filter: no list on the way
         walked = [name(self.focused(b))]
         for _ in TOOL_BAR[1:]:
             lumo.key("shift+Tab")
@@ -60,7 +60,7 @@ class KeyboardFind(KeyboardSession):
             self.assertEqual(db.execute("SELECT COUNT(*) FROM ZUDATA").fetchone()[0], 2, "Enter deleted")
 
         lumo.step("Ctrl+F from the tool bar, after the trend")
-        self.tab_to(b, "push button", "歷次趨勢")
+        self.tab_to(b, "push button", "歷次趨勢", back=True)
         lumo.key("Return")
         self.active_window(TREND, "the trend after Enter on 歷次趨勢")
         lumo.key("Escape")
