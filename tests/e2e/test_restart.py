@@ -72,7 +72,7 @@ class Restart(KeyboardSession):
         m = self.store_new_subject(self.back("leaving the analysis"), "E2E4401", "Kept Runs")
         with lumo.db() as db:
             blob = db.execute("SELECT QUALITY FROM ZUQUAL").fetchone()[0]
-        self.assertEqual(blob[0], 3, "the stored grades do not say which points came from the earlier values")
+        self.assertEqual(blob[0], 4, "the stored grades do not say which points came from the earlier values")
 
         lumo.step("stored: F5, Y starts empty; F6 after three points")
         self.measure_by_keys_start(m)
