@@ -1,0 +1,81 @@
+// lumo-cli's command lines against the one table that describes them: every
+// command refuses what it does not take before it touches anything.
+#include "clirunner.h"
+#include "shell/commandline.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace lumo;
+using lumo::test::CliRun;
+using lumo::test::runCli;
+
+class TestCliLines : public QObject
+{
+    Q_OBJECT
+private slots:
+    // Every command's unknown option and every option without its value, from the table itself.
+    void everyCommandRefusesWhatItDoesNotTake_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("message");
+        for (const CommandSpec& s : cliCommands()) {
+            const QStringList head = s.title().split(QLatin1Char(' '));
+            QTest::addRow("%s --bogus", qPrintable(s.title()))
+                << head + QStringList{"--bogus"} << "unknown option --bogus";
+            for (const OptionSpec& o : s.options)
+                if (*o.value)
+                    QTest::addRow("%s %s", qPrintable(s.title()), o.name)
+                        << head + QStringList{QLatin1String(o.name)}
+                        << QStringLiteral("%1 needs a value").arg(QLatin1String(o.name));
+        }
+        QTest::newRow("instrument option of another command")
+            << QStringList{"noise", "--simulate"} << "unknown option --simulate";
+        QTest::newRow("twice") << QStringList{"backup", "--to", "a", "--to", "b"} << "--to is given twice";
+        QTest::newRow("a value that is an option")
+            << QStringList{"export-csv", "--to", "--anonymous"} << "--to needs a value";
+        QTest::newRow("shared option without its value")
+            << QStringList{"init", "--data-dir"} << "--data-dir needs a value";
+        QTest::newRow("unknown sub-command")
+            << QStringList{"operator", "rename"} << "unknown sub-command rename";
+    }
+    void everyCommandRefusesWhatItDoesNotTake()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, message);
+        const CommandLine line = parseCliLine(args);
+        QVERIFY2(line.error.contains(message), qPrintable(line.error));
+    }
+
+    // The program refuses before anything: no data directory made, no file written, no login asked.
+    void refusedBeforeAnything_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("one letter wrong") << QStringList{"export-csv", "--to", "OUT", "--anonymus"}
+                                          << "--anonymus (did you mean --anonymous?)";
+        QTest::newRow("unknown option with a value") << QStringList{"noise", "--bogus", "7"} << "--bogus";
+        QTest::newRow("missing value")
+            << QStringList{"measure", "--simulate", "--store"} << "--store needs a value";
+        QTest::newRow("short counts without a value")
+            << QStringList{"calibrate", "--short-counts"} << "--short-counts";
+    }
+    void refusedBeforeAnything()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(QString, named);
+        QTemporaryDir tmp;
+        const QString data = tmp.filePath(QStringLiteral("data"));
+        args.replaceInStrings(QStringLiteral("OUT"), tmp.filePath(QStringLiteral("out")));
+        const CliRun r = runCli(args + QStringList{"--data-dir", data});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(named), qPrintable(r.err));
+        QVERIFY(r.out.isEmpty());
+        QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCliLines)
+#include "test_cli_lines.moc"
