@@ -1,16 +1,42 @@
 // lumo-cli's command lines against the one table that describes them: every
-// command refuses what it does not take before it touches anything.
+// command refuses what it does not take before it touches anything, and match
+// reads either kind of program file.
 #include "clirunner.h"
 #include "shell/commandline.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace lumo;
 using lumo::test::CliRun;
 using lumo::test::runCli;
+
+namespace {
+
+QStringList readings()
+{
+    QStringList v;
+    for (int i = 0; i < 24; ++i)
+        v << QStringLiteral("40");
+    return v;
+}
+
+void addTable(const QString& file, const QString& sql)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), file);
+    db.setDatabaseName(file);
+    QVERIFY(db.open());
+    QVERIFY(QSqlQuery(db).exec(sql));
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(file);
+}
+
+} // namespace
 
 class TestCliLines : public QObject
 {
@@ -74,6 +100,42 @@ private slots:
         QVERIFY2(r.err.contains(named), qPrintable(r.err));
         QVERIFY(r.out.isEmpty());
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+    // The practice's own program file (the template init delivers, the main
+    // database made from it) and the master file are both read; a foreign
+    // object is named as what it is, never one of the program's own tables.
+    void matchReadsEitherProgramFile_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("foreign"); // SQL that adds what does not belong
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("template") << "Zuspa.mdb" << QString() << 0 << "";
+        QTest::newRow("main database") << "lumo4.mdb" << QString() << 0 << "";
+        QTest::newRow("master file") << "lumoMTW.mdb" << QString() << 0 << "";
+        QTest::newRow("knowledge file") << "lumoTW.mdb" << QString() << 2 << QString::fromUtf8("知識資料庫");
+        QTest::newRow("main database with a foreign table")
+            << "lumo4.mdb"
+            << "CREATE TABLE EXTRA (A INTEGER)" << 2 << QString::fromUtf8("資料表 EXTRA");
+        QTest::newRow("master file with a foreign view")
+            << "lumoMTW.mdb"
+            << "CREATE VIEW PEEK AS SELECT 1" << 2 << QString::fromUtf8("PEEK");
+    }
+    void matchReadsEitherProgramFile()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, foreign);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        QTemporaryDir tmp;
+        QCOMPARE(runCli({"--data-dir", tmp.path(), "init"}).exitCode, 0);
+        const QString path = tmp.filePath(file);
+        if (!foreign.isEmpty()) addTable(path, foreign);
+        const CliRun r = runCli(QStringList{"--data-dir", tmp.path(), "match", "--db", path} + readings());
+        QVERIFY2(r.exitCode == exitCode, qPrintable(r.err));
+        if (exitCode == 0) QVERIFY2(r.out.startsWith(QLatin1Char('[')), qPrintable(r.out));
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(!r.err.contains(QStringLiteral("ZUCUST")), qPrintable(r.err));
     }
 };
 
