@@ -1,11 +1,12 @@
 // lumo-cli's command lines against the one table that describes them: every
-// command refuses what it does not take before it touches anything, and match
-// reads either kind of program file.
+// command refuses what it does not take before it touches anything, --help and
+// the manual page say the same, and match reads either kind of program file.
 #include "clirunner.h"
 #include "shell/commandline.h"
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -16,6 +17,42 @@ using lumo::test::CliRun;
 using lumo::test::runCli;
 
 namespace {
+
+// The manual's commands: each heading ("chart N --out FILE.png ...") with the
+// options listed beneath it, roff taken off.
+QMap<QString, QStringList> manualCommands(const QString& path, QMap<QString, QString>* descriptions)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    const auto plain = [](QString s) {
+        s.replace(QRegularExpression(QStringLiteral("\\\\f[BIR]")), QString());
+        return s.replace(QLatin1String("\\-"), QLatin1String("-")).replace(QLatin1String("\\&"), QString());
+    };
+    QMap<QString, QStringList> commands;
+    QString current;
+    bool inCommands = false, afterItem = false, inDescription = false;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String(".SH"))) inCommands = line == QLatin1String(".SH COMMANDS");
+        if (!inCommands) continue;
+        if (line.startsWith(QLatin1String(".SS "))) {
+            current = plain(line.mid(4)).remove(QLatin1Char('"'));
+            commands[current];
+            inDescription = true;
+        } else if (line == QLatin1String(".TP")) {
+            afterItem = true;
+            inDescription = false;
+        } else if (afterItem) {
+            commands[current] << plain(line).section(QLatin1Char(' '), 0, 0);
+            afterItem = false;
+        } else if (line.startsWith(QLatin1String("Also takes "))) {
+            for (const QString& w : plain(line).split(QRegularExpression(QStringLiteral("[ ,]+"))))
+                if (w.startsWith(QLatin1String("--"))) commands[current] << w;
+        } else if (inDescription && !line.startsWith(QLatin1Char('.'))) {
+            (*descriptions)[current] += plain(line) + QLatin1Char(' ');
+        }
+    }
+    return commands;
+}
 
 QStringList readings()
 {
@@ -101,6 +138,43 @@ private slots:
         QVERIFY(r.out.isEmpty());
         QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
+
+    // Each command's usage, description and options in --help are those of its manual page.
+    void helpAndManualSayTheSame()
+    {
+        QMap<QString, QString> manualText;
+        const QMap<QString, QStringList> manual =
+            manualCommands(QStringLiteral(LUMO_DOC_DIR "/lumo-cli.1"), &manualText);
+        QVERIFY(!manual.isEmpty());
+        const CliRun overview = runCli({"--help"});
+        QCOMPARE(overview.exitCode, 0);
+        QStringList titles;
+        for (const QString& l :
+             overview.out.section(QStringLiteral("Commands:\n"), 1).split(QLatin1Char('\n')))
+            if (l.startsWith(QLatin1String("  "))) titles << l.trimmed().section(QStringLiteral("  "), 0, 0);
+        QStringList headings;
+        for (const QString& title : titles) {
+            const CliRun help = runCli(title.split(QLatin1Char(' ')) + QStringList{"--help"});
+            QCOMPARE(help.exitCode, 0);
+            const QString heading =
+                help.out.section(QLatin1Char('\n'), 0, 0).section(QStringLiteral("[COMMON OPTIONS] "), 1);
+            QVERIFY2(manual.contains(heading), qPrintable(heading));
+            headings << heading;
+            QStringList options;
+            for (const QString& l :
+                 help.out.section(QStringLiteral("Options:\n"), 1).split(QLatin1Char('\n')))
+                if (l.startsWith(QLatin1String("  --")))
+                    options << l.trimmed().section(QLatin1Char(' '), 0, 0);
+            QCOMPARE(options, manual.value(heading));
+            QString described = help.out.section(QStringLiteral("\n\n"), 1);
+            described = described.left(described.indexOf(QStringLiteral("\nOptions:\n")))
+                            .section(QStringLiteral("\nCommon options ("), 0, 0);
+            QCOMPARE(described.simplified(), manualText.value(heading).simplified());
+        }
+        headings.sort();
+        QCOMPARE(headings, manual.keys());
+    }
+
     // The practice's own program file (the template init delivers, the main
     // database made from it) and the master file are both read; a foreign
     // object is named as what it is, never one of the program's own tables.
