@@ -105,7 +105,9 @@ QString commands()
     return out;
 }
 
-QString page(ManualPage which, const QString& version, const QString& date)
+} // namespace
+
+QString manualPage(ManualPage which, const QString& version, const QString& date)
 {
     const bool cli = which == ManualPage::LumoCli;
     const QString name = cli ? QStringLiteral("lumo-cli") : QStringLiteral("lumo");
@@ -128,7 +130,8 @@ QString page(ManualPage which, const QString& version, const QString& date)
     } else {
         out += QStringLiteral(".SH OPTIONS\n") + options(windowOptions()) +
                QStringLiteral(
-                   ".TP\n\\fB\\-h\\fR, \\fB\\-\\-help\\fR\nDescribe the options and do nothing else.\n");
+                   ".TP\n\\fB\\-h\\fR, \\fB\\-\\-help\\fR\nDescribe the options and do nothing else.\n"
+                   ".TP\n\\fB\\-\\-help\\-all\\fR\nThe same, with Qt's own options.\n");
     }
     for (const ManualSection& s : manualSections())
         if (std::find(s.pages.begin(), s.pages.end(), which) != s.pages.end())
@@ -136,11 +139,5 @@ QString page(ManualPage which, const QString& version, const QString& date)
     return out;
 }
 
-} // namespace
-
-QString manualPage(ManualPage which, const QString& version, const QString& date)
-{
-    return page(which, version, date);
-}
 
 } // namespace lumo

@@ -92,12 +92,14 @@ exit status 2, naming it, before anything is touched. Commands that write into t
 those that only read work as usual.)";
 }
 
-const std::vector<ManualSection>& manualSections()
-{
-    using P = ManualPage;
-    static const std::vector<ManualSection> sections = {
-        {"PRACTICE MODE",
-         R"(Practice mode is off until the first operator account exists (`lumo-cli operator add`, an admin).
+namespace {
+
+using P = ManualPage;
+
+// In the order the pages show them, after the options and the commands.
+const std::vector<ManualSection> sections = {
+    {"PRACTICE MODE",
+     R"(Practice mode is off until the first operator account exists (`lumo-cli operator add`, an admin).
 From then on the window asks for a login after the start-up status, and every `lumo-cli` command
 needs `--operator NAME` with the password from LUMO_PASSWORD or standard input: without it the
 command exits 2 with "需要登入", and a command the operator's role does not allow exits 2 with
@@ -115,9 +117,9 @@ Rows are never changed or removed (triggers refuse it); each row's hash chains i
 which `lumo-cli audit --verify` checks. In the window an admin reads the log under 系統支援 → 稽核紀錄.
 The screen locks after the idle time set on 用戶資料設定 (10 minutes unless set), when the desktop
 locks and before the machine sleeps.)",
-         {P::Lumo, P::LumoCli}},
-        {"THE MAIN DATABASE ON A SERVER",
-         R"(For a practice that measures in several rooms, the main database (subjects, measurements, the
+     {P::Lumo, P::LumoCli}},
+    {"THE MAIN DATABASE ON A SERVER",
+     R"(For a practice that measures in several rooms, the main database (subjects, measurements, the
 practice's programs, the calibration log) can live on a PostgreSQL server; the knowledge texts and
 the master programs stay local files. The data directory's `lumo-server.conf` holds one libpq
 connection string (lines starting with # are comments), and `--database` wins over it:
@@ -137,9 +139,9 @@ workstation changed meanwhile is refused with a message and the screen keeps wha
 lists follow the other workstations' changes within a second. `migrate` moves a practice between a
 file and a server. A server's backups are its own: `lumo-cli backup` writes a `pg_dump` file (restored
 with `pg_restore`), `restore` refuses, and the window makes no copies on closing.)",
-         {P::Lumo, P::LumoCli}},
-        {"TRACES AND PROBE SCRIPTS",
-         R"(A trace (`--trace-instrument`, `--replay-instrument`) has one line per report:
+     {P::Lumo, P::LumoCli}},
+    {"TRACES AND PROBE SCRIPTS",
+     R"(A trace (`--trace-instrument`, `--replay-instrument`) has one line per report:
 
     <ms> <direction> <bytes>    # comment
 
@@ -155,9 +157,9 @@ values shown are the defaults; an unknown key is refused):
 
     {"points": [{"value": 45.0, "drift_pct_per_s": 0, "noise_pct": 1,
                  "step_at_ms": null, "step_pct": 0, "lift_at_ms": null}, ...]})",
-         {P::Lumo, P::LumoCli}},
-        {"ENVIRONMENT",
-         R"(@LUMO_PASSWORD
+     {P::Lumo, P::LumoCli}},
+    {"ENVIRONMENT",
+     R"(@LUMO_PASSWORD
 The operator's password in practice mode (otherwise read from standard input).
 
 @LUMO_BACKUP_PASSPHRASE
@@ -177,9 +179,9 @@ Where the default data directory lies (`~/.local/share` unless set).
 
 @QT_QPA_PLATFORM
 Qt's platform; `offscreen` unless set, so the commands draw without a display.)",
-         {P::LumoCli}},
-        {"ENVIRONMENT",
-         R"(@LUMO_NETWORK_FOLDER
+     {P::LumoCli}},
+    {"ENVIRONMENT",
+     R"(@LUMO_NETWORK_FOLDER
 1 or 0: whether the data directory counts as a network folder (the rollback journal in place of
 SQLite's write-ahead log), overriding what the file system's type says.
 
@@ -188,9 +190,9 @@ Read by libpq for a main database on a server.
 
 @XDG_DATA_HOME
 Where the default data directory lies (`~/.local/share` unless set).)",
-         {P::Lumo}},
-        {"FILES",
-         R"(@~/.local/share/Quenta/lumo/
+     {P::Lumo}},
+    {"FILES",
+     R"(@~/.local/share/Quenta/lumo/
 The data directory, unless `--data-dir` names another. Its files are the user's alone (mode 0600).
 
 @lumo4.mdb
@@ -231,9 +233,9 @@ The transfer file of `import` and `export`, in the folder they name.
 
 @/usr/lib/udev/rules.d/70-lumo.rules
 Gives the user at the seat access to the instrument.)",
-         {P::Lumo, P::LumoCli}},
-        {"EXIT STATUS",
-         R"(@0
+     {P::Lumo, P::LumoCli}},
+    {"EXIT STATUS",
+     R"(@0
 Success.
 
 @2
@@ -242,17 +244,17 @@ the message is on standard error.
 
 @3
 `calibrate` only: the calibration failed (its values are logged, the previous ones stay in use).)",
-         {P::LumoCli}},
-        {"EXIT STATUS",
-         R"(@0
+     {P::LumoCli}},
+    {"EXIT STATUS",
+     R"(@0
 The program was closed.
 
 @2
 An option was refused (a data directory that is empty or the root, an empty `--database`, a trace
 or probe script that cannot be read).)",
-         {P::Lumo}},
-        {"EXAMPLES",
-         R"(Prepare a data directory and look at the simulated instrument:
+     {P::Lumo}},
+    {"EXAMPLES",
+     R"(Prepare a data directory and look at the simulated instrument:
 
     lumo-cli --data-dir ~/lumo init
     lumo-cli --data-dir ~/lumo --simulate instrument
@@ -291,17 +293,22 @@ Calibrate the probe, or try it on the simulated one:
 
     lumo-cli calibrate
     lumo-cli --simulate calibrate --keep-failed)",
-         {P::LumoCli}},
-        {"EXAMPLES",
-         R"(The program on a practice's data directory, on a server, and against the simulated instrument:
+     {P::LumoCli}},
+    {"EXAMPLES",
+     R"(The program on a practice's data directory, on a server, and against the simulated instrument:
 
     lumo
     lumo --database "host=clinic-server dbname=lumo user=room1"
     lumo --simulate --data-dir ~/lumo-trial)",
-         {P::Lumo}},
-        {"SEE ALSO", R"(lumo-cli(1))", {P::Lumo}},
-        {"SEE ALSO", R"(lumo(1), pg_dump(1), pg_restore(1))", {P::LumoCli}},
-    };
+     {P::Lumo}},
+    {"SEE ALSO", R"(lumo-cli(1))", {P::Lumo}},
+    {"SEE ALSO", R"(lumo(1), pg_dump(1), pg_restore(1))", {P::LumoCli}},
+};
+
+} // namespace
+
+const std::vector<ManualSection>& manualSections()
+{
     return sections;
 }
 
