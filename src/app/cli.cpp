@@ -15,9 +15,6 @@
 #include <variant>
 
 namespace lumo {
-namespace {
-
-} // namespace
 
 namespace {
 QString refusedMessage(const QString& reason)

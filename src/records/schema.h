@@ -28,9 +28,13 @@ namespace lumo {
 // 8: LUMOOPER, the practice's operators, and LUMOAUDIT, the append-only log
 //    of who did what with whose records (schemapractice.cpp). Both stay
 //    empty until the first operator is created: practice mode is off till then.
+// 9: ZUCOND.REPEATOF, the key of a repeat session stored with each repeat
+//    (older measurements minutes apart are no pairs), and ZUQUAL.REPEATS,
+//    the number of points measured twice in the quality blob.
 // A file of version N gets every table, column, index and trigger whose
 // version is above N when it is opened for writing.
-constexpr int SchemaVersion = 8;
+constexpr int SchemaVersion = 9;
+inline constexpr int RepeatKeysSince = 9;
 
 enum class FileKind
 {

@@ -132,14 +132,16 @@ calibration failed (its values are logged, the previous ones stay in use), 2 whe
      {"--simulate", "--short-counts", "--trace-instrument"}},
     {"compare",
      "",
-     "--mkey K1 [--mkey K2] [--band base|comparison|hidden] [--json] --out FILE | --multi --mkey K1 "
-     "[--mkey K2 ...] [--select N] [--json] --out FILE",
+     "--mkey K1 [--mkey K2] [--band base|comparison|hidden] --out FILE | --mkey K1 --mkey K2 --json | "
+     "--multi --mkey K1 [--mkey K2 ...] [--select N] --out FILE",
      "compare two, or up to six, stored measurements",
      R"(Draws the comparison of stored measurements into FILE: a chart when it ends in `.png`, the printed
 page when it ends in `.pdf`. Without `--multi` the two-record comparison: measurement K1 against K2
-(or K1 alone), with the band of no real change from the practice's repeat pairs. With `--multi` the
-multi-record comparison of up to six measurements, each given once. In practice mode each compared
-measurement is logged under its own subject.)",
+(or K1 alone), with the band of no real change from the practice's repeat pairs. With `--json` it
+writes no file and answers whether K2 changed from K1 beyond chance, once for the whole profile: the
+whole-body shift against its own spread and the pattern point by point, judged together by Holm's
+procedure at 5 %. With `--multi` the multi-record comparison of up to six measurements, each given
+once. In practice mode each compared measurement is logged under its own subject.)",
      {{"--mkey", "K", "A measurement's key; once for each measurement compared.", true},
       {"--multi", "", "The multi-record comparison."},
       {"--band", "base|comparison|hidden",
@@ -148,8 +150,12 @@ measurement is logged under its own subject.)",
       {"--select", "N",
        "Multi-record comparison: the entry (1 to the number compared) whose marks are "
        "drawn."},
-      {"--json", "", "Also print the comparison's figures as JSON on standard output."},
-      {"--out", "FILE", "The file to write, `.png` or `.pdf`."}},
+      {"--json", "",
+       "Print the answer for K1 and K2 as JSON instead of a file: `shift_pct`, `shift_mdc_pct`, "
+       "`shift_changed`, `changed_points` (points 1-24), `outside_band`, `not_judged` (C points), "
+       "`expected_by_chance`, `figure` (`published`, `within-session` or `between-visits`) and "
+       "the sentences the screen shows."},
+      {"--out", "FILE", "The file to write, `.png` or `.pdf` (none with `--json`)."}},
      {}},
     {"trend",
      "",

@@ -161,25 +161,29 @@ const std::vector<CommandSpec> practiceCommands = {
      "[--store CUSTNO] [--high] [--condition NAME=VALUE ...] [--repeat-of MKEY]",
      "a guided run against the simulated probe, as JSON",
      R"(Runs a whole guided measuring run against the simulated probe in virtual time (it needs
-`--simulate`) and prints JSON: the 24 readings, their grades (A, B, C), reasons and figures, and with
+`--simulate`) and prints JSON: the 24 readings, their grades (A, B, C), reasons and figures (slope,
+spread, step, the value's standard error `se_pct`, its settling `plateau_pct` and `tau_ms`), and with
 `--store` the stored `MKEY`. The run stops when no point was measured within 60 s of instrument time.)",
      {{"--store", "CUSTNO", "Store the measurement under this existing subject."},
       {"--high", "", "Measure at the high potential (standard unless given; the setting is not saved)."},
       {"--condition", "NAME=VALUE",
-       "A condition of the measurement stored with it, as on the save "
-       "screen's 量測條件.",
+       "A condition stored with the measurement: the save screen's 休息, 距上餐, 今日運動, 室溫, 濕度, "
+       "皮膚處理, 備註, or `rest_minutes`, `meal_hours`, `exercise`, `room_temperature`, `humidity`, `skin`, "
+       "`note`; a choice by its text or 1 to 3.",
        true},
       {"--repeat-of", "MKEY",
-       "The stored measurement this run repeats (a repeat pair for the noise "
-       "figures)."}},
+       "With `--store`: the new measurement repeats stored measurement MKEY, a pair "
+       "for the noise figures (the same subject at the same potential, within 30 "
+       "minutes; otherwise exit 2 and nothing stored)."}},
      {"--simulate", "--probe-script"}},
     {"noise",
      "",
      "",
      "the practice's noise figures as JSON",
-     R"(Prints the practice's repeat pairs (one subject measured twice less than 30 minutes apart) and,
-per meridian and index, the standard error of measurement and the smallest detectable change (MDC95)
-as JSON; the published figures stand in until the practice has 20 pairs.)",
+     R"(Prints as JSON the practice's repeat pairs (keyed within a session, between visits, points measured
+again; older measurements without a repeat key are left out), the published prior and the floor, and
+for each meridian, the whole-body shift and each index the standard error of measurement and the
+smallest detectable change (MDC95) with its 95 % interval.)",
      {},
      {}},
     {"operator",

@@ -153,7 +153,8 @@ recorded delay; a command the trace does not hold is reported on standard error 
 goes silent.
 
 A probe script (`--probe-script`) is a JSON object with 24 points, each with any of these keys (the
-values shown are the defaults; an unknown key is refused):
+values shown are the defaults; the drift compounds, so -x and +x are the same ratio per second; an
+unknown key is refused):
 
     {"points": [{"value": 45.0, "drift_pct_per_s": 0, "noise_pct": 1,
                  "step_at_ms": null, "step_pct": 0, "lift_at_ms": null}, ...]})",

@@ -154,7 +154,7 @@ void TZuTrend::readNotes()
     for (const MeasurementRow& m : m_measurements)
         keys << m.MKEY;
     m_notes = trendNotes(m_rows, m_measurements, readMeasurementExtras(*m_state.MainDatabase, keys));
-    m_notes << m_noise.sourceText();
+    m_notes << m_noise.sourceTextOver(m_rows);
 }
 
 // Poor points, differing conditions and the band's source, under the heading.
