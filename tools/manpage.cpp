@@ -114,6 +114,8 @@ QString manualPage(ManualPage which, const QString& version, const QString& date
     QString out =
         QStringLiteral(".\\\" Written by lumo-docgen from src/shell/commandline.h's table; edit that.\n");
     out += QStringLiteral(".TH %1 1 %2 \"lumo %3\" \"User Commands\"\n").arg(name.toUpper(), date, version);
+    // Option names and file names must read as typed: no hyphenation, no stretched blanks.
+    out += QStringLiteral(".nh\n.ad l\n");
     const QString title = QString::fromUtf8(manualName(which));
     const int dash = int(title.indexOf(QLatin1String(" - ")));
     out +=
