@@ -134,7 +134,11 @@ file behind. An admin's act in practice mode, logged as an export.)",
 encrypted copy is decrypted with the passphrase from LUMO_BACKUP_PASSPHRASE or standard input), keeps
 the database in place as `lumo4_before_restore.mdb` and puts FILE in its place, all or nothing. The
 audit log and the operator accounts in place stay. Refused while another workstation has the database
-open, while an earlier `lumo4_before_restore.mdb` is there, and for a main database on a server.)",
+open, while an earlier `lumo4_before_restore.mdb` is there, and for a main database on a server.
+
+A practice database left without an enabled admin (accounts removed or disabled outside the program)
+runs no other command; `restore` of a copy that has one then needs no login, takes the copy's
+accounts and is logged as "（復原）".)",
      {withCommands},
      {}},
     {"migrate",
@@ -192,7 +196,8 @@ smallest detectable change (MDC95) with its 95 % interval.)",
      "add an operator",
      R"(Adds an operator account; the password from standard input (twice on a terminal, once from a
 pipe). The first account, an admin, turns practice mode on and needs no login; every later change
-needs an admin's.)",
+needs an admin's. On a server whose database has no enabled admin left, the schema owner's login adds
+one without a login (`--role admin`).)",
      {{"--name", "NAME", "The operator's name."},
       {"--role", "admin|practitioner|assistant", "What the operator may do."}},
      {}},
@@ -220,22 +225,32 @@ needs an admin's.)",
     {"audit",
      "",
      "[--custno X] [--from YYYY-MM-DD] [--to YYYY-MM-DD] | --verify",
-     "the audit log as JSON lines, or the check of its chain",
+     "the audit log as JSON lines, or its check",
      R"(Prints the audit log's rows as JSON lines, oldest first, filtered by subject and by the
-workstation's local days (the rows keep UTC). With `--verify` it checks the log's chain of SHA-256
-hashes instead and exits 2 naming the first row that was changed, removed or inserted.)",
+workstation's local days (the rows keep UTC).
+
+With `--verify` it checks instead: the log's chain of SHA-256 hashes (exit 2 naming the first row
+that was changed, removed or inserted, the last rows removed, or a log that does not start where
+practice mode started); the end of the log that the newest backup manifest in `Backup/` names,
+which must still be a row (exit 2 when the log was rewritten since); and, on a file, each row's key
+and hash against the copy the system journal keeps (exit 2 for rows the journal holds that are
+missing or changed in the log, 3 for rows the journal never received: the program stopped between
+the commit and the journal, or rows added outside it). Where no journal can be read it says that
+this part was not checked. On a server the hashes are in the server's own log, which a workstation
+cannot read.)",
      {{"--custno", "X", "One subject's rows."},
       {"--from", "YYYY-MM-DD", "From this local day."},
       {"--to", "YYYY-MM-DD", "Up to this local day."},
-      {"--verify", "", "Check the chain; no filter with it."}},
+      {"--verify", "", "Check the log as above; no filter with it."}},
      {}},
     {"server-grant",
      "",
      "--role ROLE",
      "grant a workstation's login on a server",
      R"(Run as the server schema's owner: grants the existing login ROLE, in one transaction, reading and
-writing the records and the kept counts, reading and appending the audit log, and nothing more; run
-again it changes nothing. Refused when the login running it lacks the owner's rights, when ROLE does
+writing the records and the kept counts, reading the audit log and the accounts' names and roles, and
+the owner's functions through which a room logs in, changes accounts and appends to the log, and
+nothing more; run again it changes nothing. Refused when the login running it lacks the owner's rights, when ROLE does
 not exist, or when ROLE holds the owner's rights itself. An admin's act in practice mode.)",
      {{"--role", "ROLE", "The workstation's login on the server."}},
      {}},

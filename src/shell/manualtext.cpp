@@ -104,7 +104,8 @@ From then on the window asks for a login after the start-up status, and every `l
 needs `--operator NAME` with the password from LUMO_PASSWORD or standard input: without it the
 command exits 2 with "需要登入", and a command the operator's role does not allow exits 2 with
 "權限不足", both before anything is touched. Five wrong passwords in a row make the next try wait
-30 s, on every workstation.
+30 s, on every workstation. Passwords are hashed with Argon2id at a cost measured once per data
+directory (about 0.5 s a login); a hash made at a lower cost is made again at the next login.
 
 Admins may do everything. Practitioners may do everything but the accounts, the audit log, restores,
 `migrate`, `decrypt-backup` and replacing imports. Assistants measure, save, calibrate and keep the
@@ -114,7 +115,14 @@ Every view of a subject's measurements, every change to subjects, measurements a
 print, PDF, export, import, backup and restore adds a row to the audit log `LUMOAUDIT`: the time
 (UTC), the operator, the workstation, the action, the subject and measurement, and a short detail.
 Rows are never changed or removed (triggers refuse it); each row's hash chains it to the one before,
-which `lumo-cli audit --verify` checks. In the window an admin reads the log under 系統支援 → 稽核紀錄.
+which `lumo-cli audit --verify` checks; on a file each committed row's key and hash also go to the
+system journal (`SYSLOG_IDENTIFIER=lumo-audit`), which the file's owner cannot rewrite. A guard (the triggers
+that refuse changing or removing a row) found missing at the opening is made again, logged as
+`audit.guard` and said. In the window an admin reads the log under 系統支援 → 稽核紀錄.
+
+Practice mode, once on, stays on: a database without an enabled admin refuses every command and the
+window, naming the way back: on a file `lumo-cli restore` of a backup that has one (no login needed),
+on a server `operator add --role admin` with the schema owner's login.
 The screen locks after the idle time set on 用戶資料設定 (10 minutes unless set), when the desktop
 locks and before the machine sleeps.)",
      {P::Lumo, P::LumoCli}},
@@ -172,6 +180,10 @@ which every user of the machine can read in the process list.
 1 or 0: whether the data directory counts as a network folder (the rollback journal in place of
 SQLite's write-ahead log), overriding what the file system's type says.
 
+@LUMO_PASSWORD_COST
+`floor`: hash new passwords at the least cost allowed instead of the data directory's measured one
+(for tests; a practice leaves it unset).
+
 @PGPASSFILE, PGHOST, PGUSER, ...
 Read by libpq for a main database on a server.
 
@@ -215,6 +227,9 @@ The practice's bounds of the reading grades (any of `steady_slope_pct_per_s`, `s
 `tick_agreement_pct`, `unsteady_slope_pct_per_s`, `unsteady_spread_pct`, `step_pct`, `min_samples`,
 `step_span_ms`, `step_noise_se`).
 
+@LumoPasswordCost.txt
+The cost of the password hashes measured on this machine: memory in KiB and passes.
+
 @LumoConditions.json, LumoRecent.txt, LumoMasked.txt, LumoIdleLock.txt
 The last measuring conditions entered, the last 10 subjects, the waiting-room masking of this
 workstation, the screen lock's idle time.
@@ -244,7 +259,8 @@ A usage error (an unknown command or option, a missing value, an option given tw
 the message is on standard error.
 
 @3
-`calibrate` only: the calibration failed (its values are logged, the previous ones stay in use).)",
+`calibrate`: the calibration failed (its values are logged, the previous ones stay in use).
+`audit --verify`: rows of the log that the system journal never received, nothing else wrong.)",
      {P::LumoCli}},
     {"EXIT STATUS",
      R"(@0
