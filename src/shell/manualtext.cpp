@@ -116,15 +116,16 @@ print, PDF, export, import, backup and restore adds a row to the audit log `LUMO
 (UTC), the operator, the workstation, the action, the subject and measurement, and a short detail.
 Rows are never changed or removed (triggers refuse it); each row's hash chains it to the one before,
 which `lumo-cli audit --verify` checks; on a file each committed row's key and hash also go to the
-system journal (`SYSLOG_IDENTIFIER=lumo-audit`), which the file's owner cannot rewrite. A guard (the triggers
-that refuse changing or removing a row) found missing at the opening is made again, logged as
-`audit.guard` and said. In the window an admin reads the log under 系統支援 → 稽核紀錄.
+system journal (`SYSLOG_IDENTIFIER=lumo-audit`), which the file's owner cannot rewrite. A guard
+(the triggers that refuse changing or removing a row) found missing at the opening is made again,
+logged as `audit.guard` and said. In the window an admin reads the log under 系統支援 → 稽核紀錄.
+
+The screen locks after the idle time set on 用戶資料設定 (10 minutes unless set), when the desktop
+locks and before the machine sleeps.
 
 Practice mode, once on, stays on: a database without an enabled admin refuses every command and the
 window, naming the way back: on a file `lumo-cli restore` of a backup that has one (no login needed),
-on a server `operator add --role admin` with the schema owner's login.
-The screen locks after the idle time set on 用戶資料設定 (10 minutes unless set), when the desktop
-locks and before the machine sleeps.)",
+on a server `operator add --role admin` with the schema owner's login.)",
      {P::Lumo, P::LumoCli}},
     {"THE MAIN DATABASE ON A SERVER",
      R"(For a practice that measures in several rooms, the main database (subjects, measurements, the
@@ -259,7 +260,7 @@ A usage error (an unknown command or option, a missing value, an option given tw
 the message is on standard error.
 
 @3
-`calibrate`: the calibration failed (its values are logged, the previous ones stay in use).
+`calibrate`: the calibration failed (its values are logged, the previous ones stay in use);
 `audit --verify`: rows of the log that the system journal never received, nothing else wrong.)",
      {P::LumoCli}},
     {"EXIT STATUS",
