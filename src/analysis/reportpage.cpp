@@ -76,6 +76,15 @@ void ReportPage::sectionStart()
         NextLine();
 }
 
+bool ReportPage::keepTogether(int extent)
+{
+    // NextLine lets a line start at most this low on a page.
+    const int lastLine = m_pageHeight - MmInDots(15);
+    if (LineCursor + extent <= lastLine || MmInDots(10) + extent > lastLine) return false;
+    newPage();
+    return true;
+}
+
 void ReportPage::text(int x, int y, const QString& s, const QColor& c, int size)
 {
     const QFont f = font(size);

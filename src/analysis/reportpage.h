@@ -34,6 +34,12 @@ public:
     void PageNumberText();
     // A section begins on a new page when fewer than five lines are left.
     void sectionStart();
+    // Before a block whose last line starts `extent` below the cursor: a new
+    // page first when the block would run past this page's last line but
+    // fits on a fresh page, so that a table that fits on a page is never
+    // split. True when the page was turned.
+    bool keepTogether(int extent);
+    bool keepLinesTogether(int lines) { return keepTogether((lines - 1) * m_lineHeight); }
     void newPage(); // the cursor to 10 mm, a new page with its number
 
     // Text at (x, y) top-left in the report font at `size` points, through ReportColour.

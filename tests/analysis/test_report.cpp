@@ -256,6 +256,33 @@ private slots:
         QCOMPARE(p.pageNumber(), pages + 1);
     }
 
+    // A table that fits on a page is never split; a longer one breaks as lines do.
+    void smallTablesStayWhole_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("below"); // device units of its last line below the page's last line
+        QTest::addColumn<bool>("newPage");
+        QTest::newRow("three lines, the last one on the page") << 3 << 0 << false;
+        QTest::newRow("three lines, the last one past it") << 3 << 1 << true;
+        QTest::newRow("well above the page's end") << 3 << -500 << false;
+        QTest::newRow("longer than a page") << 200 << 1 << false;
+    }
+    void smallTablesStayWhole()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, below);
+        QFETCH(bool, newPage);
+        RecordingDevice d;
+        QPainter painter(&d);
+        ReportPage p(
+            painter, d, [&d] { d.turnPage(); }, true, 10);
+        const int start = p.pageHeight() - p.MmInDots(15) - (lines - 1) * p.LineHeight() + below;
+        p.LineCursor = start;
+        QCOMPARE(p.keepLinesTogether(lines), newPage);
+        QCOMPARE(p.pageNumber(), newPage ? 2 : 1);
+        QCOMPARE(p.LineCursor, newPage ? p.MmInDots(10) : start);
+    }
+
     void abandonedReportStopsMakingPages()
     {
         RecordingDevice d;
