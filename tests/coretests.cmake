@@ -24,7 +24,8 @@ set(lumo_core_tests
   records/test_schemaobjects records/test_transfer_files base/test_visibletext records/test_server
   app/test_cli_server)
 list(APPEND lumo_core_tests faults/test_readonly)
-list(APPEND lumo_core_tests records/test_fhirbundle records/test_subjectcsv records/test_subjectmerge records/test_deletion)
+list(APPEND lumo_core_tests records/test_fhirbundle records/test_subjectcsv records/test_subjectmerge records/test_deletion
+  records/test_mergecandidates)
 list(APPEND lumo_core_tests measurement/test_quality comparison/test_noise comparison/test_noise_extras)
 list(APPEND lumo_core_tests practice/test_auditlog app/test_cli_serverroles)
 foreach(source IN LISTS lumo_core_tests)
@@ -38,5 +39,5 @@ foreach(source IN LISTS lumo_core_tests)
     LUMO_TRACE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/instrument/traces")
 endforeach()
 lumo_on_server(test_records test_server test_cli_server)
-lumo_on_server(test_auditlog test_subjectmerge test_cli_serverroles)
+lumo_on_server(test_auditlog test_subjectmerge test_cli_serverroles test_mergecandidates)
 lumo_test(test_pictures SOURCES knowledge/test_pictures.cpp LIBS lumo_pictures)
