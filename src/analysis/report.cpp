@@ -405,7 +405,7 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device,
     else
         refusedSections(p, in);
     out.abandoned = p.isAbandoned();
-    out.pages = p.pageNumber();
+    out.pages = p.pagesBegun();
     if (out.abandoned && discard) discard();
     painter.end();
     return out;

@@ -39,14 +39,6 @@ void tableHeading(ReportPage& p)
     p.NextLine();
 }
 
-// One line, or the heading again first when the line before broke the page.
-void nextTableLine(ReportPage& p)
-{
-    const int page = p.pageNumber();
-    p.NextLine();
-    if (p.pageNumber() != page && !p.isAbandoned()) tableHeading(p);
-}
-
 // The verdicts, printed under a row's figures from a little right of the
 // date to the columns of the meridians' names.
 constexpr double VerdictMm = 12;
@@ -82,13 +74,17 @@ RowLines rowLines(const ReportPage& p, const TrendRow& r)
     return {verdictLines(p, r), nameColumn(p, r.meridiansHigh, 8), nameColumn(p, r.meridiansLow, 9)};
 }
 
-void tableRow(ReportPage& p, const TrendRow& r)
+// `headed`: the page that has the heading. A page the table runs onto gets
+// it again before its first row, so no page ends in a heading alone.
+void tableRow(ReportPage& p, const TrendRow& r, int& headed)
 {
     const RowLines lines = rowLines(p, r);
     // A measurement stays on one page with its verdicts and names.
-    if (p.keepLinesTogether(lines.count())) {
-        if (p.isAbandoned()) return;
+    p.keepLinesTogether(lines.count());
+    if (p.isAbandoned()) return;
+    if (headed != p.pageNumber()) {
         tableHeading(p);
+        headed = p.pageNumber();
     }
     auto at = [&](int c, const QString& t, const QColor& colour) {
         p.text(p.MmInDots(Columns[c]), p.LineCursor, t, colour, TableSize);
@@ -98,7 +94,7 @@ void tableRow(ReportPage& p, const TrendRow& r)
     at(2, r.high ? u("高電位") : u("標準電位"), r.high ? Red : Green);
     if (!r.analysed) {
         at(3, u("無法分析"), Red);
-        nextTableLine(p);
+        p.NextLine();
         return;
     }
     at(3, fmt("%5.2f", r.BodyEnergy), Qt::black);
@@ -110,7 +106,7 @@ void tableRow(ReportPage& p, const TrendRow& r)
             p.text(p.MmInDots(VerdictMm), p.LineCursor, lines.verdicts[line - 1], Qt::black, TableSize);
         if (line < lines.high.size()) at(8, lines.high[line], Qt::black);
         if (line < lines.low.size()) at(9, lines.low[line], Qt::black);
-        nextTableLine(p);
+        p.NextLine();
     }
 }
 
@@ -176,9 +172,10 @@ bool printTrendPage(ReportPage& p, const TrendPage& in)
     // The heading goes with the first measurement.
     if (!in.rows.isEmpty()) p.keepLinesTogether(1 + rowLines(p, in.rows.first()).count());
     tableHeading(p);
+    int headed = p.pageNumber();
     for (const TrendRow& r : in.rows) {
         if (p.isAbandoned()) return false;
-        tableRow(p, r);
+        tableRow(p, r, headed);
     }
     return !p.isAbandoned();
 }
