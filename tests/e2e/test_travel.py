@@ -264,10 +264,13 @@ class Travel(Session):
         if self.keys and not shared:
             out = out / "visit"
             self.new_folder_by_keys(e, out)
-        lumo.screenshot("export-ready")
-        if self.keys:
-            lumo.key("Return")  # 匯  出 is the default button (新增資料夾 never takes Enter)
+            lumo.screenshot("export-ready")
+            self.push("匯  出", e)  # from 新增資料夾, Enter would press it again
+        elif self.keys:
+            lumo.screenshot("export-ready")
+            lumo.key("Return")  # 匯  出 is the default button
         else:
+            lumo.screenshot("export-ready")
             lumo.press("匯  出", e)
         if shared:
             self.notice(SHARED, "export-refused")
@@ -295,9 +298,12 @@ class Travel(Session):
         number = lumo.get("radio button", "編號：併入的", g)
         if self.keys:
             # After the number's other holder, W09 of the same name and birth date is proposed.
-            self.tab_to(lumo.get("combo box", "併入的受測者", g), "the list of subjects to merge in")
+            others = lumo.get("combo box", "A01 Wang Xiao", g, what="the number's other holder to merge in")
+            self.tab_to(others, "the list of subjects to merge in")
             lumo.key("Down")
-            lumo.wait_until(lambda: description(number) == "W09", 10, "the proposed W09 to be chosen by Down")
+            lumo.wait_until(lambda: name(others) == "W09 Wang  (可能重覆：同姓名及生日)", 10,
+                            "the subject of the same name and birth date to be proposed next")
+            lumo.wait_until(lambda: description(number) == "W09", 10, "its number among the fields to choose")
             lumo.screenshot("merge-likely-duplicate")
             lumo.key("Up")
             lumo.wait_until(lambda: description(number) == "A01", 10, "the other A01 to be chosen again by Up")
