@@ -105,6 +105,9 @@ private slots:
         QTest::newRow("a comparison")
             << "A001"
             << "Lin" << QString::fromUtf8("比對") << QString::fromUtf8("A001_Lin_20260501_比對.pdf");
+        // Under the waiting-room display ("masked" in the tag) the dialog shows the masked number and name.
+        QTest::newRow("masked") << "A00123" << QString::fromUtf8("王小明") << ""
+                                << QString::fromUtf8("A○○○○3_王○明_20260501.pdf");
     }
     void proposedPdfNames()
     {
@@ -112,7 +115,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, kind);
         QFETCH(QString, expected);
-        QCOMPARE(proposedPdfName(number, name, QDate(2026, 5, 1), kind), expected);
+        const bool masked = QByteArray(QTest::currentDataTag()) == "masked";
+        QCOMPARE(proposedPdfName(number, name, QDate(2026, 5, 1), kind, masked), expected);
     }
 
     void textColours()
