@@ -116,6 +116,7 @@ private slots:
         QVERIFY(at(d, u(" 1:")));
         QVERIFY(!d.find(u(" 2:")));
         QVERIFY(!d.find(QStringLiteral("XX")));
+        QVERIFY(!d.find(u("變化在量測誤差內")));
         QCOMPARE(d.engine.page, 1);
     }
 
@@ -156,6 +157,9 @@ private slots:
         }
         const bool bandDrawn = d.engine.shapeColours.contains(QColor(128, 128, 0).rgb());
         QCOMPARE(bandDrawn, markX >= 0);
+        QCOMPARE(d.find(u("生理界線")) != nullptr, markX >= 0);
+        // The key of the span of no real change, clear of the mark before series 2.
+        QVERIFY(at(d, u("變化在量測誤差內"))->end < 1519 - 59);
     }
 
     void multiRecordPage_data()
