@@ -267,6 +267,9 @@ private slots:
         QCOMPARE(p.pageNumber(), pages);
         p.NextLine();
         QCOMPARE(p.pageNumber(), pages + 1);
+        // That page begins when something is drawn on it: a report ending here has none empty.
+        QCOMPARE(p.pagesBegun(), pages);
+        QCOMPARE(d.engine.page, pages);
     }
 
     // A table that fits on a page is never split; a longer one breaks as lines do.
@@ -294,19 +297,6 @@ private slots:
         QCOMPARE(p.keepLinesTogether(lines), newPage);
         QCOMPARE(p.pageNumber(), newPage ? 2 : 1);
         QCOMPARE(p.LineCursor, newPage ? p.MmInDots(10) : start);
-    }
-
-    void noEmptyPageAfterTheLastLine()
-    {
-        RecordingDevice d;
-        QPainter painter(&d);
-        ReportPage p(
-            painter, d, [&d] { d.turnPage(); }, true, 10);
-        p.LineCursor = p.pageHeight() - p.MmInDots(15);
-        p.PrintTextLine(QStringLiteral("the last line"));
-        QCOMPARE(p.pageNumber(), 2);
-        QCOMPARE(p.pagesBegun(), 1);
-        QCOMPARE(d.engine.page, 1);
     }
 
     void abandonedReportStopsMakingPages()
