@@ -132,9 +132,10 @@ void filterFigures(SubjectList& list, BareRecords& bare, Figures& f)
         });
         ms += one;
         worst = std::max(worst, one);
-        const FilterQuery q = filterQueryFor(t);
-        const char* table = q.index == FilterIndex::Trigrams ? "ZUCUST_TRIGRAMS" : "ZUCUST_PAIRS";
-        bareMs += timeMs([&] { bare.filterMatches(table, q.match); });
+        for (const FilterQuery& q : filterQueriesFor(t)) {
+            const char* table = q.index == FilterIndex::Trigrams ? "ZUCUST_TRIGRAMS" : "ZUCUST_PAIRS";
+            bareMs += timeMs([&] { bare.filterMatches(table, q.match); });
+        }
         std::printf("  filter \"%s\": %d subjects, %.1f ms\n", qPrintable(t), list.size(), one);
     }
     for (const QString& t : {QString::fromUtf8("林志明"), QStringLiteral("0912")})

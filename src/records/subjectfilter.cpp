@@ -2,8 +2,10 @@
 
 #include "records/engine.h"
 #include "records/legacysource.h"
+#include "records/schema.h"
 
 #include <QByteArray>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace lumo {
@@ -85,12 +87,14 @@ bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>
         *error = QString::fromUtf8(sqlite3_errmsg(h));
         return false;
     }
+    const QString digits = filterDigits(text);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         for (int c = 1; c <= 5; ++c) {
             const QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
                                                 sqlite3_column_bytes(st, c));
-            if (v.contains(text, Qt::CaseInsensitive)) {
+            if (v.contains(text, Qt::CaseInsensitive) ||
+                (c >= 3 && !digits.isEmpty() && telephoneDigits(v).contains(digits))) {
                 found(sqlite3_column_int64(st, 0));
                 break;
             }
@@ -101,18 +105,29 @@ bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>
     return false;
 }
 
+enum class IndexForm
+{
+    None,
+    Earlier, // without the telephones' digits
+    Current
+};
+
 // A file of an earlier version opened only for reading (a data directory
-// that takes no writes) has not been given the index.
-bool hasIndex(sqlite3* h)
+// that takes no writes) has not been given the index, or not this form of it.
+IndexForm indexForm(sqlite3* h)
 {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(
-            h, "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('ZUCUST_TRIGRAMS', 'ZUCUST_PAIRS')", -1,
-            &st, nullptr) != SQLITE_OK)
-        return false;
-    const bool both = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 2;
+            h,
+            "SELECT COUNT(*), SUM(sql LIKE '%DIGITS%') FROM sqlite_master WHERE type = 'table' "
+            "AND name IN ('ZUCUST_TRIGRAMS', 'ZUCUST_PAIRS')",
+            -1, &st, nullptr) != SQLITE_OK)
+        return IndexForm::None;
+    IndexForm form = IndexForm::None;
+    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 2)
+        form = sqlite3_column_int(st, 1) == 2 ? IndexForm::Current : IndexForm::Earlier;
     sqlite3_finalize(st);
-    return both;
+    return form;
 }
 
 bool serverMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
@@ -152,19 +167,70 @@ QString serverFilterCondition(Database& db, const QString& text, QVariantList* b
                      .arg(e.caseless(QLatin1String(field)), e.caselessValue());
         *binds << pattern;
     }
+    if (const QString digits = filterDigits(text); !digits.isEmpty())
+        for (const char* field : {"TEL", "TEL2", "TEL3"}) {
+            tests << QStringLiteral("translate(%1, '%2', '') LIKE ?")
+                         .arg(QLatin1String(field), QLatin1String(TelephoneSeparators));
+            *binds << QLatin1Char('%') + digits + QLatin1Char('%');
+        }
     return QLatin1Char('(') + tests.join(QStringLiteral(" OR ")) + QLatin1Char(')');
 }
 
-FilterQuery filterQueryFor(const QString& text)
+QString telephoneDigits(const QString& telephone)
+{
+    QString d = telephone;
+    for (const char* c = TelephoneSeparators; *c; ++c)
+        d.remove(QLatin1Char(*c));
+    return d;
+}
+
+QString filterDigits(const QString& text)
 {
     const QString t = text.trimmed();
+    bool digit = false;
+    for (const QChar c : t) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            digit = true;
+        else if (c.unicode() > 127 || !std::strchr(TelephoneSeparators, c.toLatin1()))
+            return {};
+    }
+    return digit ? telephoneDigits(t) : QString();
+}
+
+namespace {
+
+// One text as a query of the index that holds texts of its length; false
+// when the pair index cannot hold it.
+bool queryOf(const QString& t, bool literal, FilterQuery* q)
+{
     const QList<uint> chars = t.toUcs4();
-    if (chars.size() >= 3) return {FilterIndex::Trigrams, quoted(t)};
+    if (chars.size() >= 3) {
+        // The telephones' digits are found by their own query, not as a telephone's text.
+        *q = {FilterIndex::Trigrams,
+              (literal ? QStringLiteral("{CUSTNO NAME TEL TEL2 TEL3} : ") : QStringLiteral("DIGITS : ")) +
+                  quoted(t)};
+        return true;
+    }
     for (uint c : chars)
-        if (!pairIndexKeeps(char32_t(c))) return {FilterIndex::Rows, {}};
-    // One character: every pair that begins with it, and a field's last character.
-    if (chars.size() == 1) return {FilterIndex::Pairs, quoted(t) + QLatin1Char('*')};
-    return {FilterIndex::Pairs, quoted(t)};
+        if (!pairIndexKeeps(char32_t(c))) return false;
+    // One character: every pair that begins with it, and a field's last
+    // character. The pairs of DIGITS are matched too: they hold digits only.
+    *q = {FilterIndex::Pairs, chars.size() == 1 ? quoted(t) + QLatin1Char('*') : quoted(t)};
+    return true;
+}
+
+} // namespace
+
+QVector<FilterQuery> filterQueriesFor(const QString& text)
+{
+    const QString t = text.trimmed();
+    FilterQuery literal;
+    if (!queryOf(t, true, &literal)) return {{FilterIndex::Rows, {}}};
+    const QString digits = filterDigits(t);
+    FilterQuery d;
+    if (digits.isEmpty() || !queryOf(digits, false, &d) || d.match == literal.match) return {literal};
+    if (d.index == literal.index) return {{literal.index, literal.match + QStringLiteral(" OR ") + d.match}};
+    return {literal, d};
 }
 
 bool subjectsMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
@@ -176,17 +242,16 @@ bool subjectsMatching(Database& db, const QString& text, const std::function<voi
         *error = QStringLiteral("no connection");
         return false;
     }
-    const FilterQuery q = filterQueryFor(text);
-    if (!hasIndex(h)) return scanRows(h, text.trimmed(), found, error);
-    switch (q.index) {
-    case FilterIndex::Trigrams:
-        return stepKeys(h, "ZUCUST_TRIGRAMS", q.match.toUtf8(), found, error);
-    case FilterIndex::Pairs:
-        return stepKeys(h, "ZUCUST_PAIRS", q.match.toUtf8(), found, error);
-    case FilterIndex::Rows:
+    const IndexForm form = indexForm(h);
+    if (form == IndexForm::None || (form == IndexForm::Earlier && !filterDigits(text).isEmpty()))
         return scanRows(h, text.trimmed(), found, error);
+    for (const FilterQuery& q : filterQueriesFor(text)) {
+        if (q.index == FilterIndex::Rows) return scanRows(h, text.trimmed(), found, error);
+        if (!stepKeys(h, q.index == FilterIndex::Trigrams ? "ZUCUST_TRIGRAMS" : "ZUCUST_PAIRS",
+                      q.match.toUtf8(), found, error))
+            return false;
     }
-    return false;
+    return true;
 }
 
 } // namespace lumo

@@ -4,11 +4,13 @@
 // the filter's index (schemafind.cpp): a text of three or more characters as
 // a phrase of its runs of three, one of one or two characters from the index
 // of pairs. Texts the pair index cannot hold (a short text with a blank or a
-// sign that is no telephone punctuation) are looked for row by row.
+// sign that is no telephone punctuation) are looked for row by row. Digits
+// also find a telephone that holds them between separators.
 
 #include "records/database.h"
 
 #include <QString>
+#include <QVector>
 #include <functional>
 
 namespace lumo {
@@ -26,8 +28,17 @@ struct FilterQuery
     QString match; // the full-text query; empty for Rows
 };
 
-// The filter text is trimmed; an empty one filters nothing (not asked here).
-FilterQuery filterQueryFor(const QString& text);
+// The queries that find a text (trimmed; an empty one filters nothing, not
+// asked here): the text itself in the number, name and telephones and, for a
+// text of digits and telephone separators, its digits in the telephones'
+// digits (schemafind.cpp). One query, or two when they need different indexes.
+QVector<FilterQuery> filterQueriesFor(const QString& text);
+
+// The digits a text of digits and telephone separators stands for ("2345-6789"
+// gives "23456789"); empty for any other text.
+QString filterDigits(const QString& text);
+// A telephone without its separators.
+QString telephoneDigits(const QString& telephone);
 
 // On the server: the condition on ZUCUST that finds the subjects, its values
 // appended to binds (each field tested for the text, letters folded).
