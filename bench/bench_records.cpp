@@ -22,6 +22,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -178,9 +179,15 @@ bool ensurePractice(const QString& path, PracticeSize size)
     if (QFileInfo::exists(path)) return true;
     QElapsedTimer g;
     g.start();
-    const Status st = generatePractice(path, size);
-    if (!st) {
-        std::fprintf(stderr, "generation failed: %s\n", qPrintable(st.error));
+    // Made under another name and renamed when committed: a generation cut
+    // short (it takes long at 1,000,000 subjects) leaves no file that the
+    // next run would take for the practice, only its own to start again.
+    const QString part = path + QStringLiteral(".part");
+    for (const char* companion : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(part + QLatin1String(companion));
+    const Status st = generatePractice(part, size);
+    if (!st || !QFile::rename(part, path)) {
+        std::fprintf(stderr, "generation failed: %s\n", qPrintable(st ? QStringLiteral("rename") : st.error));
         return false;
     }
     std::printf("generated %d subjects, %lld measurements in %.1f s\n", size.subjects,
