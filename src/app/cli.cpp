@@ -4,6 +4,8 @@
 #include "instrument/protocol.h"
 #include "instrument/replay.h"
 #include "instrument/stack.h"
+#include "practice/passwordhash.h"
+#include "records/database.h"
 #include "shell/configuration.h"
 #include "shell/datadir.h"
 #include "shell/identificationreport.h"
@@ -114,6 +116,8 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     // The defaults stand in for a practice's bounds that cannot be read: said, not a failure.
     if (!o.qualityThresholds) *c.err << o.qualityThresholds.error << Qt::endl;
     if (refusedReadOnly(c, o)) ok = false;
+    if (state.MainDatabase && state.MainDatabase->auditGuardRecreated())
+        *c.err << auditGuardRecreatedMessage() << Qt::endl;
     startSession(c, state);
     return ok;
 }
@@ -340,6 +344,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     }
     c.args = rest;
     const QString command = rest.value(0);
+    // The login checks a hash at the program's cost and remakes a weaker one.
+    if (QFileInfo(c.dataDirectory).isDir()) loadPasswordCost(c.dataDirectory);
     if (const int gate = gateCommand(c, command); gate >= 0) return gate;
     if (refusedForWriting(c, command)) return 2;
     const int code = runCommand(c, command);

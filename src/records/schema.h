@@ -86,6 +86,16 @@ QString auditRevokePg();
 // the logins that may only read and append (the schema's name quoted).
 QString auditLockFunctionPg(const QString& quotedSchema);
 QString auditLockRevokePg();
+// After this many wrong passwords in a row the next try waits LoginWaitMs
+// (the server's login function counts them as the program does on a file).
+inline constexpr int LoginMaxFails = 5;
+inline constexpr qint64 LoginWaitMs = 30000;
+// The functions through which the rooms' logins reach the accounts and append
+// to the log, with the owner's rights (pgpractice.cpp): their signatures, and
+// the statements that make them, revoke them from PUBLIC, add the log's
+// columns only the server fills, and take back older grants of writing.
+const QStringList& practiceFunctionsPg();
+QStringList practiceFunctionStatementsPg(const QString& quotedSchema);
 
 // An index: its columns in order. Columns that compare without regard to case
 // (COLLATE NOCASE in the definition) are indexed in that comparison's order.

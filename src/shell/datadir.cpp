@@ -1,5 +1,6 @@
 #include "shell/datadir.h"
 
+#include "backup/backup.h"
 #include "base/atomicfile.h"
 #include "records/database.h"
 #include "records/transferwork.h"
@@ -50,20 +51,25 @@ QString defaultDataDirectory()
 
 QString deliveredDirectory()
 {
-    return withSeparator(QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/lumo")));
+    return withSeparator(
+        QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/lumo")));
 }
 
 QString dataFilePath(const QString& dir, const QString& name)
 {
     const QString base = withSeparator(dir);
     if (QFileInfo::exists(base + name)) return base + name;
-    const QStringList entries = QDir(base).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    const QStringList entries =
+        QDir(base).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QString& e : entries)
         if (e.compare(name, Qt::CaseInsensitive) == 0) return base + e;
     return base + name;
 }
 
-bool dataFileExists(const QString& dir, const QString& name) { return QFileInfo::exists(dataFilePath(dir, name)); }
+bool dataFileExists(const QString& dir, const QString& name)
+{
+    return QFileInfo::exists(dataFilePath(dir, name));
+}
 
 Status resolveDataDirectory(const QString& given, QString* resolved)
 {
@@ -130,6 +136,14 @@ void removeLeftovers(const QString& dataDir)
     const QString pictures = dataFilePath(dataDir, QLatin1String(PictureFolder));
     if (QFileInfo(pictures).isDir()) removeLeftoverTemporaries(pictures, {QStringLiteral("*.bmp")});
     WorkingFolder::removeLeftovers(dataDir);
+    // A killed encrypted backup or restore: the clear copy an earlier version
+    // staged beside the database, and a half-written encrypted copy.
+    for (const char* clear : {"lumo4_encrypting.mdb", "lumo4_decrypting.mdb"})
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(dataFilePath(dataDir, QLatin1String(clear) + QLatin1String(suffix)));
+    const QDir backups(dataFilePath(dataDir, QLatin1String(BackupFolder)));
+    for (const QString& partial : backups.entryList({QStringLiteral("*.enc.partial")}, QDir::Files))
+        QFile::remove(backups.filePath(partial));
 }
 
 PreparedFiles prepareDataDirectory(const QString& dataDir)

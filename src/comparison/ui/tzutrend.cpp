@@ -268,7 +268,8 @@ void TZuTrend::ToolButtonPrintClick()
     TrendPage page{&m_state.config, m_subject, m_rows};
     page.noise = &m_noise;
     page.notes = m_notes;
-    const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"));
+    const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"),
+                                         m_state.waitingRoom.on());
     printComparisonJob(this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
                        TrendReportSize, name, {m_subject.CUSTNO});
 }
