@@ -187,14 +187,12 @@ QString telephoneDigits(const QString& telephone)
 QString filterDigits(const QString& text)
 {
     const QString t = text.trimmed();
-    bool digit = false;
-    for (const QChar c : t) {
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            digit = true;
-        else if (c.unicode() > 127 || !std::strchr(TelephoneSeparators, c.toLatin1()))
-            return {};
-    }
-    return digit ? telephoneDigits(t) : QString();
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    // A sign typed at either end is meant as written ("-111-", "(0", "+8").
+    if (t.isEmpty() || !digit(t.front()) || !digit(t.back())) return {};
+    for (const QChar c : t)
+        if (!digit(c) && (c.unicode() > 127 || !std::strchr(TelephoneSeparators, c.toLatin1()))) return {};
+    return telephoneDigits(t);
 }
 
 namespace {

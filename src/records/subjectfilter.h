@@ -34,8 +34,9 @@ struct FilterQuery
 // digits (schemafind.cpp). One query, or two when they need different indexes.
 QVector<FilterQuery> filterQueriesFor(const QString& text);
 
-// The digits a text of digits and telephone separators stands for ("2345-6789"
-// gives "23456789"); empty for any other text.
+// The digits a text of digits and telephone separators between them stands
+// for ("2345-6789" gives "23456789"); empty for any other text, and for one
+// that begins or ends with a separator (that sign is meant as written).
 QString filterDigits(const QString& text);
 // A telephone without its separators.
 QString telephoneDigits(const QString& telephone);
