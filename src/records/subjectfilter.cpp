@@ -36,9 +36,8 @@ constexpr const char* kMarkPointer = "lumo_filter_callback";
 
 void markStep(sqlite3_context*, int, sqlite3_value** argv)
 {
-    if (auto* found =
-            static_cast<const std::function<void(qint64)>*>(sqlite3_value_pointer(argv[1], kMarkPointer)))
-        (*found)(sqlite3_value_int64(argv[0]));
+    if (auto* found = static_cast<KeyMarks*>(sqlite3_value_pointer(argv[1], kMarkPointer)))
+        found->mark(sqlite3_value_int64(argv[0]));
 }
 
 void markFinal(sqlite3_context* context)
@@ -57,8 +56,7 @@ bool prepareMarking(sqlite3* h, const char* sql, sqlite3_stmt** st)
     return sqlite3_prepare_v2(h, sql, -1, st, nullptr) == SQLITE_OK;
 }
 
-bool stepKeys(sqlite3* h, const char* table, const QByteArray& match,
-              const std::function<void(qint64)>& found, QString* error)
+bool stepKeys(sqlite3* h, const char* table, const QByteArray& match, KeyMarks* found, QString* error)
 {
     const QByteArray sql =
         QByteArray("SELECT ") + kMarkFunction + "(rowid, ?2) FROM " + table + " WHERE " + table + " MATCH ?1";
@@ -69,7 +67,7 @@ bool stepKeys(sqlite3* h, const char* table, const QByteArray& match,
         return false;
     }
     sqlite3_bind_text(st, 1, match.constData(), int(match.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_pointer(st, 2, const_cast<std::function<void(qint64)>*>(&found), kMarkPointer, nullptr);
+    sqlite3_bind_pointer(st, 2, found, kMarkPointer, nullptr);
     const int rc = sqlite3_step(st);
     sqlite3_finalize(st);
     if (rc == SQLITE_ROW) return true;
@@ -79,7 +77,7 @@ bool stepKeys(sqlite3* h, const char* table, const QByteArray& match,
 
 // Row by row, for the texts no index holds: slow at a large practice, and
 // only for one or two characters that are blanks or rare signs.
-bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>& found, QString* error)
+bool scanRows(sqlite3* h, const QString& text, KeyMarks* found, QString* error)
 {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, "SELECT MKEY, CUSTNO, NAME, TEL, TEL2, TEL3 FROM ZUCUST ORDER BY MKEY", -1, &st,
@@ -95,7 +93,7 @@ bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>
                                                 sqlite3_column_bytes(st, c));
             if (v.contains(text, Qt::CaseInsensitive) ||
                 (c >= 3 && !digits.isEmpty() && telephoneDigits(v).contains(digits))) {
-                found(sqlite3_column_int64(st, 0));
+                found->mark(sqlite3_column_int64(st, 0));
                 break;
             }
         }
@@ -130,8 +128,7 @@ IndexForm indexForm(sqlite3* h)
     return form;
 }
 
-bool serverMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
-                    QString* error)
+bool serverMatching(Database& db, const QString& text, KeyMarks* found, QString* error)
 {
     QVariantList binds;
     const QString where = serverFilterCondition(db, text, &binds);
@@ -144,7 +141,7 @@ bool serverMatching(Database& db, const QString& text, const std::function<void(
     }
     LegacyRow row;
     while (rows->next(&row))
-        found(row.value(0).toLongLong());
+        found->mark(row.value(0).toLongLong());
     if (const Status end = rows->error(); !end) {
         *error = end.error;
         return false;
@@ -231,8 +228,7 @@ QVector<FilterQuery> filterQueriesFor(const QString& text)
     return {literal, d};
 }
 
-bool subjectsMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
-                      QString* error)
+bool subjectsMatching(Database& db, const QString& text, KeyMarks* found, QString* error)
 {
     if (db.engine().kind() != EngineKind::Sqlite) return serverMatching(db, text.trimmed(), found, error);
     sqlite3* h = db.handle();

@@ -91,8 +91,8 @@ namespace {
 
 // The places in the order whose keys are marked: one pass over the order,
 // a word of 64 places at a time, with the matches before each word.
-void placesOf(const std::vector<qint32>& ordered, const std::vector<quint64>& byKey,
-              std::vector<quint64>* bits, std::vector<int>* before, int* count)
+void placesOf(const std::vector<qint32>& ordered, const KeyMarks& marks, std::vector<quint64>* bits,
+              std::vector<int>* before, int* count)
 {
     const size_t n = ordered.size();
     bits->assign((n + 63) / 64, 0);
@@ -101,10 +101,8 @@ void placesOf(const std::vector<qint32>& ordered, const std::vector<quint64>& by
     for (size_t w = 0; w < bits->size(); ++w) {
         quint64 word = 0;
         const size_t end = std::min(n, w * 64 + 64);
-        for (size_t r = w * 64; r < end; ++r) {
-            const quint32 k = quint32(ordered[r]);
-            word |= ((byKey[k / 64] >> (k % 64)) & 1) << (r % 64);
-        }
+        for (size_t r = w * 64; r < end; ++r)
+            word |= quint64(marks.has(ordered[r])) << (r % 64);
         (*bits)[w] = word;
         (*before)[w] = total;
         total += __builtin_popcountll(word);
@@ -122,14 +120,10 @@ Status SubjectList::applyFilter()
     if (Status s = prepareFilter(); !s) return s;
     // The index hands the matches over in key order: marked by key first,
     // then read off in the order's places.
-    std::vector<quint64> byKey(size_t(m_ranks.maxKey / 64 + 1), 0);
-    const qint64 maxKey = m_ranks.maxKey;
-    const auto mark = [&](qint64 k) {
-        if (k >= 0 && k <= maxKey) byKey[size_t(k / 64)] |= quint64(1) << (k % 64);
-    };
+    KeyMarks found(m_ranks.maxKey);
     QString error;
-    if (!subjectsMatching(m_db, m_filter, mark, &error)) return Status::failure(error);
-    placesOf(m_ranks.ordered, byKey, &m_matches.bits, &m_matches.before, &m_matches.count);
+    if (!subjectsMatching(m_db, m_filter, &found, &error)) return Status::failure(error);
+    placesOf(m_ranks.ordered, found, &m_matches.bits, &m_matches.before, &m_matches.count);
     return Status::success();
 }
 
@@ -223,20 +217,15 @@ int SubjectList::filteredPrefix(SubjectField field, const QString& text)
     q.addBindValue(text);
     q.addBindValue(text + QString::fromUcs4(U"\U0010FFFF", 1));
     if (!q.exec()) return -1;
-    std::vector<quint64> byKey(size_t(m_ranks.maxKey / 64 + 1), 0);
+    KeyMarks prefixed(m_ranks.maxKey);
     bool any = false;
-    while (q.next()) {
-        const qint64 k = q.value(0).toLongLong();
-        if (k < 0 || k > m_ranks.maxKey) continue;
-        byKey[size_t(k / 64)] |= quint64(1) << (k % 64);
-        any = true;
-    }
+    for (; q.next(); any = true)
+        prefixed.mark(q.value(0).toLongLong());
     if (!any) return -1;
     for (size_t w = 0; w < m_matches.bits.size(); ++w)
         for (quint64 b = m_matches.bits[w]; b; b &= b - 1) {
             const size_t r = w * 64 + size_t(__builtin_ctzll(b));
-            const quint32 k = quint32(m_ranks.ordered[r]);
-            if ((byKey[k / 64] >> (k % 64)) & 1) return positionOfRank(int(r));
+            if (prefixed.has(m_ranks.ordered[r])) return positionOfRank(int(r));
         }
     return -1;
 }
