@@ -194,6 +194,43 @@ private slots:
         QVERIFY(list.rowAt(2).CUSTNO.isEmpty());
     }
 
+    // Past one word of 64 places: every position, the place of every key, a
+    // prefix and a deletion agree with the list filtered by hand.
+    void manyPlaces_data()
+    {
+        QTest::addColumn<bool>("descending");
+        QTest::newRow("ascending") << false;
+        QTest::newRow("descending") << true;
+    }
+    void manyPlaces()
+    {
+        QFETCH(bool, descending);
+        QSqlQuery q(m_db->sql());
+        q.prepare(QStringLiteral("INSERT INTO ZUCUST (CUSTNO, NAME) VALUES (?, ?)"));
+        QStringList expected;
+        for (int i = 0; i < 300; ++i) { // numbers in another order than the keys
+            const QString number = QStringLiteral("N%1").arg(i * 7 % 300, 3, 10, QLatin1Char('0'));
+            q.addBindValue(number);
+            q.addBindValue(i % 3 ? u("乙") : u("甲丁"));
+            QVERIFY(q.exec());
+            if (i % 3 == 0) expected << number;
+        }
+        std::sort(expected.begin(), expected.end());
+        if (descending) std::reverse(expected.begin(), expected.end());
+        SubjectList list(*m_db);
+        QVERIFY(list.sort(SubjectField::CUSTNO, descending).ok);
+        QVERIFY(list.setFilter(u("甲")).ok);
+        QCOMPARE(numbers(list), expected);
+        for (int p = 0; p < list.size(); ++p)
+            QCOMPARE(list.positionOf(list.keyAt(p)), p);
+        const auto n1 = std::find_if(expected.begin(), expected.end(),
+                                     [](const QString& n) { return n.startsWith(QLatin1String("N1")); });
+        QCOMPARE(list.findPrefix(SubjectField::CUSTNO, QStringLiteral("N1")), int(n1 - expected.begin()));
+        QVERIFY(list.removeWithMeasurements(list.keyAt(70)).ok);
+        expected.removeAt(70);
+        QCOMPARE(numbers(list), expected);
+    }
+
     // Changes reach the index through the triggers: added, changed, deleted.
     void keptByTriggers()
     {
