@@ -231,6 +231,28 @@ private slots:
         QCOMPARE(numbers(list), expected);
     }
 
+    // A file whose keys run far beyond its rows (brought in with their own
+    // keys) is refused rather than given an array as large as its last key.
+    void keysFarBeyondTheRows_data()
+    {
+        QTest::addColumn<qint64>("key");
+        QTest::newRow("within reach") << qint64(4000);
+        QTest::newRow("sparse") << qint64(5000);
+        QTest::newRow("beyond 32 bits") << qint64(3000000000);
+    }
+    void keysFarBeyondTheRows()
+    {
+        QFETCH(qint64, key);
+        QSqlQuery q(m_db->sql());
+        q.prepare(QStringLiteral("INSERT INTO ZUCUST (MKEY, CUSTNO, NAME) VALUES (?, 'Z99', 'far')"));
+        q.addBindValue(key);
+        QVERIFY(q.exec());
+        SubjectList list(*m_db);
+        const Status st = list.setFilter(QStringLiteral("far"));
+        QCOMPARE(st.ok, key == 4000);
+        QCOMPARE(list.size(), st.ok ? 1 : 0);
+    }
+
     // Changes reach the index through the triggers: added, changed, deleted.
     void keptByTriggers()
     {
