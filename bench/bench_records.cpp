@@ -16,6 +16,7 @@
 #include "benchfigures.h"
 #include "practice.h"
 #include "records/measurements.h"
+#include "records/mergecandidates.h"
 #include "records/subjectfilter.h"
 #include "records/subjectlist.h"
 
@@ -343,6 +344,14 @@ void changeFigures(Database& db, Bare& bare, Figures& f, const Targets& t)
     const double listing = timeMs([&] { measurements.listForSubject(custNo); }, 20);
     const double bareListing = timeMs([&] { bare.readMeasurements(custNo); }, 20);
     f.add("subject_measurements_ms", "list one subject's measurements", listing, bareListing, t.measurements);
+
+    // The merge screen's likely duplicates of a subject: the generated
+    // practice has 180 names, so each is held some 550 times.
+    const SubjectRow kept = list.rowAt(list.size() / 2);
+    const double candidates = timeMs([&] { mergeCandidates(db, kept); }, 20);
+    const double bareCandidates = timeMs([&] { bare.readSameName(kept.NAME); }, 20);
+    f.add("merge_candidates_ms", "a subject's likely duplicates (merge)", candidates, bareCandidates,
+          t.candidates);
 
     // As the save screen stores it: one statement, committed by itself.
     const double append = timeMs(
