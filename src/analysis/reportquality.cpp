@@ -2,6 +2,7 @@
 
 #include "analysis/reportpage.h"
 #include "measurement/catalogue.h"
+#include "measurement/earlierparts.h"
 
 namespace lumo {
 namespace {
@@ -34,6 +35,7 @@ void printMeasurementQuality(ReportPage& p, const EnergySet& e)
                 (uncertainty.isEmpty() ? QString() : u("；") + uncertainty),
             Qt::black);
     wrapped(p, u("（品質表示讀數是否穩定，不表示數值是否正確）"), Qt::black);
+    if (const QString parts = earlierPartsText(e); !parts.isEmpty()) wrapped(p, parts, Qt::black);
     if (!poor.isEmpty()) wrapped(p, u("品質不佳的測定點：") + poor.join(u("、")), QColor(255, 0, 0));
     wrapped(p, conditionsText(e.Conditions, e.TakenAt), Qt::black);
     const QString note = conditionsNoteText(e.Conditions);

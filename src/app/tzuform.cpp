@@ -3,6 +3,7 @@
 #include "practice/ui/auditpage.h"
 #include "practice/ui/guard.h"
 #include "practice/ui/loginscreen.h"
+#include "practice/ui/operatorstatus.h"
 #include "widgets/modal.h"
 
 #include "backup/backup.h"
@@ -41,9 +42,6 @@ QString u(const char* s)
 {
     return QString::fromUtf8(s);
 }
-
-const char* const kProductTitle = "L.U.M.O. 經絡能量分析系統";
-const char* const kVersionLabel = "Quenta LUMO Version: 5";
 
 struct ButtonSpec
 {
@@ -124,6 +122,7 @@ void TZuForm::buildToolBar()
     }
     m_toolBar->addSeparator();
     QAction* exit = add("離開系統", "退出L.U.M.O.系統執行", QStyle::SP_DialogCloseButton);
+    m_exit = exit;
     connect(exit, &QAction::triggered, this, [this] {
         SetModuleButtonsEnabled(false);
         close();
@@ -187,7 +186,9 @@ void TZuForm::buildMenus()
     m_waitingRoomBefore = item(support, "快速鍵一覽", "各畫面共用的快速鍵",
                                [this] { m_state.ShowMessageDialog(NoteQuestion, shortcutListText()); });
     support->addSeparator();
-    item(support, "離開系統", "退出L.U.M.O.系統執行", [this] { close(); });
+    // The tool bar's own action: the entry shows its key (Ctrl+Q), and a
+    // second action with the same key would make the key do nothing.
+    support->addAction(m_exit);
     QAction* about = item(nullptr, "關於版本", "", [this] { showAbout(); });
 
     m_hiddenMenus = {locate, multi, measure, explain, support->menuAction(), about};
@@ -256,7 +257,19 @@ void TZuForm::create(const QString& deliveredDir)
     m_statusText->setText(m_state.config.UserName1);
     attachWaitingRoom(*this, *m_support, m_waitingRoomBefore, m_state);
     static RealClock lockClock;
-    new ScreenLock(m_state, lockClock, unlockCheck(m_state), this);
+    auto* lock = new ScreenLock(m_state, lockClock, unlockCheck(m_state), this);
+    m_operator = new OperatorStatus(*this, *m_support, m_waitingRoomBefore, m_state, *lock);
+    // Nobody uses the program between two operators: the login again, or the end.
+    m_operator->logInAgain = [this] {
+        SetModuleButtonsEnabled(false);
+        while (!logInIfNeeded(m_state, this))
+            if (close()) return;
+        applySession();
+        // The next operator starts where the day starts: the buttons were
+        // disabled meanwhile and the focus went on to a custom program's.
+        if (QWidget* b = m_toolBar->widgetForAction(m_moduleButtons.value(0)); b && b->isEnabled())
+            b->setFocus(Qt::OtherFocusReason);
+    };
     // The start-up status tells why; the mark stays in sight for the whole run.
     if (!m_state.ReadOnlyReason.isEmpty()) {
         auto* mark = new QLabel(u("唯讀：資料無法儲存"), this);
@@ -312,17 +325,39 @@ void TZuForm::firstActivation()
         return;
     }
     if (m_state.InstrumentReady) {
-        for (QAction* a : menuBar()->findChildren<QAction*>())
-            if (const QVariant m = a->property("lumoModule"); m.isValid())
-                guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
-        guardControl(m_backupEntry, m_state.Session, Permission::Backup);
-        showAuditLogEntry(m_auditEntry, m_state.Session);
-        SetModuleButtonsEnabled(true);
+        applySession();
         for (QAction* a : m_hiddenMenus)
             a->setVisible(true);
     } else {
         close();
     }
+}
+
+// The role's rules over the menus and the tool bar, and who is shown: after
+// each login.
+void TZuForm::applySession()
+{
+    // A login after a log-out may bring another role: every guarded entry
+    // starts again from its own hint, enabled, before the role's rules.
+    auto reset = [](QAction* a) {
+        if (!a->property("lumoHint").isValid()) a->setProperty("lumoHint", a->toolTip());
+        a->setEnabled(true);
+        a->setToolTip(a->property("lumoHint").toString());
+        a->setStatusTip(a->toolTip());
+    };
+    QList<QAction*> entries = menuBar()->findChildren<QAction*>();
+    entries += m_moduleButtons;
+    for (QAction* a : entries) {
+        if (const QVariant m = a->property("lumoModule"); m.isValid()) {
+            reset(a);
+            guardControl(a, m_state.Session, modulePermission(Module(m.toInt())));
+        }
+    }
+    reset(m_backupEntry);
+    guardControl(m_backupEntry, m_state.Session, Permission::Backup);
+    showAuditLogEntry(m_auditEntry, m_state.Session);
+    SetModuleButtonsEnabled(true);
+    m_operator->refresh();
 }
 
 void TZuForm::applyCustomButtons()
@@ -377,46 +412,6 @@ void TZuForm::runCustomButton(int n)
     SetModuleButtonsEnabled(false);
     launchAndReport(m_state.messages, m_state.config.ToolProgram[size_t(n - 1)],
                     m_state.config.ToolParam[size_t(n - 1)]);
-    SetModuleButtonsEnabled(true);
-}
-
-void TZuForm::showAbout()
-{
-    SetModuleButtonsEnabled(false);
-    QDialog box(this);
-    box.setObjectName(QStringLiteral("AboutBox"));
-    box.setWindowTitle(u("關於版本資料"));
-    auto* grid = new QGridLayout(&box);
-    auto* title = new QLabel(u(kProductTitle), &box);
-    QFont f = title->font();
-    f.setPointSize(16);
-    f.setBold(true);
-    title->setFont(f);
-    grid->addWidget(title, 0, 0, 1, 2);
-    grid->addWidget(new QLabel(u(kVersionLabel), &box), 1, 0, 1, 2);
-    const QString hardware = m_hooks.hardwareVersion ? m_hooks.hardwareVersion() : QString();
-    const qint64 counter = m_hooks.usageCounter ? m_hooks.usageCounter() : 0;
-    const QString rows[][2] = {
-        {QStringLiteral("Device SerialNo:"), m_state.SerialText},
-        {QStringLiteral("Hardware Version:"), hardware},
-        {QStringLiteral("Measurement Counter:"),
-         QStringLiteral("[ ") + thousands(counter, 8) + QStringLiteral(" ]")},
-    };
-    for (int i = 0; i < 3; ++i) {
-        grid->addWidget(new QLabel(rows[i][0], &box), 2 + i, 0);
-        auto* value = new QLabel(rows[i][1], &box);
-        value->setObjectName(QStringLiteral("AboutValue%1").arg(i + 1));
-        grid->addWidget(value, 2 + i, 1);
-    }
-    auto* link =
-        new QLabel(QStringLiteral("<a href=\"%1\">%1</a>").arg(QLatin1String(MakerWebAddress)), &box);
-    connect(link, &QLabel::linkActivated, &box,
-            [this](const QString& address) { launchAndReport(m_state.messages, address, QString()); });
-    grid->addWidget(link, 5, 0, 1, 2);
-    auto* ok = new QPushButton(u("確  定"), &box);
-    connect(ok, &QPushButton::clicked, &box, &QDialog::accept);
-    grid->addWidget(ok, 6, 0, 1, 2, Qt::AlignCenter);
-    execModal(box);
     SetModuleButtonsEnabled(true);
 }
 

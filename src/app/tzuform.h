@@ -19,6 +19,10 @@ class QToolBar;
 
 namespace lumo {
 
+// The product and its version as the main window and the about box name them.
+inline constexpr const char* kProductTitle = "L.U.M.O. 經絡能量分析系統";
+inline constexpr const char* kVersionLabel = "Quenta LUMO Version: 5";
+
 // What the main window needs of the instrument; the instrument link provides it.
 struct ShellInstrumentHooks
 {
@@ -66,6 +70,7 @@ private:
     void buildFooter();
     void create(const QString& deliveredDir);
     void firstActivation();
+    void applySession();
     void requestClose();
     void runCustomButton(int n);
     void backUpOnClosing();
@@ -81,6 +86,8 @@ private:
     QAction* m_waitingRoomBefore = nullptr; // 候診區顯示 goes in above this entry
     QAction* m_auditEntry = nullptr;        // 稽核紀錄, shown in practice mode only
     QAction* m_backupEntry = nullptr;       // 資料備份
+    QAction* m_exit = nullptr;              // 離開系統, on the tool bar and under 系統支援
+    class OperatorStatus* m_operator = nullptr;
     QLabel* m_statusText = nullptr;
     bool m_activated = false;
     bool m_closeRequested = false;

@@ -5,6 +5,7 @@
 #include "measurement/measuringrun.h"
 
 #include "base/formats.h"
+#include "measurement/earlierparts.h"
 
 #include <cmath>
 
@@ -114,6 +115,7 @@ void MeasuringRun::keepRepeat(int point, double value, const PointGrade& grade, 
     e.Quality.repeats.append(r);
     if (replace) {
         e.setReading(point, value, m_state.compensation);
+        pointRenewed(e.Quality, point);
         e.Quality.grades[i] = grade;
         e.Quality.samples[i] = std::move(samples);
         e.TakenAt = dayNumber(QDateTime::currentDateTime());

@@ -1,6 +1,7 @@
 #include "measurement/measuringrun.h"
 
 #include "base/formats.h"
+#include "measurement/earlierparts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -68,7 +69,9 @@ void MeasuringRun::start()
     m_point = 1;
     m_lastStored = 0;
     m_repeatPoint = 0;
+    m_onlyMissing = false;
     if (!prepare()) return;
+    m_point = nextPoint(1);
     while (!m_stop && m_point <= 24) {
         m_view.showPoint(m_point);
         const Wait w = waitForContact();
@@ -82,8 +85,8 @@ void MeasuringRun::start()
         QualitySamples samples;
         if (takeReading(m_point, sum, n, samples) == Reading::Lost) continue; // the same point again
         store(m_point, sum, n, std::move(samples));
-        waitForLiftOff(m_point == 24);
-        if (!m_stop) ++m_point;
+        waitForLiftOff(nextPoint(m_point + 1) > 24);
+        if (!m_stop) m_point = nextPoint(m_point + 1);
     }
     finish();
 }
@@ -105,15 +108,13 @@ void MeasuringRun::clearForNewRun()
 bool MeasuringRun::prepare()
 {
     SharedState& s = m_state;
-    if (s.CurrentMeasurementKey > 0) {
-        m_instrument.PlayTone(1);
-        if (s.ShowMessageDialog(AskQuestion, clearBeforeMeasuringQuestion())) clearForNewRun();
-        // 否 measures into the loaded measurement: points not measured again keep their values.
-    }
+    const Begin how = askHowToBegin();
+    if (how == Begin::Cancel) return false;
     if (s.config.HighPotential) {
         m_instrument.PlayTone(2);
         if (!s.askDefaultYes(AskImportant, highPotentialQuestion())) return false;
     }
+    beginWith(how);
     m_running = true;
     s.MeasuringRunActive = true; // the idle lock waits for the run's end
     s.AnalysisChart = 1;
@@ -339,6 +340,7 @@ void MeasuringRun::store(int point, double sum, int n, QualitySamples samples)
     m_lastStored = point;
     m_instrument.PlayTone(point == 24 ? 6 : 5);
     s.energy.setReading(point, value, s.compensation);
+    pointRenewed(s.energy.Quality, point); // of this run now, whichever part it was of
     s.energy.VoltageMode = s.config.HighPotential;
     m_view.showValues(value, s.energy.Compensated[size_t(point - 1)]);
     m_view.setStatus(u("【經絡能量測定完畢,請移開探測棒】"));

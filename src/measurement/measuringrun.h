@@ -86,6 +86,9 @@ public:
     bool measureAgain(int point, QString* refusal = nullptr);
     // What 是 to "clear first?" does: a new measurement in an empty grid.
     void clearForNewRun();
+    // The run measures only the points without a value: the operator kept
+    // what the grid held (measuringrestart.cpp).
+    bool onlyMissing() const { return m_onlyMissing; }
     // The point stored last in this run (0 before the first).
     int lastStored() const { return m_lastStored; }
 
@@ -130,6 +133,19 @@ private:
     void startMeasuring();
     bool prepare();
     void finish();
+    // How a run begins over what the grid holds (measuringrestart.cpp).
+    enum class Begin
+    {
+        Empty, // nothing held, or the operator cleared it
+        Keep,  // unsaved values kept: only the missing points are measured
+        Into,  // a stored measurement measured into (its values stay until measured again)
+        Cancel // no run
+    };
+    Begin askHowToBegin();
+    bool keptValuesMatchPotential();
+    void beginWith(Begin how);
+    // The first point from `from` on that this run measures; 25 past the last.
+    int nextPoint(int from) const;
     QString remeasureRefusal(int point) const;
     void remeasure(int point);
     void keepRepeat(int point, double value, const PointGrade& grade, QualitySamples samples);
@@ -144,13 +160,19 @@ private:
     bool m_missing = false; // the instrument was unplugged during the run
     int m_lastStored = 0;
     int m_repeatPoint = 0; // asked for during the run, taken at the next wait
-    int m_triesPoint = 0;  // the point whose lost tries m_tries counts
+    bool m_onlyMissing = false;
+    int m_triesPoint = 0; // the point whose lost tries m_tries counts
     int m_tries = 0;
     QString m_stopReason;
 };
 
 // The prompts and questions of the run.
 QString clearBeforeMeasuringQuestion();
+// Before a run over unsaved values: 是 clears them, 否 (the default) keeps them
+// and measures only the `missing` points (none: no run).
+QString unsavedValuesQuestion(int held, int missing);
+// Kept values of another potential than the one set: the run does not start.
+QString keptPotentialNotice(bool keptHigh);
 QString highPotentialQuestion();
 QString overlongQuestion();
 QString contactPrompt();

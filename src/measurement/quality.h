@@ -155,12 +155,25 @@ struct RepeatReading
     bool laterKept = false; // true: the repeat replaced the first reading
 };
 
+// Values kept from before a run: the operator kept what the grid held and
+// measured only the missing points, so those values are an earlier part of
+// the measurement, taken at their own time (measurement/earlierparts.h).
+struct EarlierPart
+{
+    double takenAt = 0; // day number of the part's last value; 0 when unknown
+    quint32 points = 0; // bit p - 1 for point p
+    bool operator==(const EarlierPart&) const = default;
+};
+
 // Everything the run learnt about how the measurement was taken.
 struct MeasurementQuality
 {
     std::array<PointGrade, 24> grades{};
     std::array<QualitySamples, 24> samples{}; // in memory; stored compactly
     QVector<RepeatReading> repeats;
+    // Empty for a measurement of one run: every point then belongs to the
+    // measurement's own date and time.
+    QVector<EarlierPart> earlier;
     void clear() { *this = MeasurementQuality(); }
 };
 

@@ -11,7 +11,12 @@ namespace {
 // 2: also the slope's standard error and degrees of freedom, the value's own
 //    standard error and the settling fit (older blobs read them as unknown).
 // 3: the figures as varints, and 14 readings of a point's trace.
+// 4: also the earlier parts, after the repeats. Only a measurement that kept
+//    values from before its last run is written so; every other one is still
+//    version 3, byte for byte, for the programs that read up to version 3.
 constexpr quint8 FormatVersion = 3;
+constexpr quint8 FormatWithEarlierParts = 4;
+constexpr quint32 AllPoints = (1u << 24) - 1;
 
 class Writer
 {
@@ -38,6 +43,19 @@ public:
         u8(quint8(v));
     }
     void zigzag(qint32 v) { varint((quint32(v) << 1) ^ quint32(v >> 31)); }
+    void f64(double v)
+    {
+        quint64 bits;
+        std::memcpy(&bits, &v, 8);
+        for (int i = 0; i < 8; ++i)
+            u8(quint8(bits >> (8 * i)));
+    }
+    void mask24(quint32 m)
+    {
+        u8(quint8(m));
+        u8(quint8(m >> 8));
+        u8(quint8(m >> 16));
+    }
     QByteArray m_out;
 };
 
@@ -82,6 +100,21 @@ public:
     {
         const quint32 v = varint();
         return qint32(v >> 1) ^ -qint32(v & 1);
+    }
+    double f64()
+    {
+        quint64 bits = 0;
+        for (int i = 0; i < 8; ++i)
+            bits |= quint64(u8()) << (8 * i);
+        double v;
+        std::memcpy(&v, &bits, 8);
+        return v;
+    }
+    quint32 mask24()
+    {
+        quint32 m = u8();
+        m |= quint32(u8()) << 8;
+        return m | quint32(u8()) << 16;
     }
     bool atEnd() const { return m_pos == m_b.size(); }
 
@@ -230,6 +263,25 @@ bool readSamples(Reader& r, QualitySamples& out)
     return r.ok();
 }
 
+// At least one part, each with a time and points of its own: a point belongs
+// to one part at most.
+bool readEarlierParts(Reader& r, QVector<EarlierPart>& out)
+{
+    const int n = r.u8();
+    if (n < 1 || n > 24) return false;
+    quint32 seen = 0;
+    for (int i = 0; i < n && r.ok(); ++i) {
+        EarlierPart part;
+        part.takenAt = r.f64();
+        part.points = r.mask24();
+        if (!std::isfinite(part.takenAt) || part.takenAt < 0 || part.points == 0 || (seen & part.points))
+            return false;
+        seen |= part.points;
+        out.append(part);
+    }
+    return r.ok();
+}
+
 } // namespace
 
 QualitySamples keptSamples(const QualitySamples& all)
@@ -248,13 +300,12 @@ QualitySamples keptSamples(const QualitySamples& all)
 QByteArray encodeQuality(const MeasurementQuality& q)
 {
     Writer w;
-    w.u8(FormatVersion);
+    const bool parts = !q.earlier.isEmpty();
+    w.u8(parts ? FormatWithEarlierParts : FormatVersion);
     quint32 mask = 0;
     for (int i = 0; i < 24; ++i)
         if (q.grades[size_t(i)].graded()) mask |= 1u << i;
-    w.u8(quint8(mask));
-    w.u8(quint8(mask >> 8));
-    w.u8(quint8(mask >> 16));
+    w.mask24(mask);
     for (int i = 0; i < 24; ++i) {
         if (!(mask & (1u << i))) continue;
         writeGrade(w, q.grades[size_t(i)]);
@@ -274,6 +325,14 @@ QByteArray encodeQuality(const MeasurementQuality& q)
         else
             w.f32(rr.other.value);
     }
+    if (parts) {
+        const int n = std::min<int>(int(q.earlier.size()), 24);
+        w.u8(quint8(n));
+        for (int i = 0; i < n; ++i) {
+            w.f64(q.earlier.at(i).takenAt);
+            w.mask24(q.earlier.at(i).points & AllPoints);
+        }
+    }
     return w.m_out;
 }
 
@@ -284,10 +343,8 @@ bool decodeQuality(const QByteArray& blob, MeasurementQuality& q)
     Reader r(blob);
     MeasurementQuality d;
     const int version = r.u8();
-    if (version < 1 || version > FormatVersion) return false;
-    quint32 mask = r.u8();
-    mask |= quint32(r.u8()) << 8;
-    mask |= quint32(r.u8()) << 16;
+    if (version < 1 || version > FormatWithEarlierParts) return false;
+    const quint32 mask = r.mask24();
     for (int i = 0; i < 24 && r.ok(); ++i) {
         if (!(mask & (1u << i))) continue;
         if (!readGrade(r, d.grades[size_t(i)], version) || !readSamples(r, d.samples[size_t(i)]))
@@ -304,6 +361,7 @@ bool decodeQuality(const QByteArray& blob, MeasurementQuality& q)
         if (rr.point < 1 || rr.point > 24) return false;
         d.repeats.append(rr);
     }
+    if (version == FormatWithEarlierParts && !readEarlierParts(r, d.earlier)) return false;
     if (!r.ok() || !r.atEnd()) return false;
     q = d;
     return true;

@@ -3,7 +3,8 @@
 // (at most 2 KB for 24 points). Each graded point keeps its value, grade,
 // the figures of every test (so a later study can grade again with other
 // bounds) and a trace of 14 of the readings of its last two ticks; the points
-// measured twice keep the reading that was not used. A transfer file brings
+// measured twice keep the reading that was not used; a measurement that kept
+// values from before its last run says which points and when. A transfer file brings
 // blobs from elsewhere: decoding checks every length and refuses what does
 // not fit, never reading beyond the blob or allocating by a count it holds.
 

@@ -4,6 +4,8 @@
 // not reach, and the practitioner turns the mask on when someone walks in,
 // whatever screen is open.
 
+#include "shell/shortcuts.h"
+
 #include <QKeySequence>
 #include <QObject>
 #include <functional>
@@ -12,7 +14,7 @@ namespace lumo {
 
 class WaitingRoomDisplay;
 
-inline const QKeySequence WaitingRoomKey = QKeySequence(Qt::Key_F12);
+inline const QKeySequence WaitingRoomKey = shortcutFor(CommonAction::WaitingRoom).key;
 
 class WaitingRoomKeyFilter : public QObject
 {

@@ -34,7 +34,7 @@ bool hasQuality(const MeasurementQuality& q)
 {
     for (const PointGrade& g : q.grades)
         if (g.graded()) return true;
-    return !q.repeats.isEmpty();
+    return !q.repeats.isEmpty() || !q.earlier.isEmpty();
 }
 
 Status exec(QSqlQuery& q)

@@ -40,6 +40,19 @@ protected:
     }
 };
 
+// Tab walks a tool bar as it reads, left to right: a button inserted before
+// 離  開 after the bar was built was made last, and would otherwise come last.
+void orderToolBar(QToolBar* bar)
+{
+    QWidget* previous = nullptr;
+    for (QAction* a : bar->actions()) {
+        QWidget* b = bar->widgetForAction(a);
+        if (!b || a->isSeparator() || !(b->focusPolicy() & Qt::TabFocus)) continue;
+        if (previous) QWidget::setTabOrder(previous, b);
+        previous = b;
+    }
+}
+
 void prepareToolBars(QWidget& window, EnterPresses* filter)
 {
     for (QToolBar* bar : window.findChildren<QToolBar*>()) {
@@ -53,6 +66,7 @@ void prepareToolBars(QWidget& window, EnterPresses* filter)
             if (s->bindsKey) a->setShortcut(s->key);
             a->setToolTip(hintWithKey(a->toolTip().trimmed(), s->key));
         }
+        orderToolBar(bar);
     }
 }
 

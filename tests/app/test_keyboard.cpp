@@ -117,9 +117,7 @@ Carrier carrierOf(QWidget& w, const QString& caption)
             // A push button's key is an action of the window that presses it.
             for (QAction* a : w.actions())
                 if (!a->shortcut().isEmpty() &&
-                    b->toolTip().endsWith(QStringLiteral("(") +
-                                          a->shortcut().toString(QKeySequence::NativeText) +
-                                          QLatin1Char(')')))
+                    b->toolTip().endsWith(QStringLiteral("(") + keyText(a->shortcut()) + QLatin1Char(')')))
                     return {b->toolTip(), a->shortcut(), true};
             return {b->toolTip(), {}, true};
         }
@@ -160,7 +158,7 @@ private slots:
                 QVERIFY2(!captions.contains(c), qPrintable(c));
                 captions << c;
             }
-            QVERIFY(shortcutListText().contains(s.key.toString(QKeySequence::NativeText)));
+            QVERIFY(shortcutListText().contains(keyText(s.key)));
         }
     }
 
@@ -208,15 +206,15 @@ private slots:
         auto s = openScreen(screen, f);
         const Carrier c = carrierOf(*s, caption);
         QVERIFY2(c.found, qPrintable(caption));
-        QVERIFY2(c.toolTip.endsWith(QStringLiteral("(") + key.toString(QKeySequence::NativeText) +
-                                    QLatin1Char(')')),
+        QVERIFY2(c.toolTip.endsWith(QStringLiteral("(") + keyText(key) + QLatin1Char(')')),
                  qPrintable(c.toolTip));
         // Esc belongs to the window (an open cell editor takes the first one).
         QCOMPARE(c.key, key == QKeySequence(Qt::Key_Escape) ? QKeySequence() : key);
     }
 
     // In every window a key names one action only (two would cancel each
-    // other out), and every tool button takes the focus from Tab.
+    // other out) and is in 快速鍵一覽; every tool button takes the focus from
+    // Tab, and Tab walks a tool bar in the order it reads.
     void keysAreUnambiguousAndToolButtonsTakeTab_data()
     {
         QTest::addColumn<int>("screen");
@@ -235,11 +233,19 @@ private slots:
             const QString k = a->shortcut().toString();
             QVERIFY2(!keys.contains(k), qPrintable(k));
             keys << k;
+            QVERIFY2(shortcutListText().contains(keyText(a->shortcut())), qPrintable(k));
         }
-        for (QToolBar* bar : s->findChildren<QToolBar*>())
+        for (QToolBar* bar : s->findChildren<QToolBar*>()) {
+            QList<QWidget*> visual, walked;
             for (QAction* a : bar->actions())
-                if (QWidget* b = bar->widgetForAction(a); b && !a->isSeparator())
+                if (QWidget* b = bar->widgetForAction(a); b && !a->isSeparator()) {
                     QVERIFY2(b->focusPolicy() & Qt::TabFocus, qPrintable(a->text()));
+                    visual << b;
+                }
+            for (QWidget* w = visual.value(0); w && walked.size() < visual.size(); w = w->nextInFocusChain())
+                if (visual.contains(w)) walked << w;
+            QCOMPARE(walked, visual);
+        }
     }
 
     // The measuring screen opens on its first tool button; Tab goes on along
@@ -324,12 +330,10 @@ private slots:
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("answer");
         QTest::newRow("question, Enter") << int(AskAttention) << false << int(Qt::Key_Return) << false;
-        QTest::newRow("question asked with 是, Enter")
-            << int(AskQuestion) << true << int(Qt::Key_Return) << true;
+        QTest::newRow("asked with 是, Enter") << int(AskQuestion) << true << int(Qt::Key_Return) << true;
         QTest::newRow("question, Y") << int(AskAttention) << false << int(Qt::Key_Y) << true;
-        QTest::newRow("question asked with 是, N") << int(AskQuestion) << true << int(Qt::Key_N) << false;
-        QTest::newRow("question asked with 是, Esc")
-            << int(AskImportant) << true << int(Qt::Key_Escape) << false;
+        QTest::newRow("asked with 是, N") << int(AskQuestion) << true << int(Qt::Key_N) << false;
+        QTest::newRow("asked with 是, Esc") << int(AskImportant) << true << int(Qt::Key_Escape) << false;
         QTest::newRow("notice, Enter") << int(NoteAttention) << false << int(Qt::Key_Return) << true;
     }
     void messageDialogByKeys()
@@ -373,13 +377,11 @@ private slots:
         QTest::newRow("delete a subject") << 0 << u("確定要刪除本受測者的所有資料嗎?") << false;
         QTest::newRow("delete a measurement") << 1 << u("確定要刪除這筆經絡能量數據嗎?") << false;
         QTest::newRow("clear the measuring screen") << 2 << u("確定要清除視窗中的經絡能量數據嗎?") << false;
-        QTest::newRow("clear a loaded measurement before measuring")
-            << 3 << u("您要先清除表格中的資料再開始檢測嗎？") << false;
+        QTest::newRow("clear before measuring") << 3 << u("您要先清除表格中的資料再開始檢測嗎？") << false;
         QTest::newRow("clear typed values") << 4 << u("確定要清除視窗表格中的經絡能量數據嗎?") << false;
         QTest::newRow("discard typed values") << 5 << discardChangesQuestion() << false;
         QTest::newRow("delete a program") << 6 << u("您確定要刪除【補氣】這筆療程群組嗎 ?") << false;
-        QTest::newRow("store under the new subject")
-            << 7 << u("您要將檢測資料存於這個受測者資料中嗎？") << true;
+        QTest::newRow("store under the subject") << 7 << u("您要將檢測資料存於這個受測者資料中嗎？") << true;
     }
     void questionsDefaultToTheHarmlessAnswer()
     {

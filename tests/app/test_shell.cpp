@@ -64,8 +64,9 @@ private slots:
         QStringList items;
         for (QAction* a : support->actions()) items << (a->isSeparator() ? QStringLiteral("|") : a->text());
         QCOMPARE(items, QString::fromUtf8(
-                            "專家療程設定,用戶資料設定,數位校準系統,量測誤差,|,檔案匯入/匯出,資料備份,稽核紀錄,候診區顯示,快速鍵一覽,|,離開系統")
+                            "專家療程設定,用戶資料設定,數位校準系統,量測誤差,|,檔案匯入/匯出,資料備份,稽核紀錄,候診區顯示,鎖定畫面,登出,快速鍵一覽,|,離開系統")
                             .split(QLatin1Char(',')));
+        QCOMPARE(support->actions().last()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
         // The hint as specified, and the key after it where the button has one.
         QCOMPARE(w.toolAction(QString::fromUtf8("經絡解說"))->toolTip(), QString::fromUtf8("各經絡相關資料圖例解說"));
         QCOMPARE(w.toolAction(QString::fromUtf8("離開系統"))->toolTip(),

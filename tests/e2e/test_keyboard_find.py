@@ -10,6 +10,9 @@ from session import BROWSER, MEASURING
 from test_keyboard import SEEDED, KeyboardSession, seed
 
 RECENT = "最近的受測者"
+TREND = "歷次能量趨勢"
+EDITOR_CHANGE = "受測者資料修改"
+TOOL_BAR = ["載入資料", "客戶修改", "客戶刪除", "修改資料", "刪除資料", "歷次趨勢", "匯出個人資料", "合併受測者", "離  開"]
 
 
 class KeyboardFind(KeyboardSession):
@@ -32,6 +35,39 @@ class KeyboardFind(KeyboardSession):
         lumo.type_text("wang")
         lumo.wait_until(lambda: subjects.queryTable().nRows == 2, 10, "the list to show the two subjects named Wang")
         lumo.screenshot("filter-wang")
+
+        lumo.step("the current subject's and measurement's buttons, wherever the focus is")
+        for caption in TOOL_BAR[:5]:
+            lumo.button(caption, b, enabled=True, what=f"{caption} to be enabled for the subject the filter found")
+        self.tab_to(b, "push button", TOOL_BAR[-1], back=True)  # back from the filter: no list on the way
+        walked = [name(self.focused(b))]
+        for _ in TOOL_BAR[1:]:
+            lumo.key("shift+Tab")
+            lumo.poll(lambda: name(self.focused(b)) != walked[-1], 3)
+            walked.append(name(self.focused(b)))
+        self.assertEqual(walked, TOOL_BAR[::-1], "Shift+Tab does not walk the tool bar in its order")
+        for caption in TOOL_BAR[:5]:
+            lumo.button(caption, b, enabled=True, what=f"{caption} to stay enabled with the focus on the tool bar")
+        lumo.key("Delete")
+        q = self.question("確定要刪除這筆經絡能量數據嗎?", "the question after Del")
+        lumo.key("Return")
+        lumo.window_gone(name(q), what="the question to close after Enter")
+        lumo.key("shift+Delete")
+        q = self.question("確定要刪除本受測者的所有資料嗎?", "the question after Shift+Del")
+        lumo.key("Return")
+        lumo.window_gone(name(q), what="the question to close after Enter")
+        with sqlite3.connect(str(lumo.data_dir / "lumo4.mdb")) as db:
+            self.assertEqual(db.execute("SELECT COUNT(*) FROM ZUDATA").fetchone()[0], 2, "Enter deleted")
+
+        lumo.step("Ctrl+F from the tool bar, after the trend")
+        self.tab_to(b, "push button", "歷次趨勢", back=True)
+        lumo.key("Return")
+        self.active_window(TREND, "the trend after Enter on 歷次趨勢")
+        lumo.key("Escape")
+        lumo.window_gone(TREND, what="the trend to close on Esc")
+        lumo.key("ctrl+f")
+        self.wait_focus(b, lambda f: role(f) == "text" and name(f) == "篩選",
+                        "the filter box to have the focus after Ctrl+F with the focus on the tool bar")
         lumo.key("ctrl+a")
         lumo.type_text("0912")
         lumo.wait_until(lambda: subjects.queryTable().nRows == 1, 10, "the list to show the one mobile number 0912...")
@@ -40,6 +76,10 @@ class KeyboardFind(KeyboardSession):
         lumo.button("客戶修改", b, enabled=True, what="客戶修改 to be enabled on the subject found")
         self.assertEqual(lumo.cell_text(subjects, 0, 1), "E2E4003")
         lumo.screenshot("filter-0912-entered")
+        lumo.key("F2")
+        self.active_window(EDITOR_CHANGE, "the subject editor after F2 (客戶修改)")
+        lumo.key("Escape")
+        lumo.window_gone(EDITOR_CHANGE, what="the editor to close on Esc")
         lumo.key("ctrl+f")
         lumo.key("BackSpace")
         lumo.wait_until(lambda: subjects.queryTable().nRows == 4, 10, "every subject to show again when the box is empty")

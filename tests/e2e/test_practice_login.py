@@ -7,6 +7,7 @@ import unittest
 
 from lumodriver import is_enabled, is_focused, is_showing, name
 from practicemode import add_operator, cli, log_in
+from session import QUIT_QUESTION
 from test_keyboard import KeyboardSession
 
 LOGIN = "操作人員登入"
@@ -117,6 +118,36 @@ class PracticeLogin(KeyboardSession):
             self.assertFalse(is_enabled(b), f"{refused} is usable for an assistant")
             self.assertIn("權限不足", b.description, f"{refused} does not say why it is disabled")
         self.assertTrue(is_enabled(buttons()["數位校準"]), "數位校準 is not usable for the assistant")
+        lumo.wait_until(lambda: "操作人員：Lin（助理）" in lumo.texts(main), 10,
+                        "the status bar to name the operator and the role")
+
+        lumo.step("log out by keys: the admin logs in, and the screens are the admin's")
+        lumo.support_menu_item("登出")
+        q = self.question("確定要登出 Lin 嗎？", "the question before logging out")
+        lumo.key("y")
+        lumo.window_gone(name(q), what="the question to close after Y")
+        self.active_window(LOGIN, "the login after 登出")
+        lumo.key("Escape")  # nobody logs in: the program asks to end, N returns to the login
+        q = self.question(QUIT_QUESTION, "the question whether to end the program after Esc on the login")
+        lumo.key("n")
+        lumo.window_gone(name(q), what="the question to close after N")
+        self.log_in(*ADMIN)
+        lumo.wait_until(lambda: "操作人員：Chen（管理者）" in lumo.texts(main), 10, "the status bar to name the admin")
+        lumo.wait_until(lambda: all(is_enabled(buttons()[b]) for b in ("多重比對", "經絡解說", "專家療程", "檔案處理")),
+                        10, "the assistant's refused screens to be usable for the admin")
+        self.assertNotIn("權限不足", buttons()["多重比對"].description, "the admin's button still says it is refused")
+        lumo.wait_until(lambda: is_focused(buttons()["經絡測量"]), 10, "經絡測量 to have the keys after the login")
+        lumo.screenshot("admin-after-log-out")
+        lumo.support_menu_item("鎖定畫面")
+        lock = lumo.window("畫面已鎖定", 15, what="the lock screen after 鎖定畫面")
+        lumo.wait_until(lambda: is_focused(lumo.get("password text", "密碼", lock)), 10, "the lock's password field")
+        lumo.type_text(ADMIN[1])
+        lumo.key("Return")
+        lumo.window_gone("畫面已鎖定", 15, "the lock screen to go after the right password")
+        with lumo.db() as db:
+            actions = [a for (a,) in db.execute("SELECT ACTION FROM LUMOAUDIT ORDER BY 1")]
+        for action in ("logout", "lock", "unlock"):
+            self.assertIn(action, actions, f"{action} is not in the audit log")
 
 
     def focus_on(self, window, role_, name_, most=30):

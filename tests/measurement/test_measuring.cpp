@@ -18,7 +18,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -191,6 +190,8 @@ private slots:
         MeasuringRun run(f.state, f.sim.instrument, view);
         f.sim.sim.probe().setNoise(0);
         f.state.energy.setReading(1, 33.0); // an old value stays while the point restarts
+        f.state.CurrentMeasurementKey = 1;
+        f.messages.push(false); // measured into, not cleared
         qint64 touched = -1;
         bool dropped = false;
         view.onShow = [&](int) {
@@ -474,10 +475,10 @@ private slots:
         f.state.CurrentSubject.CUSTNO = QStringLiteral("S2");
         TZuread browser(f.state, TZuread::LoadMode::MeasurementScreen);
         QCOMPARE(browser.picker()->currentRow().CUSTNO, QStringLiteral("S2"));
-        QVERIFY(!browser.action(QString::fromUtf8("載入資料"))->isEnabled());
+        QVERIFY(browser.action(QString::fromUtf8("載入資料"))->isEnabled()); // its first one is current
         browser.enterMeasurementList(1);
         QVERIFY(browser.action(QString::fromUtf8("刪除資料"))->isEnabled());
-        QVERIFY(!browser.action(QString::fromUtf8("客戶刪除"))->isEnabled());
+        QVERIFY(browser.action(QString::fromUtf8("客戶刪除"))->isEnabled());
         f.messages.push(true);
         browser.deleteMeasurement();
         QCOMPARE(f.state.CurrentMeasurementKey, 0);

@@ -10,6 +10,7 @@ using namespace lumo;
 using namespace lumo::test;
 
 Q_DECLARE_METATYPE(lumo::PointHand)
+Q_DECLARE_METATYPE(lumo::EarlierPart)
 
 namespace {
 
@@ -201,6 +202,33 @@ private slots:
         }
     }
 
+    // Values kept from an earlier run are stored with their time; a
+    // measurement of one run is written as before.
+    void earlierPartsStored_data()
+    {
+        QTest::addColumn<QVector<EarlierPart>>("parts");
+        QTest::addColumn<int>("version");
+        QTest::newRow("one run") << QVector<EarlierPart>{} << 3;
+        QTest::newRow("20 points kept") << QVector<EarlierPart>{{45000.5, 0xfffff}} << 4;
+        QTest::newRow("two parts, one time unknown")
+            << QVector<EarlierPart>{{0, 0x3}, {45001.25, 0xf00000}} << 4;
+    }
+    void earlierPartsStored()
+    {
+        QFETCH(QVector<EarlierPart>, parts);
+        QFETCH(int, version);
+        MeasurementQuality q;
+        q.samples[0] = syntheticSamples(900, 9, 1);
+        q.grades[0] = gradePoint(q.samples[0], 45, QualityThresholds());
+        q.earlier = parts;
+        const QByteArray blob = encodeQuality(q);
+        QCOMPARE(int(blob.at(0)), version);
+        MeasurementQuality back;
+        QVERIFY(decodeQuality(blob, back));
+        QCOMPARE(back.earlier, parts);
+        QVERIFY(back.grades[0].validFor(45));
+    }
+
     // A blob written by an older version keeps every figure it stored; the
     // figures came as fixed 16-bit fields then.
     void olderBlobsReadTheirFigures_data()
@@ -244,6 +272,15 @@ private slots:
         q.grades[0] = gradePoint(q.samples[0], 45, QualityThresholds());
         q.repeats.append({3, q.grades[0], true});
         const QByteArray good = encodeQuality(q);
+        auto withParts = [q](QVector<EarlierPart> parts) {
+            MeasurementQuality p = q;
+            p.earlier = std::move(parts);
+            return encodeQuality(p);
+        };
+        QTest::newRow("a point in two parts") << withParts({{1, 0x3}, {2, 0x2}});
+        QTest::newRow("a part without points") << withParts({{1, 0}});
+        QTest::newRow("a time that is no number") << withParts({{qQNaN(), 0x1}});
+        QTest::newRow("parts cut short") << withParts({{1, 0x1}}).chopped(2);
         QTest::newRow("empty") << QByteArray();
         QTest::newRow("another version") << QByteArray(1, '\x09') + good.mid(1);
         QTest::newRow("cut short") << good.left(good.size() - 3);

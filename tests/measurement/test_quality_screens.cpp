@@ -1,7 +1,8 @@
 // The screens' side of the reading grades: the C mark in the measuring grid,
-// measuring a point again from the screen, the repeat mode's pairs, and the
-// save screen's conditions.
+// measuring a point again from the screen, the repeat mode's pairs, the save
+// screen's conditions, and values kept from an earlier run.
 #include "app/modules.h"
+#include "measurement/earlierparts.h"
 #include "measurement/practicefixture.h"
 #include "measurement/ui/tzudec.h"
 #include "records/measurementextras.h"
@@ -130,6 +131,80 @@ private slots:
         QCOMPARE(offered.restMinutes, std::optional<double>(15));
         QCOMPARE(offered.exercise, std::optional<int>(3));
         QVERIFY(offered.note.isEmpty());
+    }
+
+    // A run over values the grid holds asks first (否, the default, keeps
+    // them): kept values stay, marked as an earlier part, and only the missing points are measured; a stored
+    // measurement is cleared or measured into. The grid's marks and the idle
+    // status follow the run's end at once.
+    void restartOverHeldValues_data()
+    {
+        QTest::addColumn<int>("held"); // points 1..held hold 20 uA
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<bool>("clear");    // the answer: 是 clears
+        QTest::addColumn<int>("stopAfter"); // 停止測量 after this many points; 0: never
+        QTest::addColumn<QString>("asked"); // the question's start; empty: none
+        QTest::addColumn<QList<int>>("measured");
+        QTest::addColumn<int>("earlier"); // points marked as from before the run
+        QList<int> all;
+        for (int p = 1; p <= 24; ++p)
+            all << p;
+        const QString unsaved = QString::fromUtf8("表格中有 20 個尚未儲存");
+        QTest::newRow("empty grid") << 0 << false << false << 0 << QString() << all << 0;
+        QTest::newRow("unsaved, kept")
+            << 20 << false << false << 0 << unsaved << QList<int>{21, 22, 23, 24} << 20;
+        QTest::newRow("unsaved, cleared, stopped")
+            << 20 << false << true << 3 << unsaved << QList<int>{1, 2, 3} << 0;
+        QTest::newRow("unsaved whole, kept: no run")
+            << 24 << false << false << 0 << QString::fromUtf8("表格中有 24 個") << QList<int>{} << 0;
+        QTest::newRow("stored, measured into, stopped")
+            << 24 << true << false << 3 << QString::fromUtf8("您要先清除") << QList<int>{1, 2, 3} << 21;
+    }
+    void restartOverHeldValues()
+    {
+        QFETCH(int, held);
+        QFETCH(bool, stored);
+        QFETCH(bool, clear);
+        QFETCH(int, stopAfter);
+        QFETCH(QString, asked);
+        QFETCH(QList<int>, measured);
+        QFETCH(int, earlier);
+        Practice f;
+        for (int p = 1; p <= held; ++p)
+            f.state.energy.setReading(p, 20);
+        f.state.energy.TakenAt = 45000.5;
+        f.state.CurrentMeasurementKey = stored ? 7 : 0;
+        TZudec screen(f.state, f.sim.instrument, measurementLinks(f.state));
+        screen.refreshFromState();
+        f.sim.sim.probe().startAutomatic(f.sim.clock.nowMs(), 11);
+        f.sim.clock.setTick([&](qint64) {
+            f.sim.sim.timeAdvanced();
+            if (stopAfter > 0 && f.state.PointsSinceAnalysis >= stopAfter) screen.ToolButtonStopClick();
+        });
+        f.messages.push(clear);
+        screen.ToolButtonMeasureClick();
+        QCOMPARE(f.messages.shown().empty(), asked.isEmpty());
+        if (!asked.isEmpty()) QVERIFY(f.messages.shown().front().text.startsWith(asked));
+        // Enter gives 否: it keeps the values, or measures into the stored ones.
+        if (!asked.isEmpty()) QVERIFY(!f.messages.shown().front().defaultYes);
+        const EnergySet& e = f.state.energy;
+        QList<int> got;
+        for (int p = 1; p <= 24; ++p)
+            if (e.Readings[size_t(p - 1)] != 0 && e.Readings[size_t(p - 1)] != 20) got << p;
+        QCOMPARE(got, measured);
+        QCOMPARE(earlierPointCount(e.Quality, e.Readings), earlier);
+        auto* grid = screen.findChild<QTableWidget*>(QStringLiteral("StringGrid1"));
+        for (int p = 1; p <= 24; ++p) {
+            const GridCell c = gridCellOfPoint(p);
+            const QString note =
+                grid->item(c.row - 1, c.column - 1)->data(Qt::AccessibleDescriptionRole).toString();
+            QCOMPARE(note == QString::fromUtf8("未測量"), e.Readings[size_t(p - 1)] == 0 && e.hasData());
+            QCOMPARE(note.startsWith(QString::fromUtf8("先前的數值")), earlierPartOf(e.Quality, p) >= 0);
+        }
+        const QString status = screen.idleStatusText();
+        QVERIFY2(e.allMeasured() ? !status.contains(QString::fromUtf8("缺少"))
+                                 : status.contains(QString::fromUtf8("缺少")),
+                 qPrintable(status));
     }
 };
 

@@ -201,27 +201,35 @@ private slots:
         QVERIFY(MeasurementStore(*f.state.MainDatabase).append(m));
         f.state.CurrentSubject.CUSTNO = QStringLiteral("B02");
         TZuread browser(f.state, TZuread::LoadMode::MeasurementScreen);
+        prepareKeyboard(browser);
         QVERIFY(showActive(browser));
         QTableView* subjects = browser.picker()->view();
         QCOMPARE(subjects->horizontalScrollBar()->value(), 0); // the Index column in view
         const int b = rowOf(browser.picker(), QStringLiteral("B02"));
         QCOMPARE(browser.picker()->currentPosition(), b);
-        for (const char* a : {"載入資料", "客戶修改", "客戶刪除", "修改資料", "刪除資料"})
-            QVERIFY2(!browser.action(u(a))->isEnabled(), a);
-        clickCell(subjects, b, 2); // already the current subject
-        QVERIFY(browser.action(u("客戶修改"))->isEnabled());
-        QVERIFY(browser.action(u("客戶刪除"))->isEnabled());
-        browser.measurements()->setFocus(); // B02 has no measurement
-        QVERIFY(!browser.action(u("客戶刪除"))->isEnabled());
-        QVERIFY(!browser.action(u("客戶修改"))->isEnabled());
-        for (const char* a : {"載入資料", "修改資料", "刪除資料"})
-            QVERIFY2(!browser.action(u(a))->isEnabled(), a);
+        // What is current has its buttons, wherever the focus is: B02 has no measurement.
+        auto enabled = [&](std::initializer_list<const char*> captions, bool on) {
+            for (const char* a : captions)
+                QVERIFY2(browser.action(u(a))->isEnabled() == on, a);
+        };
+        for (QWidget* focus :
+             {static_cast<QWidget*>(subjects), static_cast<QWidget*>(browser.measurements())}) {
+            focus->setFocus();
+            enabled({"客戶修改", "客戶刪除"}, true);
+            enabled({"載入資料", "修改資料", "刪除資料"}, false);
+        }
         clickCell(subjects, rowOf(browser.picker(), QStringLiteral("A01")), 2);
         QCOMPARE(browser.measurements()->rowCount(), 1);
-        clickCell(browser.measurements(), 0, 1);
-        for (const char* a : {"載入資料", "修改資料", "刪除資料"})
-            QVERIFY2(browser.action(u(a))->isEnabled(), a);
-        QVERIFY(!browser.action(u("客戶刪除"))->isEnabled());
+        enabled({"載入資料", "修改資料", "刪除資料", "客戶修改", "客戶刪除"}, true);
+        // Their keys: Del in the search box deletes a character; in a list, it asks.
+        for (QWidget* focus :
+             {static_cast<QWidget*>(browser.picker()->searchBox()), static_cast<QWidget*>(subjects)}) {
+            focus->setFocus();
+            f.messages.push(false);
+            QTest::keyClick(focus, Qt::Key_Delete);
+            QCOMPARE(f.messages.shown().size(), size_t(focus == subjects ? 1 : 0));
+        }
+        QCOMPARE(f.messages.shown().back().text, QString::fromUtf8("確定要刪除這筆經絡能量數據嗎?"));
     }
 
     // The browser by keys alone: a subject found by the search is entered

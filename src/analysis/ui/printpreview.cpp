@@ -1,6 +1,7 @@
 #include "analysis/ui/printpreview.h"
 
 #include "analysis/ui/printsetup.h"
+#include "shell/shortcuts.h"
 #include "widgets/modal.h"
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QPrinterInfo>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace lumo {
 namespace {
@@ -42,22 +44,22 @@ PrintPreview::PrintPreview(const QString& title, const PrinterChoice& choice,
 
     auto* bar = new QToolBar(this);
     bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    auto add = [&](const char* caption, const char* hint, QKeySequence key = {}) {
+    // The keys come from the program's one table, with the other screens' keys.
+    auto add = [&](const char* caption, const char* hint, std::optional<CommonAction> key = {}) {
         QAction* a = bar->addAction(u(caption));
         a->setToolTip(u(hint));
-        if (!key.isEmpty()) {
-            a->setShortcut(key);
-            a->setToolTip(u(hint) + QStringLiteral(" (") + key.toString(QKeySequence::NativeText) +
-                          QLatin1Char(')'));
+        if (key) {
+            a->setShortcut(shortcutFor(*key).key);
+            a->setToolTip(hintWithKey(u(hint), a->shortcut()));
         }
         return a;
     };
     QAction* print = add("列  印", "列印這份報表");
-    QAction* previous = add("上一頁", "上一頁", QKeySequence(Qt::Key_PageUp));
-    QAction* next = add("下一頁", "下一頁", QKeySequence(Qt::Key_PageDown));
-    QAction* zoomIn = add("放  大", "放大", QKeySequence(Qt::CTRL | Qt::Key_Plus));
-    QAction* zoomOut = add("縮  小", "縮小", QKeySequence(Qt::CTRL | Qt::Key_Minus));
-    QAction* whole = add("整  頁", "整頁顯示", QKeySequence(Qt::CTRL | Qt::Key_0));
+    QAction* previous = add("上一頁", "上一頁", CommonAction::PreviousPage);
+    QAction* next = add("下一頁", "下一頁", CommonAction::NextPage);
+    QAction* zoomIn = add("放  大", "放大", CommonAction::ZoomIn);
+    QAction* zoomOut = add("縮  小", "縮小", CommonAction::ZoomOut);
+    QAction* whole = add("整  頁", "整頁顯示", CommonAction::WholePage);
     QAction* leave = add("離  開", "不列印，回到前一個畫面");
     connect(print, &QAction::triggered, this, &QDialog::accept);
     connect(leave, &QAction::triggered, this, &QDialog::reject);

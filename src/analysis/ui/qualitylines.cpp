@@ -1,6 +1,7 @@
 #include "analysis/ui/qualitylines.h"
 
 #include "measurement/catalogue.h"
+#include "measurement/earlierparts.h"
 
 #include <QLabel>
 #include <QTableWidget>
@@ -32,6 +33,9 @@ void addQualityLines(QVBoxLayout* layout, QWidget* parent, const EnergySet& e)
                            gradeSummary(counts) +
                                (uncertainty.isEmpty() ? QString() : u("；") + uncertainty) +
                                u("（品質表示讀數是否穩定，不表示數值是否正確）")));
+    // Values kept from an earlier run are not this run's: the line says which and when.
+    if (const QString parts = earlierPartsText(e); !parts.isEmpty())
+        layout->addWidget(line(parent, "EarlierPartsLine", parts));
     QStringList poor;
     for (int p = 1; p <= 24; ++p) {
         const PointGrade& g = e.Quality.grades[size_t(p - 1)];

@@ -3,6 +3,7 @@
 #include "widgets/actions.h"
 
 #include "base/formats.h"
+#include "measurement/earlierparts.h"
 #include "measurement/missingpoints.h"
 #include "measurement/ui/tzudecstyle.h"
 #include "practice/masking.h"
@@ -17,6 +18,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QToolBar>
 
 namespace lumo {
 
@@ -56,24 +58,50 @@ void TZudec::fillGrid()
 
 // After a run that left points out, their empty cells stand out, so the
 // operator sees where to measure again; during a run no cell is marked.
-void TZudec::markMissingCells(bool mark)
+// Values kept from before the last run look apart from the run's own.
+void TZudec::markCell(QTableWidgetItem* item, int point, QString tip, bool poor)
 {
     const EnergySet& e = m_state.energy;
-    for (int p = 1; p <= 24; ++p) {
-        const GridCell c = gridCellOfPoint(p);
-        QTableWidgetItem* item = m_grid->item(c.row - 1, c.column - 1);
-        const bool missing = mark && e.hasData() && e.Readings[size_t(p - 1)] == 0;
-        item->setBackground(missing ? QBrush(tzudec::MissingCell) : QBrush());
-        const QString note = missing ? tzudec::u("未測量") : QString();
-        item->setToolTip(note);
-        item->setData(Qt::AccessibleDescriptionRole, note);
+    const bool has = e.Readings[size_t(point - 1)] != 0;
+    const QString earlier = has ? earlierCellNote(e.Quality, point) : QString();
+    QFont font = item->font();
+    font.setItalic(!earlier.isEmpty());
+    item->setFont(font);
+    if (!earlier.isEmpty()) {
+        if (!poor) {
+            item->setForeground(QBrush(tzudec::EarlierText));
+            item->setBackground(QBrush(tzudec::EarlierCell));
+        }
+        tip = tip.isEmpty() ? earlier : earlier + QLatin1Char('\n') + tip;
     }
+    if (!has && m_markMissing && e.hasData()) {
+        item->setBackground(QBrush(tzudec::MissingCell));
+        tip = tzudec::u("未測量");
+    }
+    item->setToolTip(tip);
+    item->setData(Qt::AccessibleDescriptionRole, tip);
+}
+
+void TZudec::gridChanged()
+{
+    showAllGrades();
+    m_idleStatus->setText(idleStatusText());
+}
+
+void TZudec::focusNextStep()
+{
+    QAction* next = m_actions[2]->isEnabled()   ? m_actions[2]
+                    : m_actions[3]->isEnabled() ? m_actions[3]
+                                                : m_actions[0];
+    if (QWidget* b = m_toolBar->widgetForAction(next)) b->setFocus(Qt::OtherFocusReason);
 }
 
 QString TZudec::idleStatusText() const
 {
     const QString missing = missingPointsText(m_state.energy);
     if (!missing.isEmpty()) return missing;
+    if (const QString parts = earlierPartsText(m_state.energy); !parts.isEmpty())
+        return parts + tzudec::u("（先前的數值以灰色斜體顯示）");
     // A probe not calibrated for a long time reads wrong: the idle screen says so.
     return m_state.MainDatabase ? calibrationReminder(*m_state.MainDatabase, QDate::currentDate())
                                 : QString();
@@ -134,8 +162,8 @@ void TZudec::refreshFromState()
         m_time->clear();
         e.VoltageMode = m_state.config.HighPotential;
     }
+    m_markMissing = true;
     fillGrid();
-    markMissingCells(true);
     showModeLabel(e.VoltageMode);
     // After a load or typed values the potential buttons follow the measurement.
     (e.VoltageMode ? m_high : m_standard)->setChecked(true);
@@ -191,6 +219,9 @@ void TZudec::ToolButtonMeasureClick()
 
 void TZudec::ToolButtonStopClick()
 {
+    // The grid gives up the keys to the button that stopped, not to the
+    // next control in the chain (the sex, the minimum response).
+    if (m_grid->hasFocus()) m_toolBar->widgetForAction(m_actions[1])->setFocus(Qt::OtherFocusReason);
     m_grid->setEnabled(false);
     m_run.requestStop();
 }

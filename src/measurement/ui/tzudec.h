@@ -17,6 +17,7 @@ class QSlider;
 class QDoubleSpinBox;
 class QGroupBox;
 class QTableWidget;
+class QTableWidgetItem;
 class QStatusBar;
 class QCheckBox;
 
@@ -109,7 +110,13 @@ private:
     QWidget* buildPotentialGroup();
     QWidget* buildMinimumGroup();
     void fillGrid();
-    void markMissingCells(bool mark);
+    // The marks beside the grade's: a value from an earlier run, a point left
+    // out; each also in the tool tip and to a screen reader.
+    void markCell(QTableWidgetItem* item, int point, QString tip, bool poor);
+    // After every change of the grid: its marks and the idle status line.
+    void gridChanged();
+    // The keys go to the step that follows a run: 能量分析, else 儲存資料.
+    void focusNextStep();
     void showModeLabel(bool high);
     void showSubject();
     void setIdleButtons();
@@ -155,7 +162,9 @@ private:
     QSlider* m_minTrack;
     QStatusBar* m_status;
     QLabel* m_idleStatus; // shown whenever no prompt or brief notice covers it
+    QToolBar* m_toolBar = nullptr;
     QList<QAction*> m_actions;
+    bool m_markMissing = true; // a run walks the empty cells; outside one they are marked
     QAction* m_remeasure = nullptr;
     QCheckBox* m_repeatMode = nullptr;
     RepeatSession m_repeat;

@@ -4,6 +4,7 @@
 
 #include "base/formats.h"
 #include "measurement/ui/tzudecstyle.h"
+#include "shell/shortcuts.h"
 #include "widgets/balancegraph.h"
 #include "widgets/gradientbar.h"
 #include "widgets/instrumentstatus.h"
@@ -100,6 +101,7 @@ void TZudec::buildUi()
 QToolBar* TZudec::buildToolbar()
 {
     auto* toolbar = new QToolBar(this);
+    m_toolBar = toolbar;
     toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     const char* buttons[][2] = {{"經絡測量", "經絡能量數據測量"},   {"停止測量", "停止經絡能量測量"},
                                 {"能量分析", "經絡能量分析"},       {"儲存資料", "儲存表格中的能量數據"},
@@ -124,7 +126,7 @@ QToolBar* TZudec::buildToolbar()
     // Measuring a point again is one key away, during the run and after it.
     m_remeasure = new QAction(u("重新測量"), this);
     m_remeasure->setObjectName(QStringLiteral("RemeasureAction"));
-    m_remeasure->setShortcut(QKeySequence(Qt::Key_R));
+    m_remeasure->setShortcut(shortcutFor(CommonAction::Remeasure).key);
     m_remeasure->setToolTip(u("重新測量品質不佳的測定點 (R)"));
     m_remeasure->setStatusTip(m_remeasure->toolTip());
     toolbar->insertAction(m_actions[8], m_remeasure);
@@ -306,9 +308,12 @@ QWidget* TZudec::buildMinimumGroup()
     m_minTrack->setTickPosition(QSlider::TicksBelow);
     ml->addWidget(m_minUpDown);
     ml->addWidget(m_minTrack, 1);
-    auto* usual = new QLabel(QStringLiteral("(1.0)"), minimum);
-    usual->setToolTip(u("一般使用 1.0 uA"));
-    ml->addWidget(usual);
+    // The setting shows once, in the field; the usual value is a hint, not a
+    // second number beside it that reads as the setting once that changed.
+    for (QWidget* w : std::initializer_list<QWidget*>{m_minUpDown, m_minTrack}) {
+        w->setAccessibleName(u("最低測量反應值"));
+        w->setToolTip(u("最低測量反應值：探測棒讀值高於此值才開始測量（一般使用 1.0 uA）"));
+    }
     connect(m_minUpDown, &QDoubleSpinBox::valueChanged, this,
             [this](double ua) { setMinResponse(int(rnd(ua * 10))); });
     connect(m_minTrack, &QSlider::valueChanged, this, &TZudec::setMinResponse);

@@ -52,8 +52,7 @@ void TZudec::showGrade(int point)
         tip = qualityTipText(g);
         if (poor) tip += u("\n按 R 重新測量");
     }
-    item->setToolTip(tip);
-    item->setData(Qt::AccessibleDescriptionRole, tip); // a screen reader hears the grade too
+    markCell(item, point, tip, poor);
 }
 
 void TZudec::showAllGrades()
@@ -109,7 +108,7 @@ void TZudec::ToolButtonRemeasureClick()
 
 void TZudec::repeatDone(int point, bool replaced)
 {
-    showGrade(point);
+    gridChanged();
     m_status->showMessage(replaced ? u("第 %1 點已改用重新測量的數值，兩次數值都已保留").arg(point)
                                    : u("第 %1 點保留原來的數值，重新測量的數值也已保留").arg(point));
 }

@@ -34,8 +34,8 @@ void TZudec::runStarted()
     m_high->setEnabled(false);
     m_standard->setEnabled(false);
     m_graphOrSubject->setCurrentWidget(m_graphGroup);
-    fillGrid();
-    markMissingCells(false);
+    m_markMissing = false;
+    gridChanged();
 }
 
 void TZudec::runEnded()
@@ -44,12 +44,18 @@ void TZudec::runEnded()
     m_picture->setPicture(QPixmap());
     m_statusLamp->setOn(false);
     m_grid->setCurrentCell(0, 0);
-    m_grid->setEnabled(false);
     m_live->setText(QStringLiteral("[  0.0]"));
     for (QLabel* l : {m_position, m_channel, m_source, m_english, m_pictureSource, m_measured, m_compensated})
         l->clear();
     m_shownPoint = 0;
     setIdleButtons();
+    // The next step has the keys before the grid lets them go: disabled with
+    // the focus in it, the grid would hand them to the next control in the
+    // chain, where an arrow key changes the sex or the minimum response.
+    focusNextStep();
+    m_grid->setEnabled(false);
+    m_markMissing = true;
+    gridChanged();
 }
 
 void TZudec::measurementCleared()
@@ -162,7 +168,7 @@ void TZudec::traceLine(QPoint from, QPoint to, bool)
 
 void TZudec::pointStored(int point)
 {
-    showGrade(point);
+    gridChanged();
     announceGrade(point);
     updateRemeasureAction();
     m_date->setText(shortDateOfDay(m_state.energy.TakenAt));

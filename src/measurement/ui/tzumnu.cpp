@@ -5,6 +5,7 @@
 #include "widgets/actions.h"
 
 #include "base/formats.h"
+#include "measurement/earlierparts.h"
 #include "records/measurements.h"
 #include "shell/sharedstate.h"
 #include "widgets/datefield.h"
@@ -375,6 +376,9 @@ void TZumnu::save()
     const QString memo = m_memo->toPlainText();
     if (m_mode == Mode::Add) {
         EnergySet& e = m_state.energy;
+        // A value typed over one kept from an earlier run is of this entry now.
+        for (int p = 1; p <= 24; ++p)
+            if (values[size_t(p - 1)] != e.Readings[size_t(p - 1)]) pointRenewed(e.Quality, p);
         e.Readings = values;
         e.recompensate(m_state.compensation);
         e.VoltageMode = high;

@@ -93,7 +93,9 @@ SubjectPicker::SubjectPicker(SharedState& state, Database& db, const QStringList
     connect(m_filter, &QLineEdit::textChanged, this, &SubjectPicker::filter);
     auto* toFilter = new QAction(this);
     toFilter->setShortcut(filterKey);
-    toFilter->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // Wherever the focus is in the window: after a screen opened from a tool
+    // button closed, the focus is on that button, not in the list.
+    toFilter->setShortcutContext(Qt::WindowShortcut);
     connect(toFilter, &QAction::triggered, this, [this] {
         m_filter->setFocus(Qt::ShortcutFocusReason);
         m_filter->selectAll();

@@ -65,7 +65,7 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     bar->addSeparator();
     m_subjects = toolAction(bar, "ImportSubjects", "匯入受測者清單", "從試算表的 CSV 檔案匯入受測者");
     // This screen's own key, beside the Tab chain the tool bar is in.
-    m_subjects->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    m_subjects->setShortcut(shortcutFor(CommonAction::ImportSubjects).key);
     m_subjects->setToolTip(hintWithKey(m_subjects->toolTip(), m_subjects->shortcut()));
     bar->addSeparator();
     m_leave = toolAction(bar, "ToolButton3", "離  開", "離開檔案匯入/匯出作業");

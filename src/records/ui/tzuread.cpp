@@ -31,6 +31,7 @@
 #include <QTableWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace lumo {
 namespace {
@@ -128,15 +129,11 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
     // Wide enough for the 24 values side by side on a 1366-pixel screen.
     openAt(this, QSize(1350, 700));
 
-    // The measurements follow the current subject wherever it moved; the buttons
-    // follow only what the operator entered.
+    // The measurements follow the current subject wherever it moved, and the
+    // buttons follow what is current: the subject's while there is one, the
+    // measurement's while the subject has one, wherever the focus is.
     connect(m_picker, &SubjectPicker::currentChanged, this, &TZuread::subjectChanged);
     connect(m_picker, &SubjectPicker::rowEntered, this, &TZuread::enterSubjectList);
-    connect(m_picker, &SubjectPicker::focusEntered, this, [this] { m_actions[2]->setEnabled(false); });
-    connect(m_picker, &SubjectPicker::sortChanged, this, [this] {
-        for (int i = 1; i <= 4; ++i)
-            m_actions[i]->setEnabled(false);
-    });
     connect(m_picker, &SubjectPicker::rowDoubleClicked, this, &TZuread::editSubjectInPlace);
     // Another workstation's measurements of the current subject show at once;
     // a change of the subjects has moved the list already, which refills them.
@@ -155,13 +152,9 @@ TZuread::TZuread(SharedState& state, LoadMode mode, QWidget* parent)
     });
 
     // Opening.
-    for (int i = 0; i <= 4; ++i)
-        m_actions[i]->setEnabled(false);
     m_picker->applyRememberedSort();
     m_picker->selectPosition(openingPosition());
     subjectChanged();
-    for (int i = 0; i <= 4; ++i)
-        m_actions[i]->setEnabled(false);
     m_picker->view()->setFocus();
 }
 
@@ -195,8 +188,8 @@ QToolBar* TZuread::buildToolbar()
     m_mergeSubjects = new QAction(u("合併受測者"), toolbar);
     m_mergeSubjects->setToolTip(u("將重覆的受測者合併為一位"));
     // Keys of this screen's own, beside the Tab chain the tool bar is in.
-    m_exportSubject->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    m_mergeSubjects->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_exportSubject->setShortcut(shortcutFor(CommonAction::ExportSubject).key);
+    m_mergeSubjects->setShortcut(shortcutFor(CommonAction::MergeSubjects).key);
     for (QAction* a : {m_exportSubject, m_mergeSubjects}) {
         a->setToolTip(hintWithKey(a->toolTip(), a->shortcut()));
         toolbar->insertAction(m_actions[5], a);
@@ -234,14 +227,8 @@ void TZuread::buildMeasurementList()
     });
 }
 
-// Entering the measurement list, also an empty one, makes it the active list.
-// Reached by the keyboard, the list's first measurement is the current one.
 bool TZuread::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_measurements && event->type() == QEvent::FocusIn) {
-        const int row = m_measurements->currentRow();
-        enterMeasurementList(row < 0 && !m_rows.isEmpty() ? 0 : row);
-    }
     if (watched == m_measurements && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && m_actions[0]->isEnabled()) {
@@ -312,21 +299,52 @@ void TZuread::fillMeasurements()
     const SubjectRow s = m_picker->currentRow();
     const int was = m_measurements->currentRow();
     const qint64 current = was >= 0 && was < m_rows.size() ? m_rows[was].MKEY : 0;
+    const qint64 subject =
+        m_picker->hasCurrentRow() ? m_picker->list().keyAt(m_picker->currentPosition()) : 0;
+    const bool sameSubject = subject == std::exchange(m_listedSubject, subject);
     m_rows = m_picker->hasCurrentRow() ? MeasurementStore(*m_state.MainDatabase).listForSubject(s.CUSTNO)
                                        : QVector<MeasurementRow>();
     showMeasurementRows(m_measurements, m_rows);
-    m_measurementMemo->clear();
-    m_trend->setEnabled(m_rows.size() >= 2);
-    // Read again (another workstation's change): the current measurement stays current.
-    for (int r = 0; current > 0 && r < m_rows.size(); ++r) {
-        if (m_rows[r].MKEY != current) continue;
-        QSignalBlocker block(m_measurements);
-        m_measurements->setCurrentCell(r, std::max(0, m_measurements->currentColumn()));
-        m_measurementMemo->setPlainText(m_rows[r].MEMO1);
-        break;
+    // Read again (another workstation's change, a deletion) the current
+    // measurement stays current, or the one now in its place; a subject's list
+    // starts on its first measurement, so that its buttons act on one the
+    // operator sees marked.
+    int row = m_rows.isEmpty() ? -1 : sameSubject ? std::clamp(was, 0, int(m_rows.size()) - 1) : 0;
+    for (int r = 0; current > 0 && r < m_rows.size(); ++r)
+        if (m_rows[r].MKEY == current) row = r;
+    showCurrentMeasurement(row);
+}
+
+void TZuread::showCurrentMeasurement(int row)
+{
+    QSignalBlocker block(m_measurements);
+    if (row >= 0 && row < m_rows.size()) {
+        m_measurements->setCurrentCell(row, std::max(0, m_measurements->currentColumn()));
+        m_measurements->selectRow(row);
+        m_measurementMemo->setPlainText(m_rows[row].MEMO1);
+    } else {
+        m_measurementMemo->clear();
     }
-    m_exportSubject->setEnabled(m_picker->hasCurrentRow());
-    m_mergeSubjects->setEnabled(m_picker->hasCurrentRow());
+    updateActions();
+}
+
+int TZuread::currentMeasurement() const
+{
+    const int row = m_measurements->currentRow();
+    return m_picker->hasCurrentRow() && row >= 0 && row < m_rows.size() ? row : -1;
+}
+
+void TZuread::updateActions()
+{
+    const bool subject = m_picker->hasCurrentRow();
+    const bool measurement = currentMeasurement() >= 0;
+    for (int i : {0, 3, 4})
+        m_actions[i]->setEnabled(measurement);
+    for (int i : {1, 2})
+        m_actions[i]->setEnabled(subject);
+    m_trend->setEnabled(subject && m_rows.size() >= 2);
+    m_exportSubject->setEnabled(subject);
+    m_mergeSubjects->setEnabled(subject);
     applyRights();
 }
 
@@ -337,38 +355,19 @@ void TZuread::refreshCount()
 
 void TZuread::enterSubjectList()
 {
-    m_measurementListActive = false;
-    m_actions[1]->setEnabled(m_picker->hasCurrentRow());
-    m_actions[2]->setEnabled(true);
-    m_actions[0]->setEnabled(false);
-    m_actions[3]->setEnabled(false);
-    m_actions[4]->setEnabled(false);
-    applyRights();
+    updateActions();
 }
 
 void TZuread::enterMeasurementList(int row)
 {
-    m_measurementListActive = true;
-    const bool any = row >= 0 && row < m_rows.size();
-    m_actions[0]->setEnabled(any);
-    m_actions[3]->setEnabled(any);
-    m_actions[4]->setEnabled(any);
-    m_actions[1]->setEnabled(false);
-    m_actions[2]->setEnabled(false);
-    applyRights();
-    if (any) {
-        QSignalBlocker block(m_measurements);
-        m_measurements->setCurrentCell(
-            row, m_measurements->currentColumn() < 0 ? 0 : m_measurements->currentColumn());
-        m_measurementMemo->setPlainText(m_rows[row].MEMO1);
-    }
+    showCurrentMeasurement(row);
 }
 
 void TZuread::deleteSubject()
 {
     if (!allowed(m_state.Session, Permission::Delete)) return;
     m_state.playTone(1);
-    if (m_measurementListActive || !m_picker->hasCurrentRow()) return;
+    if (!m_picker->hasCurrentRow()) return;
     m_picker->view()->setFocus();
     if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除本受測者的所有資料嗎? (包括所有檢測資料)")))
         return;
@@ -387,8 +386,8 @@ void TZuread::deleteMeasurement()
 {
     if (!allowed(m_state.Session, Permission::Delete)) return;
     m_state.playTone(1);
-    const int row = m_measurements->currentRow();
-    if (!m_measurementListActive || row < 0 || row >= m_rows.size()) return;
+    const int row = currentMeasurement();
+    if (row < 0) return;
     m_measurements->setFocus();
     if (!m_state.ShowMessageDialog(AskAttention, u("確定要刪除這筆經絡能量數據嗎?"))) return;
     const qint64 key = m_rows[row].MKEY;
@@ -415,8 +414,8 @@ void TZuread::changeSubject()
 
 void TZuread::changeMeasurement()
 {
-    const int row = m_measurements->currentRow();
-    if (row < 0 || row >= m_rows.size()) return;
+    const int row = currentMeasurement();
+    if (row < 0) return;
     const qint64 key = m_picker->list().keyAt(m_picker->currentPosition());
     MeasurementRow m = m_rows[row];
     if (measurementEditor) measurementEditor(m);
@@ -427,8 +426,8 @@ void TZuread::changeMeasurement()
 
 void TZuread::load()
 {
-    const int row = m_measurements->currentRow();
-    if (row >= 0 && row < m_rows.size()) {
+    const int row = currentMeasurement();
+    if (row >= 0) {
         const MeasurementRow& m = m_rows[row];
         const SubjectRow s = m_picker->currentRow();
         m_loaded = true;

@@ -63,6 +63,10 @@ private:
     void editSubjectInPlace();
     void openSubjectEditor();
     void fillMeasurements();
+    // The measurement list's current row (-1: none), marked, with its memo and the buttons.
+    void showCurrentMeasurement(int row);
+    int currentMeasurement() const;
+    void updateActions();
     void refreshCount();
     void subjectChanged();
     void showMemo();
@@ -78,7 +82,7 @@ private:
     QAction* m_trend = nullptr;
     QAction* m_exportSubject = nullptr;
     QAction* m_mergeSubjects = nullptr;
-    bool m_measurementListActive = false;
+    qint64 m_listedSubject = 0; // whose measurements the list holds
     bool m_loaded = false;
     MeasurementRow m_loadedRow;
     SubjectRow m_loadedSubject;
