@@ -154,16 +154,18 @@ int cmdMeasure(CliContext& c)
         row.ZUDATE = state.energy.TakenAt;
         row.ZUVOTA = state.energy.VoltageMode;
         row.ZU = state.energy.Readings;
-        if (Status s = appendMeasurementWithExtras(*state.MainDatabase, row, state.energy); !s) {
+        // The measurement and its log entry in one transaction.
+        const Status s = auditedChange(
+            state, {QStringLiteral("measurement.add"), row.CUSTNO, 0, subject->NAME}, [&](AuditEntry& e) {
+                const Status added = appendMeasurementWithExtras(*state.MainDatabase, row, state.energy);
+                e.mkey = row.MKEY;
+                return added;
+            });
+        if (!s) {
             *c.err << s.error << Qt::endl;
             return 2;
         }
         mkey = row.MKEY;
-        if (const Status logged = audit(state, {QStringLiteral("measurement.add"), row.CUSTNO, mkey, {}});
-            !logged) {
-            *c.err << logged.error << Qt::endl;
-            return 2;
-        }
     }
     printRun(c, state.energy, mkey);
     return 0;

@@ -173,12 +173,17 @@ void TZusave::saveToTarget()
     // With how it was taken (grades, samples, conditions), in one transaction.
     EnergySet measured = m_state.energy;
     measured.Conditions = sanitizedConditions(m_conditions->conditions());
-    const Status st = appendMeasurementWithExtras(*m_state.MainDatabase, row, measured);
+    const Status st =
+        auditedChange(m_state, {QStringLiteral("measurement.add"), row.CUSTNO, 0, {}}, [&](AuditEntry& e) {
+            const Status s = appendMeasurementWithExtras(*m_state.MainDatabase, row, measured);
+            e.mkey = row.MKEY;
+            e.detail = m_target->NAME + QStringLiteral(" ") + dateTimeOfDay(row.ZUDATE);
+            return s;
+        });
     if (!st) {
         m_state.reportError(st.error); // the measurement screen's state stays as it was
         return;
     }
-    auditOrReport(m_state, {QStringLiteral("measurement.add"), row.CUSTNO, row.MKEY, {}});
     m_state.energy.Conditions = measured.Conditions;
     // Remembered for the next measurement; a file that cannot be written costs only that.
     writeLastConditions(m_state.DataDirectory, measured.Conditions);

@@ -1,0 +1,292 @@
+// Several rooms at once on the practice's server: two merges of one pair, two
+// imports of one list, a number written in two cases, a COMMIT whose answer
+// is lost, and text a server would cut. Two rooms are two connections in
+// threads; a lock the test holds makes both reach the point where they meet
+// before either goes on, so the race happens every run, not by chance.
+#include "records/measurements.h"
+#include "records/subjectexport.h"
+#include "records/subjectimport.h"
+#include "records/subjectmerge.h"
+#include "records/subjects.h"
+#include "shell/sharedstate.h"
+#include "support/commitcutter.h"
+#include "support/engines.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <future>
+
+using namespace lumo;
+using namespace lumo::test;
+
+namespace {
+
+QString u(const char* s)
+{
+    return QString::fromUtf8(s);
+}
+
+QString nameOf(const QString& conninfo)
+{
+    return conninfo.section(QStringLiteral("dbname="), 1).section(QLatin1Char(' '), 0, 0);
+}
+
+// A statement of a room, on its own connection in a thread of its own.
+std::future<Status> inRoom(const QString& conninfo, std::function<Status(Database&)> work)
+{
+    return std::async(std::launch::async, [conninfo, work] {
+        Status st;
+        auto db = Database::connect({conninfo, {}}, &st);
+        return db ? work(*db) : st;
+    });
+}
+
+// Holds new subjects back (SHARE blocks every write to ZUCUST but no read)
+// until both rooms wait on a lock, then lets them go.
+class Gate
+{
+public:
+    explicit Gate(const QString& conninfo) : m_name(QStringLiteral("gate-%1").arg(quintptr(this)))
+    {
+        m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
+        m_db.setConnectOptions(conninfo);
+        m_open = m_db.open() && QSqlQuery(m_db).exec(QStringLiteral("BEGIN")) &&
+                 QSqlQuery(m_db).exec(QStringLiteral("LOCK TABLE zucust IN SHARE MODE"));
+    }
+    ~Gate()
+    {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    bool open() const { return m_open; }
+    // True once `rooms` sessions of the database wait on a lock.
+    bool waitFor(int rooms, const QString& database)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 20000) {
+            // The activity is read anew each time: inside this transaction it would be read once.
+            QSqlQuery q(m_db);
+            q.exec(QStringLiteral("SELECT pg_stat_clear_snapshot()"));
+            q.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = '%1' AND "
+                                  "wait_event_type = 'Lock'")
+                       .arg(database));
+            if (q.next() && q.value(0).toInt() >= rooms) return true;
+            QThread::msleep(20);
+        }
+        return false;
+    }
+    void release() { QSqlQuery(m_db).exec(QStringLiteral("COMMIT")); }
+
+private:
+    QString m_name;
+    QSqlDatabase m_db;
+    bool m_open = false;
+};
+
+// Both rooms' outcomes once the gate let them go at the same time.
+QVector<Status> raced(const QString& conninfo, const std::function<Status(Database&)>& first,
+                      const std::function<Status(Database&)>& second)
+{
+    Gate gate(conninfo);
+    if (!gate.open()) return {};
+    auto a = inRoom(conninfo, first);
+    auto b = inRoom(conninfo, second);
+    const bool met = gate.waitFor(2, nameOf(conninfo));
+    gate.release();
+    QVector<Status> out{a.get(), b.get()};
+    return met ? out : QVector<Status>{};
+}
+
+qint64 countWhere(Database& db, const QString& sql)
+{
+    SqlRows rows;
+    return db.run(sql, {}, &rows) && !rows.isEmpty() ? rows.first().value(0).toLongLong() : -1;
+}
+
+SubjectRow subject(Database& db, const QString& custNo, int measurements)
+{
+    SubjectRow s;
+    s.CUSTNO = custNo;
+    s.NAME = u("王") + custNo;
+    SubjectStore(db).append(s);
+    for (int i = 0; i < measurements; ++i) {
+        MeasurementRow m;
+        m.CUSTNO = custNo;
+        m.ZUDATE = 45000 + i;
+        MeasurementStore(db).append(m);
+    }
+    return s;
+}
+
+ImportPlan planOf(Database& db, const QByteArray& csv)
+{
+    CsvTable t;
+    parseCsv(csv, &t);
+    return planSubjectImport(t, guessMapping(t.header), db, QDate(2024, 6, 1));
+}
+
+} // namespace
+
+class TestRooms : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+private slots:
+    // A merge of A and B in each room: one merges, the other finds the pair
+    // gone or changed and says so; one subject keeps every measurement.
+    void twoMergesOfOnePair_data()
+    {
+        QTest::addColumn<bool>("opposite");
+        QTest::newRow("A into B and B into A") << true;
+        QTest::newRow("A into B twice") << false;
+    }
+    void twoMergesOfOnePair()
+    {
+        QFETCH(bool, opposite);
+        const QString conninfo = newServerDatabase();
+        Status st;
+        auto db = Database::connect({conninfo, {}}, &st);
+        QVERIFY2(db, qPrintable(st.error));
+        const SubjectRow a = subject(*db, QStringLiteral("A01"), 2);
+        const SubjectRow b = subject(*db, QStringLiteral("B01"), 1);
+        auto merge = [](const SubjectRow& kept, const SubjectRow& other) {
+            return [kept, other](Database& room) {
+                return mergeSubjects(room, kept, other, MergeChoice{}, 46000);
+            };
+        };
+        const QVector<Status> out = raced(conninfo, merge(b, a), opposite ? merge(a, b) : merge(b, a));
+        QCOMPARE(out.size(), 2);
+        QCOMPARE(int(out[0].ok) + int(out[1].ok), 1);
+        const Status& refused = out[0].ok ? out[1] : out[0];
+        QVERIFY2(refused.error.contains(u("其他工作站刪除／修改")), qPrintable(refused.error));
+        QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUCUST")), 1);
+        QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUDATA d WHERE EXISTS "
+                                                "(SELECT 1 FROM ZUCUST s WHERE s.CUSTNO = d.CUSTNO)")),
+                 3);
+        QCOMPARE(countWhere(*db, QStringLiteral("SELECT MAX(ROWVER) FROM ZUCUST")), 2); // raised once
+    }
+
+    // One list imported in both rooms: the second import finds every number
+    // there and adds none, under either choice, and says so.
+    void twoImportsOfOneList_data()
+    {
+        QTest::addColumn<int>("existing"); // ExistingNumbers
+        QTest::newRow("refuse numbers there") << int(ExistingNumbers::Refuse);
+        QTest::newRow("skip numbers there") << int(ExistingNumbers::Skip);
+    }
+    void twoImportsOfOneList()
+    {
+        QFETCH(int, existing);
+        const QString conninfo = newServerDatabase();
+        Status st;
+        auto db = Database::connect({conninfo, {}}, &st);
+        QVERIFY2(db, qPrintable(st.error));
+        QByteArray csv = "CUSTNO,NAME\n";
+        for (int i = 0; i < 200; ++i)
+            csv += "N" + QByteArray::number(i) + ",n" + QByteArray::number(i) + "\n";
+        const ImportPlan plan = planOf(*db, csv);
+        QCOMPARE(plan.subjects.size(), 200);
+        auto import = [&plan, existing](Database& room) {
+            int added = 0, skipped = 0;
+            return importSubjects(room, plan, ExistingNumbers(existing), &added, &skipped);
+        };
+        const QVector<Status> out = raced(conninfo, import, import);
+        QCOMPARE(out.size(), 2);
+        QCOMPARE(int(out[0].ok) + int(out[1].ok), 1);
+        const Status& refused = out[0].ok ? out[1] : out[0];
+        QVERIFY2(refused.error.contains(u("其他工作站新增")), qPrintable(refused.error));
+        QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUCUST")), 200);
+    }
+
+    // The numbers of one subject compared alike everywhere: "a01" and "A01"
+    // are one number, and its records are nobody's to take away alone.
+    void numberInTwoCases_data()
+    {
+        QTest::addColumn<test::Engine>("engine");
+        QTest::newRow("file") << test::Engine::Sqlite;
+        QTest::newRow("server") << test::Engine::Postgres;
+    }
+    void numberInTwoCases()
+    {
+        QFETCH(test::Engine, engine);
+        SharedState state;
+        state.MainDatabase = freshMain(engine, m_dir);
+        QVERIFY(state.MainDatabase);
+        const SubjectRow mine = subject(*state.MainDatabase, QStringLiteral("a01"), 0);
+        subject(*state.MainDatabase, QStringLiteral("A01"), 0);
+        const Status st = exportSubjectRecords(
+            state, mine, m_dir.filePath(QStringLiteral("out%1").arg(int(engine))), QString());
+        QVERIFY2(st.error.contains(u("編號 a01 有 2 位受測者")), qPrintable(st.error));
+    }
+
+    // A save whose connection breaks at its COMMIT is told as it ended on the
+    // server, looked up on a new connection: saved once, or not at all.
+    void commitAnswerLost_data()
+    {
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("the server committed, its answer lost") << int(CommitCutter::Cut::AfterServer) << true;
+        QTest::newRow("the COMMIT never reached the server") << int(CommitCutter::Cut::BeforeServer) << false;
+    }
+    void commitAnswerLost()
+    {
+        QFETCH(int, cut);
+        QFETCH(bool, saved);
+        const QString conninfo = newServerDatabase();
+        CommitCutter cutter(conninfo);
+        Status st;
+        auto db = Database::connect({cutter.conninfo(), {}}, &st);
+        QVERIFY2(db, qPrintable(st.error));
+        cutter.arm(CommitCutter::Cut(cut));
+        MeasurementRow m;
+        m.CUSTNO = QStringLiteral("A01");
+        {
+            Transaction t(*db);
+            QVERIFY(MeasurementStore(*db).append(m).ok);
+            st = t.commit();
+        }
+        QVERIFY(cutter.cutDone());
+        QVERIFY2(st.ok == saved, qPrintable(st.error));
+        if (!saved) QVERIFY2(st.error.contains(u("沒有寫入")), qPrintable(st.error));
+        auto direct = Database::connect({conninfo, {}}, &st);
+        QCOMPARE(countWhere(*direct, QStringLiteral("SELECT COUNT(*) FROM ZUDATA")), saved ? 1 : 0);
+        QVERIFY(MeasurementStore(*db).get(m.MKEY).has_value() == saved); // the connection is back
+    }
+
+    // Characters a server would cut a text at, or that turn a name around,
+    // are problems of their row on either engine; nothing is imported.
+    void hiddenCharacters_data()
+    {
+        QTest::addColumn<test::Engine>("engine");
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<QString>("problem");
+        for (const test::Engine e : {test::Engine::Sqlite, test::Engine::Postgres}) {
+            const char* on = e == test::Engine::Sqlite ? "file" : "server";
+            QTest::addRow("NUL in the number, %s", on)
+                << e << QByteArray("N2\0", 3) << u("編號 含有控制字元 U+0000");
+            QTest::addRow("right-to-left override, %s", on) << e << QByteArray("\xE2\x80\xAE") << u("U+202E");
+            QTest::addRow("first strong isolate, %s", on) << e << QByteArray("\xE2\x81\xA8") << u("U+2068");
+            QTest::addRow("escape, %s", on) << e << QByteArray("\x1B[2J") << u("U+001B");
+        }
+    }
+    void hiddenCharacters()
+    {
+        QFETCH(test::Engine, engine);
+        QFETCH(QByteArray, name);
+        QFETCH(QString, problem);
+        auto db = freshMain(engine, m_dir);
+        QVERIFY(db);
+        const ImportPlan plan = planOf(
+            *db, "CUSTNO,NAME\nN1,a\n" + (name.startsWith("N2") ? name + ",b\n" : "N3," + name + "\n"));
+        QCOMPARE(plan.problems.size(), 1);
+        QVERIFY2(plan.problems[0].text.contains(problem), qPrintable(plan.problems[0].text));
+        QVERIFY(!importSubjects(*db, plan, ExistingNumbers::Skip, nullptr, nullptr).ok);
+        QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUCUST")), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRooms)
+#include "test_rooms.moc"
