@@ -103,6 +103,7 @@ bool importTransferFile(SharedState& state, const QString& scratch, qint64 seq)
             s.CUSTNO = QStringLiteral("I%1-%2").arg(seq).arg(k);
             MeasurementRow r;
             r.CUSTNO = s.CUSTNO;
+            r.ZUDATE = 45000; // an import refuses a measurement of no date
             if (!SubjectStore(*file).append(s) || !MeasurementStore(*file).append(r)) return false;
         }
     }
@@ -114,6 +115,9 @@ bool importTransferFile(SharedState& state, const QString& scratch, qint64 seq)
     const bool ok =
         flow.runImport(ImportRequest{source, TransferGroups{false, true}, false}) == TransferOutcome::Done;
     QDir(source).removeRecursively();
+    if (!ok)
+        for (const auto& m : yes.shown())
+            std::fprintf(stderr, "%s\n", qPrintable(m.text));
     return ok;
 }
 

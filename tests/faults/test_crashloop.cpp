@@ -361,7 +361,7 @@ private slots:
             const QString dataDir = to ? source : tmp.filePath(QStringLiteral("back%1/").arg(kills));
             auto move = startMove(dataDir, to, server);
             QVERIFY(move->waitForStarted());
-            QThread::msleep(random.bounded(quint32(moveMs * 6 / 5)));
+            QThread::msleep(random.bounded(quint32(moveMs * 3 / 2))); // some after the move ended
             move->kill();
             QVERIFY(move->waitForFinished(5000));
             ++kills;
