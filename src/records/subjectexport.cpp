@@ -120,8 +120,11 @@ struct ReportWorker
         state.DataDirectory = from.DataDirectory;
         state.config = from.config;
         state.compensation = from.compensation;
-        state.MainDatabase =
-            Database::open(from.MainDatabase->path(), FileKind::Main, Database::Access::ReadOnly, &opened);
+        // A connection of its own to the same database: the server's, or the file read-only.
+        Database& main = *from.MainDatabase;
+        state.MainDatabase = main.onServer()
+                                 ? Database::connect(main.login(), &opened)
+                                 : Database::open(main.path(), FileKind::Main, Database::Access::ReadOnly, &opened);
         if (opened && from.KnowledgeDatabase)
             state.KnowledgeDatabase = Database::open(from.KnowledgeDatabase->path(), FileKind::Knowledge,
                                                      Database::Access::ReadOnly, &opened);

@@ -8,6 +8,7 @@
 #include "records/subjectimport.h"
 #include "records/subjectmerge.h"
 #include "records/subjects.h"
+#include "shell/datadir.h"
 #include "shell/sharedstate.h"
 #include "support/commitcutter.h"
 #include "support/engines.h"
@@ -26,13 +27,10 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
-QString nameOf(const QString& conninfo)
-{
-    return conninfo.section(QStringLiteral("dbname="), 1).section(QLatin1Char(' '), 0, 0);
-}
+using Work = std::function<Status(Database&)>;
 
-// A statement of a room, on its own connection in a thread of its own.
-std::future<Status> inRoom(const QString& conninfo, std::function<Status(Database&)> work)
+// A room's work, on its own connection in a thread of its own.
+std::future<Status> inRoom(const QString& conninfo, Work work)
 {
     return std::async(std::launch::async, [conninfo, work] {
         Status st;
@@ -41,60 +39,29 @@ std::future<Status> inRoom(const QString& conninfo, std::function<Status(Databas
     });
 }
 
-// Holds new subjects back (SHARE blocks every write to ZUCUST but no read)
-// until both rooms wait on a lock, then lets them go.
-class Gate
+// Both rooms' outcomes. A lock the test holds on the subjects (SHARE: every
+// write waits, no read does) keeps both back until each waits on a lock, so
+// they meet every run; nothing when they never met.
+QVector<Status> raced(const QString& conninfo, const Work& first, const Work& second)
 {
-public:
-    explicit Gate(const QString& conninfo) : m_name(QStringLiteral("gate-%1").arg(quintptr(this)))
-    {
-        m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_name);
-        m_db.setConnectOptions(conninfo);
-        m_open = m_db.open() && QSqlQuery(m_db).exec(QStringLiteral("BEGIN")) &&
-                 QSqlQuery(m_db).exec(QStringLiteral("LOCK TABLE zucust IN SHARE MODE"));
+    Status st;
+    auto gate = Database::connect({conninfo, {}}, &st);
+    if (!gate) return {};
+    auto held = std::make_unique<Transaction>(*gate);
+    if (!held->active() || !gate->run(QStringLiteral("LOCK TABLE ZUCUST IN SHARE MODE"))) return {};
+    auto a = inRoom(conninfo, first), b = inRoom(conninfo, second);
+    const QString waiting = QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = "
+                                           "current_database() AND wait_event_type = 'Lock'");
+    bool met = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!met && clock.elapsed() < 20000) {
+        QThread::msleep(20);
+        SqlRows n; // read anew: inside a transaction the activity is otherwise read once
+        gate->run(QStringLiteral("SELECT pg_stat_clear_snapshot()"));
+        met = gate->run(waiting, {}, &n) && n.value(0).value(0).toInt() >= 2;
     }
-    ~Gate()
-    {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_name);
-    }
-    bool open() const { return m_open; }
-    // True once `rooms` sessions of the database wait on a lock.
-    bool waitFor(int rooms, const QString& database)
-    {
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 20000) {
-            // The activity is read anew each time: inside this transaction it would be read once.
-            QSqlQuery q(m_db);
-            q.exec(QStringLiteral("SELECT pg_stat_clear_snapshot()"));
-            q.exec(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE datname = '%1' AND "
-                                  "wait_event_type = 'Lock'")
-                       .arg(database));
-            if (q.next() && q.value(0).toInt() >= rooms) return true;
-            QThread::msleep(20);
-        }
-        return false;
-    }
-    void release() { QSqlQuery(m_db).exec(QStringLiteral("COMMIT")); }
-
-private:
-    QString m_name;
-    QSqlDatabase m_db;
-    bool m_open = false;
-};
-
-// Both rooms' outcomes once the gate let them go at the same time.
-QVector<Status> raced(const QString& conninfo, const std::function<Status(Database&)>& first,
-                      const std::function<Status(Database&)>& second)
-{
-    Gate gate(conninfo);
-    if (!gate.open()) return {};
-    auto a = inRoom(conninfo, first);
-    auto b = inRoom(conninfo, second);
-    const bool met = gate.waitFor(2, nameOf(conninfo));
-    gate.release();
+    held->commit();
     QVector<Status> out{a.get(), b.get()};
     return met ? out : QVector<Status>{};
 }
@@ -202,24 +169,36 @@ private slots:
     }
 
     // The numbers of one subject compared alike everywhere: "a01" and "A01"
-    // are one number, and its records are nobody's to take away alone.
-    void numberInTwoCases_data()
+    // are one number, and its records are nobody's to take away alone. A
+    // subject of its own goes whole, its reports drawn on several connections.
+    void exportOfOneNumber_data()
     {
         QTest::addColumn<test::Engine>("engine");
-        QTest::newRow("file") << test::Engine::Sqlite;
-        QTest::newRow("server") << test::Engine::Postgres;
+        QTest::addColumn<QString>("alsoHeld"); // a second subject's number
+        for (const test::Engine e : {test::Engine::Sqlite, test::Engine::Postgres}) {
+            const char* on = e == test::Engine::Sqlite ? "file" : "server";
+            QTest::addRow("held twice in two cases, %s", on) << e << QStringLiteral("A01");
+            QTest::addRow("held once, %s", on) << e << QString();
+        }
     }
-    void numberInTwoCases()
+    void exportOfOneNumber()
     {
         QFETCH(test::Engine, engine);
+        QFETCH(QString, alsoHeld);
+        QTemporaryDir dir;
         SharedState state;
-        state.MainDatabase = freshMain(engine, m_dir);
-        QVERIFY(state.MainDatabase);
-        const SubjectRow mine = subject(*state.MainDatabase, QStringLiteral("a01"), 0);
-        subject(*state.MainDatabase, QStringLiteral("A01"), 0);
-        const Status st = exportSubjectRecords(
-            state, mine, m_dir.filePath(QStringLiteral("out%1").arg(int(engine))), QString());
-        QVERIFY2(st.error.contains(u("編號 a01 有 2 位受測者")), qPrintable(st.error));
+        ScriptedMessages quiet;
+        state.messages = &quiet;
+        state.DataDirectory = dir.filePath(QStringLiteral("data/"));
+        if (engine == test::Engine::Postgres) state.databaseOption = newServerDatabase();
+        QVERIFY(runStartupFileSteps(state, deliveredDirectory()).databases.ok);
+        const SubjectRow mine = subject(*state.MainDatabase, QStringLiteral("a01"), 8);
+        if (!alsoHeld.isEmpty()) subject(*state.MainDatabase, alsoHeld, 1);
+        SubjectExportOutcome done;
+        const Status st = exportSubjectRecords(state, mine, dir.filePath(QStringLiteral("out")),
+                                               state.config.PrintOptions, &done);
+        if (alsoHeld.isEmpty()) QVERIFY2(st.ok && done.measurements == 8, qPrintable(st.error));
+        else QVERIFY2(st.error.contains(u("編號 a01 有 2 位受測者")), qPrintable(st.error));
     }
 
     // A save whose connection breaks at its COMMIT is told as it ended on the
@@ -288,5 +267,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRooms)
+QTEST_MAIN(TestRooms)
 #include "test_rooms.moc"
