@@ -297,6 +297,9 @@ void TZuMerge::mergeClicked()
         });
     if (!st) {
         m_state.ShowMessageDialog(NoteAttention, u("沒有合併：") + st.error);
+        // Another workstation may have changed or removed either: shown again as they are now.
+        fillDuplicates();
+        setKept(kept);
         return;
     }
     fillDuplicates();
