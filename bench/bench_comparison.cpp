@@ -4,7 +4,9 @@
 //   bench_comparison [--grab DIR]   also saves pictures of the screens there
 
 #include "base/formats.h"
+#include "comparison/changejudgement.h"
 #include "comparison/multirecord.h"
+#include "comparison/simsubject.h"
 #include "comparison/trendprint.h"
 #include "comparison/tworecord.h"
 #include "comparison/ui/chartbox.h"
@@ -75,6 +77,52 @@ SubjectRow storeSubject(SharedState& s, int count)
     }
     t.commit();
     return subject;
+}
+
+// The comparison's test of two measurements (the shift, the 24 points and
+// Holm's procedure) beside the bare work of 24 log ratios; and how often two
+// repeats of an unchanged simulated subject are called changed (not timed).
+bool judgementFigures()
+{
+    std::mt19937 rng(2026);
+    NoiseAccumulator acc;
+    for (int i = 0; i < 30; ++i) {
+        const test::SimulatedSubject s(rng);
+        acc.addPair(s.measure(rng), s.measure(rng));
+    }
+    NoiseFigures noise;
+    noise.within = acc.figures();
+    const test::SimulatedSubject subject(rng);
+    ChangeInput a, b;
+    a.values = subject.measure(rng);
+    b.values = subject.measure(rng);
+    constexpr int Runs = 2000;
+    int changed = 0;
+    const double ms = timeMs([&] {
+                          for (int i = 0; i < Runs; ++i)
+                              changed += judgeChange(a, b, noise).anyChange();
+                      }) /
+                      Runs;
+    volatile double sink = 0;
+    const double bare = timeMs([&] {
+                            for (int i = 0; i < Runs; ++i)
+                                for (size_t p = 0; p < 24; ++p)
+                                    sink = sink + std::log(b.values[p] / a.values[p]);
+                        }) /
+                        Runs;
+    int alarms = 0;
+    for (int i = 0; i < 200; ++i) {
+        const test::SimulatedSubject s(rng);
+        ChangeInput x, y;
+        x.values = s.measure(rng, &x.poor);
+        y.values = s.measure(rng, &y.poor);
+        alarms += judgeChange(x, y, noise).anyChange();
+    }
+    std::printf("FIGURE comparison_test_ms %.4f ms (target 5 ms)%s\n", ms, ms <= 5 ? "" : "  OVER");
+    std::printf("FIGURE comparison_test_bare_ms %.4f ms\n", bare);
+    std::printf("FIGURE comparison_false_alarm_pct %.1f %% of 200 unchanged repeats (target 5 %%)%s\n",
+                alarms / 2.0, alarms <= 10 ? "" : "  OVER");
+    return ms <= 5 && alarms <= 10 && changed >= 0;
 }
 
 } // namespace
@@ -155,5 +203,5 @@ int main(int argc, char** argv)
             [&](ReportPage& p) { return printTrendPage(p, trendPage); }, nullptr, TrendReportSize);
     });
     line("trend pages of 500 measurements as PDF", trendPdf, 2000);
-    return st.ok ? 0 : 2;
+    return st.ok && judgementFigures() ? 0 : 2;
 }

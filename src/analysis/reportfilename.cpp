@@ -1,6 +1,7 @@
 #include "analysis/reportfilename.h"
 
 #include "base/formats.h"
+#include "practice/masking.h"
 
 #include <QRegularExpression>
 
@@ -22,10 +23,12 @@ QString safePart(const QString& text)
 
 } // namespace
 
-QString proposedPdfName(const QString& number, const QString& name, const QDate& date, const QString& kind)
+QString proposedPdfName(const QString& number, const QString& name, const QDate& date, const QString& kind,
+                        bool masked)
 {
     QStringList parts;
-    for (const QString& p : {number, name})
+    // Under the waiting-room display the file dialog is on the screen too.
+    for (const QString& p : {masked ? maskedNumber(number) : number, masked ? maskedName(name) : name})
         if (const QString s = safePart(p); !s.isEmpty()) parts << s;
     if (parts.isEmpty()) parts << QStringLiteral("LUMO");
     if (date.isValid()) parts << date.toString(QStringLiteral("yyyyMMdd"));

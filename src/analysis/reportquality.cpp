@@ -28,7 +28,12 @@ void printMeasurementQuality(ReportPage& p, const EnergySet& e)
             poor << u("%1 %2（%3）")
                         .arg(positionText(point), shortName(meridianOfPoint(point)), qualityReason(g));
     }
-    wrapped(p, gradeSummary(countGrades(e.Quality, e.Readings)), Qt::black);
+    const QString uncertainty = uncertaintySummary(e.Quality, e.Readings);
+    wrapped(p,
+            gradeSummary(countGrades(e.Quality, e.Readings)) +
+                (uncertainty.isEmpty() ? QString() : u("；") + uncertainty),
+            Qt::black);
+    wrapped(p, u("（品質表示讀數是否穩定，不表示數值是否正確）"), Qt::black);
     if (!poor.isEmpty()) wrapped(p, u("品質不佳的測定點：") + poor.join(u("、")), QColor(255, 0, 0));
     wrapped(p, conditionsText(e.Conditions, e.TakenAt), Qt::black);
     const QString note = conditionsNoteText(e.Conditions);

@@ -4,6 +4,8 @@
 #include "instrument/protocol.h"
 #include "instrument/replay.h"
 #include "instrument/stack.h"
+#include "practice/passwordhash.h"
+#include "records/database.h"
 #include "shell/configuration.h"
 #include "shell/datadir.h"
 #include "shell/identificationreport.h"
@@ -37,6 +39,7 @@ const char* kUsage =
     "one;\n"
     "                 a failed calibration's values are used only with --keep-failed)\n"
     "  compare [--multi] --mkey K1 [--mkey K2 ...] [--band B | --select N] --out FILE.png|.pdf\n"
+    "  compare --mkey K1 --mkey K2 --json   whether K2 changed from K1 beyond chance, as JSON\n"
     "  trend --custno NUMBER --out FILE.csv|.png|.pdf\n"
     "  export --to DEST [--programs] [--records]\n"
     "  import --from SRC [--programs] [--records] [--replace] [--with-commands]\n"
@@ -54,9 +57,11 @@ const char* kUsage =
     "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n"
     "  migrate --to CONNINFO     copy the data directory's lumo4.mdb to an empty database on a server\n"
     "  migrate --from CONNINFO   copy a server's main database into a new lumo4.mdb (none may be there)\n"
-    "  measure [--store CUSTNO] [--high]   a guided run against the simulated probe in virtual time\n"
-    "                 (--simulate [--probe-script FILE]): the readings and their grades as JSON\n"
-    "  noise          the practice's repeat pairs, SEM and MDC per meridian and index as JSON\n"
+    "  measure [--store CUSTNO] [--high] [--condition NAME=VALUE ...] [--repeat-of MKEY]\n"
+    "                 a guided run against the simulated probe in virtual time (--simulate\n"
+    "                 [--probe-script FILE]): the readings and their grades as JSON; --repeat-of: a\n"
+    "                 repeat of that measurement of the same subject, taken the same way\n"
+    "  noise          the practice's repeat pairs, each MDC with its 95 % interval, as JSON\n"
     "  operator add --name NAME --role admin|practitioner|assistant   a new operator (password from\n"
     "                 standard input); the first one, an admin, turns practice mode on\n"
     "  operator list | operator passwd --name NAME | operator disable --name NAME\n"
@@ -111,6 +116,8 @@ bool prepareState(CliContext& c, SharedState& state, ScriptedMessages& messages)
     // The defaults stand in for a practice's bounds that cannot be read: said, not a failure.
     if (!o.qualityThresholds) *c.err << o.qualityThresholds.error << Qt::endl;
     if (refusedReadOnly(c, o)) ok = false;
+    if (state.MainDatabase && state.MainDatabase->auditGuardRecreated())
+        *c.err << auditGuardRecreatedMessage() << Qt::endl;
     startSession(c, state);
     return ok;
 }
@@ -337,6 +344,8 @@ int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
     }
     c.args = rest;
     const QString command = rest.value(0);
+    // The login checks a hash at the program's cost and remakes a weaker one.
+    if (QFileInfo(c.dataDirectory).isDir()) loadPasswordCost(c.dataDirectory);
     if (const int gate = gateCommand(c, command); gate >= 0) return gate;
     if (refusedForWriting(c, command)) return 2;
     const int code = runCommand(c, command);

@@ -11,6 +11,8 @@
 
 namespace lumo {
 
+class Database;
+
 struct SharedState;
 class ScriptedMessages;
 
@@ -69,6 +71,8 @@ int gateCommand(CliContext& c, const QString& command); // cli_login.cpp
 // one line from a pipe. False at the end of the input.
 bool readSecret(CliContext& c, const QString& prompt, QString* secret);
 
+// audit --verify's checks and their report (cli_auditverify.cpp).
+int verifyAuditLog(CliContext& c, Database& db);
 int cmdAudit(CliContext& c);       // cli_audit.cpp
 int cmdServerGrant(CliContext& c); // cli_server.cpp
 

@@ -56,24 +56,6 @@ bool parseFilter(CliContext& c, AuditFilter* f, bool* verify)
     return !(*verify && (!f->custNo.isEmpty() || !f->from.isEmpty() || !f->to.isEmpty()));
 }
 
-int verify(CliContext& c, Database& db)
-{
-    AuditCheck check;
-    if (Status s = verifyAuditChain(db, &check); !s) {
-        *c.err << s.error << Qt::endl;
-        return 2;
-    }
-    if (check.brokenKey) {
-        *c.err << u("稽核紀錄的鏈結在 MKEY %1 中斷：%2").arg(check.brokenKey).arg(check.why) << Qt::endl;
-        return 2;
-    }
-    *c.out << u("稽核紀錄完整：%1 列，最後雜湊 %2")
-                  .arg(check.rows)
-                  .arg(check.lastHash.isEmpty() ? u("（無）") : check.lastHash)
-           << Qt::endl;
-    return 0;
-}
-
 } // namespace
 
 void startSession(CliContext& c, SharedState& state)
@@ -136,7 +118,7 @@ int cmdAudit(CliContext& c)
         bool owns = false;
         if (state.Session.practiceMode && loginOwnsAuditLog(*state.MainDatabase, &owns) && owns)
             *c.err << auditOwnerNotice() << Qt::endl;
-        return verify(c, *state.MainDatabase);
+        return verifyAuditLog(c, *state.MainDatabase);
     }
     const Status s = readAuditRows(*state.MainDatabase, filter, [&](const AuditRow& r) {
         *c.out << QString::fromUtf8(auditRowJson(r)) << '\n';

@@ -38,6 +38,15 @@ int logged(CliContext& c, const AuditEntry& entry)
     return 2;
 }
 
+// A backup that failed is logged as a failed import or export is: the same
+// action, the reason in its detail.
+int failedBackup(CliContext& c, const Status& s, const QString& folder)
+{
+    *c.err << backupFailureMessage(s.error) << Qt::endl;
+    logged(c, {QStringLiteral("backup"), {}, 0, QString::fromUtf8("%1（失敗：%2）").arg(folder, s.error)});
+    return 2;
+}
+
 int backUpServer(CliContext& c, const QString& conninfo, const QString& folder, const QByteArray* passphrase)
 {
     *c.err << serverBackupNotice(describeServer(conninfo)) << Qt::endl;
@@ -45,10 +54,7 @@ int backUpServer(CliContext& c, const QString& conninfo, const QString& folder, 
     ServerDump dump{conninfo, folder, QDate::currentDate(), {}, passphrase, c.dataDirectory};
     const Status s = dumpServer(dump, &path);
     if (!path.isEmpty()) *c.out << path << Qt::endl;
-    if (!s) {
-        *c.err << backupFailureMessage(s.error) << Qt::endl;
-        return 2;
-    }
+    if (!s) return failedBackup(c, s, folder);
     return logged(c, {QStringLiteral("backup"), {}, 0, backupAuditDetail(path, passphrase != nullptr)});
 }
 
@@ -99,10 +105,7 @@ int cmdBackup(CliContext& c)
         makeBackup(database, folder, QDate::currentDate(), own, encrypt ? &passphrase : nullptr);
     passphrase.fill('\0');
     if (!r.path.isEmpty()) *c.out << r.path << Qt::endl;
-    if (!r.status) {
-        *c.err << backupFailureMessage(r.status.error) << Qt::endl;
-        return 2;
-    }
+    if (!r.status) return failedBackup(c, r.status, folder);
     return logged(c, {QStringLiteral("backup"), {}, 0, backupAuditDetail(r.path, encrypt)});
 }
 

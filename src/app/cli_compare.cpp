@@ -3,6 +3,8 @@
 #include "app/cli.h"
 
 #include "base/atomicfile.h"
+#include "base/json.h"
+#include "comparison/changejudgement.h"
 #include "comparison/multirecord.h"
 #include "comparison/trendchart.h"
 #include "comparison/trendprint.h"
@@ -21,6 +23,7 @@ namespace {
 
 const char* kCompareUsage = "usage: lumo-cli [--data-dir DIR] compare --mkey K1 [--mkey K2] [--band "
                             "base|comparison|hidden] --out FILE\n"
+                            "       lumo-cli [--data-dir DIR] compare --mkey K1 --mkey K2 --json\n"
                             "       lumo-cli [--data-dir DIR] compare --multi --mkey K1 [--mkey K2 ... up to "
                             "six] [--select N] --out FILE\n"
                             "       FILE ends in .png or .pdf\n";
@@ -50,6 +53,7 @@ struct Arguments
     QStringList mkeys;
     QString band, select, custno, out;
     bool multi = false;
+    bool json = false; // the answer of the two-record comparison as JSON
     QString error;
 };
 
@@ -58,8 +62,8 @@ Arguments parse(const QStringList& args)
     Arguments a;
     for (int i = 1; i < args.size(); ++i) {
         const QString& name = args.at(i);
-        if (name == QLatin1String("--multi")) {
-            a.multi = true;
+        if (name == QLatin1String("--multi") || name == QLatin1String("--json")) {
+            (name == QLatin1String("--json") ? a.json : a.multi) = true;
             continue;
         }
         QString* target = name == QLatin1String("--band")     ? &a.band
@@ -230,12 +234,79 @@ int compareMulti(CliContext& c, SharedState& state, const Arguments& a, Output o
                   a.out);
 }
 
+void writePoints(JsonWriter& w, const char* key, const QVector<int>& points)
+{
+    w.key(QLatin1String(key)).beginArray();
+    for (int p : points)
+        w.value(p);
+    w.endArray();
+}
+
+// The judgement of the second measurement against the first, as JSON.
+int compareJson(CliContext& c, SharedState& state, const Arguments& a)
+{
+    QString error;
+    ChangeInput in[2];
+    for (int i = 0; i < 2; ++i) {
+        const auto m = loadMeasurement(state, a.mkeys[i], &error);
+        if (!m) return fail(c, error);
+        std::array<double, 24> values{};
+        for (int p = 1; p <= 24; ++p)
+            values[size_t(p - 1)] = compensate(p, m->row.ZU[size_t(p - 1)], state.compensation);
+        in[i] = changeInputOf(values, m->row.ZU,
+                              readMeasurementExtras(*state.MainDatabase, m->row.MKEY).quality, m->row.ZUDATE);
+    }
+    const NoiseFigures noise = practiceNoise(*state.MainDatabase, state.compensation);
+    const ChangeJudgement j = judgeChange(in[0], in[1], noise);
+    JsonWriter w;
+    w.beginObject();
+    w.key(QStringLiteral("base")).value(a.mkeys[0].toLongLong());
+    w.key(QStringLiteral("comparison")).value(a.mkeys[1].toLongLong());
+    w.key(QStringLiteral("figure")).value(noiseKindKey(j.kind));
+    w.key(QStringLiteral("judged")).value(j.judged);
+    w.key(QStringLiteral("shift_pct")).value(j.shiftPct);
+    w.key(QStringLiteral("shift_mdc_pct")).value(j.shiftMdcPct);
+    w.key(QStringLiteral("shift_changed")).value(j.shiftChanged);
+    writePoints(w, "changed_points", j.changedPoints);
+    writePoints(w, "outside_band", j.outsideBand);
+    writePoints(w, "not_judged", j.notJudged);
+    w.key(QStringLiteral("expected_by_chance")).value(j.expectedByChance);
+    w.key(QStringLiteral("text")).beginArray();
+    for (const QString& line : judgementText(j, noise))
+        w.value(line);
+    w.endArray();
+    w.endObject();
+    *c.out << QString::fromUtf8(w.text()) << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int cmdCompare(CliContext& c)
 {
     const Arguments a = parse(c.args);
     if (!a.error.isEmpty()) return fail(c, a.error, kCompareUsage);
+    if (a.json) {
+        if (a.mkeys.size() != 2 || a.multi || !a.out.isEmpty() || !a.band.isEmpty() || !a.select.isEmpty() ||
+            !a.custno.isEmpty())
+            return fail(c,
+                        QStringLiteral("compare --json takes two measurements (--mkey K1 --mkey K2) alone"),
+                        kCompareUsage);
+        SharedState state;
+        ScriptedMessages messages;
+        if (!prepared(c, state, messages)) return 2;
+        const int rc = compareJson(c, state, a);
+        for (const QString& key : a.mkeys) {
+            const auto row = MeasurementStore(*state.MainDatabase).get(key.toLongLong());
+            if (const int logged =
+                    logOutcome(c, state, rc,
+                               {QStringLiteral("comparison.view"), row ? row->CUSTNO : QString(),
+                                key.toLongLong(), a.mkeys.join(QLatin1Char(','))});
+                logged != 0)
+                return logged;
+        }
+        return rc;
+    }
     if (a.mkeys.isEmpty() || a.out.isEmpty() || !a.custno.isEmpty())
         return fail(c, QStringLiteral("compare needs --mkey and --out"), kCompareUsage);
     const Output output = outputOf(a.out);
@@ -264,8 +335,8 @@ int cmdTrend(CliContext& c)
 {
     const Arguments a = parse(c.args);
     if (!a.error.isEmpty()) return fail(c, a.error, kTrendUsage);
-    if (a.custno.isEmpty() || a.out.isEmpty() || a.multi || !a.mkeys.isEmpty() || !a.band.isEmpty() ||
-        !a.select.isEmpty())
+    if (a.custno.isEmpty() || a.out.isEmpty() || a.multi || a.json || !a.mkeys.isEmpty() ||
+        !a.band.isEmpty() || !a.select.isEmpty())
         return fail(c, QStringLiteral("trend takes --custno and --out"), kTrendUsage);
     const Output output = outputOf(a.out);
     if (output == Output::None)
@@ -295,7 +366,7 @@ int cmdTrend(CliContext& c)
     for (const MeasurementRow& m : measured)
         keys << m.MKEY;
     page.notes = trendNotes(rows, measured, readMeasurementExtras(*state.MainDatabase, keys));
-    page.notes << noise.sourceText();
+    page.notes << noise.sourceTextOver(rows);
     return finish(c,
                   printToPdfFile(
                       a.out, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); }, nullptr,

@@ -6,6 +6,7 @@
 #include "practice/operators.h"
 #include "practice/roles.h"
 #include "records/serverlogin.h"
+#include "records/serverroles.h"
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
 
@@ -103,7 +104,9 @@ std::unique_ptr<Database> openForLogin(const CliContext& c, const QString& comma
     const QString path = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
     if (!QFileInfo(path).isFile()) return nullptr;
     auto db = said(Database::open(path, FileKind::Main, Database::Access::ReadOnly, st));
-    if (!db || !db->hasTable(QStringLiteral("LUMOOPER"))) return nullptr;
+    // A log without its accounts table is a practice whose accounts were taken away.
+    if (!db || !(db->hasTable(QStringLiteral("LUMOOPER")) || db->hasTable(QStringLiteral("LUMOAUDIT"))))
+        return nullptr;
     return db;
 }
 
@@ -121,6 +124,27 @@ std::unique_ptr<Database> writableForLogin(std::unique_ptr<Database> db)
 bool stdinIsTerminal()
 {
     return ::isatty(STDIN_FILENO) == 1;
+}
+
+// A database without an enabled admin runs only its way back: on a file a
+// restore, which brings the copy's accounts; on a server the schema owner's
+// operator add (its function takes no other login's). Both are logged.
+int lockedOut(CliContext& c, const QString& command, Database& db)
+{
+    bool owner = false;
+    const bool wayBack = db.onServer() ? command == QLatin1String("operator") &&
+                                             c.args.value(1) == QLatin1String("add") &&
+                                             loginOwnsAuditLog(db, &owner) && owner
+                                       : command == QLatin1String("restore");
+    if (!wayBack) {
+        *c.err << noEnabledAdminMessage(db.onServer()) << Qt::endl;
+        return 2;
+    }
+    c.session.practiceMode = true;
+    c.session.name = QString::fromUtf8("（復原）");
+    c.session.role = Role::Admin;
+    c.session.workstation = QSysInfo::machineHostName();
+    return -1;
 }
 
 } // namespace
@@ -155,7 +179,8 @@ int gateCommand(CliContext& c, const QString& command)
         *c.err << st.error << Qt::endl;
         return 2;
     }
-    if (!db || !OperatorStore(*db).practiceMode(&st)) {
+    if (db && OperatorStore(*db).lockedOut(&st)) return lockedOut(c, command, *db);
+    if (!st || !db || !db->hasTable(QStringLiteral("LUMOOPER")) || !OperatorStore(*db).practiceMode(&st)) {
         if (!st) {
             *c.err << st.error << Qt::endl;
             return 2;
@@ -174,6 +199,8 @@ int gateCommand(CliContext& c, const QString& command)
     }
     SharedState state;
     state.MainDatabase = writableForLogin(std::move(db));
+    // Opened for writing, the file got back a guard it had lost (and logged it).
+    if (state.MainDatabase->auditGuardRecreated()) *c.err << auditGuardRecreatedMessage() << Qt::endl;
     const LoginVerdict v = logIn(state, c.operatorName, password, QSysInfo::machineHostName());
     if (v.outcome != LoginVerdict::Accepted) {
         if (v.outcome == LoginVerdict::Failed)

@@ -58,14 +58,6 @@ int list(CliContext& c, OperatorStore& store)
     return 0;
 }
 
-// Writes the change's log entry; a change that cannot be logged is still
-// made (it is the account's, not a subject's) but the failure is said.
-void logChange(CliContext& c, SharedState& state, const char* action, const QString& detail)
-{
-    if (const Status logged = audit(state, {QLatin1String(action), {}, 0, detail}); !logged)
-        *c.err << logged.error << Qt::endl;
-}
-
 } // namespace
 
 int cmdOperator(CliContext& c)
@@ -88,26 +80,33 @@ int cmdOperator(CliContext& c)
     state.messages = nullptr;
     if (state.MainDatabase->readOnly()) return failed(c, Status::failure(state.ReadOnlyReason));
     OperatorStore store(*state.MainDatabase);
+    store.setActor(state.Session);
     if (sub == QLatin1String("list")) return list(c, store);
+    const char* action = sub == QLatin1String("add")      ? "operator.add"
+                         : sub == QLatin1String("passwd") ? "operator.passwd"
+                                                          : "operator.disable";
+    const QString detail =
+        sub == QLatin1String("add") ? QStringLiteral("%1 (%2)").arg(name.trimmed(), roleWord) : name;
+    // The entry is written in the change's own transaction: an account change
+    // the log cannot take is not made. The first account turns practice mode
+    // on: it is the log's first entry.
+    const auto log = [&]() -> Status {
+        if (!state.Session.practiceMode) {
+            state.Session.practiceMode = true;
+            state.Session.name = name.trimmed();
+        }
+        return audit(state, {QLatin1String(action), {}, 0, detail});
+    };
     Status st;
     if (sub == QLatin1String("disable")) {
-        st = store.disable(name);
+        st = store.disable(name, log);
     } else {
         QString password;
         if (!readNewPassword(c, &password)) return 2;
-        st = sub == QLatin1String("add") ? store.add(name, *role, password) : store.passwd(name, password);
+        st = sub == QLatin1String("add") ? store.add(name, *role, password, log)
+                                         : store.passwd(name, password, log);
     }
     if (!st) return failed(c, st);
-    // The first account turns practice mode on: it is the log's first entry.
-    if (!state.Session.practiceMode) {
-        state.Session.practiceMode = true;
-        state.Session.name = name.trimmed();
-    }
-    logChange(c, state,
-              sub == QLatin1String("add")      ? "operator.add"
-              : sub == QLatin1String("passwd") ? "operator.passwd"
-                                               : "operator.disable",
-              sub == QLatin1String("add") ? QStringLiteral("%1 (%2)").arg(name.trimmed(), roleWord) : name);
     return 0;
 }
 

@@ -304,7 +304,10 @@ void TZuForm::firstActivation()
 {
     m_state.InstrumentReady = m_hooks.startupCheck ? m_hooks.startupCheck(this) : true;
     // In practice mode nothing is usable before an operator logs in; leaving the login ends the program.
-    if (m_state.InstrumentReady && !logInIfNeeded(m_state, this)) {
+    bool lockedOut = false;
+    if (m_state.InstrumentReady && !logInIfNeeded(m_state, this, &lockedOut)) {
+        // Refused outright: nothing to confirm, back up or log on the way out.
+        m_closeRequested = lockedOut;
         close();
         return;
     }

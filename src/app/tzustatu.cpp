@@ -141,6 +141,8 @@ void TZuStatu::runCheck()
         convertWaitingDatabase();
     if (const QString notice = encryptionNoticeDue(m_state, QDate::currentDate()); !notice.isEmpty())
         tell(u("資料目錄未加密。"), notice);
+    if (m_state.MainDatabase && m_state.MainDatabase->auditGuardRecreated())
+        tell(u("稽核紀錄的保護已重建。"), auditGuardRecreatedMessage());
     if (const QString notice = auditOwnerNoticeDue(m_state, QDate::currentDate()); !notice.isEmpty())
         tell(u("稽核紀錄只受觸發程序保護。"), notice);
     accept();

@@ -9,6 +9,7 @@
 #include "records/database.h"
 #include "shell/datadir.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -95,25 +96,30 @@ BackupResult makeBackup(const QString& database, const QString& folder, QDate da
     }
     // The copy is made under a name no reader takes for a backup, and only a
     // checked one is renamed into place (over an earlier copy of the same day).
-    // The clear copy of an encrypted one stays beside the database.
-    const QString partial =
-        passphrase ? QFileInfo(database).absoluteDir().filePath(QStringLiteral("lumo4_encrypting.mdb"))
-                   : target + QStringLiteral(".partial");
-    removeWithCompanions(partial);
+    // The clear copy of an encrypted one is made in memory: a killed backup
+    // leaves no clear copy of the records on any disk.
+    const QString partial = target + QStringLiteral(".partial");
     QVector<qint64> rows;
     QString auditLastHash;
-    if (!(r.status = copyDatabase(database, partial, &rows, &auditLastHash))) return r;
-    // The manifest of the copy this one replaces would describe another file.
-    QFile::remove(manifestPath(target));
     if (passphrase) {
-        r.status = encryptBackupFile(partial, target, *passphrase);
-        removeWithCompanions(partial);
+        QByteArray image;
+        if (!(r.status = copyDatabaseToMemory(database, &image, &rows, &auditLastHash))) return r;
+        QFile::remove(manifestPath(target));
+        QBuffer in(&image);
+        in.open(QIODevice::ReadOnly);
+        r.status = encryptBackup(in, target, *passphrase);
+        image.fill('\0');
         if (!r.status) return r;
-    } else if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) !=
-               0) {
+    } else {
         removeWithCompanions(partial);
-        r.status = Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(partial, target));
-        return r;
+        if (!(r.status = copyDatabase(database, partial, &rows, &auditLastHash))) return r;
+        // The manifest of the copy this one replaces would describe another file.
+        QFile::remove(manifestPath(target));
+        if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
+            removeWithCompanions(partial);
+            r.status = Status::failure(QStringLiteral("%1: cannot be renamed to %2").arg(partial, target));
+            return r;
+        }
     }
     r.path = target;
     // After the copy is in place: a manifest never describes a file that is

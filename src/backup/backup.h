@@ -28,6 +28,9 @@ const QStringList& backupCountedTables();
 // A failure removes the copy. rows, when given, receives the counts.
 Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* rows = nullptr,
                     QString* auditLastHash = nullptr);
+// The same copy and checks into memory: its bytes, as the file would hold them.
+Status copyDatabaseToMemory(const QString& from, QByteArray* image, QVector<qint64>* rows = nullptr,
+                            QString* auditLastHash = nullptr);
 
 struct BackupResult
 {

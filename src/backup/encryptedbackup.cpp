@@ -1,8 +1,10 @@
 #include "backup/encryptedbackup.h"
+#include "records/database.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <sodium.h>
 #include <unistd.h>
@@ -65,12 +67,17 @@ bool writeAll(QFile& f, const unsigned char* data, qint64 size)
     return f.write(reinterpret_cast<const char*>(data), size) == size;
 }
 
-Status ioFailure(const QFile& f)
+// errno as the failed call left it (a default argument is taken at each
+// call): a full disk is named as such, where Qt's own text may only say
+// "Unknown error".
+Status ioFailure(const QFileDevice& f, int error = errno)
 {
+    if (error == ENOSPC || error == EDQUOT || error == EFBIG)
+        return Status::failure(QStringLiteral("%1: %2").arg(f.fileName(), diskFullMessage()));
     return Status::failure(QStringLiteral("%1: %2").arg(f.fileName(), f.errorString()));
 }
 
-Status encryptStream(QFile& in, QFile& out, const QByteArray& passphrase, KdfLimits limits)
+Status encryptStream(QIODevice& in, QFile& out, const QByteArray& passphrase, KdfLimits limits)
 {
     QByteArray salt(SaltBytes, Qt::Uninitialized);
     randombytes_buf(salt.data(), size_t(salt.size()));
@@ -95,7 +102,7 @@ Status encryptStream(QFile& in, QFile& out, const QByteArray& passphrase, KdfLim
     bool first = true;
     for (;;) {
         const qint64 n = in.read(plain.data(), ChunkBytes);
-        if (n < 0) return ioFailure(in);
+        if (n < 0) return Status::failure(in.errorString());
         const bool last = in.atEnd() || n < qint64(ChunkBytes);
         unsigned long long written = 0;
         crypto_secretstream_xchacha20poly1305_push(
@@ -203,12 +210,18 @@ bool isEncryptedBackup(const QString& path)
 Status encryptBackupFile(const QString& plain, const QString& target, const QByteArray& passphrase,
                          KdfLimits limits)
 {
-    if (!sodiumReady()) return Status::failure(QStringLiteral("libsodium cannot be initialised"));
     QFile in(plain);
     if (!in.open(QIODevice::ReadOnly)) return ioFailure(in);
+    return encryptBackup(in, target, passphrase, limits);
+}
+
+Status encryptBackup(QIODevice& in, const QString& target, const QByteArray& passphrase, KdfLimits limits)
+{
+    if (!sodiumReady()) return Status::failure(QStringLiteral("libsodium cannot be initialised"));
     const QString partial = target + QStringLiteral(".partial");
     QFile out(partial);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return ioFailure(out);
+    // Unbuffered: a write that fails says so at once, with its errno.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) return ioFailure(out);
     out.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     Status s = encryptStream(in, out, passphrase, limits);
     if (s) s = finish(out);

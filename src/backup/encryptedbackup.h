@@ -15,6 +15,8 @@
 #include <QByteArray>
 #include <QString>
 
+class QIODevice;
+
 namespace lumo {
 
 struct KdfLimits
@@ -41,6 +43,9 @@ Status encryptBackupFile(const QString& plain, const QString& target, const QByt
 // Decrypts `encrypted` into the new file `target`. Any refusal (a wrong
 // passphrase, a changed byte, a file cut short) removes what was written and
 // says why in the user's words.
+// The same from a stream (a copy staged in memory, never on a disk in clear).
+Status encryptBackup(QIODevice& in, const QString& target, const QByteArray& passphrase,
+                     KdfLimits limits = backupKdfLimits());
 Status decryptBackupFile(const QString& encrypted, const QString& target, const QByteArray& passphrase);
 
 } // namespace lumo

@@ -45,14 +45,15 @@ Status writeManifest(const QString& copy, const QVector<qint64>& rows, const QDa
     QByteArray sha;
     if (Status s = fileSha256(copy, &sha); !s) return s;
     QJsonObject tables;
-    for (int i = 0; i < rows.size() && i < backupCountedTables().size(); ++i)
+    // An encrypted copy's counts stay inside it: the manifest beside it is in clear.
+    for (int i = 0; !encrypted && i < rows.size() && i < backupCountedTables().size(); ++i)
         tables.insert(backupCountedTables().at(i), rows.at(i));
     QJsonObject o;
     o.insert(QStringLiteral("file"), QFileInfo(copy).fileName());
     o.insert(QStringLiteral("bytes"), QFileInfo(copy).size());
     o.insert(QStringLiteral("sha256"), QString::fromLatin1(sha));
     o.insert(QStringLiteral("made"), made.toString(Qt::ISODate));
-    o.insert(QStringLiteral("rows"), tables);
+    if (!encrypted) o.insert(QStringLiteral("rows"), tables);
     o.insert(QStringLiteral("encrypted"), encrypted);
     if (!auditLastHash.isEmpty()) o.insert(QStringLiteral("auditLastHash"), auditLastHash);
     return writeFileAtomically(manifestPath(copy), QJsonDocument(o).toJson());

@@ -22,12 +22,18 @@ bool liveHas(Database& db, const char* table, Status* s)
 
 // The accounts are the practice's as they are now, as the log is: a copy
 // must not bring back an account disabled since, a password changed since,
-// or turn practice mode off by holding none. A database in place without
-// accounts (one workstation at home, or a new machine) takes the copy's.
+// or turn practice mode off by holding none. A database in place without an
+// enabled admin (one workstation at home, a new machine, or accounts removed
+// or disabled behind the program's back) takes the copy's: the restore is
+// how a practice whose admins are gone gets them back.
 Status keepAccounts(Database& db)
 {
     SqlRows any;
-    if (Status s = db.run(QStringLiteral("SELECT 1 FROM live.LUMOOPER LIMIT 1"), {}, &any); !s) return s;
+    if (Status s = db.run(
+            QStringLiteral("SELECT 1 FROM live.LUMOOPER WHERE ROLE = 'admin' AND DISABLED = 0 LIMIT 1"), {},
+            &any);
+        !s)
+        return s;
     if (any.isEmpty()) return Status::success();
     if (Status s = db.run(QStringLiteral("DELETE FROM main.LUMOOPER")); !s) return s;
     return db.run(QStringLiteral("INSERT INTO main.LUMOOPER (%1) SELECT %1 FROM live.LUMOOPER ORDER BY MKEY")

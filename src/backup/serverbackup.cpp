@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+#include <libpq-fe.h>
 
 namespace lumo {
 
@@ -43,19 +45,76 @@ Status serverAuditEnd(const QString& conninfo, const QString& password, QString*
     return db ? lastAuditHash(*db, hash) : s;
 }
 
+} // namespace
+
+// The connection string without its password (which would show in ps as
+// pg_dump's argument), and that password.
+QString withoutPassword(const QString& conninfo, QString* password)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.toUtf8().constData(), &error);
+    if (!options) {
+        PQfreemem(error);
+        return conninfo;
+    }
+    QStringList kept;
+    for (PQconninfoOption* o = options; o->keyword; ++o) {
+        if (!o->val) continue;
+        QString value = QString::fromUtf8(o->val);
+        if (qstrcmp(o->keyword, "password") == 0) {
+            *password = value;
+            continue;
+        }
+        value.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('\''), QStringLiteral("\\'"));
+        kept << QStringLiteral("%1='%2'").arg(QLatin1String(o->keyword), value);
+    }
+    PQconninfoFree(options);
+    return kept.join(QLatin1Char(' '));
+}
+
+namespace {
+
+// What pg_dump is given of this process's environment: where to find
+// programs, its language, libpq's own settings; never the operator's
+// password or the backup passphrase.
+QProcessEnvironment dumpEnvironment()
+{
+    const QProcessEnvironment all = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env;
+    for (const QString& name : all.keys())
+        if (name == QLatin1String("PATH") || name == QLatin1String("HOME") || name == QLatin1String("LANG") ||
+            name.startsWith(QLatin1String("LC_")) || name == QLatin1String("TZ") ||
+            (name.startsWith(QLatin1String("PG")) && name != QLatin1String("PGPASSWORD")))
+            env.insert(name, all.value(name));
+    return env;
+}
+
 Status runPgDump(const QString& conninfo, const QString& password, const QString& part)
 {
     QFile::remove(part);
+    QString secret = password;
+    const QString target = withoutPassword(conninfo, &secret);
     QProcess dump;
     dump.setProcessChannelMode(QProcess::SeparateChannels);
-    if (!password.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("PGPASSWORD"), password);
-        dump.setProcessEnvironment(env);
+    QProcessEnvironment env = dumpEnvironment();
+    // The password through a passfile of the user's alone, removed when the dump ends.
+    QTemporaryFile passfile(QDir::tempPath() + QStringLiteral("/lumo-pgpass-XXXXXX"));
+    if (!secret.isEmpty()) {
+        if (!passfile.open())
+            return Status::failure(QStringLiteral("%1: %2").arg(passfile.fileName(), passfile.errorString()));
+        passfile.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        QString escaped = secret;
+        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char(':'), QStringLiteral("\\:"));
+        passfile.write(QStringLiteral("*:*:*:*:%1\n").arg(escaped).toUtf8());
+        passfile.flush();
+        env.insert(QStringLiteral("PGPASSFILE"), passfile.fileName());
     }
+    dump.setProcessEnvironment(env);
     // The connection string as pg_dump's database name: every libpq option passes through.
     dump.start(pgDumpProgram(), {QStringLiteral("--format=custom"), QStringLiteral("--file=") + part,
-                                 QStringLiteral("--dbname=") + conninfo});
+                                 QStringLiteral("--dbname=") + target});
     const bool finished = dump.waitForStarted() && dump.waitForFinished(-1);
     if (finished && dump.exitStatus() == QProcess::NormalExit && dump.exitCode() == 0)
         return Status::success();

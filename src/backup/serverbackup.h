@@ -17,6 +17,9 @@ QString serverBackupNotice(const QString& server);
 // "還原只用於資料目錄中的 lumo4.mdb..."
 QString serverRestoreRefusal(const QString& server);
 
+// The connection string as pg_dump gets it: its password taken out (into
+// `password`), as a passfile passes it, never an argument others see in ps.
+QString withoutPassword(const QString& conninfo, QString* password);
 // pg_dump on the PATH; empty when it is not installed.
 QString pgDumpProgram();
 

@@ -106,7 +106,10 @@ Status syncFile(const QString& path)
     return Status::success();
 }
 
-Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows, QString* auditHash)
+// Into `to`, or with `image` into memory, whose bytes come back there: an
+// encrypted backup's clear copy never touches a disk.
+Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows, QString* auditHash,
+                   QByteArray* image = nullptr)
 {
     Handle source;
     if (Status s = source.open(from, SQLITE_OPEN_READONLY); !s) return s;
@@ -122,7 +125,10 @@ Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows
     if (Status s = source.lastAuditHash(&lastHash); !s) return s;
     {
         Handle target;
-        if (Status s = target.open(to, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE); !s) return s;
+        if (Status s = target.open(image ? QStringLiteral(":memory:") : to,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+            !s)
+            return s;
         if (Status s = backupInto(source, target); !s) return s;
         source.exec("COMMIT");
         // The copy keeps the source's log mode; a copy in rollback mode is whole without a -wal beside it.
@@ -140,6 +146,21 @@ Status copyChecked(const QString& from, const QString& to, QVector<qint64>* rows
                                            .arg(to, backupCountedTables().at(i),
                                                 QString::number(copied.at(i)),
                                                 QString::number(expected.at(i))));
+        if (image) {
+            sqlite3_int64 size = 0;
+            unsigned char* bytes = sqlite3_serialize(target.get(), "main", &size, 0);
+            if (!bytes) return target.failure();
+            *image = QByteArray(reinterpret_cast<const char*>(bytes), qsizetype(size));
+            sqlite3_free(bytes);
+            // The header's two bytes of the log mode (offsets 18 and 19): a
+            // copy in rollback mode is whole without a -wal beside it.
+            if (image->size() > 19) (*image)[18] = (*image)[19] = char(1);
+        }
+    }
+    if (image) {
+        if (rows) *rows = expected;
+        if (auditHash) *auditHash = lastHash;
+        return Status::success();
     }
     if (rows) *rows = expected;
     if (auditHash) *auditHash = lastHash;
@@ -166,6 +187,13 @@ Status copyDatabase(const QString& from, const QString& to, QVector<qint64>* row
             QFile::remove(to + QLatin1String(suffix));
     }
     return s;
+}
+
+Status copyDatabaseToMemory(const QString& from, QByteArray* image, QVector<qint64>* rows,
+                            QString* auditLastHash)
+{
+    if (!QFileInfo(from).isFile()) return Status::failure(QStringLiteral("%1: file not found").arg(from));
+    return copyChecked(from, QStringLiteral("(memory)"), rows, auditLastHash, image);
 }
 
 } // namespace lumo

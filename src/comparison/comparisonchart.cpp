@@ -134,8 +134,7 @@ int curveOffset(const Frame& f)
 bool noRealChange(const ComparisonChart& c, int series, int point)
 {
     if (!c.changeBand || series != 2 || c.series.size() < 2) return false;
-    const size_t i = size_t(point - 1);
-    return !isRealChange(c.series[0][i], c.series[1][i], c.changeMdcPct[i]);
+    return c.noChange[size_t(point - 1)];
 }
 
 // Values of 180 uA and more plot at or above the top: nothing is clamped.
@@ -162,7 +161,8 @@ void curves(ChartSurface& s, const ComparisonChart& c, const Frame& f)
         for (int k = 0; k < 24; ++k) {
             const QPoint p = pointAt(n, k);
             const QColor fill = noRealChange(c, n, slotPoint(k + 1)) ? noChangeMarkerColour() : marker;
-            s.outlinedRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, fill, MarkerOutline, f.ring());
+            s.outlinedRect(p.x() - half, p.y() - half, p.x() + half, p.y() + half, fill, MarkerOutline,
+                           f.ring());
         }
     }
 }

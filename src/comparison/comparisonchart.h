@@ -40,6 +40,9 @@ struct ComparisonChart
     // point: a value of series 2 inside it is drawn in the neutral colour.
     bool changeBand = false;
     std::array<double, 24> changeMdcPct{};
+    // Points of series 2 judged and not changed beyond chance (the whole
+    // comparison's answer, not the band alone): drawn in the neutral colour.
+    std::array<bool, 24> noChange{};
 };
 
 // The band's fill and the neutral marker of "變化在量測誤差內".

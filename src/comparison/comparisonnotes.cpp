@@ -56,13 +56,4 @@ QStringList comparisonNotes(const QVector<NotedMeasurement>& measured)
     return notes;
 }
 
-QString changeSummary(const std::array<double, 24>& before, const std::array<double, 24>& after,
-                      const NoiseFigures& noise)
-{
-    int real = 0;
-    for (int p = 1; p <= 24; ++p)
-        real += isRealChange(before[size_t(p - 1)], after[size_t(p - 1)], noise.ofPoint(p).mdcPct);
-    return u("24 點中 %1 點的變化超出量測誤差，%2 點%3").arg(real).arg(24 - real).arg(noRealChangeText());
-}
-
 } // namespace lumo

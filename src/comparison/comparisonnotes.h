@@ -25,9 +25,4 @@ NotedMeasurement notedMeasurement(const QString& label, const EnergySet& e);
 // every later one: in full for two measurements, one line per kind for more.
 QStringList comparisonNotes(const QVector<NotedMeasurement>& measured);
 
-// How many of the 24 points changed beyond the practice's MDC: "24 點中 3 點的
-// 變化超出量測誤差，21 點變化在量測誤差內".
-QString changeSummary(const std::array<double, 24>& before, const std::array<double, 24>& after,
-                      const NoiseFigures& noise);
-
 } // namespace lumo

@@ -1,10 +1,7 @@
 #include "comparison/noise.h"
 
 #include "analysis/energy.h"
-#include "records/engine.h"
-#include "records/measurements.h"
 
-#include <QSqlQuery>
 #include <cmath>
 #include <limits>
 
@@ -16,15 +13,9 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
-NoiseFigure figureOf(double semPct, int differences)
+double logRatio(double before, double after)
 {
-    return {differences, semPct, semPct * Mdc95Factor};
-}
-
-double relativeDifference(double a, double b)
-{
-    const double mean = (a + b) / 2;
-    return mean > 0 ? (a - b) / mean : 0;
+    return before > 0 && after > 0 ? std::log(after / before) : std::numeric_limits<double>::quiet_NaN();
 }
 
 std::array<double, NoiseIndexCount> indexValues(const EnergyAnalysis& a)
@@ -32,53 +23,21 @@ std::array<double, NoiseIndexCount> indexValues(const EnergyAnalysis& a)
     return {a.BodyEnergy, a.UpperLowerRatio, a.LeftRightRatio, a.YinYangRatio, a.AutonomicRatio};
 }
 
-bool complete(const MeasurementRow& r)
+// Dahlberg's sum (sum of d^2 over 2) and its degrees of freedom, pooled with
+// the prior's, floored; the interval from the pooled degrees of freedom.
+NoiseFigure figureOf(double halfSquares, double df)
 {
-    for (double v : r.ZU)
-        if (!(v > 0) || !isValidReading(v)) return false;
-    return true;
-}
-
-// Day numbers: one second and half an hour.
-constexpr double OneSecond = 1.0 / 86400;
-constexpr double RepeatWindow = RepeatWindowMinutes / 1440;
-
-bool isRepeatOf(const MeasurementRow& a, const MeasurementRow& b)
-{
-    const double apart = b.ZUDATE - a.ZUDATE;
-    return a.CUSTNO.compare(b.CUSTNO, Qt::CaseInsensitive) == 0 && a.ZUVOTA == b.ZUVOTA &&
-           apart >= OneSecond && apart < RepeatWindow && a.ZU != b.ZU && complete(a) && complete(b);
-}
-
-// The keys of measurements that have a neighbour of the same subject within
-// the window: read along the (CUSTNO, ZUDATE, MKEY) index alone, so that a
-// practice of a million measurements is scanned without reading its values.
-QVector<qint64> candidateKeys(Database& db)
-{
-    QVector<qint64> keys;
-    QSqlQuery q(db.sql());
-    q.setForwardOnly(true);
-    // The subject number in the order that compares it without regard to case, on either engine.
-    const QString custNo = db.engine().caseless(QStringLiteral("CUSTNO"));
-    if (!q.exec(
-            QStringLiteral("SELECT CUSTNO, ZUDATE, MKEY FROM ZUDATA ORDER BY %1, ZUDATE, MKEY").arg(custNo)))
-        return keys;
-    QString lastNo;
-    double lastDate = 0;
-    qint64 lastKey = 0;
-    while (q.next()) {
-        const QString no = q.value(0).toString();
-        const double date = q.value(1).toDouble();
-        const qint64 key = q.value(2).toLongLong();
-        if (lastKey && no.compare(lastNo, Qt::CaseInsensitive) == 0 && date - lastDate < RepeatWindow) {
-            if (keys.isEmpty() || keys.back() != lastKey) keys << lastKey;
-            keys << key;
-        }
-        lastNo = no;
-        lastDate = date;
-        lastKey = key;
-    }
-    return keys;
+    const double prior = PublishedSemPct / 100;
+    const double total = PriorDegreesOfFreedom + df;
+    const double sem = std::sqrt((PriorDegreesOfFreedom * prior * prior + halfSquares) / total) * 100;
+    const Interval f = sdConfidenceFactors(total);
+    NoiseFigure n;
+    n.differences = df;
+    n.semPct = std::max(sem, FloorSemPct);
+    n.mdcPct = n.semPct * Mdc95Factor;
+    n.mdcInterval = {std::max(sem * f.low, FloorSemPct) * Mdc95Factor,
+                     std::max(sem * f.high, FloorSemPct) * Mdc95Factor};
+    return n;
 }
 
 } // namespace
@@ -90,103 +49,148 @@ QString noiseIndexLabel(NoiseIndex i)
     return u(labels[int(i)]);
 }
 
-QString NoiseFigures::sourceText() const
+QString noiseKindKey(NoiseKind k)
 {
-    if (fromPractice) return u("誤差帶依本診所 %1 對重複量測").arg(pairs);
-    return u("誤差帶依文獻預設值（每點 %1 %，本診所重複量測 %2 對，需 %3 對）")
-        .arg(PublishedSpreadPct)
-        .arg(pairs)
-        .arg(PairsNeeded);
+    switch (k) {
+    case NoiseKind::Published:
+        return QStringLiteral("published");
+    case NoiseKind::WithinSession:
+        return QStringLiteral("within-session");
+    case NoiseKind::BetweenVisits:
+        return QStringLiteral("between-visits");
+    }
+    return {};
+}
+
+QString noiseKindText(NoiseKind k)
+{
+    switch (k) {
+    case NoiseKind::Published:
+        return u("文獻預設值");
+    case NoiseKind::WithinSession:
+        return u("本診所同次重複量測");
+    case NoiseKind::BetweenVisits:
+        return u("本診所不同日重複量測");
+    }
+    return {};
+}
+
+NoiseKind NoiseFigures::kindFor(double takenA, double takenB) const
+{
+    const bool otherDay = std::floor(takenA) != std::floor(takenB);
+    if (otherDay && between.pairs > 0) return NoiseKind::BetweenVisits;
+    return within.pairs > 0 || pointRepeats > 0 ? NoiseKind::WithinSession : NoiseKind::Published;
+}
+
+QString NoiseFigures::sourceText(NoiseKind k) const
+{
+    if (k == NoiseKind::Published || set(k).pairs + (k == NoiseKind::WithinSession ? pointRepeats : 0) == 0)
+        return u("誤差依文獻預設值（每點 %1 %，Mist et al. 2011；本診所尚無重複量測）").arg(PublishedSemPct);
+    const NoiseSet& s = set(k);
+    QString text = u("誤差依%1 %2 對").arg(noiseKindText(k)).arg(s.pairs);
+    if (k == NoiseKind::WithinSession && pointRepeats > 0) text += u("、單點重測 %1 點").arg(pointRepeats);
+    return text + u("（與文獻預設值依自由度合併）");
+}
+
+QString NoiseFigures::unkeyedText() const
+{
+    if (unkeyedPairs == 0) return {};
+    return u("另有 %1 對舊的量測相隔不到 30 分鐘但未標記為重複量測，不列入計算").arg(unkeyedPairs);
 }
 
 NoiseFigures publishedNoise()
 {
     NoiseFigures f;
-    for (NoiseFigure& m : f.meridians)
-        m = figureOf(PublishedSpreadPct, 0);
-    const double perPoint = PublishedSpreadPct;
-    f.indices = {figureOf(perPoint / std::sqrt(24.0), 0), figureOf(perPoint * std::sqrt(2.0 / 12), 0),
-                 figureOf(perPoint * std::sqrt(2.0 / 12), 0), figureOf(perPoint * std::sqrt(2.0 / 12), 0),
-                 figureOf(perPoint * std::sqrt(2.0 / 3), 0)};
+    f.within = f.between = NoiseAccumulator().figures();
     return f;
 }
 
-void NoiseAccumulator::addPair(const std::array<double, 24>& first, const std::array<double, 24>& second)
+double floorMdcPct(double valueUa)
 {
+    const double step = valueUa > 0 ? std::log1p(InstrumentStepUa / valueUa) * 100 : 0;
+    return step + FloorSemPct * Mdc95Factor;
+}
+
+void NoiseAccumulator::addPair(const std::array<double, 24>& first, const std::array<double, 24>& second,
+                               const std::array<bool, 24>& poor)
+{
+    std::array<double, 24> d{};
+    double shift = 0;
+    int judged = 0;
+    for (size_t i = 0; i < 24; ++i) {
+        d[i] = poor[i] ? std::numeric_limits<double>::quiet_NaN() : logRatio(first[i], second[i]);
+        if (std::isnan(d[i])) continue;
+        shift += d[i];
+        ++judged;
+    }
+    if (judged < 2) return;
     ++m_pairs;
+    shift /= judged;
+    m_shiftSum += shift * shift / 2;
+    m_shiftDf += 1;
+    // A residual about the pair's own mean keeps (k - 1) / k of a point's
+    // variance: its degrees of freedom are counted so.
+    const double kept = double(judged - 1) / judged;
     for (int p = 1; p <= 24; ++p) {
+        const double x = d[size_t(p - 1)];
+        if (std::isnan(x)) continue;
         const size_t m = size_t(meridianOfPoint(p));
-        const double d = relativeDifference(first[size_t(p - 1)], second[size_t(p - 1)]);
-        m_meridianSum[m] += d * d;
-        ++m_meridianCount[m];
+        m_pointSum[m] += x * x / 2;
+        m_pointDf[m] += 1;
+        m_patternSum[m] += (x - shift) * (x - shift) / 2;
+        m_patternDf[m] += kept;
     }
     const auto a = analyseCompensated(first, true), b = analyseCompensated(second, true);
     if (!a || !b) return;
     const auto x = indexValues(*a), y = indexValues(*b);
     for (size_t i = 0; i < size_t(NoiseIndexCount); ++i) {
-        const double d = relativeDifference(x[i], y[i]);
-        m_indexSum[i] += d * d;
-        ++m_indexCount[i];
+        const double r = logRatio(x[i], y[i]);
+        if (std::isnan(r)) continue;
+        m_indexSum[i] += r * r / 2;
+        m_indexDf[i] += 1;
     }
 }
 
-// The within-subject SD from paired differences: the variance of one
-// difference is twice that of one measurement, so SD = sqrt(sum d^2 / 2n).
-NoiseFigures NoiseAccumulator::figures() const
+void NoiseAccumulator::addPointRepeat(int point, double first, double second)
 {
-    if (m_pairs < PairsNeeded) {
-        NoiseFigures f = publishedNoise();
-        f.pairs = m_pairs;
-        return f;
+    const double d = logRatio(first, second);
+    if (std::isnan(d) || point < 1 || point > 24) return;
+    const size_t m = size_t(meridianOfPoint(point));
+    m_pointSum[m] += d * d / 2;
+    m_pointDf[m] += 1;
+}
+
+NoiseSet NoiseAccumulator::figures() const
+{
+    NoiseSet s;
+    s.pairs = m_pairs;
+    for (size_t m = 0; m < size_t(MeridianCount); ++m) {
+        s.meridians[m] = figureOf(m_pointSum[m], m_pointDf[m]);
+        s.patterns[m] = figureOf(m_patternSum[m], m_patternDf[m]);
     }
-    NoiseFigures f;
-    f.pairs = m_pairs;
-    f.fromPractice = true;
-    auto sem = [](double sum, int n) { return n > 0 ? std::sqrt(sum / (2.0 * n)) * 100 : 0.0; };
-    for (size_t m = 0; m < size_t(MeridianCount); ++m)
-        f.meridians[m] = figureOf(sem(m_meridianSum[m], m_meridianCount[m]), m_meridianCount[m]);
+    s.shift = figureOf(m_shiftSum, m_shiftDf);
     for (size_t i = 0; i < size_t(NoiseIndexCount); ++i)
-        f.indices[i] = figureOf(sem(m_indexSum[i], m_indexCount[i]), m_indexCount[i]);
-    return f;
+        s.indices[i] = figureOf(m_indexSum[i], m_indexDf[i]);
+    return s;
 }
 
 bool isRealChange(double before, double after, double mdcPct)
 {
-    return std::fabs(relativeDifference(after, before)) * 100 > mdcPct;
+    const double d = logRatio(before, after);
+    if (std::isnan(d)) return before != after;
+    return std::fabs(d) * 100 > std::max(mdcPct, floorMdcPct(before));
 }
 
-// |after - before| = m (after + before) / 2 solved for `after` on both sides.
+// Symmetric on the log scale: before x exp(-MDC) to before x exp(+MDC).
 ChangeBand noChangeBand(double before, double mdcPct)
 {
-    const double h = mdcPct / 200;
-    if (h >= 1) return {0, std::numeric_limits<double>::infinity()};
-    return {before * (1 - h) / (1 + h), before * (1 + h) / (1 - h)};
+    const double h = std::max(mdcPct, floorMdcPct(before)) / 100;
+    return {before * std::exp(-h), before * std::exp(h)};
 }
 
 QString noRealChangeText()
 {
     return u("變化在量測誤差內");
-}
-
-NoiseFigures practiceNoise(Database& db, const CompensationTable& table)
-{
-    const QVector<qint64> keys = candidateKeys(db);
-    QVector<MeasurementRow> rows;
-    MeasurementStore store(db);
-    for (qint64 k : keys)
-        if (auto r = store.get(k)) rows << *r;
-    NoiseAccumulator acc;
-    for (int i = 0; i + 1 < rows.size(); ++i) {
-        if (!isRepeatOf(rows[i], rows[i + 1])) continue;
-        std::array<double, 24> a, b;
-        for (int p = 1; p <= 24; ++p) {
-            a[size_t(p - 1)] = compensate(p, rows[i].ZU[size_t(p - 1)], table);
-            b[size_t(p - 1)] = compensate(p, rows[i + 1].ZU[size_t(p - 1)], table);
-        }
-        acc.addPair(a, b);
-        ++i; // each measurement in one pair
-    }
-    return acc.figures();
 }
 
 } // namespace lumo

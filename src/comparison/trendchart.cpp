@@ -269,8 +269,9 @@ struct TrendPainter
     bool noBodyChange(int slot) const
     {
         if (!noise || L.slotCount() < 2 || slot == 0) return false;
-        return !isRealChange(rows[L.rowOfSlot(0)].BodyEnergy, rows[L.rowOfSlot(slot)].BodyEnergy,
-                             noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct);
+        const TrendRow &first = rows[L.rowOfSlot(0)], &later = rows[L.rowOfSlot(slot)];
+        return !isRealChange(first.BodyEnergy, later.BodyEnergy,
+                             noise->indexFor(NoiseIndex::BodyEnergy, first.takenAt, later.takenAt).mdcPct);
     }
 
     // Under each labelled visit its time, and its date where the date
@@ -326,8 +327,12 @@ struct TrendPainter
             s.polyline(lower, Green, unit);
         }
         if (n > 0 && noise)
-            changeBand(rows[L.rowOfSlot(0)].BodyEnergy, noise->ofIndex(NoiseIndex::BodyEnergy).mdcPct, L.body,
-                       [this](double v) { return L.yBody(v); });
+            changeBand(rows[L.rowOfSlot(0)].BodyEnergy,
+                       noise
+                           ->indexFor(NoiseIndex::BodyEnergy, rows[L.rowOfSlot(0)].takenAt,
+                                      rows[L.rowOfSlot(n - 1)].takenAt)
+                           .mdcPct,
+                       L.body, [this](double v) { return L.yBody(v); });
         QVector<QPoint> energy;
         for (int slot = 0; slot < n; ++slot)
             energy << at(slot, rows[L.rowOfSlot(slot)].BodyEnergy);
@@ -351,8 +356,12 @@ struct TrendPainter
         }
         text(box.left(), box.top() - fh, trendRatioLabel(k), Black);
         if (L.slotCount() > 0 && noise)
-            changeBand(trendRatio(rows[L.rowOfSlot(0)], k), noise->ofIndex(NoiseIndex(k + 1)).mdcPct, box,
-                       [this, k](double v) { return L.yRatio(k, v); });
+            changeBand(trendRatio(rows[L.rowOfSlot(0)], k),
+                       noise
+                           ->indexFor(NoiseIndex(k + 1), rows[L.rowOfSlot(0)].takenAt,
+                                      rows[L.rowOfSlot(L.slotCount() - 1)].takenAt)
+                           .mdcPct,
+                       box, [this, k](double v) { return L.yRatio(k, v); });
         QVector<QPoint> line;
         for (int slot = 0; slot < L.slotCount(); ++slot)
             line << at(slot, trendRatio(rows[L.rowOfSlot(slot)], k), k);

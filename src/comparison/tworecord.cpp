@@ -28,9 +28,18 @@ QStringList TwoRecordComparison::notes() const
     QVector<NotedMeasurement> measured{m_baseNoted};
     if (m_comparison) measured << m_comparisonNoted;
     QStringList notes = comparisonNotes(measured);
-    if (m_comparison)
-        notes << changeSummary(m_baseValues, m_comparison->Values, m_noise) << m_noise.sourceText();
+    if (m_comparison) notes << judgementText(judgement(), m_noise);
     return notes;
+}
+
+ChangeJudgement TwoRecordComparison::judgement() const
+{
+    if (!m_comparison) return {};
+    const ChangeInput base =
+        changeInputOf(m_baseValues, m_baseNoted.readings, m_baseNoted.extras.quality, m_baseNoted.takenAt);
+    const ChangeInput other = changeInputOf(m_comparison->Values, m_comparisonNoted.readings,
+                                            m_comparisonNoted.extras.quality, m_comparisonNoted.takenAt);
+    return judgeChange(base, other, m_noise);
 }
 
 bool TwoRecordComparison::choose(BandChoice choice)
@@ -55,8 +64,10 @@ ComparisonChart TwoRecordComparison::chart() const
     if (m_comparison) {
         c.series << m_comparison->Values;
         c.changeBand = true;
+        const ChangeJudgement j = judgement();
+        c.changeMdcPct = j.bandMdcPct;
         for (int p = 1; p <= 24; ++p)
-            c.changeMdcPct[size_t(p - 1)] = m_noise.ofPoint(p).mdcPct;
+            c.noChange[size_t(p - 1)] = !j.notJudged.contains(p) && !j.shiftChanged && !j.changed(p);
     }
     if (m_band == BandChoice::Base) {
         c.bandSeries = 1;

@@ -3,6 +3,7 @@
 // measurement screen, the record loaded through the browser, the band choice
 // and the chart and page they make.
 
+#include "comparison/changejudgement.h"
 #include "comparison/comparisonnotes.h"
 #include "comparison/comparisonprint.h"
 #include "comparison/comparisonrecords.h"
@@ -30,9 +31,12 @@ public:
     // The practice's figures of a real change (the published ones until set).
     void setNoise(const NoiseFigures& noise) { m_noise = noise; }
     const NoiseFigures& noise() const { return m_noise; }
-    // Poor points, condition warnings and, once a record is loaded, how many
-    // points changed beyond the measurement error and where that band comes from.
+    // Poor points, condition warnings and, once a record is loaded, the
+    // comparison's answer: the shift, the pattern, the points not judged and
+    // the figure that judged them.
     QStringList notes() const;
+    // The answer; only once a record is loaded.
+    ChangeJudgement judgement() const;
     bool loaded() const { return m_comparison.has_value(); }
     int seriesCount() const { return loaded() ? 2 : 1; }
 

@@ -64,7 +64,9 @@ Status readPoint(const QJsonObject& o, int index, PointHand& h)
 
 double PointHand::microamperes(qint64 since, bool mayLift) const
 {
-    double ua = value * (1 + driftPctPerS / 100 * double(since) / 1000.0);
+    // Compounding: a rise and a fall of the same percentage per second are
+    // the same ratio per second, as the grades judge them.
+    double ua = value * std::exp(driftPctPerS / 100 * double(since) / 1000.0);
     if (stepAtMs && since >= *stepAtMs) ua *= 1 + stepPct / 100;
     if (mayLift && liftAtMs && since >= *liftAtMs)
         ua *= std::max(0.0, 1 - double(since - *liftAtMs) / double(LiftFallMs));

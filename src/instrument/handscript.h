@@ -16,7 +16,7 @@ namespace lumo {
 struct PointHand
 {
     double value = 45.0;            // uA at contact
-    double driftPctPerS = 0;        // % of the value per second, from contact
+    double driftPctPerS = 0;        // % per second on the log scale (compounding), from contact
     double noisePct = 1;            // standard deviation, % of the value
     std::optional<qint64> stepAtMs; // a change of pressure, ms after contact
     double stepPct = 0;             // its size, % of the value

@@ -67,6 +67,52 @@ bool MeasurementConditions::isEmpty() const
            note.trimmed().isEmpty();
 }
 
+Status parseConditionAssignment(const QString& text, MeasurementConditions& c)
+{
+    const qsizetype eq = text.indexOf(QLatin1Char('='));
+    const QString name = text.left(eq).trimmed(), value = text.mid(eq + 1).trimmed();
+    if (eq <= 0) return Status::failure(u("%1：條件要寫成 名稱=值").arg(text));
+    auto is = [&](const char* label, const char* key) {
+        return name == u(label) || name == QLatin1String(key);
+    };
+    if (is("備註", "note")) {
+        c.note = value.left(200);
+        return Status::success();
+    }
+    auto refused = [&] { return Status::failure(u("%1：%2 不是可用的值").arg(name, value)); };
+    auto pick = [&](const QStringList& names, std::optional<int>& out) {
+        bool ok = false;
+        const int n = names.contains(value) ? int(names.indexOf(value)) + 1 : value.toInt(&ok);
+        if (n < 1 || n > 3 || (!ok && !names.contains(value))) return refused();
+        out = n;
+        return Status::success();
+    };
+    if (is("今日運動", "exercise")) return pick(exerciseChoices(), c.exercise);
+    if (is("皮膚處理", "skin")) return pick(skinChoices(), c.skinPreparation);
+    struct Number
+    {
+        const char* label;
+        const char* key;
+        std::optional<double> MeasurementConditions::*field;
+        double low, high;
+    };
+    // The ranges of the save screen's fields.
+    const Number numbers[] = {{"休息", "rest_minutes", &MeasurementConditions::restMinutes, 0, 240},
+                              {"距上餐", "meal_hours", &MeasurementConditions::mealHours, 0, 72},
+                              {"室溫", "room_temperature", &MeasurementConditions::roomTemperature, 0, 45},
+                              {"濕度", "humidity", &MeasurementConditions::humidity, 0, 100}};
+    for (const Number& n : numbers) {
+        if (!is(n.label, n.key)) continue;
+        bool ok = false;
+        const double v = value.toDouble(&ok);
+        if (!ok || !std::isfinite(v) || v < n.low || v > n.high) return refused();
+        c.*n.field = v;
+        return Status::success();
+    }
+    return Status::failure(
+        u("%1：沒有這個量測條件（休息、距上餐、今日運動、室溫、濕度、皮膚處理、備註）").arg(name));
+}
+
 QStringList exerciseChoices()
 {
     return {u("無"), u("輕度"), u("激烈")};

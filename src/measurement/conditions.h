@@ -21,9 +21,20 @@ struct MeasurementConditions
     std::optional<double> humidity;        // relative, %
     std::optional<int> skinPreparation;    // 1 dry, 2 wiped, 3 moistened
     QString note;                          // the operator's
+    // A repeat taken the same way as an earlier measurement: the MKEY of the
+    // first measurement of its repeat session (0: no repeat). Not an answer:
+    // isEmpty() and the warnings leave it out, and it is never remembered.
+    qint64 repeatOf = 0;
     bool isEmpty() const;
     bool operator==(const MeasurementConditions&) const = default;
 };
+
+// One condition given as NAME=VALUE (the command line): NAME is the screen's
+// label without its colon (休息, 距上餐, 今日運動, 室溫, 濕度, 皮膚處理, 備註)
+// or the key of the remembered answers (rest_minutes, meal_hours, exercise,
+// room_temperature, humidity, skin, note); a choice by its text or 1..3. A
+// value out of range or an unknown name is refused with the reason.
+Status parseConditionAssignment(const QString& text, MeasurementConditions& c);
 
 QStringList exerciseChoices(); // "無", "輕度", "激烈" (values 1..3)
 QStringList skinChoices();     // "乾燥", "擦拭", "濕潤" (values 1..3)

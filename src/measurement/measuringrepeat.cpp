@@ -83,6 +83,7 @@ void MeasuringRun::remeasure(int point)
         int n = 0;
         QualitySamples samples;
         if (takeReading(point, sum, n, samples) == Reading::Lost) continue;
+        m_triesPoint = m_tries = 0;
         const double value = (n > 0 ? sum / n : 0) / countsPerMicroampere();
         const PointGrade grade = gradePoint(samples, value, m_state.qualityThresholds);
         m_instrument.PlayTone(5);

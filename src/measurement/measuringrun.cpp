@@ -63,6 +63,8 @@ bool MeasuringRun::pick(int point)
 
 void MeasuringRun::start()
 {
+    m_stopReason.clear();
+    m_triesPoint = 0;
     m_point = 1;
     m_lastStored = 0;
     m_repeatPoint = 0;
@@ -262,7 +264,7 @@ MeasuringRun::Reading MeasuringRun::takeReading(int point, double& sum, int& n, 
         // is judged from them, beside the value, which they never change.
         samples.append(
             {quint16(std::min<qint64>(e, 65535)), quint16(std::clamp(c, 0.0, 65535.0)), quint8(tick)});
-        if (c <= threshold) {
+        if (c <= threshold && contactLost(point, samples, threshold)) {
             m_view.clearGraph();
             return Reading::Lost;
         }
@@ -278,6 +280,12 @@ MeasuringRun::Reading MeasuringRun::takeReading(int point, double& sum, int& n, 
             m_instrument.PlayTone(4);
         }
         if (tick == ReadingTicks + 1) {
+            // The probe left the skin in the last moments: what was averaged is
+            // partly the lift, so the point is taken again as after a lost contact.
+            if (breaksContact(samples, m_state.qualityThresholds) && lostAgain(point)) {
+                m_view.clearGraph();
+                return Reading::Lost;
+            }
             m_view.setCompletionBar(2500);
             return Reading::Stored;
         }
@@ -285,8 +293,45 @@ MeasuringRun::Reading MeasuringRun::takeReading(int point, double& sum, int& n, 
     }
 }
 
+// A reading at or below the threshold ends the touch; but a hand so unsteady
+// that its readings dip there by scatter alone would never finish, so from
+// the third try of a point only the mean of the last 50 ms ends it, and the
+// point is stored with the grade its scatter earns. After MaxTries the run
+// stops and says why.
+bool MeasuringRun::contactLost(int point, const QualitySamples& samples, double threshold)
+{
+    if (m_triesPoint == point && m_tries >= TolerantFromTry - 1) {
+        double sum = 0;
+        int n = 0;
+        const int last = samples.isEmpty() ? 0 : samples.back().ms;
+        for (auto it = samples.rbegin(); it != samples.rend() && it->ms + 50 >= last; ++it, ++n)
+            sum += it->counts;
+        if (n > 0 && sum / n > threshold) return false;
+    }
+    return lostAgain(point);
+}
+
+bool MeasuringRun::lostAgain(int point)
+{
+    if (m_triesPoint != point) {
+        m_triesPoint = point;
+        m_tries = 0;
+    }
+    if (++m_tries >= MaxTries) {
+        m_stopReason = u("第 %1 點（%2 %3）連續 %4 次無法完成讀取（探測棒接觸不穩或太早移開），量測已停止。")
+                           .arg(point)
+                           .arg(positionText(point), shortName(meridianOfPoint(point)))
+                           .arg(m_tries);
+        m_view.setStatus(m_stopReason);
+        m_stop = true;
+    }
+    return true;
+}
+
 void MeasuringRun::store(int point, double sum, int n, QualitySamples samples)
 {
+    m_triesPoint = 0;
+    m_tries = 0;
     SharedState& s = m_state;
     const double value = (n > 0 ? sum / n : 0) / countsPerMicroampere();
     s.energy.Quality.grades[size_t(point - 1)] = gradePoint(samples, value, s.qualityThresholds);

@@ -89,12 +89,19 @@ public:
     // The point stored last in this run (0 before the first).
     int lastStored() const { return m_lastStored; }
 
+    // Why the run stopped by itself (a point that could not be read), or empty.
+    const QString& stopReason() const { return m_stopReason; }
+
     double countsPerMicroampere() const;
     double contactThreshold() const;
 
     static constexpr int ReadingTicks = 4;
     static constexpr int TickMs = 600;
     static constexpr int LiftOffQuestionMs = 3000;
+    // Tries of one point: from this one a dip of single readings to the
+    // threshold no longer ends the touch; at the last the run stops.
+    static constexpr int TolerantFromTry = 3;
+    static constexpr int MaxTries = 8;
     // How often a missing instrument is looked for (between events).
     static constexpr int DetachedPollMs = 50;
 
@@ -113,6 +120,8 @@ private:
     Wait waitForContact(bool repeating = false);
     Reading takeReading(int point, double& sum, int& n, QualitySamples& samples);
     void store(int point, double sum, int n, QualitySamples samples);
+    bool contactLost(int point, const QualitySamples& samples, double threshold);
+    bool lostAgain(int point); // counts a lost try; true
     // `last`: nothing follows (point 24, or a point measured again), so a
     // probe held on ends the wait after 3 s without the question.
     void waitForLiftOff(bool last);
@@ -135,6 +144,9 @@ private:
     bool m_missing = false; // the instrument was unplugged during the run
     int m_lastStored = 0;
     int m_repeatPoint = 0; // asked for during the run, taken at the next wait
+    int m_triesPoint = 0;  // the point whose lost tries m_tries counts
+    int m_tries = 0;
+    QString m_stopReason;
 };
 
 // The prompts and questions of the run.

@@ -1,11 +1,15 @@
 #include "measurement/quality.h"
 
+#include "base/statistics.h"
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numeric>
 
 namespace lumo {
 namespace {
@@ -33,8 +37,8 @@ double noiseOf(const QVector<double>& values)
     return d[d.size() / 2] / 0.954;
 }
 
-// The largest change of level over the third and fourth tick: at each reading
-// the mean of the span before it against the mean of the span after it, each
+// The largest change of level over the third and fourth tick (log scale, %):
+// at each reading the mean of the span before it against the mean of the span after it, each
 // side holding at least the one neighbouring reading (at a slow rate the test
 // is the step between two consecutive readings). A change the noise explains
 // (within `se` standard errors) does not count.
@@ -60,23 +64,28 @@ double largestStep(const QualitySamples& s, double span, double se)
             ++hi;
         const double left = (prefix[i] - prefix[lo]) / (i - lo);
         const double right = (prefix[hi] - prefix[i]) / (hi - i);
-        const double step = std::fabs(right - left);
-        if (step > se * noise * std::sqrt(1.0 / (i - lo) + 1.0 / (hi - i))) largest = std::max(largest, step);
+        // Means of the counts, their ratio on the log scale: a single reading
+        // near the threshold moves a mean of counts by little, a mean of logs by much.
+        if (left <= 0 || right <= 0) continue;
+        const double step = std::fabs(std::log(right / left)) * 100;
+        if (std::fabs(right - left) > se * noise * std::sqrt(1.0 / (i - lo) + 1.0 / (hi - i)))
+            largest = std::max(largest, step);
     }
     return largest;
 }
 
 } // namespace
 
-const std::array<QualityThresholdField, 9>& qualityThresholdFields()
+const std::array<QualityThresholdField, 10>& qualityThresholdFields()
 {
-    static const std::array<QualityThresholdField, 9> fields = {{
+    static const std::array<QualityThresholdField, 10> fields = {{
         {"steady_slope_pct_per_s", &QualityThresholds::steadySlopePct},
         {"steady_spread_pct", &QualityThresholds::steadySpreadPct},
         {"tick_agreement_pct", &QualityThresholds::tickAgreementPct},
         {"unsteady_slope_pct_per_s", &QualityThresholds::unsteadySlopePct},
         {"unsteady_spread_pct", &QualityThresholds::unsteadySpreadPct},
         {"step_pct", &QualityThresholds::stepPct},
+        {"steady_step_pct", &QualityThresholds::steadyStepPct},
         {"min_samples", &QualityThresholds::minSamples},
         {"step_span_ms", &QualityThresholds::stepSpanMs},
         {"step_noise_se", &QualityThresholds::stepNoiseSe},
@@ -121,40 +130,159 @@ QualityThresholds readQualityThresholds(const QString& dataDirectory, Status* st
     return t;
 }
 
+namespace {
+
+double logOf(double counts)
+{
+    return std::log(std::max(counts, 1.0)) * 100; // one count keeps a reading at 0 finite
+}
+
+double lagOneCorrelation(const QVector<double>& e)
+{
+    double num = 0, den = 0;
+    for (int i = 0; i < e.size(); ++i) {
+        den += e[i] * e[i];
+        if (i > 0) num += e[i] * e[i - 1];
+    }
+    return den > 0 ? num / den : 0;
+}
+
+// n (1 - r1) / (1 + r1), within [1, n]: positively correlated readings carry
+// less information than their count (Santer et al. 2000).
+double effectiveSize(int n, double r1)
+{
+    r1 = std::clamp(r1, -0.99, 0.99);
+    return std::clamp(n * (1 - r1) / (1 + r1), 1.0, double(n));
+}
+
+double slopeOf(const QVector<double>& t, const QVector<double>& y, int from, int to)
+{
+    double mt = 0, my = 0, stt = 0, sty = 0;
+    const int n = to - from;
+    for (int i = from; i < to; ++i) {
+        mt += t[i] / n;
+        my += y[i] / n;
+    }
+    for (int i = from; i < to; ++i) {
+        stt += (t[i] - mt) * (t[i] - mt);
+        sty += (t[i] - mt) * (y[i] - my);
+    }
+    return stt > 0 ? sty / stt : 0;
+}
+
+// A drift runs through the whole window: each half slopes the same way, by
+// at least half as much. A change of pressure inside the window tilts the
+// line fitted through it too, but only the half that holds the change.
+bool driftInBothHalves(const QVector<double>& t, const QVector<double>& y, double slope)
+{
+    const int n = int(t.size());
+    if (n < 8) return true;
+    const double first = slopeOf(t, y, 0, n / 2), second = slopeOf(t, y, n / 2, n);
+    return first * slope > 0 && second * slope > 0 &&
+           std::min(std::fabs(first), std::fabs(second)) >= std::fabs(slope) / 2;
+}
+
+// y = plateau + a exp(-t / tau), tau searched on a log grid from 50 ms to the
+// limit, plateau and a by least squares for each.
+void fitSettling(const QualitySamples& s, double mean, QualityFigures& f)
+{
+    QVector<double> t, y;
+    for (const QualitySample& x : s)
+        if (x.tick >= 3) {
+            t << x.ms;
+            y << x.counts;
+        }
+    if (t.size() < 4 || mean <= 0) return;
+    double best = std::numeric_limits<double>::infinity();
+    for (int g = 0; g <= 60; ++g) {
+        const double tau = 50 * std::pow(SettlingTauLimitMs / 50, g / 60.0);
+        double se = 0, see = 0, sy = 0, sey = 0;
+        const double n = double(t.size());
+        for (int i = 0; i < t.size(); ++i) {
+            const double e = std::exp(-(t[i] - t[0]) / tau);
+            se += e;
+            see += e * e;
+            sy += y[i];
+            sey += e * y[i];
+        }
+        const double det = n * see - se * se;
+        if (std::fabs(det) < 1e-12) continue;
+        const double a = (n * sey - se * sy) / det, plateau = (sy - a * se) / n;
+        double sse = 0;
+        for (int i = 0; i < t.size(); ++i)
+            sse += std::pow(y[i] - plateau - a * std::exp(-(t[i] - t[0]) / tau), 2);
+        if (sse < best) {
+            best = sse;
+            f.plateauPct = (plateau / mean - 1) * 100;
+            f.tauMs = tau;
+        }
+    }
+}
+
+} // namespace
+
+bool QualityFigures::slopeSignificant() const
+{
+    return slopeSePct > 0 && samples > 2 && std::fabs(slopePct) > 0 &&
+           studentTwoSidedP(slopePct / slopeSePct, std::max(1.0, effectiveDf)) < 0.05;
+}
+
 QualityFigures measureQuality(const QualitySamples& s, const QualityThresholds& t)
 {
     QualityFigures f;
-    double sum4 = 0, sumT = 0, sum3 = 0;
-    int n3 = 0;
+    QVector<double> times, logs, counts, logs3;
     for (const QualitySample& x : s) {
         if (x.tick == 4) {
-            sum4 += x.counts;
-            sumT += x.ms;
-            ++f.samples;
+            times << x.ms / 1000.0;
+            logs << logOf(x.counts);
+            counts << x.counts;
         } else if (x.tick == 3) {
-            sum3 += x.counts;
-            ++n3;
+            logs3 << logOf(x.counts);
         }
     }
+    f.samples = int(counts.size());
     if (f.samples == 0) return f;
-    f.mean = sum4 / f.samples;
+    f.mean = std::accumulate(counts.begin(), counts.end(), 0.0) / f.samples;
     if (f.mean <= 0) return f;
-    const double meanT = sumT / f.samples;
-    double stt = 0, stv = 0, svv = 0;
-    for (const QualitySample& x : s) {
-        if (x.tick != 4) continue;
-        const double dt = (x.ms - meanT) / 1000.0, dv = x.counts - f.mean;
-        stt += dt * dt;
-        stv += dt * dv;
-        svv += dv * dv;
+    const int n = f.samples;
+    const double meanT = std::accumulate(times.begin(), times.end(), 0.0) / n;
+    const double meanL = std::accumulate(logs.begin(), logs.end(), 0.0) / n;
+    double stt = 0, stl = 0, sll = 0, scc = 0;
+    for (int i = 0; i < n; ++i) {
+        stt += (times[i] - meanT) * (times[i] - meanT);
+        stl += (times[i] - meanT) * (logs[i] - meanL);
+        sll += (logs[i] - meanL) * (logs[i] - meanL);
+        scc += (counts[i] - f.mean) * (counts[i] - f.mean);
     }
-    if (stt > 0) f.slopePct = stv / stt / f.mean * 100;
-    if (f.samples > 1) f.spreadPct = std::sqrt(svv / (f.samples - 1)) / f.mean * 100;
-    if (n3 > 0) f.tickDiffPct = std::fabs(sum3 / n3 - f.mean) / f.mean * 100;
-    f.stepPct = largestStep(s, t.stepSpanMs, t.stepNoiseSe) / f.mean * 100;
+    if (n > 1) f.spreadPct = std::sqrt(sll / (n - 1));
+    if (stt > 0) {
+        f.slopePct = stl / stt;
+        QVector<double> residuals;
+        for (int i = 0; i < n; ++i)
+            residuals << logs[i] - meanL - f.slopePct * (times[i] - meanT);
+        const double sse = std::inner_product(residuals.begin(), residuals.end(), residuals.begin(), 0.0);
+        const double nEff = effectiveSize(n, lagOneCorrelation(residuals));
+        f.effectiveDf = nEff - 2;
+        f.slopeSePct = nEff > 2 ? std::sqrt(sse / (nEff - 2) / stt) : std::numeric_limits<double>::infinity();
+        if (!driftInBothHalves(times, logs, f.slopePct))
+            f.slopeSePct = std::numeric_limits<double>::infinity();
+    }
+    if (n > 1) {
+        QVector<double> deviations;
+        for (double c : counts)
+            deviations << c - f.mean;
+        const double nEff = effectiveSize(n, lagOneCorrelation(deviations));
+        f.sePct = std::sqrt(scc / (n - 1) / nEff) / f.mean * 100;
+    }
+    if (!logs3.isEmpty())
+        f.tickDiffPct = std::fabs(std::accumulate(logs3.begin(), logs3.end(), 0.0) / logs3.size() - meanL);
+    f.stepPct = largestStep(s, t.stepSpanMs, t.stepNoiseSe);
+    fitSettling(s, f.mean, f);
     return f;
 }
 
+// Every failing test as its figure over its bound; the grade names the
+// largest. A slope that the window's noise explains is no drift.
 PointGrade gradeFigures(const QualityFigures& f, double value, const QualityThresholds& t)
 {
     PointGrade g;
@@ -166,16 +294,52 @@ PointGrade gradeFigures(const QualityFigures& f, double value, const QualityThre
         g.figure = figure;
         return g;
     };
-    const double slope = std::fabs(f.slopePct);
     if (f.samples < t.minSamples) return decide(QualityGrade::C, QualityTest::Samples, f.samples);
-    if (f.stepPct > t.stepPct) return decide(QualityGrade::C, QualityTest::Step, f.stepPct);
-    if (slope > t.unsteadySlopePct) return decide(QualityGrade::C, QualityTest::Slope, f.slopePct);
-    if (f.spreadPct > t.unsteadySpreadPct) return decide(QualityGrade::C, QualityTest::Spread, f.spreadPct);
-    if (slope > t.steadySlopePct) return decide(QualityGrade::B, QualityTest::Slope, f.slopePct);
-    if (f.spreadPct > t.steadySpreadPct) return decide(QualityGrade::B, QualityTest::Spread, f.spreadPct);
-    if (f.tickDiffPct > t.tickAgreementPct)
-        return decide(QualityGrade::B, QualityTest::TickAgreement, f.tickDiffPct);
+    const double slope = f.slopeSignificant() ? std::fabs(f.slopePct) : 0;
+    struct Check
+    {
+        QualityTest test;
+        double figure, unsteady, steady;
+    };
+    const Check checks[] = {
+        {QualityTest::Step, f.stepPct, t.stepPct, t.steadyStepPct},
+        {QualityTest::Slope, slope, t.unsteadySlopePct, t.steadySlopePct},
+        {QualityTest::Spread, f.spreadPct, t.unsteadySpreadPct, t.steadySpreadPct},
+        {QualityTest::TickAgreement, f.tickDiffPct, std::numeric_limits<double>::infinity(),
+         t.tickAgreementPct},
+    };
+    for (const auto level : {&Check::unsteady, &Check::steady}) {
+        const Check* worst = nullptr;
+        for (const Check& c : checks)
+            if (c.figure > c.*level && (!worst || c.figure / c.*level > worst->figure / worst->*level))
+                worst = &c;
+        if (!worst) continue;
+        const double figure = worst->test == QualityTest::Slope ? f.slopePct : worst->figure;
+        return decide(level == &Check::unsteady ? QualityGrade::C : QualityGrade::B, worst->test, figure);
+    }
     return decide(QualityGrade::A, QualityTest::None, 0);
+}
+
+// The last 150 ms of the averaged window against the rest of it: a probe
+// leaving the skin pulls them below by more than a pressure step's bound and
+// the last reading is the lowest of them.
+bool breaksContact(const QualitySamples& s, const QualityThresholds& t)
+{
+    QVector<double> head, tail;
+    int lastMs = -1;
+    for (const QualitySample& x : s)
+        if (x.tick == 4) lastMs = x.ms;
+    double last = 0;
+    for (const QualitySample& x : s) {
+        if (x.tick != 4) continue;
+        (x.ms >= lastMs - 150 ? tail : head) << logOf(x.counts);
+        last = logOf(x.counts);
+    }
+    if (head.size() < 3 || tail.size() < 2) return false;
+    std::nth_element(head.begin(), head.begin() + head.size() / 2, head.end());
+    const double median = head[head.size() / 2];
+    const double tailMean = std::accumulate(tail.begin(), tail.end(), 0.0) / tail.size();
+    return median - tailMean > t.stepPct && last <= tailMean;
 }
 
 QString qualityReason(const PointGrade& g)
@@ -205,6 +369,27 @@ QString qualityGradeText(const PointGrade& g)
     return reason.isEmpty() ? letter : letter + u("：") + reason;
 }
 
+QString valueUncertaintyText(const PointGrade& g)
+{
+    if (!g.graded() || g.figures.samples == 0) return {};
+    const double v = g.value;
+    QString text = u("%1 ± %2 uA（標準誤 %3 %）")
+                       .arg(QString::number(v, 'f', 1), QString::number(v * g.figures.sePct / 100, 'f', 2),
+                            figureText(g.figures.sePct));
+    if (g.figures.tauMs <= 0) return text;
+    if (g.figures.tauMs >= SettlingTauLimitMs) return text + u("；量測窗內未見趨穩");
+    return text + u("；趨穩值 %1 uA，時間常數 %2 秒")
+                      .arg(QString::number(v * (1 + g.figures.plateauPct / 100), 'f', 1),
+                           QString::number(g.figures.tauMs / 1000, 'f', 2));
+}
+
+QString qualityTipText(const PointGrade& g)
+{
+    if (!g.graded()) return {};
+    return u("測量品質 %1（品質表示讀數是否穩定，不表示數值是否正確）\n%2")
+        .arg(qualityGradeText(g), valueUncertaintyText(g));
+}
+
 GradeCounts countGrades(const MeasurementQuality& q, const std::array<double, 24>& readings)
 {
     GradeCounts c;
@@ -229,6 +414,24 @@ QString gradeSummary(const GradeCounts& c)
     QString s = u("測量品質：A %1、B %2、C %3").arg(c.a).arg(c.b).arg(c.c);
     if (c.none > 0) s += u("、未評等 %1").arg(c.none);
     return s;
+}
+
+QString uncertaintySummary(const MeasurementQuality& q, const std::array<double, 24>& readings)
+{
+    QVector<double> se;
+    int worst = 0;
+    for (int p = 1; p <= 24; ++p) {
+        const PointGrade& g = q.grades[size_t(p - 1)];
+        if (!g.validFor(readings[size_t(p - 1)]) || g.figures.samples == 0) continue;
+        se << g.figures.sePct;
+        if (!worst || g.figures.sePct > q.grades[size_t(worst - 1)].figures.sePct) worst = p;
+    }
+    if (se.isEmpty()) return {};
+    std::nth_element(se.begin(), se.begin() + se.size() / 2, se.end());
+    return u("數值標準誤：中位數 %1 %，最大 %2 %（第 %3 點）")
+        .arg(QString::number(se[se.size() / 2], 'f', 2),
+             QString::number(q.grades[size_t(worst - 1)].figures.sePct, 'f', 2))
+        .arg(worst);
 }
 
 QString poorPointsText(const GradeCounts& c)

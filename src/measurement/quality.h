@@ -33,8 +33,11 @@ enum class QualityTest : quint8
 };
 
 // The rules in one table, so that a practice or a later study can change a
-// bound without touching the tests. Percentages are of the averaged window's
-// mean; the slope is per second.
+// bound without touching the tests. Percentages are on the log scale of the
+// readings (100 x the natural log of a ratio), so that a reading rising by a
+// ratio and one falling by it weigh the same; the slope is per second. Every
+// test that fails names its figure against its bound, and the grade names
+// the one furthest beyond it.
 struct QualityThresholds
 {
     double steadySlopePct = 5;     // A: |slope| at most
@@ -43,6 +46,7 @@ struct QualityThresholds
     double unsteadySlopePct = 15;  // C: |slope| over
     double unsteadySpreadPct = 10; // C: standard deviation over
     double stepPct = 10;           // C: a step between neighbouring readings over
+    double steadyStepPct = 5;      // A: no step over this
     double minSamples = 5;         // C: fewer readings than this in the averaged window
     // A step compares the readings of this span before a moment with those of
     // the span after it: at the instrument's rate of a reading every few
@@ -60,7 +64,7 @@ struct QualityThresholdField
     const char* key;
     double QualityThresholds::*member;
 };
-const std::array<QualityThresholdField, 9>& qualityThresholdFields();
+const std::array<QualityThresholdField, 10>& qualityThresholdFields();
 
 // A practice's own bounds: LumoQuality.json in the data directory, an object
 // with any of the keys above. No file gives the defaults; an unknown key or a
@@ -80,15 +84,34 @@ struct QualitySample
 using QualitySamples = QVector<QualitySample>;
 
 // What the tests measure on the samples of one point.
+// The slope counts only when it stands out of the window's own noise: its
+// standard error from the residuals of the fit, with the readings'
+// correlation allowed for by an effective sample size n (1 - r1) / (1 + r1),
+// r1 the lag-one autocorrelation of the residuals (Santer et al. 2000),
+// tested at 5 % with Student's t on n_eff - 2 degrees of freedom. A slope
+// that the two halves of the window do not share (a change of pressure
+// inside it) is no drift: its standard error is unbounded.
 struct QualityFigures
 {
     int samples = 0;        // readings in the averaged window (the fourth tick)
     double mean = 0;        // their mean, in counts
-    double slopePct = 0;    // least-squares slope, % of the mean per second
-    double spreadPct = 0;   // standard deviation, % of the mean
-    double stepPct = 0;     // largest step over the third and fourth tick, % of the mean
-    double tickDiffPct = 0; // |mean of the third tick - mean of the fourth|, % of the fourth's
+    double slopePct = 0;    // least-squares slope of the log readings, % per second
+    double slopeSePct = 0;  // its standard error, allowing for correlated readings
+    double effectiveDf = 0; // the degrees of freedom of its test
+    double spreadPct = 0;   // standard deviation of the log readings, %
+    double stepPct = 0;     // largest step over the third and fourth tick, %
+    double tickDiffPct = 0; // |log mean of the third tick - log mean of the fourth|, %
+    // The value's own uncertainty: the standard error of the window's mean
+    // (the same effective sample size), % of the value.
+    double sePct = 0;
+    // Settling: a first-order fit y = plateau + a exp(-t / tau) over the third
+    // and fourth tick; the plateau relative to the value (%) and tau (ms).
+    // tau at SettlingTauLimitMs: no settling to be seen in the window.
+    double plateauPct = 0;
+    double tauMs = 0;
+    bool slopeSignificant() const;
 };
+constexpr double SettlingTauLimitMs = 20000;
 QualityFigures measureQuality(const QualitySamples& samples, const QualityThresholds& t);
 
 struct PointGrade
@@ -112,6 +135,15 @@ inline PointGrade gradePoint(const QualitySamples& s, double value, const Qualit
 
 // "漂移 18.2 %/秒", "波動 12.4 %", ...; empty for A and for no grade.
 QString qualityReason(const PointGrade& g);
+// The reading's own uncertainty and settling: "45.2 ± 0.3 uA（標準誤 0.7 %）；
+// 趨穩值 45.6 uA，時間常數 0.4 秒"; empty when not graded.
+QString valueUncertaintyText(const PointGrade& g);
+// The tool tip of a graded value: its grade with what a grade means, and its
+// uncertainty.
+QString qualityTipText(const PointGrade& g);
+// A reading whose last samples fall away as the probe leaves the skin: it is
+// taken again, as a reading that lost contact is.
+bool breaksContact(const QualitySamples& samples, const QualityThresholds& t);
 // "C：波動 12.4 %", "A", or empty.
 QString qualityGradeText(const PointGrade& g);
 
@@ -141,6 +173,9 @@ GradeCounts countGrades(const MeasurementQuality& q, const std::array<double, 24
 // "測量品質：A 20、B 3、C 1" (with "、未評等 N" when some points have no grade),
 // or "測量品質：無評等資料" when none has.
 QString gradeSummary(const GradeCounts& c);
+// Each value's own uncertainty over the measurement: "數值標準誤：中位數 0.4 %，
+// 最大 2.1 %（第 20 點）", or empty when no point has it.
+QString uncertaintySummary(const MeasurementQuality& q, const std::array<double, 24>& readings);
 // "本次量測有 2 點品質不佳", or empty when no point is graded C.
 QString poorPointsText(const GradeCounts& c);
 

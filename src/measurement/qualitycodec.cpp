@@ -7,7 +7,10 @@
 namespace lumo {
 namespace {
 
-constexpr quint8 FormatVersion = 1;
+// 1: the grade, the figures of every test and the trace.
+// 2: also the slope's standard error and degrees of freedom, the value's own
+//    standard error and the settling fit (older blobs read them as unknown).
+constexpr quint8 FormatVersion = 2;
 
 class Writer
 {
@@ -107,9 +110,14 @@ void writeGrade(Writer& w, const PointGrade& g)
     w.u16(tenths(g.figures.stepPct));
     w.u16(tenths(g.figures.tickDiffPct));
     w.u16(quint16(std::clamp(g.figures.samples, 0, 65535)));
+    w.u16(tenths(std::isfinite(g.figures.slopeSePct) ? g.figures.slopeSePct : 6553.5));
+    w.u16(tenths(g.figures.effectiveDf));
+    w.u16(quint16(std::clamp(std::round(g.figures.sePct * 100), 0.0, 65535.0)));
+    w.u16(quint16(signedTenths(g.figures.plateauPct)));
+    w.u16(quint16(std::clamp(std::round(g.figures.tauMs), 0.0, 65535.0)));
 }
 
-bool readGrade(Reader& r, PointGrade& g)
+bool readGrade(Reader& r, PointGrade& g, int version)
 {
     g.value = r.f32();
     const quint8 code = r.u8();
@@ -123,6 +131,13 @@ bool readGrade(Reader& r, PointGrade& g)
     g.figures.stepPct = r.u16() / 10.0;
     g.figures.tickDiffPct = r.u16() / 10.0;
     g.figures.samples = r.u16();
+    if (version >= 2) {
+        g.figures.slopeSePct = r.u16() / 10.0;
+        g.figures.effectiveDf = r.u16() / 10.0;
+        g.figures.sePct = r.u16() / 100.0;
+        g.figures.plateauPct = qint16(r.u16()) / 10.0;
+        g.figures.tauMs = r.u16();
+    }
     switch (g.test) {
     case QualityTest::None:
         g.figure = 0;
@@ -234,13 +249,15 @@ bool decodeQuality(const QByteArray& blob, MeasurementQuality& q)
     if (blob.isEmpty() || blob.size() > MaxQualityBlobBytes) return false;
     Reader r(blob);
     MeasurementQuality d;
-    if (r.u8() != FormatVersion) return false;
+    const int version = r.u8();
+    if (version < 1 || version > FormatVersion) return false;
     quint32 mask = r.u8();
     mask |= quint32(r.u8()) << 8;
     mask |= quint32(r.u8()) << 16;
     for (int i = 0; i < 24 && r.ok(); ++i) {
         if (!(mask & (1u << i))) continue;
-        if (!readGrade(r, d.grades[size_t(i)]) || !readSamples(r, d.samples[size_t(i)])) return false;
+        if (!readGrade(r, d.grades[size_t(i)], version) || !readSamples(r, d.samples[size_t(i)]))
+            return false;
     }
     const int repeats = r.u8();
     if (!r.ok() || repeats > MaxStoredRepeats) return false;
@@ -249,7 +266,7 @@ bool decodeQuality(const QByteArray& blob, MeasurementQuality& q)
         rr.point = r.u8();
         rr.laterKept = r.u8() & 1;
         const bool graded = r.u8() == 1;
-        if (graded ? !readGrade(r, rr.other) : (rr.other.value = r.f32(), !r.ok())) return false;
+        if (graded ? !readGrade(r, rr.other, version) : (rr.other.value = r.f32(), !r.ok())) return false;
         if (rr.point < 1 || rr.point > 24) return false;
         d.repeats.append(rr);
     }

@@ -28,6 +28,8 @@ public:
     {
         return m_on && m_firstKey > 0 && currentKey == m_firstKey;
     }
+    // The key of the first of the pair, while the second is awaited (0 otherwise).
+    qint64 firstKey() const { return m_firstKey; }
     // What the status bar says in the mode (empty when it is off).
     QString statusText() const;
     // After a pair: the practice's count of pairs, for the text.

@@ -43,6 +43,7 @@ const AuditAction kActions[] = {
     {"backup", "備份"},
     {"restore", "還原"},
     {"audit.export", "匯出稽核紀錄"},
+    {"audit.guard", "重建稽核紀錄保護"},
 };
 
 const AuditAction* byKey(const QString& key)

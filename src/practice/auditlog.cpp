@@ -1,6 +1,7 @@
 #include "practice/auditlog.h"
 
 #include "base/json.h"
+#include "practice/auditanchor.h"
 #include "records/database.h"
 #include "records/legacysource.h"
 
@@ -46,22 +47,34 @@ Status appendHere(Database& db, AuditRow* row)
     // SQLite: the writing transaction (BEGIN IMMEDIATE) already holds the
     // file's write lock. The server: a SHARE ROW EXCLUSIVE lock on the table
     // conflicts with itself but not with reads, so the last hash cannot change
-    // until this one commits. The rooms' logins may only read and append to
-    // the log, which is not enough to take that lock, so a function of the
-    // schema's owner takes it for them.
+    // until this one commits. The rooms' logins may only read the log, which
+    // is not enough to take that lock, so a function of the schema's owner
+    // takes it for them, and another one appends.
     if (db.onServer())
         if (Status s = db.run(QStringLiteral("SELECT LUMO_AUDIT_LOCK()")); !s) return s;
     SqlRows last;
     Status s = db.run(QStringLiteral("SELECT HASH FROM LUMOAUDIT ORDER BY MKEY DESC LIMIT 1"), {}, &last);
     if (!s) return s;
     row->hash = auditHash(last.isEmpty() ? QString() : last.first().value(0).toString(), *row);
+    const QVariantList values = {text(row->time),        text(row->operatorName),
+                                 text(row->workstation), text(row->action),
+                                 text(row->custNo),      row->dataKey,
+                                 text(row->detail),      row->hash};
     SqlRows key;
-    s = db.run(QStringLiteral("INSERT INTO LUMOAUDIT (ATIME, OPERATOR, WORKSTATION, ACTION, CUSTNO, DATAKEY, "
-                              "DETAIL, HASH) VALUES (?, ?, ?, ?, ?, ?, ?, ?) RETURNING MKEY"),
-               {text(row->time), text(row->operatorName), text(row->workstation), text(row->action),
-                text(row->custNo), row->dataKey, text(row->detail), row->hash},
-               &key);
-    if (s && !key.isEmpty()) row->mkey = key.first().value(0).toLongLong();
+    s = db.run(db.onServer()
+                   ? QStringLiteral("SELECT LUMO_AUDIT_APPEND(?, ?, ?, ?, ?, ?, ?, ?)")
+                   : QStringLiteral("INSERT INTO LUMOAUDIT (ATIME, OPERATOR, WORKSTATION, ACTION, "
+                                    "CUSTNO, DATAKEY, DETAIL, HASH) VALUES (?, ?, ?, ?, ?, ?, ?, ?) "
+                                    "RETURNING MKEY"),
+               values, &key);
+    if (!s || key.isEmpty()) return s;
+    row->mkey = key.first().value(0).toLongLong();
+    // The journal hears of the row only once it is committed: a row rolled
+    // back with its change must not be found there. A server's rows are in
+    // its own log already.
+    const QString identity = anchorIdentity(db);
+    if (!identity.isEmpty())
+        db.afterCommit([identity, k = row->mkey, h = row->hash] { sendAnchor(identity, k, h); });
     return s;
 }
 
@@ -165,9 +178,36 @@ Status checkTail(Database& db, qint64 lastKey, AuditCheck* check)
     return Status::success();
 }
 
+// What a row's place says beside its hash. On SQLite every key is given in
+// the row's own transaction and rows are never removed, so the keys run on
+// one by one: a gap is a row removed, however the chain was recomputed after
+// it. (A log moved here from a server keeps the server's keys, whose
+// sequence skips rolled-back rows: the moved rows end at the move's import
+// row.) While accounts exist the log starts where practice mode started, with
+// the first account's operator.add, or with the restore that brought the
+// accounts; a log that starts elsewhere was cut or made anew.
+QString placeBroken(bool onServer, bool accounts, const AuditRow& r, qint64 index, qint64 expectedKey)
+{
+    if (index == 1 && accounts && r.action != QLatin1String("operator.add") &&
+        r.action != QLatin1String("restore"))
+        return QString::fromUtf8(
+            "紀錄的第一列不是第一位操作人員的建立（operator.add）：紀錄的開頭被截斷或重建");
+    if (!onServer && r.mkey != expectedKey && r.action != QLatin1String("import"))
+        return QString::fromUtf8("應是鍵 %1，卻是鍵 %2：其間的列被刪除").arg(expectedKey).arg(r.mkey);
+    return {};
+}
+
+bool hasAccounts(Database& db)
+{
+    SqlRows rows;
+    return db.hasTable(QStringLiteral("LUMOOPER")) &&
+           db.run(QStringLiteral("SELECT 1 FROM LUMOOPER LIMIT 1"), {}, &rows) && !rows.isEmpty();
+}
+
 Status verifyAuditChain(Database& db, AuditCheck* check)
 {
     *check = {};
+    const bool accounts = hasAccounts(db);
     Status s;
     std::unique_ptr<LegacyCursor> c = db.cursor(
         QStringLiteral("SELECT %1 FROM LUMOAUDIT ORDER BY MKEY").arg(QLatin1String(kColumns)), {}, &s);
@@ -178,12 +218,14 @@ Status verifyAuditChain(Database& db, AuditCheck* check)
     while (c->next(&v)) {
         const AuditRow r = rowOf(v);
         ++check->rows;
-        if (auditHash(previous, r) != r.hash) {
-            check->brokenKey = r.mkey;
+        check->why = placeBroken(db.onServer(), accounts, r, check->rows, lastKey + 1);
+        if (check->why.isEmpty() && auditHash(previous, r) != r.hash)
             // A changed row no longer fits its own hash; after a removed or
             // inserted row the next one no longer follows the one before it.
             check->why =
                 QString::fromUtf8("雜湊與本列內容及前一列的雜湊不符：本列被改動，或它之前有列被刪除或插入");
+        if (!check->why.isEmpty()) {
+            check->brokenKey = r.mkey;
             return Status::success();
         }
         previous = r.hash;
@@ -191,6 +233,11 @@ Status verifyAuditChain(Database& db, AuditCheck* check)
     }
     check->lastHash = previous;
     if (!(s = c->error())) return s;
+    if (accounts && check->rows == 0) {
+        check->brokenKey = 1;
+        check->why = QString::fromUtf8("有操作人員，紀錄卻是空的：紀錄被刪除或重建");
+        return Status::success();
+    }
     return checkTail(db, lastKey, check);
 }
 

@@ -22,12 +22,15 @@ LoginVerdict logIn(SharedState& state, const QString& name, const QString& passw
     if (v.outcome == LoginVerdict::Accepted) {
         state.Session.name = v.name;
         state.Session.role = v.role;
+        state.Session.proof = v.proof;
     } else {
         state.Session.name.clear();
+        state.Session.proof.clear();
     }
-    const AuditEntry entry = v.outcome == LoginVerdict::Accepted
-                                 ? AuditEntry{QStringLiteral("login"), {}, 0, {}}
-                                 : AuditEntry{QStringLiteral("login.failed"), {}, 0, name};
+    const AuditEntry entry =
+        v.outcome == LoginVerdict::Accepted
+            ? AuditEntry{QStringLiteral("login"), {}, 0, {}}
+            : AuditEntry{QStringLiteral("login.failed"), {}, 0, v.account ? name : unknownNameTrace(name)};
     // A login stands without its entry (refusing it would lock every
     // operator out while the log cannot be written); the failure is said.
     if (const Status logged = audit(state, entry); !logged) qWarning("audit: %s", qPrintable(logged.error));

@@ -3,8 +3,6 @@
 #include "records/database.h"
 
 #include <QDateTime>
-#include <argon2.h>
-#include <sys/random.h>
 
 namespace lumo {
 namespace {
@@ -13,9 +11,6 @@ QString u(const char* s)
 {
     return QString::fromUtf8(s);
 }
-
-constexpr size_t SaltBytes = 16;
-constexpr size_t HashBytes = 32;
 
 const char* kColumns = "MKEY, NAME, ROLE, DISABLED, FAILS, WAITUNTIL, CREATED";
 
@@ -42,16 +37,6 @@ QString byName(Database& db)
 Status unknownOperator(const QString& name)
 {
     return Status::failure(u("沒有這個操作人員：%1").arg(name));
-}
-
-// The number of enabled admins, or -1 when it cannot be read.
-qint64 enabledAdmins(Database& db)
-{
-    SqlRows rows;
-    if (!db.run(QStringLiteral("SELECT COUNT(*) FROM LUMOOPER WHERE ROLE = ? AND DISABLED = 0"),
-                {roleKey(Role::Admin)}, &rows))
-        return -1;
-    return rows.value(0).value(0).toLongLong();
 }
 
 } // namespace
@@ -104,33 +89,26 @@ QString waitMessage(qint64 seconds)
     return u("密碼錯誤次數過多，請於 %1 秒後再試。").arg(seconds);
 }
 
+QString noEnabledAdminMessage(bool onServer)
+{
+    const QString way =
+        onServer ? u("請以資料表擁有者的登入新增管理者：lumo-cli --database \"... user=擁有者\" operator add "
+                     "--name 名稱 --role admin。")
+                 : u("請以仍有管理者的備份還原：lumo-cli restore "
+                     "備份檔（此時不需登入，還原會帶回備份中的操作人員並記入稽核紀錄）。");
+    return u("這個資料庫已啟用操作人員管理，卻沒有任何啟用中的管理者：操作人員已在程式之外被刪除或停用。"
+             "在恢復之前，所有指令與畫面都停止使用。") +
+           way;
+}
+
+QString unknownNameTrace(const QString& name)
+{
+    return u("%1…（%2 字）").arg(name.left(2)).arg(name.size());
+}
+
 QString passwordEmptyMessage()
 {
     return u("密碼不可空白。");
-}
-
-QString hashPassword(const QString& password)
-{
-    unsigned char salt[SaltBytes];
-    // The kernel's generator; a short read (only before it is seeded) is refused rather than weakened.
-    if (::getrandom(salt, sizeof salt, 0) != ssize_t(sizeof salt)) return {};
-    const QByteArray pwd = password.toUtf8();
-    const size_t length = argon2_encodedlen(OperatorStore::Passes, OperatorStore::MemoryKiB, 1, SaltBytes,
-                                            HashBytes, Argon2_id);
-    QByteArray encoded(int(length), '\0');
-    if (argon2id_hash_encoded(OperatorStore::Passes, OperatorStore::MemoryKiB, 1, pwd.constData(),
-                              size_t(pwd.size()), salt, SaltBytes, HashBytes, encoded.data(),
-                              length) != ARGON2_OK)
-        return {};
-    return QString::fromLatin1(encoded.constData());
-}
-
-bool passwordMatches(const QString& encoded, const QString& password)
-{
-    if (!encoded.startsWith(QLatin1String("$argon2id$"))) return false;
-    const QByteArray e = encoded.toLatin1();
-    const QByteArray pwd = password.toUtf8();
-    return argon2id_verify(e.constData(), pwd.constData(), size_t(pwd.size())) == ARGON2_OK;
 }
 
 bool OperatorStore::practiceMode(Status* status)
@@ -163,101 +141,250 @@ QVector<OperatorRow> OperatorStore::list(Status* status)
     return out;
 }
 
-Status OperatorStore::add(const QString& name, Role role, const QString& password)
+bool OperatorStore::wasPracticeMode(Status* status)
+{
+    SqlRows rows;
+    const Status st = m_db.run(
+        QStringLiteral("SELECT 1 FROM LUMOAUDIT WHERE ACTION = 'operator.add' ORDER BY MKEY LIMIT 1"), {},
+        &rows);
+    if (status) *status = st;
+    return st && !rows.isEmpty();
+}
+
+bool OperatorStore::lockedOut(Status* status)
+{
+    Status st;
+    if (!m_db.hasTable(QStringLiteral("LUMOAUDIT")) || !wasPracticeMode(&st)) {
+        if (status) *status = st;
+        return false;
+    }
+    if (status) *status = Status::success();
+    return !m_db.hasTable(QStringLiteral("LUMOOPER")) || enabledAdmins() <= 0;
+}
+
+qint64 OperatorStore::enabledAdmins()
+{
+    SqlRows rows;
+    if (!m_db.run(QStringLiteral("SELECT COUNT(*) FROM LUMOOPER WHERE ROLE = ? AND DISABLED = 0"),
+                  {roleKey(Role::Admin)}, &rows))
+        return -1;
+    return rows.value(0).value(0).toLongLong();
+}
+
+Status OperatorStore::inTransaction(const std::function<Status()>& change,
+                                    const std::function<Status()>& alsoRun)
+{
+    Transaction t(m_db);
+    if (!t.active()) return t.begun();
+    Status st = change();
+    if (st && alsoRun) st = alsoRun();
+    return st ? t.commit() : st;
+}
+
+Status OperatorStore::add(const QString& name, Role role, const QString& password,
+                          const std::function<Status()>& alsoRun)
 {
     const QString n = name.trimmed();
     if (n.isEmpty()) return Status::failure(u("操作人員名稱不可空白。"));
     if (password.isEmpty()) return Status::failure(passwordEmptyMessage());
     const QString hash = hashPassword(password);
     if (hash.isEmpty()) return Status::failure(u("無法產生密碼雜湊。"));
+    const QString created = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
     // The check and the insert in one transaction: two workstations adding
     // the first account, or the same name, at once must not both succeed.
-    Transaction t(m_db);
-    if (!t.active()) return t.begun();
-    Status st;
-    const bool first = !practiceMode(&st);
-    if (!st) return st;
-    if (first && role != Role::Admin) return Status::failure(u("第一個操作人員必須是管理者（admin）。"));
-    if (find(n, &st)) return Status::failure(u("操作人員名稱已存在：%1").arg(n));
-    if (!st) return st;
-    st = m_db.run(
-        QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
-                       "VALUES (?, ?, ?, 0, 0, 0, ?)"),
-        {n, roleKey(role), hash, QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)});
-    return st ? t.commit() : st;
+    return inTransaction(
+        [&]() -> Status {
+            if (m_db.onServer())
+                return m_db.run(QStringLiteral("SELECT LUMO_OPER_ADD(?, ?, ?, ?, ?, ?)"),
+                                {m_actor.name, m_actor.proof, n, roleKey(role), hash, created});
+            Status st;
+            const bool first = !practiceMode(&st);
+            if (!st) return st;
+            if (first && role != Role::Admin)
+                return Status::failure(u("第一個操作人員必須是管理者（admin）。"));
+            if (find(n, &st)) return Status::failure(u("操作人員名稱已存在：%1").arg(n));
+            if (!st) return st;
+            return m_db.run(
+                QStringLiteral(
+                    "INSERT INTO LUMOOPER (NAME, ROLE, PWHASH, DISABLED, FAILS, WAITUNTIL, CREATED) "
+                    "VALUES (?, ?, ?, 0, 0, 0, ?)"),
+                {n, roleKey(role), hash, created});
+        },
+        alsoRun);
 }
 
-Status OperatorStore::passwd(const QString& name, const QString& password)
+Status OperatorStore::passwd(const QString& name, const QString& password,
+                             const std::function<Status()>& alsoRun)
 {
     if (password.isEmpty()) return Status::failure(passwordEmptyMessage());
     const QString hash = hashPassword(password);
     if (hash.isEmpty()) return Status::failure(u("無法產生密碼雜湊。"));
-    qint64 changed = 0;
-    const Status st = m_db.run(
-        QStringLiteral("UPDATE LUMOOPER SET PWHASH = ?, FAILS = 0, WAITUNTIL = 0 WHERE %1").arg(byName(m_db)),
-        {hash, name}, nullptr, &changed);
-    if (st && changed == 0) return unknownOperator(name);
+    return inTransaction(
+        [&]() -> Status {
+            SqlRows rows;
+            qint64 changed = 0;
+            const Status st =
+                m_db.onServer()
+                    ? m_db.run(QStringLiteral("SELECT LUMO_OPER_PASSWD(?, ?, ?, ?)"),
+                               {m_actor.name, m_actor.proof, name, hash}, &rows)
+                    : m_db.run(
+                          QStringLiteral("UPDATE LUMOOPER SET PWHASH = ?, FAILS = 0, WAITUNTIL = 0 WHERE %1")
+                              .arg(byName(m_db)),
+                          {hash, name}, nullptr, &changed);
+            if (st && !changed && !rows.value(0).value(0).toBool()) return unknownOperator(name);
+            return st;
+        },
+        alsoRun);
+}
+
+Status OperatorStore::disable(const QString& name, const std::function<Status()>& alsoRun)
+{
+    return inTransaction(
+        [&]() -> Status {
+            Status st;
+            const std::optional<OperatorRow> row = find(name, &st);
+            if (!st) return st;
+            if (!row) return unknownOperator(name);
+            if (m_db.onServer())
+                return m_db.run(QStringLiteral("SELECT LUMO_OPER_DISABLE(?, ?, ?)"),
+                                {m_actor.name, m_actor.proof, name});
+            if (row->disabled) return Status::success();
+            if (row->role == Role::Admin && enabledAdmins() <= 1)
+                return Status::failure(u("不能停用最後一位管理者。"));
+            return m_db.run(QStringLiteral("UPDATE LUMOOPER SET DISABLED = 1 WHERE MKEY = ?"), {row->mkey});
+        },
+        alsoRun);
+}
+
+// The salt and parameters of the account's hash, and whether it waits. The
+// stored hash itself is not read here: on a server no room may read it.
+Status OperatorStore::settingsOf(const QString& name, Try* t)
+{
+    SqlRows rows;
+    const Status st =
+        m_db.onServer()
+            ? m_db.run(
+                  QStringLiteral("SELECT o_key, o_settings, o_wait, o_waiting FROM LUMO_OPER_SETTINGS(?)"),
+                  {name}, &rows)
+            : m_db.run(QStringLiteral(
+                           "SELECT MKEY, PWHASH, WAITUNTIL FROM LUMOOPER WHERE %1 ORDER BY MKEY LIMIT 1")
+                           .arg(byName(m_db)),
+                       {name}, &rows);
+    if (!st || rows.isEmpty()) return st;
+    const SqlRow& r = rows.first();
+    t->key = r.value(0).toLongLong();
+    t->settings = hashSettings(r.value(1).toString());
+    // A server tells the time left, by its own clock.
+    t->waitUntil = m_db.onServer() ? m_now() + r.value(2).toLongLong() : r.value(2).toLongLong();
+    t->waiting = m_db.onServer() ? r.value(3).toBool() : m_now() < t->waitUntil;
     return st;
 }
 
-Status OperatorStore::disable(const QString& name)
+// A file: the row read, the try counted and the hash compared in one write
+// transaction. A file that takes no writes cannot count and still lets its
+// operators in.
+void OperatorStore::compare(const Try& t, const QString& proof, LoginVerdict* v)
 {
-    Transaction t(m_db);
-    if (!t.active()) return t.begun();
-    Status st;
-    const std::optional<OperatorRow> row = find(name, &st);
-    if (!st) return st;
-    if (!row) return unknownOperator(name);
-    if (row->disabled) return t.commit();
-    if (row->role == Role::Admin && enabledAdmins(m_db) <= 1)
-        return Status::failure(u("不能停用最後一位管理者。"));
-    st = m_db.run(QStringLiteral("UPDATE LUMOOPER SET DISABLED = 1 WHERE MKEY = ?"), {row->mkey});
-    return st ? t.commit() : st;
+    const bool counted = !m_db.readOnly();
+    Transaction tx(m_db);
+    if (counted && !tx.active()) {
+        v->status = tx.begun();
+        return;
+    }
+    SqlRows rows;
+    v->status = m_db.run(
+        QStringLiteral("SELECT %1, PWHASH FROM LUMOOPER WHERE MKEY = ?").arg(QLatin1String(kColumns)),
+        {t.key}, &rows);
+    if (!v->status || rows.isEmpty()) return;
+    const OperatorRow row = readRow(rows.first());
+    const qint64 now = m_now();
+    if (now < row.waitUntil) {
+        v->outcome = LoginVerdict::Waiting;
+        v->waitUntil = row.waitUntil;
+        return;
+    }
+    if (rows.first().value(7).toString() == proof && !row.disabled) {
+        if (counted && (row.fails != 0 || row.waitUntil != 0))
+            v->status = m_db.run(
+                QStringLiteral("UPDATE LUMOOPER SET FAILS = 0, WAITUNTIL = 0 WHERE MKEY = ?"), {row.mkey});
+        v->outcome = LoginVerdict::Accepted;
+        v->role = row.role;
+        v->name = row.name;
+    } else if (counted) {
+        const int fails = row.fails + 1;
+        v->waitUntil = fails >= MaxFails ? now + WaitMs : 0;
+        v->status = m_db.run(QStringLiteral("UPDATE LUMOOPER SET FAILS = ?, WAITUNTIL = ? WHERE MKEY = ?"),
+                             {fails >= MaxFails ? 0 : fails, v->waitUntil, row.mkey});
+        v->outcome = LoginVerdict::WrongPassword;
+    } else {
+        v->outcome = LoginVerdict::WrongPassword;
+    }
+    if (v->status && counted) v->status = tx.commit();
+    if (!v->status) v->outcome = LoginVerdict::Failed;
+}
+
+void OperatorStore::compareOnServer(const QString& name, const QString& proof, LoginVerdict* v)
+{
+    SqlRows rows;
+    v->status =
+        m_db.run(QStringLiteral("SELECT o_outcome, o_name, o_role, o_wait FROM LUMO_OPER_LOGIN(?, ?)"),
+                 {name, proof}, &rows);
+    if (!v->status || rows.isEmpty()) return;
+    const SqlRow& r = rows.first();
+    const int outcome = r.value(0).toInt();
+    v->outcome = outcome == 0   ? LoginVerdict::Accepted
+                 : outcome == 2 ? LoginVerdict::Waiting
+                                : LoginVerdict::WrongPassword;
+    v->name = r.value(1).toString();
+    v->role = roleFromKey(r.value(2).toString()).value_or(Role::Assistant);
+    const qint64 left = r.value(3).toLongLong();
+    v->waitUntil = left > 0 ? m_now() + left : 0;
+}
+
+// The stored hash made again at the program's cost, replacing exactly the
+// one the password matched; a failure leaves the older hash, which still works.
+void OperatorStore::rehash(const QString& name, const QString& password, LoginVerdict* v)
+{
+    const QString fresh = hashPassword(password);
+    if (fresh.isEmpty()) return;
+    SqlRows rows;
+    qint64 changed = 0;
+    const Status st =
+        m_db.onServer()
+            ? m_db.run(QStringLiteral("SELECT LUMO_OPER_REHASH(?, ?, ?)"), {name, v->proof, fresh}, &rows)
+            : m_db.run(
+                  QStringLiteral("UPDATE LUMOOPER SET PWHASH = ? WHERE %1 AND PWHASH = ?").arg(byName(m_db)),
+                  {fresh, name, v->proof}, nullptr, &changed);
+    if (st && (changed == 1 || rows.value(0).value(0).toBool())) v->proof = fresh;
 }
 
 LoginVerdict OperatorStore::verify(const QString& name, const QString& password)
 {
     LoginVerdict v;
-    SqlRows rows;
-    v.status = m_db.run(QStringLiteral("SELECT %1, PWHASH FROM LUMOOPER WHERE %2 ORDER BY MKEY LIMIT 1")
-                            .arg(QLatin1String(kColumns), byName(m_db)),
-                        {name}, &rows);
+    Try t;
+    v.status = settingsOf(name, &t);
     if (!v.status) return v;
-    const qint64 now = m_now();
-    if (rows.isEmpty()) {
-        // No account to count failures on; the hash is still computed so
-        // that the time taken does not tell which names exist.
-        passwordMatches(hashPassword(QString()), password);
+    v.account = t.key != 0;
+    if (t.key == 0 || t.settings.isEmpty()) {
+        // No account to count failures on; a hash is still computed so that
+        // the time taken does not tell which names exist.
+        hashPassword(password);
         v.outcome = LoginVerdict::WrongPassword;
         return v;
     }
-    const OperatorRow row = readRow(rows.first());
-    if (now < row.waitUntil) {
+    if (t.waiting) {
         v.outcome = LoginVerdict::Waiting;
-        v.waitUntil = row.waitUntil;
+        v.waitUntil = t.waitUntil;
         return v;
     }
-    const bool match = passwordMatches(rows.first().value(7).toString(), password);
-    if (match && !row.disabled) {
-        // Written only when there is a count to clear, so that a data
-        // directory that takes no writes still lets its operators in.
-        if (row.fails != 0 || row.waitUntil != 0)
-            v.status = m_db.run(QStringLiteral("UPDATE LUMOOPER SET FAILS = 0, WAITUNTIL = 0 WHERE MKEY = ?"),
-                                {row.mkey});
-        v.outcome = v.status ? LoginVerdict::Accepted : LoginVerdict::Failed;
-        v.role = row.role;
-        v.name = row.name;
-        return v;
-    }
-    // Counted in the database itself, so that tries from several
-    // workstations at once all count.
-    const int fails = row.fails + 1;
-    v.waitUntil = fails >= MaxFails ? now + WaitMs : 0;
-    v.status =
-        m_db.run(QStringLiteral("UPDATE LUMOOPER SET WAITUNTIL = CASE WHEN FAILS + 1 >= ? THEN ? ELSE 0 END, "
-                                "FAILS = CASE WHEN FAILS + 1 >= ? THEN 0 ELSE FAILS + 1 END WHERE MKEY = ?"),
-                 {MaxFails, now + WaitMs, MaxFails, row.mkey});
-    v.outcome = v.status ? LoginVerdict::WrongPassword : LoginVerdict::Failed;
+    const QString proof = hashUnder(t.settings, password);
+    if (m_db.onServer())
+        compareOnServer(name, proof, &v);
+    else
+        compare(t, proof, &v);
+    if (v.outcome != LoginVerdict::Accepted) return v;
+    v.proof = proof;
+    if (weakerThanProgram(t.settings) && !m_db.readOnly()) rehash(v.name, password, &v);
     return v;
 }
 

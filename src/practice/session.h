@@ -20,6 +20,9 @@ struct OperatorSession
     QString name;              // the operator logged in; empty before the login
     Role role = Role::Admin;
     QString workstation; // this machine's name, as the log records it
+    // The login's proof (the stored hash the typed password gave), kept in
+    // memory only: a server takes account changes only with an admin's.
+    QString proof;
 
     bool loggedIn() const { return !name.isEmpty(); }
 };

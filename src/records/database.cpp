@@ -219,10 +219,13 @@ Status Database::bringSchemaUpToDate(bool created)
     int version = 0;
     Status st = m_engine->schemaVersion(&version);
     if (!st) return st;
-    if (!created && version >= SchemaVersion && m_engine->complete(m_kind)) return Status::success();
+    const bool guarded = created || m_kind != FileKind::Main || auditGuardIntact();
+    if (!created && guarded && version >= SchemaVersion && m_engine->complete(m_kind))
+        return Status::success();
     Transaction t(*this);
     if (!t.active()) return t.begun();
     if (!(st = m_engine->createSchema(m_kind))) return st;
+    if (!guarded && !(st = recordAuditGuardRecreated())) return st;
     // What the upgrade completed must now be what this version defines;
     // otherwise nothing of it is kept.
     if (!(st = m_engine->checkLayout(m_kind, true))) return st;
@@ -453,6 +456,20 @@ void Transaction::end()
     --m_db.m_transactions;
     m_db.m_writing = 0;
     m_db.m_doomed = false;
+    // Taken out first: the work may open a transaction of its own.
+    std::vector<std::function<void()>> work;
+    work.swap(m_db.m_afterCommit);
+    if (m_committed)
+        for (const auto& w : work)
+            w();
+}
+
+void Database::afterCommit(std::function<void()> work)
+{
+    if (m_transactions > 0)
+        m_afterCommit.push_back(std::move(work));
+    else
+        work();
 }
 
 Status Transaction::commit()
@@ -469,6 +486,7 @@ Status Transaction::commit()
         return Status::failure(QString::fromUtf8("變更的一部分沒有完成，整個變更都沒有儲存。"));
     }
     const Status st = m_db.m_engine->commit();
+    m_committed = st.ok;
     // On the server a failed COMMIT has ended the transaction; on SQLite
     // (a busy lock) it is still open and the destructor rolls it back.
     if (st || m_db.onServer()) end();

@@ -15,6 +15,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QVector>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -83,6 +84,10 @@ public:
     bool inTransaction() const { return m_transactions > 0; }
     // Whether a write transaction is open (a read snapshot is none).
     bool writing() const { return m_writing > 0; }
+    // Work that must happen only once the change is on the disk (the audit
+    // log's anchor outside the database): run after the open transaction
+    // commits, dropped when it rolls back; with no transaction open, at once.
+    void afterCommit(std::function<void()> work);
 
     // Folds a write-ahead log back into the file and leaves it in rollback
     // mode, so the file is whole on its own. Fails while another process has
@@ -142,6 +147,9 @@ public:
     // changes. A read-only connection, file or folder, or a full disk, fails
     // with the reason in the operator's words.
     Status checkWritable();
+    // The log's guard was missing or disabled when this database was opened,
+    // and was made again (with its own row in the log, in practice mode).
+    bool auditGuardRecreated() const { return m_auditGuardRecreated; }
 
 private:
     friend class Transaction;
@@ -155,6 +163,8 @@ private:
     Status settleLostCommit(const Status& lost);
     Status bringSchemaUpToDate(bool created);
     bool readableInPlace();
+    bool auditGuardIntact();
+    Status recordAuditGuardRecreated();
     QString m_connection;
     QString m_path;
     FileKind m_kind;
@@ -164,8 +174,10 @@ private:
     std::unique_ptr<DatabaseWatch> m_watch;
     ServerLogin m_login;
     int m_transactions = 0;
-    int m_writing = 0;      // the open write transaction and those that joined it
-    bool m_doomed = false;  // a joined transaction ended without its commit
+    int m_writing = 0;     // the open write transaction and those that joined it
+    bool m_doomed = false; // a joined transaction ended without its commit
+    bool m_auditGuardRecreated = false;
+    std::vector<std::function<void()>> m_afterCommit;
     int m_keepsCounts = -1; // LUMOCOUNT is there (1) or not (0); -1: not asked yet
 };
 
@@ -194,8 +206,12 @@ private:
     Database& m_db;
     bool m_active = false;
     bool m_joined = false;
+    bool m_committed = false;
     Status m_begun;
 };
+
+// The notice that the log's guard had to be made again.
+QString auditGuardRecreatedMessage();
 
 // "資料庫正由其他工作站使用中，請稍後再試。"
 QString databaseBusyMessage();

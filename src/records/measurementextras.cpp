@@ -66,18 +66,20 @@ Status writeMeasurementExtras(Database& db, qint64 dataKey, const MeasurementQua
     }
     if (hasQuality(quality)) {
         QSqlQuery q(db.sql());
-        q.prepare(QStringLiteral("INSERT INTO ZUQUAL (DATAKEY, GRADES, QUALITY) VALUES (?, ?, ?)"));
+        q.prepare(
+            QStringLiteral("INSERT INTO ZUQUAL (DATAKEY, GRADES, QUALITY, REPEATS) VALUES (?, ?, ?, ?)"));
         q.addBindValue(dataKey);
         q.addBindValue(gradeLetters(quality));
         q.addBindValue(encodeQuality(quality));
+        q.addBindValue(int(std::min<qsizetype>(quality.repeats.size(), MaxStoredRepeats)));
         if (Status s = exec(q); !s) return s;
     }
     const MeasurementConditions c = sanitizedConditions(conditions);
-    if (!c.isEmpty()) {
+    if (!c.isEmpty() || c.repeatOf > 0) {
         QSqlQuery q(db.sql());
         q.prepare(
             QStringLiteral("INSERT INTO ZUCOND (DATAKEY, RESTMIN, MEALHRS, EXERCISE, ROOMTEMP, HUMIDITY, "
-                           "SKINPREP, OPNOTE) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+                           "SKINPREP, OPNOTE, REPEATOF) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
         q.addBindValue(dataKey);
         q.addBindValue(optionalValue(c.restMinutes));
         q.addBindValue(optionalValue(c.mealHours));
@@ -86,6 +88,7 @@ Status writeMeasurementExtras(Database& db, qint64 dataKey, const MeasurementQua
         q.addBindValue(optionalValue(c.humidity));
         q.addBindValue(optionalValue(c.skinPreparation));
         q.addBindValue(c.note);
+        q.addBindValue(c.repeatOf > 0 ? QVariant(c.repeatOf) : QVariant(QMetaType::fromType<qint64>()));
         if (Status s = exec(q); !s) return s;
     }
     return Status::success();
@@ -105,7 +108,7 @@ QHash<qint64, MeasurementExtras> readMeasurementExtras(Database& db, const QVect
                 e.hasQuality = decodeQuality(q.value(1).toByteArray(), e.quality);
             }
         if (q.exec(QStringLiteral("SELECT DATAKEY, RESTMIN, MEALHRS, EXERCISE, ROOMTEMP, HUMIDITY, SKINPREP, "
-                                  "OPNOTE FROM ZUCOND WHERE DATAKEY IN (%1)")
+                                  "OPNOTE, REPEATOF FROM ZUCOND WHERE DATAKEY IN (%1)")
                        .arg(list)))
             while (q.next()) {
                 MeasurementExtras& e = found[q.value(0).toLongLong()];
@@ -117,6 +120,7 @@ QHash<qint64, MeasurementExtras> readMeasurementExtras(Database& db, const QVect
                 c.humidity = optionalDouble(q.value(5));
                 c.skinPreparation = optionalInt(q.value(6));
                 c.note = q.value(7).toString();
+                c.repeatOf = std::max<qint64>(0, q.value(8).toLongLong());
                 e.conditions = sanitizedConditions(c);
                 e.hasConditions = !e.conditions.isEmpty();
             }
@@ -141,6 +145,24 @@ Status removeMeasurementExtras(Database& db, const QVector<qint64>& keys)
         }
     }
     return Status::success();
+}
+
+qint64 repeatSessionKey(Database& db, qint64 mkey, const QString& custNo, bool high, double takenAt,
+                        QString* why)
+{
+    const auto row = mkey > 0 ? MeasurementStore(db).get(mkey) : std::nullopt;
+    QString reason;
+    const double apart = row ? takenAt - row->ZUDATE : 0;
+    if (!row)
+        reason = QString::fromUtf8("沒有鍵值為 %1 的量測").arg(mkey);
+    else if (row->CUSTNO.compare(custNo, Qt::CaseInsensitive) != 0 || row->ZUVOTA != high)
+        reason = QString::fromUtf8("量測 %1 不是同一位受測者以相同電位的量測，不能當作重複量測").arg(mkey);
+    else if (apart <= 0 || apart >= 30.0 / 1440)
+        reason = QString::fromUtf8("量測 %1 不是 30 分鐘內的前一次量測，不能當作重複量測").arg(mkey);
+    if (why) *why = reason;
+    if (!reason.isEmpty()) return 0;
+    const qint64 first = readMeasurementExtras(db, mkey).conditions.repeatOf;
+    return first > 0 ? first : mkey;
 }
 
 Status appendMeasurementWithExtras(Database& db, MeasurementRow& row, const EnergySet& energy)

@@ -32,6 +32,14 @@ QHash<qint64, MeasurementExtras> readMeasurementExtras(Database& db, const QVect
 // Removes the side rows of measurements that are gone.
 Status removeMeasurementExtras(Database& db, const QVector<qint64>& dataKeys);
 
+// The repeat session a new measurement of subject `custNo` at potential
+// `high`, taken at `takenAt`, repeats when it is taken as a repeat of the
+// measurement `mkey`: that measurement's session (its own key when it is a
+// session's first). 0, with the reason, when `mkey` is not there, is another
+// subject's, was taken at the other potential, or not within the 30 minutes before.
+qint64 repeatSessionKey(Database& db, qint64 mkey, const QString& custNo, bool high, double takenAt,
+                        QString* why = nullptr);
+
 // Appends the measurement of an EnergySet under a subject with its quality and
 // conditions, all in one transaction; row.MKEY is set on success.
 Status appendMeasurementWithExtras(Database& db, MeasurementRow& row, const EnergySet& energy);

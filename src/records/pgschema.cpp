@@ -178,9 +178,8 @@ bool PgEngine::hasTable(const QString& table)
 bool PgEngine::hasColumn(const QString& table, const QString& column)
 {
     SqlRows rows;
-    return run(QStringLiteral(
-                   "SELECT 1 FROM information_schema.columns WHERE table_schema = current_schema() "
-                   "AND table_name = lower(?) AND column_name = lower(?)"),
+    return run(QStringLiteral("SELECT 1 FROM pg_catalog.pg_attribute WHERE attrelid = to_regclass(?) AND "
+                              "attname = lower(?) AND attnum > 0 AND NOT attisdropped"),
                {table, column}, &rows, nullptr) &&
            !rows.isEmpty();
 }
@@ -203,8 +202,12 @@ Status PgEngine::checkLayout(FileKind kind, bool withColumns)
     if (!st) return st;
     if (version > SchemaVersion) return Status::failure(newerVersionMessage(version));
     SqlRows rows;
-    st = run(QStringLiteral("SELECT table_name, column_name, data_type FROM information_schema.columns "
-                            "WHERE table_schema = current_schema()"),
+    // The catalogue, not information_schema: the latter lists only the columns
+    // this login may use, and a room may not read the accounts' hashes.
+    st = run(QStringLiteral("SELECT c.relname, a.attname, pg_catalog.format_type(a.atttypid, NULL) "
+                            "FROM pg_catalog.pg_attribute a JOIN pg_catalog.pg_class c ON c.oid = a.attrelid "
+                            "WHERE c.relnamespace = to_regnamespace(current_schema()) AND c.relkind = 'r' "
+                            "AND a.attnum > 0 AND NOT a.attisdropped"),
              {}, &rows, nullptr);
     if (!st) return st;
     QHash<QString, QHash<QString, QString>> found; // table -> column -> type, folded
@@ -260,6 +263,8 @@ Status PgEngine::createSchema(FileKind kind)
         st = run(QStringLiteral("SELECT quote_ident(current_schema())"), {}, &schema, nullptr);
         if (st) st = exec(auditLockFunctionPg(schema.value(0).value(0).toString()));
         if (st) st = exec(auditLockRevokePg());
+        for (const QString& statement : practiceFunctionStatementsPg(schema.value(0).value(0).toString()))
+            if (st) st = exec(statement);
     }
     SqlRows present;
     if (st)
@@ -304,10 +309,11 @@ bool PgEngine::complete(FileKind kind)
         if (!haveTriggers.contains(t.name)) return false;
     SqlRows lock;
     return kind != FileKind::Main ||
-           (run(QStringLiteral("SELECT 1 FROM pg_proc WHERE proname = 'lumo_audit_lock' AND pronamespace = "
+           (run(QStringLiteral("SELECT count(*) FROM pg_proc WHERE proname IN ('lumo_audit_lock', "
+                               "'lumo_audit_append', 'lumo_oper_login') AND pronamespace = "
                                "(SELECT oid FROM pg_namespace WHERE nspname = current_schema())"),
                 {}, &lock, nullptr) &&
-            !lock.isEmpty());
+            lock.value(0).value(0).toInt() == 3);
 }
 
 // Creating or upgrading the schema takes its owner's rights: another login

@@ -193,7 +193,10 @@ TableDef zuqual()
             {key(),
              {QStringLiteral("DATAKEY"), ColumnType::Integer, QStringLiteral("INTEGER NOT NULL")},
              text("GRADES"),
-             blob("QUALITY")}};
+             blob("QUALITY"),
+             // Points measured twice kept in QUALITY: the noise figures read only those blobs.
+             {QStringLiteral("REPEATS"), ColumnType::Integer, QStringLiteral("INTEGER DEFAULT 0"),
+              RepeatKeysSince}}};
 }
 
 // The conditions of a measurement, each answer optional: minutes of rest,
@@ -212,7 +215,9 @@ TableDef zucond()
              optionalReal("ROOMTEMP"),
              optionalReal("HUMIDITY"),
              optionalInteger("SKINPREP"),
-             text("OPNOTE")}};
+             text("OPNOTE"),
+             // A repeat: the MKEY of the first measurement of its repeat session.
+             {QStringLiteral("REPEATOF"), ColumnType::Integer, QStringLiteral("INTEGER"), RepeatKeysSince}}};
 }
 
 // One index per sort field of the subject lists (ties broken by MKEY so that

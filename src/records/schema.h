@@ -28,9 +28,13 @@ namespace lumo {
 // 8: LUMOOPER, the practice's operators, and LUMOAUDIT, the append-only log
 //    of who did what with whose records (schemapractice.cpp). Both stay
 //    empty until the first operator is created: practice mode is off till then.
+// 9: ZUCOND.REPEATOF, the key of a repeat session stored with each repeat
+//    (older measurements minutes apart are no pairs), and ZUQUAL.REPEATS,
+//    the number of points measured twice in the quality blob.
 // A file of version N gets every table, column, index and trigger whose
 // version is above N when it is opened for writing.
-constexpr int SchemaVersion = 8;
+constexpr int SchemaVersion = 9;
+inline constexpr int RepeatKeysSince = 9;
 
 enum class FileKind
 {
@@ -80,6 +84,16 @@ QString auditRevokePg();
 // the logins that may only read and append (the schema's name quoted).
 QString auditLockFunctionPg(const QString& quotedSchema);
 QString auditLockRevokePg();
+// After this many wrong passwords in a row the next try waits LoginWaitMs
+// (the server's login function counts them as the program does on a file).
+inline constexpr int LoginMaxFails = 5;
+inline constexpr qint64 LoginWaitMs = 30000;
+// The functions through which the rooms' logins reach the accounts and append
+// to the log, with the owner's rights (pgpractice.cpp): their signatures, and
+// the statements that make them, revoke them from PUBLIC, add the log's
+// columns only the server fills, and take back older grants of writing.
+const QStringList& practiceFunctionsPg();
+QStringList practiceFunctionStatementsPg(const QString& quotedSchema);
 
 // An index: its columns in order. Columns that compare without regard to case
 // (COLLATE NOCASE in the definition) are indexed in that comparison's order.

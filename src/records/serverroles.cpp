@@ -54,15 +54,24 @@ QStringList grantStatements(const QString& role)
 {
     QStringList records;
     for (const TableDef& t : tablesOf(FileKind::Main))
-        if (t.name != QLatin1String("LUMOAUDIT")) records << t.name;
-    // The log: read and appended, never changed; what an earlier grant gave
-    // beyond that is taken back.
-    return {QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON %1 TO %2")
-                .arg(records.join(QStringLiteral(", ")), role),
-            QStringLiteral("GRANT SELECT ON LUMOVERSION TO %1").arg(role),
-            QStringLiteral("REVOKE ALL ON LUMOAUDIT FROM %1").arg(role),
-            QStringLiteral("GRANT SELECT, INSERT ON LUMOAUDIT TO %1").arg(role),
-            QStringLiteral("GRANT EXECUTE ON FUNCTION LUMO_AUDIT_LOCK() TO %1").arg(role)};
+        if (t.name != QLatin1String("LUMOAUDIT") && t.name != QLatin1String("LUMOOPER")) records << t.name;
+    // The accounts: their names and roles read, never their hashes, and
+    // nothing written but through the owner's functions; the log: read, and
+    // appended only through its function. What an earlier grant gave beyond
+    // that is taken back.
+    QStringList out = {
+        QStringLiteral("GRANT SELECT, INSERT, UPDATE, DELETE ON %1 TO %2")
+            .arg(records.join(QStringLiteral(", ")), role),
+        QStringLiteral("GRANT SELECT ON LUMOVERSION TO %1").arg(role),
+        QStringLiteral("REVOKE ALL ON LUMOOPER, LUMOAUDIT FROM %1").arg(role),
+        QStringLiteral("GRANT SELECT (MKEY, NAME, ROLE, DISABLED, FAILS, WAITUNTIL, CREATED) ON "
+                       "LUMOOPER TO %1")
+            .arg(role),
+        QStringLiteral("GRANT SELECT ON LUMOAUDIT TO %1").arg(role),
+        QStringLiteral("GRANT EXECUTE ON FUNCTION LUMO_AUDIT_LOCK() TO %1").arg(role)};
+    for (const QString& f : practiceFunctionsPg())
+        out << QStringLiteral("GRANT EXECUTE ON FUNCTION %1 TO %2").arg(f, role);
+    return out;
 }
 
 } // namespace

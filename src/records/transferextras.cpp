@@ -58,6 +58,7 @@ Status readSideRows(LegacySource& source, const QHash<qint64, qint64>& keyOf,
                             "ROOMTEMP", "HUMIDITY", "SKINPREP", "OPNOTE"};
     for (int i = 0; i < 8; ++i)
         if ((c[i] = rows->columnIndex(QLatin1String(names[i]))) < 0) return Status::success();
+    const int repeatOf = rows->columnIndex(QStringLiteral("REPEATOF")); // absent before the repeat keys
     LegacyRow row;
     while (rows->next(&row)) {
         const qint64 to = keyOf.value(row.value(c[0]).toLongLong(), 0);
@@ -70,6 +71,9 @@ Status readSideRows(LegacySource& source, const QHash<qint64, qint64>& keyOf,
         m.humidity = optionalNumber(row.value(c[5]));
         if (auto v = optionalNumber(row.value(c[6]))) m.skinPreparation = int(*v);
         m.note = row.value(c[7]).toString();
+        // A repeat's session key names a measurement of the file: its key here, or none when it stayed
+        // behind.
+        if (repeatOf >= 0) m.repeatOf = keyOf.value(row.value(repeatOf).toLongLong(), 0);
         into[to].conditions = sanitizedConditions(m);
         into[to].hasConditions = !into[to].conditions.isEmpty();
     }
@@ -121,8 +125,15 @@ Status exportMeasurementExtras(Database& main, Database& transfer)
     if (from.size() != to.size()) return Status::success(); // not the rows just exported: nothing is paired
     QHash<qint64, MeasurementExtras> extras = readMeasurementExtras(main, from);
     QHash<qint64, MeasurementExtras> moved;
+    QHash<qint64, qint64> keyOf;
     for (int i = 0; i < from.size(); ++i)
-        if (extras.contains(from[i])) moved.insert(to[i], extras.value(from[i]));
+        keyOf.insert(from[i], to[i]);
+    for (int i = 0; i < from.size(); ++i) {
+        if (!extras.contains(from[i])) continue;
+        MeasurementExtras e = extras.value(from[i]);
+        e.conditions.repeatOf = keyOf.value(e.conditions.repeatOf, 0); // the session's key in the file
+        moved.insert(to[i], e);
+    }
     return writeAll(transfer, moved);
 }
 

@@ -1,5 +1,6 @@
 #include "shell/datadir.h"
 
+#include "backup/backup.h"
 #include "base/atomicfile.h"
 #include "base/atomicfolder.h"
 #include "records/database.h"
@@ -138,6 +139,14 @@ void removeLeftovers(const QString& dataDir)
     if (QFileInfo(pictures).isDir()) removeLeftoverTemporaries(pictures, {QStringLiteral("*.bmp")});
     WorkingFolder::removeLeftovers(dataDir);
     FolderBeside::removeLeftovers(dataDir);
+    // A killed encrypted backup or restore: the clear copy an earlier version
+    // staged beside the database, and a half-written encrypted copy.
+    for (const char* clear : {"lumo4_encrypting.mdb", "lumo4_decrypting.mdb"})
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(dataFilePath(dataDir, QLatin1String(clear) + QLatin1String(suffix)));
+    const QDir backups(dataFilePath(dataDir, QLatin1String(BackupFolder)));
+    for (const QString& partial : backups.entryList({QStringLiteral("*.enc.partial")}, QDir::Files))
+        QFile::remove(backups.filePath(partial));
 }
 
 QString movingMainDatabasePath(const QString& dataDir)

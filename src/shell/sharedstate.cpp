@@ -1,4 +1,5 @@
 #include "shell/sharedstate.h"
+#include "practice/passwordhash.h"
 
 #include "base/filesystemkind.h"
 #include "base/privatefiles.h"
@@ -143,6 +144,8 @@ StartupOutcome runStartupFileSteps(SharedState& s, const QString& deliveredDir)
         return out;
     }
     out.networkFolder = onNetworkFileSystem(s.DataDirectory);
+    // Measured once on this machine and kept in the folder (about 0.5 s a login).
+    loadPasswordCost(s.DataDirectory);
     // Health records: a folder made here is the user's alone; one the user
     // chose is left as it is (workstations may share it) and reported.
     if (created)

@@ -4,23 +4,17 @@
 
 #include "analysis/reportinput.h"
 #include "knowledge/knowledgefixture.h"
+#include "support/practicedir.h"
 
 #include <QListWidget>
 #include <QProcess>
-#include <QTemporaryDir>
 
 namespace lumo::test {
 
-struct Fixture
+struct Fixture : StartedPractice
 {
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
     Fixture()
     {
-        state.DataDirectory = dir.path() + QLatin1Char('/');
-        state.messages = &messages;
-        lumo::runStartupFileSteps(state, QStringLiteral(LUMO_SHARE_DIR));
         state.KnowledgeDatabase = test::labelledKnowledgeFile(dir.filePath(QStringLiteral("labelled.mdb")));
         setAll(40);
     }

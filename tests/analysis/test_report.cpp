@@ -45,8 +45,9 @@ std::unique_ptr<Printed> print(Fixture& f, const QString& opts, int pageWidth = 
 bool autonomicException(const QString& t)
 {
     static const QRegularExpression number(QStringLiteral("^-?\\d+\\.\\d$"));
-    static const QStringList words = {QString::fromUtf8("三  陰"), QString::fromUtf8("三  陽"), QString::fromUtf8("左  手"),
-                                      QString::fromUtf8("右  手"), QString::fromUtf8("左  腳"), QString::fromUtf8("右  腳")};
+    static const QStringList words = {QString::fromUtf8("三  陰"), QString::fromUtf8("三  陽"),
+                                      QString::fromUtf8("左  手"), QString::fromUtf8("右  手"),
+                                      QString::fromUtf8("左  腳"), QString::fromUtf8("右  腳")};
     return number.match(t).hasMatch() || words.contains(t) || t.startsWith(QStringLiteral("Max ["));
 }
 
@@ -104,6 +105,9 @@ private slots:
         QTest::newRow("a comparison")
             << "A001"
             << "Lin" << QString::fromUtf8("比對") << QString::fromUtf8("A001_Lin_20260501_比對.pdf");
+        // Under the waiting-room display ("masked" in the tag) the dialog shows the masked number and name.
+        QTest::newRow("masked") << "A00123" << QString::fromUtf8("王小明") << ""
+                                << QString::fromUtf8("A○○○○3_王○明_20260501.pdf");
     }
     void proposedPdfNames()
     {
@@ -111,7 +115,8 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, kind);
         QFETCH(QString, expected);
-        QCOMPARE(proposedPdfName(number, name, QDate(2026, 5, 1), kind), expected);
+        const bool masked = QByteArray(QTest::currentDataTag()) == "masked";
+        QCOMPARE(proposedPdfName(number, name, QDate(2026, 5, 1), kind, masked), expected);
     }
 
     void textColours()
@@ -149,8 +154,10 @@ private slots:
         noExceptions[18] = noExceptions[19] = QLatin1Char('0');
         auto plain = print(f, noExceptions);
         for (QRgb c : plain->device.engine.shapeColours)
-            QVERIFY2(c == QColor(Qt::black).rgb() || c == QColor(Qt::white).rgb(), qPrintable(QColor(c).name()));
-        for (const test::RecordedText& t : plain->device.engine.texts) QCOMPARE(t.colour, QColor(Qt::black));
+            QVERIFY2(c == QColor(Qt::black).rgb() || c == QColor(Qt::white).rgb(),
+                     qPrintable(QColor(c).name()));
+        for (const test::RecordedText& t : plain->device.engine.texts)
+            QCOMPARE(t.colour, QColor(Qt::black));
     }
 
     void pageNumbersOnEveryPage()
@@ -203,7 +210,8 @@ private slots:
         opts[4] = opts[16] = QLatin1Char('1'); // single meridians, colour, compact
         auto p = print(f, opts);
         const QStringList texts = p->device.texts();
-        const int warning = int(texts.indexOf(QString::fromUtf8("【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】")));
+        const int warning =
+            int(texts.indexOf(QString::fromUtf8("【您的體能過度低落，請特別留意身體機能及經絡的異常狀態】")));
         const int verdict = int(texts.indexOf(QStringLiteral("13:DtML1")));
         QVERIFY(warning >= 0 && verdict > warning);
         QCOMPARE(p->device.engine.texts[warning].colour, QColor(Qt::black));
@@ -217,7 +225,8 @@ private slots:
         f.state.config.UserName2 = QStringLiteral("   ");
         auto p = print(f, QStringLiteral("0111"), 3508); // A4 landscape, 11.7 inches wide
         const int printWidth = 8 * RecordingDevice::Dpi;
-        const test::RecordedText* number = p->device.find(QString::fromUtf8("第") + fmt("%4d", 1) + QString::fromUtf8(" 頁"));
+        const test::RecordedText* number =
+            p->device.find(QString::fromUtf8("第") + fmt("%4d", 1) + QString::fromUtf8(" 頁"));
         QVERIFY(number);
         QVERIFY(qAbs(number->end - (printWidth - 20)) <= 1);
         const test::RecordedText* title = p->device.find(QString::fromUtf8("L.U.M.O.經絡能量分析儀分析報表"));
@@ -239,7 +248,8 @@ private slots:
         QFETCH(bool, newPage);
         RecordingDevice d;
         QPainter painter(&d);
-        ReportPage p(painter, d, [&d] { d.turnPage(); }, true, 10);
+        ReportPage p(
+            painter, d, [&d] { d.turnPage(); }, true, 10);
         const int limit = p.pageHeight() - p.MmInDots(5) - 5 * p.LineHeight();
         p.LineCursor = limit + below;
         p.sectionStart();
@@ -260,7 +270,8 @@ private slots:
     {
         RecordingDevice d;
         QPainter painter(&d);
-        ReportPage p(painter, d, [&d] { d.turnPage(); }, true, 10);
+        ReportPage p(
+            painter, d, [&d] { d.turnPage(); }, true, 10);
         bool abandoned = false;
         p.abandoned = [&] { return abandoned; };
         abandoned = true;
@@ -285,7 +296,8 @@ private slots:
         Fixture f;
         RecordingDevice d;
         QPainter painter(&d);
-        ReportPage p(painter, d, [&d] { d.turnPage(); }, true, 10);
+        ReportPage p(
+            painter, d, [&d] { d.turnPage(); }, true, 10);
         p.LineCursor = p.pageHeight() - p.MmInDots(5) - p.MmInDots(86) - 5 * p.LineHeight() + below;
         const EnergyAnalysis a = *ComputeEnergyAnalysis(f.state.energy, f.state.compensation, true);
         printChart(p, 1, a);

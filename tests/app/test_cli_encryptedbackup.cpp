@@ -131,6 +131,8 @@ private slots:
         const QJsonObject manifest = QJsonDocument::fromJson(m.readAll()).object();
         QCOMPARE(manifest.value(QStringLiteral("encrypted")).toBool(), true);
         QCOMPARE(manifest.value(QStringLiteral("sha256")).toString().toLatin1(), sha256(p.copy));
+        // The counts of the records stay inside the encrypted copy.
+        QVERIFY(!manifest.contains(QStringLiteral("rows")));
         // No clear copy stays anywhere.
         QCOMPARE(QDir(p.stick).entryList(QDir::Files).size(), 2);
         QVERIFY(!QFile::exists(p.data + QStringLiteral("/lumo4_encrypting.mdb")));
@@ -140,6 +142,18 @@ private slots:
         QVERIFY2(r.exitCode == 0, qPrintable(r.err));
         QCOMPARE(p.subjects(), 1);
         QVERIFY(!QFile::exists(p.data + QStringLiteral("/lumo4_decrypting.mdb")));
+
+        // What a killed backup of an earlier version left is removed at the next start.
+        const QStringList leftovers = {p.data + QStringLiteral("/lumo4_encrypting.mdb"),
+                                       p.data + QStringLiteral("/Backup/lumo4-20260101.mdb.enc.partial")};
+        QVERIFY(QDir().mkpath(p.data + QStringLiteral("/Backup")));
+        for (const QString& f : leftovers) {
+            QFile clear(f);
+            QVERIFY(clear.open(QIODevice::WriteOnly) && clear.write("SQLite format 3") > 0);
+        }
+        QCOMPARE(p.run({QStringLiteral("init")}).exitCode, 0);
+        for (const QString& f : leftovers)
+            QVERIFY2(!QFile::exists(f), qPrintable(f));
     }
 
     void backupRefused_data()

@@ -3,12 +3,15 @@
 // refusal, each before the command touches anything.
 
 #include "records/database.h"
+#include "records/schema.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+#include <vector>
 
 namespace {
 
@@ -37,6 +40,31 @@ Run cli(const QString& dataDir, QStringList args, const QString& input, const QS
     r.out = QString::fromUtf8(p.readAllStandardOutput());
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
+}
+
+// The details of the log's rows of one action.
+QStringList logged(const QString& dataDir, const char* action)
+{
+    lumo::Status st;
+    auto db = lumo::Database::open(dataDir + QStringLiteral("/lumo4.mdb"), lumo::FileKind::Main,
+                                   lumo::Database::Access::ReadOnly, &st);
+    lumo::SqlRows rows;
+    if (db)
+        db->run(QStringLiteral("SELECT DETAIL FROM LUMOAUDIT WHERE ACTION = ? ORDER BY MKEY"),
+                {QLatin1String(action)}, &rows);
+    QStringList out;
+    for (const lumo::SqlRow& r : rows)
+        out << r.value(0).toString();
+    return out;
+}
+
+// A data directory with one admin, boss / bosspw.
+QString practice(const QTemporaryDir& dir, const char* name)
+{
+    const QString data = dir.filePath(QLatin1String(name));
+    cli(data, QString::fromLatin1("operator add --name boss --role admin").split(QLatin1Char(' ')),
+        QStringLiteral("bosspw\n"));
+    return data;
 }
 
 QStringList words(const char* s)
@@ -160,10 +188,87 @@ private slots:
             QCOMPARE(r.exitCode, 2);
             QCOMPARE(triggers(), guarded - 1);
         }
-        // The program puts the guard back as soon as it works on the file with a login.
-        QVERIFY(cli(m_data, words("--operator boss operator list"), {}, QStringLiteral("bosspw")).exitCode ==
-                0);
+        // The program puts the guard back as soon as it works on the file with a
+        // login, says so, and logs it.
+        const Run listed = cli(m_data, words("--operator boss operator list"), {}, QStringLiteral("bosspw"));
+        QCOMPARE(listed.exitCode, 0);
+        QVERIFY2(listed.err.contains(QString::fromUtf8("稽核紀錄的保護觸發程序不見了")),
+                 qPrintable(listed.err));
         QCOMPARE(triggers(), guarded);
+        QVERIFY(logged(m_data, "audit.guard").size() == 1);
+    }
+
+    // A name that is no account's is often a password typed a field early:
+    // the log keeps only its first two characters and its length.
+    void unknownNamesAreNotLogged()
+    {
+        cli(m_data, words("--operator hunter2secret operator list"), {}, QStringLiteral("x"));
+        cli(m_data, words("--operator ann operator list"), {}, QStringLiteral("wrong"));
+        const QStringList details = logged(m_data, "login.failed");
+        QVERIFY(details.contains(QString::fromUtf8("hu…（13 字）")));
+        QVERIFY(details.contains(QStringLiteral("ann")));
+        QVERIFY(!details.join(QLatin1Char(' ')).contains(QStringLiteral("hunter2")));
+    }
+
+    // Thirty wrong passwords at once: the count is shared, so five are
+    // compared and the others wait.
+    void parallelTriesShareOneCount()
+    {
+        const QString data = practice(m_dir, "parallel");
+        std::vector<std::unique_ptr<QProcess>> runs;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("LUMO_PASSWORD"), QStringLiteral("nope"));
+        for (int i = 0; i < 30; ++i) {
+            runs.push_back(std::make_unique<QProcess>());
+            runs.back()->setProcessEnvironment(env);
+            runs.back()->start(QStringLiteral(LUMO_BIN_DIR "/lumo-cli"),
+                               {QStringLiteral("--data-dir"), data, QStringLiteral("--operator"),
+                                QStringLiteral("boss"), QStringLiteral("operator"), QStringLiteral("list")});
+        }
+        int wrong = 0, waiting = 0;
+        for (auto& p : runs) {
+            QVERIFY(p->waitForFinished(120000));
+            const QString err = QString::fromUtf8(p->readAllStandardError());
+            wrong += err.contains(QString::fromUtf8("帳號或密碼錯誤"));
+            waiting += err.contains(QString::fromUtf8("錯誤次數過多"));
+        }
+        QCOMPARE(wrong, lumo::LoginMaxFails);
+        QCOMPARE(waiting, 30 - lumo::LoginMaxFails);
+    }
+
+    // Accounts removed or disabled behind the program's back: every command
+    // is refused with the way back, and the way back (a restore) works.
+    void lockedOutUntilRestored_data()
+    {
+        QTest::addColumn<QString>("tamper");
+        QTest::newRow("accounts removed") << "DELETE FROM LUMOOPER";
+        QTest::newRow("admins disabled") << "UPDATE LUMOOPER SET DISABLED = 1";
+    }
+    void lockedOutUntilRestored()
+    {
+        QFETCH(QString, tamper);
+        QTemporaryDir dir;
+        const QString data = practice(dir, "locked");
+        const Run backup =
+            cli(data,
+                {QStringLiteral("--operator"), QStringLiteral("boss"), QStringLiteral("backup"),
+                 QStringLiteral("--to"), dir.filePath(QStringLiteral("copies"))},
+                {}, QStringLiteral("bosspw"));
+        QVERIFY2(backup.exitCode == 0, qPrintable(backup.err));
+        {
+            lumo::Status st;
+            auto db = lumo::Database::open(data + QStringLiteral("/lumo4.mdb"), lumo::FileKind::Main,
+                                           lumo::Database::Access::ReadWrite, &st);
+            QVERIFY(db && db->run(tamper));
+        }
+        for (const char* line : {"operator list", "--operator boss operator list", "measure --points 1"}) {
+            const Run r = cli(data, words(line), {}, QStringLiteral("bosspw"));
+            QCOMPARE(r.exitCode, 2);
+            QVERIFY2(r.err.contains(QString::fromUtf8("沒有任何啟用中的管理者")), qPrintable(r.err));
+        }
+        const Run restored = cli(data, {QStringLiteral("restore"), backup.out.trimmed()}, {});
+        QVERIFY2(restored.exitCode == 0, qPrintable(restored.err));
+        QCOMPARE(cli(data, words("--operator boss operator list"), {}, QStringLiteral("bosspw")).exitCode, 0);
     }
 
     // Everyone may change their own password, from a pipe once.

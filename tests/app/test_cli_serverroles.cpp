@@ -176,6 +176,31 @@ private slots:
         QTest::newRow("disable the guard") << "ALTER TABLE LUMOAUDIT DISABLE TRIGGER ALL" << false;
         QTest::newRow("drop the log") << "DROP TABLE LUMOAUDIT" << false;
         QTest::newRow("disable the kept counts") << "ALTER TABLE ZUCUST DISABLE TRIGGER ALL" << false;
+        // The accounts: names and roles read, nothing written, no hash read.
+        QTest::newRow("read the names") << "SELECT NAME, ROLE, DISABLED FROM LUMOOPER" << true;
+        QTest::newRow("read the hashes") << "SELECT PWHASH FROM LUMOOPER" << false;
+        QTest::newRow("raise to admin") << "UPDATE LUMOOPER SET ROLE = 'admin'" << false;
+        QTest::newRow("remove the accounts") << "DELETE FROM LUMOOPER" << false;
+        QTest::newRow("add an account")
+            << "INSERT INTO LUMOOPER (NAME, ROLE, PWHASH) VALUES ('eve', 'admin', 'x')" << false;
+        QTest::newRow("empty the accounts") << "TRUNCATE LUMOOPER" << false;
+        QTest::newRow("add through the function without proof")
+            << "SELECT LUMO_OPER_ADD('boss', 'x', 'eve', 'admin', '$argon2id$x', '')" << false;
+        QTest::newRow("a password through the function without proof")
+            << "SELECT LUMO_OPER_PASSWD('boss', 'x', 'boss', '$argon2id$x')" << false;
+        QTest::newRow("disable through the function without proof")
+            << "SELECT LUMO_OPER_DISABLE('boss', 'x', 'boss')" << false;
+        // The log: appended only through its function, its server columns not the room's.
+        QTest::newRow("append a row of one's own")
+            << "INSERT INTO LUMOAUDIT (ATIME, ACTION, HASH) VALUES ('2020-01-01', 'login', 'x')" << false;
+        QTest::newRow("append through the function")
+            << "SELECT LUMO_AUDIT_APPEND('t', 'o', 'w', 'login', '', 0, '', 'h')" << true;
+        QTest::newRow("the server's stamp set by hand")
+            << "INSERT INTO LUMOAUDIT (DBUSER, DBTIME) VALUES ('boss', now())" << false;
+        QTest::newRow("replace the append function") << "CREATE OR REPLACE FUNCTION LUMO_AUDIT_APPEND(text, "
+                                                        "text, text, text, text, bigint, text, text) "
+                                                        "RETURNS bigint LANGUAGE sql AS 'SELECT 0::bigint'"
+                                                     << false;
     }
 
     void workstationStatements()
@@ -187,6 +212,10 @@ private slots:
         Status st;
         auto room = connectAs(conninfo, m_room, &st);
         QVERIFY2(room, qPrintable(st.error));
+        // The accounts' functions are tried on a practice that has its admin.
+        if (sql.contains(QLatin1String("LUMO_OPER")))
+            QVERIFY(OperatorStore(*connectAs(conninfo, m_owner, &st))
+                        .add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw")));
         {
             Transaction t(*room);
             st = room->run(sql);
@@ -195,8 +224,33 @@ private slots:
         if (allowed) return;
         QVERIFY(!st);
         QVERIFY2(st.error.contains(QLatin1String("permission denied")) ||
-                     st.error.contains(QLatin1String("must be owner")),
+                     st.error.contains(QLatin1String("must be owner")) || st.error.contains(u("只有管理者")),
                  qPrintable(st.error));
+    }
+
+    // The room's login does the accounts' work only with an admin's proof.
+    void accountsThroughTheOwnersFunctions()
+    {
+        const QString conninfo = grantedDatabase();
+        QVERIFY(!conninfo.isEmpty());
+        Status st;
+        auto room = connectAs(conninfo, m_room, &st);
+        QVERIFY2(room, qPrintable(st.error));
+        OperatorStore store(*room);
+        QVERIFY(store.add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw")));
+        // Without a login nobody may add a second account.
+        QVERIFY(!store.add(QStringLiteral("eve"), Role::Admin, QStringLiteral("pw")));
+        const LoginVerdict v = store.verify(QStringLiteral("boss"), QStringLiteral("pw"));
+        QCOMPARE(v.outcome, LoginVerdict::Accepted);
+        OperatorSession boss;
+        boss.name = v.name;
+        boss.proof = v.proof;
+        store.setActor(boss);
+        QVERIFY(store.add(QStringLiteral("amy"), Role::Assistant, QStringLiteral("a")));
+        QVERIFY(store.passwd(QStringLiteral("amy"), QStringLiteral("b")));
+        QCOMPARE(store.verify(QStringLiteral("amy"), QStringLiteral("b")).outcome, LoginVerdict::Accepted);
+        QVERIFY(!store.disable(QStringLiteral("boss"))); // the last admin
+        QVERIFY(store.disable(QStringLiteral("amy")));
     }
 
     // The practice's work through the program's own doors.
@@ -212,10 +266,18 @@ private slots:
         s.NAME = u("王小明");
         QVERIFY2(SubjectStore(*room).append(s), "a subject added by the room");
         QCOMPARE(SubjectStore(*room).count(), 1); // the kept count, moved by the trigger
+        // The room's row names the room and the server's time, whatever it wrote in its own fields.
         AuditRow row;
         row.action = QStringLiteral("login");
+        row.operatorName = QStringLiteral("boss");
+        row.time = QStringLiteral("2001-01-01T00:00:00.000Z"); // back-dated
         st = appendAuditRow(*room, &row);
         QVERIFY2(st, qPrintable(st.error));
+        SqlRows rows;
+        QVERIFY(room->run(QStringLiteral("SELECT DBUSER, DBTIME > now() - interval '1 hour' FROM LUMOAUDIT"),
+                          {}, &rows));
+        QCOMPARE(rows.value(0).value(0).toString(), m_room);
+        QVERIFY(rows.value(0).value(1).toBool());
     }
 
     // A login without the owner's rights changes no schema; it is told who must connect first.
@@ -260,8 +322,13 @@ private slots:
         Status st;
         {
             auto owner = connectAs(conninfo, m_owner, &st);
+            // As the program adds the first account: its entry is the log's first row.
             QVERIFY(owner &&
-                    OperatorStore(*owner).add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw")));
+                    OperatorStore(*owner).add(QStringLiteral("boss"), Role::Admin, QStringLiteral("pw"), [&] {
+                        AuditRow first;
+                        first.action = QStringLiteral("operator.add");
+                        return appendAuditRow(*owner, &first);
+                    }));
         }
         qputenv("LUMO_PASSWORD", "pw");
         const CliRun r =

@@ -8,6 +8,7 @@
 #include "records/database.h"
 #include "shell/datadir.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -100,7 +101,13 @@ class TestCliAudit : public QObject
             return false;
         if (!practice) return true;
         auto db = mainOf(dir.path());
-        return db && db->run(QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE) VALUES ('amy', 'admin')"));
+        // As the program starts practice mode: the account and its entry, the log's first row.
+        AuditRow first;
+        first.action = QStringLiteral("operator.add");
+        first.operatorName = QStringLiteral("amy");
+        first.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+        return db && db->run(QStringLiteral("INSERT INTO LUMOOPER (NAME, ROLE) VALUES ('amy', 'admin')")) &&
+               appendAuditRow(*db, &first);
     }
 
 private slots:
@@ -111,7 +118,8 @@ private slots:
         QTest::newRow("alone at home") << false << QStringList();
         QTest::newRow("practice mode")
             << true
-            << QStringList{"research.export amy", "backup amy", "restore amy", "restore amy", "export amy"};
+            << QStringList{"operator.add amy", "research.export amy", "backup amy",
+                           "restore amy",      "restore amy",         "export amy"};
     }
     void commandsWriteTheirRows()
     {
@@ -141,10 +149,10 @@ private slots:
                  0);
         // The log in place is kept whole, the backup's own row with it, and the restore follows it.
         QCOMPARE(actions(dir.path()), expected);
-        if (practice) QCOMPARE(actions(dir.path(), BeforeRestoreFile).value(1), QStringLiteral("backup amy"));
+        if (practice) QCOMPARE(actions(dir.path(), BeforeRestoreFile).value(2), QStringLiteral("backup amy"));
         const Run verified = command(dir.path(), {"audit", "--verify"}, cmdAudit);
         QCOMPARE(verified.rc, 0);
-        if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：5 列")), qPrintable(verified.out));
+        if (practice) QVERIFY2(verified.out.contains(QString::fromUtf8("：6 列")), qPrintable(verified.out));
     }
 
     // The log is the practice's history: a restore keeps the rows written
@@ -218,6 +226,9 @@ private slots:
         QTest::newRow("none in place") << "amy/0"
                                        << ""
                                        << "amy/0";
+        QTest::newRow("no enabled admin in place") << "amy/0"
+                                                   << "amy/1,eve/1"
+                                                   << "amy/0";
     }
     void restoreKeepsTheAccountsInPlace()
     {
@@ -269,7 +280,7 @@ private slots:
         QCOMPARE(restored.rc, 0);
         QVERIFY2(restored.err.contains(QString::fromUtf8("無法讀取")), qPrintable(restored.err));
         QCOMPARE(hashes(dir.path()).mid(0, 1), inCopy);
-        QCOMPARE(actions(dir.path()), (QStringList{"research.export amy", "restore amy"}));
+        QCOMPARE(actions(dir.path()), (QStringList{"operator.add amy", "research.export amy", "restore amy"}));
         QCOMPARE(command(dir.path(), {"audit", "--verify"}, cmdAudit).rc, 0);
     }
 
@@ -279,7 +290,9 @@ private slots:
         QTest::addColumn<bool>("practice");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("alone at home") << false << QStringList();
-        QTest::newRow("practice mode") << true << QStringList{"settings.change amy backup passphrase set"};
+        QTest::newRow("practice mode") << true
+                                       << QStringList{"operator.add amy ",
+                                                      "settings.change amy backup passphrase set"};
     }
     void passphraseSetIsLogged()
     {
@@ -322,11 +335,11 @@ private slots:
     {
         QTest::addColumn<QStringList>("filter");
         QTest::addColumn<int>("rows"); // -1: refused as a usage error
-        QTest::newRow("all") << QStringList() << 2;
+        QTest::newRow("all") << QStringList() << 3;
         QTest::newRow("one subject") << QStringList{"--custno", "A7"} << 1;
         QTest::newRow("from today") << QStringList{"--from", QDateTime::currentDateTimeUtc().date().toString(
                                                                  Qt::ISODate)}
-                                    << 2;
+                                    << 3;
         QTest::newRow("up to yesterday")
             << QStringList{"--to", QDateTime::currentDateTimeUtc().date().addDays(-1).toString(Qt::ISODate)}
             << 0;
@@ -382,8 +395,8 @@ private slots:
             logged << r.action + QLatin1Char(' ') + (r.custNo == custNo ? QStringLiteral("X") : r.custNo);
             return true;
         });
-        QCOMPARE(logged, (QStringList{"subject.add X", "measurement.add X", "pdf X", "trend.view X", "pdf X",
-                                      "pdf X"}));
+        QCOMPARE(logged, (QStringList{"operator.add ", "subject.add X", "measurement.add X", "pdf X",
+                                      "trend.view X", "pdf X", "pdf X"}));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app/translations.h"
 #include "app/tzuform.h"
 #include "app/tzumsag.h"
+#include "support/practicedir.h"
 
 #include <QAction>
 #include <QDialogButtonBox>
@@ -10,7 +11,6 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
@@ -27,17 +27,9 @@ QStringList toolbarTexts(TZuForm& w)
     return t;
 }
 
-struct Fixture
+struct Fixture : test::PracticeDir
 {
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
     QStringList calls;
-    Fixture()
-    {
-        state.DataDirectory = dir.path() + QLatin1Char('/');
-        state.messages = &messages;
-    }
     ShellInstrumentHooks hooks(bool ready)
     {
         ShellInstrumentHooks h;
@@ -147,7 +139,7 @@ private slots:
     void swapRefusedWhileTheMainDatabaseIsOpenIsANotice()
     {
         Fixture f;
-        runStartupFileSteps(f.state, QStringLiteral(LUMO_SHARE_DIR));
+        f.start();
         f.state.MainDatabase.reset();
         f.state.KnowledgeDatabase.reset();
         QVERIFY(QFile::copy(f.dir.filePath(QStringLiteral("Zuspa.mdb")),

@@ -2,6 +2,7 @@
 // day, and put back in place as a whole.
 #include "backup/backup.h"
 #include "backup/retention.h"
+#include "backup/serverbackup.h"
 
 #include "../records/transferfixture.h"
 
@@ -66,6 +67,29 @@ class TestBackup : public QObject
 {
     Q_OBJECT
 private slots:
+    // pg_dump's argument never carries the password, in either form of a connection string.
+    void dumpArgumentWithoutPassword_data()
+    {
+        QTest::addColumn<QString>("conninfo");
+        QTest::addColumn<QString>("password");
+        QTest::newRow("keywords") << "host=h dbname=lumo password='s3 cr:et' user=room1"
+                                  << "s3 cr:et";
+        QTest::newRow("URI") << "postgresql://room1:s3cret@h/lumo"
+                             << "s3cret";
+        QTest::newRow("none") << "host=h dbname=lumo"
+                              << "";
+    }
+    void dumpArgumentWithoutPassword()
+    {
+        QFETCH(QString, conninfo);
+        QFETCH(QString, password);
+        QString taken;
+        const QString argument = withoutPassword(conninfo, &taken);
+        QCOMPARE(taken, password);
+        QVERIFY(password.isEmpty() || !argument.contains(password));
+        QVERIFY2(argument.contains(QLatin1String("dbname='lumo'")), qPrintable(argument));
+    }
+
     void copyHoldsEveryRowWhileTheDatabaseIsInUse()
     {
         DataDir d;

@@ -1,12 +1,17 @@
 // Encrypted copies: what goes in comes out, and a wrong passphrase, a changed
 // byte anywhere or a file cut short is refused with nothing left behind.
 #include "backup/encryptedbackup.h"
+#include "records/database.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
 #include <sodium.h>
+#include <sys/resource.h>
 
 using namespace lumo;
 
@@ -70,6 +75,27 @@ private slots:
             decryptBackupFile(dir.filePath("copy.enc"), dir.filePath("out"), "secret passphrase");
         QVERIFY2(s, qPrintable(s.error));
         QCOMPARE(readAll(dir.filePath("out")), plain);
+    }
+
+    // A disk that takes no more is named as such (here a file-size limit, as
+    // the tests' full disk), and nothing is left where the copy was written.
+    void fullDiskNamed()
+    {
+        QTemporaryDir dir;
+        QByteArray plain = randomBytes(160 * 1024);
+        QBuffer in(&plain);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const rlimit small{100 * 1024, before.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &small);
+        const Status s = encryptBackup(in, dir.filePath("copy.enc"), "secret passphrase", Fast);
+        setrlimit(RLIMIT_FSIZE, &before);
+        QVERIFY(!s);
+        QVERIFY2(s.error.contains(diskFullMessage()), qPrintable(s.error));
+        QVERIFY(!QFileInfo::exists(dir.filePath("copy.enc")));
+        QVERIFY(!QFileInfo::exists(dir.filePath("copy.enc.partial")));
     }
 
     void refused_data()

@@ -3,27 +3,15 @@
 // is kept beside a measurement: started as the program starts, with
 // measurements stored as given.
 
-#include "base/messages.h"
 #include "records/measurements.h"
-#include "shell/sharedstate.h"
+#include "support/practicedir.h"
 
-#include <QTemporaryDir>
 #include <array>
 
 namespace lumo::test {
 
-struct Records
+struct Records : StartedPractice
 {
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
-    Records()
-    {
-        state.DataDirectory = dir.path() + QLatin1Char('/');
-        state.messages = &messages;
-        runStartupFileSteps(state, QStringLiteral(LUMO_SHARE_DIR));
-    }
-    Database& db() { return *state.MainDatabase; }
     qint64 add(const QString& no, double when, const std::array<double, 24>& zu, bool high = false)
     {
         MeasurementRow r;

@@ -3,6 +3,7 @@
 // upgrade's conversion and the research file, and the measure command that
 // grades and stores a scripted reading.
 #include "app/clirunner.h"
+#include "base/formats.h"
 #include "comparison/noisefixture.h"
 #include "records/conversion.h"
 #include "records/measurementextras.h"
@@ -82,6 +83,21 @@ private slots:
         QTest::newRow("never touches")
             << R"({"value": 1, "noise_pct": 0})" << QStringList{} << 2 << "" << QByteArray();
         QTest::newRow("misspelt script") << R"({"noise": 15})" << QStringList{} << 2 << "" << QByteArray();
+        // Conditions by the screen's names, and a repeat of the subject's
+        // measurement minutes ago (PRIOR; OTHER is another subject's).
+        const QStringList store{"--store", "Q7"};
+        QTest::newRow("conditions and a repeat")
+            << R"({})" << store + QStringList{"--condition",   "休息=10",     "--condition",
+                                              "今日運動=激烈", "--repeat-of", "PRIOR"}
+            << 0 << "A" << QByteArray();
+        QTest::newRow("unknown condition")
+            << R"({})" << QStringList{"--condition", "溫度=20"} << 2 << "" << QByteArray();
+        QTest::newRow("condition out of range")
+            << R"({})" << QStringList{"--condition", "濕度=140"} << 2 << "" << QByteArray();
+        QTest::newRow("repeat of another subject")
+            << R"({})" << store + QStringList{"--repeat-of", "OTHER"} << 2 << "" << QByteArray();
+        QTest::newRow("repeat without storing")
+            << R"({})" << QStringList{"--repeat-of", "PRIOR"} << 2 << "" << QByteArray();
     }
     void measureCommand()
     {
@@ -98,6 +114,11 @@ private slots:
         SubjectRow s;
         s.CUSTNO = QStringLiteral("Q7");
         QVERIFY(SubjectStore(r.db()).append(s).ok);
+        const double now = dayNumber(QDateTime::currentDateTime());
+        const qint64 prior = r.add(QStringLiteral("Q7"), now - 5.0 / 1440, std::array<double, 24>{40});
+        const qint64 other = r.add(QStringLiteral("Q8"), now - 5.0 / 1440, std::array<double, 24>{40});
+        extra.replaceInStrings(QStringLiteral("PRIOR"), QString::number(prior));
+        extra.replaceInStrings(QStringLiteral("OTHER"), QString::number(other));
         QStringList points;
         for (int p = 1; p <= 24; ++p)
             points << (p == 3 ? point3 : QStringLiteral("{}"));
@@ -113,7 +134,7 @@ private slots:
         QCOMPARE(run.exitCode, exit);
         if (exit != 0) {
             QVERIFY(!run.err.isEmpty());
-            QCOMPARE(MeasurementStore(r.db()).countAll(), 0);
+            QCOMPARE(MeasurementStore(r.db()).countAll(), 2); // the two stored before, nothing more
             return;
         }
         const QJsonObject o = QJsonDocument::fromJson(run.out.toUtf8()).object();
@@ -123,6 +144,10 @@ private slots:
         const qint64 mkey = o.value(QLatin1String("MKEY")).toInteger();
         QCOMPARE(mkey > 0, extra.contains(QStringLiteral("--store")));
         if (mkey > 0) QVERIFY(readMeasurementExtras(r.db(), mkey).hasQuality);
+        const MeasurementConditions c = readMeasurementExtras(r.db(), mkey).conditions;
+        QCOMPARE(c.repeatOf, extra.contains(QStringLiteral("--repeat-of")) ? prior : 0);
+        QCOMPARE(o.value(QLatin1String("repeat_of")).toInteger(), c.repeatOf);
+        QCOMPARE(c.exercise.value_or(0), extra.contains(QString::fromUtf8("今日運動=激烈")) ? 3 : 0);
     }
 
     // The side rows travel with their measurements through the transfer file
@@ -136,6 +161,7 @@ private slots:
         e.Quality.grades[2] = {QualityGrade::C, QualityTest::Step, 14, {}, float(33.0)};
         e.Conditions.exercise = 2;
         e.Conditions.humidity = 60;
+        qint64 first = 0;
         for (const char* no : {"T1", "T2"}) {
             SubjectRow s;
             s.CUSTNO = QLatin1String(no);
@@ -147,7 +173,16 @@ private slots:
             QVERIFY((no[1] == '2' ? appendMeasurementWithExtras(from.db(), row, e)
                                   : MeasurementStore(from.db()).append(row))
                         .ok);
+            first = row.MKEY;
         }
+        // A repeat of T2's measurement: its session key follows the measurement to its new key.
+        MeasurementRow again;
+        again.CUSTNO = QStringLiteral("T2");
+        again.ZUDATE = 46000.005;
+        again.ZU = e.Readings;
+        EnergySet repeat = e;
+        repeat.Conditions.repeatOf = first;
+        QVERIFY(appendMeasurementWithExtras(from.db(), again, repeat).ok);
         // Keys in the receiving practice start elsewhere.
         to.add(QStringLiteral("OLD"), 45000, flat(20));
         const QString file = from.dir.filePath(QStringLiteral("ZuTran.mdb"));
@@ -164,7 +199,8 @@ private slots:
         const Status imported = importRows(to.db(), *source, {{false, true}, false, true}, scan, {});
         QVERIFY2(imported.ok, qPrintable(imported.error));
         const auto rows = MeasurementStore(to.db()).listForSubject(QStringLiteral("T2"));
-        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(readMeasurementExtras(to.db(), rows[1].MKEY).conditions.repeatOf, rows[0].MKEY);
         const MeasurementExtras x = readMeasurementExtras(to.db(), rows[0].MKEY);
         QVERIFY(x.hasQuality);
         QCOMPARE(x.quality.grades[2].grade, QualityGrade::C);

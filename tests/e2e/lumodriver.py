@@ -28,6 +28,9 @@ import tempfile
 import time
 from pathlib import Path
 
+# Logins at OWASP's floor in the program and every lumo-cli a session runs: the sessions stay quick.
+os.environ.setdefault("LUMO_PASSWORD_COST", "floor")
+
 import pyatspi
 
 from lumoinput import SCREEN_H, SCREEN_W, Input, _run, title_belongs, x_windows_top_down

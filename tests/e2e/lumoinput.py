@@ -91,6 +91,12 @@ class Input:
             cmd += ["--repeat", "2"]
         _run(cmd + [str(button)])
 
+    def hover(self, acc, what=None):
+        """The mouse rests at the centre of acc (a tool tip shows after a moment)."""
+        x, y, w, h = extents(acc)
+        self.step(f"hover over {what or describe(acc)} at ({x + w // 2},{y + h // 2})")
+        _run(["xdotool", "mousemove", "--sync", str(x + w // 2), str(y + h // 2)])
+
     def click_point(self, x, y, what):
         self.step(f"click {what} at ({x},{y})")
         _run(["xdotool", "mousemove", "--sync", str(x), str(y), "click", "1"])

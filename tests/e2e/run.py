@@ -1,26 +1,42 @@
 """Runs the end-to-end sessions with a few pytest-like arguments.
 
-    run.py [FILE ...] [-k SUBSTRING] [-x] [-q] [--list]
+    run.py [FILE ...] [-k SUBSTRING] [-x] [-q] [--list] [--sized] [--shard K/N]
+    run.py --update-times FILE ...
 
 FILE selects test_*.py files (default: all in this folder); -k keeps the
 sessions whose id (module.Class.test) contains SUBSTRING (may be given more
 than once, any match keeps it; a leading 'not ' drops instead); -x stops at
 the first failing session.  A session class that names a SCREEN ("1920x1080")
 runs only on a screen of that size (E2E_SCREEN); the others run on any size
-but are meant for the default one.  Sessions left out for their screen are
-named in the output, never dropped silently.  Ends with the line 'N passed, N failed' and exits
-1 when a session failed, 5 when none was selected.
+but are meant for the default one, and --sized leaves them out.  Sessions left
+out for their screen are named in the output, never dropped silently.
+
+--shard K/N runs the K-th of N shards of what was selected, so that N runs on
+N screens share the sessions: the shards are balanced by the seconds each
+session took (times.txt beside this file; a session not listed there counts
+as the median of those listed), so a new session lands in a shard by itself.
+Each run writes its sessions' seconds to session-times.txt in E2E_ARTIFACTS;
+--update-times merges such files into times.txt.
+
+Ends with the line 'N passed, N failed' and exits 1 when a session failed, 5
+when none was selected (an empty shard passes).
 """
 
 import argparse
 import os
+import re
 import signal
+import statistics
 import sys
 import time
 import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
+TIMES = HERE / "times.txt"
+# What a shard may take by the recorded times (measured on a busy machine), so
+# that a ctest run stays short and no test nears its time limit.
+SHARD_SECONDS = 300
 
 
 def sessions(files):
@@ -57,7 +73,60 @@ def selected(test, keys):
     return not keep or any(k in tid for k in keep)
 
 
+def read_times(path):
+    """{session id: seconds} from lines 'SECONDS ID'; '#' starts a comment."""
+    times = {}
+    if path.exists():
+        for line in path.read_text().splitlines():
+            parts = line.split("#", 1)[0].split()
+            if len(parts) == 2 and re.fullmatch(r"\d+(\.\d+)?", parts[0]):
+                times[parts[1]] = float(parts[0])
+    return times
+
+
+def write_times(path, times, header=""):
+    rows = "".join(f"{times[t]:.0f} {t}\n" for t in sorted(times))
+    path.write_text(header + rows)
+
+
+def update_times(files):
+    """Merges measured session times into times.txt: a session measured again
+    takes its new time, the others keep theirs."""
+    header = "".join(line + "\n" for line in TIMES.read_text().splitlines() if line.startswith("#")) \
+        if TIMES.exists() else ""
+    times = read_times(TIMES)
+    for f in files:
+        times.update(read_times(Path(f)))
+    write_times(TIMES, times, header)
+    print(f"{TIMES}: {len(times)} sessions, {sum(times.values()):.0f} s in all")
+    return 0
+
+
+def shard(tests, k, n, times):
+    """The sessions of shard k (1-based) of n and their expected seconds: the
+    longest first, each to the shard with the least so far (ties to the lower
+    one), so every run computes the same shards from the same table."""
+    default = statistics.median(times.values()) if times else 60.0
+    loads = [0.0] * n
+    mine = set()
+    for t in sorted(tests, key=lambda t: (-times.get(t.id(), default), t.id())):
+        i = min(range(n), key=lambda j: (loads[j], j))
+        loads[i] += times.get(t.id(), default)
+        if i == k - 1:
+            mine.add(t.id())
+    return [t for t in tests if t.id() in mine], loads[k - 1]
+
+
+def shard_arg(text):
+    m = re.fullmatch(r"(\d+)/(\d+)", text)
+    if not m or not 1 <= int(m.group(1)) <= int(m.group(2)):
+        raise argparse.ArgumentTypeError(f"--shard takes K/N with 1 <= K <= N, not {text!r}")
+    return int(m.group(1)), int(m.group(2))
+
+
 class Result(unittest.TextTestResult):
+    took = {}
+
     def startTest(self, test):
         print(f"\n===== {test.id()} =====", flush=True)
         self._t0 = time.monotonic()
@@ -65,7 +134,9 @@ class Result(unittest.TextTestResult):
 
     def stopTest(self, test):
         super().stopTest(test)
-        print(f"----- {test.id()} took {time.monotonic() - self._t0:.1f}s", flush=True)
+        took = time.monotonic() - self._t0
+        Result.took[test.id()] = took
+        print(f"----- {test.id()} took {took:.1f}s", flush=True)
 
 
 def main(argv):
@@ -80,7 +151,12 @@ def main(argv):
     p.add_argument("-x", "--exitfirst", action="store_true")
     p.add_argument("-q", "--quiet", action="store_true")
     p.add_argument("--list", action="store_true")
+    p.add_argument("--sized", action="store_true", help="only the sessions that name this screen's size")
+    p.add_argument("--shard", type=shard_arg, metavar="K/N")
+    p.add_argument("--update-times", action="store_true", help="merge the FILEs into times.txt")
     a = p.parse_args(argv)
+    if a.update_times:
+        return update_times(a.files)
 
     sys.path.insert(0, str(HERE))
     # Start-up first: when it fails, nothing after it can be trusted.
@@ -95,6 +171,20 @@ def main(argv):
     tests = [t for t in tests if t not in elsewhere]
     for t in elsewhere:
         print(f"not run on this {here} screen: {t.id()} (needs E2E_SCREEN={screen_of(t)})")
+    if a.sized:
+        tests = [t for t in tests if screen_of(t) == here]
+    if a.shard:
+        k, n = a.shard
+        times = read_times(TIMES)
+        tests, expected = shard(tests, k, n, times)
+        print(f"shard {k} of {n}: {len(tests)} sessions, about {expected:.0f} s by the {len(times)} times "
+              f"in {TIMES.name}")
+        if expected > SHARD_SECONDS:
+            print(f"warning: this shard takes more than {SHARD_SECONDS} s: give ctest more shards "
+                  "(lumo_e2e in tests/CMakeLists.txt)")
+        if not tests:
+            print("0 passed, 0 failed")
+            return 0
     if a.list:
         for t in tests:
             print(t.id())
@@ -107,6 +197,9 @@ def main(argv):
     runner = unittest.TextTestRunner(stream=sys.stdout, verbosity=1 if a.quiet else 2, failfast=a.exitfirst,
                                      resultclass=Result, warnings=None)
     result = runner.run(unittest.TestSuite(tests))
+    artifacts = Path(os.environ.get("E2E_ARTIFACTS", HERE.parents[1] / "build" / "e2e-artifacts"))
+    if artifacts.is_dir():
+        write_times(artifacts / "session-times.txt", Result.took)
     failed = len(result.failures) + len(result.errors)
     skipped = len(result.skipped)
     passed = result.testsRun - failed - skipped

@@ -3,12 +3,13 @@ returns to a usable measuring screen, and each one opened from the main
 window returns to the main window with its tool bar enabled.  A notice
 ("本功能尚未安裝。") counts as a screen: it must close and give control back.
 
-Each screen is tried in a program of its own (so one broken return does not
-hide the others), and then all of them one after another in one program."""
+All screens of a window are tried one after another in one program, each as
+a sub-test: after one that does not give control back the program is started
+again for the next, so one broken return does not hide the others."""
 
 import unittest
 
-from lumodriver import MAIN_TITLE, name, role
+from lumodriver import MAIN_TITLE, Lumo, name, role
 from session import ANALYSIS, BROWSER, MANUAL, MEASURING, SAVE, TYPED_VALUES, Session
 
 # Button on the measuring screen -> the screen it opens (None: whatever shows,
@@ -91,56 +92,46 @@ class Navigation(Session):
         lumo.screenshot(f"{ident}-back-on-main")
         return main
 
-    def test_main_missing_programs_not_shown(self):
+    def visit_each(self, screens, visit, reach, state):
+        """Visits every screen of `screens` through `visit(state, *screen)`,
+        each a sub-test; after one that failed, `reach()` gets a new program
+        to where the next one starts. Returns the state after the last."""
+        for screen in screens:
+            done = False
+            with self.subTest(screen=screen[1]):
+                self.lumo.step(f"--- {screen[0]}")
+                state = visit(state, *screen)
+                done = True
+            if not done:
+                self.lumo.keep_data()
+                self.lumo.close()
+                self.lumo = Lumo(f"{self.session_name()}.after-{screen[1]}")
+                state = reach()
+        return state
+
+    def test_measuring_screens_in_one_run(self):
+        def reach(filled):
+            self.start_to_main()
+            m = self.open_measuring()
+            return self.fill_grid(m) if filled else m
+
+        def visit(m, button, ident, title, _):
+            return self.visit_from_measuring(m, button, ident, title)
+        # The screens that need no values first on the empty grid, then every one on a filled grid.
+        m = self.visit_each([s for s in MEASURING_SCREENS if not s[3]], visit, lambda: reach(False), reach(False))
+        m = self.visit_each(MEASURING_SCREENS, visit, lambda: reach(True), self.fill_grid(m))
+        self.leave_measuring()
+        self.quit_program()
+
+    def test_main_screens_in_one_run(self):
         self.start_to_main()
         main = self.wait_toolbar_enabled()
         shown = [name(b) for b in self.toolbar_buttons(main)]
         for caption in MISSING_PROGRAM_BUTTONS:
             self.assertNotIn(caption, shown, f"{caption} is shown although its program is not on this machine")
         self.assertIn("功能1", shown)
-
-    # ---- all in one program
-
-    def test_measuring_screens_in_one_run(self):
-        self.start_to_main()
-        m = self.open_measuring()
-        m = self.fill_grid(m)
-        for button, ident, title, _ in MEASURING_SCREENS:
-            self.lumo.step(f"--- {button}")
-            m = self.visit_from_measuring(m, button, ident, title)
-        self.leave_measuring()
+        self.visit_each(MAIN_SCREENS, lambda _, *screen: self.visit_from_main(*screen), self.start_to_main, None)
         self.quit_program()
-
-    def test_main_screens_in_one_run(self):
-        self.start_to_main()
-        for button, ident, title in MAIN_SCREENS:
-            self.lumo.step(f"--- {button}")
-            self.visit_from_main(button, ident, title)
-        self.quit_program()
-
-
-def _measuring_case(button, ident, title, needs_values):
-    def test(self):
-        self.start_to_main()
-        m = self.open_measuring()
-        if needs_values:
-            m = self.fill_grid(m)
-        self.visit_from_measuring(m, button, ident, title)
-        self.leave_measuring()
-    return test
-
-
-def _main_case(button, ident, title):
-    def test(self):
-        self.start_to_main()
-        self.visit_from_main(button, ident, title)
-    return test
-
-
-for _button, _id, _title, _needs in MEASURING_SCREENS:
-    setattr(Navigation, f"test_measuring_{_id}_returns", _measuring_case(_button, _id, _title, _needs))
-for _button, _id, _title in MAIN_SCREENS:
-    setattr(Navigation, f"test_main_{_id}_returns", _main_case(_button, _id, _title))
 
 
 if __name__ == "__main__":

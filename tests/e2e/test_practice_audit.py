@@ -95,7 +95,7 @@ class PracticeAudit(KeyboardSession):
 
         checked = self.cli(["--operator", ADMIN[0], "audit", "--verify"], password=ADMIN[1])
         self.assertEqual(checked.returncode, 0, checked.stderr)
-        self.assertIn("稽核紀錄完整", checked.stdout)
+        self.assertIn("稽核紀錄的鏈結完整", checked.stdout)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,7 @@
 the start, the login screen after the start-up status, a wrong password told
 as such, then the right one and a usable main window."""
 
+import sqlite3
 import unittest
 
 from lumodriver import is_enabled, is_focused, is_showing, name
@@ -12,6 +13,8 @@ LOGIN = "操作人員登入"
 WRONG = "帳號或密碼錯誤。"
 SETTINGS = "用戶基本資料設定"
 ADMIN = ("Chen", "s3cret-pw")
+GUARD = "稽核紀錄的保護觸發程序不見了"
+NO_ADMIN = "沒有任何啟用中的管理者"
 
 
 class PracticeLogin(KeyboardSession):
@@ -23,6 +26,48 @@ class PracticeLogin(KeyboardSession):
 
     def log_in(self, who, password):
         log_in(self.lumo, who, password)
+
+    def tamper(self, sql):
+        """What the file's owner can do with the sqlite3 shell while the program is not running."""
+        db = sqlite3.connect(str(self.lumo.data_dir / "lumo4.mdb"))
+        with db:
+            db.execute(sql)
+        db.close()
+
+    def notice(self, title, text, what):
+        lumo = self.lumo
+        return lumo.wait_until(
+            lambda: next((w for w in lumo.windows(title) if any(text in t for t in lumo.texts(w))), None), 60, what)
+
+    def test_guard_recreated_notice(self):
+        """The log's guard dropped behind the program's back: made again at the
+        start, told before the login, and logged."""
+        lumo = self.lumo
+        self.add_admin()
+        self.tamper("DROP TRIGGER LUMOAUDIT_NO_DELETE")
+        lumo.start()
+        self.notice("重要資訊", GUARD, "the notice that the guard was made again")
+        lumo.screenshot("guard-recreated")
+        lumo.key("Return")
+        self.log_in(*ADMIN)
+        self.wait_toolbar_enabled(15, "the main tool bar after the login")
+        with lumo.db() as db:
+            logged = db.execute("SELECT COUNT(*) FROM LUMOAUDIT WHERE ACTION = 'audit.guard'").fetchone()[0]
+            guard = db.execute("SELECT COUNT(*) FROM sqlite_master WHERE name = 'LUMOAUDIT_NO_DELETE'").fetchone()[0]
+        self.assertEqual((logged, guard), (1, 1), "the guard was not made again and logged once")
+
+    def test_no_enabled_admin_refused(self):
+        """Every admin disabled behind the program's back: the program says so
+        and how to come back, and ends at 確  定 without a login."""
+        lumo = self.lumo
+        self.add_admin()
+        self.tamper("UPDATE LUMOOPER SET DISABLED = 1")
+        lumo.start()
+        self.notice("注意", NO_ADMIN, "the refusal naming the way back")
+        lumo.screenshot("no-enabled-admin")
+        self.assertIsNone(lumo.find_window(LOGIN), "the login screen was offered all the same")
+        lumo.key("Return")
+        lumo.wait_exit(30, "the program to end after the refusal")
 
     def test_login_by_keys(self):
         lumo = self.lumo

@@ -8,7 +8,7 @@ import sqlite3
 import subprocess
 import unittest
 
-from lumodriver import PROBE_AUTO, PROBE_LIFT, PROBE_TOUCH, binary, is_enabled, name
+from lumodriver import PROBE_AUTO, PROBE_LIFT, PROBE_TOUCH, binary, description, is_enabled, name
 from session import ANALYSIS, BROWSER, MEASURING, Session
 
 SUBJECT_NUMBER = "Q2701"
@@ -38,14 +38,23 @@ def seed_practice(lumo):
         db.execute("INSERT INTO ZUCUST (CUSTNO, NAME, SEX) VALUES (?, 'Pair Tester', 1)", (PRACTICE_SUBJECT,))
     script = lumo.tmp / "practice.json"
     hand_script(script)
+    first = None
     for _ in range(2):
-        subprocess.run([str(cli), "--data-dir", data, "--simulate", "--probe-script", str(script), "measure",
-                        "--store", PRACTICE_SUBJECT], check=True, capture_output=True, timeout=120)
+        repeat = ["--repeat-of", str(first)] if first else []
+        run = subprocess.run([str(cli), "--data-dir", data, "--simulate", "--probe-script", str(script), "measure",
+                              "--store", PRACTICE_SUBJECT] + repeat, check=True, capture_output=True, timeout=120)
+        first = first or json.loads(run.stdout)["MKEY"]
     with sqlite3.connect(str(lumo.data_dir / "lumo4.mdb")) as db:
         keys = [k for (k,) in db.execute("SELECT MKEY FROM ZUDATA ORDER BY MKEY")]
         for key, hour, exercise in zip(keys, (9, 15), (3, 1)):
             db.execute("UPDATE ZUDATA SET ZUDATE = 46300 + ? / 24.0 WHERE MKEY = ?", (hour, key))
-            db.execute("INSERT INTO ZUCOND (DATAKEY, EXERCISE) VALUES (?, ?)", (key, exercise))
+            if not db.execute("UPDATE ZUCOND SET EXERCISE = ? WHERE DATAKEY = ?", (exercise, key)).rowcount:
+                db.execute("INSERT INTO ZUCOND (DATAKEY, EXERCISE) VALUES (?, ?)", (key, exercise))
+        # An older pair of another subject minutes apart that nothing marked as a repeat: counted, not used.
+        for minutes in (0, 10):
+            db.execute("INSERT INTO ZUDATA (CUSTNO, ZUDATE, ZUVOTA, " + ", ".join(f"ZU{p}" for p in range(1, 25))
+                       + ") SELECT 'Q2703', 46200 + ? / 1440.0, ZUVOTA, " + ", ".join(f"ZU{p}" for p in range(1, 25))
+                       + " FROM ZUDATA WHERE MKEY = ?", (minutes, keys[0]))
 
 
 class Quality(Session):
@@ -88,7 +97,20 @@ class Quality(Session):
         line = lumo.wait_until(lambda: next((t for t in lumo.texts(a) if t.startswith("測量品質：")), None), 20,
                                "the line 測量品質：... on 體能狀況")
         self.assertIn("C 0", line, f"the analysis still counts a poor point: {line!r}")
+        self.assertIn("數值標準誤", line, f"the quality line without the values' uncertainty: {line!r}")
         lumo.screenshot("analysis-quality-line")
+
+        lumo.step("each value's uncertainty beside its grade")
+        grid = lumo.grid(a)
+        cell = lumo.cell(grid, *lumo.grid_position(1))
+        lumo.hover(cell)
+        tip = lumo.wait_until(lambda: next((t for w in lumo.find_all("tool tip", showing=False)
+                                            for t in [name(w) or description(w)] if "標準誤" in t), None), 10,
+                              "the tool tip of point 1 with its grade and uncertainty")
+        for expected in ("測量品質 A", "不表示數值是否正確", "±"):
+            self.assertIn(expected, tip, f"the grid's tool tip of point 1: {tip!r}")
+        lumo.screenshot("grade-tooltip")
+
         lumo.press("離  開", a)
         lumo.window_gone(ANALYSIS, what="the analysis screen to close")
         m = self.back_on_measuring("the analysis")
@@ -113,10 +135,13 @@ class Quality(Session):
         lumo.click(lumo.get("menu item", "量測誤差"), "the menu item 量測誤差")
         page = lumo.window("量測誤差", what="the page 量測誤差")
         self.assert_fits(page, "when opened")
-        lumo.wait_until(lambda: any("依文獻預設值" in t for t in lumo.texts(page)), 10,
-                        "the page to say the band is the published default (the practice has no pairs)")
-        table = lumo.wait_until(lambda: lumo.table_with_header(page, "MDC95 (%)"), 10, "the table of figures")
-        self.assertEqual(len(lumo.table_rows(table)), 17, "twelve meridians and five indices")
+        for expected in ("同次 1 對", "另有 1 對舊的量測", "不表示數值是否正確"):
+            lumo.wait_until(lambda e=expected: any(e in t for t in lumo.texts(page)), 10,
+                            f"the page to say {expected!r} (one keyed pair, one older unkeyed pair)")
+        table = lumo.wait_until(lambda: lumo.table_with_header(page, "同次 MDC95 (%)"), 10, "the table of figures")
+        rows = lumo.table_rows(table)
+        self.assertEqual(len(rows), 18, "twelve meridians, the whole body and five indices")
+        self.assertTrue(all("–" in row[2] for row in rows), f"each MDC with its 95 % interval: {rows[:2]}")
         lumo.screenshot("noise-page")
         lumo.press("離  開", page)
         lumo.window_gone("量測誤差", what="the page to close")
@@ -144,7 +169,7 @@ class Quality(Session):
         notes = lumo.wait_until(lambda: " ".join(t for t in lumo.texts(c) if "量測" in t) or None, 10,
                                 "the notes beside the chart")
         for expected in ("兩次量測時段相差 6 小時", "運動（激烈／無）", "本次量測有 1 點品質不佳", "變化在量測誤差內",
-                         "依文獻預設值"):
+                         "預期約 1 點因偶然而超出", "未判定（品質 C", "本診所同次重複量測 1 對"):
             self.assertIn(expected, notes, "the comparison's notes")
         lumo.screenshot("comparison-notes-and-band")
         lumo.press("離  開", c)

@@ -1,6 +1,8 @@
 """Sessions with the main database on a PostgreSQL server: the throwaway
 cluster that ctest starts for them (scripts/pgcluster; LUMO_PG_STATE names
-its connection string), one database per session.
+its connection string), one database per session.  The session that restarts
+its server has a cluster of its own: ctest's is shared with tests that run at
+the same time.
 
 - two workstations on one server, each seeing the other's measurement within a second;
 - a subject two workstations change at once: the second save is refused with
@@ -40,9 +42,20 @@ def cluster_state():
     return state
 
 
-def cluster_conninfo():
-    with open(cluster_state()) as f:
+def cluster_conninfo(state=None):
+    with open(state or cluster_state()) as f:
         return f.read().strip()
+
+
+def own_cluster(session):
+    """A cluster for this session alone, stopped at its end. Its state file
+    lies in scripts/e2e's folder (LUMO_E2E_RUN), whose exit stops it too when
+    the session is cut short."""
+    state = os.path.join(os.environ.get("LUMO_E2E_RUN") or str(session.lumo.tmp), "restart.conninfo")
+    pgcluster = str(REPO / "scripts" / "pgcluster")
+    subprocess.run([pgcluster, "start", state], check=True, timeout=120)
+    session.addCleanup(subprocess.run, [pgcluster, "stop", state], timeout=120)
+    return state
 
 
 def psql(conninfo, sql):
@@ -53,11 +66,11 @@ def psql(conninfo, sql):
     return r.stdout.strip()
 
 
-def new_database(owner=None):
-    """A new, empty database on the cluster; its connection string."""
+def new_database(owner=None, state=None):
+    """A new, empty database on the cluster (ctest's, or the one of `state`); its connection string."""
     db = f"lumo_e2e_{os.getpid()}_{next(_numbers)}"
-    psql(cluster_conninfo(), f"CREATE DATABASE {db}" + (f" OWNER {owner}" if owner else ""))
-    conninfo = cluster_conninfo().replace("dbname=postgres", f"dbname={db}")
+    psql(cluster_conninfo(state), f"CREATE DATABASE {db}" + (f" OWNER {owner}" if owner else ""))
+    conninfo = cluster_conninfo(state).replace("dbname=postgres", f"dbname={db}")
     return conninfo.replace("user=postgres", f"user={owner}") if owner else conninfo
 
 
@@ -66,8 +79,8 @@ def as_superuser(conninfo):
     return " ".join("user=postgres" if part.startswith("user=") else part for part in conninfo.split())
 
 
-def restart_server():
-    subprocess.run([str(REPO / "scripts" / "pgcluster"), "restart", cluster_state()], check=True, timeout=120)
+def restart_server(state):
+    subprocess.run([str(REPO / "scripts" / "pgcluster"), "restart", state], check=True, timeout=120)
 
 
 def run(*cmd):
@@ -335,7 +348,8 @@ class Server(Session):
     # ---- the server restarted under a running program
 
     def test_server_restart(self):
-        conninfo = new_database()
+        state = own_cluster(self)
+        conninfo = new_database(state=state)
         self.lumo.args += ["--database", conninfo]
         lumo = self.lumo
         self.start_to_main()
@@ -344,7 +358,7 @@ class Server(Session):
         browser, subjects = self.open_browser(m)
         lumo.wait_until(lambda: self.listed(subjects, "S1"), 10, "subject S1 to be listed")
         lumo.step("restarting the server")
-        restart_server()
+        restart_server(state)
         psql(conninfo, "INSERT INTO ZUCUST (CUSTNO, NAME) VALUES ('S2', 'Beta')")
         # The program listens again and reads its lists again: what came meanwhile shows.
         lumo.wait_until(lambda: self.listed(subjects, "S2"), 15,

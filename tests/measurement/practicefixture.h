@@ -2,23 +2,15 @@
 // A data directory, the shared state and the simulated instrument in virtual time.
 
 #include "instrument/simfixture.h"
-#include "shell/sharedstate.h"
-
-#include <QTemporaryDir>
+#include "support/practicedir.h"
 
 namespace lumo::test {
 
-struct Practice
+struct Practice : StartedPractice
 {
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
     SimStack sim;
     Practice()
     {
-        state.DataDirectory = dir.path() + QLatin1Char('/');
-        state.messages = &messages;
-        runStartupFileSteps(state, QStringLiteral(LUMO_SHARE_DIR));
         state.instrument = &sim.instrument;
         state.InstrumentReady = true;
         // A 4 ms polling frame: a quarter of the exchanges of a 1 ms device, still

@@ -5,6 +5,7 @@
 #include "measurement/practicefixture.h"
 #include "measurement/ui/tzudec.h"
 #include "records/measurementextras.h"
+#include "records/measurements.h"
 #include "records/subjects.h"
 #include "records/ui/conditionsgroup.h"
 #include "records/ui/subjectpicker.h"
@@ -45,6 +46,16 @@ private slots:
         QVERIFY(s.clearsWithoutAsking(7));
         QCOMPARE(int(s.saved(second, 45000.5 + minutes / 1440.0, 8)), outcome);
         QVERIFY(!s.clearsWithoutAsking(8)); // the next pair starts afresh
+        // What the save keeps of the mode: the session's key only for a pair.
+        Practice f;
+        MeasurementRow first;
+        first.CUSTNO = QStringLiteral("P1");
+        first.ZUDATE = 45000.5;
+        QVERIFY(MeasurementStore(*f.state.MainDatabase).append(first).ok);
+        const bool paired = outcome == int(RepeatSession::Outcome::Paired);
+        QCOMPARE(
+            repeatSessionKey(*f.state.MainDatabase, first.MKEY, second, false, 45000.5 + minutes / 1440.0),
+            paired ? first.MKEY : 0);
     }
 
     // A point graded C is marked at once; after the run R measures it again,
@@ -106,7 +117,8 @@ private slots:
             g->note()->setText(QString::fromUtf8("剛喝咖啡"));
             save.saveToTarget();
         }
-        const MeasurementExtras x = readMeasurementExtras(*f.state.MainDatabase, f.state.CurrentMeasurementKey);
+        const MeasurementExtras x =
+            readMeasurementExtras(*f.state.MainDatabase, f.state.CurrentMeasurementKey);
         QCOMPARE(x.conditions.restMinutes, std::optional<double>(15));
         QCOMPARE(x.conditions.exercise, std::optional<int>(3));
         QCOMPARE(x.conditions.note, QString::fromUtf8("剛喝咖啡"));

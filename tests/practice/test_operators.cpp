@@ -101,6 +101,8 @@ private slots:
         QFETCH(QList<qint64>, advance);
         QFETCH(QList<int>, outcomes);
         LUMO_FRESH_MAIN(db, m_dir);
+        if (engine == test::Engine::Postgres && advance.last() > 0)
+            QSKIP("the server's waits run on its own clock, which no room (nor a test) can move");
         VirtualClock clock;
         OperatorStore store(*db, [&clock] { return clock.nowMs(); });
         QVERIFY(store.add(QStringLiteral("amy"), Role::Admin, QStringLiteral("good")));
@@ -111,6 +113,32 @@ private slots:
             QCOMPARE(int(v.outcome), outcomes.at(i));
             if (v.outcome == LoginVerdict::Waiting) QVERIFY(v.waitUntil > clock.nowMs());
         }
+    }
+
+    // A hash made at a lower cost than the program's is made again at the
+    // next successful login, and only then.
+    void rehashedWhenStronger()
+    {
+        LUMO_FRESH_MAIN(db, m_dir);
+        OperatorStore store(*db);
+        QVERIFY(store.add(QStringLiteral("amy"), Role::Admin, pw("pw")));
+        const auto hash = [&db] {
+            SqlRows rows;
+            db->run(QStringLiteral("SELECT PWHASH FROM LUMOOPER"), {}, &rows);
+            return rows.value(0).value(0).toString();
+        };
+        const QString floor = QStringLiteral("$argon2id$v=19$m=19456,t=2,p=1$");
+        setPasswordCost({24576, 3});
+        QCOMPARE(store.verify(QStringLiteral("amy"), pw("bad")).outcome, LoginVerdict::WrongPassword);
+        QVERIFY(hash().startsWith(floor));
+        const LoginVerdict v = store.verify(QStringLiteral("amy"), pw("pw"));
+        setPasswordCost(floorPasswordCost());
+        QCOMPARE(v.outcome, LoginVerdict::Accepted);
+        QVERIFY2(hash().startsWith(QStringLiteral("$argon2id$v=19$m=24576,t=3,p=1$")), qPrintable(hash()));
+        QCOMPARE(v.proof, hash());
+        // A weaker program leaves the stronger hash, which still lets her in.
+        QCOMPARE(store.verify(QStringLiteral("amy"), pw("pw")).outcome, LoginVerdict::Accepted);
+        QVERIFY(!hash().startsWith(floor));
     }
 };
 

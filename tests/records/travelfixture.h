@@ -4,30 +4,19 @@
 // subjects and measurements made to order.
 
 #include "base/formats.h"
-#include "base/messages.h"
 #include "records/measurements.h"
 #include "records/subjects.h"
-#include "shell/datadir.h"
-#include "shell/sharedstate.h"
-
-#include <QTemporaryDir>
+#include "support/practicedir.h"
 
 namespace lumo::test {
 
-struct TravelPractice
+struct TravelPractice : PracticeDir
 {
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
-
-    TravelPractice()
+    TravelPractice() : PracticeDir(QStringLiteral("data"))
     {
-        state.DataDirectory = dir.filePath(QStringLiteral("data")) + QLatin1Char('/');
-        state.messages = &messages;
         messages.setDefaultAnswer(true);
-        runStartupFileSteps(state, deliveredDirectory());
+        start();
     }
-    Database& db() { return *state.MainDatabase; }
 
     SubjectRow subject(const QString& custNo, const QString& name, bool male = true, double birth = 0)
     {

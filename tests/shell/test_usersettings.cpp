@@ -8,6 +8,7 @@
 #include "shell/ui/tzucust.h"
 #include "shell/usersettings.h"
 #include "support/keys.h"
+#include "support/practicedir.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -36,15 +37,10 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
-struct Settings
+struct Settings : test::PracticeDir
 {
-    QTemporaryDir dir;
-    SharedState state;
-    ScriptedMessages messages;
     Settings()
     {
-        state.DataDirectory = dir.path() + QLatin1Char('/');
-        state.messages = &messages;
         state.config = Configuration::createdDefaults();
         state.saveConfiguration();
     }

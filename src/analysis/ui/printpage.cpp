@@ -194,8 +194,10 @@ void PrintPage::print()
                                [&ctx](QPrinter& p) { PrintAnalysisReport(ctx->input, p); }))
         return;
     const SubjectRow& s = m_state.CurrentSubject;
-    const PrintTarget target = choosePrintTarget(
-        window(), choice, proposedPdfName(s.CUSTNO, s.NAME, reportDate(m_state.energy.TakenAt)));
+    const PrintTarget target =
+        choosePrintTarget(window(), choice,
+                          proposedPdfName(s.CUSTNO, s.NAME, reportDate(m_state.energy.TakenAt), QString(),
+                                          m_state.waitingRoom.on()));
     if (target.cancelled) return;
     if (!target.pdfFile.isEmpty()) {
         printToPdf(target.pdfFile);

@@ -27,7 +27,11 @@ QLabel* line(QWidget* parent, const char* name, const QString& text)
 void addQualityLines(QVBoxLayout* layout, QWidget* parent, const EnergySet& e)
 {
     const GradeCounts counts = countGrades(e.Quality, e.Readings);
-    layout->addWidget(line(parent, "QualityLine", gradeSummary(counts)));
+    const QString uncertainty = uncertaintySummary(e.Quality, e.Readings);
+    layout->addWidget(line(parent, "QualityLine",
+                           gradeSummary(counts) +
+                               (uncertainty.isEmpty() ? QString() : u("；") + uncertainty) +
+                               u("（品質表示讀數是否穩定，不表示數值是否正確）")));
     QStringList poor;
     for (int p = 1; p <= 24; ++p) {
         const PointGrade& g = e.Quality.grades[size_t(p - 1)];
@@ -51,7 +55,8 @@ void markGradedCells(QTableWidget* grid, const EnergySet& e)
         QTableWidgetItem* item = grid->item(c.row - 1, c.column - 1);
         const PointGrade& g = e.Quality.grades[size_t(p - 1)];
         if (!item || !g.validFor(e.Readings[size_t(p - 1)])) continue;
-        item->setToolTip(u("測量品質 ") + qualityGradeText(g));
+        item->setToolTip(qualityTipText(g));
+        item->setData(Qt::AccessibleDescriptionRole, item->toolTip());
         if (g.grade == QualityGrade::C) {
             item->setForeground(QColor(255, 0, 0));
             item->setBackground(QColor(255, 215, 215));

@@ -1,7 +1,8 @@
 #pragma once
-// "量測誤差": the practice's own figures of how large a change must be to be
-// real: its repeat pairs, and the SEM and MDC95 of every meridian and index,
-// or the published default while the practice has fewer than 20 pairs.
+// "量測誤差": how large a change must be to be more than chance: the
+// practice's repeat pairs counted (and the older unkeyed ones left out), and
+// the MDC95 of every meridian, the whole-body shift and every index with its
+// 95 % interval, within a session and between visits.
 
 #include "comparison/noise.h"
 
@@ -24,6 +25,7 @@ public:
 
 private:
     void fill();
+    QString countsText() const;
     NoiseFigures m_figures;
     QLabel* m_source;
     QTableWidget* m_table;

@@ -168,8 +168,8 @@ void TZuCmp::ToolButtonLoadClick()
 void TZuCmp::ToolButtonPrintClick()
 {
     const TwoRecordPage page = m_cmp.page(m_state.config);
-    const QString name =
-        proposedPdfName(page.base.number, page.base.name, reportDate(page.base.takenAt), u("比對"));
+    const QString name = proposedPdfName(page.base.number, page.base.name, reportDate(page.base.takenAt),
+                                         u("比對"), m_state.waitingRoom.on());
     QStringList subjects{page.base.number};
     if (page.comparison) subjects << page.comparison->number;
     printComparisonJob(

@@ -167,7 +167,8 @@ void TZumut::ToolButtonPrintClick()
     MultiRecordPage page = m_cmp.page(m_state.config);
     page.notes = m_cmp.notes(m_extras);
     const RecordBlock first = page.entries.isEmpty() ? RecordBlock() : page.entries.constFirst();
-    const QString name = proposedPdfName(first.number, first.name, reportDate(first.takenAt), u("多重比對"));
+    const QString name = proposedPdfName(first.number, first.name, reportDate(first.takenAt), u("多重比對"),
+                                         m_state.waitingRoom.on());
     QStringList subjects;
     for (const RecordBlock& b : page.entries)
         subjects << b.number;

@@ -154,7 +154,7 @@ void TZuTrend::readNotes()
     for (const MeasurementRow& m : m_measurements)
         keys << m.MKEY;
     m_notes = trendNotes(m_rows, m_measurements, readMeasurementExtras(*m_state.MainDatabase, keys));
-    m_notes << m_noise.sourceText();
+    m_notes << m_noise.sourceTextOver(m_rows);
 }
 
 // Poor points, differing conditions and the band's source, under the heading.
@@ -268,7 +268,8 @@ void TZuTrend::ToolButtonPrintClick()
     TrendPage page{&m_state.config, m_subject, m_rows};
     page.noise = &m_noise;
     page.notes = m_notes;
-    const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"));
+    const QString name = proposedPdfName(m_subject.CUSTNO, m_subject.NAME, QDate::currentDate(), u("趨勢"),
+                                         m_state.waitingRoom.on());
     printComparisonJob(this, m_state, trendJobTitle(), [&](ReportPage& p) { return printTrendPage(p, page); },
                        TrendReportSize, name, {m_subject.CUSTNO});
 }

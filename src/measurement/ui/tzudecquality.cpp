@@ -49,10 +49,11 @@ void TZudec::showGrade(int point)
     item->setForeground(poor ? QBrush(Red) : QBrush());
     QString tip;
     if (graded) {
-        tip = u("測量品質 ") + qualityGradeText(g);
-        if (poor) tip += u("（按 R 重新測量）");
+        tip = qualityTipText(g);
+        if (poor) tip += u("\n按 R 重新測量");
     }
     item->setToolTip(tip);
+    item->setData(Qt::AccessibleDescriptionRole, tip); // a screen reader hears the grade too
 }
 
 void TZudec::showAllGrades()
@@ -132,13 +133,17 @@ void TZudec::measurementSaved()
     const RepeatSession::Outcome o =
         m_repeat.saved(m_state.CurrentSubject.CUSTNO, m_state.energy.TakenAt, m_state.CurrentMeasurementKey);
     if (o == RepeatSession::Outcome::Paired && m_state.MainDatabase)
-        m_repeat.setPairsInPractice(practiceNoise(*m_state.MainDatabase, m_state.compensation).pairs);
+        m_repeat.setPairsInPractice(practiceNoise(*m_state.MainDatabase, m_state.compensation).pairs());
     if (m_repeat.on()) m_status->showMessage(m_repeat.statusText());
 }
 
 void TZudec::prepareRepeatRun()
 {
-    if (m_repeat.clearsWithoutAsking(m_state.CurrentMeasurementKey)) m_run.clearForNewRun();
+    if (!m_repeat.clearsWithoutAsking(m_state.CurrentMeasurementKey)) return;
+    const qint64 first = m_repeat.firstKey();
+    m_run.clearForNewRun();
+    // The second of the pair carries its session's key when it is saved.
+    m_state.energy.Conditions.repeatOf = first;
 }
 
 } // namespace lumo

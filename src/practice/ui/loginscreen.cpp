@@ -108,11 +108,21 @@ void LoginScreen::tick()
     m_message->setText(u("請再試一次。"));
 }
 
-bool logInIfNeeded(SharedState& state, QWidget* parent)
+bool logInIfNeeded(SharedState& state, QWidget* parent, bool* lockedOut)
 {
     // A file of an older version opened for reading only has no operators.
-    if (!state.MainDatabase || !state.MainDatabase->hasTable(QStringLiteral("LUMOOPER"))) return true;
+    if (!state.MainDatabase) return true;
     Status st;
+    if (OperatorStore(*state.MainDatabase).lockedOut(&st)) {
+        state.ShowMessageDialog(NoteAttention, noEnabledAdminMessage(state.MainDatabase->onServer()));
+        if (lockedOut) *lockedOut = true;
+        return false;
+    }
+    if (!st) {
+        state.reportError(st.error);
+        return false;
+    }
+    if (!state.MainDatabase->hasTable(QStringLiteral("LUMOOPER"))) return true;
     state.Session.practiceMode = OperatorStore(*state.MainDatabase).practiceMode(&st);
     // Practice mode cannot be told: nobody is let in unchecked.
     if (!st) {

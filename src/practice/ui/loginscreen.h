@@ -40,6 +40,8 @@ private:
 // In practice mode: the login screen until an operator logs in (true), or the
 // operator quits (false). Outside practice mode true at once, with the session
 // marked so.
-bool logInIfNeeded(SharedState& state, QWidget* parent);
+// `lockedOut` (when given) is set for a database without an enabled admin:
+// the refusal was shown and the program ends without another question.
+bool logInIfNeeded(SharedState& state, QWidget* parent, bool* lockedOut = nullptr);
 
 } // namespace lumo

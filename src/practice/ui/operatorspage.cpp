@@ -109,12 +109,18 @@ QString OperatorsPage::typedPassword()
     return pw;
 }
 
-void OperatorsPage::done(const char* action, const QString& detail)
+// The entry goes with the change, in its transaction: a change the log
+// cannot take is not made, and the dialog says why.
+std::function<Status()> OperatorsPage::entry(const char* action, const QString& detail)
 {
-    // The change stands without its entry (as a login does); the failure goes to the program's output.
-    if (const Status logged = audit(m_state, {QLatin1String(action), {}, 0, detail}); !logged)
-        qWarning("audit: %s", qPrintable(logged.error));
-    reload();
+    return [this, action, detail] { return audit(m_state, {QLatin1String(action), {}, 0, detail}); };
+}
+
+OperatorStore OperatorsPage::store()
+{
+    OperatorStore s(*m_state.MainDatabase);
+    s.setActor(m_state.Session);
+    return s;
 }
 
 void OperatorsPage::add()
@@ -123,12 +129,9 @@ void OperatorsPage::add()
     const Role role = Role(m_role->currentData().toInt());
     const QString pw = typedPassword();
     if (pw.isEmpty() || !m_state.MainDatabase) return;
-    const Status st = OperatorStore(*m_state.MainDatabase).add(name, role, pw);
-    if (!st) {
-        m_state.ShowMessageDialog(NoteAttention, st.error);
-        return;
-    }
-    // The first account turns practice mode on; the admin who made it is the one at the keyboard.
+    // The first account turns practice mode on; the admin who made it is the
+    // one at the keyboard, and its entry is the log's first.
+    const OperatorSession before = m_state.Session;
     if (!m_state.Session.practiceMode) {
         m_state.Session.practiceMode = true;
         m_state.Session.name = name;
@@ -136,8 +139,15 @@ void OperatorsPage::add()
         // As the login sets it: every row of this run names the machine.
         m_state.Session.workstation = QSysInfo::machineHostName();
     }
+    const Status st = store().add(name, role, pw,
+                                  entry("operator.add", QStringLiteral("%1 (%2)").arg(name, roleKey(role))));
+    if (!st) {
+        m_state.Session = before;
+        m_state.ShowMessageDialog(NoteAttention, st.error);
+        return;
+    }
     m_name->clear();
-    done("operator.add", QStringLiteral("%1 (%2)").arg(name, roleKey(role)));
+    reload();
 }
 
 void OperatorsPage::changePassword()
@@ -149,12 +159,12 @@ void OperatorsPage::changePassword()
     }
     const QString pw = typedPassword();
     if (pw.isEmpty() || !m_state.MainDatabase) return;
-    if (const Status st = OperatorStore(*m_state.MainDatabase).passwd(name, pw); !st) {
+    if (const Status st = store().passwd(name, pw, entry("operator.passwd", name)); !st) {
         m_state.ShowMessageDialog(NoteAttention, st.error);
         return;
     }
     m_state.ShowMessageDialog(NoteImportant, u("已變更 %1 的密碼。").arg(name));
-    done("operator.passwd", name);
+    reload();
 }
 
 void OperatorsPage::disableSelected()
@@ -162,11 +172,11 @@ void OperatorsPage::disableSelected()
     const QString name = selectedName();
     if (name.isEmpty() || !m_state.MainDatabase) return;
     if (!m_state.ShowMessageDialog(AskAttention, u("確定要停用操作人員 %1 嗎？").arg(name))) return;
-    if (const Status st = OperatorStore(*m_state.MainDatabase).disable(name); !st) {
+    if (const Status st = store().disable(name, entry("operator.disable", name)); !st) {
         m_state.ShowMessageDialog(NoteAttention, st.error);
         return;
     }
-    done("operator.disable", name);
+    reload();
 }
 
 } // namespace lumo

@@ -3,7 +3,11 @@
 // (admins only, or anyone before the first account exists): add, change a
 // password, disable. Every change is written to the log.
 
+#include "base/status.h"
+#include "practice/operators.h"
+
 #include <QWidget>
+#include <functional>
 
 class QComboBox;
 class QLineEdit;
@@ -27,7 +31,8 @@ private:
     QString selectedName() const;
     // The two password fields, when they match and are not empty (else said, and empty).
     QString typedPassword();
-    void done(const char* action, const QString& detail);
+    std::function<Status()> entry(const char* action, const QString& detail);
+    OperatorStore store();
 
     SharedState& m_state;
     QTableWidget* m_table;

@@ -173,6 +173,11 @@ void TZusave::saveToTarget()
     // With how it was taken (grades, samples, conditions), in one transaction.
     EnergySet measured = m_state.energy;
     measured.Conditions = sanitizedConditions(m_conditions->conditions());
+    // A repeat of the repeat mode keeps its session's key only when it repeats
+    // that measurement: the same subject, the same potential, minutes later.
+    if (const qint64 first = m_state.energy.Conditions.repeatOf; first > 0)
+        measured.Conditions.repeatOf =
+            repeatSessionKey(*m_state.MainDatabase, first, row.CUSTNO, row.ZUVOTA, row.ZUDATE);
     const Status st =
         auditedChange(m_state, {QStringLiteral("measurement.add"), row.CUSTNO, 0, {}}, [&](AuditEntry& e) {
             const Status s = appendMeasurementWithExtras(*m_state.MainDatabase, row, measured);
