@@ -102,70 +102,61 @@ class TestRooms : public QObject
     QTemporaryDir m_dir;
 
 private slots:
-    // A merge of A and B in each room: one merges, the other finds the pair
-    // gone or changed and says so; one subject keeps every measurement.
-    void twoMergesOfOnePair_data()
+    // The same change in both rooms at once: one is made, the other finds
+    // its rows gone, changed or added and says so. Merges of A and B leave
+    // one subject with every measurement, its row version raised once; a
+    // list imported twice adds its numbers once, under either choice.
+    void sameChangeInTwoRooms_data()
     {
-        QTest::addColumn<bool>("opposite");
-        QTest::newRow("A into B and B into A") << true;
-        QTest::newRow("A into B twice") << false;
+        QTest::addColumn<QString>("work");
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<int>("subjects");
+        QTest::newRow("A into B and B into A") << "merge both ways" << u("其他工作站刪除／修改") << 1;
+        QTest::newRow("A into B twice") << "merge" << u("其他工作站刪除／修改") << 1;
+        QTest::newRow("a list, numbers there refused") << "import" << u("其他工作站新增") << 200;
+        QTest::newRow("a list, numbers there skipped") << "import skip" << u("其他工作站新增") << 200;
     }
-    void twoMergesOfOnePair()
+    void sameChangeInTwoRooms()
     {
-        QFETCH(bool, opposite);
+        QFETCH(QString, work);
+        QFETCH(QString, refusal);
+        QFETCH(int, subjects);
         const QString conninfo = newServerDatabase();
         Status st;
         auto db = Database::connect({conninfo, {}}, &st);
         QVERIFY2(db, qPrintable(st.error));
         const SubjectRow a = subject(*db, QStringLiteral("A01"), 2);
         const SubjectRow b = subject(*db, QStringLiteral("B01"), 1);
-        auto merge = [](const SubjectRow& kept, const SubjectRow& other) {
+        auto merge = [](const SubjectRow& kept, const SubjectRow& other) -> Work {
             return [kept, other](Database& room) {
                 return mergeSubjects(room, kept, other, MergeChoice{}, 46000);
             };
         };
-        const QVector<Status> out = raced(conninfo, merge(b, a), opposite ? merge(a, b) : merge(b, a));
+        QByteArray csv = "CUSTNO,NAME\n";
+        for (int i = 0; i < subjects - 2; ++i)
+            csv += "N" + QByteArray::number(i) + ",n" + QByteArray::number(i) + "\n";
+        const ImportPlan plan = planOf(*db, csv);
+        const auto choice =
+            work.endsWith(QLatin1String("skip")) ? ExistingNumbers::Skip : ExistingNumbers::Refuse;
+        const Work import = [&plan, choice](Database& room) {
+            int added = 0, skipped = 0;
+            return importSubjects(room, plan, choice, &added, &skipped);
+        };
+        const bool merging = work.startsWith(QLatin1String("merge"));
+        const QVector<Status> out =
+            merging ? raced(conninfo, merge(b, a),
+                            work.endsWith(QLatin1String("ways")) ? merge(a, b) : merge(b, a))
+                    : raced(conninfo, import, import);
         QCOMPARE(out.size(), 2);
         QCOMPARE(int(out[0].ok) + int(out[1].ok), 1);
         const Status& refused = out[0].ok ? out[1] : out[0];
-        QVERIFY2(refused.error.contains(u("其他工作站刪除／修改")), qPrintable(refused.error));
-        QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUCUST")), 1);
+        QVERIFY2(refused.error.contains(refusal), qPrintable(refused.error));
+        QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUCUST")), subjects);
+        if (!merging) return;
         QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUDATA d WHERE EXISTS "
                                                 "(SELECT 1 FROM ZUCUST s WHERE s.CUSTNO = d.CUSTNO)")),
                  3);
         QCOMPARE(countWhere(*db, QStringLiteral("SELECT MAX(ROWVER) FROM ZUCUST")), 2); // raised once
-    }
-
-    // One list imported in both rooms: the second import finds every number
-    // there and adds none, under either choice, and says so.
-    void twoImportsOfOneList_data()
-    {
-        QTest::addColumn<int>("existing"); // ExistingNumbers
-        QTest::newRow("refuse numbers there") << int(ExistingNumbers::Refuse);
-        QTest::newRow("skip numbers there") << int(ExistingNumbers::Skip);
-    }
-    void twoImportsOfOneList()
-    {
-        QFETCH(int, existing);
-        const QString conninfo = newServerDatabase();
-        Status st;
-        auto db = Database::connect({conninfo, {}}, &st);
-        QVERIFY2(db, qPrintable(st.error));
-        QByteArray csv = "CUSTNO,NAME\n";
-        for (int i = 0; i < 200; ++i)
-            csv += "N" + QByteArray::number(i) + ",n" + QByteArray::number(i) + "\n";
-        const ImportPlan plan = planOf(*db, csv);
-        QCOMPARE(plan.subjects.size(), 200);
-        auto import = [&plan, existing](Database& room) {
-            int added = 0, skipped = 0;
-            return importSubjects(room, plan, ExistingNumbers(existing), &added, &skipped);
-        };
-        const QVector<Status> out = raced(conninfo, import, import);
-        QCOMPARE(out.size(), 2);
-        QCOMPARE(int(out[0].ok) + int(out[1].ok), 1);
-        const Status& refused = out[0].ok ? out[1] : out[0];
-        QVERIFY2(refused.error.contains(u("其他工作站新增")), qPrintable(refused.error));
-        QCOMPARE(countWhere(*db, QStringLiteral("SELECT COUNT(*) FROM ZUCUST")), 200);
     }
 
     // The numbers of one subject compared alike everywhere: "a01" and "A01"
@@ -197,8 +188,10 @@ private slots:
         SubjectExportOutcome done;
         const Status st = exportSubjectRecords(state, mine, dir.filePath(QStringLiteral("out")),
                                                state.config.PrintOptions, &done);
-        if (alsoHeld.isEmpty()) QVERIFY2(st.ok && done.measurements == 8, qPrintable(st.error));
-        else QVERIFY2(st.error.contains(u("編號 a01 有 2 位受測者")), qPrintable(st.error));
+        if (alsoHeld.isEmpty())
+            QVERIFY2(st.ok && done.measurements == 8, qPrintable(st.error));
+        else
+            QVERIFY2(st.error.contains(u("編號 a01 有 2 位受測者")), qPrintable(st.error));
     }
 
     // A save whose connection breaks at its COMMIT is told as it ended on the
