@@ -3,6 +3,7 @@
 // the database passes SQLite's full check, every change reported committed is
 // there, no change is there in part, every change of practice mode has its
 // audit log entry and every entry its change, and ZuDefTw.ini is one whole save.
+#include "practice/audit.h"
 #include "practice/auditlog.h"
 #include "practice/operators.h"
 #include "records/database.h"
@@ -241,7 +242,11 @@ Content preparePractice(const QString& dataDir)
     s.messages = &quiet;
     runStartupFileSteps(s, QStringLiteral(LUMO_SHARE_DIR));
     if (!s.MainDatabase) return {};
-    OperatorStore(*s.MainDatabase).add(QStringLiteral("admin"), Role::Admin, QLatin1String(kPassword));
+    // The first account with its entry, as practice mode is turned on: the log starts there.
+    s.Session = OperatorSession{true, QStringLiteral("admin"), Role::Admin, QStringLiteral("crash-loop")};
+    OperatorStore(*s.MainDatabase).add(QStringLiteral("admin"), Role::Admin, QLatin1String(kPassword), [&] {
+        return audit(s, {QStringLiteral("operator.add"), {}, 0, QStringLiteral("admin")});
+    });
     Transaction t(*s.MainDatabase);
     for (int i = 0; i < 2000; ++i) {
         SubjectRow subject;
