@@ -122,9 +122,9 @@ struct ReportWorker
         state.compensation = from.compensation;
         // A connection of its own to the same database: the server's, or the file read-only.
         Database& main = *from.MainDatabase;
-        state.MainDatabase = main.onServer()
-                                 ? Database::connect(main.login(), &opened)
-                                 : Database::open(main.path(), FileKind::Main, Database::Access::ReadOnly, &opened);
+        state.MainDatabase = main.onServer() ? Database::connect(main.login(), &opened)
+                                             : Database::open(main.path(), FileKind::Main,
+                                                              Database::Access::ReadOnly, &opened);
         if (opened && from.KnowledgeDatabase)
             state.KnowledgeDatabase = Database::open(from.KnowledgeDatabase->path(), FileKind::Knowledge,
                                                      Database::Access::ReadOnly, &opened);

@@ -9,10 +9,10 @@
 #include "travelfixture.h"
 
 #include <QDir>
-#include <optional>
 #include <QtTest>
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <sys/resource.h>
 
 using namespace lumo;

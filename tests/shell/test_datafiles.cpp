@@ -156,7 +156,9 @@ private slots:
         mainDatabase(fresh);
         crashedWriter(fresh, 3); // committed rows in a log beside it, as a killed copy leaves them
         if (mainThere) mainDatabase(main);
-        if (originalSetAside) QVERIFY(QFile::copy(delivered() + QStringLiteral("/Zuspa.mdb"), dir.filePath(QStringLiteral("lumo4_jet.mdb"))));
+        if (originalSetAside)
+            QVERIFY(QFile::copy(delivered() + QStringLiteral("/Zuspa.mdb"),
+                                dir.filePath(QStringLiteral("lumo4_jet.mdb"))));
         const PreparedFiles p = prepareDataDirectory(dir.path());
         QVERIFY(!QFile::exists(fresh) && !QFile::exists(fresh + QStringLiteral("-wal")));
         QCOMPARE(p.move.ok, after != QLatin1String("none"));
