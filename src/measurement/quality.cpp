@@ -10,6 +10,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <vector>
 
 namespace lumo {
 namespace {
@@ -183,37 +184,62 @@ bool driftInBothHalves(const QVector<double>& t, const QVector<double>& y, doubl
 }
 
 // y = plateau + a exp(-t / tau), tau searched on a log grid from 50 ms to the
-// limit, plateau and a by least squares for each.
+// limit, plateau and a by least squares for each. The squared error comes from
+// the sums the least squares already has, so each tau costs one pass; y is
+// taken about its mean so the sums do not cancel.
 void fitSettling(const QualitySamples& s, double mean, QualityFigures& f)
 {
-    QVector<double> t, y;
+    std::vector<double> t, y; // plain vectors: the loops below index them a million times
+    t.reserve(size_t(s.size()));
+    y.reserve(size_t(s.size()));
     for (const QualitySample& x : s)
         if (x.tick >= 3) {
-            t << x.ms;
-            y << x.counts;
+            t.push_back(x.ms);
+            y.push_back(x.counts);
         }
     if (t.size() < 4 || mean <= 0) return;
+    const double n = double(t.size());
+    const double centre = std::accumulate(y.begin(), y.end(), 0.0) / n;
+    double syy = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        y[i] -= centre;
+        syy += y[i] * y[i];
+    }
+    const double t0 = t[0];
     double best = std::numeric_limits<double>::infinity();
     for (int g = 0; g <= 60; ++g) {
         const double tau = 50 * std::pow(SettlingTauLimitMs / 50, g / 60.0);
-        double se = 0, see = 0, sy = 0, sey = 0;
-        const double n = double(t.size());
-        for (int i = 0; i < t.size(); ++i) {
-            const double e = std::exp(-(t[i] - t[0]) / tau);
+        double se = 0, see = 0, sey = 0; // y sums to 0 about its mean
+        // The readings' times are whole milliseconds, mostly a steady step
+        // apart: exp(-t / tau) goes from one reading to the next by one
+        // factor per step, so a point's thousand readings need a few exp()
+        // instead of one each.
+        const double q = std::exp(-1 / tau);
+        double e = 1, stepFactor = 1;
+        int step = 0;
+        for (size_t i = 0; i < t.size(); ++i) {
+            const int gap = i == 0 ? 0 : int(t[i] - t[i - 1]);
+            if (gap < 0) {
+                e = std::exp(-(t[i] - t0) / tau);
+            } else if (gap > 0) {
+                if (gap != step) {
+                    step = gap;
+                    stepFactor = std::pow(q, gap);
+                }
+                e *= stepFactor;
+            }
             se += e;
             see += e * e;
-            sy += y[i];
             sey += e * y[i];
         }
         const double det = n * see - se * se;
         if (std::fabs(det) < 1e-12) continue;
-        const double a = (n * sey - se * sy) / det, plateau = (sy - a * se) / n;
-        double sse = 0;
-        for (int i = 0; i < t.size(); ++i)
-            sse += std::pow(y[i] - plateau - a * std::exp(-(t[i] - t[0]) / tau), 2);
+        const double a = n * sey / det, plateau = -a * se / n;
+        // sum (y - plateau - a e)^2 expanded over the sums above
+        const double sse = syy + n * plateau * plateau + a * a * see - 2 * a * sey + 2 * plateau * a * se;
         if (sse < best) {
             best = sse;
-            f.plateauPct = (plateau / mean - 1) * 100;
+            f.plateauPct = ((plateau + centre) / mean - 1) * 100;
             f.tauMs = tau;
         }
     }

@@ -10,7 +10,8 @@ namespace {
 // 1: the grade, the figures of every test and the trace.
 // 2: also the slope's standard error and degrees of freedom, the value's own
 //    standard error and the settling fit (older blobs read them as unknown).
-constexpr quint8 FormatVersion = 2;
+// 3: the figures as varints, and 14 readings of a point's trace.
+constexpr quint8 FormatVersion = 3;
 
 class Writer
 {
@@ -105,17 +106,48 @@ void writeGrade(Writer& w, const PointGrade& g)
     w.f32(g.value);
     const int grade = g.grade == QualityGrade::A ? 1 : g.grade == QualityGrade::B ? 2 : 3;
     w.u8(quint8(grade << 4 | int(g.test)));
-    w.u16(quint16(signedTenths(g.figures.slopePct)));
-    w.u16(tenths(g.figures.spreadPct));
-    w.u16(tenths(g.figures.stepPct));
-    w.u16(tenths(g.figures.tickDiffPct));
-    w.u16(quint16(std::clamp(g.figures.samples, 0, 65535)));
-    w.u16(tenths(std::isfinite(g.figures.slopeSePct) ? g.figures.slopeSePct : 6553.5));
-    w.u16(tenths(g.figures.effectiveDf));
-    w.u16(quint16(std::clamp(std::round(g.figures.sePct * 100), 0.0, 65535.0)));
-    w.u16(quint16(signedTenths(g.figures.plateauPct)));
-    w.u16(quint16(std::clamp(std::round(g.figures.tauMs), 0.0, 65535.0)));
+    // Each figure a 16-bit field's value, written as a varint: most figures
+    // are small, and a page holds three rows of a measurement's quality
+    // instead of two when they take one byte each.
+    w.zigzag(signedTenths(g.figures.slopePct));
+    w.varint(tenths(g.figures.spreadPct));
+    w.varint(tenths(g.figures.stepPct));
+    w.varint(tenths(g.figures.tickDiffPct));
+    w.varint(quint16(std::clamp(g.figures.samples, 0, 65535)));
+    w.varint(tenths(std::isfinite(g.figures.slopeSePct) ? g.figures.slopeSePct : 6553.5));
+    w.varint(tenths(g.figures.effectiveDf));
+    w.varint(quint16(std::clamp(std::round(g.figures.sePct * 100), 0.0, 65535.0)));
+    w.zigzag(signedTenths(g.figures.plateauPct));
+    w.varint(quint16(std::clamp(std::round(g.figures.tauMs), 0.0, 65535.0)));
 }
+
+// A figure's 16-bit field: fixed two bytes before version 3, a varint since;
+// a varint beyond the field is no figure this program wrote.
+class FigureReader
+{
+public:
+    FigureReader(Reader& r, int version) : m_r(r), m_version(version) {}
+    quint16 unsignedField()
+    {
+        if (m_version < 3) return m_r.u16();
+        const quint32 v = m_r.varint();
+        if (v > 65535) m_bad = true;
+        return quint16(v);
+    }
+    qint16 signedField()
+    {
+        if (m_version < 3) return qint16(m_r.u16());
+        const qint32 v = m_r.zigzag();
+        if (v < -32768 || v > 32767) m_bad = true;
+        return qint16(v);
+    }
+    bool ok() const { return !m_bad && m_r.ok(); }
+
+private:
+    Reader& m_r;
+    int m_version;
+    bool m_bad = false;
+};
 
 bool readGrade(Reader& r, PointGrade& g, int version)
 {
@@ -126,18 +158,20 @@ bool readGrade(Reader& r, PointGrade& g, int version)
         return false;
     g.grade = grade == 1 ? QualityGrade::A : grade == 2 ? QualityGrade::B : QualityGrade::C;
     g.test = QualityTest(test);
-    g.figures.slopePct = qint16(r.u16()) / 10.0;
-    g.figures.spreadPct = r.u16() / 10.0;
-    g.figures.stepPct = r.u16() / 10.0;
-    g.figures.tickDiffPct = r.u16() / 10.0;
-    g.figures.samples = r.u16();
+    FigureReader f(r, version);
+    g.figures.slopePct = f.signedField() / 10.0;
+    g.figures.spreadPct = f.unsignedField() / 10.0;
+    g.figures.stepPct = f.unsignedField() / 10.0;
+    g.figures.tickDiffPct = f.unsignedField() / 10.0;
+    g.figures.samples = f.unsignedField();
     if (version >= 2) {
-        g.figures.slopeSePct = r.u16() / 10.0;
-        g.figures.effectiveDf = r.u16() / 10.0;
-        g.figures.sePct = r.u16() / 100.0;
-        g.figures.plateauPct = qint16(r.u16()) / 10.0;
-        g.figures.tauMs = r.u16();
+        g.figures.slopeSePct = f.unsignedField() / 10.0;
+        g.figures.effectiveDf = f.unsignedField() / 10.0;
+        g.figures.sePct = f.unsignedField() / 100.0;
+        g.figures.plateauPct = f.signedField() / 10.0;
+        g.figures.tauMs = f.unsignedField();
     }
+    if (!f.ok()) return false;
     switch (g.test) {
     case QualityTest::None:
         g.figure = 0;

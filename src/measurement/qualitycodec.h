@@ -2,7 +2,7 @@
 // The stored form of a measurement's quality: a small blob per measurement
 // (at most 2 KB for 24 points). Each graded point keeps its value, grade,
 // the figures of every test (so a later study can grade again with other
-// bounds) and a trace of 16 of the readings of its last two ticks; the points
+// bounds) and a trace of 14 of the readings of its last two ticks; the points
 // measured twice keep the reading that was not used. A transfer file brings
 // blobs from elsewhere: decoding checks every length and refuses what does
 // not fit, never reading beyond the blob or allocating by a count it holds.
@@ -14,7 +14,7 @@
 namespace lumo {
 
 // Readings of a point kept in the stored trace.
-constexpr int StoredSamplesPerPoint = 16;
+constexpr int StoredSamplesPerPoint = 14;
 constexpr int MaxStoredRepeats = 48;
 constexpr int MaxQualityBlobBytes = 16 * 1024;
 

@@ -144,6 +144,29 @@ private slots:
         QCOMPARE(f.state.energy.Readings[0], sum / n / 20.0);
     }
 
+    // A reading settling as 1000 + 200 exp(-t / 400 ms): the fit finds the
+    // time constant on its grid and the level it settles to, whether the
+    // readings come at a steady rate or at uneven, repeated times.
+    void settlingFitFindsTimeConstant_data()
+    {
+        QTest::addColumn<QList<int>>("gaps");
+        QTest::newRow("every millisecond") << QList<int>{1};
+        QTest::newRow("uneven and repeated times") << QList<int>{1, 3, 0, 2, 1, 7};
+    }
+    void settlingFitFindsTimeConstant()
+    {
+        QFETCH(QList<int>, gaps);
+        QualitySamples s;
+        for (int ms = 1200, i = 0; ms < 2400; ms += gaps[i++ % gaps.size()]) {
+            const double counts = 1000 + 200 * std::exp(-(ms - 1200) / 400.0);
+            s.append({quint16(ms), quint16(std::lround(counts)), quint8(ms < 1800 ? 3 : 4)});
+        }
+        const QualityFigures f = measureQuality(s, QualityThresholds());
+        QVERIFY2(std::fabs(f.tauMs - 400) < 400 * 0.06, qPrintable(QString::number(f.tauMs)));
+        QVERIFY2(std::fabs((1 + f.plateauPct / 100) * f.mean - 1000) < 2,
+                 qPrintable(QString::number(f.plateauPct)));
+    }
+
     void noiselessSteadyHandReadsItsValue()
     {
         Practice f;
@@ -178,6 +201,41 @@ private slots:
         }
     }
 
+    // A blob written by an older version keeps every figure it stored; the
+    // figures came as fixed 16-bit fields then.
+    void olderBlobsReadTheirFigures_data()
+    {
+        QTest::addColumn<int>("version");
+        QTest::newRow("grades and tests only") << 1;
+        QTest::newRow("with uncertainty and settling") << 2;
+    }
+    void olderBlobsReadTheirFigures()
+    {
+        QFETCH(int, version);
+        const QList<quint16> fields{quint16(qint16(-123)), 45, 67, 8, 900, 25, 3100, 70,
+                                    quint16(qint16(-15)),  400};
+        QByteArray blob;
+        auto u16 = [&](quint16 v) { blob.append(char(v & 0xff)).append(char(v >> 8)); };
+        const float value = 45.5f;
+        blob.append(char(version)).append(char(1)).append(char(0)).append(char(0)); // point 1
+        blob.append(reinterpret_cast<const char*>(&value), 4);
+        blob.append(char(2 << 4 | int(QualityTest::Spread)));
+        for (int i = 0; i < (version == 1 ? 5 : 10); ++i)
+            u16(fields[i]);
+        u16(1800);                            // the fourth tick's start
+        blob.append(char(0)).append(char(0)); // no trace, no repeats
+        MeasurementQuality q;
+        QVERIFY(decodeQuality(blob, q));
+        const QualityFigures& f = q.grades[0].figures;
+        QCOMPARE(q.grades[0].grade, QualityGrade::B);
+        QCOMPARE(f.slopePct, -12.3);
+        QCOMPARE(f.spreadPct, 4.5);
+        QCOMPARE(f.samples, 900);
+        QCOMPARE(f.effectiveDf, version == 1 ? 0.0 : 310.0);
+        QCOMPARE(f.plateauPct, version == 1 ? 0.0 : -1.5);
+        QCOMPARE(f.tauMs, version == 1 ? 0.0 : 400.0);
+    }
+
     void damagedBlobsAreRefused_data()
     {
         QTest::addColumn<QByteArray>("blob");
@@ -195,6 +253,10 @@ private slots:
         QTest::newRow("points claimed") << many;
         QTest::newRow("endless number") << good.left(30) + QByteArray(64, char(0xff));
         QTest::newRow("too large") << QByteArray(MaxQualityBlobBytes + 1, '\x01');
+        const float value = 45;
+        QTest::newRow("figure beyond its field")
+            << QByteArray("\x03\x01\x00\x00", 4) + QByteArray(reinterpret_cast<const char*>(&value), 4) +
+                   QByteArray("\x10\x00\x80\x80\x04", 5) + QByteArray(12, '\0');
     }
     void damagedBlobsAreRefused()
     {

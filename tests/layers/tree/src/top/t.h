@@ -1,0 +1,3 @@
+#pragma once
+#include "mid/m.h"
+#include <QString>

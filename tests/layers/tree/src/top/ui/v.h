@@ -1,0 +1,3 @@
+#pragma once
+#include "top/t.h"
+#include "side/s.h"
