@@ -25,6 +25,8 @@ public:
     virtual bool firstWithPrefix(const char* sortColumn, const char* searchColumn, const QString& text,
                                  QVariant* value, qint64* key) = 0;
     virtual int readMeasurements(const QString& custNo) = 0;
+    // Whole subject rows of one name, along the name's index.
+    virtual int readSameName(const QString& name) = 0;
     virtual bool appendMeasurement(const QString& custNo) = 0;
     virtual bool removeSubject(qint64 key) = 0;
     virtual qint64 countMeasurements() = 0;

@@ -192,6 +192,13 @@ int BareRecords::readMeasurements(const QString& custNo)
     return drain(s);
 }
 
+int BareRecords::readSameName(const QString& name)
+{
+    sqlite3_stmt* s = prepare("SELECT * FROM ZUCUST WHERE NAME = ?");
+    bindValue(s, 1, name);
+    return drain(s);
+}
+
 bool BareRecords::appendMeasurement(const QString& custNo)
 {
     QByteArray columns = "CUSTNO, ZUDATE, ZUVOTA, MEMO1, MEMO2, AutoKey, PrtFG", marks = "?,?,?,?,?,?,?";

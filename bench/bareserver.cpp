@@ -186,6 +186,11 @@ int BareServer::readMeasurements(const QString& custNo)
               {custNo.toUtf8()}));
 }
 
+int BareServer::readSameName(const QString& name)
+{
+    return drain(query("SELECT * FROM ZUCUST WHERE NAME = $1", {name.toUtf8()}));
+}
+
 bool BareServer::appendMeasurement(const QString& custNo)
 {
     QByteArray columns = "CUSTNO, ZUDATE, ZUVOTA, MEMO1, MEMO2, AutoKey, PrtFG",

@@ -28,6 +28,7 @@ public:
     bool firstWithPrefix(const char* sortColumn, const char* searchColumn, const QString& text,
                          QVariant* value, qint64* key) override;
     int readMeasurements(const QString& custNo) override;
+    int readSameName(const QString& name) override;
     bool appendMeasurement(const QString& custNo) override;
     bool removeSubject(qint64 key) override;
     qint64 countMeasurements() override;

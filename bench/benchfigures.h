@@ -26,7 +26,7 @@ template <typename F> double timeMs(F&& f, int repeat = 1)
 struct Targets
 {
     double open = 20, search = 10, sort = 20, scroll = 1000, worstScreen = 16, measurements = 5, append = 10,
-           remove = 20, count = 50;
+           remove = 20, count = 50, candidates = 20;
 };
 
 // One line per figure, and "FIGURE <prefix><name>" beside "FIGURE <prefix>bare_<name>".

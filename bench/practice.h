@@ -17,5 +17,7 @@ Status generatePractice(const QString& path, PracticeSize size, unsigned seed = 
 
 // Peak resident memory of this process in megabytes.
 double peakMemoryMb();
+// Resident memory now, in megabytes (at the start: the program and its libraries).
+double currentMemoryMb();
 
 } // namespace lumo::bench

@@ -12,6 +12,26 @@ install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/lumo.desktop DESTINATION ${CMAKE_
 install(FILES ${CMAKE_SOURCE_DIR}/data/desktop/lumo.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
+# The manual pages and the changelog, written by lumo-docgen from the command
+# table and the release notes, compressed as Debian keeps them (gzip -9n: no
+# name or time in the header, so the same build gives the same bytes);
+# `man -l build/doc/lumo-cli.1` reads the page from the build.
+set(LUMO_DOC_BUILD_DIR ${CMAKE_BINARY_DIR}/doc)
+set(LUMO_DOCS ${LUMO_DOC_BUILD_DIR}/lumo.1.gz ${LUMO_DOC_BUILD_DIR}/lumo-cli.1.gz ${LUMO_DOC_BUILD_DIR}/changelog.gz)
+add_custom_command(
+  OUTPUT ${LUMO_DOCS}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${LUMO_DOC_BUILD_DIR}
+  COMMAND lumo-docgen --out ${LUMO_DOC_BUILD_DIR} --version ${PROJECT_VERSION}
+          --notes ${CMAKE_SOURCE_DIR}/RELEASE-NOTES.md --maintainer ${LUMO_MAINTAINER}
+  COMMAND gzip -9nfk ${LUMO_DOC_BUILD_DIR}/lumo.1 ${LUMO_DOC_BUILD_DIR}/lumo-cli.1 ${LUMO_DOC_BUILD_DIR}/changelog
+  DEPENDS lumo-docgen ${CMAKE_SOURCE_DIR}/RELEASE-NOTES.md
+  COMMENT "Writing the manual pages and the changelog"
+  VERBATIM)
+add_custom_target(lumo_docs ALL DEPENDS ${LUMO_DOCS})
+install(FILES ${LUMO_DOC_BUILD_DIR}/lumo.1.gz ${LUMO_DOC_BUILD_DIR}/lumo-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${LUMO_DOC_BUILD_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/data/debian/copyright
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME lumo)
 set(CPACK_PACKAGE_VENDOR "Quenta")
@@ -20,7 +40,7 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "L.U.M.O. meridian energy analysis")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Quenta <lumo@quenta.invalid>")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LUMO_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
        "Measures the meridian energy of the 24 source points with the L.U.M.O. USB\n"
@@ -33,10 +53,14 @@ string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
 # the printed report is written in (its glyphs map back to the characters in a
 # PDF's text), and Qt's own texts in Traditional Chinese (the file and print
 # dialogs). Qt's window-system plugin for X comes with libqt6gui6.
+# The programs it starts by name: xdg-open and xdg-mime (documents and
+# addresses of the treatment programs and custom buttons), sensible-browser
+# (one of the browsers looked for), pg_dump (a server's backup).
 # tests/package/check_loaded.py compares this with what the installed program
-# loads.
+# loads and the programs the binaries name.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-noto-cjk, fonts-wqy-microhei, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, fonts-noto-cjk, fonts-wqy-microhei, qt6-translations-l10n, \
+xdg-utils, sensible-utils, postgresql-client | postgresql-client-15")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/data/debian/postinst ${CMAKE_SOURCE_DIR}/data/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPdfWriter>
+#include <iterator>
 
 namespace lumo {
 namespace {
@@ -83,6 +84,8 @@ void subjectBlock(ReportPage& p, const ReportInput& in)
 void valueTable(ReportPage& p, const ReportInput& in)
 {
     p.LineCursor += p.LineHeight();
+    // The mode line and the table's eight lines stay together.
+    p.keepTogether(p.MmInDots(2) + 8 * p.LineHeight());
     p.text(p.MmInDots(20), p.LineCursor, u("測量方式:"), Qt::black);
     const bool high = in.energy.VoltageMode;
     p.text(p.MmInDots(20) + p.textWidth(u("測量方式: ")), p.LineCursor,
@@ -169,6 +172,7 @@ void bodyState(ReportPage& p, const ReportInput& in)
          fmt("%5.3f", a.AutonomicRatio), autonomicText(a.AutonomicGrade),
          gradeColour(a.AutonomicGrade, true)},
     };
+    p.keepLinesTogether(int(std::size(rows)));
     for (const Row& r : rows) {
         if (p.isAbandoned()) return;
         p.text(p.MmInDots(r.labelMm), p.LineCursor, r.label, Qt::black);
@@ -179,6 +183,9 @@ void bodyState(ReportPage& p, const ReportInput& in)
         p.NextLine();
     }
     p.NextLine();
+    // The heading and its two rows on one page.
+    p.keepLinesTogether(3);
+    if (p.isAbandoned()) return;
     p.text(p.MmInDots(15), p.LineCursor, u("表裡經絡平均能量對應:"), Qt::black);
     p.NextLine();
     const char* pairs[6] = {"【 金 】肺  經 - 大腸經", "【相火】心包經 - 三焦經", "【君火】心  經 - 小腸經",
@@ -398,7 +405,7 @@ ReportOutcome PrintAnalysisReport(const ReportInput& in, QPaintDevice& device,
     else
         refusedSections(p, in);
     out.abandoned = p.isAbandoned();
-    out.pages = p.pageNumber();
+    out.pages = p.pagesBegun();
     if (out.abandoned && discard) discard();
     painter.end();
     return out;

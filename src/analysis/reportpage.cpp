@@ -9,12 +9,15 @@
 namespace lumo {
 
 ReportPage::ReportPage(QPainter& painter, QPagedPaintDevice& device, bool colour, int reportSize)
-    : ReportPage(painter, device, [&device] { device.newPage(); }, colour, reportSize)
+    : ReportPage(
+          painter, device, [&device] { device.newPage(); }, colour, reportSize)
 {
 }
 
-ReportPage::ReportPage(QPainter& painter, QPaintDevice& device, std::function<void()> turnPage, bool colour, int reportSize)
-    : m_p(painter), m_device(device), m_turnPage(std::move(turnPage)), m_colour(colour), m_reportSize(reportSize)
+ReportPage::ReportPage(QPainter& painter, QPaintDevice& device, std::function<void()> turnPage, bool colour,
+                       int reportSize)
+    : m_p(painter), m_device(device), m_turnPage(std::move(turnPage)), m_colour(colour),
+      m_reportSize(reportSize)
 {
     m_dpi = device.logicalDpiX();
     m_printWidth = std::min(device.width(), 8 * m_dpi);
@@ -24,7 +27,10 @@ ReportPage::ReportPage(QPainter& painter, QPaintDevice& device, std::function<vo
     LineCursor = MmInDots(10);
 }
 
-int ReportPage::MmInDots(double mm) const { return int(rnd(m_dpi * mm / 25.4)); }
+int ReportPage::MmInDots(double mm) const
+{
+    return int(rnd(m_dpi * mm / 25.4));
+}
 
 QFont ReportPage::font(int size) const
 {
@@ -41,9 +47,16 @@ QFont ReportPage::font(int size) const
 void ReportPage::newPage()
 {
     LineCursor = MmInDots(10);
-    if (isAbandoned()) return;
-    m_turnPage();
+    if (isAbandoned() || !m_pageBegun) return;
     ++m_page;
+    m_pageBegun = false;
+}
+
+void ReportPage::beginPage()
+{
+    if (m_pageBegun || isAbandoned()) return;
+    m_pageBegun = true;
+    m_turnPage();
     PageNumberText();
 }
 
@@ -61,6 +74,7 @@ void ReportPage::PrintTextLine(const QString& s, const QColor& colour)
 
 void ReportPage::PageNumberText()
 {
+    beginPage();
     const QString s = QString::fromUtf8("第") + fmt("%4d", m_page) + QString::fromUtf8(" 頁");
     m_p.setFont(font());
     m_p.setPen(Qt::black);
@@ -76,8 +90,18 @@ void ReportPage::sectionStart()
         NextLine();
 }
 
+bool ReportPage::keepTogether(int extent)
+{
+    // NextLine lets a line start at most this low on a page.
+    const int lastLine = m_pageHeight - MmInDots(15);
+    if (LineCursor + extent <= lastLine || MmInDots(10) + extent > lastLine) return false;
+    newPage();
+    return true;
+}
+
 void ReportPage::text(int x, int y, const QString& s, const QColor& c, int size)
 {
+    beginPage();
     const QFont f = font(size);
     m_p.setFont(f);
     m_p.setPen(ReportColour(c));
@@ -96,6 +120,7 @@ int ReportPage::textWidth(const QString& s, int size) const
 
 void ReportPage::rule(int x1, int x2, int y, double widthMm, const QColor& c)
 {
+    beginPage();
     QPen pen(ReportColour(c));
     pen.setWidth(std::max(1, MmInDots(widthMm)));
     m_p.setPen(pen);
@@ -126,7 +151,8 @@ QStringList wrapText(const QString& text, const QFont& font, int boxPixels)
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
             line.setLineWidth(boxPixels);
             QString piece = paragraph.mid(line.textStart(), line.textLength());
-            while (piece.endsWith(QLatin1Char(' '))) piece.chop(1); // the blank the line broke at
+            while (piece.endsWith(QLatin1Char(' ')))
+                piece.chop(1); // the blank the line broke at
             lines << piece;
         }
         layout.endLayout();

@@ -6,6 +6,7 @@
 #include "instrument/stack.h"
 #include "practice/passwordhash.h"
 #include "records/database.h"
+#include "shell/commandline.h"
 #include "shell/configuration.h"
 #include "shell/datadir.h"
 #include "shell/identificationreport.h"
@@ -16,63 +17,6 @@
 #include <variant>
 
 namespace lumo {
-namespace {
-
-const char* kUsage =
-    "usage: lumo-cli [--data-dir DIR] [--database CONNINFO] COMMAND\n"
-    "  --database CONNINFO  the main database on a PostgreSQL server (a libpq connection string;\n"
-    "                 wins over lumo-server.conf in the data directory)\n"
-    "commands:\n"
-    "  init           prepare the data directory as the program does at start (on a server:\n"
-    "                 create or upgrade its schema)\n"
-    "  config dump    print the configuration as JSON\n"
-    "  instrument     identify the instrument (--simulate: the simulated one;\n"
-    "                 --trace-instrument FILE records the traffic, --replay-instrument FILE replays it)\n"
-    "  analyse [--female] V1..V24\n"
-    "  chart N --out FILE.png [--width W --height H] [--female] V1..V24\n"
-    "  match --db FILE [--female] [--birth YYYY-MM-DD] [--today YYYY-MM-DD] V1..V24\n"
-    "  decipher [--bytes] HEXTEXT\n"
-    "  encipher [--first HH] TEXT\n"
-    "  report --mkey N --out FILE.pdf [--options FLAGS]\n"
-    "  demo --out DIR   measure a demonstration subject and print its report\n"
-    "  calibrate [--keep-failed]   calibrate the probe (--simulate [--short-counts N[,M]]: the simulated "
-    "one;\n"
-    "                 a failed calibration's values are used only with --keep-failed)\n"
-    "  compare [--multi] --mkey K1 [--mkey K2 ...] [--band B | --select N] --out FILE.png|.pdf\n"
-    "  compare --mkey K1 --mkey K2 --json   whether K2 changed from K1 beyond chance, as JSON\n"
-    "  trend --custno NUMBER --out FILE.csv|.png|.pdf\n"
-    "  export --to DEST [--programs] [--records]\n"
-    "  import --from SRC [--programs] [--records] [--replace] [--with-commands]\n"
-    "  export-csv --to DEST [--anonymous] [--custno NUMBER]\n"
-    "  export-subject --custno NUMBER --to DIR2   the subject's records as a folder (FHIR, CSV, reports)\n"
-    "  import-subjects --csv FILE [--map FIELD=COLUMN ...] [--skip-existing] [--dry-run]\n"
-    "  legacy-dump FILE [TABLE]   the tables of an old file, or the rows of TABLE as JSON lines\n"
-    "  backup [--to DIR2 [--encrypt]]   a checked copy of the main database now (in Backup/ of the data\n"
-    "                 directory); --encrypt: encrypted with the backup passphrase\n"
-    "  backup-passphrase set   the passphrase of encrypted backups; backup --encrypt and restore of an\n"
-    "                 encrypted copy read it from LUMO_BACKUP_PASSPHRASE or standard input\n"
-    "  decrypt-backup FILE --to OUT   an encrypted copy (a server's dump too) back in clear, for\n"
-    "                 restore or pg_restore; the passphrase as for backup --encrypt\n"
-    "  restore FILE [--with-commands]   put a checked copy in place of the main database, kept as\n"
-    "                 lumo4_before_restore.mdb (its programs' external commands only with --with-commands)\n"
-    "  migrate --to CONNINFO     copy the data directory's lumo4.mdb to an empty database on a server\n"
-    "  migrate --from CONNINFO   copy a server's main database into a new lumo4.mdb (none may be there)\n"
-    "  measure [--store CUSTNO] [--high] [--condition NAME=VALUE ...] [--repeat-of MKEY]\n"
-    "                 a guided run against the simulated probe in virtual time (--simulate\n"
-    "                 [--probe-script FILE]): the readings and their grades as JSON; --repeat-of: a\n"
-    "                 repeat of that measurement of the same subject, taken the same way\n"
-    "  noise          the practice's repeat pairs, each MDC with its 95 % interval, as JSON\n"
-    "  operator add --name NAME --role admin|practitioner|assistant   a new operator (password from\n"
-    "                 standard input); the first one, an admin, turns practice mode on\n"
-    "  operator list | operator passwd --name NAME | operator disable --name NAME\n"
-    "  --operator NAME  in practice mode every command logs in (password from LUMO_PASSWORD or standard "
-    "input)\n"
-    "  audit [--custno X] [--from DATE] [--to DATE]   the audit log's rows as JSON lines\n"
-    "  audit --verify   check the audit log's chain (exit 2 naming the first broken row)\n"
-    "  server-grant --role ROLE   as the server schema's owner: the workstation login ROLE may read and\n"
-    "                 write the records and only read and append the audit log\n";
-
-} // namespace
 
 namespace {
 QString refusedMessage(const QString& reason)
@@ -184,10 +128,6 @@ int cmdInit(CliContext& c)
 
 int cmdConfigDump(CliContext& c)
 {
-    if (c.args.value(1) != QLatin1String("dump")) {
-        *c.err << kUsage;
-        return 2;
-    }
     SharedState state;
     if (int rc = prepare(c, state)) return rc;
     JsonWriter w;
@@ -278,78 +218,68 @@ int runCommand(CliContext& c, const QString& command)
 
 } // namespace
 
+namespace {
+
+// The common and instrument options given, into the context; false after
+// saying why a value cannot be taken.
+bool takeShared(CliContext& c, const CommandLine& line)
+{
+    for (const auto& [name, value] : line.shared) {
+        if (name == QLatin1String("--data-dir")) {
+            // Relative to the current directory, as the window takes it; never empty, never the root.
+            const Status s = resolveDataDirectory(value, &c.dataDirectory);
+            if (!s) {
+                *c.err << s.error << Qt::endl;
+                return false;
+            }
+            c.dataDirectorySet = true;
+        } else if ((name == QLatin1String("--database") || name == QLatin1String("--operator")) &&
+                   value.trimmed().isEmpty()) {
+            *c.err << name << " needs a value that is not blank" << Qt::endl;
+            return false;
+        }
+        if (name == QLatin1String("--database")) c.database = value;
+        if (name == QLatin1String("--operator")) c.operatorName = value;
+        if (name == QLatin1String("--simulate")) c.simulate = true;
+        if (name == QLatin1String("--short-counts")) c.shortCounts = value;
+        if (name == QLatin1String("--probe-script")) c.probeScript = value;
+        if (name == QLatin1String("--trace-instrument")) c.tracePath = value;
+        if (name == QLatin1String("--replay-instrument")) c.replayPath = value;
+    }
+    return true;
+}
+
+} // namespace
+
 int runCli(const QStringList& arguments, QTextStream& out, QTextStream& err)
 {
+    // The whole line is checked before anything is read or written: a
+    // mistyped option must not let a command run without what it asked for.
+    const CommandLine line = parseCliLine(arguments);
+    if (!line.error.isEmpty()) {
+        err << line.error << '\n';
+        if (line.command.isEmpty()) err << '\n' << cliOverview();
+        return 2;
+    }
+    if (line.help) {
+        out << (line.command.isEmpty() ? cliOverview() : commandHelp(line.specs));
+        return 0;
+    }
     CliContext c;
     c.out = &out;
     c.err = &err;
     c.dataDirectory = defaultDataDirectory();
     c.deliveredDir = deliveredDirectory();
-    QStringList rest;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments.at(i);
-        if (a == QLatin1String("--data-dir")) {
-            if (i + 1 >= arguments.size()) {
-                err << "--data-dir needs a directory\n";
-                return 2;
-            }
-            // Relative to the current directory, as the window takes it; never empty, never the root.
-            const Status s = resolveDataDirectory(arguments.at(++i), &c.dataDirectory);
-            if (!s) {
-                err << s.error << Qt::endl;
-                return 2;
-            }
-            c.dataDirectorySet = true;
-        } else if (a == QLatin1String("--database")) {
-            if (i + 1 >= arguments.size() || arguments.at(i + 1).trimmed().isEmpty()) {
-                err << "--database needs a connection string\n";
-                return 2;
-            }
-            c.database = arguments.at(++i);
-        } else if (a == QLatin1String("--operator")) {
-            if (i + 1 >= arguments.size() || arguments.at(i + 1).trimmed().isEmpty()) {
-                err << "--operator needs a name\n";
-                return 2;
-            }
-            c.operatorName = arguments.at(++i);
-        } else if (a == QLatin1String("--simulate")) {
-            c.simulate = true;
-        } else if (a == QLatin1String("--short-counts")) {
-            if (i + 1 >= arguments.size()) {
-                err << "--short-counts needs N or N,M\n";
-                return 1;
-            }
-            c.shortCounts = arguments.at(++i);
-        } else if (a == QLatin1String("--probe-script")) {
-            if (i + 1 >= arguments.size()) {
-                err << "--probe-script needs a file\n";
-                return 2;
-            }
-            c.probeScript = arguments.at(++i);
-        } else if (a == QLatin1String("--trace-instrument")) {
-            if (i + 1 >= arguments.size()) {
-                err << "--trace-instrument needs a file\n";
-                return 2;
-            }
-            c.tracePath = arguments.at(++i);
-        } else if (a == QLatin1String("--replay-instrument")) {
-            if (i + 1 >= arguments.size()) {
-                err << "--replay-instrument needs a file\n";
-                return 1;
-            }
-            c.replayPath = arguments.at(++i);
-        } else {
-            rest << a;
-        }
-    }
-    c.args = rest;
-    const QString command = rest.value(0);
+    if (!takeShared(c, line)) return 2;
+    c.args = line.args;
+    const QString& command = line.command;
     // The login checks a hash at the program's cost and remakes a weaker one.
     if (QFileInfo(c.dataDirectory).isDir()) loadPasswordCost(c.dataDirectory);
     if (const int gate = gateCommand(c, command); gate >= 0) return gate;
     if (refusedForWriting(c, command)) return 2;
     const int code = runCommand(c, command);
-    if (code < 0) err << kUsage;
+    // Every command of the table has its function; a missing one is this program's fault.
+    if (code < 0) err << "lumo-cli: " << command << " is described but not built" << Qt::endl;
     return code < 0 ? 2 : code;
 }
 

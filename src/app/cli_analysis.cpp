@@ -6,6 +6,7 @@
 #include "base/formats.h"
 #include "base/json.h"
 #include "knowledge/decipher.h"
+#include "records/programfile.h"
 #include "treatment/matching.h"
 
 #include <QFileInfo>
@@ -209,8 +210,8 @@ int cmdMatch(CliContext& c)
     auto a = analyse(c, m);
     if (!a) return 2;
     Status st;
-    // Either kind of program database: the master file has more columns, not fewer.
-    auto db = Database::open(dbPath, FileKind::Master, Database::Access::ReadOnly, &st);
+    // Either kind of program file, each checked as what it is.
+    auto db = openProgramFile(dbPath, &st);
     if (!db) {
         *c.err << st.error << Qt::endl;
         return 2;

@@ -9,6 +9,7 @@
 #include "instrument/replay.h"
 #include "instrument/stack.h"
 #include "instrument/ui/probepanel.h"
+#include "shell/commandline.h"
 #include "shell/datadir.h"
 #include "shell/sharedstate.h"
 
@@ -90,28 +91,26 @@ int main(int argc, char** argv)
     QApplication::setStyle(new lumo::FocusFrameStyle);
     lumo::installQtTranslations(app);
 
+    // The options as lumo(1) describes them: both come from the one table.
     QCommandLineParser parser;
-    QCommandLineOption dataDir(QStringLiteral("data-dir"), QStringLiteral("Use DIR as the data directory."),
-                               QStringLiteral("DIR"));
-    QCommandLineOption database(QStringLiteral("database"),
-                                QStringLiteral("The main database on a PostgreSQL server (a libpq connection "
-                                               "string; wins over lumo-server.conf in the data directory)."),
-                                QStringLiteral("CONNINFO"));
-    QCommandLineOption simulate(QStringLiteral("simulate"),
-                                QStringLiteral("Run against the simulated instrument."));
-    QCommandLineOption trace(QStringLiteral("trace-instrument"),
-                             QStringLiteral("Write every exchange to FILE."), QStringLiteral("FILE"));
-    QCommandLineOption replay(QStringLiteral("replay-instrument"),
-                              QStringLiteral("Run against the instrument recorded in trace FILE."),
-                              QStringLiteral("FILE"));
-    QCommandLineOption probeScript(
-        QStringLiteral("probe-script"),
-        QStringLiteral("With --simulate: the hand of the probe panel's automatic mode, "
-                       "point by point, from the JSON script FILE."),
-        QStringLiteral("FILE"));
+    const auto option = [](const char* name) {
+        for (const lumo::OptionSpec& o : lumo::windowOptions())
+            if (qstrcmp(o.name, name) == 0)
+                return QCommandLineOption(QLatin1String(o.name + 2),
+                                          QString::fromUtf8(o.text).remove(QLatin1Char('`')),
+                                          QLatin1String(o.value));
+        qFatal("lumo: the option %s is not described", name);
+    };
+    const QCommandLineOption dataDir = option("--data-dir"), database = option("--database"),
+                             simulate = option("--simulate"), trace = option("--trace-instrument"),
+                             replay = option("--replay-instrument"), probeScript = option("--probe-script");
     parser.addOptions({dataDir, database, simulate, trace, replay, probeScript});
-    parser.addHelpOption();
-    parser.process(app);
+    const QCommandLineOption help = parser.addHelpOption();
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "lumo: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(help)) parser.showHelp(0);
 
     lumo::SharedState state;
     lumo::DialogMessages messages;

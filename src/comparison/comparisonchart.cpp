@@ -125,6 +125,55 @@ void legend(ChartSurface& s, const ComparisonChart& c, const Frame& f)
         s.text(legendX(c, f, c.bandSeries) - f.mm(5), f.T - f.mm(6), QStringLiteral("XX"), Red);
 }
 
+// Where a key of the two-record chart's other marks goes: in the legend's row,
+// `slot` sevenths in, a sample of `sampleWidth` and its label after it.
+struct Key
+{
+    int x, textY, mid, sampleWidth, unit;
+};
+
+Key keyAt(const Frame& f, int slot)
+{
+    const int x = r(f.W / 7.0 * slot);
+    if (f.paper()) return Key{x, f.T - f.mm(6), f.T - f.mm(3), f.mm(6), std::max(1, f.mm(0.4))};
+    return Key{x, 2, 10, 20, 1};
+}
+
+// The physiological band's four dotted lines, red outside and olive inside,
+// as the chart draws them, beside "生理界線".
+void physiologicalBandKey(ChartSurface& s, const Frame& f, const Key& k)
+{
+    const int step = 3 * k.unit;
+    const QColor colours[4] = {Red, Olive, Olive, Red};
+    for (int i = 0; i < 4; ++i) {
+        const int y = k.mid + (2 * i - 3) * step / 2;
+        s.line(k.x, y, k.x + k.sampleWidth, y, colours[i], f.thin(), Qt::DotLine);
+    }
+    s.text(k.x + k.sampleWidth + 4 * k.unit, k.textY, u("生理界線"), Black);
+}
+
+// The span of no real change with the neutral marker of a point inside it,
+// beside "變化在量測誤差內".
+void noChangeKey(ChartSurface& s, const Frame& f, const Key& k)
+{
+    const int half = f.paper() ? f.mm(1) : 4, span = 2 * half;
+    s.fillRect(k.x, k.mid - span, k.x + k.sampleWidth + 1, k.mid + span, noChangeBandColour());
+    const int centre = k.x + k.sampleWidth / 2;
+    s.outlinedRect(centre - half, k.mid - half, centre + half, k.mid + half, noChangeMarkerColour(),
+                   MarkerOutline, f.ring());
+    s.text(k.x + k.sampleWidth + 4 * k.unit, k.textY, noRealChangeText(), Black);
+}
+
+// The two-record chart's marks that are no series of their own: left of the
+// legend the physiological band, right of series 1 on paper (of series 2 on
+// screen) the span of no real change and its grey markers.
+void bandKeys(ChartSurface& s, const ComparisonChart& c, const Frame& f)
+{
+    if (c.kind != ComparisonKind::TwoRecord) return;
+    if (c.bandSeries > 0 && c.bandSeries <= c.series.size()) physiologicalBandKey(s, f, keyAt(f, 1));
+    if (c.changeBand && c.series.size() >= 2) noChangeKey(s, f, keyAt(f, f.paper() ? 4 : 5));
+}
+
 int curveOffset(const Frame& f)
 {
     return f.paper() ? f.mm(4) : 12;
@@ -203,6 +252,7 @@ void paint(ChartSurface& s, const ComparisonChart& c, const Frame& f)
     axisAndGrid(s, f);
     columnLabels(s, f);
     legend(s, c, f);
+    bandKeys(s, c, f);
     curves(s, c, f);
     band(s, c, f);
 }

@@ -61,6 +61,13 @@ int stripGap(int fh)
 
 } // namespace
 
+TrendSplit trendSplit(int total, int tableNeeds, int tableLeast, int chartLeast)
+{
+    const int table = std::min(tableNeeds, std::max(tableLeast, total * 2 / 5));
+    const int chart = std::max(chartLeast, total - table);
+    return {chart, std::max(0, total - chart)};
+}
+
 int TrendLayout::minimumHeight(const QFontMetrics& fm)
 {
     const int fh = fm.height();

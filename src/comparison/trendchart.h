@@ -66,6 +66,18 @@ private:
     std::array<double, TrendRatioCount> m_low{}, m_high{};
 };
 
+// How the trend screen shares its height between the chart and the table:
+// the table gets what its rows need, but no more than two fifths of the
+// whole (at least `tableLeast`, a heading and two rows), and the chart the
+// rest, never less than `chartLeast`. A maximised window's extra height goes
+// to the chart, not to empty rows.
+struct TrendSplit
+{
+    int chart = 0;
+    int table = 0;
+};
+TrendSplit trendSplit(int total, int tableNeeds, int tableLeast, int chartLeast);
+
 // Paints the chart in a box of `size` at the surface's origin; `selected` is
 // the row (index into rows) marked as chosen, -1 for none. With `noise`, the
 // band of no real change around the first visit's values is drawn, and a later

@@ -3,6 +3,9 @@
 #include "base/formats.h"
 #include "comparison/comparisonprint.h"
 #include "comparison/trendchart.h"
+#include "measurement/catalogue.h"
+
+#include <algorithm>
 
 namespace lumo {
 namespace {
@@ -15,8 +18,11 @@ const QColor Blue(0, 0, 255), Red(255, 0, 0), Green(0, 128, 0), Olive(128, 128, 
 constexpr int TableSize = TrendReportSize;
 
 // Column starts in millimetres: date, time, potential, body energy, the four
-// ratios, meridians high, meridians low.
-const double Columns[10] = {10, 30, 47, 62, 78, 100, 122, 144, 168, 184};
+// ratios, meridians high, meridians low. The ratios' columns are as wide as
+// their headings, so that the names of the meridians have room for two or
+// three of them a line.
+const double Columns[10] = {10, 30, 47, 62, 77, 97, 117, 137, 159, 180};
+constexpr double ColumnGapMm = 1.5;
 
 QColor gradeColour(int grade)
 {
@@ -33,17 +39,8 @@ void tableHeading(ReportPage& p)
     p.NextLine();
 }
 
-// One line, or the heading again first when the line before broke the page.
-void nextTableLine(ReportPage& p)
-{
-    const int page = p.pageNumber();
-    p.NextLine();
-    if (p.pageNumber() != page && !p.isAbandoned()) tableHeading(p);
-}
-
-// The verdicts and the names of the meridians judged high and low, printed
-// under a row's figures, from a little right of the date to the page's right
-// margin.
+// The verdicts, printed under a row's figures from a little right of the
+// date to the columns of the meridians' names.
 constexpr double VerdictMm = 12;
 QStringList verdictLines(const ReportPage& p, const TrendRow& r)
 {
@@ -51,21 +48,43 @@ QStringList verdictLines(const ReportPage& p, const TrendRow& r)
     QStringList verdicts;
     for (int k = 0; k < TrendRatioCount; ++k)
         verdicts << trendGradeText(r, k, TextStyle::Print);
-    QString text = verdicts.join(u("；"));
-    if (!r.meridiansHigh.isEmpty()) text += u("；偏高經絡: ") + meridianNames(r.meridiansHigh);
-    if (!r.meridiansLow.isEmpty()) text += u("；偏低經絡: ") + meridianNames(r.meridiansLow);
-    const double widthMm = p.PrintWidth() * 25.4 / p.dpi() - VerdictMm - 5;
-    return wrapText(text, p.font(TableSize), int(widthMm / 25.4 * 96));
+    const double widthMm = Columns[8] - ColumnGapMm - VerdictMm;
+    return wrapText(verdicts.join(u("；")), p.font(TableSize), int(widthMm / 25.4 * 96));
 }
 
-void tableRow(ReportPage& p, const TrendRow& r)
+// The names in a column of meridians: from its start to the next column's,
+// the last one to the page's right margin.
+QStringList nameColumn(const ReportPage& p, const QVector<Meridian>& meridians, int column)
 {
-    const QStringList verdicts = verdictLines(p, r);
-    // A measurement stays on one page with its verdicts.
-    if (p.pageHeight() - p.MmInDots(15) < p.LineCursor + (1 + int(verdicts.size())) * p.LineHeight()) {
-        p.newPage();
-        if (p.isAbandoned()) return;
+    const int right =
+        column + 1 < 10 ? p.MmInDots(Columns[column + 1] - ColumnGapMm) : p.PrintWidth() - p.MmInDots(3);
+    return meridianNameLines(meridians, right - p.MmInDots(Columns[column]),
+                             [&p](const QString& s) { return p.textWidth(s, TableSize); });
+}
+
+struct RowLines
+{
+    QStringList verdicts, high, low;
+    int count() const { return std::max({1 + int(verdicts.size()), int(high.size()), int(low.size())}); }
+};
+
+RowLines rowLines(const ReportPage& p, const TrendRow& r)
+{
+    if (!r.analysed) return {};
+    return {verdictLines(p, r), nameColumn(p, r.meridiansHigh, 8), nameColumn(p, r.meridiansLow, 9)};
+}
+
+// `headed`: the page that has the heading. A page the table runs onto gets
+// it again before its first row, so no page ends in a heading alone.
+void tableRow(ReportPage& p, const TrendRow& r, int& headed)
+{
+    const RowLines lines = rowLines(p, r);
+    // A measurement stays on one page with its verdicts and names.
+    p.keepLinesTogether(lines.count());
+    if (p.isAbandoned()) return;
+    if (headed != p.pageNumber()) {
         tableHeading(p);
+        headed = p.pageNumber();
     }
     auto at = [&](int c, const QString& t, const QColor& colour) {
         p.text(p.MmInDots(Columns[c]), p.LineCursor, t, colour, TableSize);
@@ -75,23 +94,42 @@ void tableRow(ReportPage& p, const TrendRow& r)
     at(2, r.high ? u("高電位") : u("標準電位"), r.high ? Red : Green);
     if (!r.analysed) {
         at(3, u("無法分析"), Red);
-        nextTableLine(p);
+        p.NextLine();
         return;
     }
     at(3, fmt("%5.2f", r.BodyEnergy), Qt::black);
     for (int k = 0; k < TrendRatioCount; ++k)
         at(4 + k, fmt("%5.3f", trendRatio(r, k)), gradeColour(trendGrade(r, k)));
-    at(8, QString::number(r.highMeridians), Qt::black);
-    at(9, QString::number(r.lowMeridians), Qt::black);
-    nextTableLine(p);
-    for (const QString& line : verdicts) {
+    for (int line = 0; line < lines.count(); ++line) {
         if (p.isAbandoned()) return;
-        p.text(p.MmInDots(VerdictMm), p.LineCursor, line, Qt::black, TableSize);
-        nextTableLine(p);
+        if (line > 0 && line <= lines.verdicts.size())
+            p.text(p.MmInDots(VerdictMm), p.LineCursor, lines.verdicts[line - 1], Qt::black, TableSize);
+        if (line < lines.high.size()) at(8, lines.high[line], Qt::black);
+        if (line < lines.low.size()) at(9, lines.low[line], Qt::black);
+        p.NextLine();
     }
 }
 
 } // namespace
+
+QStringList meridianNameLines(const QVector<Meridian>& meridians, int width,
+                              const std::function<int(const QString&)>& widthOf)
+{
+    QStringList lines;
+    QString line;
+    for (Meridian m : meridians) {
+        const QString name = shortName(m).remove(QLatin1Char(' '));
+        const QString longer = line.isEmpty() ? name : line + u("、") + name;
+        if (line.isEmpty() || widthOf(longer) <= width) {
+            line = longer;
+            continue;
+        }
+        lines << line;
+        line = name;
+    }
+    if (!line.isEmpty()) lines << line;
+    return lines;
+}
 
 QString trendJobTitle()
 {
@@ -131,10 +169,13 @@ bool printTrendPage(ReportPage& p, const TrendPage& in)
     p.LineCursor += box.height() + p.LineHeight();
 
     if (p.isAbandoned()) return false;
+    // The heading goes with the first measurement.
+    if (!in.rows.isEmpty()) p.keepLinesTogether(1 + rowLines(p, in.rows.first()).count());
     tableHeading(p);
+    int headed = p.pageNumber();
     for (const TrendRow& r : in.rows) {
         if (p.isAbandoned()) return false;
-        tableRow(p, r);
+        tableRow(p, r, headed);
     }
     return !p.isAbandoned();
 }

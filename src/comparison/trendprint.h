@@ -8,6 +8,7 @@
 #include "comparison/trend.h"
 
 #include <QDateTime>
+#include <functional>
 
 namespace lumo {
 
@@ -27,6 +28,11 @@ QString trendJobTitle();  // "L.U.M.O 歷次能量趨勢資料."
 QString trendPageTitle(); // "L.U.M.O. 歷次能量趨勢報表"
 // The page's report size: its lines are those of the 8-point table.
 constexpr int TrendReportSize = 8;
+
+// The names of `meridians` ("肺經、心包經") as lines no wider than `width`
+// by `widthOf`: a name is never split, a line holds at least one.
+QStringList meridianNameLines(const QVector<Meridian>& meridians, int width,
+                              const std::function<int(const QString&)>& widthOf);
 
 // False when the job was abandoned on the way.
 bool printTrendPage(ReportPage& page, const TrendPage& in);

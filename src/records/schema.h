@@ -31,9 +31,11 @@ namespace lumo {
 // 9: ZUCOND.REPEATOF, the key of a repeat session stored with each repeat
 //    (older measurements minutes apart are no pairs), and ZUQUAL.REPEATS,
 //    the number of points measured twice in the quality blob.
+// 10: DIGITS in the filter's index, the telephones without their separators;
+//    an index of an earlier form is made again from the rows.
 // A file of version N gets every table, column, index and trigger whose
 // version is above N when it is opened for writing.
-constexpr int SchemaVersion = 9;
+constexpr int SchemaVersion = 10;
 inline constexpr int RepeatKeysSince = 9;
 
 enum class FileKind
@@ -135,6 +137,12 @@ bool hasAllIndexes(QSqlDatabase& db, FileKind kind);
 // whole), and whether it is all there.
 QStringList findIndexStatements(QSqlDatabase& db);
 bool hasFindIndex(QSqlDatabase& db);
+// The statements with which earlier versions made the index and its
+// triggers: a file of such a version holds these objects.
+QStringList earlierFindIndexStatements();
+// What the telephones' digits leave out: a filter of digits matches them
+// however a number was written ("02-2345-6789", "(02) 2345 6789").
+inline constexpr const char* TelephoneSeparators = " -().+/";
 
 // The tables a file of the kind must hold to be a file of that kind at all.
 QStringList requiredTables(FileKind kind);

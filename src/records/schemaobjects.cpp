@@ -84,10 +84,22 @@ Reference buildReference(FileKind kind)
 {
     Reference ref;
     addObjectsOf(ref, [kind](QSqlDatabase& db) { createSchema(db, kind, nullptr); });
-    if (kind == FileKind::Main)
+    if (kind == FileKind::Main) {
         for (const char* statement : kEarlierForms)
             addObjectsOf(
                 ref, [statement](QSqlDatabase& db) { QSqlQuery(db).exec(QString::fromLatin1(statement)); });
+        // The filter's index as earlier versions made it, beside this version's tables.
+        addObjectsOf(ref, [](QSqlDatabase& db) {
+            createSchema(db, FileKind::Main, nullptr);
+            QSqlQuery q(db);
+            for (const char* o :
+                 {"TRIGGER ZUCUST_FIND_INSERT", "TRIGGER ZUCUST_FIND_DELETE", "TRIGGER ZUCUST_FIND_UPDATE",
+                  "TABLE ZUCUST_TRIGRAMS", "TABLE ZUCUST_PAIRS"})
+                q.exec(QStringLiteral("DROP %1").arg(QLatin1String(o)));
+            for (const QString& statement : earlierFindIndexStatements())
+                q.exec(statement);
+        });
+    }
     return ref;
 }
 

@@ -2,8 +2,10 @@
 
 #include "records/engine.h"
 #include "records/legacysource.h"
+#include "records/schema.h"
 
 #include <QByteArray>
+#include <cstring>
 #include <sqlite3.h>
 
 namespace lumo {
@@ -34,9 +36,8 @@ constexpr const char* kMarkPointer = "lumo_filter_callback";
 
 void markStep(sqlite3_context*, int, sqlite3_value** argv)
 {
-    if (auto* found =
-            static_cast<const std::function<void(qint64)>*>(sqlite3_value_pointer(argv[1], kMarkPointer)))
-        (*found)(sqlite3_value_int64(argv[0]));
+    if (auto* found = static_cast<KeyMarks*>(sqlite3_value_pointer(argv[1], kMarkPointer)))
+        found->mark(sqlite3_value_int64(argv[0]));
 }
 
 void markFinal(sqlite3_context* context)
@@ -55,8 +56,7 @@ bool prepareMarking(sqlite3* h, const char* sql, sqlite3_stmt** st)
     return sqlite3_prepare_v2(h, sql, -1, st, nullptr) == SQLITE_OK;
 }
 
-bool stepKeys(sqlite3* h, const char* table, const QByteArray& match,
-              const std::function<void(qint64)>& found, QString* error)
+bool stepKeys(sqlite3* h, const char* table, const QByteArray& match, KeyMarks* found, QString* error)
 {
     const QByteArray sql =
         QByteArray("SELECT ") + kMarkFunction + "(rowid, ?2) FROM " + table + " WHERE " + table + " MATCH ?1";
@@ -67,7 +67,7 @@ bool stepKeys(sqlite3* h, const char* table, const QByteArray& match,
         return false;
     }
     sqlite3_bind_text(st, 1, match.constData(), int(match.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_pointer(st, 2, const_cast<std::function<void(qint64)>*>(&found), kMarkPointer, nullptr);
+    sqlite3_bind_pointer(st, 2, found, kMarkPointer, nullptr);
     const int rc = sqlite3_step(st);
     sqlite3_finalize(st);
     if (rc == SQLITE_ROW) return true;
@@ -77,7 +77,7 @@ bool stepKeys(sqlite3* h, const char* table, const QByteArray& match,
 
 // Row by row, for the texts no index holds: slow at a large practice, and
 // only for one or two characters that are blanks or rare signs.
-bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>& found, QString* error)
+bool scanRows(sqlite3* h, const QString& text, KeyMarks* found, QString* error)
 {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, "SELECT MKEY, CUSTNO, NAME, TEL, TEL2, TEL3 FROM ZUCUST ORDER BY MKEY", -1, &st,
@@ -85,13 +85,15 @@ bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>
         *error = QString::fromUtf8(sqlite3_errmsg(h));
         return false;
     }
+    const QString digits = filterDigits(text);
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW)
         for (int c = 1; c <= 5; ++c) {
             const QString v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)),
                                                 sqlite3_column_bytes(st, c));
-            if (v.contains(text, Qt::CaseInsensitive)) {
-                found(sqlite3_column_int64(st, 0));
+            if (v.contains(text, Qt::CaseInsensitive) ||
+                (c >= 3 && !digits.isEmpty() && telephoneDigits(v).contains(digits))) {
+                found->mark(sqlite3_column_int64(st, 0));
                 break;
             }
         }
@@ -101,22 +103,32 @@ bool scanRows(sqlite3* h, const QString& text, const std::function<void(qint64)>
     return false;
 }
 
+enum class IndexForm
+{
+    None,
+    Earlier, // without the telephones' digits
+    Current
+};
+
 // A file of an earlier version opened only for reading (a data directory
-// that takes no writes) has not been given the index.
-bool hasIndex(sqlite3* h)
+// that takes no writes) has not been given the index, or not this form of it.
+IndexForm indexForm(sqlite3* h)
 {
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(
-            h, "SELECT COUNT(*) FROM sqlite_master WHERE name IN ('ZUCUST_TRIGRAMS', 'ZUCUST_PAIRS')", -1,
-            &st, nullptr) != SQLITE_OK)
-        return false;
-    const bool both = sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 2;
+            h,
+            "SELECT COUNT(*), SUM(sql LIKE '%DIGITS%') FROM sqlite_master WHERE type = 'table' "
+            "AND name IN ('ZUCUST_TRIGRAMS', 'ZUCUST_PAIRS')",
+            -1, &st, nullptr) != SQLITE_OK)
+        return IndexForm::None;
+    IndexForm form = IndexForm::None;
+    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_int(st, 0) == 2)
+        form = sqlite3_column_int(st, 1) == 2 ? IndexForm::Current : IndexForm::Earlier;
     sqlite3_finalize(st);
-    return both;
+    return form;
 }
 
-bool serverMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
-                    QString* error)
+bool serverMatching(Database& db, const QString& text, KeyMarks* found, QString* error)
 {
     QVariantList binds;
     const QString where = serverFilterCondition(db, text, &binds);
@@ -129,7 +141,7 @@ bool serverMatching(Database& db, const QString& text, const std::function<void(
     }
     LegacyRow row;
     while (rows->next(&row))
-        found(row.value(0).toLongLong());
+        found->mark(row.value(0).toLongLong());
     if (const Status end = rows->error(); !end) {
         *error = end.error;
         return false;
@@ -152,23 +164,71 @@ QString serverFilterCondition(Database& db, const QString& text, QVariantList* b
                      .arg(e.caseless(QLatin1String(field)), e.caselessValue());
         *binds << pattern;
     }
+    if (const QString digits = filterDigits(text); !digits.isEmpty())
+        for (const char* field : {"TEL", "TEL2", "TEL3"}) {
+            tests << QStringLiteral("translate(%1, '%2', '') LIKE ?")
+                         .arg(QLatin1String(field), QLatin1String(TelephoneSeparators));
+            *binds << QLatin1Char('%') + digits + QLatin1Char('%');
+        }
     return QLatin1Char('(') + tests.join(QStringLiteral(" OR ")) + QLatin1Char(')');
 }
 
-FilterQuery filterQueryFor(const QString& text)
+QString telephoneDigits(const QString& telephone)
 {
-    const QString t = text.trimmed();
-    const QList<uint> chars = t.toUcs4();
-    if (chars.size() >= 3) return {FilterIndex::Trigrams, quoted(t)};
-    for (uint c : chars)
-        if (!pairIndexKeeps(char32_t(c))) return {FilterIndex::Rows, {}};
-    // One character: every pair that begins with it, and a field's last character.
-    if (chars.size() == 1) return {FilterIndex::Pairs, quoted(t) + QLatin1Char('*')};
-    return {FilterIndex::Pairs, quoted(t)};
+    QString d = telephone;
+    for (const char* c = TelephoneSeparators; *c; ++c)
+        d.remove(QLatin1Char(*c));
+    return d;
 }
 
-bool subjectsMatching(Database& db, const QString& text, const std::function<void(qint64)>& found,
-                      QString* error)
+QString filterDigits(const QString& text)
+{
+    const QString t = text.trimmed();
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    // A sign typed at either end is meant as written ("-111-", "(0", "+8").
+    if (t.isEmpty() || !digit(t.front()) || !digit(t.back())) return {};
+    for (const QChar c : t)
+        if (!digit(c) && (c.unicode() > 127 || !std::strchr(TelephoneSeparators, c.toLatin1()))) return {};
+    return telephoneDigits(t);
+}
+
+namespace {
+
+// One text as a query of the index that holds texts of its length; false
+// when the pair index cannot hold it.
+bool queryOf(const QString& t, bool literal, FilterQuery* q)
+{
+    const QList<uint> chars = t.toUcs4();
+    if (chars.size() >= 3) {
+        // The telephones' digits are found by their own query, not as a telephone's text.
+        *q = {FilterIndex::Trigrams,
+              (literal ? QStringLiteral("{CUSTNO NAME TEL TEL2 TEL3} : ") : QStringLiteral("DIGITS : ")) +
+                  quoted(t)};
+        return true;
+    }
+    for (uint c : chars)
+        if (!pairIndexKeeps(char32_t(c))) return false;
+    // One character: every pair that begins with it, and a field's last
+    // character. The pairs of DIGITS are matched too: they hold digits only.
+    *q = {FilterIndex::Pairs, chars.size() == 1 ? quoted(t) + QLatin1Char('*') : quoted(t)};
+    return true;
+}
+
+} // namespace
+
+QVector<FilterQuery> filterQueriesFor(const QString& text)
+{
+    const QString t = text.trimmed();
+    FilterQuery literal;
+    if (!queryOf(t, true, &literal)) return {{FilterIndex::Rows, {}}};
+    const QString digits = filterDigits(t);
+    FilterQuery d;
+    if (digits.isEmpty() || !queryOf(digits, false, &d) || d.match == literal.match) return {literal};
+    if (d.index == literal.index) return {{literal.index, literal.match + QStringLiteral(" OR ") + d.match}};
+    return {literal, d};
+}
+
+bool subjectsMatching(Database& db, const QString& text, KeyMarks* found, QString* error)
 {
     if (db.engine().kind() != EngineKind::Sqlite) return serverMatching(db, text.trimmed(), found, error);
     sqlite3* h = db.handle();
@@ -176,17 +236,16 @@ bool subjectsMatching(Database& db, const QString& text, const std::function<voi
         *error = QStringLiteral("no connection");
         return false;
     }
-    const FilterQuery q = filterQueryFor(text);
-    if (!hasIndex(h)) return scanRows(h, text.trimmed(), found, error);
-    switch (q.index) {
-    case FilterIndex::Trigrams:
-        return stepKeys(h, "ZUCUST_TRIGRAMS", q.match.toUtf8(), found, error);
-    case FilterIndex::Pairs:
-        return stepKeys(h, "ZUCUST_PAIRS", q.match.toUtf8(), found, error);
-    case FilterIndex::Rows:
+    const IndexForm form = indexForm(h);
+    if (form == IndexForm::None || (form == IndexForm::Earlier && !filterDigits(text).isEmpty()))
         return scanRows(h, text.trimmed(), found, error);
+    for (const FilterQuery& q : filterQueriesFor(text)) {
+        if (q.index == FilterIndex::Rows) return scanRows(h, text.trimmed(), found, error);
+        if (!stepKeys(h, q.index == FilterIndex::Trigrams ? "ZUCUST_TRIGRAMS" : "ZUCUST_PAIRS",
+                      q.match.toUtf8(), found, error))
+            return false;
     }
-    return false;
+    return true;
 }
 
 } // namespace lumo

@@ -5,8 +5,8 @@
 namespace lumo {
 namespace {
 
-constexpr int kPage = 100;          // rows read at a time: a few screens of the grid
-constexpr int kWindowLimit = 2000;  // rows held at most
+constexpr int kPage = 100;         // rows read at a time: a few screens of the grid
+constexpr int kWindowLimit = 2000; // rows held at most
 
 } // namespace
 
@@ -32,7 +32,10 @@ SubjectRow SubjectList::rowAt(int position)
     return m_window.at(int(position - m_first)).row;
 }
 
-qint64 SubjectList::keyAt(int position) { return rowAt(position).MKEY; }
+qint64 SubjectList::keyAt(int position)
+{
+    return rowAt(position).MKEY;
+}
 
 // Reads the rows around a position: from the window's edge when the position
 // is just beyond it (the grid scrolling), else from whichever known row lies
@@ -104,7 +107,7 @@ int SubjectList::placeAt(const OrderedSubject& at)
 {
     for (int i = 0; i < m_window.size(); ++i)
         if (m_window.at(i).row.MKEY == at.row.MKEY) return int(m_first + i);
-    const qint64 position = order().countBefore(at);
+    const qint64 position = order().countBefore(at, m_count);
     m_window = {at};
     m_first = position;
     return int(position);
@@ -126,11 +129,7 @@ Status SubjectList::removeWithMeasurements(qint64 mkey)
     if (!st) return st;
     if (!m_filter.isEmpty()) {
         m_count = std::max<qint64>(0, m_count - 1);
-        const auto gone = std::find(m_keys.begin(), m_keys.end(), mkey);
-        if (gone != m_keys.end()) {
-            m_keyRanks.erase(m_keyRanks.begin() + (gone - m_keys.begin()));
-            m_keys.erase(gone);
-        }
+        forgetMatch(mkey);
         m_rows.remove(mkey);
         return st;
     }

@@ -25,7 +25,7 @@ public:
     SubjectField field() const { return m_field; }
     bool descending() const { return m_descending; }
 
-    int size() const { return m_filter.isEmpty() ? int(m_count) : int(m_keys.size()); }
+    int size() const { return m_filter.isEmpty() ? int(m_count) : m_matches.count; }
 
     // Narrows the list to the subjects whose number, name or a telephone
     // contains the text (subjectfilter.h), in the current order; an empty
@@ -70,15 +70,28 @@ private:
     SubjectRow filteredRow(int position);
     int filteredPosition(qint64 mkey);
     int filteredPrefix(SubjectField field, const QString& text);
+    qint64 filteredKey(int position) const;
+    int positionOfRank(int rank) const;
+    void forgetMatch(qint64 mkey);
     QString m_filter;
-    std::vector<qint64> m_keys;
-    std::vector<int> m_keyRanks;
+    // The filtered list. On a file, a bit per place in the order with the
+    // number of matches before each word of them: at 1,000,000 subjects 0.2 MB
+    // however many match. On the server, the matching keys as its query
+    // ordered them.
+    struct Matches
+    {
+        std::vector<quint64> bits;
+        std::vector<int> before;
+        std::vector<qint64> keys;
+        int count = 0;
+    } m_matches;
     QHash<qint64, SubjectRow> m_rows;
+    // Every key of the order, read once: 4 bytes a subject (keys are counted
+    // up from 1 and checked to fit).
     struct Ranks
     {
-        std::vector<qint64> ordered;  // every key in the order
-        std::vector<int> rankByKey;   // its place, by key (-1: none)
-        qint64 version = -1, changes = -1;
+        std::vector<qint32> ordered;
+        qint64 maxKey = 0, version = -1, changes = -1;
     } m_ranks;
 
     Database& m_db;

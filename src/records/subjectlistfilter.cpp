@@ -3,9 +3,9 @@
 // SQL costs a look-up per match (seconds for the half of a large practice a
 // first keystroke finds), and walking the order's index testing each row is
 // slow when the matches sit far down the order (a name filter under the name
-// order). So the order's keys are read once, along its index, with each
-// key's place; a filter then marks its matches' places and reads them off in
-// order: one pass over the matches and one over a bit per subject.
+// order). So the order's keys are read once, along its index; a filter then
+// marks its matches by key and reads them off in the order's places: one pass
+// over the matches and one over the order's keys, into a bit per place.
 #include "records/engine.h"
 #include "records/legacysource.h"
 #include "records/subjectfilter.h"
@@ -13,6 +13,7 @@
 
 #include <QSqlQuery>
 #include <algorithm>
+#include <limits>
 #include <sqlite3.h>
 
 namespace lumo {
@@ -48,23 +49,24 @@ Status SubjectList::prepareFilter()
     sqlite3_stmt* st = nullptr;
     if (sqlite3_prepare_v2(h, sql.constData(), -1, &st, nullptr) != SQLITE_OK)
         return Status::failure(QString::fromUtf8(sqlite3_errmsg(h)));
+    m_ranks = {};
     Ranks r;
     r.ordered.reserve(size_t(std::max<qint64>(m_count, 0)));
-    qint64 maxKey = 0;
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-        r.ordered.push_back(sqlite3_column_int64(st, 0));
-        maxKey = std::max(maxKey, r.ordered.back());
+    bool fits = true;
+    while (fits && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+        const qint64 key = sqlite3_column_int64(st, 0);
+        // Keys are counted up from 1; a file whose keys run far beyond its
+        // rows (rows brought in with their own keys) would not fit a bit per key.
+        fits = key >= 0 && key <= std::numeric_limits<qint32>::max();
+        r.ordered.push_back(qint32(key));
+        r.maxKey = std::max(r.maxKey, key);
     }
     sqlite3_finalize(st);
-    if (rc != SQLITE_DONE) return Status::failure(QString::fromUtf8(sqlite3_errmsg(h)));
-    // Keys are counted up from 1; a file whose keys run far beyond its rows
-    // (rows brought in with their own keys) would not fit an array by key.
-    if (maxKey > qint64(r.ordered.size()) * 8 + 4096)
+    if (!fits || r.maxKey > qint64(r.ordered.size()) * 8 + 4096)
         return Status::failure(QStringLiteral("subject keys too sparse for the filter"));
-    r.rankByKey.assign(size_t(maxKey + 1), -1);
-    for (size_t i = 0; i < r.ordered.size(); ++i)
-        r.rankByKey[size_t(r.ordered[i])] = int(i);
+    if (rc != SQLITE_DONE) return Status::failure(QString::fromUtf8(sqlite3_errmsg(h)));
+    r.ordered.shrink_to_fit();
     r.version = dataVersion(m_db.sql());
     r.changes = sqlite3_total_changes64(h);
     m_ranks = std::move(r);
@@ -77,8 +79,7 @@ Status SubjectList::setFilter(const QString& text)
     m_window.clear();
     m_first = 0;
     if (m_filter.isEmpty()) {
-        m_keys.clear();
-        m_keyRanks.clear();
+        m_matches = {};
         m_rows.clear();
         m_count = order().count();
         return Status::success();
@@ -86,48 +87,98 @@ Status SubjectList::setFilter(const QString& text)
     return applyFilter();
 }
 
+namespace {
+
+// The places in the order whose keys are marked: one pass over the order,
+// a word of 64 places at a time, with the matches before each word.
+void placesOf(const std::vector<qint32>& ordered, const KeyMarks& marks, std::vector<quint64>* bits,
+              std::vector<int>* before, int* count)
+{
+    const size_t n = ordered.size();
+    bits->assign((n + 63) / 64, 0);
+    before->assign(bits->size(), 0);
+    int total = 0;
+    for (size_t w = 0; w < bits->size(); ++w) {
+        quint64 word = 0;
+        const size_t end = std::min(n, w * 64 + 64);
+        for (size_t r = w * 64; r < end; ++r)
+            word |= quint64(marks.has(ordered[r])) << (r % 64);
+        (*bits)[w] = word;
+        (*before)[w] = total;
+        total += __builtin_popcountll(word);
+    }
+    *count = total;
+}
+
+} // namespace
+
 Status SubjectList::applyFilter()
 {
-    m_keys.clear();
-    m_keyRanks.clear();
+    m_matches = {};
     m_rows.clear();
     if (m_db.onServer()) return applyServerFilter();
     if (Status s = prepareFilter(); !s) return s;
-    const size_t n = m_ranks.ordered.size();
-    std::vector<quint64> bits((n + 63) / 64, 0);
-    size_t matches = 0;
-    const std::vector<int>& rankByKey = m_ranks.rankByKey;
-    const auto mark = [&](qint64 k) {
-        if (k < 0 || size_t(k) >= rankByKey.size()) return;
-        const int r = rankByKey[size_t(k)];
-        if (r < 0) return;
-        bits[size_t(r) / 64] |= quint64(1) << (r % 64);
-        ++matches;
-    };
+    // The index hands the matches over in key order: marked by key first,
+    // then read off in the order's places.
+    KeyMarks found(m_ranks.maxKey);
     QString error;
-    if (!subjectsMatching(m_db, m_filter, mark, &error)) return Status::failure(error);
-    m_keys.reserve(matches);
-    m_keyRanks.reserve(matches);
-    for (size_t w = 0; w < bits.size(); ++w)
-        for (quint64 b = bits[w]; b; b &= b - 1) {
-            const int r = int(w * 64 + size_t(__builtin_ctzll(b)));
-            m_keyRanks.push_back(r);
-            m_keys.push_back(m_ranks.ordered[size_t(r)]);
-        }
+    if (!subjectsMatching(m_db, m_filter, &found, &error)) return Status::failure(error);
+    placesOf(m_ranks.ordered, found, &m_matches.bits, &m_matches.before, &m_matches.count);
     return Status::success();
+}
+
+qint64 SubjectList::filteredKey(int position) const
+{
+    if (position < 0 || position >= m_matches.count) return 0;
+    if (m_matches.bits.empty()) return m_matches.keys[size_t(position)];
+    const std::vector<int>& before = m_matches.before;
+    const size_t w = size_t(std::upper_bound(before.begin(), before.end(), position) - before.begin()) - 1;
+    quint64 word = m_matches.bits[w];
+    for (int skip = position - before[w]; skip > 0; --skip)
+        word &= word - 1;
+    return m_ranks.ordered[w * 64 + size_t(__builtin_ctzll(word))];
+}
+
+// The position in the filtered list of a place in the order; -1 when that
+// subject is not in it.
+int SubjectList::positionOfRank(int rank) const
+{
+    const size_t w = size_t(rank) / 64;
+    if (rank < 0 || w >= m_matches.bits.size()) return -1;
+    const quint64 bit = quint64(1) << (rank % 64);
+    if (!(m_matches.bits[w] & bit)) return -1;
+    return m_matches.before[w] + __builtin_popcountll(m_matches.bits[w] & (bit - 1));
+}
+
+void SubjectList::forgetMatch(qint64 mkey)
+{
+    if (m_matches.bits.empty()) {
+        const auto gone = std::find(m_matches.keys.begin(), m_matches.keys.end(), mkey);
+        if (gone == m_matches.keys.end()) return;
+        m_matches.keys.erase(gone);
+        --m_matches.count;
+        return;
+    }
+    const auto at = std::find(m_ranks.ordered.begin(), m_ranks.ordered.end(), mkey);
+    const int rank = int(at - m_ranks.ordered.begin());
+    if (at == m_ranks.ordered.end() || positionOfRank(rank) < 0) return;
+    m_matches.bits[size_t(rank) / 64] &= ~(quint64(1) << (rank % 64));
+    for (size_t w = size_t(rank) / 64 + 1; w < m_matches.before.size(); ++w)
+        --m_matches.before[w];
+    --m_matches.count;
 }
 
 SubjectRow SubjectList::filteredRow(int position)
 {
-    if (position < 0 || size_t(position) >= m_keys.size()) return {};
-    const qint64 key = m_keys[size_t(position)];
+    if (position < 0 || position >= m_matches.count) return {};
+    const qint64 key = filteredKey(position);
     if (const auto it = m_rows.constFind(key); it != m_rows.constEnd()) return *it;
     // The page around the position, in one query by key.
-    const size_t first = size_t(std::max(0, position - kPage / 4));
-    const size_t end = std::min(m_keys.size(), first + kPage);
+    const int first = std::max(0, position - kPage / 4);
+    const int end = std::min(m_matches.count, first + kPage);
     QStringList keys;
-    for (size_t i = first; i < end; ++i)
-        keys << QString::number(m_keys[i]);
+    for (int i = first; i < end; ++i)
+        keys << QString::number(filteredKey(i));
     m_rows.clear();
     SqlRows rows;
     if (!m_db.run(QStringLiteral("SELECT %1 FROM ZUCUST WHERE MKEY IN (%2)")
@@ -143,17 +194,21 @@ SubjectRow SubjectList::filteredRow(int position)
 
 int SubjectList::filteredPosition(qint64 mkey)
 {
-    const auto it = std::find(m_keys.begin(), m_keys.end(), mkey);
-    return it == m_keys.end() ? -1 : int(it - m_keys.begin());
+    if (m_matches.bits.empty()) {
+        const auto it = std::find(m_matches.keys.begin(), m_matches.keys.end(), mkey);
+        return it == m_matches.keys.end() ? -1 : int(it - m_matches.keys.begin());
+    }
+    const auto at = std::find(m_ranks.ordered.begin(), m_ranks.ordered.end(), mkey);
+    return at == m_ranks.ordered.end() ? -1 : positionOfRank(int(at - m_ranks.ordered.begin()));
 }
 
 // The first subject of the filtered list, in its order, whose field begins
-// with the text: the rows with the prefix are looked up in the list by their
-// place in the whole order.
+// with the text: the rows with the prefix are marked by key, and the list is
+// walked in order to the first of them.
 int SubjectList::filteredPrefix(SubjectField field, const QString& text)
 {
     if (!ranksCurrent() && !applyFilter()) return -1;
-    if (m_keys.empty()) return -1;
+    if (m_matches.count == 0) return -1;
     if (m_db.onServer()) return serverPrefix(field, text);
     const QLatin1String c(subjectFieldColumn(field));
     QSqlQuery q(m_db.sql());
@@ -162,17 +217,17 @@ int SubjectList::filteredPrefix(SubjectField field, const QString& text)
     q.addBindValue(text);
     q.addBindValue(text + QString::fromUcs4(U"\U0010FFFF", 1));
     if (!q.exec()) return -1;
-    int best = -1;
-    while (q.next()) {
-        const qint64 k = q.value(0).toLongLong();
-        if (k < 0 || size_t(k) >= m_ranks.rankByKey.size()) continue;
-        const int r = m_ranks.rankByKey[size_t(k)];
-        const auto at = std::lower_bound(m_keyRanks.begin(), m_keyRanks.end(), r);
-        if (r < 0 || at == m_keyRanks.end() || *at != r) continue;
-        const int position = int(at - m_keyRanks.begin());
-        if (best < 0 || position < best) best = position;
-    }
-    return best;
+    KeyMarks prefixed(m_ranks.maxKey);
+    bool any = false;
+    for (; q.next(); any = true)
+        prefixed.mark(q.value(0).toLongLong());
+    if (!any) return -1;
+    for (size_t w = 0; w < m_matches.bits.size(); ++w)
+        for (quint64 b = m_matches.bits[w]; b; b &= b - 1) {
+            const size_t r = w * 64 + size_t(__builtin_ctzll(b));
+            if (prefixed.has(m_ranks.ordered[r])) return positionOfRank(int(r));
+        }
+    return -1;
 }
 
 namespace {
@@ -197,10 +252,9 @@ Status SubjectList::applyServerFilter()
     auto rows = m_db.engine().cursor(sql, binds, &st);
     if (!rows) return st;
     LegacyRow row;
-    while (rows->next(&row)) {
-        m_keyRanks.push_back(int(m_keys.size()));
-        m_keys.push_back(row.value(0).toLongLong());
-    }
+    while (rows->next(&row))
+        m_matches.keys.push_back(row.value(0).toLongLong());
+    m_matches.count = int(m_matches.keys.size());
     return rows->error();
 }
 

@@ -1,5 +1,7 @@
 #include "records/subjectorder.h"
 
+#include <algorithm>
+
 namespace lumo {
 namespace {
 
@@ -23,6 +25,9 @@ bool caselessField(SubjectField f)
 {
     return f == SubjectField::CUSTNO;
 }
+
+// Rows sampled to tell which side of a row is the shorter to count.
+constexpr int kSample = 32;
 
 } // namespace
 
@@ -112,19 +117,43 @@ QVector<OrderedSubject> SubjectOrder::step(const OrderedSubject* anchor, bool fo
     return rows;
 }
 
-// The runs before the row, counted in one statement (one round trip on a server).
-qint64 SubjectOrder::countBefore(const OrderedSubject& at)
+// The runs before the row, counted in one statement (one round trip on a
+// server). A count walks the index entry by entry, so when the number of rows
+// is known the runs after the row are counted instead where they are fewer.
+// Which side is, a sample of rows spread over the keys tells in the same
+// statement (CASE evaluates only the branch it takes).
+qint64 SubjectOrder::countBefore(const OrderedSubject& at, qint64 total)
 {
-    QStringList counts;
-    QVariantList binds;
-    for (const Segment& s : segmentsFrom(&at, false)) {
-        counts << QStringLiteral("(SELECT COUNT(*) FROM ZUCUST WHERE %1)").arg(s.where);
-        binds += s.binds;
+    QStringList conditions;
+    const auto sum = [&](bool forward, QVariantList* binds) {
+        QStringList counts;
+        conditions.clear();
+        for (const Segment& s : segmentsFrom(&at, forward)) {
+            counts << QStringLiteral("(SELECT COUNT(*) FROM ZUCUST WHERE %1)").arg(s.where);
+            conditions << QLatin1Char('(') + s.where + QLatin1Char(')');
+            *binds += s.binds;
+        }
+        return counts.join(QStringLiteral(" + "));
+    };
+    QVariantList binds, afterBinds, beforeBinds;
+    const QString after = sum(true, &afterBinds);
+    const QString before = sum(false, &beforeBinds);
+    QString sql = QStringLiteral("SELECT %1").arg(before);
+    if (total > 0) {
+        sql = QStringLiteral(
+                  "WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < %1), "
+                  "t AS (SELECT * FROM ZUCUST WHERE MKEY IN (SELECT i * (SELECT MAX(MKEY) FROM ZUCUST) / "
+                  "%2 FROM s)) "
+                  "SELECT CASE WHEN 2 * (SELECT COUNT(*) FROM t WHERE %3) > (SELECT COUNT(*) FROM t) "
+                  "THEN %4 - 1 - (%5) ELSE %6 END")
+                  .arg(QString::number(kSample), QString::number(kSample + 1),
+                       conditions.join(QStringLiteral(" OR ")), QString::number(total), after, before);
+        binds = beforeBinds + afterBinds;
     }
+    binds += beforeBinds;
     SqlRows rows;
-    if (m_db.run(QStringLiteral("SELECT %1").arg(counts.join(QStringLiteral(" + "))), binds, &rows) &&
-        !rows.isEmpty())
-        return rows.first().value(0).toLongLong();
+    if (m_db.run(sql, binds, &rows) && !rows.isEmpty())
+        return std::max<qint64>(0, rows.first().value(0).toLongLong());
     return 0;
 }
 

@@ -32,8 +32,9 @@ public:
     // forward starts at the first row and backward at the last.
     QVector<OrderedSubject> step(const OrderedSubject* anchor, bool forward, qint64 skip, int limit);
 
-    // How many rows come before the row in this order.
-    qint64 countBefore(const OrderedSubject& at);
+    // How many rows come before the row in this order; given the number of
+    // rows (total), counted from whichever end is nearer.
+    qint64 countBefore(const OrderedSubject& at, qint64 total = -1);
     // The subject with its sort value; none when it is gone.
     std::optional<OrderedSubject> entryOf(qint64 mkey);
     // The first row in this order whose field begins with the text.

@@ -1,6 +1,7 @@
 #include "records/transferfolders.h"
 
 #include <QFileInfo>
+#include <QSettings>
 
 namespace lumo {
 namespace {
@@ -33,6 +34,17 @@ QString transferStartFolder(const QStringList& mountRoots, const QString& home)
         }
     }
     return home;
+}
+
+QString lastUsedFolder(const QString& key, const QString& fallback)
+{
+    const QString kept = QSettings().value(key).toString();
+    return !kept.isEmpty() && QFileInfo(kept).isDir() ? kept : fallback;
+}
+
+void rememberFolder(const QString& key, const QString& folder)
+{
+    QSettings().setValue(key, QFileInfo(folder).absoluteFilePath());
 }
 
 Status createFolderIn(const QString& parent, const QString& name, QString* created)

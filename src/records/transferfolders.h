@@ -19,6 +19,12 @@ QStringList removableMountRoots();
 QString transferStartFolder(const QStringList& mountRoots = removableMountRoots(),
                             const QString& home = QDir::homePath());
 
+// The folder this workstation last exported to under `key` ("exports/subject"),
+// while it is still there; otherwise `fallback`.
+QString lastUsedFolder(const QString& key, const QString& fallback);
+// Kept in the workstation's settings after an export that was written.
+void rememberFolder(const QString& key, const QString& folder);
+
 // Makes the folder `name` in `parent`; on success `created` is its path. A
 // name that is empty, holds a path separator or is "." or "..", a folder that
 // exists, and a folder that cannot be made are refused with the reason.

@@ -8,6 +8,7 @@
 #include "records/measurements.h"
 #include "records/programs.h"
 #include "support/dialogs.h"
+#include "support/keys.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -331,6 +332,36 @@ private slots:
         QVERIFY(previewed >= 1);
         QVERIFY(pdfText(pdf).contains(QStringLiteral("Quenta LUMO Version")));
         QVERIFY(f.messages.errors().isEmpty());
+    }
+
+    // The counter under the pages says the page shown, turned by the keys.
+    void previewCounterFollowsThePage_data()
+    {
+        QTest::addColumn<QVector<int>>("keys");
+        QTest::addColumn<int>("page");
+        QTest::newRow("opened") << QVector<int>{} << 1;
+        QTest::newRow("next") << QVector<int>{Qt::Key_PageDown} << 2;
+        QTest::newRow("past the last")
+            << QVector<int>{Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageDown} << 3;
+        QTest::newRow("and back") << QVector<int>{Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageUp} << 2;
+    }
+    void previewCounterFollowsThePage()
+    {
+        QFETCH(QVector<int>, keys);
+        QFETCH(int, page);
+        QTemporaryDir dir;
+        PrinterChoice pdf;
+        pdf.outputFile = dir.filePath(QStringLiteral("p.pdf"));
+        PrintPreview preview(QStringLiteral("t"), pdf, [](QPrinter& printer) {
+            QPainter painter(&printer);
+            for (int p = 1; p < 3; ++p)
+                printer.newPage();
+        });
+        QVERIFY(test::showActive(preview));
+        QCOMPARE(preview.pageCount(), 3);
+        for (int key : keys)
+            test::pressKey(Qt::Key(key));
+        QCOMPARE(preview.pageNumberText(), QString::fromUtf8("第 %1 頁，共 3 頁").arg(page));
     }
 
     void abandonedPdfKeepsTheOldFile()

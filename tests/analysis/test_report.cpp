@@ -255,7 +255,10 @@ private slots:
         p.sectionStart();
         QCOMPARE(p.pageNumber(), newPage ? 2 : 1);
         QCOMPARE(p.LineCursor, newPage ? p.MmInDots(10) : limit + below + p.LineHeight());
-        QCOMPARE(d.texts(2).size(), newPage ? 1 : 0); // the new page's number
+        // The new page begins, with its number, when its first line is printed.
+        QCOMPARE(d.engine.page, 1);
+        p.PrintTextLine(QStringLiteral("first"));
+        QCOMPARE(d.texts(2).size(), newPage ? 2 : 0);
 
         // A plain line breaks only past the bottom margin.
         p.LineCursor = p.pageHeight() - p.MmInDots(15) - p.LineHeight();
@@ -264,6 +267,36 @@ private slots:
         QCOMPARE(p.pageNumber(), pages);
         p.NextLine();
         QCOMPARE(p.pageNumber(), pages + 1);
+        // That page begins when something is drawn on it: a report ending here has none empty.
+        QCOMPARE(p.pagesBegun(), pages);
+        QCOMPARE(d.engine.page, pages);
+    }
+
+    // A table that fits on a page is never split; a longer one breaks as lines do.
+    void smallTablesStayWhole_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("below"); // device units of its last line below the page's last line
+        QTest::addColumn<bool>("newPage");
+        QTest::newRow("three lines, the last one on the page") << 3 << 0 << false;
+        QTest::newRow("three lines, the last one past it") << 3 << 1 << true;
+        QTest::newRow("well above the page's end") << 3 << -500 << false;
+        QTest::newRow("longer than a page") << 200 << 1 << false;
+    }
+    void smallTablesStayWhole()
+    {
+        QFETCH(int, lines);
+        QFETCH(int, below);
+        QFETCH(bool, newPage);
+        RecordingDevice d;
+        QPainter painter(&d);
+        ReportPage p(
+            painter, d, [&d] { d.turnPage(); }, true, 10);
+        const int start = p.pageHeight() - p.MmInDots(15) - (lines - 1) * p.LineHeight() + below;
+        p.LineCursor = start;
+        QCOMPARE(p.keepLinesTogether(lines), newPage);
+        QCOMPARE(p.pageNumber(), newPage ? 2 : 1);
+        QCOMPARE(p.LineCursor, newPage ? p.MmInDots(10) : start);
     }
 
     void abandonedReportStopsMakingPages()

@@ -261,7 +261,7 @@ private slots:
                                            lumo::Database::Access::ReadWrite, &st);
             QVERIFY(db && db->run(tamper));
         }
-        for (const char* line : {"operator list", "--operator boss operator list", "measure --points 1"}) {
+        for (const char* line : {"operator list", "--operator boss operator list", "--simulate measure"}) {
             const Run r = cli(data, words(line), {}, QStringLiteral("bosspw"));
             QCOMPARE(r.exitCode, 2);
             QVERIFY2(r.err.contains(QString::fromUtf8("沒有任何啟用中的管理者")), qPrintable(r.err));

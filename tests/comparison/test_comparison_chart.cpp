@@ -231,6 +231,38 @@ private slots:
         QVERIFY(!anyIn(img, QRect(0, 402, 30, 15), reddish));
     }
 
+    // The two-record legend keys the marks that are no series: the
+    // physiological band's lines while a band is drawn, the span of no real
+    // change with its grey marker once a second record is loaded.
+    void twoRecordLegendKeysTheBands_data()
+    {
+        QTest::addColumn<int>("bandSeries");
+        QTest::addColumn<bool>("changeBand");
+        QTest::newRow("neither") << 0 << false;
+        QTest::newRow("the base's band") << 1 << false;
+        QTest::newRow("the comparison's band and the span") << 2 << true;
+    }
+    void twoRecordLegendKeysTheBands()
+    {
+        QFETCH(int, bandSeries);
+        QFETCH(bool, changeBand);
+        ComparisonChart c = twoCurves(95, 60);
+        c.bandSeries = bandSeries;
+        c.bandCentre = 95;
+        c.changeBand = changeBand;
+        const QImage img = renderComparisonChart(c, TwoRecordBox);
+        auto is = [](QColor want) { return [want](QColor p) { return p == want; }; };
+        auto dark = [](QColor p) { return p.lightness() < 60; };
+        // W = 570: the band's key at nearest(W / 7), the span's at nearest(5 W / 7), each label 24 further.
+        const QRect bandKey(81, 2, 21, 16), changeKey(407, 2, 21, 16);
+        QCOMPARE(anyIn(img, bandKey, is(Red)) && anyIn(img, bandKey, is(Olive)), bandSeries > 0);
+        QCOMPARE(anyIn(img, QRect(105, 2, 40, 14), dark), bandSeries > 0);
+        QCOMPARE(anyIn(img, changeKey, is(noChangeBandColour())) &&
+                     anyIn(img, changeKey, is(noChangeMarkerColour())),
+                 changeBand);
+        QCOMPARE(anyIn(img, QRect(431, 2, 80, 14), dark), changeBand);
+    }
+
     // Six series in their screen styles; the legend of series s at nearest(W/7 s).
     void multiLegendAndMarkers_data()
     {

@@ -116,6 +116,7 @@ private slots:
         QVERIFY(at(d, u(" 1:")));
         QVERIFY(!d.find(u(" 2:")));
         QVERIFY(!d.find(QStringLiteral("XX")));
+        QVERIFY(!d.find(u("變化在量測誤差內")));
         QCOMPARE(d.engine.page, 1);
     }
 
@@ -156,6 +157,9 @@ private slots:
         }
         const bool bandDrawn = d.engine.shapeColours.contains(QColor(128, 128, 0).rgb());
         QCOMPARE(bandDrawn, markX >= 0);
+        QCOMPARE(d.find(u("生理界線")) != nullptr, markX >= 0);
+        // The key of the span of no real change, clear of the mark before series 2.
+        QVERIFY(at(d, u("變化在量測誤差內"))->end < 1519 - 59);
     }
 
     void multiRecordPage_data()
@@ -237,6 +241,41 @@ private slots:
             QVERIFY2(d.texts(p).contains(u("測量日期")), qPrintable(QString::number(p)));
         QVERIFY(d.texts(2).contains(u("第   2 頁")));
         QVERIFY(d.texts(1).contains(u("第   1 頁")));
+        // 偏高經絡 and 偏低經絡 hold the meridians' names, row after row.
+        for (auto [column, heading] : {std::pair{159.0, "偏高經絡"}, std::pair{180.0, "偏低經絡"}}) {
+            QStringList printed, expected;
+            for (const RecordedText& t : d.engine.texts)
+                if (qAbs(t.at.x() - mm(column)) < 1 && t.text != u(heading)) printed << t.text;
+            for (const TrendRow& r : page.rows)
+                if (const QString names = meridianNames(column < 170 ? r.meridiansHigh : r.meridiansLow);
+                    !names.isEmpty())
+                    expected << names;
+            QVERIFY(!expected.isEmpty());
+            QCOMPARE(printed.join(u("、")), expected.join(u("、")));
+        }
+    }
+
+    void namesWrapBetweenMeridians_data()
+    {
+        QTest::addColumn<QVector<int>>("meridians");
+        QTest::addColumn<int>("width"); // in characters
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("none") << QVector<int>{} << 6 << QStringList{};
+        QTest::newRow("one line") << QVector<int>{0, 1} << 6 << QStringList{u("肺經、心包經")};
+        QTest::newRow("the third on the next line")
+            << QVector<int>{0, 1, 2} << 6 << QStringList{u("肺經、心包經"), u("心經")};
+        QTest::newRow("narrower than a name")
+            << QVector<int>{1, 0} << 2 << QStringList{u("心包經"), u("肺經")};
+    }
+    void namesWrapBetweenMeridians()
+    {
+        QFETCH(QVector<int>, meridians);
+        QFETCH(int, width);
+        QFETCH(QStringList, lines);
+        QVector<Meridian> ms;
+        for (int m : meridians)
+            ms << Meridian(m);
+        QCOMPARE(meridianNameLines(ms, width, [](const QString& s) { return int(s.size()); }), lines);
     }
 
     void pdfFileWholeOrNothing()

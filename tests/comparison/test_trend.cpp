@@ -347,6 +347,31 @@ private slots:
         QVERIFY(red);
     }
 
+    // The screen's height: the table gets what its rows need, up to two
+    // fifths; the chart the rest, never below its least.
+    void heightGoesToTheChart_data()
+    {
+        QTest::addColumn<int>("total");
+        QTest::addColumn<int>("tableNeeds");
+        QTest::addColumn<int>("chartLeast");
+        QTest::addColumn<int>("chart");
+        QTest::newRow("maximised, few rows: the rest to the chart") << 900 << 200 << 400 << 700;
+        QTest::newRow("many rows: two fifths to the table") << 900 << 2000 << 400 << 540;
+        QTest::newRow("low window: the chart at its least") << 500 << 300 << 400 << 400;
+        QTest::newRow("lower than both leasts: the chart's kept") << 420 << 300 << 400 << 400;
+        QTest::newRow("fewer rows than the table's least") << 300 << 60 << 200 << 240;
+    }
+    void heightGoesToTheChart()
+    {
+        QFETCH(int, total);
+        QFETCH(int, tableNeeds);
+        QFETCH(int, chartLeast);
+        QFETCH(int, chart);
+        const TrendSplit s = trendSplit(total, tableNeeds, 100, chartLeast);
+        QCOMPARE(s.chart, chart);
+        QCOMPARE(s.table, total - chart);
+    }
+
     // The names of the meridians judged high and low, as the table and the
     // printed page show them.
     void meridianNamesOfARow()

@@ -5,9 +5,11 @@ and says precisely what did not appear when it fails."""
 
 import unittest
 
+import pyatspi
+
 from lumodriver import (MAIN_TITLE, PROBE_AUTO, PROBE_STOP_AUTO, PROBE_WINDOW, SCREEN_H, SCREEN_W, Lumo, children,
                         describe, extents, is_checked, is_enabled, is_focused, is_selected, is_showing, name, role,
-                        shows_value, toplevel)
+                        shows_value, states, toplevel)
 
 MEASURING = "經絡量測"
 MANUAL = "經絡能量數據新增輸入"
@@ -129,10 +131,20 @@ class Session(unittest.TestCase):
         lumo = self.lumo
         p = lumo.wait_until(lambda: next((w for w in lumo.windows() if name(w).startswith(PREVIEW)), None), timeout,
                             f"the print preview {PREVIEW!r} after {after}")
-        lumo.wait_until(lambda: any(t.startswith("第 ") and "共" in t for t in lumo.texts(p)), timeout,
-                        "the preview to say how many pages the report has")
+        counter = lumo.wait_until(lambda: next((t for t in lumo.texts(p) if t.startswith("第 ") and "共" in t), None),
+                                  timeout, "the preview to say how many pages the report has")
         self.assert_fits(p, "when previewing")
         lumo.screenshot("print-preview")
+        pages = int(counter.split("共 ")[1].split(" ")[0])
+        if pages > 1:
+            # The counter follows the page turned to by the keys, there and back.
+            lumo.wait_until(lambda: states(p).contains(pyatspi.STATE_ACTIVE), 10, "the preview to be active")
+            for key, page in (("Page_Down", 2), ("Page_Up", 1)):
+                lumo.key(key)
+                lumo.wait_until(lambda page=page: f"第 {page} 頁，共 {pages} 頁" in lumo.texts(p), 10,
+                                f"the preview's counter to say page {page} of {pages} after {key}")
+                if page == 2:
+                    lumo.screenshot("print-preview-page-2")
         return p
 
     def pass_print_preview(self, after):

@@ -156,6 +156,11 @@ class LargeScreen(practice.Comparison):
             hx, _, hw, _ = extents(ti.getColumnHeader(col))
             self.assertTrue(hx >= tx and hx + hw <= tx + tw, f"column {col + 1} of the trend table is hidden")
         self.assertEqual(lumo.cell_text(table, 0, 8), "肝經", "偏高經絡 names the meridians")
+        # The extra height went to the chart: the table ends within a row below its last row.
+        _, ty, _, th = extents(table)
+        _, ry, _, rh = extents(lumo.cell(table, ti.nRows - 1, 0))
+        self.assertLess(ty + th - (ry + rh), 2 * rh, f"the trend table keeps {ty + th - (ry + rh)} px of empty rows")
+        self.assertGreater(extents(chart)[3], extents(t)[3] * 0.55, "the trend chart has less than half the window")
         unmarked = lumo.grab(chart)
         lumo.wait_until(lambda: is_focused(chart), 10, "the chart to have the focus as the trend opens")
         lumo.key("Tab")

@@ -129,6 +129,10 @@ class Measuring(Session):
         """列  印 with no printer: the program offers a PDF file instead."""
         lumo = self.lumo
         pdf = lumo.tmp / "report.pdf"
+        # The meridians' texts too: a report of several pages, paged in the preview.
+        box = lumo.get("check box", "單經絡能量辨證", a)
+        lumo.click(box, "單經絡能量辨證")
+        lumo.wait_until(lambda: is_checked(box), 10, "單經絡能量辨證 to be ticked")
         lumo.press("列  印", a)
         self.pass_print_preview("列  印 on 資料列印")
         d = self.new_window([ANALYSIS, MEASURING], what="a file dialog offering a PDF file after 列  印 (no printer)")
@@ -162,7 +166,7 @@ class Measuring(Session):
         kept = lumo.art / "report.pdf"
         shutil.copyfile(pdf, kept)
         if shutil.which("pdftoppm"):
-            subprocess.run(["pdftoppm", "-png", "-r", "50", "-f", "1", "-l", "1", str(kept), str(lumo.art / "report")],
+            subprocess.run(["pdftoppm", "-png", "-r", "50", "-f", "1", "-l", "2", str(kept), str(lumo.art / "report")],
                            check=False, timeout=60)
         lumo.screenshot("after-print")
         self.assertIsNotNone(lumo.find_window(ANALYSIS), "the analysis screen is gone after printing")

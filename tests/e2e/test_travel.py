@@ -16,8 +16,8 @@ import unittest
 
 import pyatspi
 
-from lumodriver import PROBE_WINDOW, binary, describe, is_checked, is_focused, name, role, states, \
-    toplevel
+from lumodriver import PROBE_WINDOW, binary, describe, description, is_checked, is_focused, name, role, states, \
+    text_of, toplevel
 from session import BROWSER, MEASURING, QUIT_QUESTION, Session
 
 TRANSFER = "檔案匯入/匯出作業"
@@ -44,13 +44,14 @@ def cli(*args):
 
 
 def seed(data_dir, subjects):
-    """A practice as the program leaves one, with (number, name, tel, measurements) subjects."""
+    """A practice as the program leaves one, with (number, name, tel, measurements[, birth day]) subjects."""
     cli("--data-dir", data_dir, "init")
     db = sqlite3.connect(str(data_dir / "lumo4.mdb"))
     cols = ", ".join(f"ZU{i}" for i in range(1, 25))
     with db:
-        for number, subject, tel, count in subjects:
-            db.execute("INSERT INTO ZUCUST (CUSTNO, NAME, SEX, TEL) VALUES (?, ?, 1, ?)", (number, subject, tel))
+        for number, subject, tel, count, *birth in subjects:
+            db.execute("INSERT INTO ZUCUST (CUSTNO, NAME, SEX, TEL, DBIRTH) VALUES (?, ?, 1, ?, ?)",
+                       (number, subject, tel, birth[0] if birth else 0))
             for day in range(count):
                 db.execute(f"INSERT INTO ZUDATA (CUSTNO, ZUDATE, ZUVOTA, {cols}) VALUES (?, ?, 0, {', '.join('?' * 24)})",
                            [number, 45356.6 + day] + [20.0 + p + day for p in range(24)])
@@ -238,8 +239,22 @@ class Travel(Session):
         self.assert_laid_out(w, "when opened")
         return w
 
+    def new_folder_by_keys(self, e, folder):
+        """The chooser's 新增資料夾 by Tab and Space, the name typed: the new folder is chosen."""
+        lumo = self.lumo
+        self.tab_to(lumo.get("push button", "新增資料夾", e), "新增資料夾")
+        lumo.key("space")
+        ask = self.active("新增資料夾", "the question for the new folder's name")
+        lumo.type_text(folder.name)
+        lumo.key("Return")
+        lumo.window_gone(name(ask), what="the question for the folder's name to close")
+        box = lumo.get("text", "匯出到資料夾", e)
+        lumo.wait_until(lambda: text_of(box) == str(folder), 10, f"the chooser to choose the new folder {folder}")
+        self.assertTrue(folder.is_dir(), f"{folder} was not made")
+
     def export_subject(self, b, out, shared=False):
-        """The subject's folder written into `out`; refused while its number is shared."""
+        """The subject's folder written into `out`; refused while its number is shared. By keys
+        a folder is made in `out` with the chooser's 新增資料夾, and the folder is written there."""
         lumo = self.lumo
         e = self.open_from_browser(b, EXPORT, "ctrl+e")
         box = lumo.get("text", "匯出到資料夾", e)
@@ -249,10 +264,16 @@ class Travel(Session):
             lumo.click(box, "the folder box")
         lumo.key("ctrl+a")
         lumo.type_text(str(out))
-        lumo.screenshot("export-ready")
-        if self.keys:
+        if self.keys and not shared:
+            out = out / "visit"
+            self.new_folder_by_keys(e, out)
+            lumo.screenshot("export-ready")
+            self.push("匯  出", e)  # from 新增資料夾, Enter would press it again
+        elif self.keys:
+            lumo.screenshot("export-ready")
             lumo.key("Return")  # 匯  出 is the default button
         else:
+            lumo.screenshot("export-ready")
             lumo.press("匯  出", e)
         if shared:
             self.notice(SHARED, "export-refused")
@@ -266,11 +287,29 @@ class Travel(Session):
         files = sorted(p.name for p in folders[0].iterdir())
         self.assertIn("subject.json", files)
         self.assertEqual(len([f for f in files if f.endswith(".pdf")]), 2, files)
+        # The next export starts in the folder used last.
+        e = self.open_from_browser(b, EXPORT, "ctrl+e")
+        box = lumo.get("text", "匯出到資料夾", e)
+        lumo.wait_until(lambda: text_of(box) == str(out), 10, f"the export to start in {out}, the folder used last")
+        lumo.screenshot("export-last-folder")
+        self.leave(EXPORT, e)
 
     def merge(self, b):
         lumo = self.lumo
         g = self.open_from_browser(b, MERGE, "ctrl+m")
         lumo.get("label", "2 筆", g, what="the kept subject's measurements")
+        number = lumo.get("radio button", "編號：併入的", g)
+        if self.keys:
+            # After the number's other holder, W09 of the same name and birth date is proposed.
+            others = lumo.get("combo box", "A01 Wang Xiao", g, what="the number's other holder to merge in")
+            self.tab_to(others, "the list of subjects to merge in")
+            lumo.key("Down")
+            lumo.wait_until(lambda: name(others) == "W09 Wang  (可能重覆：同姓名及生日)", 10,
+                            "the subject of the same name and birth date to be proposed next")
+            lumo.wait_until(lambda: description(number) == "W09", 10, "its number among the fields to choose")
+            lumo.screenshot("merge-likely-duplicate")
+            lumo.key("Up")
+            lumo.wait_until(lambda: description(number) == "A01", 10, "the other A01 to be chosen again by Up")
         choice = lumo.get("radio button", "姓名：併入的", g)
         if self.keys:
             # Tab reaches the field's chosen side; the arrow goes to the other side and chooses it.
@@ -284,7 +323,7 @@ class Travel(Session):
         self.push("合併受測者", g)
         self.answer(MERGE_QUESTION, "merge-question")
         self.notice(MERGE_DONE, "merge-done")
-        self.assertEqual(self.subjects(), [("A01", "Wang Xiao", "02-1234"), ("B01", "Lin", "")])
+        self.assertEqual(self.subjects(), [("A01", "Wang Xiao", "02-1234"), ("B01", "Lin", ""), ("W09", "Wang", "")])
         self.assertEqual(self.measurements_of("A01"), 2)
         lumo.screenshot("merged")
         self.leave(MERGE, g)
@@ -296,12 +335,14 @@ class Travel(Session):
         self.push("復原上次合併", g)
         self.answer(UNDO_QUESTION, "undo-question")
         self.notice(UNDO_DONE, "undo-done")
-        self.assertEqual(self.subjects(), [("A01", "Wang", ""), ("A01", "Wang Xiao", "02-1234"), ("B01", "Lin", "")])
+        self.assertEqual(self.subjects(), [("A01", "Wang", ""), ("A01", "Wang Xiao", "02-1234"), ("B01", "Lin", ""),
+                                           ("W09", "Wang", "")])
         self.leave(MERGE, g)
 
     def browser_export_and_merge(self):
         lumo = self.lumo
-        seed(lumo.data_dir, [("A01", "Wang", "", 2), ("A01", "Wang Xiao", "02-1234", 0), ("B01", "Lin", "", 1)])
+        seed(lumo.data_dir, [("A01", "Wang", "", 2, 27000), ("A01", "Wang Xiao", "02-1234", 0), ("B01", "Lin", "", 1),
+                             ("W09", "Wang", "", 0, 27000)])
         out = lumo.tmp / "stick"
         out.mkdir()
         self.start_to_main()

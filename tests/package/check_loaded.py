@@ -38,6 +38,11 @@ IGNORED = ("/etc/", "/usr/share/fontconfig/", "/usr/share/locale/", "/usr/share/
 # without: the X cursor library, for the desktop's cursor theme (with what it
 # needs). Qt's plugins are not among them: a missing one is a missing feature.
 OPTIONAL = {"libXcursor.so.1"}
+# Packages of programs the binaries start by name rather than load (opening a
+# document or an address, a server's backup): declared when a binary names
+# the program.
+STARTED = {"xdg-utils": b"xdg-open", "sensible-utils": b"sensible-browser", "postgresql-client": b"pg_dump",
+           "postgresql-client-15": b"pg_dump"}
 
 
 def fail(message):
@@ -217,7 +222,10 @@ def check(root, declared, work):
     reached = closure(declared, packages, provides)
     by_package = owners(used, root)
     missing = {p: files for p, files in by_package.items() if p not in reached and not packages.get(p, ((), False))[1]}
-    unused = sorted(d for d in declared if not (({d} | provides.get(d, set())) & set(by_package)))
+    binaries = b"".join((root / "usr/bin" / b).read_bytes() for b in ("lumo", "lumo-cli"))
+    started = {d for d in declared if STARTED.get(d, b"\0") in binaries}
+    unused = sorted(d for d in declared
+                    if d not in started and not (({d} | provides.get(d, set())) & set(by_package)))
     for p, files in sorted(missing.items()):
         print(f"used but not declared: {p} ({', '.join(files[:3])})", file=sys.stderr)
     for d in unused:

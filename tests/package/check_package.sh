@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build folder and checks it: its files
-# (dpkg-deb -c), its control fields (dpkg-deb -f), that dpkg would install it
+# (dpkg-deb -c), lintian's verdict (no error, no warning), its control fields
+# (dpkg-deb -f), that dpkg would install it
 # here (dpkg --dry-run, as root), that the installed layout works (the
 # extracted lumo-cli prepares a data directory from the delivered files beside
 # it), and that the package declares what the installed program loads.
@@ -20,18 +21,22 @@ contents="$(dpkg-deb -c "$deb" | awk '{print $6}')"
 for f in ./usr/bin/lumo ./usr/bin/lumo-cli \
          ./usr/share/lumo/Zuspa.mdb ./usr/share/lumo/lumoTW.mdb ./usr/share/lumo/lumoMTW.mdb \
          ./usr/lib/udev/rules.d/70-lumo.rules ./usr/share/applications/lumo.desktop \
-         ./usr/share/icons/hicolor/scalable/apps/lumo.svg; do
+         ./usr/share/icons/hicolor/scalable/apps/lumo.svg \
+         ./usr/share/man/man1/lumo.1.gz ./usr/share/man/man1/lumo-cli.1.gz \
+         ./usr/share/doc/lumo/copyright ./usr/share/doc/lumo/changelog.gz; do
   grep -qxF "$f" <<<"$contents" || fail "$f is not in the package"
 done
 pictures="$(grep -c '^\./usr/share/lumo/Data/.*\.bmp$' <<<"$contents" || true)"
 [ "$pictures" -eq 72 ] || fail "the package holds $pictures point pictures, not 72"
 # Nothing of the build's own: no tests, benchmarks, generators or build markers.
-if grep -E '/(test_|bench_|record_traces|lumo-datagen)|\.built$' <<<"$contents"; then fail "build files in the package"; fi
+if grep -E '/(test_|bench_|record_traces|lumo-datagen|lumo-docgen)|\.built$' <<<"$contents"; then fail "build files in the package"; fi
+"$(dirname "$0")/../../scripts/lint-package" "$deb" || fail "lintian"
 
 [ "$(dpkg-deb -f "$deb" Package)" = lumo ] || fail "package name"
 depends="$(dpkg-deb -f "$deb" Depends)"
 for d in libqt6core6 libqt6widgets6 libhidapi-hidraw0 libusb-1.0-0 libudev1 libsqlite3-0 \
-         libqt6sql6-sqlite fonts-noto-cjk fonts-wqy-microhei qt6-translations-l10n; do
+         libqt6sql6-sqlite fonts-noto-cjk fonts-wqy-microhei qt6-translations-l10n xdg-utils sensible-utils \
+         postgresql-client; do
   grep -qE "(^|, )$d( |,|$)" <<<"$depends" || fail "Depends lacks $d: $depends"
 done
 

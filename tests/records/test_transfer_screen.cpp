@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -58,6 +59,9 @@ class TestTransferScreen : public QObject
 {
     Q_OBJECT
 private slots:
+    // The folder last exported to is kept in the workstation's settings: the tests' own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void opening()
     {
         Screen s;
@@ -178,6 +182,8 @@ private slots:
         QVERIFY(QFile::exists(dir + QStringLiteral("/ZuTran.mdb")));
         QCOMPARE(s.screen->exportChooser()->findChild<QLabel*>(QStringLiteral("TransferFileNote"))->text(),
                  u("此目錄中有 ZuTran.mdb"));
+        // The next opening's export starts where this one went.
+        QCOMPARE(TZuFile(s.state).exportChooser()->directory(), dir);
 
         // The same file back with 取代原有資料: the programs are replaced by themselves.
         s.screen->progressHook = {};

@@ -3,6 +3,7 @@
 // imported; the merge with its fields picked, its question answered and
 // undone; the subject's folder written; and what each says when it cannot.
 #include "records/subjectmerge.h"
+#include "records/ui/directorychooser.h"
 #include "records/ui/tzuexport.h"
 #include "records/ui/tzuimport.h"
 #include "records/ui/tzumerge.h"
@@ -17,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -41,6 +43,9 @@ class TestTravelScreens : public QObject
 {
     Q_OBJECT
 private slots:
+    // The folder last exported to is kept in the workstation's settings: the tests' own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void importScreen()
     {
         TravelPractice p;
@@ -114,6 +119,22 @@ private slots:
         QVERIFY(lastShown(p.messages).startsWith(u("已復原上次的合併")));
     }
 
+    // Beside the number's other holders, the subjects likely the same person.
+    void mergeScreenProposesLikelyDuplicates()
+    {
+        TravelPractice p;
+        const SubjectRow kept = p.subject(QStringLiteral("A01"), u("王小明"), true, 27000);
+        p.subject(QStringLiteral("A01"), u("王"));
+        p.subject(QStringLiteral("B02"), u("王小明"), true, 27000);
+        p.subject(QStringLiteral("D04"), u("王大明"), true, 27000);
+        TZuMerge screen(p.state, kept.MKEY);
+        QCOMPARE(screen.others()->count(), 2);
+        QCOMPARE(screen.others()->itemText(0), u("A01 王"));
+        QCOMPARE(screen.others()->itemText(1), u("B02 王小明  (可能重覆：同姓名及生日)"));
+        screen.others()->setCurrentIndex(1);
+        QCOMPARE(screen.option(MergeField::CUSTNO, true)->text(), QStringLiteral("B02"));
+    }
+
     // Enter on the merge screen, wherever the keys stand, never merges nor
     // undoes: only a button pressed on purpose does.
     void enterNeverMerges_data()
@@ -171,9 +192,8 @@ private slots:
         p.measurement(QStringLiteral("A01"), 30);
         TZuExport screen(p.state, s);
         screen.show(); // the default button answers Return only when shown
-        auto* dir = screen.findChild<QLineEdit*>(QStringLiteral("Directory"));
         auto* name = screen.findChild<QLineEdit*>(QStringLiteral("FolderName"));
-        dir->setText(p.dir.path());
+        screen.directory()->setDirectory(p.dir.path());
         name->setText(QStringLiteral("copy"));
         if (folderThere) QVERIFY(QDir(p.dir.path()).mkdir(QStringLiteral("copy")));
         QTest::keyClick(name, Qt::Key_Return); // the default button
@@ -186,6 +206,8 @@ private slots:
         QCOMPARE(screen.written(), p.dir.filePath(QStringLiteral("copy")));
         QVERIFY(QFile::exists(p.dir.filePath(QStringLiteral("copy/subject.json"))));
         QVERIFY(lastShown(p.messages).startsWith(u("個人資料已匯出 (1 筆測量資料)")));
+        // The next export starts where this one went.
+        QCOMPARE(TZuExport(p.state, s).directory()->directory(), p.dir.path());
         name->setText(QStringLiteral("a/b")); // no plain name: nothing to press
         QVERIFY(!screen.findChild<QPushButton*>(QStringLiteral("Export"))->isEnabled());
     }

@@ -61,10 +61,8 @@ PrintPreview::PrintPreview(const QString& title, const PrinterChoice& choice,
     QAction* leave = add("離  開", "不列印，回到前一個畫面");
     connect(print, &QAction::triggered, this, &QDialog::accept);
     connect(leave, &QAction::triggered, this, &QDialog::reject);
-    connect(previous, &QAction::triggered, this,
-            [this] { m_preview->setCurrentPage(m_preview->currentPage() - 1); });
-    connect(next, &QAction::triggered, this,
-            [this] { m_preview->setCurrentPage(m_preview->currentPage() + 1); });
+    connect(previous, &QAction::triggered, this, [this] { turnTo(m_preview->currentPage() - 1); });
+    connect(next, &QAction::triggered, this, [this] { turnTo(m_preview->currentPage() + 1); });
     connect(zoomIn, &QAction::triggered, m_preview, [this] { m_preview->zoomIn(); });
     connect(zoomOut, &QAction::triggered, m_preview, [this] { m_preview->zoomOut(); });
     connect(whole, &QAction::triggered, m_preview, &QPrintPreviewWidget::fitInView);
@@ -85,9 +83,22 @@ int PrintPreview::pageCount() const
     return m_preview->pageCount();
 }
 
+// The view tells of a page reached by scrolling, but not of one it was sent
+// to: the counter is set again after each turn.
+void PrintPreview::turnTo(int page)
+{
+    m_preview->setCurrentPage(page);
+    showPageNumber();
+}
+
 void PrintPreview::showPageNumber()
 {
     m_pageNumber->setText(u("第 %1 頁，共 %2 頁").arg(m_preview->currentPage()).arg(m_preview->pageCount()));
+}
+
+QString PrintPreview::pageNumberText() const
+{
+    return m_pageNumber->text();
 }
 
 bool previewBeforePrinting(QWidget* parent, const QString& title, const PrinterChoice& choice,

@@ -25,6 +25,8 @@ public:
 
     QPrintPreviewWidget* pages() const { return m_preview; }
     int pageCount() const;
+    QString pageNumberText() const;
+    void turnTo(int page); // 上一頁, 下一頁: the page shown and the counter with it
 
 private:
     void showPageNumber();

@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -125,14 +126,17 @@ TZuTrend::TZuTrend(SharedState& state, const SubjectRow& subject, QWidget* paren
     m_status->setSizeGripEnabled(false);
     m_status->showMessage(u("請點選表格或圖形中的測量資料."));
 
-    // The operator shares the height between the chart and the table.
-    auto* split = new QSplitter(Qt::Vertical, this);
+    // The chart takes the height the table's rows do not need; once the
+    // operator moves the handle, the share is theirs.
+    m_split = new QSplitter(Qt::Vertical, this);
+    auto* split = m_split;
     split->setObjectName(QStringLiteral("TrendSplitter"));
     split->setChildrenCollapsible(false);
     split->addWidget(m_chart);
     split->addWidget(m_table);
     split->setStretchFactor(0, 1);
-    split->setStretchFactor(1, 1);
+    split->setStretchFactor(1, 0);
+    connect(split, &QSplitter::splitterMoved, this, [this] { m_splitMoved = true; });
     auto* layout = new QVBoxLayout(this);
     layout->setMenuBar(toolbar);
     layout->addWidget(heading);
@@ -227,6 +231,26 @@ void TZuTrend::fitRowHeight()
         lines = std::max(lines, (m_widest[c] + room - 1) / room);
     }
     m_table->verticalHeader()->setDefaultSectionSize(std::min(lines, 3) * fm.lineSpacing() + 6);
+    shareHeight();
+}
+
+void TZuTrend::shareHeight()
+{
+    if (m_splitMoved || !m_split) return;
+    const int rowHeight = m_table->verticalHeader()->defaultSectionSize();
+    const int frame =
+        2 * m_table->frameWidth() + m_table->horizontalHeader()->sizeHint().height() +
+        (m_table->horizontalScrollBar()->isVisible() ? m_table->horizontalScrollBar()->height() : 0);
+    const int total = m_split->height() - m_split->handleWidth();
+    const TrendSplit share = trendSplit(total, frame + int(m_rows.size()) * rowHeight, frame + 2 * rowHeight,
+                                        m_chart->minimumHeight());
+    m_split->setSizes({share.chart, share.table});
+}
+
+void TZuTrend::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    shareHeight();
 }
 
 void TZuTrend::select(int row)

@@ -10,6 +10,7 @@
 
 class QAction;
 class QLabel;
+class QSplitter;
 class QStatusBar;
 class QTableWidget;
 
@@ -35,8 +36,12 @@ public:
     void ToolButtonPickClick();  // 載入比對
     void ToolButtonPrintClick(); // 列  印
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void fillTable();
+    void shareHeight(); // the chart gets what the table's rows do not need
     void readNotes();
     class QLabel* notesLabel();
     void fitRowHeight();
@@ -50,6 +55,8 @@ private:
     int m_selected = -1;
     ChartBox* m_chart;
     QTableWidget* m_table;
+    QSplitter* m_split = nullptr;
+    bool m_splitMoved = false; // the operator's share is kept
     QVector<int> m_widest; // per column, in pixels
     QList<QAction*> m_actions;
     QStatusBar* m_status;

@@ -53,6 +53,7 @@ DirectoryChooser::DirectoryChooser(const QString& caption, QWidget* parent) : QW
     layout->addWidget(m_tree, 1);
     auto* below = new QHBoxLayout;
     below->addWidget(m_note, 1);
+    below->addStretch(0); // holds the button right when the note is hidden
     below->addWidget(m_newFolder);
     layout->addLayout(below);
 
@@ -81,6 +82,11 @@ DirectoryChooser::DirectoryChooser(const QString& caption, QWidget* parent) : QW
 QString DirectoryChooser::directory() const
 {
     return m_path->text();
+}
+
+void DirectoryChooser::setTransferNoteShown(bool shown)
+{
+    m_note->setVisible(shown);
 }
 
 void DirectoryChooser::setDirectory(const QString& path)

@@ -24,6 +24,9 @@ public:
     // The chosen directory as the path box holds it.
     QString directory() const;
     void setDirectory(const QString& path);
+    // Whether the line under the tree tells of a transfer file (the subject
+    // export writes none and hides it).
+    void setTransferNoteShown(bool shown);
     // The transfer file in the chosen directory; empty when it holds none.
     QString transferFile() const { return m_transferFile; }
 

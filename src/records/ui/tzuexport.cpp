@@ -6,6 +6,7 @@
 #include "records/operationhook.h"
 #include "records/subjectexport.h"
 #include "records/transferfolders.h"
+#include "records/ui/directorychooser.h"
 #include "shell/sharedstate.h"
 #include "widgets/screensize.h"
 
@@ -27,6 +28,8 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
+const char* const LastFolderKey = "exports/subjectFolder";
+
 } // namespace
 
 TZuExport::TZuExport(SharedState& state, const SubjectRow& subject, QWidget* parent)
@@ -43,10 +46,14 @@ TZuExport::TZuExport(SharedState& state, const SubjectRow& subject, QWidget* par
                        .arg(count),
                    this);
     about->setWordWrap(true);
-    // Where a copy is usually carried away: a removable drive, else the home folder.
-    m_directory = new QLineEdit(transferStartFolder(), this);
+    // The chooser of the other exports: browsed, a new folder made, and
+    // starting where this workstation exported last (else where a copy is
+    // usually carried away: a removable drive, else the home folder).
+    m_directory = new DirectoryChooser(u("匯出到下列路徑："), this);
     m_directory->setObjectName(QStringLiteral("Directory"));
-    m_directory->setAccessibleName(u("匯出到資料夾"));
+    m_directory->setTransferNoteShown(false);
+    m_directory->pathBox()->setAccessibleName(u("匯出到資料夾"));
+    m_directory->setDirectory(lastUsedFolder(QLatin1String(LastFolderKey), transferStartFolder()));
     m_name = new QLineEdit(subjectFolderName(subject.CUSTNO, QDate::currentDate()), this);
     m_name->setObjectName(QStringLiteral("FolderName"));
     m_name->setAccessibleName(u("資料夾名稱"));
@@ -63,7 +70,6 @@ TZuExport::TZuExport(SharedState& state, const SubjectRow& subject, QWidget* par
     m_leave->setObjectName(QStringLiteral("Leave"));
 
     auto* form = new QFormLayout;
-    form->addRow(u("匯出到資料夾："), m_directory);
     form->addRow(u("資料夾名稱："), m_name);
     form->addRow(u("將寫入："), m_target);
     auto* buttons = new QHBoxLayout;
@@ -72,23 +78,26 @@ TZuExport::TZuExport(SharedState& state, const SubjectRow& subject, QWidget* par
     buttons->addWidget(m_leave);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(about);
+    layout->addWidget(m_directory, 1);
     layout->addLayout(form);
     layout->addWidget(m_progress);
-    layout->addStretch(1);
     layout->addLayout(buttons);
-    openAt(this, QSize(640, 300));
+    openAt(this, QSize(640, 520));
 
-    connect(m_directory, &QLineEdit::textChanged, this, &TZuExport::updateTarget);
+    connect(m_directory->pathBox(), &QLineEdit::textChanged, this, &TZuExport::updateTarget);
+    connect(m_directory, &DirectoryChooser::directoryChanged, this, &TZuExport::updateTarget);
+    connect(m_directory, &DirectoryChooser::failed, this,
+            [this](const QString& message) { m_state.ShowMessageDialog(NoteAttention, message); });
     connect(m_name, &QLineEdit::textChanged, this, &TZuExport::updateTarget);
     connect(m_export, &QPushButton::clicked, this, &TZuExport::exportClicked);
     connect(m_leave, &QPushButton::clicked, this, &QDialog::reject);
     updateTarget();
-    m_directory->setFocus();
+    m_directory->pathBox()->setFocus();
 }
 
 void TZuExport::updateTarget()
 {
-    const QString dir = m_directory->text().trimmed();
+    const QString dir = m_directory->directory().trimmed();
     const QString name = m_name->text().trimmed();
     const bool plain = !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QLatin1String(".") &&
                        name != QLatin1String("..");
@@ -100,7 +109,8 @@ void TZuExport::updateTarget()
 void TZuExport::exportClicked()
 {
     if (!m_export->isEnabled()) return;
-    const QString folder = QDir(m_directory->text().trimmed()).filePath(m_name->text().trimmed());
+    const QString into = m_directory->directory().trimmed();
+    const QString folder = QDir(into).filePath(m_name->text().trimmed());
     m_export->setEnabled(false);
     m_leave->setEnabled(false);
     SubjectExportOutcome outcome;
@@ -125,6 +135,7 @@ void TZuExport::exportClicked()
         return;
     }
     m_written = outcome.folder;
+    rememberFolder(QLatin1String(LastFolderKey), into);
     m_state.ShowMessageDialog(NoteImportant, u("個人資料已匯出 (%1 筆測量資料) 至：\r\n%2")
                                                  .arg(outcome.measurements)
                                                  .arg(QDir::toNativeSeparators(outcome.folder)));

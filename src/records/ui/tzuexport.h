@@ -14,6 +14,7 @@ class QPushButton;
 namespace lumo {
 
 struct SharedState;
+class DirectoryChooser;
 
 class TZuExport : public QDialog
 {
@@ -24,13 +25,14 @@ public:
     void exportClicked(); // 匯  出
     // Where the folder went after a successful export; empty before.
     const QString& written() const { return m_written; }
+    DirectoryChooser* directory() const { return m_directory; }
 
 private:
     void updateTarget();
 
     SharedState& m_state;
     SubjectRow m_subject;
-    QLineEdit* m_directory;
+    DirectoryChooser* m_directory;
     QLineEdit* m_name;
     QLabel* m_target;
     QProgressBar* m_progress;

@@ -36,6 +36,8 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
+const char* const LastExportKey = "exports/transferFolder";
+
 QAction* toolAction(QToolBar* bar, const char* name, const char* text, const char* hint)
 {
     QAction* a = bar->addAction(u(text));
@@ -112,9 +114,9 @@ TZuFile::TZuFile(SharedState& state, QWidget* parent) : QDialog(parent), m_state
     });
 
     // Opening: both directory choosers where a transfer file is usually
-    // carried (a removable drive, else the home folder), both lists hidden,
-    // the export page.
-    m_exportDir->setDirectory(transferStartFolder());
+    // carried (a removable drive, else the home folder; the export's where
+    // this workstation exported last), both lists hidden, the export page.
+    m_exportDir->setDirectory(lastUsedFolder(QLatin1String(LastExportKey), transferStartFolder()));
     m_importDir->setDirectory(transferStartFolder());
     for (DirectoryChooser* chooser : {m_exportDir, m_importDir})
         connect(chooser, &DirectoryChooser::failed, this,
@@ -187,6 +189,7 @@ void TZuFile::ToolButton1Click()
                           TransferGroups{m_exportPrograms->isChecked(), m_exportRecords->isChecked()},
                           m_exportCsv->isChecked(), m_anonymous->isChecked()};
     if (flow.runExport(request) == TransferOutcome::Done) {
+        rememberFolder(QLatin1String(LastExportKey), request.directory);
         if (request.groups.any())
             auditOrReport(m_state, {QStringLiteral("export"), {}, 0, request.directory});
         if (request.csv)

@@ -4,6 +4,7 @@
 #include "base/messages.h"
 #include "practice/masking.h"
 #include "records/measurements.h"
+#include "records/mergecandidates.h"
 #include "records/operationhook.h"
 #include "records/subjects.h"
 #include "shell/sharedstate.h"
@@ -86,7 +87,7 @@ TZuMerge::TZuMerge(SharedState& state, qint64 keptKey, QWidget* parent) : QDialo
     m_others = new QComboBox(this);
     m_others->setObjectName(QStringLiteral("Others"));
     m_others->setAccessibleName(u("併入的受測者"));
-    m_others->setPlaceholderText(u("(沒有其他受測者使用這個編號；請在右邊輸入另一個編號)"));
+    m_others->setPlaceholderText(u("(沒有相同編號或可能重覆的受測者；請在右邊輸入另一個編號)"));
     m_find = new QLineEdit(this);
     m_find->setObjectName(QStringLiteral("FindNumber"));
     m_find->setAccessibleName(u("併入的受測者編號"));
@@ -231,9 +232,16 @@ void TZuMerge::findOthers()
 {
     QSignalBlocker block(m_others);
     m_others->clear();
-    if (m_kept)
+    if (m_kept) {
         for (const SubjectRow& s : subjectsWithNumber(*m_state.MainDatabase, m_find->text().trimmed()))
             if (s.MKEY != m_kept->MKEY) m_others->addItem(who(s), s.MKEY);
+        // After the number's holders, the subjects who are likely the same
+        // person under another number, each with what they share.
+        for (const MergeCandidate& c : mergeCandidates(*m_state.MainDatabase, *m_kept))
+            if (m_others->findData(c.subject.MKEY) < 0)
+                m_others->addItem(who(c.subject) + u("  (可能重覆：") + likenessText(c.likeness) + u(")"),
+                                  c.subject.MKEY);
+    }
     m_others->setCurrentIndex(m_others->count() > 0 ? 0 : -1);
     otherChanged();
 }
