@@ -4,6 +4,7 @@
 //   migrate --from CONNINFO  a server's main database into a new lumo4.mdb
 #include "app/cli.h"
 
+#include "practice/atrestnotice.h"
 #include "practice/audit.h"
 #include "records/database.h"
 #include "records/enginemigration.h"
@@ -12,27 +13,32 @@
 #include "shell/sharedstate.h"
 
 #include <QDir>
+#include <QSysInfo>
 
 namespace lumo {
 namespace {
 
-// The move in the log of either end: an export where the rows left, an
-// import where they arrived (after the copy, so each row stays its own
-// database's), both naming the two ends. A database without operators takes
-// nothing, as every command's log.
-Status logMove(CliContext& c, std::unique_ptr<Database> source, std::unique_ptr<Database> target,
-               const QString& detail)
+// The move in the log of the receiving end, inside the copy's transaction:
+// the rows and their entry arrive together or not at all. The session is
+// the command's, in practice mode when the copied rows hold an operator.
+MoveHook logArrival(CliContext& c, const QString& detail)
 {
-    const std::pair<std::unique_ptr<Database>*, const char*> ends[] = {{&source, "export"},
-                                                                       {&target, "import"}};
-    for (const auto& [db, action] : ends) {
-        SharedState state;
-        state.DataDirectory = c.dataDirectory;
-        state.MainDatabase = std::move(*db);
-        startSession(c, state);
-        if (const Status s = audit(state, {QLatin1String(action), {}, 0, detail}); !s) return s;
-    }
-    return Status::success();
+    return [&c, detail](Database& target, const MovedRows&) {
+        OperatorSession session = c.session;
+        if (!session.practiceMode) session.practiceMode = hasOperators(target);
+        if (session.workstation.isEmpty()) session.workstation = QSysInfo::machineHostName();
+        return audit(session, target, {QStringLiteral("import"), {}, 0, detail});
+    };
+}
+
+// The move in the log of the end the rows left, which the move did not change.
+Status logDeparture(CliContext& c, std::unique_ptr<Database> source, const QString& detail)
+{
+    SharedState state;
+    state.DataDirectory = c.dataDirectory;
+    state.MainDatabase = std::move(source);
+    startSession(c, state);
+    return audit(state, {QStringLiteral("export"), {}, 0, detail});
 }
 
 } // namespace
@@ -59,23 +65,26 @@ int cmdMigrate(CliContext& c)
         return 2;
     }
     const QString file = dataFilePath(c.dataDirectory, QLatin1String(MainDatabaseFile));
+    const QString source = to ? file : server->path();
+    const QString target = to ? server->path() : file;
+    const QString detail = source + QString::fromUtf8(" → ") + target;
     MovedRows moved;
-    st = to ? migrateFileToServer(file, *server, &moved) : migrateServerToFile(*server, file, &moved);
+    st = to ? migrateFileToServer(file, *server, &moved, logArrival(c, detail))
+            : migrateServerToFile(*server, file, &moved, logArrival(c, detail));
     if (!st) {
         *c.err << QString::fromUtf8("移轉失敗，資料維持原狀：") << st.error << Qt::endl;
         return 2;
     }
-    const QString source = to ? file : server->path();
-    const QString target = to ? server->path() : file;
     *c.out << QString::fromUtf8("已將 %1 移轉至 %2，每一筆都已核對：%3").arg(source, target, moved.summary())
            << Qt::endl;
-    // The copy stands whether or not the log takes it; a log that did not is
-    // said, and the command fails so that a script notices.
-    auto fileDb = Database::open(file, FileKind::Main, Database::Access::ReadWrite, &st);
-    const QString detail = source + QString::fromUtf8(" → ") + target;
-    if (st)
-        st = to ? logMove(c, std::move(fileDb), std::move(server), detail)
-                : logMove(c, std::move(server), std::move(fileDb), detail);
+    // The copy stands whether or not the source's log takes the departure; a
+    // log that did not is said, and the command fails so that a script notices.
+    if (to) {
+        auto fileDb = Database::open(file, FileKind::Main, Database::Access::ReadWrite, &st);
+        if (st) st = logDeparture(c, std::move(fileDb), detail);
+    } else {
+        st = logDeparture(c, std::move(server), detail);
+    }
     if (st) return 0;
     *c.err << st.error << Qt::endl;
     return 2;

@@ -79,9 +79,15 @@ Status storeMeasured(SharedState& state, const SubjectRow& subject, const QStrin
     row.ZUDATE = e.TakenAt;
     row.ZUVOTA = e.VoltageMode;
     row.ZU = e.Readings;
-    if (Status s = appendMeasurementWithExtras(*state.MainDatabase, row, e); !s) return s;
-    *mkey = row.MKEY;
-    return audit(state, {QStringLiteral("measurement.add"), row.CUSTNO, row.MKEY, {}});
+    // The measurement and its log entry in one transaction.
+    const Status s = auditedChange(
+        state, {QStringLiteral("measurement.add"), row.CUSTNO, 0, subject.NAME}, [&](AuditEntry& entry) {
+            const Status added = appendMeasurementWithExtras(*state.MainDatabase, row, e);
+            entry.mkey = row.MKEY;
+            return added;
+        });
+    if (s) *mkey = row.MKEY;
+    return s;
 }
 
 void writePoint(JsonWriter& w, int point, double value, const PointGrade& g)

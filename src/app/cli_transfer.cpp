@@ -72,12 +72,18 @@ int runTransfer(CliContext& c, bool exporting)
     if (!prepareState(c, state, quiet)) return 2;
     CommandAnswers answers(c, c.args.contains(QStringLiteral("--with-commands")));
     state.messages = &answers;
-    TransferFlow flow(*state.MainDatabase, state.DataDirectory, TransferHooks{&answers, {}, {}, {}, {}});
-    const TransferOutcome outcome =
-        exporting ? flow.runExport(ExportRequest{dir, groups, false, false})
-                  : flow.runImport(ImportRequest{dir, groups, c.args.contains(QStringLiteral("--replace"))});
-    return logOutcome(c, state, outcome == TransferOutcome::Done ? 0 : 2,
-                      {exporting ? QStringLiteral("export") : QStringLiteral("import"), {}, 0, dir});
+    const bool replace = c.args.contains(QStringLiteral("--replace"));
+    const AuditEntry entry{exporting ? QStringLiteral("export") : QStringLiteral("import"),
+                           {},
+                           0,
+                           exporting ? dir : transferImportAuditText(dir, replace)};
+    // An import's entry is written in its own transaction, with its rows.
+    TransferFlow flow(*state.MainDatabase, state.DataDirectory,
+                      TransferHooks{&answers, {}, {}, {}, {}, [&] { return audit(state, entry); }});
+    const TransferOutcome outcome = exporting ? flow.runExport(ExportRequest{dir, groups, false, false})
+                                              : flow.runImport(ImportRequest{dir, groups, replace});
+    if (!exporting) return outcome == TransferOutcome::Done ? 0 : 2;
+    return logOutcome(c, state, outcome == TransferOutcome::Done ? 0 : 2, entry);
 }
 
 void writeValue(JsonWriter& w, const QVariant& v)

@@ -72,8 +72,10 @@ int cmdExportSubject(CliContext& c)
         return 2;
     }
     SubjectExportOutcome outcome;
-    const Status st = runRecordOperation(state, RecordOperation::ExportSubject, custNo, [&] {
-        return exportSubjectRecords(state, *subject, to, state.config.PrintOptions, &outcome);
+    const Status st = runRecordOperation(state, RecordOperation::ExportSubject, custNo, [&](AuditEntry& e) {
+        const Status done = exportSubjectRecords(state, *subject, to, state.config.PrintOptions, &outcome);
+        e.detail = exportAuditText(*subject, done ? outcome.folder : to, outcome.measurements);
+        return done;
     });
     if (!st) {
         *c.err << st.error << Qt::endl;
@@ -121,8 +123,12 @@ int cmdImportSubjects(CliContext& c)
     }
     int imported = 0, skipped = 0;
     if (st)
-        st = runRecordOperation(state, RecordOperation::ImportSubjects, path, [&] {
-            return importSubjects(*state.MainDatabase, plan, existing, &imported, &skipped);
+        st = runRecordOperation(state, RecordOperation::ImportSubjects, path, [&](AuditEntry& e) {
+            QStringList numbers;
+            const Status done =
+                importSubjects(*state.MainDatabase, plan, existing, &imported, &skipped, &numbers);
+            e.detail = importAuditText(path, numbers, skipped);
+            return done;
         });
     if (!st) {
         *c.err << st.error << Qt::endl;

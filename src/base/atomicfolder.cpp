@@ -5,11 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +21,37 @@ namespace {
 Status failure(const QString& path, int err)
 {
     return Status::failure(QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(err))));
+}
+
+// The file in a folder being written whose lock tells a living writer from a killed one.
+constexpr const char* LockFile = ".lumo-partial";
+
+// The lock of a folder's lock file, taken without waiting; -1 when it is
+// missing, no plain file, or held by a living writer.
+int lockOf(const QByteArray& folder, bool create)
+{
+    const QByteArray path = folder + '/' + LockFile;
+    const int fd = ::open(path.constData(),
+                          O_RDWR | O_NOFOLLOW | O_CLOEXEC | (create ? O_CREAT | O_EXCL : O_NONBLOCK), 0600);
+    if (fd < 0) return -1;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Whether a folder holds plain files only, as this class writes them.
+bool holdsOnlyFiles(const QString& folder)
+{
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& e : entries)
+        if (e.isSymLink() || !e.isFile()) return false;
+    return true;
 }
 
 int syncPath(const QByteArray& path, int flags)
@@ -54,14 +87,34 @@ FolderBeside::FolderBeside(const QString& target) : m_target(QFileInfo(target).a
         m_work.clear();
         return;
     }
+    // Held while this object lives: a later export or start removes the
+    // folder only when no process holds it (this one was killed).
+    m_lock = lockOf(m_work, true);
     // mkdtemp makes it 0700; the finished folder gets what the creation mask allows.
     ::chmod(m_work.constData(), modeAfterMask(0777));
 }
 
 FolderBeside::~FolderBeside()
 {
-    if (m_placed || m_work.isEmpty()) return;
-    QDir(QFile::decodeName(m_work)).removeRecursively();
+    if (!m_placed && !m_work.isEmpty()) QDir(QFile::decodeName(m_work)).removeRecursively();
+    if (m_lock >= 0) ::close(m_lock);
+}
+
+QStringList FolderBeside::removeLeftovers(const QString& parent)
+{
+    static const QRegularExpression name(QStringLiteral("^\\..+\\.partial-[A-Za-z0-9]{6}$"));
+    QStringList removed;
+    const QDir dir(parent);
+    for (const QString& entry : dir.entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString folder = dir.filePath(entry);
+        if (!name.match(entry).hasMatch() || QFileInfo(folder).isSymLink() || !holdsOnlyFiles(folder))
+            continue;
+        const int lock = lockOf(QFile::encodeName(folder), false);
+        if (lock < 0) continue;
+        if (QDir(folder).removeRecursively()) removed << entry;
+        ::close(lock);
+    }
+    return removed;
 }
 
 Status FolderBeside::write(const QString& name, const QByteArray& content)
@@ -98,6 +151,9 @@ Status FolderBeside::write(const QString& name, const QByteArray& content)
 Status FolderBeside::place()
 {
     if (!m_begun) return m_begun;
+    // The lock file goes before the folder gets its name; the lock stays held
+    // until this object goes, so no cleanup takes the folder meanwhile.
+    ::unlink((m_work + '/' + LockFile).constData());
     // Every file and the folder itself on disk before the name appears, so a
     // power cut never leaves a named folder with files cut short.
     const int dir = ::open(m_work.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

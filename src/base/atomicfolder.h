@@ -3,7 +3,9 @@
 // written into a hidden folder beside the target, forced to disk, and the
 // folder is then renamed to its name in one step that never replaces anything
 // there. Until then, and after any failure, the target does not exist and the
-// hidden folder is removed when this object goes.
+// hidden folder is removed when this object goes. A process killed meanwhile
+// leaves the hidden folder: removeLeftovers() finds it by the lock this
+// object holds on a file in it while it lives.
 
 #include "base/status.h"
 
@@ -29,10 +31,18 @@ public:
     // Renames the folder into place; after a failure nothing is at the target.
     Status place();
 
+    // Removes from `parent` the hidden folders that objects of this class
+    // left when their process was killed: ".NAME.partial-XXXXXX" holding only
+    // files, among them the lock file, which no living writer holds. Nothing
+    // else is touched (an operator's folder of a like name holds no lock
+    // file). Returns the names removed.
+    static QStringList removeLeftovers(const QString& parent);
+
 private:
     QString m_target;
     QByteArray m_work;
     Status m_begun;
+    int m_lock = -1;
     bool m_placed = false;
 };
 

@@ -82,6 +82,8 @@ public:
     // asked for (the screens do; the commands never wait for changes).
     DatabaseWatch& watch();
     bool inTransaction() const { return m_transactions > 0; }
+    // Whether a write transaction is open (a read snapshot is none).
+    bool writing() const { return m_writing > 0; }
     // Work that must happen only once the change is on the disk (the audit
     // log's anchor outside the database): run after the open transaction
     // commits, dropped when it rolls back; with no transaction open, at once.
@@ -156,6 +158,9 @@ private:
     // Opens a lost server connection again, unless a transaction is open (its
     // statements must fail rather than go on in a new session).
     Status ensureConnected();
+    // A COMMIT whose answer the broken connection never brought: looked up on
+    // a new connection, and told as done, not done, or not known.
+    Status settleLostCommit(const Status& lost);
     Status bringSchemaUpToDate(bool created);
     bool readableInPlace();
     bool auditGuardIntact();
@@ -169,13 +174,19 @@ private:
     std::unique_ptr<DatabaseWatch> m_watch;
     ServerLogin m_login;
     int m_transactions = 0;
+    int m_writing = 0;     // the open write transaction and those that joined it
+    bool m_doomed = false; // a joined transaction ended without its commit
     bool m_auditGuardRecreated = false;
     std::vector<std::function<void()>> m_afterCommit;
     int m_keepsCounts = -1; // LUMOCOUNT is there (1) or not (0); -1: not asked yet
 };
 
 // Every multi-row change runs inside one of these: it rolls back unless committed.
-// They do not nest: one begun inside another fails to begin, on either engine.
+// One begun while a write transaction is open joins it: its commit commits
+// nothing yet, and one that ends without its commit makes the open one roll
+// back at its commit. A change made of several (a subject's removal and the
+// audit log's entry of it) is so still one. Inside a read snapshot one fails
+// to begin, on either engine.
 class Transaction
 {
 public:
@@ -194,6 +205,7 @@ private:
     void end();
     Database& m_db;
     bool m_active = false;
+    bool m_joined = false;
     bool m_committed = false;
     Status m_begun;
 };
@@ -211,6 +223,10 @@ QString diskFullMessage();
 // A server database without this program's version that holds one of its
 // tables all the same: another program's, left as it is.
 QString foreignTableMessage(const QString& table);
+
+// A change whose COMMIT reached the server when the connection broke, and
+// whose outcome could not be looked up on a new connection either.
+QString commitUnknownMessage();
 
 // "這筆資料已被其他工作站修改，請重新載入後再修改。": a save of a row that
 // another workstation changed (or deleted) since this one read it; nothing

@@ -71,6 +71,14 @@ public:
     virtual QString unindexed(const QString& column) const = 0;
     // " INDEXED BY name" where the engine lets a statement name its index.
     virtual QString indexedBy(const QString& index) const = 0;
+    // What a SELECT inside a write transaction adds to lock the rows it reads
+    // against other workstations' changes until the commit: nothing on a
+    // file, whose write transaction holds the whole file.
+    virtual QString lockingRead() const = 0;
+    // The statement that serializes the transactions that add subjects whose
+    // numbers must be new (an import's check of the numbers, the editor's),
+    // until the commit; empty on a file (its write lock does it already).
+    virtual QString lockSubjectNumbers() const = 0;
     // An ORDER BY term with NULL values first in ascending order (SQLite's
     // order, and the order of the first column of every index).
     virtual QString orderBy(const QString& expression, bool descending) const = 0;
@@ -96,6 +104,22 @@ public:
                                                  Status* status) = 0;
     virtual std::unique_ptr<RowAppender> appender(const QString& table, const QStringList& columns,
                                                   Status* status) = 0;
+
+    // --- write transactions ---
+    // Starts one with beginWriting(); ends one with COMMIT.
+    virtual Status begin() { return run(beginWriting(), {}, nullptr, nullptr); }
+    virtual Status commit() { return run(QStringLiteral("COMMIT"), {}, nullptr, nullptr); }
+    // After a COMMIT whose answer was lost with the connection, asked on the
+    // connection made again: whether the server committed it. A file's answer
+    // is never lost.
+    enum class CommitOutcome
+    {
+        Committed,
+        RolledBack,
+        Pending, // the server is still ending it: ask again
+        Unknown
+    };
+    virtual CommitOutcome lostCommitOutcome() { return CommitOutcome::RolledBack; }
 
     // --- the connection ---
     virtual ErrorKind lastErrorKind() const = 0;

@@ -115,13 +115,14 @@ Status compareTable(Database& source, Database& target, const QString& table, qi
     return Status::success();
 }
 
-Status copyAndCheck(Database& source, Database& target, MovedRows* moved)
+Status copyAndCheck(Database& source, Database& target, MovedRows* moved, const MoveHook& beforeCommit)
 {
     Transaction t(target);
     if (!t.active()) return t.begun();
     Status st = copyAll(source, target, moved);
     for (int i = 0; st && i < moved->tables.size(); ++i)
         st = compareTable(source, target, moved->tables.at(i), &moved->rows[i]);
+    if (st && beforeCommit) st = beforeCommit(target, *moved);
     if (!st) return st;
     return t.commit();
 }
@@ -141,7 +142,8 @@ QString serverNotEmptyMessage(const QString& server)
     return u("%1 已有本系統的資料，移轉不會覆寫它；請指定一個空的資料庫。").arg(server);
 }
 
-Status migrateFileToServer(const QString& file, Database& server, MovedRows* moved)
+Status migrateFileToServer(const QString& file, Database& server, MovedRows* moved,
+                           const MoveHook& beforeCommit)
 {
     *moved = MovedRows();
     if (!QFileInfo(file).isFile()) return Status::failure(QStringLiteral("%1: file not found").arg(file));
@@ -153,10 +155,11 @@ Status migrateFileToServer(const QString& file, Database& server, MovedRows* mov
     if (!st) return st;
     auto source = Database::open(file, FileKind::Main, Database::Access::ReadOnly, &st);
     if (!source) return st;
-    return copyAndCheck(*source, server, moved);
+    return copyAndCheck(*source, server, moved, beforeCommit);
 }
 
-Status migrateServerToFile(Database& server, const QString& file, MovedRows* moved)
+Status migrateServerToFile(Database& server, const QString& file, MovedRows* moved,
+                           const MoveHook& beforeCommit)
 {
     *moved = MovedRows();
     if (QFileInfo::exists(file)) return Status::failure(u("%1 已經存在，移轉不會覆寫它").arg(file));
@@ -170,7 +173,7 @@ Status migrateServerToFile(Database& server, const QString& file, MovedRows* mov
             // Every table read in one snapshot: rows another workstation adds
             // meanwhile never arrive without their subject or program.
             ReadSnapshot snapshot(server);
-            st = copyAndCheck(server, *target, moved);
+            st = copyAndCheck(server, *target, moved, beforeCommit);
         }
         if (st) st = target->checkIntegrity();
     }

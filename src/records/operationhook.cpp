@@ -45,18 +45,21 @@ bool namesSubject(RecordOperation op)
 } // namespace
 
 Status runRecordOperation(SharedState& state, RecordOperation op, const QString& detail,
-                          const std::function<Status()>& work)
+                          const std::function<Status(AuditEntry&)>& work)
 {
     // The operator's role is checked before the work: a refusal runs nothing
     // and writes nothing, not even a log entry, as nothing was done.
     if (const Permission p = permissionOf(op); !allowed(state.Session, p))
         return Status::failure(refusalReason(p));
-    const Status done = work();
-    // The work's outcome is logged either way: a failed export may still
-    // have left part of a subject's records somewhere.
-    const AuditEntry entry{actionOf(op), namesSubject(op) ? detail : QString(), 0,
-                           (namesSubject(op) ? QString() : detail) +
-                               (done ? QString() : QString::fromUtf8("（失敗：%1）").arg(done.error))};
+    AuditEntry entry{actionOf(op), namesSubject(op) ? detail : QString(), 0,
+                     namesSubject(op) ? QString() : detail};
+    // An export changes nothing in the database: its entry follows the folder.
+    const Status done =
+        op == RecordOperation::ExportSubject ? work(entry) : auditedChange(state, entry, work);
+    if (done && op != RecordOperation::ExportSubject) return done;
+    // A failure is logged either way: a failed export may still have left
+    // part of a subject's records somewhere, a refused import was tried.
+    if (!done) entry.detail += QString::fromUtf8("（失敗：%1）").arg(done.error);
     const Status logged = audit(state, entry);
     if (!done) return done;
     return logged;

@@ -7,6 +7,7 @@
 // operation is allowed and nothing is logged; practice mode fills this in.
 
 #include "base/status.h"
+#include "practice/audit.h"
 
 #include <QString>
 #include <functional>
@@ -25,8 +26,11 @@ enum class RecordOperation
 
 // Runs `work` when the operation is allowed, and records its outcome; the
 // refusal or the work's failure comes back as the status. `detail` names what
-// the operation touched (a subject number, a file), for the log.
+// the operation touched (a subject number, a file), for the log; `work` may
+// name more in the entry it is given (what it took, where it wrote). The
+// operations that change the database run with their entry in one
+// transaction; a failure is logged after it was undone.
 Status runRecordOperation(SharedState& state, RecordOperation op, const QString& detail,
-                          const std::function<Status()>& work);
+                          const std::function<Status(AuditEntry&)>& work);
 
 } // namespace lumo

@@ -204,6 +204,57 @@ Status PgEngine::setUpSession()
                {}, nullptr, nullptr);
 }
 
+Status PgEngine::begin()
+{
+    m_lastError = ErrorKind::Other;
+    m_transactionId.clear();
+    PGconn* conn = connection();
+    if (!conn) {
+        m_lastError = ErrorKind::ConnectionLost;
+        return Status::failure(serverConnectionLostMessage(m_db.lastError().text()));
+    }
+    // The id is given now rather than at the first write: a transaction that
+    // writes nothing costs one id, and the COMMIT needs no round trip of its own.
+    PGresult* r = PQexec(conn, "BEGIN; SELECT pg_current_xact_id()::text");
+    if (PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1) {
+        m_transactionId = QByteArray(PQgetvalue(r, 0, 0));
+        PQclear(r);
+        return Status::success();
+    }
+    const QString error = errorOf(r);
+    PQclear(r);
+    // A BEGIN that went through leaves a transaction the caller will not end.
+    if (PQstatus(conn) == CONNECTION_OK && PQtransactionStatus(conn) != PQTRANS_IDLE)
+        PQclear(PQexec(conn, "ROLLBACK"));
+    return Status::failure(error);
+}
+
+Status PgEngine::commit()
+{
+    const Status st = run(QStringLiteral("COMMIT"), {}, nullptr, nullptr);
+    // The id stays only for a COMMIT whose answer the broken connection took with it.
+    if (st || m_lastError != ErrorKind::ConnectionLost) m_transactionId.clear();
+    return st;
+}
+
+Engine::CommitOutcome PgEngine::lostCommitOutcome()
+{
+    if (m_transactionId.isEmpty()) return CommitOutcome::RolledBack; // it never began
+    SqlRows rows;
+    if (!run(QStringLiteral("SELECT pg_xact_status(?::xid8)"), {QString::fromLatin1(m_transactionId)}, &rows,
+             nullptr) ||
+        rows.isEmpty())
+        return CommitOutcome::Unknown;
+    // The server tells each of its recent transactions; a NULL is one too old to tell.
+    const QString status = rows.first().value(0).toString();
+    const CommitOutcome outcome = status == QLatin1String("committed")     ? CommitOutcome::Committed
+                                  : status == QLatin1String("aborted")     ? CommitOutcome::RolledBack
+                                  : status == QLatin1String("in progress") ? CommitOutcome::Pending
+                                                                           : CommitOutcome::Unknown;
+    if (outcome != CommitOutcome::Pending) m_transactionId.clear();
+    return outcome;
+}
+
 int PgEngine::backendPid()
 {
     PGconn* conn = rawConnection();

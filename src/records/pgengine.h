@@ -29,6 +29,14 @@ public:
     {
         return QStringLiteral("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
     }
+    QString lockingRead() const override { return QStringLiteral(" FOR UPDATE"); }
+    // A transaction-level advisory lock of one fixed number: held to the commit,
+    // taken by any login, and no table or row of the practice is locked by it.
+    QString lockSubjectNumbers() const override
+    {
+        return QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SubjectNumberLock);
+    }
+    static constexpr qint64 SubjectNumberLock = 0x4C554D4F43555354;            // "LUMOCUST"
     QString unindexed(const QString& column) const override { return column; } // the planner chooses
     QString indexedBy(const QString&) const override { return QString(); }
     QString orderBy(const QString& e, bool descending) const override
@@ -49,6 +57,12 @@ public:
                                          Status* status) override;
     std::unique_ptr<RowAppender> appender(const QString& table, const QStringList& columns,
                                           Status* status) override;
+
+    // The transaction's id is taken with its BEGIN (one round trip), so that
+    // a COMMIT whose answer is lost can be looked up (pg_xact_status).
+    Status begin() override;
+    Status commit() override;
+    CommitOutcome lostCommitOutcome() override;
 
     ErrorKind lastErrorKind() const override { return m_lastError; }
     bool connectionLost() override;
@@ -77,6 +91,7 @@ private:
 
     QSqlDatabase& m_db;
     ErrorKind m_lastError = ErrorKind::Other;
+    QByteArray m_transactionId; // of the open write transaction, or of the COMMIT whose answer was lost
 };
 
 // Whether the server has ended the connection (checked without waiting);

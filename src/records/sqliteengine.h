@@ -20,6 +20,8 @@ public:
     QString beginWriting() const override { return QStringLiteral("BEGIN IMMEDIATE"); }
     QString beginReading() const override { return QStringLiteral("BEGIN"); }
     QString unindexed(const QString& column) const override { return QLatin1Char('+') + column; }
+    QString lockingRead() const override { return {}; }
+    QString lockSubjectNumbers() const override { return {}; }
     QString indexedBy(const QString& index) const override { return QStringLiteral(" INDEXED BY ") + index; }
     QString orderBy(const QString& e, bool descending) const override
     {

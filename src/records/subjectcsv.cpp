@@ -4,6 +4,7 @@
 #include "base/codec.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 
 namespace lumo {
@@ -14,23 +15,92 @@ QString u(const char* s)
     return QString::fromUtf8(s);
 }
 
-// UTF-8 when the file says so with its mark or is valid UTF-8 throughout;
-// otherwise the code page the older programs of a practice here write.
-QString decode(const QByteArray& bytes, QString* encoding)
+// What one line's bytes say of the file's encoding.
+enum class LineKind
+{
+    Ascii, // says nothing
+    Utf8,  // valid UTF-8 with characters beyond ASCII
+    Big5,  // not UTF-8, but lead and trail bytes as code page 950 pairs them
+    Broken // neither
+};
+
+bool isUtf8(const char* p, qsizetype n)
+{
+    QStringDecoder d(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = d.decode(QByteArrayView(p, n)); // decoding happens on the conversion
+    return !d.hasError();
+}
+
+// Code page 950's form: a lead byte 0x81-0xFE and a trail 0x40-0x7E or 0xA1-0xFE.
+bool isBig5Form(const char* p, qsizetype n)
+{
+    for (qsizetype i = 0; i < n; ++i) {
+        const auto b = static_cast<unsigned char>(p[i]);
+        if (b < 0x80) continue;
+        if (b == 0x80 || b == 0xFF || i + 1 >= n) return false;
+        const auto t = static_cast<unsigned char>(p[++i]);
+        if (!((t >= 0x40 && t <= 0x7E) || (t >= 0xA1 && t <= 0xFE))) return false;
+    }
+    return true;
+}
+
+LineKind kindOf(const char* p, qsizetype n)
+{
+    bool ascii = true;
+    for (qsizetype i = 0; i < n && ascii; ++i)
+        ascii = static_cast<unsigned char>(p[i]) < 0x80;
+    if (ascii) return LineKind::Ascii;
+    if (isUtf8(p, n)) return LineKind::Utf8;
+    return isBig5Form(p, n) ? LineKind::Big5 : LineKind::Broken;
+}
+
+// The encoding, decided by every line of the file: the one most lines beyond
+// ASCII fit. A UTF-8 file with a few bad bytes stays UTF-8 (the rows that
+// hold them are problems); a file whose header fits one and whose rows fit
+// the other is refused rather than read with garbled names.
+struct Decoded
+{
+    QString text;
+    QString encoding;
+    QSet<int> foreignLines; // lines (1-based, counted at LF) that do not fit the encoding
+};
+
+Status decode(const QByteArray& bytes, Decoded* out)
 {
     static const QByteArray bom("\xEF\xBB\xBF");
     if (bytes.startsWith(bom)) {
-        *encoding = QStringLiteral("UTF-8");
-        return QString::fromUtf8(bytes.constData() + bom.size(), bytes.size() - bom.size());
+        out->encoding = QStringLiteral("UTF-8");
+        out->text = QString::fromUtf8(bytes.constData() + bom.size(), bytes.size() - bom.size());
+        return Status::success();
     }
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) {
-        *encoding = QStringLiteral("UTF-8");
-        return text;
+    QVector<LineKind> kinds;
+    int utf8 = 0, big5 = 0;
+    // Lines end as the parser counts them (CR LF, LF or CR); neither encoding
+    // uses those bytes inside a character.
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = start;
+        while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+            ++end;
+        kinds << kindOf(bytes.constData() + start, end - start);
+        if (kinds.size() > 1) {
+            utf8 += kinds.last() == LineKind::Utf8;
+            big5 += kinds.last() == LineKind::Big5;
+        }
+        start = end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
     }
-    *encoding = QStringLiteral("Big5");
-    return fromCp950(bytes);
+    const LineKind header = kinds.value(0, LineKind::Ascii);
+    if ((header == LineKind::Utf8 && big5 > utf8) || (header == LineKind::Big5 && utf8 > big5))
+        return Status::failure(
+            u("標題列是 %1，資料列卻是 %2：檔案的編碼前後不一致，請另存為同一種編碼後再匯入")
+                .arg(header == LineKind::Utf8 ? u("UTF-8") : u("Big5"),
+                     header == LineKind::Utf8 ? u("Big5") : u("UTF-8")));
+    const bool isBig5 = big5 > utf8 || (big5 == utf8 && header == LineKind::Big5);
+    out->encoding = isBig5 ? QStringLiteral("Big5") : QStringLiteral("UTF-8");
+    out->text = isBig5 ? fromCp950(bytes) : QString::fromUtf8(bytes);
+    for (int i = 0; i < kinds.size(); ++i)
+        if (kinds[i] == LineKind::Broken || kinds[i] == (isBig5 ? LineKind::Utf8 : LineKind::Big5))
+            out->foreignLines.insert(i + 1);
+    return Status::success();
 }
 
 // The separator of the file: the one of comma and tab that the first line
@@ -155,6 +225,10 @@ private:
     const CsvLimits& m_limits;
     qsizetype m_pos = 0;
     int m_line = 1;
+
+public:
+    // The line the next record starts on, or where the text ended.
+    int line() const { return m_line; }
 };
 
 Status tooLarge(const CsvLimits& limits)
@@ -169,15 +243,25 @@ bool blank(const CsvRow& row)
     return true;
 }
 
+// A record that spans a line whose bytes do not fit the file's encoding.
+QString foreignBytes(const Decoded& d, int first, int last)
+{
+    for (int l = first; l <= last; ++l)
+        if (d.foreignLines.contains(l)) return u("第 %1 行有無法以 %2 讀取的位元組").arg(l).arg(d.encoding);
+    return {};
+}
+
 } // namespace
 
 Status parseCsv(const QByteArray& bytes, CsvTable* out, const CsvLimits& limits)
 {
     *out = CsvTable{};
     if (bytes.size() > limits.maxBytes) return tooLarge(limits);
-    const QString text = decode(bytes, &out->encoding);
-    out->separator = separatorOf(text);
-    Parser parser(text, out->separator, limits);
+    Decoded decoded;
+    if (Status s = decode(bytes, &decoded); !s) return s;
+    out->encoding = decoded.encoding;
+    out->separator = separatorOf(decoded.text);
+    Parser parser(decoded.text, out->separator, limits);
     CsvRow row;
     if (!parser.next(&row)) return Status::failure(u("檔案是空的"));
     if (!row.problem.isEmpty())
@@ -190,6 +274,7 @@ Status parseCsv(const QByteArray& bytes, CsvTable* out, const CsvLimits& limits)
         // an unquoted field has moved the row's values.
         for (qsizetype i = out->header.size(); i < row.fields.size() && row.problem.isEmpty(); ++i)
             if (!row.fields[i].trimmed().isEmpty()) row.problem = u("欄位比標題列多");
+        if (row.problem.isEmpty()) row.problem = foreignBytes(decoded, row.line, parser.line() - 1);
         cells += row.fields.size();
         if (cells > limits.maxCells)
             return Status::failure(u("檔案的資料格超過 %1 個，不像是受測者清單").arg(limits.maxCells));

@@ -5,6 +5,9 @@
 // CR LF, LF or CR. The file is someone else's: it is bounded in size, in
 // columns and in cells, so no file exhausts memory, and a broken row is
 // reported with its line instead of shifting the fields of every row after it.
+// The encoding is the one most of the file's lines fit: a row whose bytes fit
+// the other one (or none) is a broken row, and a header that fits the other
+// one than the rows refuses the file.
 
 #include "base/status.h"
 

@@ -9,9 +9,9 @@
 #include "shell/sharedstate.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QThread>
 
-#include <QSqlQuery>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -120,8 +120,11 @@ struct ReportWorker
         state.DataDirectory = from.DataDirectory;
         state.config = from.config;
         state.compensation = from.compensation;
-        state.MainDatabase =
-            Database::open(from.MainDatabase->path(), FileKind::Main, Database::Access::ReadOnly, &opened);
+        // A connection of its own to the same database: the server's, or the file read-only.
+        Database& main = *from.MainDatabase;
+        state.MainDatabase = main.onServer() ? Database::connect(main.login(), &opened)
+                                             : Database::open(main.path(), FileKind::Main,
+                                                              Database::Access::ReadOnly, &opened);
         if (opened && from.KnowledgeDatabase)
             state.KnowledgeDatabase = Database::open(from.KnowledgeDatabase->path(), FileKind::Knowledge,
                                                      Database::Access::ReadOnly, &opened);
@@ -209,10 +212,23 @@ QString reportFileName(int n, const MeasurementRow& m)
 
 qint64 countSubjectsWithNumber(Database& db, const QString& custNo)
 {
-    QSqlQuery q(db.sql());
-    q.prepare(QStringLiteral("SELECT COUNT(*) FROM ZUCUST WHERE CUSTNO = ?"));
-    q.addBindValue(custNo);
-    return q.exec() && q.next() ? q.value(0).toLongLong() : -1;
+    // Compared as the measurements are read (listForSubject): "a01" and "A01"
+    // are one number on either engine, so neither's records go to the other.
+    const Engine& e = db.engine();
+    SqlRows rows;
+    if (!db.run(QStringLiteral("SELECT COUNT(*) FROM ZUCUST WHERE %1 = %2")
+                    .arg(e.caseless(QStringLiteral("CUSTNO")), e.caselessValue()),
+                {custNo}, &rows) ||
+        rows.isEmpty())
+        return -1;
+    return rows.first().value(0).toLongLong();
+}
+
+QString exportAuditText(const SubjectRow& subject, const QString& folder, int measurements)
+{
+    return u("%1 %2：匯出至 %3 (測量資料 %4 筆)")
+        .arg(subject.CUSTNO, subject.NAME, QDir::toNativeSeparators(folder))
+        .arg(measurements);
 }
 
 Status exportSubjectRecords(SharedState& state, const SubjectRow& subject, const QString& folderPath,
@@ -227,6 +243,8 @@ Status exportSubjectRecords(SharedState& state, const SubjectRow& subject, const
                 .arg(subject.CUSTNO)
                 .arg(holders));
     if (holders < 1) return Status::failure(u("沒有編號為 %1 的受測者").arg(subject.CUSTNO));
+    // What an export killed before it placed its folder left there (the personal data of a subject).
+    FolderBeside::removeLeftovers(QFileInfo(folderPath).absolutePath());
     FolderBeside folder(folderPath);
     if (!folder.begun()) return folder.begun();
 

@@ -44,4 +44,7 @@ Status exportSubjectRecords(SharedState& state, const SubjectRow& subject, const
 // How many subjects hold the number (compared without regard to case).
 qint64 countSubjectsWithNumber(class Database& db, const QString& custNo);
 
+// What the log says of an export: the subject, where its folder went and how many measurements.
+QString exportAuditText(const SubjectRow& subject, const QString& folder, int measurements);
+
 } // namespace lumo

@@ -1,12 +1,15 @@
 #include "records/subjectimport.h"
 
 #include "base/formats.h"
+#include "base/visibletext.h"
 #include "records/subjects.h"
 
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
+#include <QTime>
+#include <algorithm>
 
 namespace lumo {
 namespace {
@@ -100,6 +103,25 @@ QString numberKey(const QString& custNo)
     return k;
 }
 
+// A value of the file in a problem's text: marked where it hides
+// characters, and cut to a readable length (a field may hold 65,536).
+QString shownValue(const QString& text)
+{
+    return visibleText(text, 40);
+}
+
+// Characters a field of a subject never holds: controls (a NUL would cut the
+// text on a server and be kept whole in a file) and the direction overrides
+// and isolates that make a name read as another. Line breaks and tabs are
+// the file's own and are handled where a field is read.
+bool isRefusedCharacter(QChar c)
+{
+    const char16_t v = c.unicode();
+    if (v == u'\t' || v == u'\r' || v == u'\n') return false;
+    return v < 0x20 || (v >= 0x7F && v <= 0x9F) || (v >= 0x202A && v <= 0x202E) ||
+           (v >= 0x2066 && v <= 0x2069);
+}
+
 struct RowCheck
 {
     SubjectRow subject;
@@ -128,7 +150,7 @@ void checkNumber(RowCheck& c, ImportField f, const QString& text, double* into)
     bool ok = false;
     const double v = text.toDouble(&ok);
     if (!ok || !std::isfinite(v) || v < 0)
-        c.problems << u("%1 不是數字：%2").arg(u(importFieldInfo(f).label), text.left(40));
+        c.problems << u("%1 不是數字：%2").arg(u(importFieldInfo(f).label), shownValue(text));
     else
         *into = v;
 }
@@ -157,20 +179,28 @@ RowCheck checkRow(const CsvRow& row, const ColumnMapping& mapping, const QDate& 
     } else if (auto male = parseSex(sex)) {
         s.SEX = *male;
     } else {
-        c.problems << u("性別無法辨識：%1").arg(sex.left(40));
+        c.problems << u("性別無法辨識：%1").arg(shownValue(sex));
     }
     const QString birth = text(ImportField::DBIRTH);
     if (!birth.isEmpty()) {
         const QDate d = parseBirthDate(birth);
         if (!d.isValid())
-            c.problems << u("生日無法辨識：%1").arg(birth.left(40));
+            c.problems << u("生日無法辨識：%1").arg(shownValue(birth));
         else if (isNoBirthDate(dayNumber(d)) || d > today)
-            c.problems << u("生日不在合理範圍：%1").arg(birth.left(40));
+            c.problems << u("生日不在合理範圍：%1").arg(shownValue(birth));
         else
             s.DBIRTH = dayNumber(d);
     }
     checkNumber(c, ImportField::HEIGHT, text(ImportField::HEIGHT), &s.HEIGHT);
     checkNumber(c, ImportField::WEIGHT, text(ImportField::WEIGHT), &s.WEIGHT);
+    for (const ImportFieldInfo& f : kFields) {
+        const QString value = text(f.field);
+        const auto bad = std::find_if(value.begin(), value.end(), isRefusedCharacter);
+        if (bad != value.end())
+            c.problems << u("%1 含有控制字元 U+%2")
+                              .arg(u(f.label),
+                                   QString::number(bad->unicode(), 16).toUpper().rightJustified(4, u'0'));
+    }
     return c;
 }
 
@@ -232,13 +262,20 @@ QDate parseBirthDate(const QString& text)
     const QString t = text.trimmed();
     QDate d = parseShortDate(t);
     if (d.isValid()) return d;
-    static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})[T ][0-9:.]+$"));
+    static const QRegularExpression iso(QStringLiteral("^(\\d{4})-(\\d{2})-(\\d{2})[T ]([0-9:.]+)$"));
     static const QRegularExpression written(
         u("^(民國)?\\s*(\\d{1,4})\\s*年\\s*(\\d{1,2})\\s*月\\s*(\\d{1,2})\\s*日?$"));
     static const QRegularExpression republic(
         QStringLiteral("^(\\d{1,3})[/.\\-](\\d{1,2})[/.\\-](\\d{1,2})$"));
     QRegularExpressionMatch m = iso.match(t);
-    if (m.hasMatch()) return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    if (m.hasMatch()) {
+        // The time of a date-time is not stored, but one that cannot be (25:99) makes the date suspect too.
+        const QString time = m.captured(4);
+        if (!QTime::fromString(time, Qt::ISODateWithMs).isValid() &&
+            !QTime::fromString(time, Qt::ISODate).isValid())
+            return {};
+        return QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    }
     m = written.match(t);
     if (m.hasMatch()) {
         int year = m.captured(2).toInt();
@@ -252,11 +289,43 @@ QDate parseBirthDate(const QString& text)
     return {};
 }
 
+QString duplicateHeader(const QStringList& header)
+{
+    QHash<QString, int> first;
+    for (int i = 0; i < header.size(); ++i) {
+        const QString name = folded(header[i]);
+        if (name.isEmpty()) continue;
+        if (const auto seen = first.constFind(name); seen != first.constEnd())
+            return u("標題列的第 %1 欄與第 %2 欄同名 (%3)，無法分辨要匯入哪一欄；請修改標題後再匯入")
+                .arg(*seen + 1)
+                .arg(i + 1)
+                .arg(shownValue(header[i]));
+        first.insert(name, i);
+    }
+    return {};
+}
+
+QString storedText(ImportField f, const QString& raw)
+{
+    const QString t = raw.trimmed();
+    if (t.isEmpty()) return f == ImportField::SEX ? u("男 (未填)") : QString();
+    if (f == ImportField::DBIRTH) {
+        const QDate d = parseBirthDate(t);
+        return d.isValid() ? shortDate(d) : t;
+    }
+    if (f == ImportField::SEX) {
+        const auto male = parseSex(t);
+        return male ? (*male ? u("男") : u("女")) : t;
+    }
+    return raw;
+}
+
 ImportPlan planSubjectImport(const CsvTable& table, const ColumnMapping& mapping, Database& db,
                              const QDate& today)
 {
     ImportPlan plan;
     plan.numberMapped = mapping[size_t(ImportField::CUSTNO)] >= 0;
+    plan.headerProblem = duplicateHeader(table.header);
     const QSet<QString> present = presentNumbers(db);
     QHash<QString, int> firstLine; // numbers of this file, with the line that brought each first
     for (const CsvRow& row : table.rows) {
@@ -271,11 +340,11 @@ ImportPlan planSubjectImport(const CsvTable& table, const ColumnMapping& mapping
                 firstLine.insert(key, row.line);
         }
         if (!c.problems.isEmpty()) {
-            plan.problems << ImportProblem{row.line, c.subject.CUSTNO, c.problems.join(u("；"))};
+            plan.problems << ImportProblem{row.line, shownValue(c.subject.CUSTNO), c.problems.join(u("；"))};
             continue;
         }
         if (present.contains(key)) {
-            plan.existing << ImportProblem{row.line, c.subject.CUSTNO, u("編號已經存在")};
+            plan.existing << ImportProblem{row.line, shownValue(c.subject.CUSTNO), u("編號已經存在")};
             continue;
         }
         if (c.sexMissing) ++plan.sexMissing;
@@ -287,6 +356,7 @@ ImportPlan planSubjectImport(const CsvTable& table, const ColumnMapping& mapping
 
 Status importable(const ImportPlan& plan, ExistingNumbers existing)
 {
+    if (!plan.headerProblem.isEmpty()) return Status::failure(plan.headerProblem);
     if (!plan.numberMapped) return Status::failure(u("沒有對應到「編號」的欄位"));
     if (!plan.problems.isEmpty())
         return Status::failure(u("有 %1 筆資料有問題，請修正檔案或欄位對應後再匯入；沒有匯入任何資料。")
@@ -298,14 +368,18 @@ Status importable(const ImportPlan& plan, ExistingNumbers existing)
 }
 
 Status importSubjects(Database& db, const ImportPlan& plan, ExistingNumbers existing, int* imported,
-                      int* skipped)
+                      int* skipped, QStringList* importedNumbers)
 {
     if (Status s = importable(plan, existing); !s) return s;
     Transaction t(db);
     if (!t.active()) return t.begun();
-    // Inside the transaction no other workstation can add a number any more.
+    // Another import, or an editor adding a subject, waits here until this
+    // one commits; then it reads the numbers this one added.
+    if (const QString lock = db.engine().lockSubjectNumbers(); !lock.isEmpty())
+        if (Status s = db.run(lock); !s) return s;
     const QSet<QString> present = presentNumbers(db);
     int added = 0, left = int(plan.existing.size());
+    QStringList numbers;
     SubjectStore store(db);
     for (SubjectRow s : plan.subjects) {
         if (present.contains(numberKey(s.CUSTNO))) {
@@ -315,12 +389,28 @@ Status importSubjects(Database& db, const ImportPlan& plan, ExistingNumbers exis
             continue;
         }
         if (Status st = store.append(s); !st) return st;
+        numbers << s.CUSTNO;
         ++added;
     }
+    if (added == 0) return Status::failure(u("所有編號都已由其他工作站新增，沒有匯入任何資料。"));
     if (Status st = t.commit(); !st) return st;
     if (imported) *imported = added;
     if (skipped) *skipped = left;
+    if (importedNumbers) *importedNumbers = numbers;
     return Status::success();
+}
+
+QString importAuditText(const QString& file, const QStringList& numbers, int skipped)
+{
+    // A list of thousands of subjects would make the row unreadable: the first ones name it.
+    constexpr int Named = 50;
+    QString text =
+        u("%1：新增 %2 位受測者 (編號 %3%4)")
+            .arg(file)
+            .arg(numbers.size())
+            .arg(numbers.mid(0, Named).join(u("、")), numbers.size() > Named ? u(" 等") : QString());
+    if (skipped > 0) text += u("，%1 筆編號已經存在而略過").arg(skipped);
+    return text;
 }
 
 QString importDoneText(int imported, int skipped)

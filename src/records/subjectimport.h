@@ -80,7 +80,17 @@ struct ImportPlan
     int rowsRead = 0;
     int sexMissing = 0; // rows without a sex, stored as male
     bool numberMapped = false;
+    QString headerProblem; // two columns of one name: refuses the file
 };
+
+// Two headers that name one field the same way ("姓名" and "姓 名"): the
+// message naming both columns, empty when every name is once.
+QString duplicateHeader(const QStringList& header);
+
+// A value of the file as it will be stored and shown: a birth date as the
+// date (1975/06/15 for "64/6/15"), the sex as 男/女; others as they are. A
+// value that cannot be read stays as written (its row is a problem).
+QString storedText(ImportField f, const QString& raw);
 
 // Checks every row against the fields' rules and the practice's numbers.
 ImportPlan planSubjectImport(const CsvTable& table, const ColumnMapping& mapping, Database& db,
@@ -90,10 +100,13 @@ ImportPlan planSubjectImport(const CsvTable& table, const ColumnMapping& mapping
 Status importable(const ImportPlan& plan, ExistingNumbers existing);
 
 // Appends the plan's subjects in one transaction. Numbers are checked again
-// inside it (another workstation may have added one since the plan): under
-// Skip they are left out too, under Refuse nothing is written.
+// inside it, after every other transaction that adds numbers has committed
+// (another workstation may have added one since the plan): under Skip they
+// are left out too, under Refuse nothing is written.
 Status importSubjects(Database& db, const ImportPlan& plan, ExistingNumbers existing, int* imported,
-                      int* skipped);
+                      int* skipped, QStringList* importedNumbers = nullptr);
+// What the log says of an import: the file and the subjects it added.
+QString importAuditText(const QString& file, const QStringList& numbers, int skipped);
 
 // "匯入完成：新增 N 位受測者" with the skipped count when there were any.
 QString importDoneText(int imported, int skipped);

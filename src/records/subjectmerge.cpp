@@ -207,16 +207,59 @@ SubjectRow mergedSubject(const SubjectRow& kept, const SubjectRow& other, const 
     return m;
 }
 
-Status mergeSubjects(Database& db, qint64 keptKey, qint64 otherKey, const MergeChoice& choice, double now,
-                     int* movedMeasurements)
+namespace {
+
+// The two subjects locked against other workstations until the commit, in key
+// order (two merges of one pair, in either direction, then wait for each
+// other instead of each waiting for the other), and as they are now.
+Status lockPair(Database& db, const SubjectRow& kept, const SubjectRow& other, SubjectRow* keptNow,
+                SubjectRow* otherNow)
 {
-    if (keptKey == otherKey) return Status::failure(u("請選擇兩位不同的受測者"));
+    SqlRows rows;
+    if (Status s = db.run(QStringLiteral("SELECT %1 FROM ZUCUST WHERE MKEY = ? OR MKEY = ? ORDER BY MKEY%2")
+                              .arg(subjectColumns(), db.engine().lockingRead()),
+                          {kept.MKEY, other.MKEY}, &rows);
+        !s)
+        return s;
+    int found = 0;
+    for (const SqlRow& r : rows) {
+        const SubjectRow row = readSubject(r);
+        SubjectRow* into = row.MKEY == kept.MKEY ? keptNow : otherNow;
+        const SubjectRow& seen = row.MKEY == kept.MKEY ? kept : other;
+        // Another workstation's edit or merge since the operator chose: the
+        // choice was made on values that are no longer there.
+        if (row.ROWVER != seen.ROWVER) break;
+        *into = row;
+        ++found;
+    }
+    if (found != 2) return Status::failure(u("受測者已由其他工作站刪除／修改，沒有合併任何資料。"));
+    return Status::success();
+}
+
+} // namespace
+
+QString mergeAuditText(const SubjectRow& kept, const SubjectRow& other, const MergeChoice& choice, int moved)
+{
+    QStringList taken;
+    for (int f = 0; f < MergeFieldCount; ++f)
+        if (choice[size_t(f)]) taken << u(mergeFieldLabel(MergeField(f)));
+    return u("保留 %1 %2，併入 %3 %4 (已刪除)；取自被併入者：%5；測量資料 %6 筆")
+        .arg(kept.CUSTNO, kept.NAME, other.CUSTNO, other.NAME,
+             taken.isEmpty() ? u("無") : taken.join(u("、")))
+        .arg(moved);
+}
+
+Status mergeSubjects(Database& db, const SubjectRow& keptSeen, const SubjectRow& otherSeen,
+                     const MergeChoice& choice, double now, int* movedMeasurements, QString* auditText)
+{
+    if (keptSeen.MKEY == otherSeen.MKEY) return Status::failure(u("請選擇兩位不同的受測者"));
     Transaction t(db);
     if (!t.active()) return t.begun();
-    SubjectStore store(db);
-    const auto kept = store.get(keptKey);
-    const auto other = store.get(otherKey);
-    if (!kept || !other) return Status::failure(u("受測者已由其他工作站刪除，沒有合併任何資料。"));
+    SubjectRow keptRow, otherRow;
+    if (Status s = lockPair(db, keptSeen, otherSeen, &keptRow, &otherRow); !s) return s;
+    const SubjectRow* kept = &keptRow;
+    const SubjectRow* other = &otherRow;
+    const qint64 keptKey = kept->MKEY, otherKey = other->MKEY;
     QSqlQuery q(db.sql());
     for (const QString& number : {kept->CUSTNO, other->CUSTNO}) {
         const qint64 n = othersHolding(db, q, number, keptKey, otherKey);
@@ -253,22 +296,28 @@ Status mergeSubjects(Database& db, qint64 keptKey, qint64 otherKey, const MergeC
         return failed(q);
     if (Status s = t.commit(); !s) return s;
     if (movedMeasurements) *movedMeasurements = int(record.moved.size());
+    if (auditText) *auditText = mergeAuditText(*kept, *other, choice, int(record.moved.size()));
     return Status::success();
 }
 
-std::optional<MergeRecord> lastMerge(Database& db)
+namespace {
+
+std::optional<MergeRecord> readLastMerge(Database& db, const QString& locking)
 {
-    QSqlQuery q(db.sql());
-    if (!q.exec(QStringLiteral(
-            "SELECT MERGEDATE, KEPTBEFORE, REMOVED, MOVED FROM ZUMERGE ORDER BY MKEY DESC LIMIT 1")) ||
-        !q.next())
+    SqlRows rows;
+    if (!db.run(QStringLiteral("SELECT MERGEDATE, KEPTBEFORE, REMOVED, MOVED FROM ZUMERGE ORDER BY MKEY DESC "
+                               "LIMIT 1%1")
+                    .arg(locking),
+                {}, &rows) ||
+        rows.isEmpty())
         return std::nullopt;
+    const SqlRow& v = rows.first();
     MergeRecord r;
-    r.when = q.value(0).toDouble();
-    r.keptBefore = fromJson(QJsonDocument::fromJson(q.value(1).toString().toUtf8()).object());
-    r.removed = fromJson(QJsonDocument::fromJson(q.value(2).toString().toUtf8()).object());
-    for (const QJsonValue& v : QJsonDocument::fromJson(q.value(3).toString().toUtf8()).array()) {
-        const QJsonArray pair = v.toArray();
+    r.when = v.value(0).toDouble();
+    r.keptBefore = fromJson(QJsonDocument::fromJson(v.value(1).toString().toUtf8()).object());
+    r.removed = fromJson(QJsonDocument::fromJson(v.value(2).toString().toUtf8()).object());
+    for (const QJsonValue& m : QJsonDocument::fromJson(v.value(3).toString().toUtf8()).array()) {
+        const QJsonArray pair = m.toArray();
         r.moved.append(
             {pair.at(0).toString().toLongLong(), pair.at(1).isNull() ? QString() : pair.at(1).toString()});
     }
@@ -277,15 +326,29 @@ std::optional<MergeRecord> lastMerge(Database& db)
     return r;
 }
 
-Status undoLastMerge(Database& db)
+} // namespace
+
+std::optional<MergeRecord> lastMerge(Database& db)
+{
+    return readLastMerge(db, QString());
+}
+
+Status undoLastMerge(Database& db, QString* auditText)
 {
     Transaction t(db);
     if (!t.active()) return t.begun();
-    const auto r = lastMerge(db);
+    // The merge's row and the kept subject are locked until the commit: an
+    // undo on another workstation at the same time finds the merge gone.
+    const auto r = readLastMerge(db, db.engine().lockingRead());
     if (!r) return Status::failure(u("沒有可以復原的合併"));
+    SqlRows kept;
+    if (Status s =
+            db.run(QStringLiteral("SELECT MKEY FROM ZUCUST WHERE MKEY = ?%1").arg(db.engine().lockingRead()),
+                   {r->keptBefore.MKEY}, &kept);
+        !s)
+        return s;
     SubjectStore store(db);
-    if (!store.get(r->keptBefore.MKEY))
-        return Status::failure(u("合併後的受測者已經刪除，無法復原這次合併。"));
+    if (kept.isEmpty()) return Status::failure(u("合併後的受測者已經刪除，無法復原這次合併。"));
     if (store.get(r->removed.MKEY))
         return Status::failure(u("被合併的受測者已經在資料庫中，無法復原這次合併。"));
     QSqlQuery q(db.sql());
@@ -302,6 +365,10 @@ Status undoLastMerge(Database& db)
             return failed(q);
     if (!run(q, QStringLiteral("DELETE FROM ZUMERGE"), {})) return failed(q);
     if (Status s = t.commit(); !s) return s;
+    if (auditText)
+        *auditText = u("放回 %1 %2；%3 %4 回到合併前的資料；測量資料 %5 筆回到原來的編號")
+                         .arg(r->removed.CUSTNO, r->removed.NAME, r->keptBefore.CUSTNO, r->keptBefore.NAME)
+                         .arg(r->moved.size());
     return Status::success();
 }
 

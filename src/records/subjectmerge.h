@@ -49,10 +49,16 @@ struct MergeRecord
     QVector<QPair<qint64, QString>> moved; // measurement key and the number it had
 };
 
-// Merges `otherKey` into `keptKey`. Refused when a third subject holds either
-// number: its measurements are linked by the number too and would be taken along.
-Status mergeSubjects(Database& db, qint64 keptKey, qint64 otherKey, const MergeChoice& choice, double now,
-                     int* movedMeasurements = nullptr);
+// Merges `other` into `kept`, each as the operator saw it (its MKEY and
+// ROWVER): both rows are locked until the commit and refused when either is
+// gone or was changed since (another workstation's edit or merge). Refused
+// when a third subject holds either number: its measurements are linked by
+// the number too and would be taken along. `auditText` receives what the log
+// says of it (mergeAuditText).
+Status mergeSubjects(Database& db, const SubjectRow& kept, const SubjectRow& other, const MergeChoice& choice,
+                     double now, int* movedMeasurements = nullptr, QString* auditText = nullptr);
+// Both subjects and the fields taken from the one that goes, in the screen's words.
+QString mergeAuditText(const SubjectRow& kept, const SubjectRow& other, const MergeChoice& choice, int moved);
 
 // The merge that can be undone, if any.
 std::optional<MergeRecord> lastMerge(Database& db);
@@ -60,8 +66,8 @@ std::optional<MergeRecord> lastMerge(Database& db);
 // Puts the removed subject back under its key, the kept one's fields and the
 // moved measurements' numbers as they were, and forgets the merge. Refused
 // when the kept subject was deleted since, or another subject has taken the
-// removed one's number.
-Status undoLastMerge(Database& db);
+// removed one's number. `auditText` receives what the log says of it.
+Status undoLastMerge(Database& db, QString* auditText = nullptr);
 
 // Numbers that more than one subject holds, each with its count, in number order.
 QVector<QPair<QString, int>> duplicateNumbers(Database& db);

@@ -87,6 +87,19 @@ Status SubjectStore::append(SubjectRow& r)
     return st;
 }
 
+Status SubjectStore::appendNew(SubjectRow& r, std::optional<SubjectRow>* holder)
+{
+    holder->reset();
+    Transaction t(m_db);
+    if (!t.active()) return t.begun();
+    if (const QString lock = m_db.engine().lockSubjectNumbers(); !lock.isEmpty())
+        if (Status st = m_db.run(lock); !st) return st;
+    if ((*holder = findByCustNo(r.CUSTNO)))
+        return Status::failure(QString::fromUtf8("編號 %1 已經有受測者使用").arg(r.CUSTNO));
+    if (Status st = append(r); !st) return st;
+    return t.commit();
+}
+
 Status SubjectStore::update(SubjectRow& r)
 {
     qint64 changed = 0;
@@ -114,7 +127,8 @@ Status SubjectStore::removeWithMeasurements(qint64 mkey)
     Status st;
     for (const char* table : {"ZUQUAL", "ZUCOND"})
         if (st)
-            st = m_db.run(QStringLiteral("DELETE FROM %1 WHERE DATAKEY IN (%2)").arg(QLatin1String(table), measurements),
+            st = m_db.run(QStringLiteral("DELETE FROM %1 WHERE DATAKEY IN (%2)")
+                              .arg(QLatin1String(table), measurements),
                           {mkey});
     if (st) st = m_db.run(QStringLiteral("DELETE FROM ZUDATA WHERE MKEY IN (%1)").arg(measurements), {mkey});
     if (st) st = m_db.run(QStringLiteral("DELETE FROM ZUCUST WHERE MKEY = ?"), {mkey});

@@ -34,6 +34,11 @@ public:
     // Whole-value match without regard to case; the first in key order.
     std::optional<SubjectRow> findByCustNo(const QString& custNo);
     Status append(SubjectRow& row); // sets row.MKEY and row.ROWVER
+    // Appends a subject whose number no subject holds, checked and added in
+    // one transaction that waits for every other one adding numbers (an
+    // import, an editor on another workstation) to commit first. A number
+    // taken meanwhile is refused and *holder is the subject that holds it.
+    Status appendNew(SubjectRow& row, std::optional<SubjectRow>* holder);
     // CUSTNO is never written. Refused with rowConflictMessage() when the row
     // changed since row.ROWVER was read; on success row.ROWVER is the new version.
     Status update(SubjectRow& row);

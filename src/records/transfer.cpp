@@ -229,7 +229,7 @@ Status scanImport(LegacySource& source, TransferGroups groups, ImportScan* scan)
 }
 
 Status importRows(Database& main, LegacySource& source, const ImportChoice& choice, const ImportScan& scan,
-                  const std::function<void()>& perRow)
+                  const std::function<void()>& perRow, const std::function<Status()>& beforeCommit)
 {
     Transaction t(main);
     if (!t.active()) return t.begun();
@@ -258,6 +258,8 @@ Status importRows(Database& main, LegacySource& source, const ImportChoice& choi
         }
         if (!st) return st;
     }
+    if (beforeCommit)
+        if (Status st = beforeCommit(); !st) return st;
     return t.commit();
 }
 

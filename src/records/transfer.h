@@ -91,8 +91,9 @@ struct ImportChoice
 // Import: every change in one transaction of the main database; a group whose
 // transfer table (ZUPRO, ZUCUST) is empty is skipped. On any error nothing is
 // changed and the error is returned. perRow runs after each appended row and
-// after each table emptied by a replacement.
+// after each table emptied by a replacement; beforeCommit, last, inside the
+// same transaction (the audit log's entry of the import).
 Status importRows(Database& main, LegacySource& source, const ImportChoice& choice, const ImportScan& scan,
-                  const std::function<void()>& perRow);
+                  const std::function<void()>& perRow, const std::function<Status()>& beforeCommit = {});
 
 } // namespace lumo

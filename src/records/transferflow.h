@@ -18,6 +18,9 @@ struct TransferHooks
     // Reached a step ("copied in": the import's working copy is whole; "built":
     // the export's). Tests hold an operation there while another one runs.
     std::function<void(const char* step)> reached;
+    // An import's last step inside its transaction: what it writes (the audit
+    // log's entry) is committed with the rows or not at all.
+    std::function<Status()> beforeCommit = {};
 };
 
 enum class TransferOutcome
@@ -78,5 +81,8 @@ private:
     TransferHooks m_hooks;
     TransferProgress m_progress;
 };
+
+// What the log says of a transfer file's import: the folder and how it was imported.
+QString transferImportAuditText(const QString& directory, bool replace);
 
 } // namespace lumo

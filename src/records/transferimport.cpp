@@ -93,12 +93,19 @@ bool TransferFlow::importFrom(const QString& source, const ImportRequest& reques
         if (m_hooks.tone) m_hooks.tone(1);
         ask(NoteAttention, emptyGroupNotice(false));
     }
-    st = importRows(m_main, *file, choice, scan, [this] { m_progress.advance(); });
+    st = importRows(
+        m_main, *file, choice, scan, [this] { m_progress.advance(); }, m_hooks.beforeCommit);
     if (!st) return failWith(st);
     file.reset();
     m_progress.fill();
     ask(NoteImportant, importSuccess(request.replace));
     return true;
+}
+
+QString transferImportAuditText(const QString& directory, bool replace)
+{
+    return directory +
+           (replace ? QString::fromUtf8("（取代原有資料）") : QString::fromUtf8("（附加至資料中）"));
 }
 
 } // namespace lumo

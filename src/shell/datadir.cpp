@@ -2,7 +2,9 @@
 
 #include "backup/backup.h"
 #include "base/atomicfile.h"
+#include "base/atomicfolder.h"
 #include "records/database.h"
+#include "records/migration.h"
 #include "records/transferwork.h"
 
 #include <QCoreApplication>
@@ -136,6 +138,7 @@ void removeLeftovers(const QString& dataDir)
     const QString pictures = dataFilePath(dataDir, QLatin1String(PictureFolder));
     if (QFileInfo(pictures).isDir()) removeLeftoverTemporaries(pictures, {QStringLiteral("*.bmp")});
     WorkingFolder::removeLeftovers(dataDir);
+    FolderBeside::removeLeftovers(dataDir);
     // A killed encrypted backup or restore: the clear copy an earlier version
     // staged beside the database, and a half-written encrypted copy.
     for (const char* clear : {"lumo4_encrypting.mdb", "lumo4_decrypting.mdb"})
@@ -145,6 +148,41 @@ void removeLeftovers(const QString& dataDir)
     for (const QString& partial : backups.entryList({QStringLiteral("*.enc.partial")}, QDir::Files))
         QFile::remove(backups.filePath(partial));
 }
+
+QString movingMainDatabasePath(const QString& dataDir)
+{
+    return withSeparator(dataDir) + QLatin1String(MainDatabaseFile) + QStringLiteral(".new");
+}
+
+QString unfinishedMoveMessage()
+{
+    return u("上次將資料庫移入資料目錄 (lumo-cli migrate --from) 沒有完成：未完成的 lumo4.mdb.new 已移除，"
+             "資料仍在原來的資料庫伺服器上。請再執行一次移轉；若要改用新的空白資料庫，請再啟動一次。");
+}
+
+namespace {
+
+// A move into the data directory killed before its file took the main
+// database's name left that file: a copy never put in place. When the
+// original was already set aside (an Access file converted: its copy was
+// complete and checked before that), only the last rename is missing and it
+// is made; otherwise the copy is removed, as its source still holds every
+// row. A file another process still writes is left alone.
+Status recoverUnfinishedMove(const QString& dataDir)
+{
+    const QString fresh = movingMainDatabasePath(dataDir);
+    if (!QFileInfo(fresh).isFile()) return Status::success();
+    const bool mainThere = dataFileExists(dataDir, QLatin1String(MainDatabaseFile));
+    if (Status inUse = Database::settle(fresh); !inUse) return mainThere ? Status::success() : inUse;
+    const QString main = dataFilePath(dataDir, QLatin1String(MainDatabaseFile));
+    if (!mainThere && dataFileExists(dataDir, QLatin1String(JetMainBackupFile)))
+        return Database::moveFile(fresh, main);
+    QFile::remove(fresh);
+    Database::removeOrphanedCompanions(fresh);
+    return mainThere ? Status::success() : Status::failure(unfinishedMoveMessage());
+}
+
+} // namespace
 
 PreparedFiles prepareDataDirectory(const QString& dataDir)
 {
@@ -158,6 +196,8 @@ PreparedFiles prepareDataDirectory(const QString& dataDir)
     };
 
     result.templateMissing = !exists(TemplateDatabaseFile);
+    result.move = recoverUnfinishedMove(dataDir);
+    if (!result.move) return result;
 
     // The upgrade swap: the delivered empty database becomes the main one and
     // the old main database waits as lumo.mdb to be converted. A rename onto an

@@ -68,7 +68,15 @@ struct PreparedFiles
     bool mainCreated = false; // lumo4.mdb is a fresh copy of the template
     Status swap;              // a swap refused because another process holds a file: files as they were
     Status copy;              // the template copy failed: no lumo4.mdb
+    Status move;              // a move from a server stopped half-way with no lumo4.mdb: none is made
 };
 PreparedFiles prepareDataDirectory(const QString& dataDir);
+
+// The file a move of the main database into the data directory writes
+// before it takes the main database's name (a server's, or an Access file's).
+QString movingMainDatabasePath(const QString& dataDir);
+// "上次由資料庫伺服器移出資料...": a start after a move from a server was
+// killed, whose unfinished file was removed and no empty file made instead.
+QString unfinishedMoveMessage();
 
 } // namespace lumo

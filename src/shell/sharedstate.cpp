@@ -96,6 +96,7 @@ Status openMainDatabase(SharedState& s, StartupOutcome& out)
 Status openMainFile(SharedState& s, StartupOutcome& out)
 {
     const PreparedFiles prepared = prepareDataDirectory(s.DataDirectory);
+    if (!prepared.move) return prepared.move;
     out.templateMissing = prepared.templateMissing;
     out.swap = prepared.swap;
     if (!prepared.copy)

@@ -185,6 +185,9 @@ class Travel(Session):
         lumo.get("label", "Big5 編碼，Tab 分隔，3 筆資料", s, what="what the file is")
         lumo.get("list item", EXISTING_ROW, s, what="the row whose number is there, listed")
         lumo.wait_until(lambda: any("可以新增 2 位受測者" in t for t in lumo.texts(s)), 10, "the summary")
+        # The preview shows the dates as they will be stored, not as the file writes them.
+        lumo.get("table cell", "1975/06/15", s, what="民國64年6月15日 as the date stored")
+        lumo.get("table cell", "1980/02/03", s, what="1980/2/3 as the date stored")
         self.assert_laid_out(s, "with the file read")
         lumo.screenshot("subject-list-preview")
         self.push("匯  入", s)

@@ -16,8 +16,8 @@ private slots:
     {
         QTest::addColumn<int>("measurements");
         QTest::addColumn<QString>("detail");
-        QTest::newRow("none") << 0 << QString::fromUtf8("NAME: 王小明; 檢測資料 0 筆");
-        QTest::newRow("two") << 2 << QString::fromUtf8("NAME: 王小明; 檢測資料 2 筆 (MKEY 11, 12)");
+        QTest::newRow("none") << 0 << QString::fromUtf8("姓名: 王小明; 測量資料 0 筆");
+        QTest::newRow("two") << 2 << QString::fromUtf8("姓名: 王小明; 測量資料 2 筆 (序號 11、12)");
     }
     void subjectDeletion()
     {
@@ -31,6 +31,33 @@ private slots:
         QCOMPARE(lumo::subjectDeletion(s, rows), detail);
     }
 
+    // A subject's fields by the names the editor shows, the sex and birth date as it shows them.
+    void subjectChanges_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("nothing") << ""
+                                 << "";
+        QTest::newRow("the fax") << "TEL3" << QString::fromUtf8("傳真: 02-1 → 02-2");
+        QTest::newRow("the mobile") << "TEL2" << QString::fromUtf8("行動電話: 02-1 → 02-2");
+        QTest::newRow("the sex") << "SEX" << QString::fromUtf8("性別: 男 → 女");
+        QTest::newRow("the birth date") << "DBIRTH" << QString::fromUtf8("生日:  → 1975/06/15");
+    }
+    void subjectChanges()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, detail);
+        SubjectRow before;
+        before.SEX = true;
+        before.TEL2 = before.TEL3 = QStringLiteral("02-1");
+        SubjectRow after = before;
+        if (change == QLatin1String("TEL3")) after.TEL3 = QStringLiteral("02-2");
+        if (change == QLatin1String("TEL2")) after.TEL2 = QStringLiteral("02-2");
+        if (change == QLatin1String("SEX")) after.SEX = false;
+        if (change == QLatin1String("DBIRTH")) after.DBIRTH = 27560; // 1975-06-15
+        QCOMPARE(lumo::subjectChanges(before, after), detail);
+    }
+
     // The saved settings start from UserName1 "A", row 2 ticked (ToolFlags "01"),
     // row 2's program "/bin/x"; the change is "field=value".
     void userSettings_data()
@@ -39,12 +66,10 @@ private slots:
         QTest::addColumn<QString>("detail");
         QTest::newRow("nothing") << ""
                                  << "";
-        QTest::newRow("a user text") << "UserName1=B"
-                                     << "UserName1: A → B";
-        QTest::newRow("a row's program") << "ToolProgram2=/bin/y"
-                                         << "ToolProgram2: /bin/x → /bin/y";
-        QTest::newRow("a box unticked") << "ToolFlags=00"
-                                        << "ToolFlag2: 1 → 0";
+        QTest::newRow("a user text") << "UserName1=B" << QString::fromUtf8("用戶名稱1: A → B");
+        QTest::newRow("a row's program")
+            << "ToolProgram2=/bin/y" << QString::fromUtf8("執行功能程式 2: /bin/x → /bin/y");
+        QTest::newRow("a box unticked") << "ToolFlags=00" << QString::fromUtf8("程式 2: 1 → 0");
         // The flags written in full: an unset character was already unticked.
         QTest::newRow("flags written out") << "ToolFlags=010000"
                                            << "";
@@ -73,16 +98,11 @@ private slots:
         QTest::addColumn<QString>("detail");
         QTest::newRow("nothing") << ""
                                  << "";
-        QTest::newRow("the name") << "ProSubN=D"
-                                  << "ProSubN: C → D";
-        QTest::newRow("the energy") << "ProEng=12.5"
-                                    << "ProEng: 0 → 12.5";
-        QTest::newRow("the description") << "ProData=new"
-                                         << "ProData: old → new";
-        QTest::newRow("a picture added") << "ProPict=abc"
-                                         << "ProPict:  → 3 B ba7816bf8f01";
-        QTest::newRow("a new condition") << "new"
-                                         << "ProSubN:  → C";
+        QTest::newRow("the name") << "ProSubN=D" << QString::fromUtf8("條件名稱: C → D");
+        QTest::newRow("the energy") << "ProEng=12.5" << QString::fromUtf8("能量值: 0 → 12.5");
+        QTest::newRow("the description") << "ProData=new" << QString::fromUtf8("療程說明: old → new");
+        QTest::newRow("a picture added") << "ProPict=abc" << QString::fromUtf8("照片:  → 3 B ba7816bf8f01");
+        QTest::newRow("a new condition") << "new" << QString::fromUtf8("條件名稱:  → C");
     }
     void conditionAndProgram()
     {

@@ -392,7 +392,7 @@ private slots:
         state.Session.name = who == QLatin1String("-") ? QString() : who;
         state.Session.role = role;
         bool ran = false;
-        const Status s = runRecordOperation(state, op, QStringLiteral("A001"), [&] {
+        const Status s = runRecordOperation(state, op, QStringLiteral("A001"), [&](AuditEntry&) {
             ran = true;
             return workFails ? Status::failure(QStringLiteral("disk full")) : Status::success();
         });

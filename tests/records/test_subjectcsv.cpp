@@ -95,6 +95,16 @@ private slots:
         QTest::newRow("fewer values than headers") << QByteArray("a,b,c\nx\n") << "UTF-8"
                                                    << "a|b|c"
                                                    << "2:x";
+        // The encoding is the one most lines fit; a row that fits neither is a problem, not the file.
+        QTest::newRow("UTF-8 with one bad byte")
+            << u("編號,姓名\nA01,王小明\nA02,李大同\n").toUtf8() + QByteArray("A03,\xff\n") << "UTF-8"
+            << u("編號|姓名")
+            << u("2:A01|王小明 / 3:A02|李大同 / 4:A03|\uFFFD!第 4 行有無法以 UTF-8 讀取的位元組");
+        QTest::newRow("Big5 with one UTF-8 row")
+            << toCp950(u("編號,姓名\r\nA01,王小明\r\nA02,李大同\r\n")) + u("A03,陳\r\n").toUtf8() << "Big5"
+            << u("編號|姓名")
+            << u("2:A01|王小明 / 3:A02|李大同 / 4:A03|") + fromCp950(u("陳").toUtf8()) +
+                   u("!第 4 行有無法以 Big5 讀取的位元組");
     }
     void parse()
     {
@@ -110,6 +120,15 @@ private slots:
     }
 
     // Files made to exhaust memory: refused whole, or held to the bounds.
+    // A header in one encoding over rows in the other: refused, not read garbled.
+    void encodingsDisagree()
+    {
+        CsvTable t;
+        const Status st = parseCsv(u("編號,姓名\n").toUtf8() + toCp950(u("A01,王小明\nA02,李大同\n")), &t);
+        QVERIFY(!st.ok);
+        QVERIFY2(st.error.contains(u("標題列是 UTF-8，資料列卻是 Big5")), qPrintable(st.error));
+    }
+
     void bounds_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -170,6 +189,8 @@ private slots:
         QTest::newRow("slashes, one digit") << "1975/6/5" << QDate(1975, 6, 5);
         QTest::newRow("eight digits") << "19750615" << QDate(1975, 6, 15);
         QTest::newRow("ISO date-time") << "1975-06-15T00:00:00" << QDate(1975, 6, 15);
+        QTest::newRow("ISO date-time, milliseconds") << "1975-06-15 23:59:59.5" << QDate(1975, 6, 15);
+        QTest::newRow("ISO date-time, no such time") << "1980-01-01T25:99:99" << QDate();
         QTest::newRow("written") << u("1975年6月15日") << QDate(1975, 6, 15);
         QTest::newRow("Republic, written") << u("民國64年6月15日") << QDate(1975, 6, 15);
         QTest::newRow("Republic, three digits") << "064/06/15" << QDate(1975, 6, 15);
@@ -261,6 +282,10 @@ private slots:
                                        << 0 << u("姓名 超過 50 個字");
         QTest::newRow("height no number") << head + u("A02,王,男,,tall\n") << 0 << 0 << u("身高 不是數字");
         QTest::newRow("broken row") << head + u("A02,\"王,男,,\n") << 0 << 0 << u("引號沒有結束");
+        // An echoed value is cut: a field of 65,536 characters gives a short line.
+        QTest::newRow("a sex of 65,536 characters")
+            << head + u("A02,王,") + QString(65536, QLatin1Char('x')) + u(",,\n") << 0 << 0
+            << u("性別無法辨識：xxxxxxxxxx");
     }
     void rowChecks()
     {
@@ -276,6 +301,54 @@ private slots:
         QCOMPARE(plan.problems.isEmpty(), problem.isEmpty());
         if (!problem.isEmpty())
             QVERIFY2(plan.problems[0].text.contains(problem), qPrintable(plan.problems[0].text));
+        for (const ImportProblem& pr : plan.problems)
+            QVERIFY2(pr.text.size() < 200, qPrintable(pr.text.left(300)));
+    }
+
+    // Two columns of one name (as the headers are matched): the file is
+    // refused naming both, rather than the second dropped without a word.
+    void duplicateHeaders_data()
+    {
+        QTest::addColumn<QString>("header");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("the same name") << u("編號,姓名,姓名") << u("第 2 欄與第 3 欄同名");
+        QTest::newRow("the same name, blanks and case apart")
+            << u("ID,Name,n a m e") << u("第 2 欄與第 3 欄同名");
+        QTest::newRow("two names of one field") << u("編號,電話,聯絡電話") << "";
+        QTest::newRow("blank headers") << u("編號,,") << "";
+    }
+    void duplicateHeaders()
+    {
+        QFETCH(QString, header);
+        QFETCH(QString, problem);
+        Practice p;
+        const ImportPlan plan = p.plan(header + u("\nA02,x,y\n"));
+        const Status st = importable(plan, ExistingNumbers::Skip);
+        QCOMPARE(st.ok, problem.isEmpty());
+        if (!problem.isEmpty()) QVERIFY2(st.error.contains(problem), qPrintable(st.error));
+    }
+
+    // The preview shows what will be stored.
+    void storedTexts_data()
+    {
+        QTest::addColumn<int>("field");
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a Republic year") << int(ImportField::DBIRTH) << "64/6/15"
+                                         << "1975/06/15";
+        QTest::newRow("a written date") << int(ImportField::DBIRTH) << u("1975年6月5日") << "1975/06/05";
+        QTest::newRow("no date") << int(ImportField::DBIRTH) << "1975/13/40"
+                                 << "1975/13/40";
+        QTest::newRow("a sex in English") << int(ImportField::SEX) << "female" << u("女");
+        QTest::newRow("no sex") << int(ImportField::SEX) << " " << u("男 (未填)");
+        QTest::newRow("a name") << int(ImportField::NAME) << u("王小明") << u("王小明");
+    }
+    void storedTexts()
+    {
+        QFETCH(int, field);
+        QFETCH(QString, raw);
+        QFETCH(QString, shown);
+        QCOMPARE(storedText(ImportField(field), raw), shown);
     }
 
     // Stored as read: texts, the sex (a missing one as male), the birth date,

@@ -12,6 +12,7 @@
 #include <QtTest>
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <sys/resource.h>
 
 using namespace lumo;
@@ -152,6 +153,40 @@ private slots:
         }
         QCOMPARE(entries(out.path()), QStringList{QStringLiteral("f")});
         QVERIFY(entries(target).isEmpty());
+    }
+
+    // What a killed export left beside its target is removed at the next
+    // export into that folder (and at start-up); nothing else is.
+    void leftoversRemoved_data()
+    {
+        QTest::addColumn<QString>("left"); // the hidden folder's content
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("a killed export's") << "lock file" << true;
+        QTest::newRow("a living export's") << "living" << false;
+        QTest::newRow("an operator's of a like name") << "file" << false;
+        QTest::newRow("one holding a folder") << "lock dir" << false;
+    }
+    void leftoversRemoved()
+    {
+        QFETCH(QString, left);
+        QFETCH(bool, removed);
+        QTemporaryDir out;
+        std::optional<FolderBeside> living;
+        if (left == QLatin1String("living")) {
+            living.emplace(out.filePath(QStringLiteral("f")));
+            QVERIFY(living->write(QStringLiteral("subject.json"), "{}").ok);
+        } else {
+            const QDir hidden(out.filePath(QStringLiteral(".f.partial-Ab12Cd")));
+            QVERIFY(QDir().mkpath(hidden.path()));
+            for (const QString& what : left.split(QLatin1Char(' '))) {
+                if (what == QLatin1String("dir")) QVERIFY(hidden.mkdir(QStringLiteral("sub")));
+                QFile f(hidden.filePath(what == QLatin1String("lock") ? QStringLiteral(".lumo-partial")
+                                                                      : QStringLiteral("subject.json")));
+                if (what != QLatin1String("dir")) QVERIFY(f.open(QIODevice::WriteOnly));
+            }
+        }
+        QCOMPARE(FolderBeside::removeLeftovers(out.path()).size(), removed ? 1 : 0);
+        QCOMPARE(entries(out.path()).isEmpty(), removed);
     }
 
     // The commands: exit codes, what they print, and a write cut short by the

@@ -42,6 +42,7 @@ struct Practice
         return rowsOf(*db, QStringLiteral("ZUCUST"), true) + rowsOf(*db, QStringLiteral("ZUDATA"), true);
     }
     qint64 under(const QString& custNo) { return MeasurementStore(*db).countForSubject(custNo); }
+    SubjectRow row(qint64 key) { return SubjectStore(*db).get(key).value_or(SubjectRow()); }
 };
 
 MergeChoice choose(std::initializer_list<MergeField> fromOther)
@@ -93,7 +94,12 @@ private slots:
         MergeChoice c = choose({MergeField::NAME, MergeField::TEL});
         c[size_t(MergeField::CUSTNO)] = takeOtherNumber;
         int moved = 0;
-        QVERIFY(mergeSubjects(*p.db, kept, other, c, 46000.5, &moved).ok);
+        QString said;
+        QVERIFY(mergeSubjects(*p.db, p.row(kept), p.row(other), c, 46000.5, &moved, &said).ok);
+        // The log names both subjects and the fields taken, as the screen names them.
+        QCOMPARE(said, u("保留 %1 王，併入 %2 王小明 (已刪除)；取自被併入者：%3姓名、電話；測量資料 %4 筆")
+                           .arg(keptNo, otherNo, takeOtherNumber ? u("編號、") : QString())
+                           .arg(measurements));
         QCOMPARE(moved, measurements);
         const auto merged = SubjectStore(*p.db).get(kept);
         QVERIFY(merged);
@@ -121,20 +127,30 @@ private slots:
     {
         QTest::addColumn<QString>("third");
         QTest::addColumn<bool>("sameKey");
-        QTest::newRow("the same subject twice") << "" << true;
-        QTest::newRow("a third subject holds the kept one's number") << "a01" << false;
-        QTest::newRow("a third subject holds the other's number") << "B01" << false;
+        QTest::addColumn<bool>("changedSince");
+        QTest::newRow("the same subject twice") << "" << true << false;
+        QTest::newRow("a third subject holds the kept one's number") << "a01" << false << false;
+        QTest::newRow("a third subject holds the other's number") << "B01" << false << false;
+        QTest::newRow("the other changed since it was shown") << "" << false << true;
     }
     void refused()
     {
         QFETCH(QString, third);
         QFETCH(bool, sameKey);
+        QFETCH(bool, changedSince);
         Practice p;
         const qint64 kept = p.subject(QStringLiteral("A01"), u("王"), QString(), 1);
         const qint64 other = p.subject(QStringLiteral("B01"), u("王"), QString(), 1);
         if (!third.isEmpty()) p.subject(third, u("李"));
+        const SubjectRow shown = p.row(other);
+        if (changedSince) {
+            SubjectRow edited = shown;
+            edited.NAME = u("王大明");
+            QVERIFY(SubjectStore(*p.db).update(edited).ok);
+        }
         const QStringList before = p.everything();
-        const Status st = mergeSubjects(*p.db, kept, sameKey ? kept : other, MergeChoice{}, 46000);
+        const Status st =
+            mergeSubjects(*p.db, p.row(kept), sameKey ? p.row(kept) : shown, MergeChoice{}, 46000);
         QVERIFY(!st.ok);
         QVERIFY(!st.error.isEmpty());
         QCOMPARE(p.everything(), before);
@@ -155,7 +171,7 @@ private slots:
         Practice p;
         const qint64 kept = p.subject(QStringLiteral("A01"), u("王"), QString(), 1);
         const qint64 other = p.subject(QStringLiteral("B01"), u("王"), QString(), 1);
-        QVERIFY(mergeSubjects(*p.db, kept, other, choose({MergeField::CUSTNO}), 46000).ok);
+        QVERIFY(mergeSubjects(*p.db, p.row(kept), p.row(other), choose({MergeField::CUSTNO}), 46000).ok);
         if (change == 0) QVERIFY(SubjectStore(*p.db).removeWithMeasurements(kept).ok);
         if (change == 1) p.subject(QStringLiteral("A01"), u("新"));
         if (change == 2) p.subject(QStringLiteral("b01"), u("新"));
@@ -171,8 +187,8 @@ private slots:
         const qint64 a = p.subject(QStringLiteral("A"), u("甲"));
         const qint64 b = p.subject(QStringLiteral("B"), u("乙"));
         const qint64 c = p.subject(QStringLiteral("C"), u("丙"));
-        QVERIFY(mergeSubjects(*p.db, a, b, MergeChoice{}, 1).ok);
-        QVERIFY(mergeSubjects(*p.db, a, c, MergeChoice{}, 2).ok);
+        QVERIFY(mergeSubjects(*p.db, p.row(a), p.row(b), MergeChoice{}, 1).ok);
+        QVERIFY(mergeSubjects(*p.db, p.row(a), p.row(c), MergeChoice{}, 2).ok);
         QCOMPARE(lastMerge(*p.db)->removed.CUSTNO, QStringLiteral("C"));
         QVERIFY(undoLastMerge(*p.db).ok);
         QVERIFY(SubjectStore(*p.db).get(c));

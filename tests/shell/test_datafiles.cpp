@@ -131,6 +131,42 @@ private slots:
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("lumo430.mdb"))));
     }
 
+    // What a move into the data directory killed before its last rename left:
+    // lumo4.mdb.new goes (its source keeps every row) and no empty file takes
+    // the main file's place; an Access conversion that had set its original
+    // aside gets its last rename.
+    void unfinishedMove_data()
+    {
+        QTest::addColumn<bool>("mainThere");
+        QTest::addColumn<bool>("originalSetAside"); // lumo4_jet.mdb
+        QTest::addColumn<QString>("after");         // lumo4.mdb afterwards: old, moved, none
+        QTest::newRow("beside the main file") << true << false << "old";
+        QTest::newRow("a move from a server, no main file") << false << false << "none";
+        QTest::newRow("an Access conversion's last step") << false << true << "moved";
+    }
+    void unfinishedMove()
+    {
+        QFETCH(bool, mainThere);
+        QFETCH(bool, originalSetAside);
+        QFETCH(QString, after);
+        QTemporaryDir dir;
+        copyDeliveredFiles(delivered(), dir.path());
+        const QString main = dir.filePath(QStringLiteral("lumo4.mdb"));
+        const QString fresh = movingMainDatabasePath(dir.path());
+        mainDatabase(fresh);
+        crashedWriter(fresh, 3); // committed rows in a log beside it, as a killed copy leaves them
+        if (mainThere) mainDatabase(main);
+        if (originalSetAside)
+            QVERIFY(QFile::copy(delivered() + QStringLiteral("/Zuspa.mdb"),
+                                dir.filePath(QStringLiteral("lumo4_jet.mdb"))));
+        const PreparedFiles p = prepareDataDirectory(dir.path());
+        QVERIFY(!QFile::exists(fresh) && !QFile::exists(fresh + QStringLiteral("-wal")));
+        QCOMPARE(p.move.ok, after != QLatin1String("none"));
+        QCOMPARE(QFile::exists(main), after != QLatin1String("none"));
+        if (after != QLatin1String("none"))
+            QCOMPARE(rowsOf(main, QStringLiteral("crashed")), after == QLatin1String("moved") ? 3 : 0);
+    }
+
     void swapTakesACrashedWorkstationsLogAlong()
     {
         QTemporaryDir dir;

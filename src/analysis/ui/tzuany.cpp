@@ -364,17 +364,23 @@ void TZuany::reject()
             const QString before = m_state.energy.Memo.join(QStringLiteral("\r\n"));
             m_state.energy.Memo = text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
             if (m_state.CurrentMeasurementKey > 0 && m_state.MainDatabase) {
-                const Status st = MeasurementStore(*m_state.MainDatabase)
-                                      .updateMemo(m_state.CurrentMeasurementKey,
-                                                  m_state.energy.Memo.join(QStringLiteral("\r\n")),
-                                                  &m_state.CurrentMeasurementVersion);
+                const qint64 version = m_state.CurrentMeasurementVersion;
+                ChangeDetail change;
+                change.add("處置記錄", before, m_state.energy.Memo.join(QStringLiteral("\r\n")));
+                const Status st =
+                    auditedChange(m_state,
+                                  {QStringLiteral("memo.change"), m_state.CurrentSubject.CUSTNO,
+                                   m_state.CurrentMeasurementKey,
+                                   m_state.CurrentSubject.NAME + QStringLiteral(": ") + change.text()},
+                                  [&](AuditEntry&) {
+                                      return MeasurementStore(*m_state.MainDatabase)
+                                          .updateMemo(m_state.CurrentMeasurementKey,
+                                                      m_state.energy.Memo.join(QStringLiteral("\r\n")),
+                                                      &m_state.CurrentMeasurementVersion);
+                                  });
+                // A version raised by a write that was then undone is no version of the row.
+                if (!st) m_state.CurrentMeasurementVersion = version;
                 m_state.reportFailure(st);
-                if (st) {
-                    ChangeDetail change;
-                    change.add("MEMO1", before, m_state.energy.Memo.join(QStringLiteral("\r\n")));
-                    auditOrReport(m_state, {QStringLiteral("memo.change"), m_state.CurrentSubject.CUSTNO,
-                                            m_state.CurrentMeasurementKey, change.text()});
-                }
                 // Another workstation changed the measurement: the screen stays
                 // with the record typed here, which the operator can copy before
                 // closing it again (the next close does not store it).

@@ -392,13 +392,16 @@ void TZumnu::save()
         m_row->MEMO1 = QString(memo).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
         // Refused when another workstation changed the measurement since it
         // was shown: the screen stays open with what was typed.
-        const Status st = MeasurementStore(*m_state.MainDatabase).update(*m_row);
+        const Status st = auditedChange(
+            m_state,
+            {QStringLiteral("measurement.change"), m_row->CUSTNO, m_row->MKEY,
+             measurementChanges(before, *m_row)},
+            [&](AuditEntry&) { return MeasurementStore(*m_state.MainDatabase).update(*m_row); });
         if (!st) {
+            *m_row = before; // nothing was stored: the row read stays what it was
             m_state.reportFailure(st);
             return;
         }
-        auditOrReport(m_state, {QStringLiteral("measurement.change"), m_row->CUSTNO, m_row->MKEY,
-                                measurementChanges(before, *m_row)});
     }
     accept();
 }

@@ -114,15 +114,19 @@ void TZuExport::exportClicked()
     m_export->setEnabled(false);
     m_leave->setEnabled(false);
     SubjectExportOutcome outcome;
-    const Status st = runRecordOperation(m_state, RecordOperation::ExportSubject, m_subject.CUSTNO, [&] {
-        return exportSubjectRecords(m_state, m_subject, folder, m_state.config.PrintOptions, &outcome,
-                                    [this](int done, int total) {
-                                        m_progress->setRange(0, total);
-                                        m_progress->setValue(done);
-                                        // The reports are drawn on this thread: the bar moves between them.
-                                        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                                    });
-    });
+    const Status st =
+        runRecordOperation(m_state, RecordOperation::ExportSubject, m_subject.CUSTNO, [&](AuditEntry& e) {
+            const Status done =
+                exportSubjectRecords(m_state, m_subject, folder, m_state.config.PrintOptions, &outcome,
+                                     [this](int done, int total) {
+                                         m_progress->setRange(0, total);
+                                         m_progress->setValue(done);
+                                         // The reports are drawn on this thread: the bar moves between them.
+                                         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                                     });
+            e.detail = exportAuditText(m_subject, done ? outcome.folder : folder, outcome.measurements);
+            return done;
+        });
     m_leave->setEnabled(true);
     updateTarget();
     m_progress->setValue(0);

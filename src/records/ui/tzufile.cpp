@@ -211,22 +211,21 @@ void TZuFile::ToolButton2Click()
         m_state.ShowMessageDialog(NoteAttention, refusalReason(Permission::ReplacingImport));
         return;
     }
+    ImportRequest request{m_importDir->directory(),
+                          TransferGroups{m_importPrograms->isChecked(), m_importRecords->isChecked()},
+                          m_replace->isChecked()};
+    const AuditEntry entry{
+        QStringLiteral("import"), {}, 0, transferImportAuditText(request.directory, request.replace)};
+    // The log's entry is written in the import's own transaction, with its rows.
     TransferFlow flow(*m_state.MainDatabase, m_state.DataDirectory,
                       TransferHooks{m_state.messages,
                                     [this](int t) { m_state.playTone(t); },
                                     [this](int v) { showProgress(v); },
                                     [this](bool r) { setRunning(r); },
-                                    {}});
-    ImportRequest request{m_importDir->directory(),
-                          TransferGroups{m_importPrograms->isChecked(), m_importRecords->isChecked()},
-                          m_replace->isChecked()};
+                                    {},
+                                    [&] { return audit(m_state, entry); }});
     const qint64 keyBefore = highestSubjectKey(*m_state.MainDatabase);
     if (flow.runImport(request) == TransferOutcome::Done) {
-        auditOrReport(m_state,
-                      {QStringLiteral("import"),
-                       {},
-                       0,
-                       request.directory + (request.replace ? QStringLiteral(" (replace)") : QString())});
         // The export page lists the main database, which the import changed.
         m_listsLoaded = false;
         showLists();

@@ -1,6 +1,7 @@
 #include "records/ui/tzuimport.h"
 
 #include "base/messages.h"
+#include "base/visibletext.h"
 #include "records/operationhook.h"
 #include "shell/sharedstate.h"
 #include "widgets/screensize.h"
@@ -201,9 +202,13 @@ void TZuImport::showPlan()
     for (int r = 0; r < rows; ++r) {
         const CsvRow& row = m_table.rows[r];
         m_preview->setItem(r, 0, new QTableWidgetItem(QString::number(row.line)));
-        for (int c = 0; c < shownFields.size(); ++c)
+        // As it will be stored: a Republic year as the date it means, the sex as 男 or 女.
+        for (int c = 0; c < shownFields.size(); ++c) {
+            const ImportField f = ImportField(shownFields[c]);
             m_preview->setItem(
-                r, c + 1, new QTableWidgetItem(row.fields.value(m_mapping[size_t(shownFields[c])]).left(60)));
+                r, c + 1,
+                new QTableWidgetItem(visibleText(storedText(f, row.fields.value(m_mapping[size_t(f)])), 60)));
+        }
     }
     m_preview->resizeColumnsToContents();
     m_problems->clear();
@@ -229,10 +234,14 @@ void TZuImport::importClicked()
     if (!m_state.ShowMessageDialog(AskImportant, u("確定要匯入 %1 位受測者嗎？").arg(m_plan.subjects.size())))
         return;
     int imported = 0, skipped = 0;
-    const Status st =
-        runRecordOperation(m_state, RecordOperation::ImportSubjects, m_file->text().trimmed(), [&] {
-            return importSubjects(*m_state.MainDatabase, m_plan, existingChoice(), &imported, &skipped);
-        });
+    const QString file = m_file->text().trimmed();
+    const Status st = runRecordOperation(m_state, RecordOperation::ImportSubjects, file, [&](AuditEntry& e) {
+        QStringList numbers;
+        const Status done =
+            importSubjects(*m_state.MainDatabase, m_plan, existingChoice(), &imported, &skipped, &numbers);
+        e.detail = importAuditText(file, numbers, skipped);
+        return done;
+    });
     if (!st) {
         m_state.ShowMessageDialog(NoteAttention, u("受測者清單沒有匯入：") + st.error);
         showPlan();

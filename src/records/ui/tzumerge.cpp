@@ -298,12 +298,16 @@ void TZuMerge::mergeClicked()
     if (!m_state.ShowMessageDialog(AskAttention, mergeQuestion())) return;
     int moved = 0;
     const qint64 kept = m_kept->MKEY;
-    const Status st = runRecordOperation(m_state, RecordOperation::MergeSubjects, m_kept->CUSTNO, [&] {
-        return mergeSubjects(*m_state.MainDatabase, kept, m_other->MKEY, choice(),
-                             dayNumber(QDateTime::currentDateTime()), &moved);
-    });
+    const Status st =
+        runRecordOperation(m_state, RecordOperation::MergeSubjects, m_kept->CUSTNO, [&](AuditEntry& e) {
+            return mergeSubjects(*m_state.MainDatabase, *m_kept, *m_other, choice(),
+                                 dayNumber(QDateTime::currentDateTime()), &moved, &e.detail);
+        });
     if (!st) {
         m_state.ShowMessageDialog(NoteAttention, u("沒有合併：") + st.error);
+        // Another workstation may have changed or removed either: shown again as they are now.
+        fillDuplicates();
+        setKept(kept);
         return;
     }
     fillDuplicates();
@@ -321,8 +325,9 @@ void TZuMerge::undoClicked()
             AskAttention,
             u("確定要復原上次的合併嗎？[ %1 ] 將放回，測量資料回到合併前的受測者。").arg(who(last->removed))))
         return;
-    const Status st = runRecordOperation(m_state, RecordOperation::UndoMerge, last->removed.CUSTNO,
-                                         [&] { return undoLastMerge(*m_state.MainDatabase); });
+    const Status st =
+        runRecordOperation(m_state, RecordOperation::UndoMerge, last->removed.CUSTNO,
+                           [&](AuditEntry& e) { return undoLastMerge(*m_state.MainDatabase, &e.detail); });
     if (!st) {
         m_state.ShowMessageDialog(NoteAttention, u("沒有復原：") + st.error);
         return;

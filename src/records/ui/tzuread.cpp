@@ -374,11 +374,12 @@ void TZuread::deleteSubject()
     // The subject and its measurements go in one change: an error deletes nothing.
     const SubjectRow subject = m_picker->currentRow();
     const QString detail = subjectDeletion(subject, m_rows);
-    const Status st = m_picker->removeCurrent();
-    if (!st)
+    const Status st = auditedChange(m_state, {QStringLiteral("subject.delete"), subject.CUSTNO, 0, detail},
+                                    [&](AuditEntry&) { return m_picker->removeCurrent(); });
+    if (!st) {
         m_state.reportError(st.error);
-    else
-        auditOrReport(m_state, {QStringLiteral("subject.delete"), subject.CUSTNO, 0, detail});
+        m_picker->reload(); // what the list took away may still be there
+    }
     subjectChanged();
 }
 
@@ -393,11 +394,13 @@ void TZuread::deleteMeasurement()
     const qint64 key = m_rows[row].MKEY;
     const QString custNo = m_rows[row].CUSTNO;
     if (key == m_state.CurrentMeasurementKey) m_state.CurrentMeasurementKey = 0;
-    const Status st = MeasurementStore(*m_state.MainDatabase).remove(key);
-    if (!st)
-        m_state.reportError(st.error);
-    else
-        auditOrReport(m_state, {QStringLiteral("measurement.delete"), custNo, key, {}});
+    const QString detail = m_picker->hasCurrentRow() ? m_picker->currentRow().NAME + QStringLiteral(" ") +
+                                                           dateTimeOfDay(m_rows[row].ZUDATE)
+                                                     : dateTimeOfDay(m_rows[row].ZUDATE);
+    const Status st =
+        auditedChange(m_state, {QStringLiteral("measurement.delete"), custNo, key, detail},
+                      [&](AuditEntry&) { return MeasurementStore(*m_state.MainDatabase).remove(key); });
+    if (!st) m_state.reportError(st.error);
     fillMeasurements();
     refreshCount();
 }

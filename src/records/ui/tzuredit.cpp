@@ -284,12 +284,19 @@ void TZuREdit::save()
         r.TEL3 = m_tel3->text().trimmed();
         r.EMAIL = m_email->text().trimmed();
         r.MEMO = memo;
-        const Status st = store.append(r);
+        std::optional<SubjectRow> holder;
+        const Status st = auditedChange(m_state, {QStringLiteral("subject.add"), r.CUSTNO, 0, r.NAME},
+                                        [&](AuditEntry&) { return store.appendNew(r, &holder); });
+        if (holder) { // another workstation added the number meanwhile
+            m_state.playTone(1);
+            m_state.ShowMessageDialog(NoteAttention, duplicateSubjectMessage(holder->NAME));
+            m_no->setFocus();
+            return;
+        }
         if (!st) {
             m_state.reportError(st.error);
             return;
         }
-        auditOrReport(m_state, {QStringLiteral("subject.add"), r.CUSTNO, 0, r.NAME});
         m_added = true;
         m_addedKey = r.MKEY;
         accept();
@@ -307,12 +314,14 @@ void TZuREdit::save()
     r.MEMO = memo;
     // Refused when another workstation changed the subject since it was
     // shown: the editor stays open with what was typed.
-    const Status st = store.update(r);
+    const Status st = auditedChange(m_state,
+                                    {QStringLiteral("subject.change"), r.CUSTNO, 0,
+                                     r.NAME + QStringLiteral(": ") + subjectChanges(m_row, r)},
+                                    [&](AuditEntry&) { return store.update(r); });
     if (!st) {
         m_state.reportFailure(st);
         return;
     }
-    auditOrReport(m_state, {QStringLiteral("subject.change"), r.CUSTNO, 0, subjectChanges(m_row, r)});
     m_row = r;
     accept();
 }

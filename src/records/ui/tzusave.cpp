@@ -178,12 +178,17 @@ void TZusave::saveToTarget()
     if (const qint64 first = m_state.energy.Conditions.repeatOf; first > 0)
         measured.Conditions.repeatOf =
             repeatSessionKey(*m_state.MainDatabase, first, row.CUSTNO, row.ZUVOTA, row.ZUDATE);
-    const Status st = appendMeasurementWithExtras(*m_state.MainDatabase, row, measured);
+    const Status st =
+        auditedChange(m_state, {QStringLiteral("measurement.add"), row.CUSTNO, 0, {}}, [&](AuditEntry& e) {
+            const Status s = appendMeasurementWithExtras(*m_state.MainDatabase, row, measured);
+            e.mkey = row.MKEY;
+            e.detail = m_target->NAME + QStringLiteral(" ") + dateTimeOfDay(row.ZUDATE);
+            return s;
+        });
     if (!st) {
         m_state.reportError(st.error); // the measurement screen's state stays as it was
         return;
     }
-    auditOrReport(m_state, {QStringLiteral("measurement.add"), row.CUSTNO, row.MKEY, {}});
     m_state.energy.Conditions = measured.Conditions;
     // Remembered for the next measurement; a file that cannot be written costs only that.
     writeLastConditions(m_state.DataDirectory, measured.Conditions);

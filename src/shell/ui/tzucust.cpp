@@ -186,7 +186,7 @@ void TZuCust::save()
     // One entry for the save, with every field it changed and its old value.
     QStringList detail{userSettingsChanges(m_state.config, changed)};
     ChangeDetail idleChange;
-    idleChange.add("IdleLockMinutes", oldIdle, idle);
+    idleChange.add("螢幕鎖定 (分鐘)", oldIdle, idle);
     detail << idleChange.text();
     detail.removeAll(QString());
     m_state.config = changed;

@@ -60,18 +60,19 @@ void TZuProf::confirm()
     p.ProData = m_description->toPlainText();
     p.ProPict = m_picture->picture();
     p.ProScal = m_scale->isChecked();
-    const Status s = m_tables.confirmCondition(c, p);
+    // Which condition, then each field that changed with its old value.
+    QStringList detail{QStringLiteral("%1 %2: %3").arg(p.ProNo, p.ProName, c.ProSubN),
+                       conditionChanges(m_editing, c), programChanges(*m_program, p)};
+    detail.removeAll(QString());
+    const Status s =
+        auditedChange(m_state, {QStringLiteral("program.change"), {}, 0, detail.join(QStringLiteral("; "))},
+                      [&](AuditEntry&) { return m_tables.confirmCondition(c, p); });
     if (!s) {
         // Nothing was written; the edit stays on screen to be tried again or
         // given up (after another workstation's change: given up and read again).
         m_state.reportFailure(s);
         return;
     }
-    // Which condition, then each field that changed with its old value.
-    QStringList detail{QStringLiteral("%1 %2: %3").arg(p.ProNo, p.ProName, c.ProSubN),
-                       conditionChanges(m_editing, c), programChanges(*m_program, p)};
-    detail.removeAll(QString());
-    auditOrReport(m_state, {QStringLiteral("program.change"), {}, 0, detail.join(QStringLiteral("; "))});
     m_program = p;
     m_mode = ProgramScreenMode::Query;
     reloadConditions(c.MKEY, m_conditionRow);
@@ -96,14 +97,13 @@ void TZuProf::deleteProgram()
     const bool yes = m_state.ShowMessageDialog(AskAttention, deleteProgramQuestion(m_program->ProName));
     m_mode = ProgramScreenMode::Query;
     if (yes) {
-        const Status s = m_tables.deleteProgram(*m_program);
-        if (!s)
-            m_state.reportError(s.error);
-        else
-            auditOrReport(m_state, {QStringLiteral("program.delete"),
-                                    {},
-                                    0,
-                                    QStringLiteral("%1 %2").arg(m_program->ProNo, m_program->ProName)});
+        const Status s = auditedChange(m_state,
+                                       {QStringLiteral("program.delete"),
+                                        {},
+                                        0,
+                                        QStringLiteral("%1 %2").arg(m_program->ProNo, m_program->ProName)},
+                                       [&](AuditEntry&) { return m_tables.deleteProgram(*m_program); });
+        if (!s) m_state.reportError(s.error);
         const int row = m_row;
         reloadPrograms();
         moveToProgram(std::min(row, programCount() - 1));
@@ -120,14 +120,14 @@ void TZuProf::deleteCondition()
     const bool yes = m_state.ShowMessageDialog(AskAttention, deleteConditionQuestion(c.ProSubN));
     m_mode = ProgramScreenMode::Query;
     if (yes) {
-        const Status s = m_tables.deleteCondition(c.MKEY);
-        if (!s)
-            m_state.reportError(s.error);
-        else
-            auditOrReport(m_state, {QStringLiteral("program.change"),
-                                    {},
-                                    0,
-                                    QStringLiteral("%1: %2 deleted").arg(m_program->ProNo, c.ProSubN)});
+        const Status s = auditedChange(
+            m_state,
+            {QStringLiteral("program.change"),
+             {},
+             0,
+             QString::fromUtf8("%1 %2: 刪除條件 %3").arg(m_program->ProNo, m_program->ProName, c.ProSubN)},
+            [&](AuditEntry&) { return m_tables.deleteCondition(c.MKEY); });
+        if (!s) m_state.reportError(s.error);
         reloadConditions(0, m_conditionRow);
     }
     returnToGrid(ProgramGrid::Conditions);

@@ -181,15 +181,16 @@ QString groupChanges(const GroupFields& before, const GroupFields& after)
     QStringList parts{after.ProNo};
     auto add = [&](const char* field, const QString& was, const QString& is) {
         if (was != is)
-            parts << QStringLiteral("%1: %2 → %3").arg(QLatin1String(field), was.left(200), is.left(200));
+            parts << QStringLiteral("%1: %2 → %3").arg(QString::fromUtf8(field), was.left(200), is.left(200));
     };
-    add("ProName", before.ProName, after.ProName);
-    add("ProData", before.ProData, after.ProData);
-    if (before.ProPict != after.ProPict) parts << QStringLiteral("ProPict");
+    add("療程名稱", before.ProName, after.ProName);
+    add("療程說明", before.ProData, after.ProData);
+    if (before.ProPict != after.ProPict) parts << QString::fromUtf8("照片");
     for (int i = 0; i < 4; ++i) {
-        add("ProScrp", before.ProScrp[size_t(i)], after.ProScrp[size_t(i)]);
-        add("ProPrg", before.ProPrg[size_t(i)], after.ProPrg[size_t(i)]);
-        add("ProParm", before.ProParm[size_t(i)], after.ProParm[size_t(i)]);
+        const QByteArray n = " " + QByteArray::number(i + 1);
+        add(("自訂功能鍵說明" + n).constData(), before.ProScrp[size_t(i)], after.ProScrp[size_t(i)]);
+        add(("自訂功能鍵程式" + n).constData(), before.ProPrg[size_t(i)], after.ProPrg[size_t(i)]);
+        add(("自訂功能鍵參數" + n).constData(), before.ProParm[size_t(i)], after.ProParm[size_t(i)]);
     }
     return parts.join(QStringLiteral("; "));
 }
@@ -200,16 +201,22 @@ void TZuProM::save()
 {
     if (!m_save->isEnabled() || !m_state.MainDatabase) return;
     TreatmentTables tables(*m_state.MainDatabase);
-    const GroupSaveResult r =
-        m_mode == Mode::Add ? addGroup(tables, fields()) : changeGroup(tables, m_current, fields());
+    GroupSaveResult r;
+    const Status st = auditedChange(
+        m_state,
+        {m_mode == Mode::Add ? QStringLiteral("program.add") : QStringLiteral("program.change"),
+         {},
+         0,
+         groupChanges(m_mode == Mode::Add ? GroupFields() : GroupFields::of(m_current), fields())},
+        [&](AuditEntry&) {
+            r = m_mode == Mode::Add ? addGroup(tables, fields()) : changeGroup(tables, m_current, fields());
+            return r.outcome == GroupSaveResult::Saved ? Status::success() : Status::failure(r.message);
+        });
+    // Saved, but undone with the log's entry that could not be written.
+    if (r.outcome == GroupSaveResult::Saved && !st)
+        r = GroupSaveResult{GroupSaveResult::Failed, st.error, {}};
     switch (r.outcome) {
     case GroupSaveResult::Saved:
-        auditOrReport(
-            m_state,
-            {m_mode == Mode::Add ? QStringLiteral("program.add") : QStringLiteral("program.change"),
-             {},
-             0,
-             groupChanges(m_mode == Mode::Add ? GroupFields() : GroupFields::of(m_current), fields())});
         m_saved = true;
         m_savedNumber = r.number;
         accept();
