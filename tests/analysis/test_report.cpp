@@ -53,6 +53,14 @@ bool autonomicException(const QString& t)
 
 } // namespace
 
+// A report page on a recording device, turning its pages as a printer would.
+struct Sheet
+{
+    RecordingDevice d;
+    QPainter painter{&d};
+    ReportPage p{painter, d, [this] { d.turnPage(); }, true, 10};
+};
+
 class TestReport : public QObject
 {
     Q_OBJECT
@@ -246,10 +254,9 @@ private slots:
     {
         QFETCH(int, below);
         QFETCH(bool, newPage);
-        RecordingDevice d;
-        QPainter painter(&d);
-        ReportPage p(
-            painter, d, [&d] { d.turnPage(); }, true, 10);
+        Sheet sheet;
+        RecordingDevice& d = sheet.d;
+        ReportPage& p = sheet.p;
         const int limit = p.pageHeight() - p.MmInDots(5) - 5 * p.LineHeight();
         p.LineCursor = limit + below;
         p.sectionStart();
@@ -288,10 +295,9 @@ private slots:
         QFETCH(int, lines);
         QFETCH(int, below);
         QFETCH(bool, newPage);
-        RecordingDevice d;
-        QPainter painter(&d);
-        ReportPage p(
-            painter, d, [&d] { d.turnPage(); }, true, 10);
+        Sheet sheet;
+        RecordingDevice& d = sheet.d;
+        ReportPage& p = sheet.p;
         const int start = p.pageHeight() - p.MmInDots(15) - (lines - 1) * p.LineHeight() + below;
         p.LineCursor = start;
         QCOMPARE(p.keepLinesTogether(lines), newPage);
@@ -301,10 +307,9 @@ private slots:
 
     void abandonedReportStopsMakingPages()
     {
-        RecordingDevice d;
-        QPainter painter(&d);
-        ReportPage p(
-            painter, d, [&d] { d.turnPage(); }, true, 10);
+        Sheet sheet;
+        RecordingDevice& d = sheet.d;
+        ReportPage& p = sheet.p;
         bool abandoned = false;
         p.abandoned = [&] { return abandoned; };
         abandoned = true;
@@ -327,10 +332,9 @@ private slots:
         QFETCH(int, below);
         QFETCH(bool, newPage);
         Fixture f;
-        RecordingDevice d;
-        QPainter painter(&d);
-        ReportPage p(
-            painter, d, [&d] { d.turnPage(); }, true, 10);
+        Sheet sheet;
+        RecordingDevice& d = sheet.d;
+        ReportPage& p = sheet.p;
         p.LineCursor = p.pageHeight() - p.MmInDots(5) - p.MmInDots(86) - 5 * p.LineHeight() + below;
         const EnergyAnalysis a = *ComputeEnergyAnalysis(f.state.energy, f.state.compensation, true);
         printChart(p, 1, a);
